@@ -1,0 +1,24 @@
+#include "link/NumberText.h"
+
+#include <charconv>
+
+double Atof(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // A second sign ("+-1") reads as nothing, as it does for atof.
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        return 0.0;
+    double value = 0.0;
+    const auto result = std::from_chars(text.data() + i, text.data() + text.size(), value);
+    // Values beyond double's range read as 0 rather than infinity: no
+    // instrument reading comes near, and an infinity would poison the plots.
+    if (result.ec != std::errc())
+        value = 0.0;
+    return negative ? -value : value;
+}

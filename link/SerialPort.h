@@ -1,0 +1,115 @@
+// Serial port driver: one open port, one watch thread, one receive ring.
+//
+// The watch thread waits on three things at once: the port, a shutdown signal
+// and a write signal. It reads every received byte into the ring and tells the
+// owner with a posted notification; the owner drains the ring on its own thread
+// with TakeReceived. Writes are handed to the watch thread through a buffer and
+// the write signal. Nothing here touches the user interface: errors are
+// composed into text and handed to the owner, which shows them on its thread.
+#pragma once
+
+#include "link/ReceiveRing.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Notification numbers posted to the owner; the second argument is always the
+// port number.
+constexpr unsigned WM_USER = 0x400;
+constexpr unsigned WM_PORT_BREAK = WM_USER + 1;
+constexpr unsigned WM_PORT_CTS = WM_USER + 2;
+constexpr unsigned WM_PORT_ERROR = WM_USER + 4;
+constexpr unsigned WM_PORT_RING = WM_USER + 5;
+constexpr unsigned WM_PORT_RXCHAR = WM_USER + 7; // first argument: bytes stored by that read
+constexpr unsigned WM_PORT_RXFLAG = WM_USER + 8;
+// The device went away (adapter unplugged, line hung up). The watch thread has
+// ended and the descriptor is closed; bytes already in the ring are still there.
+constexpr unsigned WM_PORT_VANISHED = WM_USER + 9;
+
+// Event mask classes, as given to Open.
+constexpr unsigned EV_RXCHAR = 0x0001;
+constexpr unsigned EV_RXFLAG = 0x0002;
+constexpr unsigned EV_CTS = 0x0008;
+constexpr unsigned EV_BREAK = 0x0040;
+constexpr unsigned EV_ERR = 0x0080;
+constexpr unsigned EV_RING = 0x0100;
+
+class IPortOwner {
+public:
+    virtual ~IPortOwner() = default;
+    // Called on the watch thread: must only queue the notification.
+    virtual void PostPortMessage(unsigned message, std::uintptr_t wParam,
+                                 std::uintptr_t lParam) = 0;
+    // A driver failure, fully composed, for a box captioned "Application Error".
+    // Called on whichever thread failed: must only queue the report.
+    virtual void PostPortError(const std::string& text) = 0;
+};
+
+class CSerialPort {
+public:
+    CSerialPort() = default;
+    virtual ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens `device` for port number `port` with exclusive access (TIOCEXCL and
+    // flock) and configures it. False, silently, when the device cannot be
+    // opened at all (OpenError() tells why); configuration failures are
+    // reported and the port stays open.
+    bool Open(IPortOwner* owner, unsigned port, const std::string& device, unsigned baud,
+              char parity, int dataBits, int stopBits, unsigned eventMask,
+              unsigned writeBufferSize);
+    bool StartWatching();
+
+    // Queues up to the write buffer's size for sending by the watch thread.
+    void SendBytes(const std::uint8_t* bytes, unsigned count);
+    void SetBaudRate(unsigned baud);
+    // Moves every unread byte to dest (which holds kSize + 1 bytes), appends a
+    // zero byte and returns the count.
+    unsigned TakeReceived(std::uint8_t* dest) { return m_ring.Take(dest); }
+    void ReportError(const char* call) { ReportError(call, errno); }
+    void ReportError(const char* call, int error);
+
+    unsigned PortNumber() const { return m_nPort; }
+    const std::string& Device() const { return m_strDevice; }
+    int OpenError() const { return m_nOpenError; }
+    bool IsWatching() const { return m_bThreadRunning.load(); }
+    // Bytes that arrived while the ring was full; they are read and dropped
+    // rather than overwriting bytes the owner has not taken yet.
+    std::uint64_t DroppedBytes() const { return m_nDropped.load(); }
+
+    // True when `device` could be opened for exclusive use at this moment.
+    static bool CanOpenExclusive(const std::string& device, int* error = nullptr);
+    static std::string ComposeError(const char* call, int error, unsigned port);
+
+private:
+    void StopWatching();
+    void WatchLoop();
+    bool ReceiveRoutine(); // false when the device vanished
+    void WriteRoutine();
+    void CloseDevice();
+    void Post(unsigned message, std::uintptr_t wParam);
+
+    std::thread m_thread;
+    std::mutex m_lock;      // guards the descriptor during open, reads and writes
+    std::mutex m_writeLock; // guards the write buffer
+    std::atomic<bool> m_bStopRequested{false};
+    std::atomic<bool> m_bThreadRunning{false};
+    int m_fdShutdown = -1; // eventfd
+    int m_fdPort = -1;
+    int m_fdWrite = -1; // eventfd
+    IPortOwner* m_pOwner = nullptr;
+    unsigned m_nPort = 0;
+    std::string m_strDevice;
+    std::vector<std::uint8_t> m_writeBuffer;
+    unsigned m_nWriteLength = 0;
+    unsigned m_nEventMask = 0;
+    int m_nOpenError = 0;
+    std::atomic<std::uint64_t> m_nDropped{0};
+    CReceiveRing m_ring;
+};

@@ -1,0 +1,44 @@
+// The one seam through which the program asks the operator something or tells
+// them something in a box, so tests can answer without a human.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class CPrompter {
+public:
+    enum class Icon { None, Information, Warning, Error, Question };
+
+    virtual ~CPrompter() = default;
+
+    // A modal box; returns the button pressed. An empty caption means the
+    // application title, as the framework does.
+    virtual QMessageBox::StandardButton MessageBox(QWidget* parent, const QString& text,
+                                                   const QString& caption,
+                                                   QMessageBox::StandardButtons buttons, Icon icon);
+    // A box that does not wait for the operator: reception and painting go on
+    // while it is shown.
+    virtual void Notify(QWidget* parent, const QString& text, const QString& caption, Icon icon);
+
+    struct FileDialogRequest {
+        bool save = false;
+        QString title;
+        QString filter;        // Qt form: "Data Files (*.dat);;All File (*.*)"
+        QString defaultSuffix; // without the dot
+        QString proposedName;
+        bool confirmOverwrite = true;
+    };
+    // The chosen path, or an empty string when the operator cancelled.
+    virtual QString FileDialog(QWidget* parent, const FileDialogRequest& request);
+
+    static CPrompter& Instance();
+    // Replaces the prompter (tests); nullptr restores the interactive one.
+    // The caller keeps ownership.
+    static void Install(CPrompter* prompter);
+};
+
+// "Quillmar": the caption of the program's own boxes.
+QString ApplicationTitle();

@@ -1,0 +1,368 @@
+#include "shell/MainFrame.h"
+
+#include "link/PortName.h"
+#include "link/PortSelectDlg.h"
+#include "platform/Prompter.h"
+#include "shell/CommandIds.h"
+#include "shell/QuillmarDoc.h"
+#include "shell/SettingsKey.h"
+#include "view/QuillmarView.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <grp.h>
+#include <sys/stat.h>
+
+namespace {
+constexpr unsigned kBaud = 9600;
+constexpr unsigned kEventMask = EV_RXCHAR | EV_CTS;
+constexpr unsigned kWriteBufferSize = 512;
+constexpr int kReconnectIntervalMs = 1000;
+constexpr int kCommandDelayAfterN = 300;
+
+QIcon ToolbarIcon(int id) {
+    const QDir dir(":/toolbar");
+    const QStringList match = dir.entryList({QString::number(id) + "-*"});
+    return match.isEmpty() ? QIcon() : QIcon(dir.filePath(match.constFirst()));
+}
+} // namespace
+
+static void InitResources() {
+    Q_INIT_RESOURCE(quillmar);
+}
+
+CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice)
+    : m_pDocument(document), m_portOwner(this) {
+    InitResources(); // the images live in a static library
+    m_nPort = ReadConfiguredPort();
+    CSettingsKey key;
+    key.Create();
+    m_slots.Assign(key.NamedPortDevices(), CPortSlots::PresentDevices());
+    if (!portDevice.isEmpty())
+        m_slots.SetDevice(m_nPort, portDevice);
+    FindFreePorts();
+
+    // The initial rectangle of the main window.
+    move(-5, -5);
+    resize(1035, 747);
+    m_reconnectTimer.setInterval(kReconnectIntervalMs);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &CMainFrame::TryReconnect);
+}
+
+CMainFrame::~CMainFrame() {
+    // Stop the watch thread before anything it posts to goes away.
+    m_pSerialPort.reset();
+}
+
+void CMainFrame::FindFreePorts() {
+    m_arrFreePorts.clear();
+    for (int port = 1; port <= kPortSlots; ++port) {
+        const QString device = m_slots.Device(port);
+        if (!device.isEmpty() && CSerialPort::CanOpenExclusive(device.toStdString()))
+            m_arrFreePorts << QString::fromStdString(PortName(port));
+    }
+}
+
+bool CMainFrame::OnCreate(CQuillmarView* view) {
+    m_pView = view;
+    setCentralWidget(view);
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    UpdateCommandUI();
+    OpenSerialPort();
+    return true;
+}
+
+void CMainFrame::CreateMenus() {
+    QMap<QString, QMenu*> popups;
+    for (const MenuEntry& entry : MainMenu()) {
+        QAction* action = nullptr;
+        if (entry.id != 0) {
+            action = m_actions.value(entry.id);
+            if (!action) {
+                action = new QAction(entry.text, this);
+                action->setStatusTip(PromptFor(entry.id).statusPrompt);
+                const int id = entry.id;
+                connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+                m_actions.insert(entry.id, action);
+            }
+        }
+        if (entry.popup.isEmpty()) {
+            menuBar()->addAction(action);
+            continue;
+        }
+        QMenu*& popup = popups[entry.popup];
+        if (!popup) {
+            popup = menuBar()->addMenu(entry.popup);
+            connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+        }
+        if (action)
+            popup->addAction(action);
+        else
+            popup->addSeparator();
+    }
+    m_actions[ID_VIEW_TOOLBAR]->setCheckable(true);
+    m_actions[ID_VIEW_TOOLBAR]->setChecked(true);
+
+    // Accelerators: the window's shortcuts, routed like any command.
+    for (const Accelerator& accelerator : MainAccelerators()) {
+        QAction*& action = m_actions[accelerator.id];
+        if (!action) {
+            action = new QAction(this);
+            const int id = accelerator.id;
+            connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+            addAction(action);
+        }
+        QList<QKeySequence> keys = action->shortcuts();
+        keys << QKeySequence(accelerator.keys);
+        action->setShortcuts(keys);
+    }
+}
+
+void CMainFrame::CreateToolBar() {
+    m_pToolBar = new QToolBar(this);
+    m_pToolBar->setObjectName("AFX_IDW_TOOLBAR");
+    m_pToolBar->setIconSize(QSize(18, 18));
+    for (int id : MainToolbar()) {
+        if (id == 0) {
+            m_pToolBar->addSeparator();
+            continue;
+        }
+        QAction* action = m_actions.value(id);
+        action->setIcon(ToolbarIcon(id));
+        action->setToolTip(PromptFor(id).toolTip);
+        m_pToolBar->addAction(action);
+    }
+    addToolBar(Qt::TopToolBarArea, m_pToolBar);
+    connect(m_pToolBar, &QToolBar::visibilityChanged, m_actions[ID_VIEW_TOOLBAR],
+            &QAction::setChecked);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& text) {
+        if (text.isEmpty())
+            bar->showMessage("就绪");
+    });
+    bar->showMessage("就绪");
+    m_pLinkPane = new QLabel(bar);
+    m_pLinkPane->setObjectName("linkPane");
+    bar->addPermanentWidget(m_pLinkPane);
+    for (const char* indicator : {"大写", "数字", "滚动"}) {
+        auto* pane = new QLabel(QString::fromUtf8(indicator), bar);
+        pane->setEnabled(false);
+        pane->setFrameShape(QFrame::StyledPanel);
+        bar->addPermanentWidget(pane);
+    }
+}
+
+bool CMainFrame::HasHandler(int id) const {
+    switch (id) {
+    case ID_SELECT_PORT:
+    case ID_APP_EXIT:
+    case ID_VIEW_TOOLBAR:
+        return true;
+    default:
+        break;
+    }
+    if (m_pView && m_pView->HasCommand(id))
+        return true;
+    return m_appCommands && m_appCommands(id, false);
+}
+
+bool CMainFrame::OnCommand(int id) {
+    bool handled = true;
+    if (m_pView && m_pView->HasCommand(id)) {
+        m_pView->OnCommand(id);
+    } else if (id == ID_SELECT_PORT) {
+        OnSelectPort();
+    } else if (id == ID_APP_EXIT) {
+        close();
+    } else if (id == ID_VIEW_TOOLBAR) {
+        m_pToolBar->setVisible(!m_pToolBar->isVisible());
+    } else {
+        handled = m_appCommands && m_appCommands(id, true);
+    }
+    UpdateCommandUI();
+    return handled;
+}
+
+void CMainFrame::UpdateCommandUI() {
+    // Commands nobody handles are greyed, as the framework does.
+    for (auto it = m_actions.begin(); it != m_actions.end(); ++it)
+        it.value()->setEnabled(it.key() != ID_FILE_MRU_FILE1 && HasHandler(it.key()));
+}
+
+QString CMainFrame::PortLabel() const {
+    return QStringLiteral("COM%1 (%2)").arg(m_nPort).arg(m_slots.Device(m_nPort));
+}
+
+QString CMainFrame::OpenFailureText(int error) const {
+    const QString device = m_slots.Device(m_nPort);
+    switch (error) {
+    case EACCES:
+    case EPERM: {
+        QString groupName = "dialout";
+        struct stat info {};
+        if (stat(device.toLocal8Bit().constData(), &info) == 0) {
+            if (const struct group* entry = getgrgid(info.st_gid))
+                groupName = QString::fromLocal8Bit(entry->gr_name);
+        }
+        return QStringLiteral("无权打开串口 %1。请把当前用户加入用户组 %2"
+                              "（sudo usermod -aG %2 $USER），重新登录后再试")
+            .arg(PortLabel(), groupName);
+    }
+    case EBUSY:
+        return QStringLiteral("串口 %1 正被其他程序占用").arg(PortLabel());
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("串口 %1 未连接，等待设备接入…").arg(PortLabel());
+    default:
+        return QStringLiteral("无法打开串口 %1：%2")
+            .arg(PortLabel(), QString::fromLocal8Bit(strerror(error)));
+    }
+}
+
+void CMainFrame::ShowLinkState(const QString& text) {
+    m_strLinkState = text;
+    const std::uint64_t dropped =
+        m_nDroppedBytes + (m_pSerialPort ? m_pSerialPort->DroppedBytes() : 0);
+    QString shown = text;
+    if (dropped)
+        shown += QStringLiteral("  （接收缓冲区满，已丢弃 %1 字节）").arg(dropped);
+    if (m_pLinkPane)
+        m_pLinkPane->setText(shown);
+}
+
+QString CMainFrame::LinkStatus() const {
+    return m_pLinkPane ? m_pLinkPane->text() : QString();
+}
+
+bool CMainFrame::OpenSerialPort() {
+    if (m_pSerialPort) {
+        m_nDroppedBytes += m_pSerialPort->DroppedBytes();
+        m_pSerialPort.reset();
+    }
+    const QString device = m_slots.Device(m_nPort);
+    if (device.isEmpty()) {
+        m_reconnectTimer.stop();
+        ShowLinkState(
+            QStringLiteral("COM%1 没有对应的串口设备，请用“选择串口”选择其他串口").arg(m_nPort));
+        return false;
+    }
+    auto port = std::make_unique<CSerialPort>();
+    if (!port->Open(&m_portOwner, static_cast<unsigned>(m_nPort), device.toStdString(), kBaud, 'N',
+                    8, 1, kEventMask, kWriteBufferSize)) {
+        ShowLinkState(OpenFailureText(port->OpenError()));
+        // Keep trying: the adapter may be plugged in, or let go by another program.
+        m_reconnectTimer.start();
+        return false;
+    }
+    port->StartWatching();
+    m_pSerialPort = std::move(port);
+    m_reconnectTimer.stop();
+    ShowLinkState(QStringLiteral("已连接 %1").arg(PortLabel()));
+    return true;
+}
+
+void CMainFrame::TryReconnect() {
+    if (m_pSerialPort) {
+        m_reconnectTimer.stop();
+        return;
+    }
+    OpenSerialPort();
+}
+
+void CMainFrame::OnPortVanished() {
+    OnPortReceived(); // what arrived before the device went away is still in the ring
+    m_nDroppedBytes += m_pSerialPort->DroppedBytes();
+    m_pSerialPort.reset();
+    ShowLinkState(QStringLiteral("串口 %1 已断开，等待重新连接…").arg(PortLabel()));
+    m_reconnectTimer.start();
+}
+
+bool CMainFrame::event(QEvent* e) {
+    if (e->type() == CPortEvent::TypeOf(WM_PORT_RXCHAR)) {
+        OnPortReceived();
+        return true;
+    }
+    if (e->type() == CPortEvent::TypeOf(WM_PORT_VANISHED)) {
+        // A report from a port object already replaced means nothing now.
+        if (m_pSerialPort && !m_pSerialPort->IsWatching())
+            OnPortVanished();
+        return true;
+    }
+    if (e->type() == CPortErrorEvent::Type()) {
+        CPrompter::Instance().Notify(nullptr, static_cast<CPortErrorEvent*>(e)->m_strText,
+                                     "Application Error", CPrompter::Icon::Error);
+        return true;
+    }
+    if (e->type() > QEvent::User && e->type() <= CPortEvent::TypeOf(WM_PORT_RXFLAG))
+        return true; // the other port notifications have no effect
+    return QMainWindow::event(e);
+}
+
+void CMainFrame::OnPortReceived() {
+    if (!m_pSerialPort)
+        return;
+    // A view that runs an event loop while being told (a modal box) must not
+    // have the framer fed under its feet; the outer call picks the bytes up.
+    if (m_bInReceive) {
+        m_bReceivePending = true;
+        return;
+    }
+    m_bInReceive = true;
+    const std::uint64_t droppedBefore = m_pSerialPort->DroppedBytes();
+    static std::uint8_t buffer[16384];
+    unsigned count = 0;
+    do {
+        m_bReceivePending = false;
+        count = m_pSerialPort ? m_pSerialPort->TakeReceived(buffer) : 0;
+        for (unsigned i = 0; i < count; ++i) {
+            if (!m_message.FeedByte(buffer[i]))
+                continue;
+            if (!m_pDocument)
+                continue;
+            m_pDocument->UpdateAllViews(nullptr, HINT_NEW_MESSAGE, &m_message);
+            if (m_message.m_nType == 'n')
+                AnswerNPacket();
+        }
+    } while (count > 0 || m_bReceivePending);
+    m_bInReceive = false;
+    if (m_pSerialPort && m_pSerialPort->DroppedBytes() != droppedBefore)
+        ShowLinkState(m_strLinkState);
+}
+
+void CMainFrame::AnswerNPacket() {
+    if (!m_pSerialPort)
+        return;
+    m_pSerialPort->SetBaudRate(kBaud);
+    // The instrument wants a pause before the answer; a timer keeps the
+    // window and the reception running meanwhile.
+    QTimer::singleShot(kCommandDelayAfterN, this, [this] {
+        if (!m_pSerialPort)
+            return;
+        std::uint8_t packet[100];
+        const int length = CReceiverMessage::BuildCommand(0x06, packet);
+        m_pSerialPort->SendBytes(packet, static_cast<unsigned>(length));
+    });
+}
+
+void CMainFrame::OnSelectPort() {
+    QList<CPortSelectDlg::Entry> entries;
+    for (const QString& name : m_arrFreePorts) {
+        int number = 0;
+        ScanNumberAfterCom(name.toStdString(), &number);
+        entries.append({name, m_slots.Device(number)});
+    }
+    CPortSelectDlg dialog(entries, &m_nPort, this);
+    if (dialog.DoModal() == QDialog::Accepted)
+        OpenSerialPort();
+}

@@ -1,0 +1,90 @@
+#include "shell/QuillmarApp.h"
+
+#include "shell/CommandIds.h"
+#include "shell/MainFrame.h"
+#include "shell/QuillmarDoc.h"
+#include "view/QuillmarView.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+#include <cstdio>
+
+CQuillmarApp::CQuillmarApp() = default;
+
+CQuillmarApp::~CQuillmarApp() {
+    delete m_pFrame;
+}
+
+CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Quillmar: monitors a dual-antenna GNSS attitude instrument on a serial line, records "
+        "every message it sends, and analyses recorded attitude files.");
+    parser.addHelpOption();
+    parser.addPositionalArgument("document", "A drawing document (.txt) to open.", "[document]");
+    const QCommandLineOption port(
+        "port", "Use DEVICE (e.g. /dev/ttyUSB0) for the configured port slot in this run.",
+        "DEVICE");
+    const QCommandLineOption screenshot(
+        "screenshot", "Save a PNG of the main window to FILE, then exit.", "FILE");
+    const QCommandLineOption after("screenshot-after",
+                                   "Take the screenshot MS milliseconds after start-up "
+                                   "(default: as soon as the window is shown).",
+                                   "MS", "0");
+    parser.addOptions({port, screenshot, after});
+
+    CCommandLineInfo info;
+    if (!parser.parse(arguments)) {
+        info.error = parser.errorText();
+        return info;
+    }
+    if (parser.isSet("help")) {
+        info.error = parser.helpText();
+        return info;
+    }
+    if (parser.positionalArguments().size() > 1) {
+        info.error = "only one document file can be opened";
+        return info;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        info.documentFile = parser.positionalArguments().constFirst();
+    info.portDevice = parser.value(port);
+    info.screenshotFile = parser.value(screenshot);
+    bool ok = false;
+    info.screenshotAfterMs = parser.value(after).toInt(&ok);
+    if (!ok || info.screenshotAfterMs < 0)
+        info.error = "--screenshot-after takes a number of milliseconds";
+    return info;
+}
+
+bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
+    m_pDocument = std::make_unique<CQuillmarDoc>();
+    m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice);
+    m_pFrame->SetApplicationCommands([this](int id, bool run) { return OnAppCommand(id, run); });
+    auto* view = new CQuillmarView(m_pFrame);
+    m_pDocument->AddView(view);
+    if (!m_pFrame->OnCreate(view))
+        return false;
+    m_pFrame->show();
+    m_pFrame->setWindowTitle("Velquor 1.0");
+    if (!info.screenshotFile.isEmpty())
+        ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
+    return true;
+}
+
+bool CQuillmarApp::OnAppCommand(int, bool) {
+    return false;
+}
+
+void CQuillmarApp::ScheduleScreenshot(const QString& file, int afterMs) {
+    QTimer::singleShot(afterMs, m_pFrame, [this, file] {
+        const bool saved = m_pFrame->grab().save(file, "PNG");
+        if (saved)
+            std::printf("screenshot saved: %s\n", qPrintable(file));
+        else
+            std::fprintf(stderr, "quillmar: cannot save the screenshot to %s\n", qPrintable(file));
+        std::fflush(stdout);
+        QApplication::exit(saved ? 0 : 1);
+    });
+}

@@ -1,0 +1,39 @@
+// Start-up: command line, document, main frame and view.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class CMainFrame;
+class CQuillmarDoc;
+class CQuillmarView;
+
+struct CCommandLineInfo {
+    QString documentFile;
+    QString portDevice;
+    QString screenshotFile;
+    int screenshotAfterMs = 0;
+    QString error; // set when the command line cannot be used
+};
+
+class CQuillmarApp {
+public:
+    CQuillmarApp();
+    ~CQuillmarApp();
+
+    static CCommandLineInfo ParseCommandLine(const QStringList& arguments);
+    // Creates document, frame and view and shows the main window; false ends
+    // the program.
+    bool InitInstance(const CCommandLineInfo& info);
+    bool OnAppCommand(int id, bool run);
+
+    CMainFrame* Frame() const { return m_pFrame; }
+    CQuillmarDoc* Document() const { return m_pDocument.get(); }
+
+private:
+    void ScheduleScreenshot(const QString& file, int afterMs);
+
+    std::unique_ptr<CQuillmarDoc> m_pDocument;
+    CMainFrame* m_pFrame = nullptr;
+};

@@ -1,0 +1,47 @@
+#include "shell/SettingsKey.h"
+
+#include "link/PortName.h"
+
+#include <QSettings>
+
+CSettingsKey::CSettingsKey() = default;
+CSettingsKey::~CSettingsKey() {
+    Close();
+}
+
+long CSettingsKey::Create() {
+    m_pSettings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                              "Quillmar Solution", "Quillmar");
+    return m_pSettings->status() == QSettings::AccessError ? 5 : 0;
+}
+
+QString CSettingsKey::ReadString(const QString& name) const {
+    if (!m_pSettings)
+        return {};
+    const QVariant value = m_pSettings->value(name);
+    return value.canConvert<QString>() ? value.toString() : QString();
+}
+
+void CSettingsKey::Close() {
+    m_pSettings.reset();
+}
+
+QMap<int, QString> CSettingsKey::NamedPortDevices() const {
+    QMap<int, QString> named;
+    for (int port = 1; port <= kPortSlots; ++port) {
+        const QString device =
+            ReadString(QStringLiteral("Ports/%1").arg(QString::fromStdString(PortName(port))));
+        if (!device.isEmpty())
+            named.insert(port, device);
+    }
+    return named;
+}
+
+int ReadConfiguredPort() {
+    CSettingsKey key;
+    QString text;
+    if (key.Create() == 0)
+        text = key.ReadString("PortOfMonitor");
+    key.Close();
+    return PortFromSettingText(text.toStdString());
+}

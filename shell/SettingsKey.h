@@ -1,0 +1,30 @@
+// The program's own settings, kept with QSettings under the organization
+// "Quillmar Solution" (~/.config/Quillmar Solution/Quillmar.conf).
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+class QSettings;
+
+class CSettingsKey {
+public:
+    CSettingsKey();
+    ~CSettingsKey();
+    // 0 on success, as the registry call it stands in for.
+    long Create();
+    // The text of a value; empty when it is missing or cannot be read.
+    QString ReadString(const QString& name) const;
+    void Close();
+
+    // Slots given a device by name: the group "Ports", keys COM1..COM8.
+    QMap<int, QString> NamedPortDevices() const;
+
+private:
+    std::unique_ptr<QSettings> m_pSettings;
+};
+
+// The port number configured in "PortOfMonitor" (1 when missing or unusable).
+int ReadConfiguredPort();

@@ -1,0 +1,47 @@
+// A simulated attitude instrument on a pseudo-terminal.
+//
+// It owns the master side of a pty whose slave is the "serial port" the
+// program opens. It produces the traffic of a vessel turning and pitching:
+// the instrument's own "$C<heading>,<pitch>" sentences, $GPHDT and $GPROT at
+// the tick rate, $GPGGA once a second, and now and then an 'n' packet, which
+// the program must answer with command packet 6. Command packets written by
+// the program are framed and kept.
+#pragma once
+
+#include "link/ReceiverMessage.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CInstrumentSimulator {
+public:
+    CInstrumentSimulator() = default;
+    ~CInstrumentSimulator();
+    CInstrumentSimulator(const CInstrumentSimulator&) = delete;
+    CInstrumentSimulator& operator=(const CInstrumentSimulator&) = delete;
+
+    // Creates the pty (raw, no echo). linkPath, when given, becomes a symlink
+    // to the slave, as /dev/serial/by-id names a USB adapter.
+    bool Open(std::string* error, const std::string& linkPath = {});
+    void Close();
+    const std::string& SlavePath() const { return m_strSlave; }
+    int MasterFd() const { return m_fdMaster; }
+
+    // The traffic of tick number `tick` at `rateHz` ticks a second.
+    static std::string Traffic(std::uint64_t tick, double rateHz, double nPacketEverySeconds);
+    static std::string NPacket();
+    static std::string WithNmeaChecksum(const std::string& body); // "$GPHDT,1.0,T" -> "...*hh\r\n"
+
+    // Writes all of bytes to the master; false when the pty is gone.
+    bool Write(const std::string& bytes);
+    // Reads what the program sent and returns the command packets completed.
+    std::vector<std::string> ReadCommands();
+
+private:
+    int m_fdMaster = -1;
+    int m_fdSlave = -1; // kept open so the line stays up while the program reopens it
+    std::string m_strSlave;
+    std::string m_strLink;
+    CReceiverMessage m_framer;
+};

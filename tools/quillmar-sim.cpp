@@ -1,0 +1,153 @@
+// quillmar-sim: a simulated attitude instrument on a pseudo-terminal.
+//
+//   quillmar-sim [--rate HZ] [--n-every SECONDS] [--link PATH] [--ticks N]
+//                [--run-app PROGRAM [ARGS...]]
+//
+// Prints the device to open, sends the traffic of a turning, pitching vessel
+// and logs every command packet the program sends back. With --run-app it
+// starts PROGRAM with "--port DEVICE ARGS..." and stops when it exits.
+#include "tools/Simulator.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) {
+    g_stop = 1;
+}
+
+double Now() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    char cell[4];
+    for (unsigned char c : bytes) {
+        std::snprintf(cell, sizeof cell, "%s%02X", out.empty() ? "" : " ", c);
+        out += cell;
+    }
+    return out;
+}
+
+int Usage() {
+    std::fputs("usage: quillmar-sim [--rate HZ] [--n-every SECONDS] [--link PATH] [--ticks N]\n"
+               "                    [--run-app PROGRAM [ARGS...]]\n"
+               "A simulated attitude instrument on a pseudo-terminal: prints the device to open,\n"
+               "sends $C, $GPHDT, $GPROT (HZ a second, default 10), $GPGGA (1 Hz) and an 'n'\n"
+               "packet every SECONDS (default 30, 0 for never), and logs the command packets\n"
+               "it receives. --run-app starts PROGRAM --port DEVICE ARGS... and stops with it.\n",
+               stderr);
+    return 2;
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    double rate = 10.0;
+    double nEvery = 30.0;
+    long long ticks = -1;
+    std::string link;
+    std::vector<std::string> app;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--rate" && hasValue)
+            rate = std::atof(argv[++i]);
+        else if (arg == "--n-every" && hasValue)
+            nEvery = std::atof(argv[++i]);
+        else if (arg == "--link" && hasValue)
+            link = argv[++i];
+        else if (arg == "--ticks" && hasValue)
+            ticks = std::atoll(argv[++i]);
+        else if (arg == "--run-app" && hasValue) {
+            app.assign(argv + i + 1, argv + argc);
+            break;
+        } else
+            return Usage();
+    }
+    if (rate <= 0 || rate > 10000)
+        return Usage();
+
+    CInstrumentSimulator sim;
+    std::string error;
+    if (!sim.Open(&error, link)) {
+        std::fprintf(stderr, "quillmar-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::printf("quillmar-sim: instrument on %s\n",
+                link.empty() ? sim.SlavePath().c_str() : link.c_str());
+    std::fflush(stdout);
+
+    pid_t child = -1;
+    if (!app.empty()) {
+        child = fork();
+        if (child == 0) {
+            std::vector<char*> args;
+            args.push_back(app[0].data());
+            std::string portFlag = "--port";
+            std::string device = link.empty() ? sim.SlavePath() : link;
+            args.push_back(portFlag.data());
+            args.push_back(device.data());
+            for (std::size_t k = 1; k < app.size(); ++k)
+                args.push_back(app[k].data());
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            std::fprintf(stderr, "quillmar-sim: cannot start %s: %s\n", args[0],
+                         std::strerror(errno));
+            _exit(127);
+        }
+    }
+
+    int exitCode = 0;
+    const double start = Now();
+    std::uint64_t tick = 0;
+    while (!g_stop && (ticks < 0 || static_cast<long long>(tick) < ticks)) {
+        const double due = start + static_cast<double>(tick) / rate;
+        const double wait = due - Now();
+        if (wait > 0) {
+            pollfd in{sim.MasterFd(), POLLIN, 0};
+            poll(&in, 1, static_cast<int>(wait * 1000) + 1);
+        }
+        for (const std::string& command : sim.ReadCommands()) {
+            std::printf("quillmar-sim: command packet %02X received: %s\n",
+                        static_cast<unsigned char>(command[2]), Hex(command).c_str());
+            std::fflush(stdout);
+        }
+        if (child > 0) {
+            int status = 0;
+            if (waitpid(child, &status, WNOHANG) == child) {
+                exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+                child = -1;
+                break;
+            }
+        }
+        if (Now() < due)
+            continue;
+        if (!sim.Write(CInstrumentSimulator::Traffic(tick, rate, nEvery))) {
+            std::fprintf(stderr, "quillmar-sim: the line is gone\n");
+            exitCode = 1;
+            break;
+        }
+        ++tick;
+    }
+    if (child > 0) {
+        kill(child, SIGTERM);
+        waitpid(child, nullptr, 0);
+    }
+    sim.Close();
+    return exitCode;
+}
