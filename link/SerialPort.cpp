@@ -220,8 +220,13 @@ void CSerialPort::Post(unsigned message, std::uintptr_t wParam) {
 void CSerialPort::WatchLoop() {
     bool vanished = false;
     while (!m_bStopRequested && !vanished) {
-        pollfd fds[3] = {{m_fdShutdown, POLLIN, 0}, {m_fdPort, POLLIN, 0}, {m_fdWrite, POLLIN, 0}};
-        if (poll(fds, 3, -1) < 0) {
+        // While the ring is full the port is left unread for a moment: the
+        // kernel holds the bytes until the owner has taken its share.
+        const bool waiting = RingFullAndWaiting();
+        pollfd fds[3] = {{m_fdShutdown, POLLIN, 0},
+                         {waiting ? -1 : m_fdPort, POLLIN, 0},
+                         {m_fdWrite, POLLIN, 0}};
+        if (poll(fds, 3, waiting ? kFullRingPollMs : -1) < 0) {
             if (errno == EINTR)
                 continue;
             ReportError("WaitCommEvent()");
@@ -257,6 +262,19 @@ void CSerialPort::WatchLoop() {
     m_bThreadRunning = false;
 }
 
+bool CSerialPort::RingFullAndWaiting() {
+    if (m_ring.ContiguousFree() > 0) {
+        m_bRingFull = false;
+        return false;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_bRingFull) {
+        m_bRingFull = true;
+        m_fullSince = now;
+    }
+    return now - m_fullSince < std::chrono::milliseconds(kFullRingGraceMs);
+}
+
 bool CSerialPort::ReceiveRoutine() {
     std::uint8_t discard[1024];
     while (!m_bStopRequested) {
@@ -264,8 +282,10 @@ bool CSerialPort::ReceiveRoutine() {
         if (m_fdPort < 0)
             return false;
         const std::uint32_t room = m_ring.ContiguousFree();
-        // A full ring keeps what the owner has not taken; newer bytes are
-        // read (so the line does not stall) and counted as dropped.
+        if (room == 0 && RingFullAndWaiting())
+            return true;
+        // A ring the owner has left full for too long keeps what it holds;
+        // newer bytes are read (so the line does not stall) and counted as dropped.
         std::uint8_t* into = room ? m_ring.WritePointer() : discard;
         const std::size_t want = room ? room : sizeof discard;
         const ssize_t got = read(m_fdPort, into, want);

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -79,8 +80,8 @@ public:
     const std::string& Device() const { return m_strDevice; }
     int OpenError() const { return m_nOpenError; }
     bool IsWatching() const { return m_bThreadRunning.load(); }
-    // Bytes that arrived while the ring was full; they are read and dropped
-    // rather than overwriting bytes the owner has not taken yet.
+    // Bytes that found the ring still full after the owner's grace period;
+    // they are read and dropped rather than overwriting bytes not yet taken.
     std::uint64_t DroppedBytes() const { return m_nDropped.load(); }
 
     // True when `device` could be opened for exclusive use at this moment.
@@ -88,7 +89,12 @@ public:
     static std::string ComposeError(const char* call, int error, unsigned port);
 
 private:
+    // Owner's grace period for a full ring before new bytes are dropped.
+    static constexpr int kFullRingGraceMs = 250;
+    static constexpr int kFullRingPollMs = 2;
+
     void StopWatching();
+    bool RingFullAndWaiting();
     void WatchLoop();
     bool ReceiveRoutine(); // false when the device vanished
     void WriteRoutine();
@@ -111,5 +117,7 @@ private:
     unsigned m_nEventMask = 0;
     int m_nOpenError = 0;
     std::atomic<std::uint64_t> m_nDropped{0};
+    bool m_bRingFull = false; // watch thread only
+    std::chrono::steady_clock::time_point m_fullSince;
     CReceiveRing m_ring;
 };

@@ -79,20 +79,18 @@ bool CMainFrame::OnCreate(CQuillmarView* view) {
     return true;
 }
 
+QAction* CMainFrame::NewCommandAction(int id, const QString& text) {
+    auto* action = new QAction(text, this);
+    action->setStatusTip(PromptFor(id).statusPrompt);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    m_actions[id].append(action);
+    return action;
+}
+
 void CMainFrame::CreateMenus() {
     QMap<QString, QMenu*> popups;
     for (const MenuEntry& entry : MainMenu()) {
-        QAction* action = nullptr;
-        if (entry.id != 0) {
-            action = m_actions.value(entry.id);
-            if (!action) {
-                action = new QAction(entry.text, this);
-                action->setStatusTip(PromptFor(entry.id).statusPrompt);
-                const int id = entry.id;
-                connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-                m_actions.insert(entry.id, action);
-            }
-        }
+        QAction* action = entry.id != 0 ? NewCommandAction(entry.id, entry.text) : nullptr;
         if (entry.popup.isEmpty()) {
             menuBar()->addAction(action);
             continue;
@@ -107,16 +105,16 @@ void CMainFrame::CreateMenus() {
         else
             popup->addSeparator();
     }
-    m_actions[ID_VIEW_TOOLBAR]->setCheckable(true);
-    m_actions[ID_VIEW_TOOLBAR]->setChecked(true);
+    QAction* toolbarToggle = Action(ID_VIEW_TOOLBAR);
+    toolbarToggle->setCheckable(true);
+    toolbarToggle->setChecked(true);
 
-    // Accelerators: the window's shortcuts, routed like any command.
+    // Accelerators: window shortcuts on the command's first action, or on an
+    // action of their own for commands no menu offers.
     for (const Accelerator& accelerator : MainAccelerators()) {
-        QAction*& action = m_actions[accelerator.id];
+        QAction* action = Action(accelerator.id);
         if (!action) {
-            action = new QAction(this);
-            const int id = accelerator.id;
-            connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+            action = NewCommandAction(accelerator.id, QString());
             addAction(action);
         }
         QList<QKeySequence> keys = action->shortcuts();
@@ -134,13 +132,13 @@ void CMainFrame::CreateToolBar() {
             m_pToolBar->addSeparator();
             continue;
         }
-        QAction* action = m_actions.value(id);
+        QAction* action = Action(id);
         action->setIcon(ToolbarIcon(id));
         action->setToolTip(PromptFor(id).toolTip);
         m_pToolBar->addAction(action);
     }
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
-    connect(m_pToolBar, &QToolBar::visibilityChanged, m_actions[ID_VIEW_TOOLBAR],
+    connect(m_pToolBar, &QToolBar::visibilityChanged, Action(ID_VIEW_TOOLBAR),
             &QAction::setChecked);
 }
 
@@ -195,8 +193,11 @@ bool CMainFrame::OnCommand(int id) {
 
 void CMainFrame::UpdateCommandUI() {
     // Commands nobody handles are greyed, as the framework does.
-    for (auto it = m_actions.begin(); it != m_actions.end(); ++it)
-        it.value()->setEnabled(it.key() != ID_FILE_MRU_FILE1 && HasHandler(it.key()));
+    for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
+        const bool enabled = it.key() != ID_FILE_MRU_FILE1 && HasHandler(it.key());
+        for (QAction* action : it.value())
+            action->setEnabled(enabled);
+    }
 }
 
 QString CMainFrame::PortLabel() const {

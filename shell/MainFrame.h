@@ -39,7 +39,13 @@ public:
     bool OnCommand(int id);
     bool HasHandler(int id) const;
     void UpdateCommandUI();
-    QAction* Action(int id) const { return m_actions.value(id); }
+    // The first action of a command (the toolbar's); Actions gives them all,
+    // one per menu entry.
+    QAction* Action(int id) const {
+        const auto actions = m_actions.value(id);
+        return actions.isEmpty() ? nullptr : actions.constFirst();
+    }
+    QList<QAction*> Actions(int id) const { return m_actions.value(id); }
     QToolBar* ToolBar() const { return m_pToolBar; }
     // The application's own commands (the version box), routed last.
     void SetApplicationCommands(std::function<bool(int, bool)> handler) {
@@ -74,7 +80,8 @@ private:
     CQuillmarView* m_pView = nullptr;
     CPortSlots m_slots;
     CQtPortOwner m_portOwner;
-    QMap<int, QAction*> m_actions;
+    QMap<int, QList<QAction*>> m_actions;
+    QAction* NewCommandAction(int id, const QString& text);
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pLinkPane = nullptr;
     QTimer m_reconnectTimer;

@@ -1,0 +1,270 @@
+// libFuzzer target for the instrument link's framer, field extraction and number reading.
+//
+// Every input is framed three ways and the three message sequences must agree:
+//   A. the whole input through one framer, a byte at a time, as it arrives;
+//   B. the same bytes through the receive ring in chunks whose sizes (and the
+//      ring's starting position) are drawn from the input's first bytes, then
+//      through a second framer as the consumer takes them - the program's own
+//      path from the serial thread to the user-interface thread;
+//   M. a plain model of the wire format written from the framer's documented
+//      behaviour, over the whole buffer at once.
+// A and B are advanced interleaved, so state shared between framers would show.
+// Each completed message is also checked on its own (a packet's checksum and
+// length, a text line's end), and the view's reading of it is exercised: fields
+// 0..8 must be pieces of the sentence without delimiters, equal to a split on
+// the delimiters, and Atof must read them as strtod does.
+
+#include "link/NumberText.h"
+#include "link/ReceiveRing.h"
+#include "link/ReceiverMessage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void Fail(const char* what, const char* file, int line) {
+    std::fprintf(stderr, "framer_fuzz: check failed at %s:%d: %s\n", file, line, what);
+    std::abort();
+}
+
+#define CHECK(cond)                                                                                \
+    do {                                                                                           \
+        if (!(cond))                                                                               \
+            Fail(#cond, __FILE__, __LINE__);                                                       \
+    } while (0)
+
+struct Message {
+    bool textLine;
+    std::uint8_t type;
+    std::string bytes;
+    bool operator==(const Message&) const = default;
+};
+
+constexpr bool IsFieldDelimiter(char c) {
+    return c == ',' || c == '*' || c == 'C' || c == 'E' || c == 'N' || c == 'P';
+}
+
+// The same field by another route: split everything after the first character
+// on the delimiters, take piece n and cut it at the first CR or LF.
+std::string_view ModelField(std::string_view s, int n) {
+    if (s.empty())
+        return {};
+    std::string_view rest = s.substr(1);
+    for (int i = 0; i < n; ++i) {
+        const std::size_t cut = rest.find_first_of(",*CENP");
+        if (cut == std::string_view::npos)
+            return {};
+        rest.remove_prefix(cut + 1);
+    }
+    rest = rest.substr(0, rest.find_first_of(",*CENP"));
+    return rest.substr(0, rest.find_first_of("\r\n"));
+}
+
+// Atof against the C library, which the process runs in the "C" locale. They
+// may differ only on hexadecimal text (Atof reads decimal) and on values out of
+// double's range (Atof gives 0 where strtod reports a range error).
+void CheckNumber(std::string_view text) {
+    const double value = Atof(text);
+    if (text.find_first_of("xX") != std::string_view::npos)
+        return;
+    const std::string copy(text);
+    errno = 0;
+    const double expected = std::strtod(copy.c_str(), nullptr);
+    if (errno == ERANGE)
+        return;
+    if (std::isnan(expected))
+        CHECK(std::isnan(value));
+    else
+        CHECK(value == expected);
+}
+
+void CheckFields(std::string_view sentence) {
+    const char* const begin = sentence.data();
+    const char* const end = begin + sentence.size();
+    for (int n : {0, 1, 2, 3, 4, 5, 6, 7, 8, 40}) {
+        const std::string_view field = CReceiverMessage::ExtractFieldOf(sentence, n);
+        if (!field.empty()) {
+            CHECK(field.data() >= begin && field.data() + field.size() <= end);
+            CHECK(field.data() > begin); // the first character never belongs to a field
+        }
+        for (char c : field)
+            CHECK(!IsFieldDelimiter(c) && c != '\r' && c != '\n');
+        CHECK(field == ModelField(sentence, n));
+        CheckNumber(field);
+    }
+    CheckNumber(sentence);
+
+    CReceiverMessage owner;
+    owner.m_strSentence.assign(sentence);
+    CHECK(owner.ExtractField(1) == CReceiverMessage::ExtractFieldOf(sentence, 1));
+}
+
+// What the view does with a message; the sum keeps the reads from being dropped.
+double ReadAsTheViewDoes(std::string_view s) {
+    const std::string_view kind = CReceiverMessage::ExtractFieldOf(s, 1);
+    if (kind == "GGA")
+        return Atof(CReceiverMessage::ExtractFieldOf(s, 3)) +
+               Atof(CReceiverMessage::ExtractFieldOf(s, 6));
+    if (kind == "HDT" || kind == "ROT")
+        return Atof(CReceiverMessage::ExtractFieldOf(s, 2));
+    return Atof(kind) + Atof(CReceiverMessage::ExtractFieldOf(s, 2));
+}
+
+// Checks the record a framer holds right after FeedByte returned true and
+// appends it to out; readFields also puts the message through the view's reading.
+void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool readFields) {
+    const std::string_view bytes = framer.Bytes();
+    CHECK(framer.m_nLength > 0);
+    CHECK(bytes.size() == static_cast<std::size_t>(framer.m_nLength));
+    CHECK(bytes.size() < CReceiverMessage::kBufferSize);
+    CHECK(framer.m_nState == 0);
+    if (framer.m_bTextLine) {
+        CHECK(framer.m_nType == 0);
+        CHECK(bytes.size() <= static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece));
+        CHECK(bytes.back() == '\n' ||
+              bytes.size() == static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece));
+        CHECK(bytes.find('\n') == bytes.size() - 1 || bytes.find('\n') == std::string_view::npos);
+        CHECK(bytes.find(static_cast<char>(CReceiverMessage::STX)) == std::string_view::npos);
+        CHECK(framer.m_buffer[framer.m_nLength] == 0);
+    } else {
+        const auto* p = framer.m_buffer;
+        CHECK(bytes.size() >= 6);
+        CHECK(p[0] == CReceiverMessage::STX);
+        CHECK(static_cast<std::size_t>(p[3]) + 6 == bytes.size());
+        CHECK(framer.m_nType == p[2]);
+        CHECK(CReceiverMessage::IsChecksumValid(p, framer.m_nLength));
+        CHECK(framer.Payload() == bytes.substr(4, p[3]));
+    }
+    if (readFields) {
+        const std::string_view sentence = framer.m_bTextLine ? bytes : framer.Payload();
+        CheckFields(sentence);
+        volatile double sink = ReadAsTheViewDoes(sentence);
+        (void)sink;
+    }
+    out.push_back({framer.m_bTextLine, framer.m_nType, std::string(bytes)});
+}
+
+// The wire format as documented: a text line runs to LF and is handed out in
+// pieces of kMaxTextPiece bytes; STX drops the partial line and starts a packet
+// of L + 6 bytes (STX, header, type, L, data, checksum, end byte) which is kept
+// when its checksum matches and skipped whole otherwise.
+std::vector<Message> Model(const std::uint8_t* data, std::size_t size) {
+    std::vector<Message> out;
+    std::string line;
+    std::size_t i = 0;
+    while (i < size) {
+        if (data[i] == CReceiverMessage::STX) {
+            line.clear();
+            if (size - i < 4)
+                break;
+            const std::size_t total = static_cast<std::size_t>(data[i + 3]) + 6;
+            if (size - i < total)
+                break;
+            unsigned sum = 0;
+            for (std::size_t k = 1; k < total - 2; ++k)
+                sum += data[i + k];
+            if (static_cast<std::uint8_t>(sum) == data[i + total - 2])
+                out.push_back({false, data[i + 2],
+                               std::string(reinterpret_cast<const char*>(data + i), total)});
+            i += total;
+            continue;
+        }
+        line.push_back(static_cast<char>(data[i]));
+        if (data[i] == '\n' ||
+            line.size() == static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece)) {
+            out.push_back({true, 0, line});
+            line.clear();
+        }
+        ++i;
+    }
+    return out;
+}
+
+// Small deterministic generator for the chunking, seeded from the input.
+struct Chunker {
+    std::uint64_t state;
+    std::uint32_t Next() {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return static_cast<std::uint32_t>(state >> 16);
+    }
+};
+
+CReceiveRing g_ring;
+std::uint8_t g_taken[CReceiveRing::kSize + 1];
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::uint64_t seed = 0x9E3779B97F4A7C15ull;
+    for (std::size_t i = 0; i < size && i < 8; ++i)
+        seed = (seed ^ data[i]) * 0x100000001B3ull;
+    Chunker chunker{seed | 1};
+    static constexpr std::uint32_t kLargest[] = {1, 2, 3, 7, 16, 64, 300, 1024, 8191};
+    const std::uint32_t largest = kLargest[chunker.Next() % std::size(kLargest)];
+
+    // Empty the ring (it lives across inputs), then move its indices to a
+    // position drawn from the input so that wrapping at the end is exercised.
+    g_ring.Take(g_taken);
+    const std::uint32_t skip = chunker.Next() % CReceiveRing::kSize;
+    for (std::uint32_t left = skip; left > 0;) {
+        const std::uint32_t n = std::min(left, g_ring.ContiguousFree());
+        g_ring.Commit(n);
+        left -= n;
+        g_ring.Take(g_taken);
+    }
+    CHECK(g_ring.Empty());
+
+    CReceiverMessage direct;
+    CReceiverMessage ringed;
+    std::vector<Message> fromDirect;
+    std::vector<Message> fromRing;
+    std::size_t produced = 0;
+    std::size_t consumed = 0;
+    while (consumed < size) {
+        const bool take =
+            produced == size || g_ring.ContiguousFree() == 0 || chunker.Next() % 3 == 0;
+        if (!take) {
+            std::uint32_t n = 1 + chunker.Next() % largest;
+            n = std::min<std::uint32_t>(n, g_ring.ContiguousFree());
+            n = static_cast<std::uint32_t>(std::min<std::size_t>(n, size - produced));
+            std::memcpy(g_ring.WritePointer(), data + produced, n);
+            g_ring.Commit(n);
+            // The direct framer sees the bytes as they are written.
+            for (std::uint32_t i = 0; i < n; ++i) {
+                if (direct.FeedByte(data[produced + i]))
+                    Collect(direct, fromDirect, true);
+            }
+            produced += n;
+            continue;
+        }
+        const std::uint32_t count = g_ring.Take(g_taken);
+        CHECK(count < CReceiveRing::kSize);
+        CHECK(g_taken[count] == 0);
+        CHECK(consumed + count == produced);
+        CHECK(std::memcmp(g_taken, data + consumed, count) == 0);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (ringed.FeedByte(g_taken[i]))
+                Collect(ringed, fromRing, false);
+        }
+        consumed += count;
+    }
+    CHECK(g_ring.Empty());
+
+    CHECK(fromDirect == fromRing);
+    CHECK(direct.m_nState == ringed.m_nState);
+    CHECK(fromDirect == Model(data, size));
+    return 0;
+}

@@ -1,0 +1,251 @@
+#include "link/PortSelectDlg.h"
+#include "shell/CommandIds.h"
+#include "shell/MainFrame.h"
+#include "shell/QuillmarApp.h"
+#include "shell/QuillmarDoc.h"
+#include "support/TestSupport.h"
+#include "tools/Simulator.h"
+#include "view/QuillmarView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <gtest/gtest.h>
+#include <poll.h>
+
+namespace {
+
+const std::string kN("\x02\x00\x6E\x01\x41\xB0\x03", 7);
+const std::string kNBad("\x02\x00\x6E\x01\x41\xB1\x03", 7);
+const std::string kCommand6("\x02\x00\x06\x00\x06\x03", 6);
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(m_sim.Open(&error, m_dir.filePath("by-id-gnss").toStdString())) << error;
+    }
+    void Start(const QString& device) {
+        m_frame = std::make_unique<CMainFrame>(&m_doc, device);
+        auto* view = new CQuillmarView(m_frame.get());
+        m_doc.AddView(view);
+        m_doc.AddView(&m_recorder);
+        ASSERT_TRUE(m_frame->OnCreate(view));
+    }
+    void Start() { Start(m_dir.filePath("by-id-gnss")); }
+    void TearDown() override { m_frame.reset(); }
+    // Command packets the instrument receives within `ms`.
+    std::vector<std::string> CommandsWithin(int ms) {
+        std::vector<std::string> commands;
+        WaitUntil(
+            [&] {
+                for (auto& c : m_sim.ReadCommands())
+                    commands.push_back(c);
+                return false;
+            },
+            ms);
+        return commands;
+    }
+
+    CScopedSettings m_settings;
+    CScriptedPrompter m_prompter;
+    QTemporaryDir m_dir;
+    CInstrumentSimulator m_sim;
+    CQuillmarDoc m_doc;
+    CRecordingView m_recorder;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+TEST_F(FrameTest, EveryMessageReachesTheViewsInStreamOrder) {
+    Start();
+    ASSERT_TRUE(m_frame->m_pSerialPort);
+    std::string stream = "garbage before the first line\r\n";
+    for (std::uint64_t tick = 0; tick < 60; ++tick)
+        stream += CInstrumentSimulator::Traffic(tick, 10.0, 0);
+    stream += kNBad + "$C10.0P3.0\n" + std::string(650, 'z') + "\r\n" + "$C1,2\r\n";
+    // Written in uneven pieces, as a real line delivers it.
+    for (std::size_t at = 0; at < stream.size(); at += 333)
+        ASSERT_TRUE(m_sim.Write(stream.substr(at, 333)));
+    const auto expected = FrameOffline(stream);
+    ASSERT_GT(expected.size(), 180u);
+    EXPECT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() >= expected.size(); }));
+    EXPECT_EQ(m_recorder.m_messages, expected);
+    EXPECT_EQ(m_frame->View()->m_nMessages, static_cast<long>(expected.size()));
+    EXPECT_TRUE(CommandsWithin(400).empty());
+}
+
+TEST_F(FrameTest, AnNPacketIsAnsweredWithCommandSixAfterTheViewsSawIt) {
+    Start();
+    ASSERT_TRUE(m_sim.Write("$C1,2\r\n" + kN));
+    ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 2; }));
+    EXPECT_EQ(m_recorder.m_messages.back().type, 0x6E);
+    const auto commands = CommandsWithin(1500);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0], kCommand6);
+}
+
+TEST_F(FrameTest, InvalidNPacketsAreNotAnswered) {
+    Start();
+    const std::string wrongLength("\x02\x00\x6E\x02\x41\xB0\x03", 7);
+    ASSERT_TRUE(m_sim.Write(kNBad + wrongLength + "$C1,2\r\n" + "n\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return !m_recorder.m_messages.empty(); }));
+    EXPECT_TRUE(CommandsWithin(1000).empty());
+}
+
+TEST_F(FrameTest, UnpluggedAdapterIsReopenedWhenItComesBack) {
+    Start();
+    ASSERT_TRUE(m_sim.Write("$C1,2\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 1; }));
+    m_sim.Close();
+    ASSERT_TRUE(WaitUntil([&] { return !m_frame->m_pSerialPort; }));
+    EXPECT_TRUE(m_frame->LinkStatus().contains("已断开")) << m_frame->LinkStatus().toStdString();
+    std::string error;
+    ASSERT_TRUE(m_sim.Open(&error, m_dir.filePath("by-id-gnss").toStdString())) << error;
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->m_pSerialPort != nullptr; }, 2500));
+    EXPECT_TRUE(m_frame->LinkStatus().contains("已连接"));
+    ASSERT_TRUE(m_sim.Write("$C3,4\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 2; }));
+    EXPECT_EQ(m_recorder.m_messages[1].bytes, "$C3,4\r\n");
+    EXPECT_TRUE(m_prompter.m_boxes.empty());
+    EXPECT_TRUE(m_prompter.m_notes.empty());
+}
+
+TEST_F(FrameTest, APortHeldByAnotherProgramIsTakenOnceItIsLetGo) {
+    auto holder = std::make_unique<CSerialPort>();
+    ASSERT_TRUE(holder->Open(nullptr, 1, m_sim.SlavePath(), 9600, 'N', 8, 1, 9, 512));
+    Start(QString::fromStdString(m_sim.SlavePath()));
+    EXPECT_FALSE(m_frame->m_pSerialPort);
+    EXPECT_TRUE(m_frame->LinkStatus().contains("占用")) << m_frame->LinkStatus().toStdString();
+    EXPECT_FALSE(m_frame->m_arrFreePorts.contains("COM1"));
+    holder.reset();
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->m_pSerialPort != nullptr; }, 2500));
+}
+
+TEST_F(FrameTest, DriverFailuresAreShownWithoutStoppingReception) {
+    Start();
+    QCoreApplication::postEvent(m_frame.get(), new CPortErrorEvent("WARNING:  ReadFile() ..."));
+    ASSERT_TRUE(m_sim.Write("$C1,2\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 1; }));
+    ASSERT_EQ(m_prompter.m_notes.size(), 1u);
+    EXPECT_EQ(m_prompter.m_notes[0].caption, "Application Error");
+}
+
+TEST_F(FrameTest, ChoosingAPortReopensItAndCancelLeavesItAlone) {
+    Start();
+    CSerialPort* before = m_frame->m_pSerialPort.get();
+    ASSERT_TRUE(before);
+    auto press = [&](const QString& button) {
+        QTimer::singleShot(50, [button] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<CPortSelectDlg*>(w);
+                if (!dialog || !dialog->isVisible())
+                    continue;
+                for (auto* push : dialog->findChildren<QPushButton*>()) {
+                    if (push->text() == button)
+                        push->click();
+                }
+            }
+        });
+        m_frame->OnCommand(ID_SELECT_PORT);
+    };
+    press("取消");
+    EXPECT_EQ(m_frame->m_pSerialPort.get(), before);
+    press("设置");
+    EXPECT_EQ(m_frame->m_nPort, 1);
+    ASSERT_TRUE(m_frame->m_pSerialPort);
+    ASSERT_TRUE(m_sim.Write("$C5,6\r\n"));
+    EXPECT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 1; }));
+}
+
+TEST_F(FrameTest, MenuToolbarAndStatusBarCarryTheProgramsTexts) {
+    Start();
+    QStringList titles;
+    for (QAction* action : m_frame->menuBar()->actions())
+        titles << action->text();
+    EXPECT_EQ(titles, (QStringList{"文件(&F)", "连接(&C)", "串口监视(&D)", "实时监控视图(&R)",
+                                   "视图操作(&V)", "数据分析视图(&A)", "报警(&B)", "帮助(&H)"}));
+    for (const MenuEntry& entry : MainMenu()) {
+        if (entry.id == 0)
+            continue;
+        const auto actions = m_frame->Actions(entry.id);
+        const auto found = std::find_if(actions.begin(), actions.end(),
+                                        [&](QAction* a) { return a->text() == entry.text; });
+        ASSERT_NE(found, actions.end()) << entry.id;
+        QAction* action = *found;
+        // Only what has a handler can be chosen.
+        EXPECT_EQ(action->isEnabled(),
+                  entry.id != ID_FILE_MRU_FILE1 && m_frame->HasHandler(entry.id))
+            << entry.id;
+    }
+    EXPECT_TRUE(m_frame->Action(ID_SELECT_PORT)->isEnabled());
+    EXPECT_EQ(m_frame->Action(ID_ZOOM_CENTRE_IN)->statusTip(), "放大视图");
+
+    int buttons = 0;
+    for (QAction* action : m_frame->ToolBar()->actions()) {
+        if (action->isSeparator())
+            continue;
+        ++buttons;
+        EXPECT_FALSE(action->icon().isNull()) << action->text().toStdString();
+        EXPECT_FALSE(action->toolTip().isEmpty());
+    }
+    EXPECT_EQ(buttons, 19);
+    EXPECT_EQ(m_frame->Action(ID_LOAD_ANALYSIS_FILE)->toolTip(), "打开文件，调入数据");
+
+    QStringList panes;
+    for (QLabel* label : m_frame->statusBar()->findChildren<QLabel*>())
+        panes << label->text();
+    EXPECT_TRUE(panes.contains("大写") && panes.contains("数字") && panes.contains("滚动"));
+
+    m_frame->OnCommand(ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(m_frame->ToolBar()->isVisible());
+    m_frame->OnCommand(ID_VIEW_TOOLBAR);
+}
+
+TEST(Application, StartsCaptionedAndSavesAScreenshot) {
+    CScopedSettings settings;
+    CScriptedPrompter prompter;
+    CInstrumentSimulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.Open(&error)) << error;
+    const QString shot = TestOutputDir() + "/main-window.png";
+    QFile::remove(shot);
+    const CCommandLineInfo info = CQuillmarApp::ParseCommandLine(
+        {"quillmar", "--port", QString::fromStdString(sim.SlavePath()), "--screenshot", shot});
+    ASSERT_TRUE(info.error.isEmpty()) << info.error.toStdString();
+    CQuillmarApp app;
+    ASSERT_TRUE(app.InitInstance(info));
+    EXPECT_EQ(app.Frame()->windowTitle(), "Velquor 1.0");
+    EXPECT_TRUE(app.Frame()->m_pSerialPort);
+    EXPECT_TRUE(WaitUntil([&] { return QFile::exists(shot); }));
+    EXPECT_FALSE(QImage(shot).isNull());
+}
+
+TEST(Application, CommandLineIsCheckedBeforeStarting) {
+    struct Case {
+        QStringList arguments;
+        bool ok;
+    };
+    const std::vector<Case> table = {
+        {{"quillmar"}, true},
+        {{"quillmar", "drawing.txt"}, true},
+        {{"quillmar", "--port", "/dev/ttyUSB0", "--screenshot", "a.png", "--screenshot-after",
+          "300"},
+         true},
+        {{"quillmar", "--screenshot-after", "soon"}, false},
+        {{"quillmar", "--port"}, false},
+        {{"quillmar", "--bogus"}, false},
+        {{"quillmar", "a.txt", "b.txt"}, false},
+    };
+    for (const Case& c : table) {
+        const CCommandLineInfo info = CQuillmarApp::ParseCommandLine(c.arguments);
+        EXPECT_EQ(info.error.isEmpty(), c.ok) << c.arguments.join(" ").toStdString();
+    }
+}
+
+} // namespace

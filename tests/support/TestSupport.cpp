@@ -1,0 +1,84 @@
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QSettings>
+#include <QThread>
+#include <gtest/gtest.h>
+
+QMessageBox::StandardButton CScriptedPrompter::MessageBox(QWidget*, const QString& text,
+                                                          const QString& caption,
+                                                          QMessageBox::StandardButtons buttons,
+                                                          Icon) {
+    m_boxes.push_back({text, caption});
+    if (!m_answers.empty()) {
+        const auto answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+    for (int bit = 1; bit; bit <<= 1) {
+        if (buttons & bit)
+            return static_cast<QMessageBox::StandardButton>(bit);
+    }
+    return QMessageBox::Ok;
+}
+
+void CScriptedPrompter::Notify(QWidget*, const QString& text, const QString& caption, Icon) {
+    m_notes.push_back({text, caption});
+}
+
+QString CScriptedPrompter::FileDialog(QWidget*, const FileDialogRequest& request) {
+    m_fileDialogs.push_back(request);
+    if (m_files.empty())
+        return {};
+    const QString file = m_files.front();
+    m_files.pop_front();
+    return file;
+}
+
+CScopedSettings::CScopedSettings() {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+}
+
+void CScopedSettings::Set(const QString& key, const QString& value) {
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmar Solution", "Quillmar");
+    settings.setValue(key, value);
+}
+
+std::vector<ReceivedMessage> FrameOffline(const std::string& stream) {
+    CReceiverMessage framer;
+    std::vector<ReceivedMessage> out;
+    for (char c : stream) {
+        if (framer.FeedByte(static_cast<std::uint8_t>(c)))
+            out.push_back({framer.m_bTextLine, framer.m_nType, std::string(framer.Bytes())});
+    }
+    return out;
+}
+
+bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+QString TestOutputDir() {
+    const QString dir = QDir::current().filePath("test-output");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName("Quillmar Solution");
+    QApplication::setApplicationName("Quillmar");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

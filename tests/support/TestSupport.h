@@ -1,0 +1,71 @@
+// Shared pieces of the widget tests: an answering prompter, private settings,
+// a view that records what the document hands it, and event-loop waiting.
+#pragma once
+
+#include "link/ReceiverMessage.h"
+#include "platform/Prompter.h"
+#include "view/ViewUpdate.h"
+
+#include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CScriptedPrompter : public CPrompter {
+public:
+    CScriptedPrompter() { Install(this); }
+    ~CScriptedPrompter() override { Install(nullptr); }
+
+    struct Shown {
+        QString text;
+        QString caption;
+    };
+    QMessageBox::StandardButton MessageBox(QWidget*, const QString& text, const QString& caption,
+                                           QMessageBox::StandardButtons buttons, Icon) override;
+    void Notify(QWidget*, const QString& text, const QString& caption, Icon) override;
+    QString FileDialog(QWidget*, const FileDialogRequest& request) override;
+
+    std::vector<Shown> m_boxes;
+    std::vector<Shown> m_notes;
+    std::vector<FileDialogRequest> m_fileDialogs;
+    std::deque<QMessageBox::StandardButton> m_answers; // default: the first button offered
+    std::deque<QString> m_files;                       // default: cancel
+};
+
+// Points QSettings at a fresh folder for the test's lifetime.
+class CScopedSettings {
+public:
+    CScopedSettings();
+    void Set(const QString& key, const QString& value);
+    QString Folder() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+struct ReceivedMessage {
+    bool textLine;
+    int type;
+    std::string bytes;
+    bool operator==(const ReceivedMessage&) const = default;
+};
+
+class CRecordingView : public IDocumentView {
+public:
+    void OnUpdate(IDocumentView*, long hint, const CReceiverMessage* message) override {
+        if (hint == HINT_NEW_MESSAGE && message)
+            m_messages.push_back(
+                {message->m_bTextLine, message->m_nType, std::string(message->Bytes())});
+    }
+    std::vector<ReceivedMessage> m_messages;
+};
+
+// The messages a stream frames into, for comparison with what arrived.
+std::vector<ReceivedMessage> FrameOffline(const std::string& stream);
+
+// Runs the event loop until pred() holds or timeoutMs passes; returns pred().
+bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
+
+// Where tests leave screenshots and other files for a person to look at.
+QString TestOutputDir();
