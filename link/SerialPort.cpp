@@ -255,11 +255,13 @@ void CSerialPort::WatchLoop() {
         if (!vanished && fds[2].revents)
             WriteRoutine();
     }
-    if (vanished) {
+    if (vanished)
         CloseDevice();
-        Post(WM_PORT_VANISHED, 0);
-    }
+    // Cleared before the report goes out: the owner tells a current report
+    // from a stale one by it.
     m_bThreadRunning = false;
+    if (vanished)
+        Post(WM_PORT_VANISHED, 0);
 }
 
 bool CSerialPort::RingFullAndWaiting() {
