@@ -3,8 +3,9 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QSettings>
-#include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 QMessageBox::StandardButton CScriptedPrompter::MessageBox(QWidget*, const QString& text,
@@ -57,14 +58,28 @@ std::vector<ReceivedMessage> FrameOffline(const std::string& stream) {
 }
 
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
+    // An event loop that sleeps between looks, so waiting costs no CPU
+    // (the soak measures the program's own use while it waits).
+    if (pred())
+        return true;
+    QEventLoop loop;
+    QTimer tick;
     QDeadlineTimer deadline(timeoutMs);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
+    bool met = false;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        met = pred();
+        if (met || deadline.hasExpired())
+            loop.quit();
+    });
+    tick.start(5);
+    loop.exec();
+    return met || pred();
+}
+
+void Idle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 QString TestOutputDir() {

@@ -66,6 +66,8 @@ std::vector<ReceivedMessage> FrameOffline(const std::string& stream);
 
 // Runs the event loop until pred() holds or timeoutMs passes; returns pred().
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
+// Runs the event loop for ms milliseconds.
+void Idle(int ms);
 
 // Where tests leave screenshots and other files for a person to look at.
 QString TestOutputDir();
