@@ -1,5 +1,6 @@
 #include "shell/QuillmarApp.h"
 
+#include "platform/Prompter.h"
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
@@ -60,6 +61,16 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
 
 bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     m_pDocument = std::make_unique<CQuillmarDoc>();
+    if (!info.documentFile.isEmpty()) {
+        // As the framework's shell command: a document that cannot be opened
+        // ends the start-up, after saying why.
+        QString error;
+        if (!m_pDocument->OnOpenDocument(info.documentFile, &error)) {
+            CPrompter::Instance().MessageBox(nullptr, error, QString(), QMessageBox::Ok,
+                                             CPrompter::Icon::Warning);
+            return false;
+        }
+    }
     m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice);
     m_pFrame->SetApplicationCommands([this](int id, bool run) { return OnAppCommand(id, run); });
     auto* view = new CQuillmarView(m_pFrame);

@@ -1,10 +1,13 @@
-// The document: holds the drawn line segments and tells its views of every
-// received message.
+// The document: the line segments drawn with the view's line tool, kept in a
+// document file, and the relay that tells the views of every received message.
 #pragma once
 
+#include "survey/Line.h"
 #include "view/ViewUpdate.h"
 
+#include <QByteArray>
 #include <QObject>
+#include <QString>
 #include <vector>
 
 class CQuillmarDoc : public QObject {
@@ -14,6 +17,29 @@ public:
     void RemoveView(IDocumentView* view);
     void UpdateAllViews(IDocumentView* sender, long hint, const CReceiverMessage* message);
 
+    void AddLine(int x1, int y1, int x2, int y2);
+    void SetLineFlag(int flag) { m_nLineFlag = flag; }
+    int LineFlag() const { return m_nLineFlag; }
+    const std::vector<CLine>& Lines() const { return m_arrLines; }
+    void DeleteContents() { m_arrLines.clear(); }
+    bool IsModified() const { return m_bModified; }
+    const QString& PathName() const { return m_strPathName; }
+
+    // The file's bytes: the line flag, then every segment with the marker 4
+    // on the last one.
+    QByteArray Store() const;
+    // Replaces the contents with a file's bytes; a truncated or foreign file
+    // changes nothing and says why in *error.
+    bool Load(const QByteArray& bytes, QString* error);
+
+    // Opens a document file; on failure the current document stays as it was
+    // and *error names the file and the reason.
+    bool OnOpenDocument(const QString& path, QString* error);
+
 private:
     std::vector<IDocumentView*> m_views;
+    std::vector<CLine> m_arrLines;
+    int m_nLineFlag = 0;
+    bool m_bModified = false;
+    QString m_strPathName;
 };

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -50,6 +51,8 @@ protected:
                 return false;
             },
             ms);
+        for (auto& c : m_sim.ReadCommands())
+            commands.push_back(c);
         return commands;
     }
 
@@ -207,23 +210,61 @@ TEST_F(FrameTest, MenuToolbarAndStatusBarCarryTheProgramsTexts) {
     m_frame->OnCommand(ID_VIEW_TOOLBAR);
 }
 
-TEST(Application, StartsCaptionedAndSavesAScreenshot) {
+TEST(Application, StartsCaptionedOnThePortGiven) {
     CScopedSettings settings;
     CScriptedPrompter prompter;
     CInstrumentSimulator sim;
     std::string error;
     ASSERT_TRUE(sim.Open(&error)) << error;
-    const QString shot = TestOutputDir() + "/main-window.png";
-    QFile::remove(shot);
     const CCommandLineInfo info = CQuillmarApp::ParseCommandLine(
-        {"quillmar", "--port", QString::fromStdString(sim.SlavePath()), "--screenshot", shot});
+        {"quillmar", "--port", QString::fromStdString(sim.SlavePath())});
     ASSERT_TRUE(info.error.isEmpty()) << info.error.toStdString();
     CQuillmarApp app;
     ASSERT_TRUE(app.InitInstance(info));
     EXPECT_EQ(app.Frame()->windowTitle(), "Velquor 1.0");
-    EXPECT_TRUE(app.Frame()->m_pSerialPort);
-    EXPECT_TRUE(WaitUntil([&] { return QFile::exists(shot); }));
-    EXPECT_FALSE(QImage(shot).isNull());
+    ASSERT_TRUE(app.Frame()->m_pSerialPort);
+    EXPECT_EQ(app.Frame()->m_pSerialPort->Device(), sim.SlavePath());
+}
+
+// The program itself, as a user or a script starts it: on the simulator,
+// offscreen, leaving a screenshot and exiting.
+TEST(Application, ScreenshotOptionSavesTheWindowAndExits) {
+    CScopedSettings settings;
+    CInstrumentSimulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.Open(&error)) << error;
+    ASSERT_TRUE(sim.Write(CInstrumentSimulator::Traffic(0, 10, 0)));
+    const QString shot = TestOutputDir() + "/main-window.png";
+    QFile::remove(shot);
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", settings.Folder());
+    program.setProcessEnvironment(environment);
+    program.start(QUILLMAR_BINARY,
+                  {"-platform", "offscreen", "--port", QString::fromStdString(sim.SlavePath()),
+                   "--screenshot", shot, "--screenshot-after", "300"});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    EXPECT_TRUE(program.readAllStandardOutput().contains(shot.toUtf8()));
+    const QImage image(shot);
+    EXPECT_EQ(image.size(), QSize(1035, 747));
+
+    program.start(QUILLMAR_BINARY, {"-platform", "offscreen", "--help"});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    const QByteArray help = program.readAllStandardOutput();
+    for (const char* option : {"--port", "--screenshot", "--screenshot-after", "document"})
+        EXPECT_TRUE(help.contains(option)) << option;
+}
+
+TEST(Application, ADocumentThatCannotBeOpenedEndsTheStartUpWithAReason) {
+    CScopedSettings settings;
+    CScriptedPrompter prompter;
+    CCommandLineInfo info;
+    info.documentFile = "/nonexistent/drawing.txt";
+    CQuillmarApp app;
+    EXPECT_FALSE(app.InitInstance(info));
+    ASSERT_EQ(prompter.m_boxes.size(), 1u);
+    EXPECT_TRUE(prompter.m_boxes[0].text.contains("/nonexistent/drawing.txt"));
 }
 
 TEST(Application, CommandLineIsCheckedBeforeStarting) {
