@@ -2,10 +2,12 @@
 
 #include "link/PortName.h"
 #include "link/PortSelectDlg.h"
+#include "platform/CommandIds.h"
 #include "platform/Prompter.h"
-#include "shell/CommandIds.h"
+#include "shell/AlarmLimitsDlg.h"
 #include "shell/QuillmarDoc.h"
 #include "shell/SettingsKey.h"
+#include "view/Alarm.h"
 #include "view/QuillmarView.h"
 
 #include <QAction>
@@ -149,9 +151,21 @@ void CMainFrame::CreateStatusBar() {
             bar->showMessage("就绪");
     });
     bar->showMessage("就绪");
+    m_pAlarmPane = new QLabel(bar);
+    m_pAlarmPane->setObjectName("alarmPane");
+    m_pAlarmPane->setStyleSheet("color: #c00000; font-weight: bold");
+    bar->addPermanentWidget(m_pAlarmPane);
+    m_pRecordPane = new QLabel(bar);
+    m_pRecordPane->setObjectName("recordPane");
+    bar->addPermanentWidget(m_pRecordPane);
     m_pLinkPane = new QLabel(bar);
     m_pLinkPane->setObjectName("linkPane");
     bar->addPermanentWidget(m_pLinkPane);
+    if (m_pView) {
+        m_pRecordPane->setText(m_pView->RecordStatus());
+        connect(m_pView, &CQuillmarView::RecordStatusChanged, m_pRecordPane, &QLabel::setText);
+        connect(m_pView, &CQuillmarView::AlarmStatusChanged, m_pAlarmPane, &QLabel::setText);
+    }
     for (const char* indicator : {"大写", "数字", "滚动"}) {
         auto* pane = new QLabel(QString::fromUtf8(indicator), bar);
         pane->setEnabled(false);
@@ -163,6 +177,7 @@ void CMainFrame::CreateStatusBar() {
 bool CMainFrame::HasHandler(int id) const {
     switch (id) {
     case ID_SELECT_PORT:
+    case ID_ALARM_LIMITS:
     case ID_APP_EXIT:
     case ID_VIEW_TOOLBAR:
         return true;
@@ -180,6 +195,8 @@ bool CMainFrame::OnCommand(int id) {
         m_pView->OnCommand(id);
     } else if (id == ID_SELECT_PORT) {
         OnSelectPort();
+    } else if (id == ID_ALARM_LIMITS) {
+        OnAlarmLimits();
     } else if (id == ID_APP_EXIT) {
         close();
     } else if (id == ID_VIEW_TOOLBAR) {
@@ -354,6 +371,18 @@ void CMainFrame::AnswerNPacket() {
         const int length = CReceiverMessage::BuildCommand(0x06, packet);
         m_pSerialPort->SendBytes(packet, static_cast<unsigned>(length));
     });
+}
+
+void CMainFrame::OnAlarmLimits() {
+    CAlarmLimitsDlg dialog(this);
+    dialog.OnInitDialog(g_nPitchLimit, g_nRollLimit);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    g_nPitchLimit = dialog.m_nPitch;
+    g_nRollLimit = dialog.m_nRoll;
+    update();
+    if (m_pView)
+        m_pView->update();
 }
 
 void CMainFrame::OnSelectPort() {

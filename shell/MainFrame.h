@@ -34,6 +34,7 @@ public:
     void FindFreePorts();
     void OnPortReceived();
     void OnSelectPort();
+    void OnAlarmLimits();
 
     // Command routing: the view first, then the frame, then the application.
     bool OnCommand(int id);
@@ -84,6 +85,8 @@ private:
     QAction* NewCommandAction(int id, const QString& text);
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pLinkPane = nullptr;
+    QLabel* m_pRecordPane = nullptr;
+    QLabel* m_pAlarmPane = nullptr;
     QTimer m_reconnectTimer;
     std::function<bool(int, bool)> m_appCommands;
     bool m_bInReceive = false;

@@ -1,13 +1,16 @@
 #include "shell/QuillmarApp.h"
 
+#include "platform/CommandIds.h"
 #include "platform/Prompter.h"
-#include "shell/CommandIds.h"
+#include "shell/AlarmLimitsDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
+#include "shell/SettingsKey.h"
 #include "view/QuillmarView.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 
@@ -33,7 +36,12 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
                                    "Take the screenshot MS milliseconds after start-up "
                                    "(default: as soon as the window is shown).",
                                    "MS", "0");
-    parser.addOptions({port, screenshot, after});
+    const QCommandLineOption records(
+        "record-folder",
+        "Write the record files into DIR (default: the setting RecordFolder, else "
+        "~/Documents/Quillmar).",
+        "DIR");
+    parser.addOptions({port, screenshot, after, records});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -52,6 +60,7 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         info.documentFile = parser.positionalArguments().constFirst();
     info.portDevice = parser.value(port);
     info.screenshotFile = parser.value(screenshot);
+    info.recordFolder = parser.value(records);
     bool ok = false;
     info.screenshotAfterMs = parser.value(after).toInt(&ok);
     if (!ok || info.screenshotAfterMs < 0)
@@ -73,7 +82,7 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     }
     m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice);
     m_pFrame->SetApplicationCommands([this](int id, bool run) { return OnAppCommand(id, run); });
-    auto* view = new CQuillmarView(m_pFrame);
+    auto* view = new CQuillmarView(RecordFolder(info), m_pFrame);
     m_pDocument->AddView(view);
     if (!m_pFrame->OnCreate(view))
         return false;
@@ -84,8 +93,26 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     return true;
 }
 
-bool CQuillmarApp::OnAppCommand(int, bool) {
-    return false;
+QString CQuillmarApp::RecordFolder(const CCommandLineInfo& info) {
+    if (!info.recordFolder.isEmpty())
+        return info.recordFolder;
+    CSettingsKey key;
+    if (key.Create() == 0) {
+        const QString folder = key.ReadString("RecordFolder");
+        if (!folder.isEmpty())
+            return folder;
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/Quillmar";
+}
+
+bool CQuillmarApp::OnAppCommand(int id, bool run) {
+    if (id != ID_APP_ABOUT)
+        return false;
+    if (run) {
+        CVersionInfoDlg dialog;
+        dialog.exec();
+    }
+    return true;
 }
 
 void CQuillmarApp::ScheduleScreenshot(const QString& file, int afterMs) {

@@ -13,6 +13,7 @@ struct CCommandLineInfo {
     QString documentFile;
     QString portDevice;
     QString screenshotFile;
+    QString recordFolder;
     int screenshotAfterMs = 0;
     QString error; // set when the command line cannot be used
 };
@@ -27,6 +28,9 @@ public:
     // the program.
     bool InitInstance(const CCommandLineInfo& info);
     bool OnAppCommand(int id, bool run);
+    // Where records go: the command line, else the setting "RecordFolder",
+    // else the user's documents folder + "/Quillmar".
+    static QString RecordFolder(const CCommandLineInfo& info);
 
     CMainFrame* Frame() const { return m_pFrame; }
     CQuillmarDoc* Document() const { return m_pDocument.get(); }

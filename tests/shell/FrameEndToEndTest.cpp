@@ -1,5 +1,5 @@
 #include "link/PortSelectDlg.h"
-#include "shell/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarApp.h"
 #include "shell/QuillmarDoc.h"
@@ -34,7 +34,7 @@ protected:
     }
     void Start(const QString& device) {
         m_frame = std::make_unique<CMainFrame>(&m_doc, device);
-        auto* view = new CQuillmarView(m_frame.get());
+        auto* view = new CQuillmarView(m_dir.filePath("records"), m_frame.get());
         m_doc.AddView(view);
         m_doc.AddView(&m_recorder);
         ASSERT_TRUE(m_frame->OnCreate(view));
@@ -79,7 +79,13 @@ TEST_F(FrameTest, EveryMessageReachesTheViewsInStreamOrder) {
     ASSERT_GT(expected.size(), 180u);
     EXPECT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() >= expected.size(); }));
     EXPECT_EQ(m_recorder.m_messages, expected);
-    EXPECT_EQ(m_frame->View()->m_nMessages, static_cast<long>(expected.size()));
+    // And the record holds every message text, in order.
+    std::string transcript;
+    for (const auto& m : expected)
+        transcript += m.textLine ? m.bytes : m.bytes.substr(4, m.bytes.size() - 6);
+    QFile record(QString::fromStdString(m_frame->View()->m_fileRecord.Path()));
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(record.readAll().toStdString() == transcript);
     EXPECT_TRUE(CommandsWithin(400).empty());
 }
 
@@ -217,7 +223,8 @@ TEST(Application, StartsCaptionedOnThePortGiven) {
     std::string error;
     ASSERT_TRUE(sim.Open(&error)) << error;
     const CCommandLineInfo info = CQuillmarApp::ParseCommandLine(
-        {"quillmar", "--port", QString::fromStdString(sim.SlavePath())});
+        {"quillmar", "--port", QString::fromStdString(sim.SlavePath()), "--record-folder",
+         settings.Folder() + "/records"});
     ASSERT_TRUE(info.error.isEmpty()) << info.error.toStdString();
     CQuillmarApp app;
     ASSERT_TRUE(app.InitInstance(info));
@@ -259,7 +266,9 @@ TEST(Application, ScreenshotOptionSavesTheWindowAndExits) {
 TEST(Application, ADocumentThatCannotBeOpenedEndsTheStartUpWithAReason) {
     CScopedSettings settings;
     CScriptedPrompter prompter;
+    QTemporaryDir dir;
     CCommandLineInfo info;
+    info.recordFolder = dir.path();
     info.documentFile = "/nonexistent/drawing.txt";
     CQuillmarApp app;
     EXPECT_FALSE(app.InitInstance(info));

@@ -53,7 +53,7 @@ TEST(ReplugSoak, EveryCycleReconnectsPromptlyAndLosesNothing) {
     CQuillmarDoc doc;
     CRecordingView recorder;
     CMainFrame frame(&doc, QString::fromStdString(link));
-    auto* view = new CQuillmarView(&frame);
+    auto* view = new CQuillmarView(dir.filePath("records"), &frame);
     doc.AddView(view);
     doc.AddView(&recorder);
     ASSERT_TRUE(frame.OnCreate(view));

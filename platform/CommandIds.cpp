@@ -1,4 +1,4 @@
-#include "shell/CommandIds.h"
+#include "platform/CommandIds.h"
 
 #include <map>
 

@@ -1,0 +1,46 @@
+// The alarm: three beeps of 600 Hz, 300 ms each, 50 ms apart, played without
+// blocking the caller. An alarm already sounding is neither restarted nor
+// queued. Where the machine has no audio output the system bell is used.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+class QAudioSink;
+class QBuffer;
+
+struct ToneShape {
+    int frequencyHz = 600;
+    int beepMs = 300;
+    int gapMs = 50;
+    int beeps = 3;
+};
+
+// 16-bit signed little-endian mono PCM of the whole alarm.
+QByteArray SynthesiseAlarm(int sampleRate, const ToneShape& shape = ToneShape());
+
+class CAlarmTone : public QObject {
+    Q_OBJECT
+public:
+    explicit CAlarmTone(QObject* parent = nullptr);
+    ~CAlarmTone() override;
+
+    // Starts the alarm unless one is sounding; true when it started.
+    bool Play();
+    bool IsSounding() const { return m_bSounding; }
+    int TotalMs() const;
+
+private:
+    void Finished();
+
+    ToneShape m_shape;
+    QByteArray m_pcm;
+    std::unique_ptr<QBuffer> m_pBuffer;
+    QAudioSink* m_pSink = nullptr;
+    QTimer m_bellTimer;
+    QTimer m_doneTimer;
+    int m_nBellsLeft = 0;
+    bool m_bSounding = false;
+};
