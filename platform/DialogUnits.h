@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFontMetrics>
+#include <QLabel>
 #include <QRect>
 #include <QWidget>
 
@@ -13,6 +14,13 @@ inline QRect DialogUnits(const QWidget* dialog, int x, int y, int w, int h) {
     return QRect(x * baseX / 4, y * baseY / 8, w * baseX / 4, h * baseY / 8);
 }
 
+// Places a control. A text wider than its box (Chinese glyphs are wider than
+// the Latin average the units are measured in) grows to the dialog's edge.
 inline void PlaceInDialogUnits(QWidget* control, int x, int y, int w, int h) {
-    control->setGeometry(DialogUnits(control->parentWidget(), x, y, w, h));
+    QRect box = DialogUnits(control->parentWidget(), x, y, w, h);
+    if (qobject_cast<QLabel*>(control) && control->sizeHint().width() > box.width()) {
+        const int room = control->parentWidget()->width() - box.left() - 4;
+        box.setWidth(qMax(box.width(), qMin(control->sizeHint().width(), room)));
+    }
+    control->setGeometry(box);
 }

@@ -50,6 +50,7 @@ TEST(PortSelect, SetStoresTheChosenNumberAndCancelKeepsIt) {
         EXPECT_EQ(port, 3);
         EXPECT_EQ(dialog.windowTitle(), "串口选择");
         EXPECT_EQ(dialog.ComboBox()->itemText(1), "COM3  /dev/ttyUSB1");
+        dialog.grab().save(TestOutputDir() + "/port-select.png");
     }
     {
         CPortSelectDlg dialog(free, &port);

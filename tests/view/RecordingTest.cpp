@@ -279,6 +279,8 @@ TEST(SerialMonitor, ShowsFifteenLinesClearsAndStartsEmpty) {
         for (int i = 1; i <= 16; ++i) {
             Feed(view, QString("$C%1,0\r\n").arg(i).toLatin1());
             counts.push_back(list->count());
+            if (i == 15)
+                view.m_dlgMonitor.grab().save(TestOutputDir() + "/serial-monitor.png");
         }
         Feed(view, "$C99,0\r\n");
         EXPECT_EQ(list->item(0)->text(), "$C99,0"); // without its line end
@@ -328,6 +330,7 @@ TEST(AlarmLimits, AcceptsWholeDegreesFrom0To90AndKeepsTheDialogOpenOtherwise) {
         dialog.OnInitDialog(30, 30);
         dialog.show();
         EXPECT_EQ(dialog.PitchEdit()->text(), "30");
+        dialog.grab().save(TestOutputDir() + "/alarm-limits.png");
         dialog.PitchEdit()->setText(c.pitch);
         dialog.RollEdit()->setText(c.roll);
         dialog.OnOK();
