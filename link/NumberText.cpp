@@ -1,6 +1,7 @@
 #include "link/NumberText.h"
 
 #include <charconv>
+#include <cmath>
 
 double Atof(std::string_view text) {
     std::size_t i = 0;
@@ -16,9 +17,10 @@ double Atof(std::string_view text) {
         return 0.0;
     double value = 0.0;
     const auto result = std::from_chars(text.data() + i, text.data() + text.size(), value);
-    // Values beyond double's range read as 0 rather than infinity: no
-    // instrument reading comes near, and an infinity would poison the plots.
-    if (result.ec != std::errc())
+    // Values beyond double's range, "inf" and "nan" read as 0: no instrument
+    // reading is one, and a plot cannot place an infinity (turning it into a
+    // pixel coordinate is undefined).
+    if (result.ec != std::errc() || !std::isfinite(value))
         value = 0.0;
     return negative ? -value : value;
 }

@@ -343,15 +343,13 @@ void CMainFrame::OnPortReceived() {
     do {
         m_bReceivePending = false;
         count = m_pSerialPort ? m_pSerialPort->TakeReceived(buffer) : 0;
-        for (unsigned i = 0; i < count; ++i) {
-            if (!m_message.FeedByte(buffer[i]))
-                continue;
+        m_message.Feed(buffer, count, [this](const CReceiverMessage& message) {
             if (!m_pDocument)
-                continue;
-            m_pDocument->UpdateAllViews(nullptr, HINT_NEW_MESSAGE, &m_message);
-            if (m_message.m_nType == 'n')
+                return;
+            m_pDocument->UpdateAllViews(nullptr, HINT_NEW_MESSAGE, &message);
+            if (message.m_nType == 'n')
                 AnswerNPacket();
-        }
+        });
     } while (count > 0 || m_bReceivePending);
     m_bInReceive = false;
     if (m_pSerialPort && m_pSerialPort->DroppedBytes() != droppedBefore)
