@@ -8,12 +8,15 @@
 enum CommandId : int {
     ID_ZOOM_CENTRE_OUT = 32776, // "中心缩小"
     ID_ZOOM_CENTRE_IN = 32780,  // "中心放大"
+    ID_EXIT_TOOL = 32782,       // context menu "退出"
     ID_MOVE = 32826,            // "移动"
     ID_VIEW_REALTIME1 = 32842,  // "实时数据视图1"
     ID_STRETCH_X = 32843,       // "横向放大"
     ID_STRETCH_Y = 32845,       // "纵向放大"
     ID_SHRINK_X = 32847,        // "横向收缩"
     ID_SHRINK_Y = 32852,        // "纵向收缩"
+    ID_AREA_ZOOM = 32854,       // no menu offers it
+    ID_INITIAL_VIEW = 32855,    // no menu offers it
     ID_REFRESH = 32860,         // "刷新"
     ID_VIEW_REALTIME2 = 32861,  // "实时数据视图2"
     ID_RUNNING_TIME = 32862,    // "系统运行时间"

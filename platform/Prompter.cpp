@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QPrintDialog>
 
 namespace {
 CPrompter g_interactive;
@@ -64,4 +65,9 @@ QString CPrompter::FileDialog(QWidget* parent, const FileDialogRequest& request)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+bool CPrompter::PrintDialog(QWidget* parent, QPrinter* printer) {
+    QPrintDialog dialog(printer, parent);
+    return dialog.exec() == QDialog::Accepted;
 }

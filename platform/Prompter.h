@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class QPrinter;
 class QWidget;
 
 class CPrompter {
@@ -33,6 +34,9 @@ public:
     };
     // The chosen path, or an empty string when the operator cancelled.
     virtual QString FileDialog(QWidget* parent, const FileDialogRequest& request);
+
+    // The print dialog; true when the operator chose to print.
+    virtual bool PrintDialog(QWidget* parent, QPrinter* printer);
 
     static CPrompter& Instance();
     // Replaces the prompter (tests); nullptr restores the interactive one.

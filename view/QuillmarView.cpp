@@ -23,6 +23,7 @@ QString SystemText(int error) {
 
 CQuillmarView::CQuillmarView(const QString& recordFolder, QWidget* parent)
     : QWidget(parent), m_pAlarm(new CAlarmTone(this)) {
+    m_fnRouteCommand = [this](int id) { OnCommand(id); };
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
@@ -64,9 +65,10 @@ void CQuillmarView::SetRecordStatus(const QString& text) {
 }
 
 void CQuillmarView::resizeEvent(QResizeEvent* event) {
-    m_dScaleX = event->size().width() / 1023.0;
-    m_dScaleY = event->size().height() / 670.0;
     QWidget::resizeEvent(event);
+    // cx / 1023 and cy / 670, as the nearest doubles of their reciprocals give them.
+    m_dScaleX = event->size().width() * 0.0009775171065493646;
+    m_dScaleY = event->size().height() * 0.0014925373134328358;
     update();
 }
 
@@ -133,7 +135,30 @@ void CQuillmarView::CheckRecording() {
 }
 
 bool CQuillmarView::HasCommand(int id) const {
-    return id == ID_SAVE_DATA_PATH || id == ID_SERIAL_MONITOR;
+    switch (id) {
+    case ID_SAVE_DATA_PATH:
+    case ID_SERIAL_MONITOR:
+    case ID_VIEW_REALTIME1:
+    case ID_VIEW_REALTIME2:
+    case ID_RUNNING_TIME:
+    case ID_STRETCH_X:
+    case ID_STRETCH_Y:
+    case ID_SHRINK_X:
+    case ID_SHRINK_Y:
+    case ID_ZOOM_CENTRE_IN:
+    case ID_ZOOM_CENTRE_OUT:
+    case ID_MOVE:
+    case ID_REFRESH:
+    case ID_AREA_ZOOM:
+    case ID_INITIAL_VIEW:
+    case ID_EXIT_TOOL:
+    case ID_FILE_PRINT:
+    case ID_FILE_PRINT_DIRECT:
+    case ID_FILE_PRINT_PREVIEW:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool CQuillmarView::OnCommand(int id) {
@@ -144,8 +169,24 @@ bool CQuillmarView::OnCommand(int id) {
     case ID_SERIAL_MONITOR:
         OnSerialMonitor();
         return true;
+    case ID_RUNNING_TIME:
+        OnRunTime();
+        return true;
+    case ID_EXIT_TOOL:
+        OnExitTool();
+        return true;
+    case ID_FILE_PRINT:
+    case ID_FILE_PRINT_DIRECT:
+        OnFilePrint(id == ID_FILE_PRINT_DIRECT);
+        return true;
+    case ID_FILE_PRINT_PREVIEW:
+        OnFilePrintPreview();
+        return true;
     default:
-        return false;
+        if (!HasCommand(id))
+            return false;
+        OnNavigationCommand(id);
+        return true;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "link/SerialMonitorDlg.h"
 #include "view/MonitorState.h"
+#include "view/Navigation.h"
 #include "view/RecordFile.h"
 #include "view/ViewUpdate.h"
 
@@ -12,14 +13,20 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
 class CAlarmTone;
+class CCanvas;
+class QPrinter;
 
-class CQuillmarView : public QWidget, public IDocumentView, public CMonitorState {
+class CQuillmarView : public QWidget,
+                      public IDocumentView,
+                      public CMonitorState,
+                      public CNavigation {
     Q_OBJECT
 public:
-    static constexpr int kZoomCentres = 100;
     static constexpr int kNotes = 1000;
 
     // Creates the record file in recordFolder, named for the current time.
@@ -33,6 +40,30 @@ public:
     bool OnCommand(int id);
     void OnSaveDataPath();
     void OnSerialMonitor();
+    // Routes a command chosen in the context menu as the main window would
+    // (the frame sets it; alone, the view handles it itself).
+    std::function<void(int)> m_fnRouteCommand;
+
+    // The picture of the current display, drawn through any canvas.
+    void OnDraw(CCanvas& canvas);
+    // Navigation and display commands, and the left-button tools.
+    void OnNavigationCommand(int id);
+    void OnLButtonDown(QPoint p);
+    void OnLButtonUp(QPoint q);
+    void OnRunTime();
+    void OnExitTool() {
+        ExitTool();
+        UpdateCursor();
+    }
+    void UpdateCursor();
+    // Prints the picture of the current display onto printer's pages.
+    void PrintTo(QPrinter& printer);
+    void OnFilePrint(bool direct);
+    void OnFilePrintPreview();
+    static QPoint ContextMenuPosition(QPoint requested, QPoint clientTopLeftOnScreen);
+    static QString RunningTimeText(std::uint32_t minuteTicks, std::uint32_t hourTicks);
+    // The area outline shown for a moment after an area has been framed.
+    QRect m_rcOutline;
 
     // Looks after the record file once a second: writes what failed writes
     // left, and recreates a file deleted under it.
@@ -59,20 +90,10 @@ public:
     QString m_strRecordPath;
     QString m_strAnalysisPath;
 
-    // Navigation and tool state
-    int m_nPanX = 0, m_nPanY = 0;
-    QPoint m_ptDragStart;
-    QRect m_rcZoomArea; // left, top, right, bottom as given; all 0 at start
-    QPoint m_ptZoomIn[kZoomCentres];
-    QPoint m_ptZoomOut[kZoomCentres];
-    int m_nZoomInCount = 0, m_nZoomOutCount = 0;
-    int m_nZoomInPresses = 0, m_nZoomOutPresses = 0;
-    double m_dZoomStep = 1.0;
-    double m_dZoomX = 1.0, m_dZoomY = 1.0;
-    double m_dScaleX = 0, m_dScaleY = 0;
-    int m_nClickState = 0;
-    QPoint m_ptLineStart, m_ptLastMove;
+    // Tool state of the drawing tools (navigation state is in CNavigation)
+    QPoint m_ptLastMove;
     int m_nLineClicks = 0;
+    double m_dScaleX = 0, m_dScaleY = 0;
     QPoint m_ptNotes[kNotes];
     int m_nNotePointCount = 0;
     QString m_strNotes[kNotes];
@@ -85,12 +106,17 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void CreateRecordFile(const QString& folder);
     void RunAlarmTest();
     void Record();
     void SetRecordStatus(const QString& text);
+    void Refuse(const QString& message);
 
     CAlarmTone* m_pAlarm;
     QTimer m_recordCheck;

@@ -1,0 +1,92 @@
+// The drawing calls the displays are written in: select a pen, move to, line
+// to, polyline, ellipse, text with its top-left corner at a point. Positions
+// are device pixels, already scaled from the reference canvas.
+//
+// CPainterCanvas draws with QPainter (screen, image, printer); CRecordingCanvas
+// keeps the primitives, so tests check exact positions instead of pixels.
+#pragma once
+
+#include <QColor>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <vector>
+
+class QPainter;
+
+struct CPen {
+    int nWidth = 1;
+    QColor color = Qt::black;
+    bool operator==(const CPen& other) const {
+        return nWidth == other.nWidth && color == other.color;
+    }
+};
+
+class CCanvas {
+public:
+    virtual ~CCanvas() = default;
+    virtual void SelectPen(const CPen& pen) = 0;
+    virtual void MoveTo(int x, int y) = 0;
+    virtual void LineTo(int x, int y) = 0;
+    virtual void Polyline(const QPoint* points, int count) = 0;
+    // An ellipse in its bounding rectangle, filled white.
+    virtual void Ellipse(int left, int top, int right, int bottom) = 0;
+    // Text with its top-left corner at (x, y), on an opaque white background.
+    virtual void TextOut(int x, int y, const QString& text) = 0;
+    // The drawing surface's size in device pixels.
+    virtual QSize Size() const = 0;
+
+    void Line(int x1, int y1, int x2, int y2) {
+        MoveTo(x1, y1);
+        LineTo(x2, y2);
+    }
+};
+
+class CPainterCanvas : public CCanvas {
+public:
+    CPainterCanvas(QPainter& painter, QSize size);
+    void SelectPen(const CPen& pen) override;
+    void MoveTo(int x, int y) override { m_ptCurrent = QPoint(x, y); }
+    void LineTo(int x, int y) override;
+    void Polyline(const QPoint* points, int count) override;
+    void Ellipse(int left, int top, int right, int bottom) override;
+    void TextOut(int x, int y, const QString& text) override;
+    QSize Size() const override { return m_size; }
+
+private:
+    QPainter& m_painter;
+    QSize m_size;
+    QPoint m_ptCurrent;
+};
+
+class CRecordingCanvas : public CCanvas {
+public:
+    enum class Kind { Line, Polyline, Ellipse, Text };
+    struct Primitive {
+        Kind kind;
+        CPen pen;
+        std::vector<QPoint> points; // line: from, to; ellipse: top-left, bottom-right
+        QString text;
+    };
+
+    explicit CRecordingCanvas(QSize size = QSize(1023, 670)) : m_size(size) {}
+    void SelectPen(const CPen& pen) override { m_pen = pen; }
+    void MoveTo(int x, int y) override { m_ptCurrent = QPoint(x, y); }
+    void LineTo(int x, int y) override;
+    void Polyline(const QPoint* points, int count) override;
+    void Ellipse(int left, int top, int right, int bottom) override;
+    void TextOut(int x, int y, const QString& text) override;
+    QSize Size() const override { return m_size; }
+
+    // Lookups for tests.
+    const Primitive* FindText(const QString& text) const;
+    std::vector<const Primitive*> Lines(const CPen& pen) const;
+    int Count(Kind kind) const;
+
+    std::vector<Primitive> m_items;
+
+private:
+    QSize m_size;
+    CPen m_pen;
+    QPoint m_ptCurrent;
+};

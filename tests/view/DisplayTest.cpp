@@ -1,0 +1,268 @@
+#include "platform/CommandIds.h"
+#include "support/TestSupport.h"
+#include "view/Drawing.h"
+#include "view/MonitorState.h"
+#include "view/Navigation.h"
+#include "view/QuillmarView.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace {
+
+using Kind = CRecordingCanvas::Kind;
+
+// The four strokes of a pointer: tail-tip, tip-barb1, tip-barb2 (after a move).
+std::vector<std::pair<QPoint, QPoint>> PointerStrokes(const CRecordingCanvas& canvas, int which) {
+    std::vector<std::pair<QPoint, QPoint>> strokes;
+    for (const auto* line : canvas.Lines(Pens::kPointer))
+        strokes.emplace_back(line->points[0], line->points[1]);
+    return {strokes.begin() + which * 3, strokes.begin() + which * 3 + 3};
+}
+
+TEST(AttitudeDisplay, PointersLandWhereTheirAnglesSay) {
+    struct Case {
+        const char* heading;
+        const char* pitch;
+        int which; // 0 heading, 1 pitch
+        QPoint tail, tip, barb1, barb2;
+    };
+    const std::vector<Case> table = {
+        {"0", "0", 0, {250, 400}, {250, 100}, {245, 130}, {255, 130}},
+        {"90", "0", 0, {100, 250}, {400, 249}, {369, 244}, {370, 254}},
+        {"", "0", 1, {750, 175}, {500, 174}, {519, 179}, {520, 169}},
+    };
+    for (const Case& c : table) {
+        CMonitorState state;
+        state.m_strHeading = c.heading;
+        state.m_strPitch = c.pitch;
+        CRecordingCanvas canvas;
+        DrawAttitudeDisplay(canvas, CScale{1, 1}, state);
+        const auto strokes = PointerStrokes(canvas, c.which);
+        EXPECT_EQ(strokes[0], std::make_pair(c.tail, c.tip)) << c.heading;
+        EXPECT_EQ(strokes[1], std::make_pair(c.tip, c.barb1)) << c.heading;
+        EXPECT_EQ(strokes[2], std::make_pair(c.tip, c.barb2)) << c.heading;
+    }
+}
+
+TEST(AttitudeDisplay, PositivePitchRaisesTheFrontAndWideWindowsStretchTheDials) {
+    CMonitorState state;
+    state.m_strPitch = "10";
+    CRecordingCanvas canvas;
+    DrawAttitudeDisplay(canvas, CScale{1, 1}, state);
+    const auto pitch = PointerStrokes(canvas, 1);
+    EXPECT_LT(pitch[0].second.y(), 174); // the tip, on the "前" side, is lifted
+    EXPECT_LT(pitch[0].second.x(), 625);
+
+    CMonitorState wide;
+    wide.m_strHeading = "90";
+    CRecordingCanvas stretched(QSize(2046, 670));
+    DrawAttitudeDisplay(stretched, CScale{2, 1}, wide);
+    ASSERT_GE(stretched.Count(Kind::Ellipse), 3);
+    EXPECT_EQ(stretched.m_items[0].points, (std::vector<QPoint>{{190, 95}, {810, 405}}));
+    // Turned after scaling, a pointer keeps its device length: 150 px either way.
+    const auto heading = PointerStrokes(stretched, 0);
+    EXPECT_EQ(heading[0].first, QPoint(350, 250));
+    EXPECT_EQ(heading[0].second, QPoint(650, 249));
+    EXPECT_EQ(stretched.FindText("东")->points[0], QPoint(820, 241));
+}
+
+TEST(AttitudeDisplay, ValuesAreWrittenAsGcvtDoes) {
+    CMonitorState state;
+    state.InterpretText("$GPGGA,1,3110.4567,N,12129.8765,E,1\r\n");
+    state.InterpretText("$C123.4,-2.5\r\n");
+    CRecordingCanvas canvas;
+    DrawAttitudeDisplay(canvas, CScale{1, 1}, state);
+    const std::map<QString, QPoint> expected = {
+        {"方位角为：", {150, 500}}, {"123.4", {275, 500}},     {"-2.5", {275, 530}},
+        {"12129.8765", {275, 560}}, {"3110.4567", {275, 590}}, {"航向指示", {220, 30}},
+        {"北", {242, 75}},          {"俯仰角", {600, 30}},     {"下", {620, 306}},
+    };
+    for (const auto& [text, at] : expected) {
+        const auto* item = canvas.FindText(text);
+        ASSERT_TRUE(item) << text.toStdString();
+        EXPECT_EQ(item->points[0], at) << text.toStdString();
+    }
+    EXPECT_EQ(Gcvt(0), "0.");
+    EXPECT_EQ(Gcvt(1234567890123.0), "1.23456789e+12");
+    EXPECT_EQ(Gcvt(1e20), "1.e+20");
+}
+
+struct LiveFixture {
+    CMonitorState state;
+    CNavigation nav;
+    void Samples(int n, double heading = 100, double pitch = 0) {
+        for (int i = 0; i < n; ++i)
+            state.m_arrSamples.push_back({heading + i % 7, 0, pitch + i % 3, 0, 0});
+    }
+    CRecordingCanvas Draw(QSize size = QSize(1023, 670)) {
+        CRecordingCanvas canvas(size);
+        DrawLiveCurves(canvas, CScale{size.width() / 1023.0, size.height() / 670.0}, state, nav);
+        return canvas;
+    }
+};
+
+std::vector<QPoint> Curve(const CRecordingCanvas& canvas, const CPen& pen) {
+    for (const auto& item : canvas.m_items) {
+        if (item.kind == Kind::Polyline && item.pen == pen)
+            return item.points;
+    }
+    return {};
+}
+
+TEST(LiveCurves, AxesGridAndCurvesSitWhereTheyShould) {
+    LiveFixture f;
+    f.Samples(3);
+    f.nav.m_dZoomY = 1.5;
+    f.nav.m_nPanY = 4;
+    const CRecordingCanvas canvas = f.Draw();
+    EXPECT_EQ(canvas.FindText("（单位：百）")->points[0], QPoint(550, 365));
+    EXPECT_EQ(canvas.FindText("360")->points[0], QPoint(1, static_cast<int>(2 * 360 * 1.5 + 4)));
+    EXPECT_EQ(canvas.FindText("10")->points[0], QPoint(1, 34)); // heading 10 before pitch 10
+    EXPECT_EQ(canvas.FindText("-10")->points[0], QPoint(1000, 360 + 4 + 150 - 8));
+    EXPECT_EQ(canvas.Lines(Pens::kAxis).size(), 361u + 37u + 22u);
+    // Time grid: only labels near the window, each with its line.
+    EXPECT_TRUE(canvas.FindText("9"));
+    EXPECT_FALSE(canvas.FindText("11"));
+    EXPECT_FALSE(canvas.FindText("10000"));
+    const auto grid = canvas.Lines(Pens::kGrid);
+    EXPECT_EQ(grid.back()->points, (std::vector<QPoint>{{30, 544}, {1020, 544}})); // base line
+    EXPECT_EQ(Curve(canvas, Pens::kHeadingCurve),
+              (std::vector<QPoint>{{30, 304}, {31, 307}, {32, 310}}));
+    EXPECT_EQ(Curve(canvas, Pens::kPitchCurve),
+              (std::vector<QPoint>{{30, 364}, {31, 349}, {32, 334}}));
+
+    f.nav.m_rcZoomArea = AreaRect({10, 10}, {50, 50}); // area zoom: no axes
+    EXPECT_EQ(f.Draw().Count(Kind::Text), 0);
+}
+
+TEST(LiveCurves, OneSampleDrawsNoSegmentAndNoneShowsTheNotice) {
+    LiveFixture f;
+    CRecordingCanvas empty = f.Draw();
+    EXPECT_TRUE(empty.FindText("未接收到姿态仪数据"));
+    EXPECT_EQ(empty.Count(Kind::Polyline), 0);
+    f.Samples(1);
+    const CRecordingCanvas one = f.Draw();
+    EXPECT_FALSE(one.FindText("未接收到姿态仪数据"));
+    EXPECT_EQ(Curve(one, Pens::kHeadingCurve).size(), 1u);
+}
+
+// Every sample of the naive picture, for comparison.
+std::vector<QPoint> NaiveHeading(const LiveFixture& f, const CScale& s) {
+    std::vector<QPoint> points;
+    for (std::size_t i = 0; i < f.state.m_arrSamples.size(); ++i)
+        points.emplace_back(
+            s.X(30 + f.nav.m_nPanX + static_cast<double>(i) * f.nav.m_dZoomX),
+            s.Y(f.nav.m_nPanY + 2 * f.nav.m_dZoomY * f.state.m_arrSamples[i].dHeading));
+    return points;
+}
+
+TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhereDense) {
+    LiveFixture f;
+    f.Samples(600);
+    f.nav.m_dZoomX = 1.5; // sparser than the pixels: identical
+    EXPECT_EQ(Curve(f.Draw(), Pens::kHeadingCurve), NaiveHeading(f, CScale{1, 1}));
+
+    // Dense: 40000 samples with spikes, in a narrow window.
+    LiveFixture d;
+    d.Samples(40000);
+    d.state.m_arrSamples[12345].dHeading = 350;
+    d.state.m_arrSamples[23456].dHeading = 0;
+    d.nav.m_nPanX = -12000;
+    const QSize size(300, 670);
+    const CScale scale{300 / 1023.0, 1};
+    const auto reduced = Curve(d.Draw(size), Pens::kHeadingCurve);
+    std::map<int, std::pair<int, int>> naive; // column -> min, max
+    for (QPoint p : NaiveHeading(d, scale)) {
+        if (p.x() < 0 || p.x() > size.width())
+            continue;
+        auto [it, fresh] = naive.try_emplace(p.x(), p.y(), p.y());
+        it->second = {std::min(it->second.first, p.y()), std::max(it->second.second, p.y())};
+    }
+    std::map<int, std::pair<int, int>> kept;
+    for (QPoint p : reduced) {
+        auto [it, fresh] = kept.try_emplace(p.x(), p.y(), p.y());
+        it->second = {std::min(it->second.first, p.y()), std::max(it->second.second, p.y())};
+    }
+    for (const auto& [column, range] : naive)
+        EXPECT_EQ(kept[column], range) << "column " << column;
+    EXPECT_LE(reduced.size(), 4u * (static_cast<std::size_t>(size.width()) + 3));
+    EXPECT_TRUE(std::any_of(reduced.begin(), reduced.end(), [](QPoint p) { return p.y() == 700; }));
+}
+
+TEST(ViewDisplays, SwitchingKeepsPanAndSamplesAndDisarmsTools) {
+    CScriptedPrompter prompter;
+    QTemporaryDir dir;
+    CQuillmarView view(dir.path());
+    view.resize(1023, 670);
+    view.OnCommand(ID_VIEW_REALTIME2);
+    view.OnCommand(ID_MOVE);
+    EXPECT_EQ(view.cursor().pixmap().size(), QSize(32, 32));
+    EXPECT_EQ(view.cursor().hotSpot(), QPoint(16, 17));
+    view.OnLButtonDown({100, 100});
+    view.OnLButtonUp({110, 105});
+    view.OnCommand(ID_VIEW_REALTIME1);
+    EXPECT_EQ(view.m_nToolMode, CNavigation::kNoTool);
+    EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
+    view.OnCommand(ID_VIEW_REALTIME2);
+    EXPECT_EQ(QPoint(view.m_nPanX, view.m_nPanY), QPoint(10, 5));
+    view.OnCommand(ID_ZOOM_CENTRE_IN); // not the analysis view: nothing
+    EXPECT_EQ(view.m_nToolMode, CNavigation::kNoTool);
+    view.OnCommand(ID_STRETCH_X);
+    view.OnCommand(ID_SHRINK_X);
+    view.OnCommand(ID_SHRINK_X);
+    ASSERT_EQ(prompter.m_boxes.size(), 1u);
+    EXPECT_EQ(prompter.m_boxes[0].text, "视图已经不适宜再缩小，请选择放大按钮");
+    view.OnCommand(ID_RUNNING_TIME);
+    EXPECT_TRUE(prompter.m_boxes.back().text.startsWith("系统已连续运行了"));
+    view.OnCommand(ID_REFRESH);
+    EXPECT_EQ(view.m_nPanX, 0);
+}
+
+// Pictures for a person to look at, and a PDF printed from the view.
+TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
+    CScriptedPrompter prompter;
+    QTemporaryDir dir;
+    CQuillmarView view(dir.path());
+    view.resize(1023, 670);
+    for (int i = 0; i < 3000; ++i)
+        view.InterpretText(QString("$C%1,%2\r\n")
+                               .arg(180 + 120 * std::sin(i / 300.0), 0, 'f', 1)
+                               .arg(8 * std::sin(i / 40.0), 0, 'f', 2)
+                               .toStdString());
+    view.InterpretText("$GPGGA,1,3110.4567,N,12129.8765,E,1\r\n");
+    for (int mode : {ID_VIEW_REALTIME1, ID_VIEW_REALTIME2}) {
+        view.OnCommand(mode);
+        QImage image(view.size(), QImage::Format_RGB32);
+        view.render(&image);
+        const QString name =
+            mode == ID_VIEW_REALTIME1 ? "realtime-view-1.png" : "realtime-view-2.png";
+        EXPECT_TRUE(image.save(TestOutputDir() + "/" + name));
+        EXPECT_NE(image.pixel(30, 30), image.pixel(250, 250)); // something was drawn
+    }
+    const QString pdf = TestOutputDir() + "/realtime-view-2.pdf";
+    QFile::remove(pdf);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    view.PrintTo(printer);
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(5) == "%PDF-");
+    EXPECT_GT(file.size(), 2000);
+
+    // Ctrl+P with no printer on the machine: asks where to write a PDF.
+    const QString viaCommand = TestOutputDir() + "/print-command.pdf";
+    QFile::remove(viaCommand);
+    prompter.m_files.push_back(viaCommand);
+    view.OnCommand(ID_FILE_PRINT);
+    if (!prompter.m_fileDialogs.empty())
+        EXPECT_TRUE(QFile::exists(viaCommand));
+}
+
+} // namespace

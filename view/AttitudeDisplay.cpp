@@ -1,0 +1,110 @@
+#include "link/NumberText.h"
+#include "view/Drawing.h"
+#include "view/MonitorState.h"
+
+#include <cmath>
+#include <cstdio>
+
+std::array<QPoint, 4> RotatedPointer(const CScale& scale, QPoint centre, QPoint tail, QPoint tip,
+                                     QPoint barb1, QPoint barb2, double angle) {
+    const int cx = scale.X(centre.x());
+    const int cy = scale.Y(centre.y());
+    const double c = std::cos(angle);
+    const double s = std::sin(angle);
+    auto turn = [&](QPoint q) {
+        const int dx = scale.X(q.x()) - cx;
+        const int dy = scale.Y(q.y()) - cy;
+        return QPoint(static_cast<int>(dx * c - dy * s + cx),
+                      static_cast<int>(dx * s + dy * c + cy));
+    };
+    return {turn(tail), turn(tip), turn(barb1), turn(barb2)};
+}
+
+QString Gcvt(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    QString out = QString::fromLatin1(text);
+    // _gcvt keeps the decimal point of a whole number: "0.", "123.", "1.e+20".
+    if (!out.contains('.') && !out.contains("inf") && !out.contains("nan")) {
+        const int exponent = out.indexOf('e');
+        out.insert(exponent < 0 ? out.size() : exponent, '.');
+    }
+    return out;
+}
+
+namespace {
+
+void Circle(CCanvas& canvas, const CScale& scale, int left, int top, int right, int bottom) {
+    canvas.Ellipse(scale.X(left), scale.Y(top), scale.X(right), scale.Y(bottom));
+}
+
+void Text(CCanvas& canvas, const CScale& scale, int x, int y, const QString& text) {
+    canvas.TextOut(scale.X(x), scale.Y(y), text);
+}
+
+void Line(CCanvas& canvas, const CScale& scale, int x1, int y1, int x2, int y2) {
+    canvas.Line(scale.X(x1), scale.Y(y1), scale.X(x2), scale.Y(y2));
+}
+
+void Pointer(CCanvas& canvas, const std::array<QPoint, 4>& p) {
+    canvas.MoveTo(p[0].x(), p[0].y());
+    canvas.LineTo(p[1].x(), p[1].y());
+    canvas.LineTo(p[2].x(), p[2].y());
+    canvas.MoveTo(p[1].x(), p[1].y());
+    canvas.LineTo(p[3].x(), p[3].y());
+}
+
+} // namespace
+
+void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, CMonitorState& state) {
+    state.m_dHeading = Atof(state.m_strHeading);
+    state.m_dRoll = Atof(state.m_strRoll);
+    state.m_dPitch = Atof(state.m_strPitch);
+
+    canvas.SelectPen(Pens::kDial);
+    Circle(canvas, scale, 95, 95, 405, 405);
+    Circle(canvas, scale, 500, 50, 750, 300);
+    Text(canvas, scale, 600, 30, "俯仰角");
+    Circle(canvas, scale, 500, 400, 750, 650);
+    Text(canvas, scale, 600, 380, "横滚角");
+
+    canvas.SelectPen(Pens::kScale);
+    Text(canvas, scale, 220, 30, "航向指示");
+    Text(canvas, scale, 75, 241, "西");
+    Text(canvas, scale, 410, 241, "东");
+    Text(canvas, scale, 242, 410, "南");
+    Text(canvas, scale, 242, 75, "北");
+    for (int inset = 95; inset <= 215; inset += 30)
+        Circle(canvas, scale, inset, inset, 500 - inset, 500 - inset);
+    Line(canvas, scale, 95, 250, 405, 250);
+    Line(canvas, scale, 250, 405, 250, 95);
+
+    canvas.SelectPen(Pens::kPointer);
+    Pointer(canvas, RotatedPointer(scale, {250, 250}, {250, 400}, {250, 100}, {245, 130},
+                                   {255, 130}, state.m_dHeading * kDegreesToRadians));
+
+    canvas.SelectPen(Pens::kScale);
+    Line(canvas, scale, 500, 175, 750, 175);
+    Line(canvas, scale, 500, 525, 750, 525);
+
+    canvas.SelectPen(Pens::kPointer);
+    Pointer(canvas, RotatedPointer(scale, {625, 175}, {625, 300}, {625, 50}, {620, 70}, {630, 70},
+                                   state.m_dPitch * kDegreesToRadians - kQuarterTurn));
+    Text(canvas, scale, 480, 168, "前");
+    Text(canvas, scale, 755, 168, "后");
+    Text(canvas, scale, 480, 518, "左");
+    Text(canvas, scale, 755, 518, "右");
+    Text(canvas, scale, 620, 306, "下");
+    Text(canvas, scale, 620, 656, "下");
+    Pointer(canvas, RotatedPointer(scale, {625, 525}, {625, 650}, {625, 400}, {620, 420},
+                                   {630, 420}, state.m_dRoll * kDegreesToRadians - kQuarterTurn));
+
+    Text(canvas, scale, 150, 500, "方位角为：");
+    Text(canvas, scale, 275, 500, Gcvt(state.m_dHeading));
+    Text(canvas, scale, 150, 530, "俯仰角为：");
+    Text(canvas, scale, 275, 530, Gcvt(state.m_dPitch));
+    Text(canvas, scale, 150, 560, "经度为：");
+    Text(canvas, scale, 275, 560, Gcvt(state.m_dLongitude));
+    Text(canvas, scale, 150, 590, "纬度为：");
+    Text(canvas, scale, 275, 590, Gcvt(state.m_dLatitude));
+}

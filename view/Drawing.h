@@ -1,0 +1,56 @@
+// The monitoring view's pictures, laid out on the 1023 x 670 reference canvas
+// and drawn through a CCanvas: the attitude display (real-time view 1) and the
+// live curves (real-time view 2).
+#pragma once
+
+#include "platform/Canvas.h"
+
+#include <QPoint>
+#include <QString>
+#include <array>
+
+class CMonitorState;
+class CNavigation;
+
+// Window scale: client size over the reference canvas.
+struct CScale {
+    double sx = 1.0;
+    double sy = 1.0;
+    // Truncated toward zero. Absurd values (a reading of 1e300) are held far
+    // outside the window instead of overflowing the conversion.
+    int X(double x) const { return Device(x * sx); }
+    int Y(double y) const { return Device(y * sy); }
+    static int Device(double v) {
+        constexpr double kFar = 1e9;
+        return static_cast<int>(v > kFar ? kFar : (v < -kFar ? -kFar : v));
+    }
+};
+
+namespace Pens {
+inline const CPen kDial{5, QColor(128, 128, 220)};
+inline const CPen kScale{1, QColor(0, 128, 255)};
+inline const CPen kPointer{6, QColor(255, 0, 0)};
+inline const CPen kAxis{1, QColor(0, 0, 0)};
+inline const CPen kGrid{1, QColor(128, 128, 128)};
+inline const CPen kHeadingCurve{1, QColor(0, 255, 0)};
+inline const CPen kPitchCurve{1, QColor(128, 0, 128)};
+} // namespace Pens
+
+constexpr double kDegreesToRadians = 0.017453292519444445;
+constexpr double kQuarterTurn = 1.57079632675;
+
+// A pointer's tail, tip and barbs, scaled to the device and turned by `angle`
+// (radians, clockwise on screen) about its scaled centre.
+std::array<QPoint, 4> RotatedPointer(const CScale& scale, QPoint centre, QPoint tail, QPoint tip,
+                                     QPoint barb1, QPoint barb2, double angle);
+
+// A number with 10 significant digits, as _gcvt writes it ("123.4", "0.", "-2.5").
+QString Gcvt(double value);
+
+// Real-time view 1. Sets the state's display values from its texts first.
+void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, CMonitorState& state);
+
+// Real-time view 2. Only what falls in the window is drawn, and dense curves are
+// reduced per pixel column, so the cost does not grow with the samples.
+void DrawLiveCurves(CCanvas& canvas, const CScale& scale, const CMonitorState& state,
+                    const CNavigation& navigation);

@@ -1,0 +1,99 @@
+#include "plots/Decimate.h"
+#include "view/Drawing.h"
+#include "view/MonitorState.h"
+#include "view/Navigation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// The range of k in 0..last for which a + b*k lies within [low, high] (b > 0),
+// widened by `widen` on each side (a curve's segments leaving the window).
+void VisibleRange(double a, double b, double low, double high, long last, long* from, long* to,
+                  int widen) {
+    const double first = std::ceil((low - a) / b) - widen;
+    const double final = std::floor((high - a) / b) + widen;
+    *from = static_cast<long>(std::clamp(first, 0.0, static_cast<double>(last) + 1));
+    *to = static_cast<long>(std::clamp(final, -1.0, static_cast<double>(last)));
+}
+
+void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav) {
+    const double px = nav.m_nPanX, py = nav.m_nPanY;
+    const double zx = nav.m_dZoomX, zy = nav.m_dZoomY;
+    canvas.TextOut(s.X(550), s.Y(365), "（单位：百）");
+    for (int i = 0; i <= 360; i += 10)
+        canvas.TextOut(s.X(1), s.Y(2 * i * zy + py), QString::number(i));
+
+    canvas.SelectPen(Pens::kAxis);
+    for (int i = 0; i <= 360; ++i) {
+        const int y = s.Y(2 * i * zy + py);
+        canvas.Line(s.X(30), y, s.X(40), y);
+    }
+    for (int i = 0; i <= 360; i += 10) {
+        const int y = s.Y(2 * i * zy + py);
+        canvas.Line(s.X(30), y, s.X(50), y);
+    }
+    canvas.TextOut(s.X(1000), s.Y(352 + py), "0");
+    canvas.TextOut(s.X(1000), s.Y(360 + py - 100 * zy - 8), "10");
+    canvas.TextOut(s.X(1000), s.Y(360 + py + 100 * zy - 8), "-10");
+    for (int i = 0; i <= 100; i += 10) {
+        int y = s.Y(360 + i * zy + py);
+        canvas.Line(s.X(980), y, s.X(990), y);
+        y = s.Y(360 - i * zy + py);
+        canvas.Line(s.X(980), y, s.X(990), y);
+    }
+
+    // The time grid: a label and a line every 100 samples, for the ten
+    // thousand and one of them that lie in the window.
+    canvas.SelectPen(Pens::kGrid);
+    const QSize size = canvas.Size();
+    long from = 0, to = 0;
+    // Labels start at their line: one whose line is left of the window may still
+    // show its text; 60 device pixels covers "10000".
+    VisibleRange(30 + px, 100 * zx, -60 / s.sx, (size.width() + 1) / s.sx, 10000, &from, &to, 0);
+    for (long i = from; i <= to; ++i) {
+        const int x = s.X(30 + px + 100 * i * zx);
+        canvas.TextOut(x, s.Y(345), QString::number(i));
+        canvas.Line(x, s.Y(1), x, s.Y(680));
+    }
+    const int base = s.Y(360 * zy + py);
+    canvas.Line(s.X(30), base, s.X(1020), base);
+}
+
+} // namespace
+
+void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state,
+                    const CNavigation& nav) {
+    if (!nav.HasAreaZoom())
+        DrawAxes(canvas, s, nav);
+    const std::vector<AttitudeSample>& samples = state.m_arrSamples;
+    if (samples.empty()) {
+        // Said in the picture: a box from inside painting would come back with
+        // every message received.
+        canvas.TextOut(s.X(420), s.Y(150), "未接收到姿态仪数据");
+        canvas.TextOut(s.X(420), s.Y(175), "        请检查连接");
+        canvas.TextOut(s.X(420), s.Y(200), "分析数据请先调入文件");
+        return;
+    }
+    const double px = nav.m_nPanX, py = nav.m_nPanY;
+    const double zx = nav.m_dZoomX, zy = nav.m_dZoomY;
+    long from = 0, to = 0;
+    VisibleRange(30 + px, zx, -1 / s.sx, (canvas.Size().width() + 1) / s.sx,
+                 static_cast<long>(samples.size()) - 1, &from, &to, 1);
+    std::vector<QPoint> heading, pitch;
+    {
+        CColumnReducer headingReducer(heading), pitchReducer(pitch);
+        for (long i = from; i <= to; ++i) {
+            const int x = s.X(30 + px + static_cast<double>(i) * zx);
+            const AttitudeSample& sample = samples[static_cast<std::size_t>(i)];
+            headingReducer.Add(QPoint(x, s.Y(py + 2 * zy * sample.dHeading)));
+            pitchReducer.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.dPitch)));
+        }
+    }
+    canvas.SelectPen(Pens::kHeadingCurve);
+    canvas.Polyline(heading.data(), static_cast<int>(heading.size()));
+    canvas.SelectPen(Pens::kPitchCurve);
+    canvas.Polyline(pitch.data(), static_cast<int>(pitch.size()));
+}

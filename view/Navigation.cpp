@@ -1,0 +1,158 @@
+#include "view/Navigation.h"
+
+namespace {
+// The stretch limits and steps land on exact doubles: 1.5^n and 2/3 products.
+constexpr double kStep = 1.5;
+constexpr double kShrink = 0.6666666666666666;
+constexpr double kMaxZoomX = 11.390625; // 1.5^6
+constexpr double kMaxZoomY = 7.59375;   // 1.5^5
+const char* const kNoMoreStretch = "视图已经不适宜再放大，请选择缩小按钮";
+const char* const kNoMoreShrink = "视图已经不适宜再缩小，请选择放大按钮";
+const char* const kPressedTooOften =
+    "按钮不是这样点地\n本按钮点击一次后\n鼠标到视图中左键点选缩放中心\n请按刷新按钮重新缩放";
+const char* const kSwitchedTooOften = "放大和缩小之间切换过多，请按刷新回原始视图后再缩放";
+const char* const kCentresFull = "缩放中心已满，请按刷新回原始视图后再缩放";
+const char* const kOneAreaOnly = "请换用纵横向或中心缩放察看细节";
+} // namespace
+
+QString CNavigation::StretchX() {
+    m_nToolMode = kNoTool;
+    if (m_dZoomX >= kMaxZoomX)
+        return kNoMoreStretch;
+    m_dZoomX *= kStep;
+    return {};
+}
+
+QString CNavigation::StretchY() {
+    m_nToolMode = kNoTool;
+    if (m_dZoomY >= kMaxZoomY)
+        return kNoMoreStretch;
+    m_dZoomY *= kStep;
+    return {};
+}
+
+QString CNavigation::ShrinkX() {
+    m_nToolMode = kNoTool;
+    if (m_dZoomX < kStep)
+        return kNoMoreShrink;
+    m_dZoomX *= kShrink;
+    return {};
+}
+
+QString CNavigation::ShrinkY() {
+    m_nToolMode = kNoTool;
+    if (m_dZoomY < kShrink)
+        return kNoMoreShrink;
+    m_dZoomY *= kShrink;
+    return {};
+}
+
+bool CNavigation::ZoomCentreIn(int viewMode, QString* message) {
+    if (viewMode != 10)
+        return false;
+    m_nToolMode = kZoomInPick;
+    if (m_nZoomInPresses < 5)
+        ++m_nZoomInPresses;
+    else
+        *message = kPressedTooOften;
+    return true;
+}
+
+bool CNavigation::ZoomCentreOut(int viewMode, QString* message) {
+    if (viewMode != 10)
+        return false;
+    m_nToolMode = kZoomOutPick;
+    if (m_nZoomOutPresses < 4)
+        ++m_nZoomOutPresses;
+    else
+        *message = kPressedTooOften;
+    return true;
+}
+
+QString CNavigation::ClickZoomIn(QPoint p) {
+    const int phase = m_nZoomOutPresses; // zoom-in phase phase + 1
+    if (phase > 3)
+        return kSwitchedTooOften;
+    if (m_nZoomInCount >= kZoomCentres)
+        return kCentresFull;
+    m_ptZoomIn[m_nZoomInCount++] = p;
+    m_nZoomInPhaseEnd[phase] = m_nZoomInCount;
+    m_dZoomStep = kStep;
+    return {};
+}
+
+QString CNavigation::ClickZoomOut(QPoint p) {
+    if (m_nZoomOutCount >= m_nZoomInCount)
+        return {};                      // nothing left to zoom out of: ignored
+    const int phase = m_nZoomInPresses; // zoom-out phase 1..5
+    m_dZoomStep = kStep;
+    if (phase > 4)
+        return kSwitchedTooOften;
+    if (phase < 1)
+        return {};
+    m_ptZoomOut[m_nZoomOutCount++] = p;
+    m_nZoomOutPhaseEnd[phase - 1] = m_nZoomOutCount;
+    return {};
+}
+
+double CNavigation::Chain(double v, bool x) const {
+    int inStart = 0, outStart = 0;
+    for (int k = 0; k < kPhases; ++k) {
+        if (const int end = m_nZoomInPhaseEnd[k]) {
+            for (int i = inStart; i < end; ++i)
+                v = x ? ZoomInX(v, i) : ZoomInY(v, i);
+            inStart = end;
+        }
+        if (const int end = m_nZoomOutPhaseEnd[k]) {
+            for (int j = outStart; j < end; ++j)
+                v = x ? ZoomOutX(v, j) : ZoomOutY(v, j);
+            outStart = end;
+        }
+    }
+    return v;
+}
+
+void CNavigation::MoveRelease(QPoint q) {
+    // A release without a press in move mode is ignored.
+    if (!m_bDragging)
+        return;
+    m_bDragging = false;
+    m_nPanX += q.x() - m_ptDragStart.x();
+    m_nPanY += q.y() - m_ptDragStart.y();
+}
+
+QString CNavigation::AreaPress(QPoint p) {
+    if (m_nClickState != 0)
+        return kOneAreaOnly;
+    m_ptAreaPress = p;
+    m_nClickState = 1;
+    return {};
+}
+
+bool CNavigation::AreaRelease(QPoint q) {
+    if (m_nClickState != 1 || q == m_ptAreaPress)
+        return false;
+    m_rcZoomArea = AreaRect(m_ptAreaPress, q);
+    return true;
+}
+
+void CNavigation::ExitTool() {
+    m_nToolMode = kNoTool;
+    m_nClickState = 0;
+    m_ptLineStart = QPoint(0, 0);
+    m_bDragging = false;
+}
+
+void CNavigation::ResetView() {
+    m_dZoomX = m_dZoomY = m_dZoomStep = 1.0;
+    m_rcZoomArea = AreaRect(QPoint(0, 0), QPoint(0, 0));
+    m_ptZoomIn[0] = m_ptZoomOut[0] = QPoint(0, 0);
+    m_nZoomInCount = m_nZoomOutCount = 0;
+    for (int k = 0; k < kPhases; ++k)
+        m_nZoomInPhaseEnd[k] = m_nZoomOutPhaseEnd[k] = 0;
+    m_nZoomInPresses = m_nZoomOutPresses = 0;
+    m_nPanX = m_nPanY = 0;
+    m_nToolMode = kNoTool;
+    m_nClickState = 0;
+    m_bDragging = false;
+}
