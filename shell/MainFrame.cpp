@@ -73,6 +73,8 @@ void CMainFrame::FindFreePorts() {
 bool CMainFrame::OnCreate(CQuillmarView* view) {
     m_pView = view;
     setCentralWidget(view);
+    // The context menu's commands go through the main window, like the menu's.
+    view->m_fnRouteCommand = [this](int id) { OnCommand(id); };
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
