@@ -37,7 +37,11 @@ std::string CRecordFile::FileName(const std::tm& when, int attempt) {
 }
 
 bool CRecordFile::OpenExclusive(const std::string& path, std::string* error) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
+    return OpenWith(path, O_EXCL, error);
+}
+
+bool CRecordFile::OpenWith(const std::string& path, int flags, std::string* error) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | flags, 0666);
     if (fd < 0) {
         m_nLastError = errno;
         if (error)
@@ -70,18 +74,7 @@ bool CRecordFile::CreateNew(const std::string& folder, const std::tm& when, std:
 }
 
 bool CRecordFile::Replace(const std::string& path, std::string* error) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        m_nLastError = errno;
-        if (error)
-            *error = std::strerror(errno);
-        return false;
-    }
-    Close();
-    m_fd = fd;
-    m_strPath = path;
-    m_nLastError = 0;
-    return true;
+    return OpenWith(path, O_TRUNC, error);
 }
 
 void CRecordFile::Close() {

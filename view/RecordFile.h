@@ -52,7 +52,10 @@ public:
     std::size_t DroppedBytes() const { return m_nDropped; }
 
 private:
-    bool OpenExclusive(const std::string& stem, std::string* error);
+    bool OpenExclusive(const std::string& path, std::string* error);
+    // Opens path for appending with the extra open flags; the file in use
+    // is closed only once the new one is open.
+    bool OpenWith(const std::string& path, int flags, std::string* error);
 
     int m_fd = -1;
     std::string m_strPath;
