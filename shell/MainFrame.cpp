@@ -214,8 +214,15 @@ void CMainFrame::UpdateCommandUI() {
     // Commands nobody handles are greyed, as the framework does.
     for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
         const bool enabled = it.key() != ID_FILE_MRU_FILE1 && HasHandler(it.key());
-        for (QAction* action : it.value())
+        // The curve toggles show their curve's state as a check mark.
+        const int check = m_pView ? m_pView->CheckState(it.key()) : -1;
+        for (QAction* action : it.value()) {
             action->setEnabled(enabled);
+            if (check >= 0) {
+                action->setCheckable(true);
+                action->setChecked(check == 1);
+            }
+        }
     }
 }
 

@@ -41,7 +41,12 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "Write the record files into DIR (default: the setting RecordFolder, else "
         "~/Documents/Quillmar).",
         "DIR");
-    parser.addOptions({port, screenshot, after, records});
+    const QCommandLineOption analyse(
+        "analyse",
+        "Load the recorded attitude file FILE into the analysis view at start-up (with "
+        "--screenshot, the picture is taken after the load).",
+        "FILE");
+    parser.addOptions({port, screenshot, after, records, analyse});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -61,6 +66,7 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     info.portDevice = parser.value(port);
     info.screenshotFile = parser.value(screenshot);
     info.recordFolder = parser.value(records);
+    info.analysisFile = parser.value(analyse);
     bool ok = false;
     info.screenshotAfterMs = parser.value(after).toInt(&ok);
     if (!ok || info.screenshotAfterMs < 0)
@@ -88,6 +94,11 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         return false;
     m_pFrame->show();
     m_pFrame->setWindowTitle("Velquor 1.0");
+    if (!info.analysisFile.isEmpty()) {
+        // As if chosen in the load dialog; the screenshot waits for the load.
+        view->LoadAnalysisFileAt(info.analysisFile);
+        m_pFrame->UpdateCommandUI();
+    }
     if (!info.screenshotFile.isEmpty())
         ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
     return true;

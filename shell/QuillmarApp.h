@@ -14,6 +14,7 @@ struct CCommandLineInfo {
     QString portDevice;
     QString screenshotFile;
     QString recordFolder;
+    QString analysisFile;
     int screenshotAfterMs = 0;
     QString error; // set when the command line cannot be used
 };

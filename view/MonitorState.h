@@ -2,7 +2,7 @@
 // message changes it. Free of widgets, so it is tested without a window.
 #pragma once
 
-#include "view/Samples.h"
+#include "plots/Samples.h"
 
 #include <string>
 #include <string_view>

@@ -8,6 +8,8 @@
 // and then the zoom-out centres of phase k, each centre exactly once.
 #pragma once
 
+#include "plots/PlotFrame.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -18,7 +20,7 @@ inline QRect AreaRectOf(int left, int top, int right, int bottom) {
     return rect;
 }
 
-class CNavigation {
+class CNavigation : public IZoomChain {
 public:
     static constexpr int kZoomCentres = 100;
     static constexpr int kPhases = 4;
@@ -64,8 +66,8 @@ public:
     double ZoomOutX(double v, int j) const { return Step(v, m_ptZoomOut[j].x(), 1 / m_dZoomStep); }
     double ZoomOutY(double v, int j) const { return Step(v, m_ptZoomOut[j].y(), 1 / m_dZoomStep); }
     // The centre-zoom chain of an x or a y coordinate.
-    double ChainX(double v) const { return Chain(v, true); }
-    double ChainY(double v) const { return Chain(v, false); }
+    double ChainX(double v) const override { return Chain(v, true); }
+    double ChainY(double v) const override { return Chain(v, false); }
     bool HasAreaZoom() const { return m_rcZoomArea.left() != 0 || m_rcZoomArea.right() != 0; }
     int ZoomDepth() const { return m_nZoomInCount - m_nZoomOutCount; }
 

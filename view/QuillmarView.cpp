@@ -155,6 +155,12 @@ bool CQuillmarView::HasCommand(int id) const {
     case ID_FILE_PRINT:
     case ID_FILE_PRINT_DIRECT:
     case ID_FILE_PRINT_PREVIEW:
+    case ID_LOAD_ANALYSIS_FILE:
+    case ID_TOGGLE_HEADING:
+    case ID_TOGGLE_PITCH:
+    case ID_TOGGLE_ROLL:
+    case ID_TOGGLE_SATELLITE:
+    case ID_TOGGLE_ERROR:
         return true;
     default:
         return false;
@@ -181,6 +187,16 @@ bool CQuillmarView::OnCommand(int id) {
         return true;
     case ID_FILE_PRINT_PREVIEW:
         OnFilePrintPreview();
+        return true;
+    case ID_LOAD_ANALYSIS_FILE:
+        OnLoadAnalysisFile();
+        return true;
+    case ID_TOGGLE_HEADING:
+    case ID_TOGGLE_PITCH:
+    case ID_TOGGLE_ROLL:
+    case ID_TOGGLE_SATELLITE:
+    case ID_TOGGLE_ERROR:
+        OnAnalysisToggle(id);
         return true;
     default:
         if (!HasCommand(id))

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "link/SerialMonitorDlg.h"
+#include "plots/CurveSummary.h"
+#include "plots/PlotFrame.h"
 #include "view/MonitorState.h"
 #include "view/Navigation.h"
 #include "view/RecordFile.h"
@@ -40,6 +42,16 @@ public:
     bool OnCommand(int id);
     void OnSaveDataPath();
     void OnSerialMonitor();
+    // Analysis: the load command (dialog, then LoadAnalysisFileAt), the load
+    // of a given file, and the five curve toggles with their check states.
+    void OnLoadAnalysisFile();
+    bool LoadAnalysisFileAt(const QString& path);
+    void OnAnalysisToggle(int id);
+    // 1 checked, 0 unchecked, -1 for a command without a check mark.
+    int CheckState(int id) const;
+    CPlotFrame PlotFrame() const;
+    // The progress trace after `lines` lines of a file of `length` bytes.
+    static std::vector<QPoint> ProgressTrace(std::uint64_t lines, std::uint64_t length, int width);
     // Routes a command chosen in the context menu as the main window would
     // (the frame sets it; alone, the view handles it itself).
     std::function<void(int)> m_fnRouteCommand;
@@ -77,8 +89,10 @@ public:
     QWidget* m_pYawWindow = nullptr;
     CRecordFile m_fileRecord;
 
-    // Samples of a loaded analysis file (live ones are in CMonitorState).
+    // Samples of a loaded analysis file (live ones are in CMonitorState), and
+    // their extremes by blocks for drawing dense curves.
     std::vector<AnalysisSample> m_arrAnalysis;
+    CCurveSummary m_headingSummary, m_pitchSummary;
 
     // What the view shows
     int m_nViewMode = 7; // 7 real-time view 1, 8 real-time view 2, 10 analysis
@@ -117,6 +131,13 @@ private:
     void Record();
     void SetRecordStatus(const QString& text);
     void Refuse(const QString& message);
+    void DrawLoadProgress(CCanvas& canvas) const;
+    int* ToggleCounter(int id);
+
+    // The load in progress: lines read and the file's length.
+    bool m_bLoading = false;
+    std::uint64_t m_nLoadLines = 0;
+    std::uint64_t m_nLoadLength = 0;
 
     CAlarmTone* m_pAlarm;
     QTimer m_recordCheck;

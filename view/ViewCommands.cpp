@@ -4,6 +4,7 @@
 #include "platform/CommandIds.h"
 #include "platform/Prompter.h"
 #include "platform/TickCount.h"
+#include "plots/AnalysisCurves.h"
 #include "view/Drawing.h"
 #include "view/QuillmarView.h"
 
@@ -194,8 +195,22 @@ void CQuillmarView::OnDraw(CCanvas& canvas) {
     case 8:
         DrawLiveCurves(canvas, scale, *this, *this);
         break;
+    case 10: {
+        if (m_bLoading) {
+            DrawLoadProgress(canvas);
+            break;
+        }
+        const CPlotFrame frame = PlotFrame();
+        const CAnalysisData data{&m_arrAnalysis, &m_headingSummary, &m_pitchSummary};
+        if (m_nHeadingToggle % 2 == 0)
+            DrawHeadingCurve(canvas, frame, data);
+        if (m_nPitchToggle % 2 == 0)
+            DrawPitchCurve(canvas, frame, data);
+        // Roll, satellites and error have toggles but no data to draw.
+        break;
+    }
     default:
-        break; // the analysis view's curves are drawn by the plots
+        break;
     }
 }
 

@@ -1,0 +1,177 @@
+#include "plots/AnalysisCurves.h"
+
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const CPen kHeadingPen{1, QColor(0, 255, 0)};
+const CPen kPitchPen{1, QColor(128, 0, 128)};
+const CPen kTickPen{1, QColor(0, 0, 0)};
+const CPen kHeadingGridPen{1, QColor(192, 192, 192)};
+
+// A number in the C library's general form with 7 significant digits, with
+// the decimal point gcvt keeps on whole numbers ("0.", "0.1", "10.").
+QString Gcvt7(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.7g", value == 0 ? 0.0 : value);
+    QString out = QString::fromLatin1(text);
+    if (!out.contains('.') && !out.contains('e'))
+        out += '.';
+    return out;
+}
+
+void Emit(std::vector<QPoint>& out, QPoint p) {
+    if (out.empty() || out.back() != p)
+        out.push_back(p);
+}
+
+} // namespace
+
+double HeadingY(const CPlotFrame& f, double heading) {
+    return 2 * f.vz * heading * f.sy;
+}
+double PitchY(const CPlotFrame& f, double pitch) {
+    return (360 - 10 * f.vz * pitch) * f.sy;
+}
+
+std::vector<QPoint> CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& records,
+                                const CCurveSummary* summary, float AnalysisSample::*field,
+                                double (*valueY)(const CPlotFrame&, double), int width) {
+    std::vector<QPoint> out;
+    const auto n = static_cast<std::int64_t>(records.size());
+    if (n <= 0)
+        return out;
+    auto mapX = [&](std::int64_t i) { return f.MapX(f.TimeX(static_cast<double>(i))); };
+    auto column = [&](std::int64_t i) { return Pixel(mapX(i)); };
+    auto point = [&](std::int64_t i) {
+        return QPoint(column(i),
+                      Pixel(f.MapY(valueY(f, records[static_cast<std::size_t>(i)].*field))));
+    };
+    // The records whose pixels can reach the window, one more on either side.
+    const double b = mapX(0);
+    const double a = n > 1 ? mapX(1) - b : 1.0;
+    std::int64_t from = 0, to = n - 1;
+    if (a != 0) {
+        double lo = (-2 - b) / a, hi = (width + 2 - b) / a;
+        if (lo > hi)
+            std::swap(lo, hi);
+        from = static_cast<std::int64_t>(
+            std::clamp(std::floor(lo) - 1, 0.0, static_cast<double>(n - 1)));
+        to = static_cast<std::int64_t>(
+            std::clamp(std::ceil(hi) + 1, 0.0, static_cast<double>(n - 1)));
+    }
+    if (std::fabs(a) >= 1 || !summary || !summary->IsBuiltFor(records)) {
+        for (std::int64_t i = from; i <= to; ++i)
+            Emit(out, point(i));
+        return out;
+    }
+    // Dense: walk the pixel columns; each holds a run of consecutive records.
+    for (std::int64_t i = from; i <= to;) {
+        const int c = column(i);
+        std::int64_t lo = i, hi = to; // the last record of this column, by bisection
+        while (lo < hi) {
+            const std::int64_t mid = lo + (hi - lo + 1) / 2;
+            if (column(mid) == c)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        const std::int64_t last = lo;
+        Emit(out, point(i));
+        if (last > i) {
+            const auto e =
+                summary->Query(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(last + 1));
+            const std::int64_t first = std::min<std::int64_t>(e.nMinAt, e.nMaxAt);
+            const std::int64_t second = std::max<std::int64_t>(e.nMinAt, e.nMaxAt);
+            Emit(out, point(first));
+            Emit(out, point(second));
+            Emit(out, point(last));
+        }
+        i = last + 1;
+    }
+    return out;
+}
+
+void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
+    DrawTimeGrid(canvas, f);
+    if (!f.area) {
+        auto y = [&](double raw) { return f.chain->ChainY(raw) + f.panY; };
+        const int step = f.d < 5 ? 10 : 1;
+        for (int theta = 0; theta <= 360; theta += step)
+            canvas.TextOut(0, Pixel(y(2 * f.vz * theta * f.sy) - 8), QString::number(theta));
+        canvas.SelectPen(kTickPen);
+        for (int j = 0; j <= 720; j += 2) {
+            const int at = Pixel(y(j * f.sy * f.vz));
+            canvas.Line(Pixel(30 * f.sx), at, Pixel(40 * f.sx), at);
+        }
+        canvas.SelectPen(kHeadingGridPen);
+        const int gridStep = f.d < 3 ? 60 : (f.d < 6 ? 20 : 2);
+        for (int j = 0; j <= 720; j += gridStep) {
+            const int at = Pixel(y(j * f.sy * f.vz));
+            canvas.Line(Pixel(30 * f.sx), at, Pixel(1200 * f.sx), at);
+        }
+    }
+    const auto points = CurvePoints(f, *data.records, data.heading, &AnalysisSample::fHeading,
+                                    &HeadingY, canvas.Size().width());
+    canvas.SelectPen(kHeadingPen);
+    canvas.Polyline(points.data(), static_cast<int>(points.size()));
+}
+
+void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
+    DrawTimeGrid(canvas, f);
+    canvas.SelectPen(kTickPen);
+    if (!f.area) {
+        auto y = [&](double phi) {
+            return f.chain->ChainY((360 - 10 * phi * f.vz) * f.sy) + f.panY;
+        };
+        if (f.d == 0) {
+            const int x = Pixel(1000 * f.sx);
+            canvas.TextOut(x, Pixel(y(0) - 8), "0");
+            canvas.TextOut(x, Pixel(y(10) - 8), "10");
+            canvas.TextOut(x, Pixel(y(-10) - 8), "-10");
+        } else if (f.d < 7) {
+            const int x = Pixel(1000 * f.sx);
+            for (int k = 0; k <= 10; ++k) {
+                canvas.TextOut(x, Pixel(y(k) - 8), QString::number(k));
+                canvas.TextOut(x, Pixel(y(-k) - 8), QString::number(-k));
+            }
+        } else {
+            const int x = Pixel(995 * f.sx);
+            for (int tenth = 0; tenth <= 100; ++tenth) {
+                const double k = tenth / 10.0;
+                canvas.TextOut(x, Pixel(y(k) - 8), Gcvt7(k));
+                canvas.TextOut(x, Pixel(y(-k) - 8), Gcvt7(-k));
+            }
+        }
+        for (int k = -10; k <= 10; ++k) {
+            const int at = Pixel(y(k));
+            canvas.Line(Pixel(970 * f.sx), at, Pixel(990 * f.sx), at);
+        }
+        if (f.d != 0) {
+            for (int tenth = -100; tenth <= 100; ++tenth) {
+                const int at = Pixel(y(tenth / 10.0));
+                canvas.Line(Pixel(980 * f.sx), at, Pixel(990 * f.sx), at);
+            }
+        }
+    } else {
+        // In unscaled reference x, as the area zoom lays the axis out.
+        auto yArea = [&](double raw, double scale) {
+            return ((raw - f.T) * scale * 670 / f.H - f.c0.y()) * f.s + f.c0.y() + f.panY;
+        };
+        for (int k = 0; k <= 10; ++k) {
+            for (int sign : {-1, 1}) {
+                const int at = Pixel(yArea(360 - sign * k * 10 * f.vz, f.sy));
+                canvas.Line(980, at, 990, at);
+                canvas.TextOut(1010, at, QString::number(k));
+            }
+            canvas.TextOut(1000, Pixel(yArea(360 + (k + 1) * 10 * f.vz, 1)), "-");
+        }
+    }
+    const auto points = CurvePoints(f, *data.records, data.pitch, &AnalysisSample::fPitch, &PitchY,
+                                    canvas.Size().width());
+    canvas.SelectPen(kPitchPen);
+    canvas.Polyline(points.data(), static_cast<int>(points.size()));
+}

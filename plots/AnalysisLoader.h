@@ -1,0 +1,40 @@
+// Loading of recorded attitude files (the instrument's "$C<heading>,<pitch>"
+// lines, the R35 format) into analysis records.
+//
+// The file is read in large blocks and cut into lines of at most 99
+// characters (a longer line goes on as a piece of its own, as a 100-byte
+// fgets buffer reads it). A line ends at a line feed, or at a carriage return
+// not followed by one. Each line is classified in this order: field 1 "GGA"
+// stops the load (a GPGGA recording); "HDA" and "ROT" lines are skipped; a
+// line not beginning "$C" stops the load; anything else is a record of
+// heading (field 1) and pitch (field 2). Nothing is allocated per line.
+#pragma once
+
+#include "plots/Samples.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class LineKind { Record, Skipped, GgaRecording, NotR35 };
+
+// Classifies one line (without its line end, or with it: fields stop there).
+LineKind ClassifyLine(std::string_view line, AnalysisSample* record);
+
+struct LoadResult {
+    enum class Status { Complete, Empty, CannotOpen, GgaRecording, NotR35 } status;
+    int nError = 0;            // errno when the file could not be opened or read
+    std::uint64_t nLength = 0; // file length L in bytes
+    std::uint64_t nLines = 0;  // lines read, the offending one included
+};
+
+// Called now and then with the number of lines read so far (and the file's
+// length); the caller paints the progress from it.
+using LoadProgress = std::function<void(std::uint64_t lines, std::uint64_t length)>;
+
+// Reads path into records (emptied first). Records before an offending line
+// are kept. progressEveryLines: how often (in lines) progress may be asked for.
+LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>& records,
+                            const LoadProgress& progress = {});

@@ -1,0 +1,80 @@
+#include "plots/PlotFrame.h"
+
+#include <QString>
+#include <functional>
+
+namespace {
+
+const CPen kGridPen{1, QColor(192, 192, 192)};
+
+struct GridRule {
+    double step = 0; // 0: no grid
+    double limit = 100000;
+    int shift = 18;
+};
+
+GridRule RegimeA(const CPlotFrame& f) {
+    if (f.d <= 3 && f.N > 30000)
+        return {10000, 1000000, 20};
+    if (f.d <= 6)
+        return {1000, 100000, 18};
+    if (f.d <= 9)
+        return {500, 100000, 18};
+    return {100, 100000, 18};
+}
+
+} // namespace
+
+void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& f) {
+    canvas.SelectPen(kGridPen);
+    canvas.TextOut(Pixel(520 * f.sx), Pixel(f.sy), QString::number(f.N));
+    if (f.N == 0)
+        return;
+    const double n = static_cast<double>(f.N);
+    GridRule rule;
+    double row = 0, top = 0, bottom = 680;
+    std::function<double(double)> position;
+    if (!f.area && f.hz <= 2.25) {
+        rule = RegimeA(f);
+        row = 380 * f.sy;
+        top = static_cast<int>(f.sy);
+        bottom = 680 * f.sy;
+        position = [&](double v) { return f.chain->ChainX(v * f.sx * f.hz * 1000 / n) + f.panX; };
+    } else if (!f.area) {
+        if (f.hz >= 3.375 && f.hz <= 5.0625)
+            rule.step = 2000;
+        else if (f.hz > 5.0625 && f.hz <= 25.62890625)
+            rule.step = 1000;
+        row = 380;
+        position = [&](double v) {
+            return (v * f.hz * 1000 / n - f.c0.x()) * f.s + f.c0.x() + f.panX;
+        };
+    } else {
+        row = 345;
+        if (f.hz > 2) {
+            rule.step = 100;
+            position = [&](double v) {
+                return ((v * f.hz * 1000 / n - f.L) * f.sx * 1000 / f.W - f.c0.x()) * f.s +
+                       f.c0.x() + f.panX;
+            };
+        } else {
+            rule.step = f.hz > 0.17777777777777778 && f.hz < 2 ? 1000 : 10000;
+            position = [&](double v) {
+                return ((v * f.sx * f.hz * 1000 / n - f.L) * 1000 / f.W - f.c0.x()) * f.s +
+                       f.c0.x() + f.panX;
+            };
+        }
+    }
+    if (rule.step <= 0)
+        return;
+    // Every tick up to the limit is computed; only those in the window (and a
+    // label's width left of it) are drawn, which is what clipping would show.
+    const int width = canvas.Size().width();
+    for (double v = 0; v <= rule.limit; v += rule.step) {
+        const double x = position(v);
+        if (x < -100 || x > width + 1)
+            continue;
+        canvas.TextOut(Pixel(x - rule.shift), Pixel(row), QString::number(static_cast<qint64>(v)));
+        canvas.Line(Pixel(x), Pixel(top), Pixel(x), Pixel(bottom));
+    }
+}

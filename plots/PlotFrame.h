@@ -1,0 +1,54 @@
+// The analysis view's frame: how a record index and a value become a pixel
+// (window scale, stretch factors, the centre-zoom chain or the area zoom, pan)
+// and the time grid every analysis curve draws first.
+#pragma once
+
+#include "platform/Canvas.h"
+
+#include <QPoint>
+#include <cstdint>
+
+// The centre-zoom chain the navigation state applies to plot coordinates.
+class IZoomChain {
+public:
+    virtual ~IZoomChain() = default;
+    virtual double ChainX(double v) const = 0;
+    virtual double ChainY(double v) const = 0;
+};
+
+struct CPlotFrame {
+    double sx = 1, sy = 1; // window scale
+    double hz = 1, vz = 1; // stretch of the time and value axes
+    double s = 1;          // centre-zoom step
+    QPoint c0;             // first zoom-in centre
+    int panX = 0, panY = 0;
+    bool area = false; // an area zoom is set
+    double L = 0, T = 0, W = 0, H = 0;
+    int d = 0;           // net zoom depth
+    std::uint64_t N = 0; // records
+    const IZoomChain* chain = nullptr;
+
+    // Time position of record i: the N records span 1000 reference pixels at hz = 1.
+    double TimeX(double i) const { return i * sx * hz * 1000 / static_cast<double>(N); }
+    // Pixel (before truncation) of a time position and of a value position.
+    double MapX(double x) const {
+        if (area)
+            return ((x - L) * 1023 / W - c0.x()) * s + c0.x() + panX;
+        return chain->ChainX(x) + panX;
+    }
+    double MapY(double y) const {
+        if (area)
+            return ((y - T) * 670 / H - c0.y()) * s + c0.y() + panY;
+        return chain->ChainY(y) + panY;
+    }
+};
+
+// Truncation toward zero of a pixel coordinate, held far outside the window
+// when absurd.
+inline int Pixel(double v) {
+    constexpr double kFar = 1e9;
+    return static_cast<int>(v > kFar ? kFar : (v < -kFar ? -kFar : v));
+}
+
+// The record count at the top and the vertical time grid with its labels.
+void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& frame);

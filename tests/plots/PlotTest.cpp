@@ -1,0 +1,247 @@
+#include "plots/AnalysisCurves.h"
+#include "plots/PlotFrame.h"
+#include "view/Navigation.h"
+
+#include <gtest/gtest.h>
+#include <map>
+
+namespace {
+
+using Kind = CRecordingCanvas::Kind;
+const CPen kGrid{1, QColor(192, 192, 192)};
+
+struct Plot {
+    CNavigation nav;
+    std::vector<AnalysisSample> records;
+    CCurveSummary heading, pitch;
+    CPlotFrame Frame(double sx = 1, double sy = 1) {
+        CPlotFrame f;
+        f.sx = sx, f.sy = sy, f.hz = nav.m_dZoomX, f.vz = nav.m_dZoomY, f.s = nav.m_dZoomStep;
+        f.c0 = nav.m_ptZoomIn[0], f.panX = nav.m_nPanX, f.panY = nav.m_nPanY;
+        f.area = nav.HasAreaZoom();
+        f.L = nav.m_rcZoomArea.left(), f.T = nav.m_rcZoomArea.top();
+        f.W = nav.m_rcZoomArea.right() - f.L, f.H = nav.m_rcZoomArea.bottom() - f.T;
+        f.d = nav.ZoomDepth(), f.N = records.size(), f.chain = &nav;
+        return f;
+    }
+    void Records(std::size_t n) {
+        records.resize(n);
+        for (std::size_t i = 0; i < n; ++i)
+            records[i] = {static_cast<float>(i % 360), 0, static_cast<float>(i % 21) - 10, 0, 0};
+        heading.Build(records, &AnalysisSample::fHeading);
+        pitch.Build(records, &AnalysisSample::fPitch);
+    }
+    CAnalysisData Data() { return {&records, &heading, &pitch}; }
+};
+
+// The grid's labels and their lines, in drawing order.
+std::vector<std::pair<QString, QPoint>> GridLabels(const CRecordingCanvas& canvas) {
+    std::vector<std::pair<QString, QPoint>> labels;
+    for (std::size_t i = 1; i < canvas.m_items.size(); ++i) {
+        const auto& item = canvas.m_items[i];
+        if (item.kind == Kind::Text)
+            labels.emplace_back(item.text, item.points[0]);
+    }
+    return labels;
+}
+
+TEST(TimeGrid, StepsLimitsShiftsAndRowsFollowTheRegime) {
+    struct Case {
+        const char* name;
+        std::size_t records;
+        int stretchX; // 32843 presses
+        bool area;
+        double sx;
+        QString second; // the second label
+        QPoint at;      // its top-left corner
+        int lineX;      // its line
+        int top, bottom;
+    };
+    const std::vector<Case> table = {
+        {"20000_at_reset", 20000, 0, false, 1, "1000", {32, 380}, 50, 1, 680},
+        {"40000_at_reset", 40000, 0, false, 1, "10000", {230, 380}, 250, 1, 680},
+        {"hz_3.375", 20000, 3, false, 1, "2000", {319, 380}, 337, 0, 680},
+        {"hz_7.59", 200000, 5, false, 1, "1000", {19, 380}, 37, 0, 680},
+        {"half_width", 20000, 0, false, 0.5, "1000", {7, 380}, 25, 1, 680},
+        {"hz_3.375_half_width", 20000, 3, false, 0.5, "2000", {319, 380}, 337, 0, 680},
+        {"area_hz_1", 20000, 0, true, 1, "1000", {82, 345}, 100, 0, 680},
+        {"area_hz_2.25", 20000, 2, true, 1, "100", {4, 345}, 22, 0, 680},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        Plot plot;
+        plot.Records(c.records);
+        for (int i = 0; i < c.stretchX; ++i)
+            plot.nav.StretchX();
+        if (c.area) {
+            plot.nav.AreaPress({0, 0});
+            plot.nav.AreaRelease({500, 670});
+        }
+        CRecordingCanvas canvas(QSize(static_cast<int>(1023 * c.sx), 670));
+        DrawTimeGrid(canvas, plot.Frame(c.sx, 1));
+        ASSERT_EQ(canvas.m_items[0].text, QString::number(c.records));
+        EXPECT_EQ(canvas.m_items[0].points[0], QPoint(static_cast<int>(520 * c.sx), 1));
+        const auto labels = GridLabels(canvas);
+        ASSERT_GE(labels.size(), 2u);
+        EXPECT_EQ(labels[1].first, c.second);
+        EXPECT_EQ(labels[1].second, c.at);
+        const auto lines = canvas.Lines(kGrid);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[1]->points, (std::vector<QPoint>{{c.lineX, c.top}, {c.lineX, c.bottom}}));
+    }
+}
+
+TEST(TimeGrid, NoRecordsDrawsTheCountAlone) {
+    Plot plot;
+    CRecordingCanvas canvas;
+    DrawTimeGrid(canvas, plot.Frame());
+    ASSERT_EQ(canvas.m_items.size(), 1u);
+    EXPECT_EQ(canvas.m_items[0].text, "0");
+}
+
+std::vector<QPoint> Curve(const CRecordingCanvas& canvas, const QColor& colour) {
+    for (const auto& item : canvas.m_items) {
+        if (item.kind == Kind::Polyline && item.pen.color == colour)
+            return item.points;
+    }
+    return {};
+}
+
+TEST(AnalysisCurves, RecordsLandWhereTheirValuesSay) {
+    Plot plot;
+    plot.records = {{90, 0, 0, 0, 0}, {0, 0, 10, 0, 0}, {360, 0, -10, 0, 0}, {45, 0, 1, 0, 0}};
+    const CPlotFrame frame = plot.Frame();
+    CRecordingCanvas canvas;
+    DrawHeadingCurve(canvas, frame, plot.Data());
+    DrawPitchCurve(canvas, frame, plot.Data());
+    EXPECT_EQ(Curve(canvas, QColor(0, 255, 0)),
+              (std::vector<QPoint>{{0, 180}, {250, 0}, {500, 720}, {750, 90}}));
+    EXPECT_EQ(Curve(canvas, QColor(128, 0, 128)),
+              (std::vector<QPoint>{{0, 360}, {250, 260}, {500, 460}, {750, 350}}));
+    EXPECT_TRUE(canvas.FindText("-10"));
+    EXPECT_EQ(canvas.FindText("30")->points[0], QPoint(0, 52)); // heading label at 2*30 - 8
+
+    // With an area framed: x = ((X - L) * 1023 / W - c0.x) * s + c0.x.
+    plot.nav.AreaPress({100, 100});
+    plot.nav.AreaRelease({600, 400});
+    CRecordingCanvas zoomed;
+    DrawHeadingCurve(zoomed, plot.Frame(), plot.Data());
+    const auto points = Curve(zoomed, QColor(0, 255, 0));
+    ASSERT_EQ(points.size(), 4u);
+    EXPECT_EQ(points[0], QPoint(static_cast<int>((0 - 100) * 1023 / 500.0),
+                                static_cast<int>((180 - 100) * 670 / 300.0)));
+    EXPECT_EQ(points[1].x(), static_cast<int>((250 - 100) * 1023 / 500.0));
+    EXPECT_FALSE(zoomed.FindText("30")); // no heading axis under an area zoom
+}
+
+TEST(AnalysisCurves, FirstAndLastRecordsAtResetAndASingleRecord) {
+    Plot plot;
+    plot.Records(777);
+    CRecordingCanvas canvas;
+    DrawHeadingCurve(canvas, plot.Frame(0.5, 1), plot.Data());
+    const auto points = Curve(canvas, QColor(0, 255, 0));
+    ASSERT_FALSE(points.empty());
+    EXPECT_EQ(points.front().x(), 0);
+    EXPECT_EQ(points.back().x(), static_cast<int>(776 * 0.5 * 1000 / 777));
+
+    Plot one;
+    one.Records(1);
+    CRecordingCanvas single;
+    DrawPitchCurve(single, one.Frame(), one.Data());
+    EXPECT_EQ(Curve(single, QColor(128, 0, 128)).size(), 1u);
+}
+
+TEST(AnalysisCurves, PitchLabelsFollowTheZoomDepth) {
+    struct Case {
+        int clicks;
+        int labels; // texts other than the record count and grid labels
+        const char* sample;
+        int x;
+    };
+    const std::vector<Case> table = {
+        {0, 3, "-10", 1000}, {1, 22, "-7", 1000}, {7, 202, "0.3", 995}};
+    for (const Case& c : table) {
+        Plot plot;
+        plot.Records(100);
+        QString message;
+        for (int i = 0; i < c.clicks; ++i) {
+            plot.nav.ZoomCentreIn(10, &message);
+            plot.nav.ClickZoomIn({-100000, -100000}); // far away: the grid leaves the window
+        }
+        CRecordingCanvas canvas;
+        DrawPitchCurve(canvas, plot.Frame(), plot.Data());
+        int pitchLabels = 0;
+        for (const auto& item : canvas.m_items)
+            pitchLabels += item.kind == Kind::Text && item.points[0].x() >= 995;
+        EXPECT_EQ(pitchLabels, c.labels) << c.clicks;
+        ASSERT_TRUE(canvas.FindText(c.sample)) << c.sample;
+        EXPECT_EQ(canvas.FindText(c.sample)->points[0].x(), c.x);
+    }
+}
+
+TEST(AnalysisCurves, ReducedCurvesMatchTheNaiveOnes) {
+    auto naive = [](const CPlotFrame& f, const std::vector<AnalysisSample>& records) {
+        std::vector<QPoint> points;
+        for (std::size_t i = 0; i < records.size(); ++i)
+            points.emplace_back(Pixel(f.MapX(f.TimeX(static_cast<double>(i)))),
+                                Pixel(f.MapY(HeadingY(f, records[i].fHeading))));
+        return points;
+    };
+    Plot sparse;
+    sparse.Records(400);
+    const CPlotFrame frame = sparse.Frame();
+    EXPECT_EQ(CurvePoints(frame, sparse.records, &sparse.heading, &AnalysisSample::fHeading,
+                          &HeadingY, 1023),
+              naive(frame, sparse.records));
+
+    // Dense, zoomed about a point, with spikes: every column keeps its extremes.
+    Plot dense;
+    dense.Records(300000);
+    dense.records[123456].fHeading = 359.5f;
+    dense.records[123457].fHeading = -5.0f;
+    dense.heading.Build(dense.records, &AnalysisSample::fHeading);
+    QString message;
+    dense.nav.ZoomCentreIn(10, &message);
+    dense.nav.ClickZoomIn({400, 300});
+    const CPlotFrame zoomed = dense.Frame();
+    const auto reduced = CurvePoints(zoomed, dense.records, &dense.heading,
+                                     &AnalysisSample::fHeading, &HeadingY, 1023);
+    std::map<int, std::pair<int, int>> want, got;
+    auto note = [](std::map<int, std::pair<int, int>>& m, QPoint p) {
+        auto [it, fresh] = m.try_emplace(p.x(), p.y(), p.y());
+        it->second = {std::min(it->second.first, p.y()), std::max(it->second.second, p.y())};
+    };
+    for (QPoint p : naive(zoomed, dense.records)) {
+        if (p.x() >= 0 && p.x() <= 1023)
+            note(want, p);
+    }
+    for (QPoint p : reduced)
+        note(got, p);
+    for (const auto& [column, range] : want)
+        EXPECT_EQ(got[column], range) << "column " << column;
+    EXPECT_LE(reduced.size(), 4u * 1030u);
+}
+
+TEST(CurveSummary, ExtremesOfAnyRangeAreThoseOfAScan) {
+    std::vector<AnalysisSample> records(70000);
+    for (std::size_t i = 0; i < records.size(); ++i)
+        records[i].fPitch = static_cast<float>((i * 7919) % 1000) - (i % 5 == 0 ? 700.0f : 0.0f);
+    CCurveSummary summary;
+    summary.Build(records, &AnalysisSample::fPitch);
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges = {
+        {0, 1}, {0, 64}, {5, 70}, {63, 4097}, {1000, 69999}, {0, 70000}, {4096, 8192}};
+    for (auto [from, to] : ranges) {
+        std::uint64_t minAt = from, maxAt = from;
+        for (std::uint64_t i = from; i < to; ++i) {
+            if (records[i].fPitch < records[minAt].fPitch)
+                minAt = i;
+            if (records[i].fPitch > records[maxAt].fPitch)
+                maxAt = i;
+        }
+        const auto e = summary.Query(from, to);
+        EXPECT_EQ(e.nMinAt, minAt) << from << ".." << to;
+        EXPECT_EQ(e.nMaxAt, maxAt) << from << ".." << to;
+    }
+}
+
+} // namespace

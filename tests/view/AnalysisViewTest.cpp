@@ -1,0 +1,145 @@
+#include "platform/CommandIds.h"
+#include "shell/MainFrame.h"
+#include "shell/QuillmarDoc.h"
+#include "support/TestSupport.h"
+#include "view/QuillmarView.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString WriteR35(const QTemporaryDir& dir, int lines) {
+    const QString path = dir.filePath("r35.txt");
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    for (int i = 0; i < lines; ++i)
+        file.write(QString("$C%1,%2\r\n")
+                       .arg(180 + 150 * std::sin(i / 900.0), 0, 'f', 1)
+                       .arg(6 * std::sin(i / 70.0), 0, 'f', 2)
+                       .toLatin1());
+    return path;
+}
+
+TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
+    CScriptedPrompter prompter;
+    QTemporaryDir dir;
+    CQuillmarView view(dir.path());
+    view.resize(1023, 670);
+    view.OnCommand(ID_STRETCH_X);
+    view.OnCommand(ID_LOAD_ANALYSIS_FILE); // cancelled: analysis view, nothing loaded
+    EXPECT_EQ(view.m_nViewMode, 10);
+    ASSERT_EQ(prompter.m_fileDialogs.size(), 1u);
+    EXPECT_EQ(prompter.m_fileDialogs[0].title, "打开R35格式文件进行分析");
+    EXPECT_FALSE(prompter.m_fileDialogs[0].save);
+    EXPECT_EQ(view.m_dZoomX, 1.5);
+
+    const QString file = WriteR35(dir, 9000);
+    prompter.m_files.push_back(file);
+    view.OnCommand(ID_LOAD_ANALYSIS_FILE);
+    EXPECT_EQ(view.m_arrAnalysis.size(), 9000u);
+    EXPECT_EQ(view.m_strAnalysisPath, file);
+    EXPECT_EQ(view.m_dZoomX, 1.0); // reset after a complete load
+    EXPECT_TRUE(prompter.m_boxes.empty());
+    QImage image(view.size(), QImage::Format_RGB32);
+    view.render(&image);
+    EXPECT_TRUE(image.save(TestOutputDir() + "/analysis-view.png"));
+
+    prompter.m_files.push_back(dir.filePath("missing.txt"));
+    view.OnCommand(ID_LOAD_ANALYSIS_FILE);
+    ASSERT_EQ(prompter.m_boxes.size(), 1u);
+    EXPECT_TRUE(
+        prompter.m_boxes[0].text.startsWith("无法打开文件：" + dir.filePath("missing.txt")));
+    EXPECT_TRUE(view.m_arrAnalysis.empty());
+
+    QFile empty(dir.filePath("empty.txt"));
+    empty.open(QIODevice::WriteOnly);
+    empty.close();
+    prompter.m_files.push_back(empty.fileName());
+    view.OnCommand(ID_LOAD_ANALYSIS_FILE);
+    EXPECT_EQ(prompter.m_boxes.back().text, "所选的文件为空！");
+}
+
+TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
+    CScopedSettings settings;
+    CScriptedPrompter prompter;
+    QTemporaryDir dir;
+    CQuillmarDoc doc;
+    CMainFrame frame(&doc, "/nonexistent/tty");
+    auto* view = new CQuillmarView(dir.path(), &frame);
+    ASSERT_TRUE(frame.OnCreate(view));
+    auto checked = [&](int id) {
+        for (QAction* action : frame.Actions(id))
+            EXPECT_EQ(action->isChecked(), frame.Action(id)->isChecked());
+        return frame.Action(id)->isChecked();
+    };
+    EXPECT_TRUE(checked(ID_TOGGLE_HEADING) && checked(ID_TOGGLE_PITCH));
+    EXPECT_FALSE(checked(ID_TOGGLE_ROLL) || checked(ID_TOGGLE_SATELLITE) ||
+                 checked(ID_TOGGLE_ERROR));
+    frame.Action(ID_TOGGLE_HEADING)->trigger(); // in real-time view 1
+    EXPECT_EQ(prompter.m_boxes.back().text, "请先调入文件");
+    EXPECT_TRUE(checked(ID_TOGGLE_HEADING));
+
+    ASSERT_TRUE(view->LoadAnalysisFileAt(WriteR35(dir, 500)));
+    frame.show();
+    QCoreApplication::processEvents(); // the frame lays the view out
+    auto picture = [&] {
+        QImage image(view->size(), QImage::Format_RGB32);
+        view->render(&image);
+        return image;
+    };
+    const QImage before = picture();
+    frame.Action(ID_TOGGLE_ROLL)->trigger();
+    EXPECT_TRUE(checked(ID_TOGGLE_ROLL));
+    EXPECT_EQ(picture(), before); // no roll curve to draw
+    frame.Action(ID_TOGGLE_ROLL)->trigger();
+    EXPECT_FALSE(checked(ID_TOGGLE_ROLL));
+    frame.Action(ID_TOGGLE_HEADING)->trigger();
+    frame.Action(ID_TOGGLE_PITCH)->trigger();
+    EXPECT_FALSE(checked(ID_TOGGLE_HEADING) || checked(ID_TOGGLE_PITCH));
+    CRecordingCanvas canvas;
+    view->OnDraw(canvas);
+    EXPECT_TRUE(canvas.m_items.empty()); // not even the time frame
+}
+
+TEST(AnalysisView, TheProgressTraceIsThatOfEveryLine) {
+    for (auto [lines, length] : {std::pair<std::uint64_t, std::uint64_t>{3, 15000},
+                                 {2, 1500},
+                                 {5000, 15 * 5000},
+                                 {123, 1000000},
+                                 {700, 7000}}) {
+        std::vector<QPoint> naive{{10, 630}};
+        for (std::uint64_t k = 1; k <= lines; ++k) {
+            const int x = static_cast<int>(10 + 15000 * k / length);
+            if (naive.size() >= 3 && naive.back().x() == x)
+                continue; // the same two strokes again
+            naive.emplace_back(x, 630);
+            naive.emplace_back(x, 650);
+        }
+        while (naive.size() > 1 && naive.back().x() > 1024)
+            naive.pop_back();
+        EXPECT_EQ(CQuillmarView::ProgressTrace(lines, length, 1023), naive)
+            << lines << "/" << length;
+    }
+}
+
+TEST(AnalysisView, TheAnalyseOptionPlotsARecordingInOneCommand) {
+    CScopedSettings settings;
+    QTemporaryDir dir;
+    const QString shot = TestOutputDir() + "/analyse-option.png";
+    QFile::remove(shot);
+    QProcess program;
+    program.start(QUILLMAR_BINARY, {"-platform", "offscreen", "--port", "/nonexistent/tty",
+                                    "--record-folder", dir.filePath("records"), "--analyse",
+                                    WriteR35(dir, 20000), "--screenshot", shot});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_FALSE(QImage(shot).isNull());
+}
+
+} // namespace
