@@ -1,7 +1,9 @@
 #include "platform/Canvas.h"
 
+#include <QHash>
 #include <QPainter>
 #include <QPen>
+#include <QStaticText>
 
 CPainterCanvas::CPainterCanvas(QPainter& painter, QSize size) : m_painter(painter), m_size(size) {
     m_painter.setBrush(Qt::white);
@@ -11,15 +13,27 @@ CPainterCanvas::CPainterCanvas(QPainter& painter, QSize size) : m_painter(painte
 }
 
 void CPainterCanvas::SelectPen(const CPen& pen) {
-    QPen qpen(pen.color, pen.nWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    // A one-pixel pen is a cosmetic line with flat ends (Qt's fast path);
+    // wider pens have round ends and joins, as the dials' pens draw.
     if (pen.nWidth <= 1)
-        qpen.setWidth(0); // a cosmetic one-pixel line, as a width-1 pen draws
-    m_painter.setPen(qpen);
+        m_painter.setPen(QPen(pen.color, 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    else
+        m_painter.setPen(QPen(pen.color, pen.nWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 }
 
 void CPainterCanvas::LineTo(int x, int y) {
-    m_painter.drawLine(m_ptCurrent, QPoint(x, y));
-    m_ptCurrent = QPoint(x, y);
+    const QPoint to(x, y);
+    const QPen& pen = m_painter.pen();
+    // Grid lines and ticks are upright or level one-pixel lines: filling
+    // their pixels is many times quicker than stroking them.
+    if (pen.isCosmetic() && (to.x() == m_ptCurrent.x() || to.y() == m_ptCurrent.y()) &&
+        m_painter.transform().isIdentity()) {
+        const QRect span = QRect(m_ptCurrent, to).normalized();
+        m_painter.fillRect(QRect(span.topLeft(), QSize(span.width(), span.height())), pen.color());
+    } else {
+        m_painter.drawLine(m_ptCurrent, to);
+    }
+    m_ptCurrent = to;
 }
 
 void CPainterCanvas::Polyline(const QPoint* points, int count) {
@@ -31,11 +45,34 @@ void CPainterCanvas::Ellipse(int left, int top, int right, int bottom) {
     m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
 }
 
+namespace {
+// Laid-out texts, kept across paints: the same labels come back every paint,
+// and laying a text out costs far more than drawing it.
+QStaticText& LaidOut(const QString& text, const QFont& font) {
+    static QHash<QString, QStaticText> cache;
+    static QString cachedFont;
+    const QString fontKey = font.key();
+    if (fontKey != cachedFont || cache.size() > 4096) {
+        cache.clear();
+        cachedFont = fontKey;
+    }
+    auto it = cache.find(text);
+    if (it == cache.end()) {
+        it = cache.insert(text, QStaticText(text));
+        it->setTextFormat(Qt::PlainText);
+        it->prepare(QTransform(), font);
+    }
+    return *it;
+}
+} // namespace
+
 void CPainterCanvas::TextOut(int x, int y, const QString& text) {
     const QPen pen = m_painter.pen();
+    const QStaticText& laidOut = LaidOut(text, m_painter.font());
+    // Opaque: the text's box is white under it.
+    m_painter.fillRect(QRectF(QPointF(x, y), laidOut.size()), Qt::white);
     m_painter.setPen(Qt::black);
-    const QFontMetrics metrics = m_painter.fontMetrics();
-    m_painter.drawText(QPoint(x, y + metrics.ascent()), text);
+    m_painter.drawStaticText(QPoint(x, y), laidOut);
     m_painter.setPen(pen);
 }
 

@@ -23,6 +23,40 @@ QString Gcvt7(double value) {
     return out;
 }
 
+// The last record in [i, to] whose pixel column is c (the columns of the
+// records run monotonically). The column's far edge is found from the affine
+// time mapping x = a * i + b, then checked against the exact mapping; where
+// the estimate does not settle quickly, bisection decides.
+template <class Column>
+std::int64_t LastInColumn(std::int64_t i, std::int64_t to, int c, double a, double b,
+                          const Column& column) {
+    // Truncation toward zero: column c >= 0 is [c, c + 1) (column 0 is (-1, 1)),
+    // column c < 0 is (c - 1, c].
+    const double edge = a > 0 ? (c >= 0 ? c + 1.0 : c + 0.0) : (c > 0 ? c + 0.0 : c - 1.0);
+    auto clampTo = [&](double v) {
+        return static_cast<std::int64_t>(
+            std::clamp(v, static_cast<double>(i), static_cast<double>(to)));
+    };
+    std::int64_t j = clampTo(std::floor((edge - b) / a));
+    for (int step = 0; step < 4; ++step) {
+        if (column(j) != c)
+            j = std::max(i, j - 1);
+        else if (j < to && column(j + 1) == c)
+            ++j;
+        else
+            return j;
+    }
+    std::int64_t lo = i, hi = to;
+    while (lo < hi) {
+        const std::int64_t mid = lo + (hi - lo + 1) / 2;
+        if (column(mid) == c)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo;
+}
+
 void Emit(std::vector<QPoint>& out, QPoint p) {
     if (out.empty() || out.back() != p)
         out.push_back(p);
@@ -71,15 +105,7 @@ std::vector<QPoint> CurvePoints(const CPlotFrame& f, const std::vector<AnalysisS
     // Dense: walk the pixel columns; each holds a run of consecutive records.
     for (std::int64_t i = from; i <= to;) {
         const int c = column(i);
-        std::int64_t lo = i, hi = to; // the last record of this column, by bisection
-        while (lo < hi) {
-            const std::int64_t mid = lo + (hi - lo + 1) / 2;
-            if (column(mid) == c)
-                lo = mid;
-            else
-                hi = mid - 1;
-        }
-        const std::int64_t last = lo;
+        const std::int64_t last = LastInColumn(i, to, c, a, b, column);
         Emit(out, point(i));
         if (last > i) {
             const auto e =

@@ -35,6 +35,7 @@ struct LoadResult {
 using LoadProgress = std::function<void(std::uint64_t lines, std::uint64_t length)>;
 
 // Reads path into records (emptied first). Records before an offending line
-// are kept. progressEveryLines: how often (in lines) progress may be asked for.
+// are kept. blockSize: how much is read at a time (tests make it small so that
+// lines cross block boundaries everywhere).
 LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>& records,
-                            const LoadProgress& progress = {});
+                            const LoadProgress& progress = {}, std::size_t blockSize = 1u << 20);

@@ -22,16 +22,34 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records,
     m_nRecords = records.size();
     m_field = field;
     m_levels.clear();
+    const std::uint64_t block = 1u << kShift;
     std::uint64_t count = records.size();
     while ((count >> kShift) > 0) {
-        const std::uint64_t blocks = (count + (1u << kShift) - 1) >> kShift;
+        const std::uint64_t blocks = (count + block - 1) >> kShift;
         std::vector<Extremes> level(blocks);
         for (std::uint64_t b = 0; b < blocks; ++b) {
             const std::uint64_t from = b << kShift;
-            const std::uint64_t to = std::min<std::uint64_t>(count, from + (1u << kShift));
-            Extremes e = m_levels.empty() ? Record(from) : m_levels.back()[from];
-            for (std::uint64_t i = from + 1; i < to; ++i)
-                Join(e, m_levels.empty() ? Record(i) : m_levels.back()[i]);
+            const std::uint64_t to = std::min<std::uint64_t>(count, from + block);
+            Extremes e;
+            if (m_levels.empty()) {
+                // Straight over the records: the one pass that touches them all.
+                float low = m_pData[from].*field, high = low;
+                std::uint64_t lowAt = from, highAt = from;
+                for (std::uint64_t i = from + 1; i < to; ++i) {
+                    const float v = m_pData[i].*field;
+                    if (v < low)
+                        low = v, lowAt = i;
+                    if (v > high)
+                        high = v, highAt = i;
+                }
+                e = {low, high, static_cast<std::uint32_t>(lowAt),
+                     static_cast<std::uint32_t>(highAt)};
+            } else {
+                const std::vector<Extremes>& below = m_levels.back();
+                e = below[from];
+                for (std::uint64_t i = from + 1; i < to; ++i)
+                    Join(e, below[i]);
+            }
             level[b] = e;
         }
         m_levels.push_back(std::move(level));

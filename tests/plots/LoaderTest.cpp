@@ -86,27 +86,34 @@ TEST(Loader, AMissingFileSaysWhy) {
 }
 
 TEST(Loader, LinesAcrossBlockBoundariesAreWhole) {
-    // Lines of every length cross the 1 MiB block boundary somewhere.
+    // Every kind of line, read in blocks so small that lines cross them everywhere.
     std::string content;
-    std::vector<std::pair<float, float>> expected;
-    for (int i = 0; content.size() < (3u << 20); ++i) {
-        const std::string line = "$C" + std::to_string(i % 360) + "." + std::to_string(i % 10) +
-                                 "," + std::to_string(i % 17) + (i % 3 ? "\r\n" : "\n");
-        content += line;
-        expected.emplace_back(static_cast<float>(i % 360 + (i % 10) / 10.0),
-                              static_cast<float>(i % 17));
+    for (int i = 0; i < 400; ++i) {
+        content += "$C" + std::to_string(i % 360) + "." + std::to_string(i % 10) + "," +
+                   std::to_string(i % 17 - 8) + (i % 3 ? "\r\n" : "\n");
+        if (i % 50 == 7)
+            content +=
+                "$GPROT,1.0,A\r\n$C7P-1.5\r$C1e2,2E1\n$C1," + std::string(95, '9') + "$C2,3\n";
     }
     QTemporaryDir dir;
-    std::vector<AnalysisSample> records;
+    const std::string path = WriteFile(dir, "mixed", content);
+    std::vector<AnalysisSample> whole;
     std::uint64_t lastProgress = 0;
-    const LoadResult result =
-        LoadAnalysisFile(WriteFile(dir, "big", content), records,
-                         [&](std::uint64_t lines, std::uint64_t) { lastProgress = lines; });
+    const LoadResult result = LoadAnalysisFile(
+        path, whole, [&](std::uint64_t lines, std::uint64_t) { lastProgress = lines; });
     EXPECT_EQ(result.status, Status::Complete);
-    ASSERT_EQ(records.size(), expected.size());
-    for (std::size_t i = 0; i < records.size(); i += 997)
-        EXPECT_FLOAT_EQ(records[i].fHeading, expected[i].first) << i;
-    EXPECT_EQ(lastProgress, expected.size()); // the last word is the whole count
+    EXPECT_EQ(lastProgress, result.nLines); // the last word is the whole count
+    EXPECT_FLOAT_EQ(whole[1].fPitch, -7);
+    for (std::size_t block : {1u, 2u, 7u, 64u, 99u, 100u, 4096u}) {
+        std::vector<AnalysisSample> pieces;
+        const LoadResult small = LoadAnalysisFile(path, pieces, {}, block);
+        EXPECT_EQ(small.nLines, result.nLines) << block;
+        ASSERT_EQ(pieces.size(), whole.size()) << block;
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            EXPECT_EQ(pieces[i].fHeading, whole[i].fHeading) << block << " " << i;
+            EXPECT_EQ(pieces[i].fPitch, whole[i].fPitch) << block << " " << i;
+        }
+    }
 }
 
 long PeakResidentKb() {

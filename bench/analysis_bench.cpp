@@ -1,0 +1,157 @@
+// The analysis view's costs: loading a recording (MB/s, lines/s) and painting
+// both curves at 1023 x 670 against the number of records, at reset and after
+// three centre zooms.
+#include "plots/AnalysisCurves.h"
+#include "plots/AnalysisLoader.h"
+#include "view/Navigation.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+const std::string& Recording() {
+    static const std::string path = [] {
+        char name[] = "/tmp/quillmar-r35-XXXXXX";
+        const int fd = mkstemp(name);
+        FILE* file = fdopen(fd, "w");
+        for (long i = 0; i < 2000000; ++i)
+            std::fprintf(file, "$C%.1f,%.2f\r\n",
+                         180 + 150 * std::sin(static_cast<double>(i) / 90000),
+                         6 * std::sin(static_cast<double>(i) / 700));
+        std::fclose(file);
+        return std::string(name);
+    }();
+    return path;
+}
+
+void BM_LoadRecording(benchmark::State& state) {
+    const std::string& path = Recording();
+    std::vector<AnalysisSample> records;
+    LoadResult result{};
+    for (auto _ : state)
+        result = LoadAnalysisFile(path, records);
+    if (result.status != LoadResult::Status::Complete || records.size() != 2000000) {
+        state.SkipWithError("the recording did not load whole");
+        return;
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * result.nLength));
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * result.nLines));
+}
+BENCHMARK(BM_LoadRecording)->Unit(benchmark::kMillisecond);
+
+struct Loaded {
+    std::vector<AnalysisSample> records;
+    CCurveSummary heading, pitch;
+};
+
+const Loaded& RecordsOf(long n) {
+    static std::map<long, std::unique_ptr<Loaded>> cache;
+    auto& loaded = cache[n];
+    if (!loaded) {
+        loaded = std::make_unique<Loaded>();
+        loaded->records.resize(static_cast<std::size_t>(n));
+        for (long i = 0; i < n; ++i) {
+            auto& r = loaded->records[static_cast<std::size_t>(i)];
+            // The same picture at every N: the curves are sampled more
+            // densely, not made busier, so only the cost of N shows.
+            const double t = static_cast<double>(i) / static_cast<double>(n);
+            r.fHeading = static_cast<float>(180 + 150 * std::sin(t * 20));
+            r.fPitch = static_cast<float>(6 * std::sin(t * 90));
+        }
+        loaded->heading.Build(loaded->records, &AnalysisSample::fHeading);
+        loaded->pitch.Build(loaded->records, &AnalysisSample::fPitch);
+    }
+    return *loaded;
+}
+
+// args: records, centre zooms (each about the middle of the picture)
+void BM_PaintAnalysisView(benchmark::State& state) {
+    const Loaded& loaded = RecordsOf(state.range(0));
+    CNavigation nav;
+    QString message;
+    for (long i = 0; i < state.range(1); ++i) {
+        nav.ZoomCentreIn(10, &message);
+        nav.ClickZoomIn({511, 335});
+    }
+    CPlotFrame frame;
+    frame.s = nav.m_dZoomStep;
+    frame.c0 = nav.m_ptZoomIn[0];
+    frame.d = nav.ZoomDepth();
+    frame.N = loaded.records.size();
+    frame.chain = &nav;
+    const CAnalysisData data{&loaded.records, &loaded.heading, &loaded.pitch};
+    QImage image(1023, 670, QImage::Format_RGB32);
+    for (auto _ : state) {
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        CPainterCanvas canvas(painter, image.size());
+        DrawHeadingCurve(canvas, frame, data);
+        DrawPitchCurve(canvas, frame, data);
+    }
+}
+// The reduced polylines alone, without rasterising them.
+void BM_AnalysisCurvePoints(benchmark::State& state) {
+    const Loaded& loaded = RecordsOf(state.range(0));
+    CNavigation nav;
+    CPlotFrame frame;
+    frame.N = loaded.records.size();
+    frame.chain = &nav;
+    std::size_t points = 0;
+    for (auto _ : state) {
+        points = CurvePoints(frame, loaded.records, &loaded.heading, &AnalysisSample::fHeading,
+                             &HeadingY, 1023)
+                     .size();
+        benchmark::DoNotOptimize(points);
+    }
+    state.counters["points"] = static_cast<double>(points);
+}
+BENCHMARK(BM_AnalysisCurvePoints)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(10000000)
+    ->Unit(benchmark::kMicrosecond);
+
+BENCHMARK(BM_PaintAnalysisView)
+    ->Args({1000, 0})
+    ->Args({100000, 0})
+    ->Args({10000000, 0})
+    ->Args({1000, 3})
+    ->Args({100000, 3})
+    ->Args({10000000, 3})
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    unlink(Recording().c_str());
+    return 0;
+}
+
+namespace {
+void BM_TimeGridOnly(benchmark::State& state) {
+    CNavigation nav;
+    CPlotFrame frame;
+    frame.N = static_cast<std::uint64_t>(state.range(0));
+    frame.chain = &nav;
+    QImage image(1023, 670, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        CPainterCanvas canvas(painter, image.size());
+        DrawTimeGrid(canvas, frame);
+    }
+}
+BENCHMARK(BM_TimeGridOnly)->Arg(1000)->Arg(10000000)->Unit(benchmark::kMicrosecond);
+} // namespace
