@@ -4,10 +4,12 @@
 #include "plots/AnalysisCurves.h"
 #include "plots/AnalysisLoader.h"
 #include "view/Navigation.h"
+#include "view/QuillmarView.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <cstdio>
@@ -132,7 +134,7 @@ BENCHMARK(BM_PaintAnalysisView)
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
@@ -154,4 +156,34 @@ void BM_TimeGridOnly(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_TimeGridOnly)->Arg(1000)->Arg(10000000)->Unit(benchmark::kMicrosecond);
+} // namespace
+
+namespace {
+// The view's own repaint: args records, and 1 when each paint follows a change
+// of the picture (a one-pixel pan), 0 when nothing changed in between (as
+// when a received message asks for a repaint).
+void BM_ViewRepaintAnalysis(benchmark::State& state) {
+    const Loaded& loaded = RecordsOf(state.range(0));
+    QTemporaryDir records;
+    CQuillmarView view(records.path());
+    view.resize(1023, 670);
+    view.m_arrAnalysis = loaded.records;
+    view.m_headingSummary.Build(view.m_arrAnalysis, &AnalysisSample::fHeading);
+    view.m_pitchSummary.Build(view.m_arrAnalysis, &AnalysisSample::fPitch);
+    view.m_nViewMode = 10;
+    QImage image(view.size(), QImage::Format_RGB32);
+    view.render(&image);
+    int pan = 0;
+    for (auto _ : state) {
+        if (state.range(1))
+            view.m_nPanX = (pan ^= 1);
+        view.render(&image);
+    }
+}
+BENCHMARK(BM_ViewRepaintAnalysis)
+    ->Args({1000, 0})
+    ->Args({10000000, 0})
+    ->Args({1000, 1})
+    ->Args({10000000, 1})
+    ->Unit(benchmark::kMillisecond);
 } // namespace

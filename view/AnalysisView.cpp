@@ -8,12 +8,30 @@
 #include "view/QuillmarView.h"
 
 #include <QCoreApplication>
+#include <QDataStream>
+#include <QIODevice>
 #include <cstring>
 
 namespace {
 const CPen kFramePen{1, QColor(0, 0, 0)};
 const CPen kProgressPen{1, QColor(255, 0, 0)};
 } // namespace
+
+QByteArray CQuillmarView::AnalysisPictureKey() const {
+    QByteArray key;
+    QDataStream out(&key, QIODevice::WriteOnly);
+    out << size() << m_dScaleX << m_dScaleY << m_dZoomX << m_dZoomY << m_dZoomStep << m_nPanX
+        << m_nPanY << m_rcZoomArea << m_nZoomInCount << m_nZoomOutCount
+        << static_cast<quint64>(m_arrAnalysis.size()) << static_cast<quint64>(m_nLoadGeneration)
+        << (m_nHeadingToggle % 2) << (m_nPitchToggle % 2) << font().key();
+    for (int k = 0; k < kPhases; ++k)
+        out << m_nZoomInPhaseEnd[k] << m_nZoomOutPhaseEnd[k];
+    for (int i = 0; i < std::max(m_nZoomInCount, 1); ++i)
+        out << m_ptZoomIn[i];
+    for (int j = 0; j < m_nZoomOutCount; ++j)
+        out << m_ptZoomOut[j];
+    return key;
+}
 
 CPlotFrame CQuillmarView::PlotFrame() const {
     CPlotFrame f;
@@ -67,6 +85,7 @@ bool CQuillmarView::LoadAnalysisFileAt(const QString& path) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         });
     m_bLoading = false;
+    ++m_nLoadGeneration;
     m_headingSummary.Build(m_arrAnalysis, &AnalysisSample::fHeading);
     m_pitchSummary.Build(m_arrAnalysis, &AnalysisSample::fPitch);
     QString message;

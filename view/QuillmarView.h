@@ -10,6 +10,7 @@
 #include "view/RecordFile.h"
 #include "view/ViewUpdate.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -133,6 +134,14 @@ private:
     void Refuse(const QString& message);
     void DrawLoadProgress(CCanvas& canvas) const;
     int* ToggleCounter(int id);
+
+    // What the analysis picture depends on, and the picture last drawn for it:
+    // repaints with nothing changed (every received message asks for one)
+    // show it again instead of drawing millions of records' summary anew.
+    QByteArray AnalysisPictureKey() const;
+    QByteArray m_analysisKey;
+    QImage m_analysisPicture;
+    std::uint64_t m_nLoadGeneration = 0;
 
     // The load in progress: lines read and the file's length.
     bool m_bLoading = false;

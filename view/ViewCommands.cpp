@@ -217,7 +217,21 @@ void CQuillmarView::OnDraw(CCanvas& canvas) {
 void CQuillmarView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     CPainterCanvas canvas(painter, size());
-    OnDraw(canvas);
+    if (m_nViewMode == 10 && !m_bLoading) {
+        const QByteArray key = AnalysisPictureKey();
+        if (key != m_analysisKey || m_analysisPicture.size() != size()) {
+            m_analysisPicture = QImage(size(), QImage::Format_RGB32);
+            m_analysisPicture.fill(Qt::white);
+            QPainter picture(&m_analysisPicture);
+            picture.setFont(font());
+            CPainterCanvas pictureCanvas(picture, size());
+            OnDraw(pictureCanvas);
+            m_analysisKey = key;
+        }
+        painter.drawImage(0, 0, m_analysisPicture);
+    } else {
+        OnDraw(canvas);
+    }
     if (!m_rcOutline.isNull()) {
         canvas.SelectPen(CPen{1, Qt::black});
         const QRect& r = m_rcOutline;
