@@ -50,6 +50,7 @@ TEST(TimeGrid, StepsLimitsShiftsAndRowsFollowTheRegime) {
         const char* name;
         std::size_t records;
         int stretchX; // 32843 presses
+        int clicks;   // zoom-in clicks about (0, 0)
         bool area;
         double sx;
         QString second; // the second label
@@ -58,14 +59,17 @@ TEST(TimeGrid, StepsLimitsShiftsAndRowsFollowTheRegime) {
         int top, bottom;
     };
     const std::vector<Case> table = {
-        {"20000_at_reset", 20000, 0, false, 1, "1000", {32, 380}, 50, 1, 680},
-        {"40000_at_reset", 40000, 0, false, 1, "10000", {230, 380}, 250, 1, 680},
-        {"hz_3.375", 20000, 3, false, 1, "2000", {319, 380}, 337, 0, 680},
-        {"hz_7.59", 200000, 5, false, 1, "1000", {19, 380}, 37, 0, 680},
-        {"half_width", 20000, 0, false, 0.5, "1000", {7, 380}, 25, 1, 680},
-        {"hz_3.375_half_width", 20000, 3, false, 0.5, "2000", {319, 380}, 337, 0, 680},
-        {"area_hz_1", 20000, 0, true, 1, "1000", {82, 345}, 100, 0, 680},
-        {"area_hz_2.25", 20000, 2, true, 1, "100", {4, 345}, 22, 0, 680},
+        {"20000_at_reset", 20000, 0, 0, false, 1, "1000", {32, 380}, 50, 1, 680},
+        {"40000_at_reset", 40000, 0, 0, false, 1, "10000", {230, 380}, 250, 1, 680},
+        {"depth_4", 40000, 0, 4, false, 1, "1000", {108, 380}, 126, 1, 680},
+        {"depth_7", 20000, 0, 7, false, 1, "500", {409, 380}, 427, 1, 680},
+        {"depth_10", 20000, 0, 10, false, 1, "100", {270, 380}, 288, 1, 680},
+        {"hz_3.375", 20000, 3, 0, false, 1, "2000", {319, 380}, 337, 0, 680},
+        {"hz_7.59", 200000, 5, 0, false, 1, "1000", {19, 380}, 37, 0, 680},
+        {"half_width", 20000, 0, 0, false, 0.5, "1000", {7, 380}, 25, 1, 680},
+        {"hz_3.375_half_width", 20000, 3, 0, false, 0.5, "2000", {319, 380}, 337, 0, 680},
+        {"area_hz_1", 20000, 0, 0, true, 1, "1000", {82, 345}, 100, 0, 680},
+        {"area_hz_2.25", 20000, 2, 0, true, 1, "100", {4, 345}, 22, 0, 680},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.name);
@@ -73,6 +77,11 @@ TEST(TimeGrid, StepsLimitsShiftsAndRowsFollowTheRegime) {
         plot.Records(c.records);
         for (int i = 0; i < c.stretchX; ++i)
             plot.nav.StretchX();
+        QString message;
+        for (int i = 0; i < c.clicks; ++i) {
+            plot.nav.ZoomCentreIn(10, &message);
+            plot.nav.ClickZoomIn({0, 0});
+        }
         if (c.area) {
             plot.nav.AreaPress({0, 0});
             plot.nav.AreaRelease({500, 670});
