@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QPainter>
+#include <QPalette>
 #include <QPen>
 #include <QStaticText>
 
@@ -77,20 +78,22 @@ void CPainterCanvas::TextOut(int x, int y, const QString& text) {
 }
 
 void CRecordingCanvas::LineTo(int x, int y) {
-    m_items.push_back({Kind::Line, m_pen, {m_ptCurrent, QPoint(x, y)}, {}});
+    m_items.push_back({Kind::Line, m_pen, {m_ptCurrent, QPoint(x, y)}, {}, {}, {}, false});
     m_ptCurrent = QPoint(x, y);
 }
 
 void CRecordingCanvas::Polyline(const QPoint* points, int count) {
-    m_items.push_back({Kind::Polyline, m_pen, std::vector<QPoint>(points, points + count), {}});
+    m_items.push_back(
+        {Kind::Polyline, m_pen, std::vector<QPoint>(points, points + count), {}, {}, {}, false});
 }
 
 void CRecordingCanvas::Ellipse(int left, int top, int right, int bottom) {
-    m_items.push_back({Kind::Ellipse, m_pen, {QPoint(left, top), QPoint(right, bottom)}, {}});
+    m_items.push_back(
+        {Kind::Ellipse, m_pen, {QPoint(left, top), QPoint(right, bottom)}, {}, {}, {}, false});
 }
 
 void CRecordingCanvas::TextOut(int x, int y, const QString& text) {
-    m_items.push_back({Kind::Text, m_pen, {QPoint(x, y)}, text});
+    m_items.push_back({Kind::Text, m_pen, {QPoint(x, y)}, text, {}, {}, false});
 }
 
 const CRecordingCanvas::Primitive* CRecordingCanvas::FindText(const QString& text) const {
@@ -115,4 +118,85 @@ int CRecordingCanvas::Count(Kind kind) const {
     for (const Primitive& item : m_items)
         n += item.kind == kind;
     return n;
+}
+
+void CPainterCanvas::FillRect(const QRect& rect, const QColor& colour) {
+    m_painter.fillRect(rect, colour);
+}
+
+void CPainterCanvas::Frame3d(const QRect& rect, const QColor& topLeft, const QColor& bottomRight) {
+    // As a 3-D rectangle is drawn: right and bottom edges just inside the box.
+    const int l = rect.left(), t = rect.top(), r = rect.right(), b = rect.bottom();
+    m_painter.fillRect(QRect(l, t, r - l, 1), topLeft);
+    m_painter.fillRect(QRect(l, t, 1, b - t), topLeft);
+    m_painter.fillRect(QRect(l, b, r - l + 1, 1), bottomRight);
+    m_painter.fillRect(QRect(r, t, 1, b - t + 1), bottomRight);
+}
+
+void CPainterCanvas::Image(QPoint at, const QPixmap& image, bool blended) {
+    if (!blended) {
+        m_painter.drawPixmap(at, image);
+        return;
+    }
+    // Half the image's own colours, half the highlight colour, where it is opaque.
+    QPixmap mixed = image;
+    QPainter mix(&mixed);
+    mix.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+    QColor highlight = QPalette().color(QPalette::Highlight);
+    highlight.setAlpha(128);
+    mix.fillRect(mixed.rect(), highlight);
+    mix.end();
+    m_painter.drawPixmap(at, mixed);
+}
+
+void CPainterCanvas::TextBox(const QRect& box, const QString& text, const QColor& colour,
+                             TextLayout layout) {
+    const QPen pen = m_painter.pen();
+    const Qt::BGMode mode = m_painter.backgroundMode();
+    m_painter.setBackgroundMode(Qt::TransparentMode);
+    m_painter.setPen(colour);
+    const int flags =
+        Qt::AlignLeft | Qt::TextShowMnemonic | Qt::TextExpandTabs |
+        (layout == TextLayout::SingleLineCentred ? Qt::AlignVCenter | Qt::TextSingleLine
+                                                 : Qt::AlignTop);
+    m_painter.drawText(box, flags, text);
+    m_painter.setPen(pen);
+    m_painter.setBackgroundMode(mode);
+}
+
+void CRecordingCanvas::FillRect(const QRect& rect, const QColor& colour) {
+    m_items.push_back(
+        {Kind::Fill, m_pen, {rect.topLeft(), rect.bottomRight()}, {}, colour, {}, false});
+}
+
+void CRecordingCanvas::Frame3d(const QRect& rect, const QColor& topLeft,
+                               const QColor& bottomRight) {
+    m_items.push_back({Kind::Frame,
+                       m_pen,
+                       {rect.topLeft(), rect.bottomRight()},
+                       {},
+                       topLeft,
+                       bottomRight,
+                       false});
+}
+
+void CRecordingCanvas::Image(QPoint at, const QPixmap& image, bool blended) {
+    m_items.push_back({Kind::Image,
+                       m_pen,
+                       {at, at + QPoint(image.width(), image.height())},
+                       {},
+                       {},
+                       {},
+                       blended});
+}
+
+void CRecordingCanvas::TextBox(const QRect& box, const QString& text, const QColor& colour,
+                               TextLayout layout) {
+    m_items.push_back({Kind::TextBox,
+                       m_pen,
+                       {box.topLeft(), box.bottomRight()},
+                       text,
+                       colour,
+                       {},
+                       layout == TextLayout::SingleLineCentred});
 }

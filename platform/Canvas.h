@@ -7,7 +7,9 @@
 #pragma once
 
 #include <QColor>
+#include <QPixmap>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <vector>
@@ -36,6 +38,18 @@ public:
     // The drawing surface's size in device pixels.
     virtual QSize Size() const = 0;
 
+    // For the menus: a filled rectangle; a one-pixel frame whose top and left
+    // edges are in one colour and bottom and right in another (raised or
+    // sunken); an image at a point, or blended half with the highlight colour;
+    // text in a box, in one colour, on a single line centred vertically or
+    // from the box's top, with & marking the mnemonic.
+    virtual void FillRect(const QRect& rect, const QColor& colour) = 0;
+    virtual void Frame3d(const QRect& rect, const QColor& topLeft, const QColor& bottomRight) = 0;
+    virtual void Image(QPoint at, const QPixmap& image, bool blended) = 0;
+    enum class TextLayout { SingleLineCentred, FromTop };
+    virtual void TextBox(const QRect& box, const QString& text, const QColor& colour,
+                         TextLayout layout) = 0;
+
     void Line(int x1, int y1, int x2, int y2) {
         MoveTo(x1, y1);
         LineTo(x2, y2);
@@ -52,6 +66,11 @@ public:
     void Ellipse(int left, int top, int right, int bottom) override;
     void TextOut(int x, int y, const QString& text) override;
     QSize Size() const override { return m_size; }
+    void FillRect(const QRect& rect, const QColor& colour) override;
+    void Frame3d(const QRect& rect, const QColor& topLeft, const QColor& bottomRight) override;
+    void Image(QPoint at, const QPixmap& image, bool blended) override;
+    void TextBox(const QRect& box, const QString& text, const QColor& colour,
+                 TextLayout layout) override;
 
 private:
     QPainter& m_painter;
@@ -61,12 +80,15 @@ private:
 
 class CRecordingCanvas : public CCanvas {
 public:
-    enum class Kind { Line, Polyline, Ellipse, Text };
+    enum class Kind { Line, Polyline, Ellipse, Text, Fill, Frame, Image, TextBox };
     struct Primitive {
         Kind kind;
         CPen pen;
-        std::vector<QPoint> points; // line: from, to; ellipse: top-left, bottom-right
+        std::vector<QPoint> points; // line: from, to; ellipse, fill, frame, box: corners
         QString text;
+        QColor colour;     // fill, frame top-left, text box
+        QColor colour2;    // frame bottom-right
+        bool flag = false; // image: blended; text box: single line centred
     };
 
     explicit CRecordingCanvas(QSize size = QSize(1023, 670)) : m_size(size) {}
@@ -77,6 +99,11 @@ public:
     void Ellipse(int left, int top, int right, int bottom) override;
     void TextOut(int x, int y, const QString& text) override;
     QSize Size() const override { return m_size; }
+    void FillRect(const QRect& rect, const QColor& colour) override;
+    void Frame3d(const QRect& rect, const QColor& topLeft, const QColor& bottomRight) override;
+    void Image(QPoint at, const QPixmap& image, bool blended) override;
+    void TextBox(const QRect& box, const QString& text, const QColor& colour,
+                 TextLayout layout) override;
 
     // Lookups for tests.
     const Primitive* FindText(const QString& text) const;

@@ -6,6 +6,23 @@
 #include <vector>
 
 enum CommandId : int {
+    // Survey drawing tools: no menu, toolbar or accelerator offers these.
+    ID_SHIP_SHAPE = 32771,        // "船形选择"
+    ID_FULL_WIDTH_LAYOUT = 32772, // "满幅布线" (does nothing)
+    ID_AREA_LAYOUT = 32773,       // "区域布线" (does nothing)
+    ID_CHANNEL_LAYOUT = 32774,    // "航道布线"
+    ID_LINE_TOOL = 32781,         // "画线"
+    ID_MEASURE_MODE = 32784,      // "测量方式": view mode 1
+    ID_PLAYBACK = 32787,          // "数据回放": view mode 4
+    ID_VIEW_MODE_5 = 32788,       // view mode 5
+    ID_COORD_LIBRARY = 32796,     // "坐标库"
+    ID_COORD_PLOT = 32797,        // "坐标作图"
+    ID_LINE_STYLE = 32798,        // "线形设置" (does nothing)
+    ID_TEXT_NOTE_TOOL = 32799,    // "文字注记"
+    ID_YAW_WINDOW = 32806,        // "偏航窗口"
+    ID_FONT_SETTINGS = 32807,     // "字体设置" (does nothing)
+    ID_PLANNED_LINE = 32829,      // planned survey lines
+
     ID_ZOOM_CENTRE_OUT = 32776, // "中心缩小"
     ID_ZOOM_CENTRE_IN = 32780,  // "中心放大"
     ID_EXIT_TOOL = 32782,       // context menu "退出"
@@ -34,11 +51,12 @@ enum CommandId : int {
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,
     ID_FILE_SAVE = 57603,
+    ID_FILE_SAVE_AS = 57604,
     ID_FILE_PRINT_SETUP = 57606,
     ID_FILE_PRINT = 57607,
     ID_FILE_PRINT_DIRECT = 57608,
     ID_FILE_PRINT_PREVIEW = 57609,
-    ID_FILE_MRU_FILE1 = 57616,
+    ID_FILE_MRU_FILE1 = 57616, // .. 57619: the four recent files
     ID_EDIT_COPY = 57634,
     ID_EDIT_CUT = 57635,
     ID_EDIT_PASTE = 57637,

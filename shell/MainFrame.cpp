@@ -11,10 +11,12 @@
 #include "view/QuillmarView.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 #include <grp.h>
@@ -26,6 +28,8 @@ constexpr unsigned kEventMask = EV_RXCHAR | EV_CTS;
 constexpr unsigned kWriteBufferSize = 512;
 constexpr int kReconnectIntervalMs = 1000;
 constexpr int kCommandDelayAfterN = 300;
+constexpr int kRecentFiles = 4;
+const char* const kDocumentFilter = "(*.txt) (*.txt);;所有文件 (*.*)";
 
 QIcon ToolbarIcon(int id) {
     const QDir dir(":/toolbar");
@@ -52,6 +56,12 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice)
     // The initial rectangle of the main window.
     move(-5, -5);
     resize(1035, 747);
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmar Solution", "Quillmar");
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const QString path = settings.value(QString("Recent File List/File%1").arg(i)).toString();
+        if (!path.isEmpty())
+            m_recentFiles << path;
+    }
     m_reconnectTimer.setInterval(kReconnectIntervalMs);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &CMainFrame::TryReconnect);
 }
@@ -59,6 +69,8 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice)
 CMainFrame::~CMainFrame() {
     // Stop the watch thread before anything it posts to goes away.
     m_pSerialPort.reset();
+    // The menus use the menu style, a member: they go first.
+    delete menuBar();
 }
 
 void CMainFrame::FindFreePorts() {
@@ -78,6 +90,8 @@ bool CMainFrame::OnCreate(CQuillmarView* view) {
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
+    m_menuStyle.Convert(menuBar(), m_pToolBar);
+    RefreshRecentFiles();
     UpdateCommandUI();
     OpenSerialPort();
     return true;
@@ -85,6 +99,7 @@ bool CMainFrame::OnCreate(CQuillmarView* view) {
 
 QAction* CMainFrame::NewCommandAction(int id, const QString& text) {
     auto* action = new QAction(text, this);
+    action->setData(id);
     action->setStatusTip(PromptFor(id).statusPrompt);
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     m_actions[id].append(action);
@@ -103,6 +118,8 @@ void CMainFrame::CreateMenus() {
         if (!popup) {
             popup = menuBar()->addMenu(entry.popup);
             connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+            if (!m_pFileMenu)
+                m_pFileMenu = popup;
         }
         if (action)
             popup->addAction(action);
@@ -167,6 +184,8 @@ void CMainFrame::CreateStatusBar() {
         m_pRecordPane->setText(m_pView->RecordStatus());
         connect(m_pView, &CQuillmarView::RecordStatusChanged, m_pRecordPane, &QLabel::setText);
         connect(m_pView, &CQuillmarView::AlarmStatusChanged, m_pAlarmPane, &QLabel::setText);
+        connect(m_pView, &CQuillmarView::StatusNote, bar,
+                [bar](const QString& text) { bar->showMessage(text, 5000); });
     }
     for (const char* indicator : {"大写", "数字", "滚动"}) {
         auto* pane = new QLabel(QString::fromUtf8(indicator), bar);
@@ -180,6 +199,10 @@ bool CMainFrame::HasHandler(int id) const {
     switch (id) {
     case ID_SELECT_PORT:
     case ID_ALARM_LIMITS:
+    case ID_FILE_NEW:
+    case ID_FILE_OPEN:
+    case ID_FILE_SAVE:
+    case ID_FILE_SAVE_AS:
     case ID_APP_EXIT:
     case ID_VIEW_TOOLBAR:
         return true;
@@ -199,6 +222,16 @@ bool CMainFrame::OnCommand(int id) {
         OnSelectPort();
     } else if (id == ID_ALARM_LIMITS) {
         OnAlarmLimits();
+    } else if (id == ID_FILE_NEW) {
+        OnFileNew();
+    } else if (id == ID_FILE_OPEN) {
+        OnFileOpen();
+    } else if (id == ID_FILE_SAVE || id == ID_FILE_SAVE_AS) {
+        DoSave(id == ID_FILE_SAVE ? m_pDocument->PathName() : QString());
+    } else if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + 4) {
+        const int index = id - ID_FILE_MRU_FILE1;
+        if (index < m_recentFiles.size())
+            OpenDocumentFile(m_recentFiles[index]);
     } else if (id == ID_APP_EXIT) {
         close();
     } else if (id == ID_VIEW_TOOLBAR) {
@@ -210,10 +243,131 @@ bool CMainFrame::OnCommand(int id) {
     return handled;
 }
 
+void CMainFrame::RefreshRecentFiles() {
+    // The recent files stand in place of the greyed "最近文件" while there are any.
+    QAction* placeholder = Action(ID_FILE_MRU_FILE1);
+    if (!placeholder || !m_pFileMenu)
+        return;
+    for (QAction* action : m_recentActions)
+        m_pFileMenu->removeAction(action);
+    qDeleteAll(m_recentActions);
+    m_recentActions.clear();
+    placeholder->setVisible(m_recentFiles.isEmpty());
+    for (int i = 0; i < m_recentFiles.size(); ++i) {
+        auto* action = new QAction(QString("&%1 %2").arg(i + 1).arg(m_recentFiles[i]), this);
+        action->setStatusTip(PromptFor(ID_FILE_MRU_FILE1).statusPrompt);
+        const int id = ID_FILE_MRU_FILE1 + i;
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        m_pFileMenu->insertAction(placeholder, action);
+        m_recentActions << action;
+    }
+}
+
+void CMainFrame::AddRecentFile(const QString& path) {
+    m_recentFiles.removeAll(path);
+    m_recentFiles.prepend(path);
+    while (m_recentFiles.size() > kRecentFiles)
+        m_recentFiles.removeLast();
+    SaveRecentFiles();
+}
+
+void CMainFrame::SaveRecentFiles() {
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmar Solution", "Quillmar");
+    for (int i = 0; i < kRecentFiles; ++i)
+        settings.setValue(QString("Recent File List/File%1").arg(i + 1), m_recentFiles.value(i));
+    RefreshRecentFiles();
+}
+
+void CMainFrame::UpdateTitle() {
+    setWindowTitle(m_pDocument->Title() + " - Quillmar");
+}
+
+bool CMainFrame::SaveModified() {
+    if (!m_pDocument || !m_pDocument->IsModified())
+        return true;
+    const auto answer = CPrompter::Instance().MessageBox(
+        this, QString("是否保存对 %1 的更改？").arg(m_pDocument->Title()), QString(),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, CPrompter::Icon::Question);
+    if (answer == QMessageBox::Cancel)
+        return false;
+    return answer == QMessageBox::No || DoSave(m_pDocument->PathName());
+}
+
+bool CMainFrame::DoSave(const QString& path) {
+    QString target = path;
+    if (target.isEmpty()) {
+        CPrompter::FileDialogRequest request;
+        request.save = true;
+        request.title = "另存为";
+        request.filter = kDocumentFilter;
+        request.defaultSuffix = "txt";
+        request.proposedName = m_pDocument->Title().endsWith(".txt")
+                                   ? m_pDocument->Title()
+                                   : m_pDocument->Title() + ".txt";
+        target = CPrompter::Instance().FileDialog(this, request);
+        if (target.isEmpty())
+            return false;
+    }
+    QString error;
+    if (!m_pDocument->OnSaveDocument(target, &error)) {
+        CPrompter::Instance().MessageBox(this, error, QString(), QMessageBox::Ok,
+                                         CPrompter::Icon::Warning);
+        return false;
+    }
+    AddRecentFile(target);
+    UpdateTitle();
+    return true;
+}
+
+void CMainFrame::OnFileNew() {
+    if (!SaveModified())
+        return;
+    m_pDocument->OnNewDocument();
+    UpdateTitle();
+    if (m_pView)
+        m_pView->update();
+}
+
+void CMainFrame::OnFileOpen() {
+    CPrompter::FileDialogRequest request;
+    request.title = "打开";
+    request.filter = kDocumentFilter;
+    const QString path = CPrompter::Instance().FileDialog(this, request);
+    if (!path.isEmpty())
+        OpenDocumentFile(path);
+}
+
+bool CMainFrame::OpenDocumentFile(const QString& path) {
+    if (!SaveModified())
+        return false;
+    QString error;
+    if (!m_pDocument->OnOpenDocument(path, &error)) {
+        CPrompter::Instance().MessageBox(this, error, QString(), QMessageBox::Ok,
+                                         CPrompter::Icon::Warning);
+        if (m_recentFiles.removeAll(path) > 0) // a recent file that is gone leaves the list
+            SaveRecentFiles();
+        return false;
+    }
+    AddRecentFile(path);
+    UpdateTitle();
+    if (m_pView)
+        m_pView->update();
+    return true;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!SaveModified()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void CMainFrame::UpdateCommandUI() {
     // Commands nobody handles are greyed, as the framework does.
     for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
         const bool enabled = it.key() != ID_FILE_MRU_FILE1 && HasHandler(it.key());
+        // (The recent files' own entries are made by RefreshRecentFiles.)
         // The curve toggles show their curve's state as a check mark.
         const int check = m_pView ? m_pView->CheckState(it.key()) : -1;
         for (QAction* action : it.value()) {

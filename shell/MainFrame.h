@@ -6,6 +6,7 @@
 #include "link/PortSlots.h"
 #include "link/ReceiverMessage.h"
 #include "link/SerialPort.h"
+#include "shell/OwnerDrawMenu.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -17,6 +18,7 @@
 class CQuillmarDoc;
 class CQuillmarView;
 class QAction;
+class QMenu;
 class QLabel;
 class QToolBar;
 
@@ -36,6 +38,16 @@ public:
     void OnSelectPort();
     void OnAlarmLimits();
 
+    // The document's file commands, as the framework gives them.
+    void OnFileNew();
+    void OnFileOpen();
+    bool OpenDocumentFile(const QString& path);
+    bool DoSave(const QString& path); // empty: ask where (save as)
+    // Asks whether to save a modified document; false when the operator cancels.
+    bool SaveModified();
+    const QStringList& RecentFiles() const { return m_recentFiles; }
+    void UpdateTitle();
+
     // Command routing: the view first, then the frame, then the application.
     bool OnCommand(int id);
     bool HasHandler(int id) const;
@@ -48,6 +60,7 @@ public:
     }
     QList<QAction*> Actions(int id) const { return m_actions.value(id); }
     QToolBar* ToolBar() const { return m_pToolBar; }
+    const COwnerDrawMenu& MenuStyle() const { return m_menuStyle; }
     // The application's own commands (the version box), routed last.
     void SetApplicationCommands(std::function<bool(int, bool)> handler) {
         m_appCommands = std::move(handler);
@@ -65,9 +78,13 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateMenus();
+    void AddRecentFile(const QString& path);
+    void SaveRecentFiles();
+    void RefreshRecentFiles();
     void CreateToolBar();
     void CreateStatusBar();
     void AnswerNPacket();
@@ -78,6 +95,7 @@ private:
     QString OpenFailureText(int error) const;
 
     CQuillmarDoc* m_pDocument;
+    COwnerDrawMenu m_menuStyle;
     CQuillmarView* m_pView = nullptr;
     CPortSlots m_slots;
     CQtPortOwner m_portOwner;
@@ -93,4 +111,7 @@ private:
     bool m_bReceivePending = false;
     std::uint64_t m_nDroppedBytes = 0; // of ports already closed
     QString m_strLinkState;
+    QStringList m_recentFiles;
+    QMenu* m_pFileMenu = nullptr;
+    QList<QAction*> m_recentActions;
 };

@@ -90,6 +90,7 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     m_pFrame->SetApplicationCommands([this](int id, bool run) { return OnAppCommand(id, run); });
     auto* view = new CQuillmarView(RecordFolder(info), m_pFrame);
     m_pDocument->AddView(view);
+    view->m_pDocument = m_pDocument.get();
     if (!m_pFrame->OnCreate(view))
         return false;
     m_pFrame->show();

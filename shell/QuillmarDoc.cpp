@@ -1,8 +1,10 @@
 #include "shell/QuillmarDoc.h"
 
-#include <QDataStream>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <algorithm>
+#include <new>
 
 void CQuillmarDoc::RemoveView(IDocumentView* view) {
     m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
@@ -19,57 +21,52 @@ void CQuillmarDoc::UpdateAllViews(IDocumentView* sender, long hint,
     }
 }
 
-void CQuillmarDoc::AddLine(int x1, int y1, int x2, int y2) {
-    m_arrLines.emplace_back(x1, y1, x2, y2);
-    m_bModified = true;
+bool CQuillmarDoc::AddLine(int x1, int y1, int x2, int y2) {
+    if (m_arrLines.size() >= kMaxLines)
+        return false;
+    try {
+        m_arrLines.emplace_back(x1, y1, x2, y2);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_bModified = true; // so that leaving asks whether to save
+    return true;
+}
+
+QString CQuillmarDoc::Title() const {
+    return m_strPathName.isEmpty() ? QStringLiteral("Quillm") : QFileInfo(m_strPathName).fileName();
+}
+
+void CQuillmarDoc::OnNewDocument() {
+    DeleteContents();
+    m_strPathName.clear();
+    m_bModified = false;
+}
+
+bool CQuillmarDoc::OnSaveDocument(const QString& path, QString* error) {
+    QSaveFile file(path);
+    const QByteArray bytes = Store();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = QString("无法保存文件：%1\n%2").arg(path, file.errorString());
+        return false;
+    }
+    m_strPathName = path;
+    m_bModified = false;
+    return true;
 }
 
 QByteArray CQuillmarDoc::Store() const {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out << qint32(m_nLineFlag);
-    for (std::size_t i = 0; i < m_arrLines.size(); ++i) {
-        CLine line = m_arrLines[i];
-        line.SetContinuation(i + 1 == m_arrLines.size() ? CLine::kLast : CLine::kMore);
-        line.Store(out);
-    }
-    return bytes;
+    const std::string bytes = StoreDocument(m_nLineFlag, m_arrLines);
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 bool CQuillmarDoc::Load(const QByteArray& bytes, QString* error) {
-    QDataStream in(bytes);
-    in.setByteOrder(QDataStream::LittleEndian);
-    qint32 flag = 0;
-    in >> flag;
-    if (in.status() != QDataStream::Ok) {
-        *error = "文件太短，不是 Quillmar 文档";
+    std::string reason;
+    if (!LoadDocument(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                      static_cast<std::size_t>(bytes.size()), &m_nLineFlag, &m_arrLines, &reason)) {
+        *error = QString::fromStdString(reason);
         return false;
     }
-    if (flag != 0 && flag != 1) {
-        // The program only ever writes 0 or 1 here.
-        *error = "不是 Quillmar 文档";
-        return false;
-    }
-    std::vector<CLine> lines;
-    // Segments follow only a flag of 1. A flag of 1 alone is a document saved
-    // after the line tool was armed but before anything was drawn.
-    if (flag == 1 && !in.atEnd()) {
-        for (;;) {
-            CLine line;
-            line.Load(in);
-            if (in.status() != QDataStream::Ok) {
-                *error = QString("文件在第 %1 条线段处中断，已损坏").arg(lines.size() + 1);
-                return false;
-            }
-            lines.push_back(line);
-            if (line.Continuation() != CLine::kMore)
-                break;
-        }
-        lines.back().SetContinuation(CLine::kMore); // further segments may follow it
-    }
-    m_nLineFlag = flag;
-    m_arrLines = std::move(lines);
     m_bModified = false;
     return true;
 }

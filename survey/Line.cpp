@@ -1,16 +1,77 @@
 #include "survey/Line.h"
 
-void CLine::Store(QDataStream& out) const {
-    out << qint32(m_nStartX) << qint32(m_nStartY) << qint32(m_nEndX) << qint32(m_nEndY)
-        << qint32(m_nContinuation) << qint32(m_nGroup);
+namespace {
+void PutInt(std::string& out, std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<char>((u >> shift) & 0xFF));
 }
 
-void CLine::Load(QDataStream& in) {
-    qint32 v[6] = {};
-    for (qint32& value : v)
-        in >> value;
-    if (in.status() != QDataStream::Ok)
-        return;
-    m_nStartX = v[0], m_nStartY = v[1], m_nEndX = v[2], m_nEndY = v[3];
-    m_nContinuation = v[4], m_nGroup = v[5];
+std::int32_t GetInt(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+}
+} // namespace
+
+void CLine::Store(std::string& out) const {
+    for (int v : {m_nStartX, m_nStartY, m_nEndX, m_nEndY, m_nContinuation, m_nGroup})
+        PutInt(out, v);
+}
+
+void CLine::Load(const std::uint8_t* record) {
+    m_nStartX = GetInt(record);
+    m_nStartY = GetInt(record + 4);
+    m_nEndX = GetInt(record + 8);
+    m_nEndY = GetInt(record + 12);
+    m_nContinuation = GetInt(record + 16);
+    m_nGroup = GetInt(record + 20);
+}
+
+std::string StoreDocument(int lineFlag, const std::vector<CLine>& lines) {
+    std::string out;
+    out.reserve(4 + lines.size() * CLine::kRecordSize);
+    PutInt(out, lineFlag);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        CLine line = lines[i];
+        line.SetContinuation(i + 1 == lines.size() ? CLine::kLast : CLine::kMore);
+        line.Store(out);
+    }
+    return out;
+}
+
+bool LoadDocument(const std::uint8_t* bytes, std::size_t size, int* lineFlag,
+                  std::vector<CLine>* lines, std::string* reason) {
+    if (size < 4) {
+        *reason = "文件太短，不是 Quillmar 文档";
+        return false;
+    }
+    const int flag = GetInt(bytes);
+    if (flag != 0 && flag != 1) {
+        // The program only ever writes 0 or 1 here.
+        *reason = "不是 Quillmar 文档";
+        return false;
+    }
+    std::vector<CLine> read;
+    // Segments follow only a flag of 1. A flag of 1 alone is a document saved
+    // after the line tool was armed but before anything was drawn.
+    std::size_t at = 4;
+    if (flag == 1 && at < size) {
+        for (;;) {
+            if (size - at < static_cast<std::size_t>(CLine::kRecordSize)) {
+                *reason = "文件在第 " + std::to_string(read.size() + 1) + " 条线段处中断，已损坏";
+                return false;
+            }
+            CLine line;
+            line.Load(bytes + at);
+            at += CLine::kRecordSize;
+            read.push_back(line);
+            if (line.Continuation() != CLine::kMore)
+                break;
+        }
+        read.back().SetContinuation(CLine::kMore); // further segments may follow it
+    }
+    *lineFlag = flag;
+    *lines = std::move(read);
+    return true;
 }

@@ -24,6 +24,7 @@ QString SystemText(int error) {
 CQuillmarView::CQuillmarView(const QString& recordFolder, QWidget* parent)
     : QWidget(parent), m_pAlarm(new CAlarmTone(this)) {
     m_fnRouteCommand = [this](int id) { OnCommand(id); };
+    setMouseTracking(true); // the line tool's rubber band follows the mouse
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
@@ -135,6 +136,8 @@ void CQuillmarView::CheckRecording() {
 }
 
 bool CQuillmarView::HasCommand(int id) const {
+    if (IsSurveyCommand(id))
+        return true;
     switch (id) {
     case ID_SAVE_DATA_PATH:
     case ID_SERIAL_MONITOR:
@@ -168,6 +171,10 @@ bool CQuillmarView::HasCommand(int id) const {
 }
 
 bool CQuillmarView::OnCommand(int id) {
+    if (IsSurveyCommand(id)) {
+        OnSurveyCommand(id);
+        return true;
+    }
     switch (id) {
     case ID_SAVE_DATA_PATH:
         OnSaveDataPath();

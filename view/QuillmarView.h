@@ -5,6 +5,7 @@
 #include "link/SerialMonitorDlg.h"
 #include "plots/CurveSummary.h"
 #include "plots/PlotFrame.h"
+#include "view/DrawingDocument.h"
 #include "view/MonitorState.h"
 #include "view/Navigation.h"
 #include "view/RecordFile.h"
@@ -63,6 +64,17 @@ public:
     void OnNavigationCommand(int id);
     void OnLButtonDown(QPoint p);
     void OnLButtonUp(QPoint q);
+    void OnMouseMove(QPoint q);
+    // The drawing tools and the survey commands.
+    void OnSurveyCommand(int id);
+    static bool IsSurveyCommand(int id);
+    void LinePress(QPoint p);
+    void NotePress(QPoint p);
+    // The document the line tool draws into (the application sets it).
+    IDrawingDocument* m_pDocument = nullptr;
+    // The rubber band of the line tool, while one is on the screen.
+    bool m_bBandShown = false;
+    QString m_strChannelLayoutPath, m_strCoordPlotPath, m_strPlannedLinePath;
     void OnRunTime();
     void OnExitTool() {
         ExitTool();
@@ -116,6 +128,8 @@ public:
     QString m_strShipShape;
 
 signals:
+    // A short note for the status bar (a full list refusing an entry, say).
+    void StatusNote(const QString& text);
     void RecordStatusChanged(const QString& text);
     void AlarmStatusChanged(const QString& text);
 
@@ -124,6 +138,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:

@@ -104,6 +104,12 @@ void CQuillmarView::UpdateCursor() {
 
 void CQuillmarView::OnLButtonDown(QPoint p) {
     switch (m_nToolMode) {
+    case kLineTool:
+        LinePress(p);
+        break;
+    case kNoteTool:
+        NotePress(p);
+        break;
     case kMoveTool:
         MovePress(p);
         break;
@@ -241,6 +247,12 @@ void CQuillmarView::paintEvent(QPaintEvent*) {
                                    {r.right(), r.top()},
                                    {r.left(), r.top()}};
         canvas.Polyline(corners, 5);
+    }
+    if (m_bBandShown && m_nToolMode == kLineTool && m_nClickState == 1) {
+        // Drawn inverting what is under it, as a rubber band is.
+        painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+        painter.setPen(QPen(Qt::black, 0));
+        painter.drawLine(m_ptLineStart, m_ptLastMove);
     }
 }
 

@@ -1,0 +1,245 @@
+#include "survey/SurveyDialogs.h"
+
+#include "platform/Canvas.h"
+#include "platform/DialogUnits.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+
+CPrompter::FileDialogRequest SurveyFileRequest(bool save) {
+    CPrompter::FileDialogRequest request;
+    request.save = save;
+    request.filter = "Data Files (*.txt)";
+    request.defaultSuffix = "DAT";
+    request.proposedName = "Untitled";
+    request.confirmOverwrite = true;
+    return request;
+}
+
+namespace {
+
+// "确定" and "取消" in the right-hand column of a dialog, as the small
+// parameter dialogs have them.
+void AddOkCancel(QDialog* dialog, int x = 129, int y = 7) {
+    auto* ok = new QPushButton("确定", dialog);
+    ok->setDefault(true);
+    PlaceInDialogUnits(ok, x, y, 50, 14);
+    auto* cancel = new QPushButton("取消", dialog);
+    PlaceInDialogUnits(cancel, x, y + 17, 50, 14);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
+struct MenuEntry {
+    int id;
+    const char* text;
+};
+
+} // namespace
+
+CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("坐标库");
+
+    m_pMenuBar = new QMenuBar(this);
+    const struct {
+        const char* title;
+        std::initializer_list<MenuEntry> entries;
+    } menus[] = {
+        {"文件[&F]",
+         {{ID_LIB_NEW, "新建"},
+          {ID_LIB_OPEN, "打开"},
+          {ID_LIB_SAVE, "存储"},
+          {ID_LIB_SAVE_AS, "另存"},
+          {ID_LIB_DELETE, "删除"},
+          {ID_LIB_PRINT, "打印"},
+          {ID_LIB_EXIT, "退出"}}},
+        {"功能[&O]",
+         {{ID_LIB_COPY, "复制"},
+          {ID_LIB_BEARING, "推算"},
+          {ID_LIB_PARALLEL, "生成"},
+          {ID_LIB_ENTRY, "录入"}}},
+    };
+    for (const auto& menu : menus) {
+        QMenu* popup = m_pMenuBar->addMenu(menu.title);
+        for (const MenuEntry& entry : menu.entries) {
+            QAction* action = popup->addAction(entry.text);
+            action->setData(entry.id);
+            const int id = entry.id;
+            connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        }
+    }
+    const int top = m_pMenuBar->sizeHint().height();
+
+    // The table is laid out in pixels: its columns have pixel widths.
+    const struct {
+        const char* title;
+        int width;
+    } columns[] = {{"点号", 50}, {"X", 100}, {"Y", 100}, {"H", 100}, {"说明", 150}};
+    m_pTable = new QTableWidget(0, 5, this);
+    m_pTable->setObjectName("list1008");
+    m_pTable->verticalHeader()->hide();
+    m_pTable->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pTable->setShowGrid(false);
+    int tableWidth = 0;
+    for (int column = 0; column < 5; ++column) {
+        m_pTable->setHorizontalHeaderItem(column, new QTableWidgetItem(columns[column].title));
+        m_pTable->setColumnWidth(column, columns[column].width);
+        tableWidth += columns[column].width;
+    }
+    const QStringList rows[] = {{"1", "32300.766", "32363.832", "69.931", "基点"},
+                                {"2", "30098.798", "365578.832", "71.931", "测量点"}};
+    for (const QStringList& row : rows) {
+        const int r = m_pTable->rowCount();
+        m_pTable->insertRow(r);
+        for (int column = 0; column < row.size(); ++column) {
+            auto* item = new QTableWidgetItem(row[column]);
+            item->setTextAlignment(Qt::AlignCenter);
+            m_pTable->setItem(r, column, item);
+        }
+    }
+    // Room for the frame and a vertical scroll bar beside the columns.
+    m_pTable->setGeometry(10, top + 10, tableWidth + 24, 240);
+
+    const QRect button = DialogUnits(this, 0, 0, 50, 14);
+    const int below = m_pTable->geometry().bottom() + 12;
+    m_pPlane = new QRadioButton("直角坐标", this);
+    m_pPlane->setObjectName("radio1000");
+    m_pPlane->setGeometry(10, below, 110, button.height());
+    m_pPlane->setChecked(true);
+    m_pGeographic = new QRadioButton("经纬度", this);
+    m_pGeographic->setObjectName("radio1001");
+    m_pGeographic->setGeometry(130, below, 110, button.height());
+    connect(m_pPlane, &QRadioButton::clicked, this, [this] { SetCoordMode(0); });
+    connect(m_pGeographic, &QRadioButton::clicked, this, [this] { SetCoordMode(1); });
+
+    // Row editing is not offered yet: the buttons are there, and do nothing.
+    int x = m_pTable->geometry().right() + 1;
+    for (const char* text : {"删除行(&D)", "插入行(&I)", "添加行(&A)"}) {
+        x -= button.width();
+        (new QPushButton(text, this))->setGeometry(x, below, button.width(), button.height());
+        x -= 8;
+    }
+    setFixedSize(m_pTable->geometry().right() + 11, below + button.height() + 12);
+    m_pMenuBar->setGeometry(0, 0, width(), top);
+}
+
+QAction* CCoordLibraryDlg::Action(int id) const {
+    for (QAction* menu : m_pMenuBar->actions()) {
+        for (QAction* action : menu->menu()->actions()) {
+            if (action->data().toInt() == id)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+void CCoordLibraryDlg::OnCommand(int id) {
+    switch (id) {
+    case ID_LIB_OPEN:
+        m_strFile = CPrompter::Instance().FileDialog(this, SurveyFileRequest(false));
+        break;
+    case ID_LIB_SAVE_AS:
+        m_strFile = CPrompter::Instance().FileDialog(this, SurveyFileRequest(true));
+        break;
+    case ID_LIB_BEARING: {
+        CBearingDistanceDlg dialog(this);
+        dialog.exec();
+        break;
+    }
+    case ID_LIB_PARALLEL: {
+        CParallelLinesDlg dialog(this);
+        dialog.exec();
+        break;
+    }
+    case ID_LIB_EXIT:
+        reject();
+        break;
+    default: // not offered yet
+        break;
+    }
+}
+
+void CCoordLibraryDlg::SetCoordMode(int mode) {
+    m_nCoordMode = mode;
+    update();
+}
+
+void CCoordLibraryDlg::DrawSketch(CCanvas& canvas) {
+    static const QPoint sketch[] = {{100, 100}, {200, 200}, {500, 500}, {300, 200}};
+    canvas.SelectPen(CPen{1, Qt::black});
+    canvas.Polyline(sketch, 4);
+}
+
+void CCoordLibraryDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    CPainterCanvas canvas(painter, size());
+    DrawSketch(canvas);
+}
+
+CParallelLinesDlg::CParallelLinesDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("自动生成平行线");
+    setFixedSize(DialogUnits(this, 0, 0, 186, 95).size());
+    AddOkCancel(this);
+}
+
+CBearingDistanceDlg::CBearingDistanceDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("方向距离推算");
+    setFixedSize(DialogUnits(this, 0, 0, 186, 95).size());
+    AddOkCancel(this);
+}
+
+CFileChoiceDlg::CFileChoiceDlg(const QString& caption, const QString& buttonText, int buttonId,
+                               QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(caption);
+    setFixedSize(DialogUnits(this, 0, 0, 186, 95).size());
+    AddOkCancel(this);
+    auto* choose = new QPushButton(buttonText, this);
+    choose->setObjectName(QString("button%1").arg(buttonId));
+    PlaceInDialogUnits(choose, 7, 7, 70, 14);
+    connect(choose, &QPushButton::clicked, this, &CFileChoiceDlg::OnChooseFile);
+}
+
+void CFileChoiceDlg::OnChooseFile() {
+    const QString path = CPrompter::Instance().FileDialog(this, SurveyFileRequest(false));
+    if (!path.isEmpty())
+        m_strPath = path;
+}
+
+CChannelLayoutDlg::CChannelLayoutDlg(QWidget* parent)
+    : CFileChoiceDlg("航道布线参数", "调入库文件", 1010, parent) {}
+
+CPlannedLineDlg::CPlannedLineDlg(QWidget* parent)
+    : CFileChoiceDlg("计划测线调入", "选择调入文件", 1013, parent) {}
+
+CCoordPlotDlg::CCoordPlotDlg(QWidget* parent)
+    : CFileChoiceDlg("坐标作图", "选择库文件", 1014, parent) {}
+
+CTextNoteDlg::CTextNoteDlg(QWidget* parent) : QDialog(parent), m_strNote("1号点") {
+    setWindowTitle("文字注记");
+    setFixedSize(DialogUnits(this, 0, 0, 186, 48).size());
+    PlaceInDialogUnits(new QLabel("文字内容：", this), 7, 9, 40, 9);
+    m_pEdit = new QLineEdit(m_strNote, this);
+    m_pEdit->setObjectName("edit1005");
+    PlaceInDialogUnits(m_pEdit, 50, 7, 70, 12);
+    auto* ok = new QPushButton("确定", this);
+    ok->setDefault(true);
+    PlaceInDialogUnits(ok, 129, 7, 50, 14);
+    auto* cancel = new QPushButton("取消", this);
+    PlaceInDialogUnits(cancel, 129, 24, 50, 14);
+    connect(ok, &QPushButton::clicked, this, &CTextNoteDlg::OnOK);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CTextNoteDlg::OnOK() {
+    m_strNote = m_pEdit->text();
+    accept();
+}

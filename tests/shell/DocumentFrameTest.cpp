@@ -1,0 +1,173 @@
+#include "platform/CommandIds.h"
+#include "shell/MainFrame.h"
+#include "shell/QuillmarDoc.h"
+#include "support/TestSupport.h"
+#include "survey/SurveyDialogs.h"
+#include "view/QuillmarView.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class DocumentFrame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_frame = std::make_unique<CMainFrame>(&m_doc, "/nonexistent/tty");
+        m_view = new CQuillmarView(m_dir.filePath("records"), m_frame.get());
+        m_doc.AddView(m_view);
+        m_view->m_pDocument = &m_doc;
+        ASSERT_TRUE(m_frame->OnCreate(m_view));
+    }
+    // A polyline of `presses` presses with the line tool.
+    void Draw(int presses, int x0 = 10) {
+        for (int i = 0; i < presses; ++i) {
+            const QPoint p(x0 + 10 * i, 20 + i);
+            m_view->OnMouseMove(p);
+            m_view->OnLButtonDown(p);
+        }
+    }
+    QString Path(const char* name) { return m_dir.filePath(name); }
+
+    CScopedSettings m_settings;
+    CScriptedPrompter m_prompter;
+    QTemporaryDir m_dir;
+    CQuillmarDoc m_doc;
+    std::unique_ptr<CMainFrame> m_frame;
+    CQuillmarView* m_view = nullptr;
+};
+
+TEST_F(DocumentFrame, TheLineToolAddsOneSegmentPerPressAfterTheFirst) {
+    m_frame->OnCommand(ID_LINE_TOOL);
+    EXPECT_EQ(m_doc.LineFlag(), 1);
+    EXPECT_EQ(m_view->cursor().shape(), Qt::CrossCursor);
+    Draw(4);
+    ASSERT_EQ(m_doc.Lines().size(), 3u);
+    EXPECT_EQ(m_doc.Lines()[0], CLine(10, 20, 20, 21));
+    EXPECT_EQ(m_doc.Lines()[2], CLine(30, 22, 40, 23));
+    EXPECT_TRUE(m_doc.IsModified());
+    m_frame->OnCommand(ID_EXIT_TOOL);
+    m_frame->OnCommand(ID_LINE_TOOL);
+    Draw(1, 500); // a new polyline: its first press adds nothing
+    EXPECT_EQ(m_doc.Lines().size(), 3u);
+    Draw(1, 600);
+    EXPECT_EQ(m_doc.Lines().back(), CLine(500, 20, 600, 20));
+}
+
+TEST_F(DocumentFrame, SaveOpenNewAndTheRecentFiles) {
+    m_frame->OnCommand(ID_LINE_TOOL);
+    Draw(3);
+    m_prompter.m_files.push_back(Path("first.txt"));
+    m_frame->OnCommand(ID_FILE_SAVE); // untitled: asks where
+    ASSERT_EQ(m_prompter.m_fileDialogs.size(), 1u);
+    EXPECT_EQ(m_prompter.m_fileDialogs[0].proposedName, "Quillm.txt");
+    EXPECT_EQ(m_frame->windowTitle(), "first.txt - Quillmar");
+    EXPECT_FALSE(m_doc.IsModified());
+    const QByteArray saved = [&] {
+        QFile file(Path("first.txt"));
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+    EXPECT_EQ(saved.size(), 4 + 2 * 24);
+
+    m_frame->OnCommand(ID_FILE_NEW); // not modified: no question
+    EXPECT_TRUE(m_doc.Lines().empty());
+    EXPECT_EQ(m_doc.LineFlag(), 1); // kept by a new document
+    EXPECT_TRUE(m_prompter.m_boxes.empty());
+
+    for (const char* name : {"b.txt", "c.txt", "d.txt", "e.txt"}) {
+        m_prompter.m_files.push_back(Path(name));
+        m_frame->OnCommand(ID_FILE_SAVE_AS);
+    }
+    EXPECT_EQ(m_frame->RecentFiles(),
+              (QStringList{Path("e.txt"), Path("d.txt"), Path("c.txt"), Path("b.txt")}));
+    m_prompter.m_files.push_back(Path("first.txt"));
+    m_frame->OnCommand(ID_FILE_OPEN);
+    EXPECT_EQ(m_doc.Lines().size(), 2u);
+    EXPECT_EQ(m_frame->RecentFiles().first(), Path("first.txt"));
+
+    QFile::remove(Path("c.txt"));
+    m_frame->OnCommand(ID_FILE_MRU_FILE1 + 3); // c.txt, gone
+    EXPECT_TRUE(m_prompter.m_boxes.back().text.contains(Path("c.txt")));
+    EXPECT_FALSE(m_frame->RecentFiles().contains(Path("c.txt")));
+    EXPECT_EQ(m_doc.Lines().size(), 2u); // the document stays as it was
+}
+
+TEST_F(DocumentFrame, LeavingAModifiedDocumentAsksFirst) {
+    m_frame->OnCommand(ID_LINE_TOOL);
+    Draw(2);
+    m_prompter.m_answers.push_back(QMessageBox::Cancel);
+    EXPECT_FALSE(m_frame->close());
+    EXPECT_EQ(m_prompter.m_boxes.back().text, "是否保存对 Quillm 的更改？");
+    m_prompter.m_answers.push_back(QMessageBox::Yes);
+    m_prompter.m_files.push_back(Path("kept.txt"));
+    EXPECT_TRUE(m_frame->close());
+    EXPECT_TRUE(QFile::exists(Path("kept.txt")));
+}
+
+TEST_F(DocumentFrame, AFailedSaveLeavesTheOldFileAndSaysWhy) {
+    m_frame->OnCommand(ID_LINE_TOOL);
+    Draw(2);
+    m_prompter.m_files.push_back(Path("safe.txt"));
+    m_frame->OnCommand(ID_FILE_SAVE);
+    const QString missingFolder = m_dir.filePath("no/such/folder/x.txt");
+    m_prompter.m_files.push_back(missingFolder);
+    m_frame->OnCommand(ID_FILE_SAVE_AS);
+    ASSERT_FALSE(m_prompter.m_boxes.empty());
+    EXPECT_TRUE(m_prompter.m_boxes.back().text.contains(missingFolder));
+    EXPECT_EQ(m_doc.PathName(), Path("safe.txt"));
+}
+
+TEST_F(DocumentFrame, TextNotesTakeTheirTextAndCancelDisarms) {
+    m_frame->OnCommand(ID_TEXT_NOTE_TOOL);
+    auto answer = [](bool ok, const QString& text) {
+        QTimer::singleShot(0, [=] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<CTextNoteDlg*>(w);
+                if (!dialog || !dialog->isVisible())
+                    continue;
+                EXPECT_EQ(dialog->Edit()->text(), "1号点");
+                dialog->Edit()->setText(text);
+                if (ok)
+                    dialog->OnOK();
+                else
+                    dialog->reject();
+            }
+        });
+    };
+    answer(true, "锚地");
+    m_view->OnLButtonDown({40, 50});
+    EXPECT_EQ(m_view->m_nNoteTextCount, 1);
+    EXPECT_EQ(m_view->m_strNotes[0], "锚地");
+    answer(false, "");
+    m_view->OnLButtonDown({60, 70});
+    EXPECT_EQ(m_view->m_nToolMode, CNavigation::kNoTool);
+    EXPECT_EQ(m_view->m_nNotePointCount, 2);
+    EXPECT_EQ(m_view->m_ptNotes[1], QPoint(60, 70));
+    EXPECT_EQ(m_view->m_nNoteTextCount, 1);
+
+    m_view->m_nNotePointCount = CQuillmarView::kNotes; // full
+    m_frame->OnCommand(ID_TEXT_NOTE_TOOL);
+    m_view->OnLButtonDown({1, 1});
+    EXPECT_TRUE(m_frame->statusBar()->currentMessage().contains("已满"));
+}
+
+TEST_F(DocumentFrame, LeftoverModesAndTheYawWindow) {
+    m_frame->OnCommand(ID_PLAYBACK);
+    EXPECT_EQ(m_view->m_nViewMode, 4);
+    m_frame->OnCommand(ID_MEASURE_MODE);
+    EXPECT_EQ(m_view->m_nViewMode, 1);
+    m_frame->OnCommand(ID_YAW_WINDOW);
+    ASSERT_TRUE(m_view->m_pYawWindow);
+    QWidget* first = m_view->m_pYawWindow;
+    m_frame->OnCommand(ID_YAW_WINDOW);
+    EXPECT_EQ(m_view->m_pYawWindow, first); // made once
+    EXPECT_EQ(first->pos(), QPoint(5, 600));
+    EXPECT_TRUE(m_frame->HasHandler(ID_FONT_SETTINGS));
+}
+
+} // namespace

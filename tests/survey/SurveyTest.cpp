@@ -1,0 +1,258 @@
+#include "platform/Canvas.h"
+#include "support/TestSupport.h"
+#include "survey/SurveyDialogs.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <tuple>
+
+namespace {
+
+using Kind = CRecordingCanvas::Kind;
+const CPen kRed{1, Qt::red};
+const CPen kBlack{1, Qt::black};
+
+// The outline files that ship with the program.
+QString OutlineFolder() {
+    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath("../../res/boat");
+}
+
+using SegmentList = std::vector<std::pair<QPoint, QPoint>>;
+
+SegmentList Segments(const CRecordingCanvas& canvas, const CPen& pen) {
+    SegmentList segments;
+    for (const auto* line : canvas.Lines(pen))
+        segments.push_back({line->points[0], line->points[1]});
+    return segments;
+}
+
+TEST(SurveyCoordLibrary, OpensWithTheColumnsAndTheTwoDefaultPoints) {
+    CCoordLibraryDlg dialog;
+    EXPECT_EQ(dialog.windowTitle(), "坐标库");
+    QTableWidget* table = dialog.Table();
+    QStringList columns, cells;
+    for (int c = 0; c < table->columnCount(); ++c)
+        columns << table->horizontalHeaderItem(c)->text() + QString::number(table->columnWidth(c));
+    EXPECT_EQ(columns.join(" "), "点号50 X100 Y100 H100 说明150");
+    for (int r = 0; r < table->rowCount(); ++r) {
+        for (int c = 0; c < table->columnCount(); ++c) {
+            cells << table->item(r, c)->text();
+            EXPECT_EQ(table->item(r, c)->textAlignment(), int(Qt::AlignCenter));
+        }
+    }
+    EXPECT_EQ(cells.join(" "), "1 32300.766 32363.832 69.931 基点 "
+                               "2 30098.798 365578.832 71.931 测量点");
+
+    EXPECT_TRUE(dialog.PlaneRadio()->isChecked());
+    dialog.GeographicRadio()->click();
+    EXPECT_EQ(dialog.m_nCoordMode, 1);
+    dialog.PlaneRadio()->click();
+    EXPECT_EQ(dialog.m_nCoordMode, 0);
+
+    CRecordingCanvas canvas;
+    CCoordLibraryDlg::DrawSketch(canvas);
+    ASSERT_EQ(canvas.Count(Kind::Polyline), 1);
+    EXPECT_EQ(canvas.m_items[0].points,
+              (std::vector<QPoint>{{100, 100}, {200, 200}, {500, 500}, {300, 200}}));
+}
+
+TEST(SurveyCoordLibrary, MenuCommandsCarryTheirIdsAskForFilesAndExit) {
+    CScriptedPrompter prompter;
+    CCoordLibraryDlg dialog;
+    QStringList entries;
+    for (int id = 32814; id <= 32826; ++id)
+        entries << (dialog.Action(id) ? dialog.Action(id)->text() : "-");
+    EXPECT_EQ(entries.join(" "), "- 新建 打开 存储 另存 删除 打印 退出 复制 推算 生成 录入 -");
+
+    prompter.m_files = {"/survey/points.txt"};
+    dialog.Action(CCoordLibraryDlg::ID_LIB_OPEN)->trigger();
+    EXPECT_EQ(dialog.m_strFile, "/survey/points.txt");
+    dialog.Action(CCoordLibraryDlg::ID_LIB_SAVE_AS)->trigger(); // cancelled
+    EXPECT_EQ(dialog.m_strFile, "");
+    ASSERT_EQ(prompter.m_fileDialogs.size(), 2u);
+    EXPECT_TRUE(!prompter.m_fileDialogs[0].save && prompter.m_fileDialogs[1].save);
+    const auto& request = prompter.m_fileDialogs[1];
+    EXPECT_EQ(request.filter + "|" + request.defaultSuffix + "|" + request.proposedName,
+              "Data Files (*.txt)|DAT|Untitled");
+    EXPECT_TRUE(request.confirmOverwrite);
+
+    dialog.show();
+    dialog.Action(CCoordLibraryDlg::ID_LIB_EXIT)->trigger();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST(SurveyOutline, DrawsTheAnnouncedPointsRelativeToTheAntenna) {
+    const QString line99 = "7 8" + QString(96, ' ');
+    struct Case {
+        const char* what;
+        QString contents;
+        std::vector<QPoint> points; // the ends of the red lines, in order
+    };
+    const std::vector<Case> table = {
+        {"two points", "2\n0 0\n10 20\n", {{65, 180}, {75, 200}}},
+        {"truncated toward zero", "2\n-1.9 2.9\n3.99 -0.5\n", {{64, 182}, {68, 180}}},
+        {"lines past the count", "1\n5 5\n6 6\n", {{70, 185}}},
+        {"a line without two numbers", "3\n1 1\nx y\n2 2\n", {{66, 181}, {67, 182}}},
+        {"shorter than announced", "5\n1 1\n", {{66, 181}}},
+        {"no points", "-3\n1 1\n", {}},
+        {"count not a number", "abc\n1 1\n", {}},
+        {"CR LF lines", "2\r\n1 2\r\n3 4\r\n", {{66, 182}, {68, 184}}},
+        {"a long line comes in pieces",
+         "3\n" + line99 + "9 9\n1 1\n",
+         {{72, 188}, {74, 189}, {66, 181}}},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : table) {
+        const QString path = dir.filePath("outline.shp");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.contents.toUtf8());
+        file.close();
+
+        CRecordingCanvas canvas;
+        CShapePreview::Draw(canvas, path);
+        SegmentList expected;
+        QPoint from(65, 180);
+        for (const QPoint& to : c.points) {
+            expected.push_back({from, to});
+            from = to;
+        }
+        EXPECT_EQ(Segments(canvas, kRed), expected) << c.what;
+        EXPECT_EQ(canvas.Count(Kind::Line), int(expected.size())) << c.what;
+    }
+
+    for (const QString& path : {QString(), dir.filePath("missing.shp")}) { // the frame only
+        CRecordingCanvas canvas;
+        CShapePreview::Draw(canvas, path);
+        ASSERT_EQ(canvas.m_items.size(), 1u) << path.toStdString();
+        EXPECT_EQ(canvas.m_items[0].pen, kBlack);
+        EXPECT_EQ(canvas.m_items[0].points,
+                  (std::vector<QPoint>{{0, 0}, {135, 0}, {135, 288}, {0, 288}, {0, 0}}));
+    }
+}
+
+TEST(SurveyOutline, ShippedOutlinesAreClosedInsideThePreviewAndCappedAt256Points) {
+    const QStringList files = QDir(OutlineFolder()).entryList({"*.shp"}, QDir::Files);
+    ASSERT_GE(files.size(), 6);
+    for (const QString& name : files) {
+        CRecordingCanvas canvas;
+        CShapePreview::Draw(canvas, OutlineFolder() + "/" + name);
+        const auto segments = Segments(canvas, kRed);
+        const std::string what = name.toStdString();
+        if (name == "300.shp") { // announces and holds 300 points
+            EXPECT_EQ(segments.size(), 256u);
+            continue;
+        }
+        ASSERT_GE(segments.size(), 4u) << what;
+        EXPECT_EQ(segments.front().second, segments.back().second) << what << " is not closed";
+        for (const auto& [from, to] : segments)
+            EXPECT_TRUE(QRect(0, 0, 136, 289).contains(to)) << what << " leaves the preview";
+    }
+}
+
+TEST(SurveyShipShape, ListsTheOutlinesSortedAndPreviewsTheSelection) {
+    CShipShapeDlg dialog;
+    EXPECT_EQ(dialog.windowTitle(), "船形选择");
+    QListWidget* list = dialog.List();
+    ASSERT_EQ(list->count(), 29);
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names << list->item(i)->text();
+    QStringList sorted = names;
+    sorted.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(names, sorted);
+
+    list->setCurrentItem(list->findItems("ferry.shp", Qt::MatchExactly).value(0));
+    EXPECT_EQ(dialog.ShapePath(), QCoreApplication::applicationDirPath() + "/Boat/ferry.shp");
+
+    dialog.SetShapeFolder(OutlineFolder());
+    list->setCurrentItem(list->findItems("BOAT.shp", Qt::MatchExactly).value(0));
+    EXPECT_EQ(dialog.Preview()->Path(), OutlineFolder() + "/BOAT.shp");
+    const QImage preview = dialog.Preview()->grab().toImage();
+    EXPECT_EQ(preview.pixelColor(65, 30), QColor(Qt::red)); // the bow, (0, -150)
+    dialog.grab().save(TestOutputDir() + "/ship-shape.png");
+}
+
+TEST(SurveyYaw, GaugeScalesToTheWindowWidth) {
+    struct Case {
+        int width, redStart, centre, greenEnd;
+    };
+    for (const Case& c : std::vector<Case>{
+             {1005, 1, 500, 1000}, {2010, 2, 1000, 2000}, {500, 0, 248, 497}, {300, 0, 149, 298}}) {
+        CRecordingCanvas canvas;
+        CYawWindow::Draw(canvas, c.width);
+        EXPECT_EQ(Segments(canvas, CPen{6, Qt::red}),
+                  (SegmentList{{{c.redStart, 55}, {c.centre, 55}}}));
+        EXPECT_EQ(Segments(canvas, CPen{6, Qt::green}),
+                  (SegmentList{{{c.centre, 55}, {c.greenEnd, 55}}}));
+        int minor = 0, major = 0, centreMark = 0, markerRows = 0;
+        for (const auto& [from, to] : Segments(canvas, kBlack)) {
+            if (from.x() == to.x()) {
+                minor += from.y() == 50 && to.y() == 55;
+                major += from.y() == 45 && to.y() == 55;
+                centreMark += from == QPoint(c.centre, 40) && to == QPoint(c.centre, 60);
+            } else {
+                markerRows += from.y() == to.y() && from.x() + to.x() == 2 * c.centre;
+            }
+        }
+        EXPECT_EQ(std::vector<int>({minor, major, centreMark, markerRows}),
+                  std::vector<int>({101, 101, 1, 39}))
+            << c.width;
+        const auto* zero = canvas.FindText("0");
+        ASSERT_TRUE(zero);
+        EXPECT_EQ(zero->points[0], QPoint(c.width * 496 / 1005, 60));
+    }
+
+    CYawWindow window;
+    EXPECT_FALSE(window.isModal());
+    window.resize(1005, 90);
+    window.show();
+    EXPECT_EQ(window.m_nWidth, 1005);
+    window.grab().save(TestOutputDir() + "/yaw-window.png");
+}
+
+TEST(SurveyFileChoice, TheButtonStoresTheChosenPathAndCancelKeepsIt) {
+    CChannelLayoutDlg channel;
+    CPlannedLineDlg planned;
+    CCoordPlotDlg plot;
+    const std::tuple<CFileChoiceDlg*, QString, QString, QString> table[] = {
+        {&channel, "航道布线参数", "调入库文件", "button1010"},
+        {&planned, "计划测线调入", "选择调入文件", "button1013"},
+        {&plot, "坐标作图", "选择库文件", "button1014"}};
+    for (const auto& [dialog, caption, text, id] : table) {
+        CScriptedPrompter prompter;
+        EXPECT_EQ(dialog->windowTitle(), caption);
+        auto* button = dialog->findChild<QPushButton*>(id);
+        ASSERT_TRUE(button && button->text() == text) << id.toStdString();
+        prompter.m_files = {"", "/survey/channel.txt", ""}; // cancel, choose, cancel
+        for (const char* expected : {"", "/survey/channel.txt", "/survey/channel.txt"}) {
+            button->click();
+            EXPECT_EQ(dialog->Path(), expected) << id.toStdString();
+        }
+        ASSERT_EQ(prompter.m_fileDialogs.size(), 3u);
+        EXPECT_EQ(prompter.m_fileDialogs[0].filter, "Data Files (*.txt)");
+    }
+}
+
+TEST(SurveyTextNote, OffersPointOneAndKeepsTheTextOnlyOnOK) {
+    CTextNoteDlg dialog;
+    EXPECT_EQ(dialog.Edit()->text(), "1号点");
+    EXPECT_EQ(dialog.Note(), "1号点");
+    dialog.Edit()->setText("2号点");
+    dialog.reject();
+    EXPECT_EQ(dialog.Note(), "1号点");
+    dialog.OnOK();
+    EXPECT_EQ(dialog.Note(), "2号点");
+}
+
+} // namespace
