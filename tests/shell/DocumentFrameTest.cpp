@@ -16,13 +16,6 @@ namespace {
 
 class DocumentFrame : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_frame = std::make_unique<CMainFrame>(&m_doc, "/nonexistent/tty");
-        m_view = new CQuillmarView(m_dir.filePath("records"), m_frame.get());
-        m_doc.AddView(m_view);
-        m_view->m_pDocument = &m_doc;
-        ASSERT_TRUE(m_frame->OnCreate(m_view));
-    }
     // A polyline of `presses` presses with the line tool.
     void Draw(int presses, int x0 = 10) {
         for (int i = 0; i < presses; ++i) {
@@ -31,14 +24,13 @@ protected:
             m_view->OnLButtonDown(p);
         }
     }
-    QString Path(const char* name) { return m_dir.filePath(name); }
+    QString Path(const char* name) { return m_t.dir.filePath(name); }
 
-    CScopedSettings m_settings;
-    CScriptedPrompter m_prompter;
-    QTemporaryDir m_dir;
-    CQuillmarDoc m_doc;
-    std::unique_ptr<CMainFrame> m_frame;
-    CQuillmarView* m_view = nullptr;
+    CFrameUnderTest m_t;
+    CScriptedPrompter& m_prompter = m_t.prompter;
+    CQuillmarDoc& m_doc = *m_t.doc;
+    std::unique_ptr<CMainFrame>& m_frame = m_t.frame;
+    CQuillmarView*& m_view = m_t.view;
 };
 
 TEST_F(DocumentFrame, TheLineToolAddsOneSegmentPerPressAfterTheFirst) {
@@ -114,7 +106,7 @@ TEST_F(DocumentFrame, AFailedSaveLeavesTheOldFileAndSaysWhy) {
     Draw(2);
     m_prompter.m_files.push_back(Path("safe.txt"));
     m_frame->OnCommand(ID_FILE_SAVE);
-    const QString missingFolder = m_dir.filePath("no/such/folder/x.txt");
+    const QString missingFolder = m_t.dir.filePath("no/such/folder/x.txt");
     m_prompter.m_files.push_back(missingFolder);
     m_frame->OnCommand(ID_FILE_SAVE_AS);
     ASSERT_FALSE(m_prompter.m_boxes.empty());

@@ -98,13 +98,8 @@ TEST(OwnerDrawMenu, EachKindOfItemDrawsItsParts) {
 }
 
 TEST(OwnerDrawMenu, TheMainMenusTakeTheToolbarImages) {
-    CScopedSettings settings;
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
-    CQuillmarDoc doc;
-    CMainFrame frame(&doc, "/nonexistent/tty");
-    auto* view = new CQuillmarView(dir.path(), &frame);
-    ASSERT_TRUE(frame.OnCreate(view));
+    CFrameUnderTest t;
+    CMainFrame& frame = *t.frame;
     EXPECT_TRUE(frame.MenuStyle().m_bConverted);
     EXPECT_EQ(frame.MenuStyle().m_nImageHeight, 18);
     for (QAction* action : frame.Actions(ID_LOAD_ANALYSIS_FILE))

@@ -1,5 +1,9 @@
 #include "support/TestSupport.h"
 
+#include "shell/MainFrame.h"
+#include "shell/QuillmarDoc.h"
+#include "view/QuillmarView.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -45,6 +49,19 @@ CScopedSettings::CScopedSettings() {
 void CScopedSettings::Set(const QString& key, const QString& value) {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmar Solution", "Quillmar");
     settings.setValue(key, value);
+}
+
+CFrameUnderTest::CFrameUnderTest()
+    : doc(std::make_unique<CQuillmarDoc>()),
+      frame(std::make_unique<CMainFrame>(doc.get(), "/nonexistent/tty")) {
+    view = new CQuillmarView(dir.filePath("records"), frame.get());
+    doc->AddView(view);
+    view->m_pDocument = doc.get();
+    EXPECT_TRUE(frame->OnCreate(view));
+}
+
+CFrameUnderTest::~CFrameUnderTest() {
+    frame.reset();
 }
 
 std::vector<ReceivedMessage> FrameOffline(const std::string& stream) {

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,23 @@ public:
 
 // The messages a stream frames into, for comparison with what arrived.
 std::vector<ReceivedMessage> FrameOffline(const std::string& stream);
+
+class CMainFrame;
+class CQuillmarDoc;
+class CQuillmarView;
+
+// A main window on a device that is not there, with its document and view,
+// private settings and an answering prompter: the widget tests' usual set.
+struct CFrameUnderTest {
+    CFrameUnderTest();
+    ~CFrameUnderTest();
+    CScopedSettings settings;
+    CScriptedPrompter prompter;
+    QTemporaryDir dir;
+    std::unique_ptr<CQuillmarDoc> doc;
+    std::unique_ptr<CMainFrame> frame;
+    CQuillmarView* view = nullptr;
+};
 
 // Runs the event loop until pred() holds or timeoutMs passes; returns pred().
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);

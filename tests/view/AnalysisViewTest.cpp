@@ -66,13 +66,10 @@ TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
 }
 
 TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
-    CScopedSettings settings;
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
-    CQuillmarDoc doc;
-    CMainFrame frame(&doc, "/nonexistent/tty");
-    auto* view = new CQuillmarView(dir.path(), &frame);
-    ASSERT_TRUE(frame.OnCreate(view));
+    CFrameUnderTest t;
+    CMainFrame& frame = *t.frame;
+    CQuillmarView* view = t.view;
+    CScriptedPrompter& prompter = t.prompter;
     auto checked = [&](int id) {
         for (QAction* action : frame.Actions(id))
             EXPECT_EQ(action->isChecked(), frame.Action(id)->isChecked());
@@ -85,7 +82,7 @@ TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
     EXPECT_EQ(prompter.m_boxes.back().text, "请先调入文件");
     EXPECT_TRUE(checked(ID_TOGGLE_HEADING));
 
-    ASSERT_TRUE(view->LoadAnalysisFileAt(WriteR35(dir, 500)));
+    ASSERT_TRUE(view->LoadAnalysisFileAt(WriteR35(t.dir, 500)));
     frame.show();
     QCoreApplication::processEvents(); // the frame lays the view out
     auto picture = [&] {

@@ -351,13 +351,9 @@ TEST(AlarmLimits, AcceptsWholeDegreesFrom0To90AndKeepsTheDialogOpenOtherwise) {
 }
 
 TEST(AlarmLimits, TheFrameAppliesOKAndIgnoresCancel) {
-    CScopedSettings settings;
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
-    CQuillmarDoc doc;
-    CMainFrame frame(&doc, "/nonexistent/tty");
-    auto* view = new CQuillmarView(dir.path(), &frame);
-    ASSERT_TRUE(frame.OnCreate(view));
+    CFrameUnderTest t;
+    CMainFrame& frame = *t.frame;
+    CQuillmarView* view = t.view;
     auto answer = [](const char* pitch, bool ok) {
         QTimer::singleShot(0, [=] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
