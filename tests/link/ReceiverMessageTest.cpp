@@ -46,6 +46,9 @@ struct FramerCase {
     std::vector<Message> expected;
 };
 
+// Cases print as their names in test listings.
+void PrintTo(const FramerCase& c, std::ostream* out) { *out << c.name; }
+
 class FramerTable : public ::testing::TestWithParam<FramerCase> {};
 
 TEST_P(FramerTable, FramesTheStreamIntoTheExpectedMessages) {

@@ -25,6 +25,9 @@ struct LoaderCase {
     std::vector<std::pair<float, float>> records; // heading, pitch
 };
 
+// Cases print as their names in test listings.
+void PrintTo(const LoaderCase& c, std::ostream* out) { *out << c.name; }
+
 class LoaderTable : public ::testing::TestWithParam<LoaderCase> {};
 
 TEST_P(LoaderTable, ClassifiesEveryLineAndKeepsRecordsUpToAStop) {
