@@ -1,10 +1,8 @@
 #include "platform/Canvas.h"
 
-#include <QHash>
 #include <QPainter>
 #include <QPalette>
 #include <QPen>
-#include <QStaticText>
 
 CPainterCanvas::CPainterCanvas(QPainter& painter, QSize size) : m_painter(painter), m_size(size) {
     m_painter.setBrush(Qt::white);
@@ -46,34 +44,11 @@ void CPainterCanvas::Ellipse(int left, int top, int right, int bottom) {
     m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
 }
 
-namespace {
-// Laid-out texts, kept across paints: the same labels come back every paint,
-// and laying a text out costs far more than drawing it.
-QStaticText& LaidOut(const QString& text, const QFont& font) {
-    static QHash<QString, QStaticText> cache;
-    static QString cachedFont;
-    const QString fontKey = font.key();
-    if (fontKey != cachedFont || cache.size() > 4096) {
-        cache.clear();
-        cachedFont = fontKey;
-    }
-    auto it = cache.find(text);
-    if (it == cache.end()) {
-        it = cache.insert(text, QStaticText(text));
-        it->setTextFormat(Qt::PlainText);
-        it->prepare(QTransform(), font);
-    }
-    return *it;
-}
-} // namespace
-
 void CPainterCanvas::TextOut(int x, int y, const QString& text) {
     const QPen pen = m_painter.pen();
-    const QStaticText& laidOut = LaidOut(text, m_painter.font());
-    // Opaque: the text's box is white under it.
-    m_painter.fillRect(QRectF(QPointF(x, y), laidOut.size()), Qt::white);
     m_painter.setPen(Qt::black);
-    m_painter.drawStaticText(QPoint(x, y), laidOut);
+    // Opaque: the background mode fills the text's box white.
+    m_painter.drawText(QPoint(x, y + m_painter.fontMetrics().ascent()), text);
     m_painter.setPen(pen);
 }
 

@@ -244,6 +244,17 @@ TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
             mode == ID_VIEW_REALTIME1 ? "realtime-view-1.png" : "realtime-view-2.png";
         EXPECT_TRUE(image.save(TestOutputDir() + "/" + name));
         EXPECT_NE(image.pixel(30, 30), image.pixel(250, 250)); // something was drawn
+        if (mode == ID_VIEW_REALTIME1) {
+            // The texts are really drawn where they belong: dark pixels in
+            // the box of "航向指示" and of "俯仰角".
+            for (QPoint at : {QPoint(220, 30), QPoint(600, 30)}) {
+                int dark = 0;
+                for (int y = at.y(); y < at.y() + 14; ++y)
+                    for (int x = at.x(); x < at.x() + 40; ++x)
+                        dark += qGray(image.pixel(x, y)) < 128;
+                EXPECT_GT(dark, 10) << at.x();
+            }
+        }
     }
     const QString pdf = TestOutputDir() + "/realtime-view-2.pdf";
     QFile::remove(pdf);
