@@ -151,7 +151,7 @@ std::vector<QPoint> CQuillmarView::ProgressTrace(std::uint64_t lines, std::uint6
     return trace;
 }
 
-int* CQuillmarView::ToggleCounter(int id) {
+const int* CQuillmarView::ToggleCounter(int id) const {
     switch (id) {
     case ID_TOGGLE_HEADING:
         return &m_nHeadingToggle;
@@ -169,7 +169,7 @@ int* CQuillmarView::ToggleCounter(int id) {
 }
 
 void CQuillmarView::OnAnalysisToggle(int id) {
-    int* counter = ToggleCounter(id);
+    int* counter = const_cast<int*>(ToggleCounter(id)); // one of this view's own counters
     if (!counter)
         return;
     if (m_nViewMode != 10) {
@@ -181,6 +181,6 @@ void CQuillmarView::OnAnalysisToggle(int id) {
 }
 
 int CQuillmarView::CheckState(int id) const {
-    const int* counter = const_cast<CQuillmarView*>(this)->ToggleCounter(id);
+    const int* counter = ToggleCounter(id);
     return counter ? (*counter % 2 == 0 ? 1 : 0) : -1;
 }

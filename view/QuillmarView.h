@@ -148,7 +148,7 @@ private:
     void SetRecordStatus(const QString& text);
     void Refuse(const QString& message);
     void DrawLoadProgress(CCanvas& canvas) const;
-    int* ToggleCounter(int id);
+    const int* ToggleCounter(int id) const;
 
     // What the analysis picture depends on, and the picture last drawn for it:
     // repaints with nothing changed (every received message asks for one)
