@@ -1,5 +1,5 @@
 // The program's own settings, kept with QSettings under the organization
-// "Quillmar Solution" (~/.config/Quillmar Solution/Quillmar.conf).
+// "Quillmar Solution" (~/.config/Quillmar Solution/Quillmar.ini).
 #pragma once
 
 #include <QMap>
