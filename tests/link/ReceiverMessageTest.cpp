@@ -47,7 +47,9 @@ struct FramerCase {
 };
 
 // Cases print as their names in test listings.
-void PrintTo(const FramerCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FramerCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FramerTable : public ::testing::TestWithParam<FramerCase> {};
 

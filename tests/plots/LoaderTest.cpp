@@ -26,7 +26,9 @@ struct LoaderCase {
 };
 
 // Cases print as their names in test listings.
-void PrintTo(const LoaderCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const LoaderCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class LoaderTable : public ::testing::TestWithParam<LoaderCase> {};
 
