@@ -1,11 +1,11 @@
 #include "link/SerialPort.h"
+#include "support/OpenDescriptors.h"
 #include "tools/Simulator.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -90,16 +90,6 @@ std::string Drain(CSerialPort& port, std::size_t expected,
             std::this_thread::sleep_for(1ms);
     }
     return got;
-}
-
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            ++n;
-        closedir(dir);
-    }
-    return n;
 }
 
 class SerialPortTest : public ::testing::Test {

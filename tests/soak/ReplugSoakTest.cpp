@@ -5,6 +5,7 @@
 // arrive exactly once, in order. SOAK_CYCLES sets the number of cycles (200).
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
+#include "support/OpenDescriptors.h"
 #include "support/TestSupport.h"
 #include "tools/Simulator.h"
 #include "view/QuillmarView.h"
@@ -12,7 +13,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -23,16 +23,6 @@ double CpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            ++n;
-        closedir(dir);
-    }
-    return n;
 }
 
 TEST(ReplugSoak, EveryCycleReconnectsPromptlyAndLosesNothing) {

@@ -244,15 +244,4 @@ TEST(SurveyFileChoice, TheButtonStoresTheChosenPathAndCancelKeepsIt) {
     }
 }
 
-TEST(SurveyTextNote, OffersPointOneAndKeepsTheTextOnlyOnOK) {
-    CTextNoteDlg dialog;
-    EXPECT_EQ(dialog.Edit()->text(), "1号点");
-    EXPECT_EQ(dialog.Note(), "1号点");
-    dialog.Edit()->setText("2号点");
-    dialog.reject();
-    EXPECT_EQ(dialog.Note(), "1号点");
-    dialog.OnOK();
-    EXPECT_EQ(dialog.Note(), "2号点");
-}
-
 } // namespace
