@@ -1,5 +1,8 @@
 #include "platform/Canvas.h"
 
+#include "platform/Raster.h"
+#include "platform/TextStamps.h"
+
 #include <QPainter>
 #include <QPalette>
 #include <QPen>
@@ -9,6 +12,28 @@ CPainterCanvas::CPainterCanvas(QPainter& painter, QSize size) : m_painter(painte
     m_painter.setBackground(Qt::white);
     m_painter.setBackgroundMode(Qt::OpaqueMode);
     m_painter.setPen(QPen(Qt::black, 1));
+}
+
+CPainterCanvas::CPainterCanvas(QPainter& painter, QImage& target)
+    : CPainterCanvas(painter, target.size()) {
+    CRaster raster(target);
+    if (raster.IsValid() && target.devicePixelRatio() == 1.0) {
+        m_pTarget = &target;
+        m_raster = raster;
+    }
+}
+
+CRaster* CPainterCanvas::DirectTarget() {
+    if (!m_pTarget)
+        return nullptr;
+    const QPen& pen = m_painter.pen();
+    const bool plain = pen.isCosmetic() && pen.style() == Qt::SolidLine &&
+                       pen.brush().style() == Qt::SolidPattern && pen.color().alpha() == 255 &&
+                       !m_painter.testRenderHint(QPainter::Antialiasing) &&
+                       m_painter.compositionMode() == QPainter::CompositionMode_SourceOver &&
+                       !m_painter.hasClipping() && m_painter.transform().isIdentity() &&
+                       m_painter.opacity() == 1.0;
+    return plain ? &*m_raster : nullptr;
 }
 
 void CPainterCanvas::SelectPen(const CPen& pen) {
@@ -28,7 +53,12 @@ void CPainterCanvas::LineTo(int x, int y) {
     if (pen.isCosmetic() && (to.x() == m_ptCurrent.x() || to.y() == m_ptCurrent.y()) &&
         m_painter.transform().isIdentity()) {
         const QRect span = QRect(m_ptCurrent, to).normalized();
-        m_painter.fillRect(QRect(span.topLeft(), QSize(span.width(), span.height())), pen.color());
+        if (CRaster* raster = DirectTarget())
+            raster->Fill(span, pen.color().rgba());
+        else
+            m_painter.fillRect(span, pen.color());
+    } else if (CRaster* raster = DirectTarget()) {
+        raster->Line(m_ptCurrent, to, pen.color().rgba());
     } else {
         m_painter.drawLine(m_ptCurrent, to);
     }
@@ -36,8 +66,15 @@ void CPainterCanvas::LineTo(int x, int y) {
 }
 
 void CPainterCanvas::Polyline(const QPoint* points, int count) {
-    if (count >= 2)
-        m_painter.drawPolyline(points, count);
+    if (count < 2)
+        return;
+    if (CRaster* raster = DirectTarget()) {
+        const QRgb colour = m_painter.pen().color().rgba();
+        for (int i = 1; i < count; ++i)
+            raster->Line(points[i - 1], points[i], colour);
+        return;
+    }
+    m_painter.drawPolyline(points, count);
 }
 
 void CPainterCanvas::Ellipse(int left, int top, int right, int bottom) {
@@ -48,7 +85,9 @@ void CPainterCanvas::TextOut(int x, int y, const QString& text) {
     const QPen pen = m_painter.pen();
     m_painter.setPen(Qt::black);
     // Opaque: the background mode fills the text's box white.
-    m_painter.drawText(QPoint(x, y + m_painter.fontMetrics().ascent()), text);
+    const QPoint baseline(x, y + m_painter.fontMetrics().ascent());
+    if (!m_pTarget || !StampText(m_painter, *m_pTarget, baseline, text))
+        m_painter.drawText(baseline, text);
     m_painter.setPen(pen);
 }
 

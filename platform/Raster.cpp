@@ -1,0 +1,92 @@
+#include "platform/Raster.h"
+
+#include <algorithm>
+#include <cstdint>
+
+CRaster::CRaster(QImage& image) {
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        break;
+    default:
+        return;
+    }
+    m_pBits = image.bits();
+    m_nStride = image.bytesPerLine();
+    m_nWidth = image.width();
+    m_nHeight = image.height();
+}
+
+void CRaster::Fill(const QRect& rect, QRgb colour) {
+    const QRect area = rect.intersected(QRect(0, 0, m_nWidth, m_nHeight));
+    if (area.isEmpty())
+        return;
+    uchar* row = m_pBits + area.top() * m_nStride;
+    if (area.width() == 1) {
+        // Upright grid lines: one word a row.
+        for (int y = area.top(); y <= area.bottom(); ++y, row += m_nStride)
+            reinterpret_cast<QRgb*>(row)[area.left()] = colour;
+        return;
+    }
+    for (int y = area.top(); y <= area.bottom(); ++y, row += m_nStride) {
+        auto* pixels = reinterpret_cast<QRgb*>(row);
+        std::fill(pixels + area.left(), pixels + area.right() + 1, colour);
+    }
+}
+
+namespace {
+
+// Floor division for a positive divisor.
+std::int64_t FloorDiv(std::int64_t num, std::int64_t den, std::int64_t& rem) {
+    std::int64_t q = num / den;
+    rem = num % den;
+    if (rem < 0)
+        rem += den, --q;
+    return q;
+}
+
+} // namespace
+
+void CRaster::Line(QPoint a, QPoint b, QRgb colour) {
+    const std::int64_t dx = std::int64_t{b.x()} - a.x(), dy = std::int64_t{b.y()} - a.y();
+    const bool alongX = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
+    // In the longer axis u (length n, step su) and the shorter v: step k is at
+    // u = u0 + su * k, v = v0 + floor((2 * k * dv + n) / (2 * n)).
+    const std::int64_t u0 = alongX ? a.x() : a.y(), v0 = alongX ? a.y() : a.x();
+    const std::int64_t du = alongX ? dx : dy, dv = alongX ? dy : dx;
+    const std::int64_t n = du < 0 ? -du : du, su = du < 0 ? -1 : 1;
+    const std::int64_t uSize = alongX ? m_nWidth : m_nHeight;
+    const std::int64_t vSize = alongX ? m_nHeight : m_nWidth;
+    // The steps whose u lies in the image.
+    std::int64_t kFirst = su > 0 ? -u0 : u0 - (uSize - 1);
+    std::int64_t kLast = su > 0 ? uSize - 1 - u0 : u0;
+    kFirst = std::max<std::int64_t>(kFirst, 0);
+    kLast = std::min(kLast, n);
+    if (kFirst > kLast)
+        return;
+    auto inside = [&](std::int64_t v) { return v >= 0 && v < vSize; };
+    if (n == 0) {
+        if (inside(v0))
+            reinterpret_cast<QRgb*>(m_pBits + a.y() * m_nStride)[a.x()] = colour;
+        return;
+    }
+    // Byte offsets: one step along u moves uBytes, one along v vBytes. Kept
+    // as numbers, not pointers, while v is outside the image.
+    const std::int64_t uBytes = alongX ? su * 4 : su * m_nStride;
+    const std::int64_t vBytes = alongX ? m_nStride : 4;
+    const std::int64_t u = u0 + su * kFirst;
+    std::int64_t rem = 0;
+    std::int64_t v = v0 + FloorDiv(2 * kFirst * dv + n, 2 * n, rem);
+    std::int64_t at = u * (alongX ? 4 : m_nStride) + v * vBytes;
+    const std::int64_t den = 2 * n, step = 2 * dv;
+    for (std::int64_t k = kFirst; k <= kLast; ++k, at += uBytes) {
+        if (inside(v))
+            *reinterpret_cast<QRgb*>(m_pBits + at) = colour;
+        rem += step;
+        if (rem >= den)
+            rem -= den, ++v, at += vBytes;
+        else if (rem < 0)
+            rem += den, --v, at -= vBytes;
+    }
+}

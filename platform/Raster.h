@@ -1,0 +1,30 @@
+// One-pixel opaque drawing straight into a 32-bit image, for the pictures the
+// views draw into an image of their own (no clip, no transform): many times
+// quicker than the painter's per-pixel span calls for long grid lines and
+// curves of thousands of points.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+
+class CRaster {
+public:
+    // Null (IsValid() false) unless the image's pixels are 32-bit words.
+    explicit CRaster(QImage& image);
+    bool IsValid() const { return m_pBits != nullptr; }
+
+    // Fills the rectangle's pixels that lie in the image.
+    void Fill(const QRect& rect, QRgb colour);
+
+    // A line of one-pixel width from a to b, both ends included: the pixel of
+    // each step along the longer axis is the nearest to the exact line
+    // (halves round down the screen and to the right). Ends far outside the
+    // image cost no more than the part inside.
+    void Line(QPoint a, QPoint b, QRgb colour);
+
+private:
+    uchar* m_pBits = nullptr;
+    qsizetype m_nStride = 0;
+    int m_nWidth = 0, m_nHeight = 0;
+};

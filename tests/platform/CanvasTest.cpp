@@ -1,0 +1,136 @@
+#include "platform/Canvas.h"
+#include "platform/Raster.h"
+#include "platform/TextStamps.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+QImage Noise(QSize size, unsigned seed) {
+    QImage image(size, QImage::Format_RGB32);
+    std::mt19937 random(seed);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, 0xff000000u | (random() & 0xffffffu));
+    }
+    return image;
+}
+
+const QRgb kInk = qRgb(10, 20, 30);
+
+TEST(Raster, LinesClippedToTheImageAreTheUnclippedLinesCut) {
+    // Lines with ends well outside a small image, against the same lines in
+    // an image large enough to hold them whole.
+    const QPoint shift(400, 400);
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> coordinate(-300, 360);
+    for (int n = 0; n < 400; ++n) {
+        const QPoint a(coordinate(random), coordinate(random));
+        const QPoint b(coordinate(random), coordinate(random));
+        QImage small(64, 48, QImage::Format_RGB32), whole(900, 900, QImage::Format_RGB32);
+        small.fill(Qt::white);
+        whole.fill(Qt::white);
+        CRaster(small).Line(a, b, kInk);
+        CRaster(whole).Line(a + shift, b + shift, kInk);
+        ASSERT_EQ(small, whole.copy(QRect(shift, small.size()))) << n;
+    }
+}
+
+TEST(Raster, LinesTakeTheNearestPixelOfEachStep) {
+    const std::vector<std::pair<QPoint, QPoint>> table = {
+        {{3, 3}, {3, 3}},    {{0, 0}, {40, 0}},  {{40, 5}, {0, 5}},  {{5, 0}, {5, 40}},
+        {{0, 0}, {40, 40}},  {{40, 0}, {0, 40}}, {{2, 7}, {39, 12}}, {{30, 2}, {25, 44}},
+        {{1, 40}, {44, 38}}, {{0, 1}, {6, 4}}};
+    for (const auto& [a, b] : table) {
+        SCOPED_TRACE(
+            QString("%1,%2 to %3,%4").arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y()).toStdString());
+        QImage image(48, 48, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        CRaster(image).Line(a, b, kInk);
+        EXPECT_EQ(image.pixel(a), kInk);
+        EXPECT_EQ(image.pixel(b), kInk);
+        // Along the longer axis every step holds exactly one pixel, the one
+        // nearest the exact line.
+        const bool alongX = std::abs(b.x() - a.x()) >= std::abs(b.y() - a.y());
+        const int u0 = alongX ? a.x() : a.y(), u1 = alongX ? b.x() : b.y();
+        const double slope =
+            u1 == u0 ? 0 : (alongX ? b.y() - a.y() : b.x() - a.x()) / static_cast<double>(u1 - u0);
+        int inked = 0;
+        for (int u = std::min(u0, u1); u <= std::max(u0, u1); ++u) {
+            int found = 0, at = -1;
+            for (int v = 0; v < 48; ++v) {
+                if (image.pixel(alongX ? u : v, alongX ? v : u) == kInk)
+                    ++found, at = v;
+            }
+            ASSERT_EQ(found, 1) << "step " << u;
+            const double exact = (alongX ? a.y() : a.x()) + (u - u0) * slope;
+            EXPECT_LE(std::abs(at - exact), 0.5) << "step " << u;
+            inked += found;
+        }
+        EXPECT_EQ(inked, std::abs(u1 - u0) + 1);
+    }
+}
+
+TEST(Raster, FarEndsDrawOnlyWhatCrossesTheImage) {
+    const int far = 1000000000;
+    QImage row(32, 32, QImage::Format_RGB32), diagonal = row;
+    row.fill(Qt::white);
+    diagonal.fill(Qt::white);
+    CRaster(row).Line({-far, 5}, {far, 5}, kInk);
+    CRaster(diagonal).Line({-far, -far}, {far, far}, kInk);
+    CRaster(diagonal).Line({-far, 40}, {-far + 1, 40}, kInk); // nowhere near
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            EXPECT_EQ(row.pixel(x, y) == kInk, y == 5);
+            EXPECT_EQ(diagonal.pixel(x, y) == kInk, x == y);
+        }
+    }
+}
+
+TEST(Raster, FillsAreThePaintersFills) {
+    const std::vector<QRect> table = {QRect(3, 4, 1, 30), QRect(0, 10, 50, 1),
+                                      QRect(-5, -5, 20, 20), QRect(30, 30, 40, 40),
+                                      QRect(60, 0, 5, 5)};
+    for (const QRect& rect : table) {
+        QImage ours = Noise({48, 48}, 1), theirs = ours;
+        CRaster(ours).Fill(rect, kInk);
+        QPainter(&theirs).fillRect(rect, QColor(kInk));
+        EXPECT_EQ(ours, theirs);
+    }
+}
+
+// Labels through an image canvas against the painter's own text, on a busy
+// background: the stamps must not change a pixel.
+TEST(TextStamps, StampedTextIsThePaintersText) {
+    QFont italic;
+    italic.setItalic(true);
+    italic.setPointSize(20);
+    for (const QFont& font : {QFont(), italic}) {
+        for (const QString& text : {QString("0"), QString("1000000"), QString("-10"),
+                                    QString("fjord"), QString("359.5")}) {
+            QImage ours = Noise({200, 60}, 2), theirs = ours;
+            for (int pass = 0; pass < 2; ++pass) { // made, then found in the cache
+                QPainter painter(&ours);
+                painter.setFont(font);
+                CPainterCanvas canvas(painter, ours);
+                canvas.TextOut(7 + pass * 60, 9 + pass, text);
+            }
+            for (int pass = 0; pass < 2; ++pass) {
+                QPainter painter(&theirs);
+                painter.setFont(font);
+                painter.setBackground(Qt::white);
+                painter.setBackgroundMode(Qt::OpaqueMode);
+                painter.setPen(Qt::black);
+                painter.drawText(QPoint(7 + pass * 60, 9 + pass + painter.fontMetrics().ascent()),
+                                 text);
+            }
+            EXPECT_EQ(ours, theirs) << text.toStdString() << (font.italic() ? " italic" : "");
+        }
+    }
+}
+
+} // namespace
