@@ -94,8 +94,8 @@ void BM_PaintAnalysisView(benchmark::State& state) {
     for (auto _ : state) {
         image.fill(Qt::white);
         QPainter painter(&image);
-        CPainterCanvas canvas(painter, image.size());
-        DrawHeadingCurve(canvas, frame, data);
+        CPainterCanvas canvas(painter, image);
+        DrawHeadingCurve(canvas, frame, data, true);
         DrawPitchCurve(canvas, frame, data);
     }
 }
@@ -151,7 +151,7 @@ void BM_TimeGridOnly(benchmark::State& state) {
     QImage image(1023, 670, QImage::Format_RGB32);
     for (auto _ : state) {
         QPainter painter(&image);
-        CPainterCanvas canvas(painter, image.size());
+        CPainterCanvas canvas(painter, image);
         DrawTimeGrid(canvas, frame);
     }
 }

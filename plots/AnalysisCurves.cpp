@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -27,9 +28,12 @@ QString Gcvt7(double value) {
 // records run monotonically). The column's far edge is found from the affine
 // time mapping x = a * i + b, then checked against the exact mapping; where
 // the estimate does not settle quickly, bisection decides.
+// The column of the record after the one returned is left in next when it was
+// looked at (INT_MIN otherwise).
 template <class Column>
 std::int64_t LastInColumn(std::int64_t i, std::int64_t to, int c, double a, double b,
-                          const Column& column) {
+                          const Column& column, int& next) {
+    next = std::numeric_limits<int>::min();
     // Truncation toward zero: column c >= 0 is [c, c + 1) (column 0 is (-1, 1)),
     // column c < 0 is (c - 1, c].
     const double edge = a > 0 ? (c >= 0 ? c + 1.0 : c + 0.0) : (c > 0 ? c + 0.0 : c - 1.0);
@@ -39,13 +43,18 @@ std::int64_t LastInColumn(std::int64_t i, std::int64_t to, int c, double a, doub
     };
     std::int64_t j = clampTo(std::floor((edge - b) / a));
     for (int step = 0; step < 4; ++step) {
-        if (column(j) != c)
+        if (column(j) != c) {
             j = std::max(i, j - 1);
-        else if (j < to && column(j + 1) == c)
+        } else if (j < to) {
+            next = column(j + 1);
+            if (next != c)
+                return j;
             ++j;
-        else
+        } else {
             return j;
+        }
     }
+    next = std::numeric_limits<int>::min();
     std::int64_t lo = i, hi = to;
     while (lo < hi) {
         const std::int64_t mid = lo + (hi - lo + 1) / 2;
@@ -103,26 +112,33 @@ std::vector<QPoint> CurvePoints(const CPlotFrame& f, const std::vector<AnalysisS
         return out;
     }
     // Dense: walk the pixel columns; each holds a run of consecutive records.
+    // The points of a column are in that column, and its extremes come with
+    // their values: only the run's first and last records are read.
+    auto y = [&](float value) { return Pixel(f.MapY(valueY(f, value))); };
+    int c = column(from);
     for (std::int64_t i = from; i <= to;) {
-        const int c = column(i);
-        const std::int64_t last = LastInColumn(i, to, c, a, b, column);
-        Emit(out, point(i));
+        int next;
+        const std::int64_t last = LastInColumn(i, to, c, a, b, column, next);
+        Emit(out, QPoint(c, y(records[static_cast<std::size_t>(i)].*field)));
         if (last > i) {
             const auto e =
                 summary->Query(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(last + 1));
-            const std::int64_t first = std::min<std::int64_t>(e.nMinAt, e.nMaxAt);
-            const std::int64_t second = std::max<std::int64_t>(e.nMinAt, e.nMaxAt);
-            Emit(out, point(first));
-            Emit(out, point(second));
-            Emit(out, point(last));
+            const bool lowFirst = e.nMinAt <= e.nMaxAt;
+            Emit(out, QPoint(c, y(lowFirst ? e.fMin : e.fMax)));
+            Emit(out, QPoint(c, y(lowFirst ? e.fMax : e.fMin)));
+            Emit(out, QPoint(c, y(records[static_cast<std::size_t>(last)].*field)));
         }
         i = last + 1;
+        if (i <= to)
+            c = next != std::numeric_limits<int>::min() ? next : column(i);
     }
     return out;
 }
 
-void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
-    DrawTimeGrid(canvas, f);
+void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data,
+                      bool timeGridFollows) {
+    if (!timeGridFollows)
+        DrawTimeGrid(canvas, f);
     if (!f.area) {
         auto y = [&](double raw) { return f.chain->ChainY(raw) + f.panY; };
         const int step = f.d < 5 ? 10 : 1;

@@ -14,7 +14,12 @@ struct CAnalysisData {
     const CCurveSummary* pitch = nullptr;
 };
 
-void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
+// timeGridFollows: the pitch curve is drawn next on the same frame. Its time
+// grid then covers this one pixel for pixel (labels on opaque boxes, opaque
+// lines), so this one is left out: at some record counts it is a hundred
+// labels and lines.
+void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data,
+                      bool timeGridFollows = false);
 void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
 
 // The polyline of one curve: every record where records are sparser than

@@ -208,9 +208,10 @@ void CQuillmarView::OnDraw(CCanvas& canvas) {
         }
         const CPlotFrame frame = PlotFrame();
         const CAnalysisData data{&m_arrAnalysis, &m_headingSummary, &m_pitchSummary};
+        const bool pitch = m_nPitchToggle % 2 == 0;
         if (m_nHeadingToggle % 2 == 0)
-            DrawHeadingCurve(canvas, frame, data);
-        if (m_nPitchToggle % 2 == 0)
+            DrawHeadingCurve(canvas, frame, data, pitch);
+        if (pitch)
             DrawPitchCurve(canvas, frame, data);
         // Roll, satellites and error have toggles but no data to draw.
         break;
@@ -230,7 +231,7 @@ void CQuillmarView::paintEvent(QPaintEvent*) {
             m_analysisPicture.fill(Qt::white);
             QPainter picture(&m_analysisPicture);
             picture.setFont(font());
-            CPainterCanvas pictureCanvas(picture, size());
+            CPainterCanvas pictureCanvas(picture, m_analysisPicture);
             OnDraw(pictureCanvas);
             m_analysisKey = key;
         }

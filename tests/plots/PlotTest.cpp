@@ -2,8 +2,13 @@
 #include "plots/PlotFrame.h"
 #include "view/Navigation.h"
 
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -231,6 +236,72 @@ TEST(AnalysisCurves, ReducedCurvesMatchTheNaiveOnes) {
     EXPECT_LE(reduced.size(), 4u * 1030u);
 }
 
+QImage Picture(const std::function<void(CCanvas&)>& draw) {
+    QImage image(1023, 670, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    CPainterCanvas canvas(painter, image);
+    draw(canvas);
+    return image;
+}
+
+// Drawn into the view's picture, the reduced curve is the full one, pixel for
+// pixel, dense and spiky or zoomed.
+TEST(AnalysisCurves, ReducedCurvesDrawTheNaivePicture) {
+    Plot plot;
+    plot.records.resize(400000);
+    for (std::size_t i = 0; i < plot.records.size(); ++i) {
+        plot.records[i].fHeading =
+            static_cast<float>(180 + 170 * std::sin(i / 9000.0) + (i % 997 == 0 ? 60.0 : 0.0));
+        plot.records[i].fPitch = static_cast<float>(8 * std::sin(i / 300.0) + (i % 13) / 7.0);
+    }
+    plot.heading.Build(plot.records, &AnalysisSample::fHeading);
+    plot.pitch.Build(plot.records, &AnalysisSample::fPitch);
+    QString message;
+    for (int clicks : {0, 2}) {
+        for (int k = 0; k < clicks; ++k) {
+            plot.nav.ZoomCentreIn(10, &message);
+            plot.nav.ClickZoomIn({300, 200});
+        }
+        const CPlotFrame frame = plot.Frame();
+        for (auto [field, summary, valueY] :
+             {std::tuple{&AnalysisSample::fHeading, &plot.heading, &HeadingY},
+              std::tuple{&AnalysisSample::fPitch, &plot.pitch, &PitchY}}) {
+            std::vector<QPoint> naive;
+            for (std::size_t i = 0; i < plot.records.size(); ++i)
+                naive.emplace_back(Pixel(frame.MapX(frame.TimeX(static_cast<double>(i)))),
+                                   Pixel(frame.MapY(valueY(frame, plot.records[i].*field))));
+            const auto reduced = CurvePoints(frame, plot.records, summary, field, valueY, 1023);
+            ASSERT_LT(reduced.size(), 4u * 1030u);
+            auto draw = [](const std::vector<QPoint>& points) {
+                return Picture([&](CCanvas& canvas) {
+                    canvas.SelectPen(CPen{1, Qt::black});
+                    canvas.Polyline(points.data(), static_cast<int>(points.size()));
+                });
+            };
+            EXPECT_EQ(draw(reduced), draw(naive)) << clicks << " zoom clicks";
+        }
+    }
+}
+
+// The heading curve leaves the time grid to the pitch curve drawn over it;
+// the picture is the one with both grids, also where a hundred labels crowd.
+TEST(AnalysisCurves, OneTimeGridForBothCurvesChangesNoPixel) {
+    Plot plot;
+    plot.Records(2000);
+    for (std::uint64_t records : {2000ull, 40000ull, 10000000ull}) {
+        CPlotFrame frame = plot.Frame();
+        frame.N = records;
+        auto both = [&](bool timeGridFollows) {
+            return Picture([&](CCanvas& canvas) {
+                DrawHeadingCurve(canvas, frame, plot.Data(), timeGridFollows);
+                DrawPitchCurve(canvas, frame, plot.Data());
+            });
+        };
+        EXPECT_EQ(both(true), both(false)) << records;
+    }
+}
+
 TEST(CurveSummary, ExtremesOfAnyRangeAreThoseOfAScan) {
     std::vector<AnalysisSample> records(70000);
     for (std::size_t i = 0; i < records.size(); ++i)
@@ -238,7 +309,8 @@ TEST(CurveSummary, ExtremesOfAnyRangeAreThoseOfAScan) {
     CCurveSummary summary;
     summary.Build(records, &AnalysisSample::fPitch);
     const std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges = {
-        {0, 1}, {0, 64}, {5, 70}, {63, 4097}, {1000, 69999}, {0, 70000}, {4096, 8192}};
+        {0, 1},       {0, 64},  {5, 70},   {63, 4097},  {1000, 69999}, {0, 70000},
+        {4096, 8192}, {15, 17}, {16, 256}, {17, 65537}, {255, 4113},   {1, 69999}};
     for (auto [from, to] : ranges) {
         std::uint64_t minAt = from, maxAt = from;
         for (std::uint64_t i = from; i < to; ++i) {
@@ -248,6 +320,8 @@ TEST(CurveSummary, ExtremesOfAnyRangeAreThoseOfAScan) {
                 maxAt = i;
         }
         const auto e = summary.Query(from, to);
+        EXPECT_EQ(e.fMin, records[minAt].fPitch) << from << ".." << to;
+        EXPECT_EQ(e.fMax, records[maxAt].fPitch) << from << ".." << to;
         EXPECT_EQ(e.nMinAt, minAt) << from << ".." << to;
         EXPECT_EQ(e.nMaxAt, maxAt) << from << ".." << to;
     }
