@@ -159,9 +159,10 @@ BENCHMARK(BM_TimeGridOnly)->Arg(1000)->Arg(10000000)->Unit(benchmark::kMicroseco
 } // namespace
 
 namespace {
-// The view's own repaint: args records, and 1 when each paint follows a change
-// of the picture (a one-pixel pan), 0 when nothing changed in between (as
-// when a received message asks for a repaint).
+// The view's own repaint: args records, centre zooms (about the middle), and
+// 1 when each paint follows a change of the picture (a one-pixel pan), 0
+// when nothing changed in between (as when a received message asks for a
+// repaint).
 void BM_ViewRepaintAnalysis(benchmark::State& state) {
     const Loaded& loaded = RecordsOf(state.range(0));
     QTemporaryDir records;
@@ -171,19 +172,26 @@ void BM_ViewRepaintAnalysis(benchmark::State& state) {
     view.m_headingSummary.Build(view.m_arrAnalysis, &AnalysisSample::fHeading);
     view.m_pitchSummary.Build(view.m_arrAnalysis, &AnalysisSample::fPitch);
     view.m_nViewMode = 10;
+    QString message;
+    for (long i = 0; i < state.range(1); ++i) {
+        view.ZoomCentreIn(10, &message);
+        view.ClickZoomIn({511, 335});
+    }
     QImage image(view.size(), QImage::Format_RGB32);
     view.render(&image);
     int pan = 0;
     for (auto _ : state) {
-        if (state.range(1))
+        if (state.range(2))
             view.m_nPanX = (pan ^= 1);
         view.render(&image);
     }
 }
 BENCHMARK(BM_ViewRepaintAnalysis)
-    ->Args({1000, 0})
-    ->Args({10000000, 0})
-    ->Args({1000, 1})
-    ->Args({10000000, 1})
+    ->Args({1000, 0, 0})
+    ->Args({10000000, 0, 0})
+    ->Args({1000, 0, 1})
+    ->Args({10000000, 0, 1})
+    ->Args({1000, 3, 1})
+    ->Args({10000000, 3, 1})
     ->Unit(benchmark::kMillisecond);
 } // namespace

@@ -18,13 +18,12 @@ CPainterCanvas::CPainterCanvas(QPainter& painter, QImage& target)
     : CPainterCanvas(painter, target.size()) {
     CRaster raster(target);
     if (raster.IsValid() && target.devicePixelRatio() == 1.0) {
-        m_pTarget = &target;
         m_raster = raster;
     }
 }
 
 CRaster* CPainterCanvas::DirectTarget() {
-    if (!m_pTarget)
+    if (!m_raster)
         return nullptr;
     const QPen& pen = m_painter.pen();
     const bool plain = pen.isCosmetic() && pen.style() == Qt::SolidLine &&
@@ -86,7 +85,7 @@ void CPainterCanvas::TextOut(int x, int y, const QString& text) {
     m_painter.setPen(Qt::black);
     // Opaque: the background mode fills the text's box white.
     const QPoint baseline(x, y + m_painter.fontMetrics().ascent());
-    if (!m_pTarget || !StampText(m_painter, *m_pTarget, baseline, text))
+    if (!m_raster || !StampText(m_painter, *m_raster, baseline, text))
         m_painter.drawText(baseline, text);
     m_painter.setPen(pen);
 }

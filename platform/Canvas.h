@@ -88,7 +88,6 @@ private:
     QPainter& m_painter;
     QSize m_size;
     QPoint m_ptCurrent;
-    QImage* m_pTarget = nullptr;
     std::optional<CRaster> m_raster;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 CRaster::CRaster(QImage& image) {
     switch (image.format()) {
@@ -12,6 +13,7 @@ CRaster::CRaster(QImage& image) {
     default:
         return;
     }
+    m_format = image.format();
     m_pBits = image.bits();
     m_nStride = image.bytesPerLine();
     m_nWidth = image.width();
@@ -32,6 +34,17 @@ void CRaster::Fill(const QRect& rect, QRgb colour) {
     for (int y = area.top(); y <= area.bottom(); ++y, row += m_nStride) {
         auto* pixels = reinterpret_cast<QRgb*>(row);
         std::fill(pixels + area.left(), pixels + area.right() + 1, colour);
+    }
+}
+
+void CRaster::Copy(const QImage& source, QPoint at) {
+    const QRect area = QRect(at, source.size()).intersected(QRect(0, 0, m_nWidth, m_nHeight));
+    if (area.isEmpty())
+        return;
+    const std::size_t bytes = static_cast<std::size_t>(area.width()) * 4;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const uchar* from = source.constScanLine(y - at.y()) + (area.left() - at.x()) * 4;
+        std::memcpy(m_pBits + y * m_nStride + area.left() * 4, from, bytes);
     }
 }
 

@@ -13,6 +13,7 @@ public:
     // Null (IsValid() false) unless the image's pixels are 32-bit words.
     explicit CRaster(QImage& image);
     bool IsValid() const { return m_pBits != nullptr; }
+    QImage::Format Format() const { return m_format; }
 
     // Fills the rectangle's pixels that lie in the image.
     void Fill(const QRect& rect, QRgb colour);
@@ -23,7 +24,12 @@ public:
     // image cost no more than the part inside.
     void Line(QPoint a, QPoint b, QRgb colour);
 
+    // Copies an image of the same format with its top-left corner at a point,
+    // as far as it lies in the image.
+    void Copy(const QImage& source, QPoint at);
+
 private:
+    QImage::Format m_format = QImage::Format_Invalid;
     uchar* m_pBits = nullptr;
     qsizetype m_nStride = 0;
     int m_nWidth = 0, m_nHeight = 0;

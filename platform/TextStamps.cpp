@@ -65,13 +65,12 @@ Stamp MakeStamp(const QPainter& painter, QImage::Format format, const QString& t
 
 } // namespace
 
-bool StampText(QPainter& painter, QImage& target, QPoint baseline, const QString& text) {
+bool StampText(QPainter& painter, CRaster& target, QPoint baseline, const QString& text) {
     if (painter.backgroundMode() != Qt::OpaqueMode ||
         painter.compositionMode() != QPainter::CompositionMode_SourceOver ||
         painter.hasClipping() || !painter.transform().isIdentity() || painter.opacity() != 1.0 ||
         painter.background().style() != Qt::SolidPattern ||
-        painter.background().color().alpha() != 255 || painter.pen().style() != Qt::SolidLine ||
-        target.devicePixelRatio() != 1.0)
+        painter.background().color().alpha() != 255 || painter.pen().style() != Qt::SolidLine)
         return false;
 
     // The texts of each painter state (font, colours, hints, format) seen;
@@ -92,7 +91,7 @@ bool StampText(QPainter& painter, QImage& target, QPoint baseline, const QString
     static auto& states = *new std::vector<State>;
     static std::size_t stampCount = 0;
     auto state = std::find_if(states.begin(), states.end(),
-                              [&](const State& s) { return s.Matches(painter, target.format()); });
+                              [&](const State& s) { return s.Matches(painter, target.Format()); });
     // Texts that change with every message would fill them without end.
     if (stampCount >= 4096 || (state == states.end() && states.size() >= 16)) {
         states.clear();
@@ -104,17 +103,17 @@ bool StampText(QPainter& painter, QImage& target, QPoint baseline, const QString
                           painter.pen().color().rgba(),
                           painter.background().color().rgba(),
                           int(painter.renderHints()),
-                          target.format(),
+                          target.Format(),
                           {}});
         state = states.end() - 1;
     }
     auto found = state->texts.constFind(text);
     if (found == state->texts.constEnd()) {
-        found = state->texts.insert(text, MakeStamp(painter, target.format(), text));
+        found = state->texts.insert(text, MakeStamp(painter, target.Format(), text));
         ++stampCount;
     }
     if (found->image.isNull())
         return false;
-    painter.drawImage(baseline + found->offset, found->image);
+    target.Copy(found->image, baseline + found->offset);
     return true;
 }

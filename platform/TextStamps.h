@@ -7,13 +7,14 @@
 // is not stamped; the caller draws it.
 #pragma once
 
+#include "platform/Raster.h"
+
 #include <QPoint>
 #include <QString>
 
-class QImage;
 class QPainter;
 
-// Draws text as painter.drawText(baseline, text) would onto target, the image
-// the painter draws on with no transform, clip or composition; false when the
-// text or the painter's state cannot be stamped.
-bool StampText(QPainter& painter, QImage& target, QPoint baseline, const QString& text);
+// Draws text as painter.drawText(baseline, text) would into target, the
+// pixels of the image the painter draws on with no transform, clip or
+// composition; false when the text or the painter's state cannot be stamped.
+bool StampText(QPainter& painter, CRaster& target, QPoint baseline, const QString& text);
