@@ -14,6 +14,7 @@ CRaster::CRaster(QImage& image) {
         return;
     }
     m_format = image.format();
+    m_dotsPerMeter = QSize(image.dotsPerMeterX(), image.dotsPerMeterY());
     m_pBits = image.bits();
     m_nStride = image.bytesPerLine();
     m_nWidth = image.width();

@@ -14,6 +14,8 @@ public:
     explicit CRaster(QImage& image);
     bool IsValid() const { return m_pBits != nullptr; }
     QImage::Format Format() const { return m_format; }
+    // The image's resolution, which fonts are sized by.
+    QSize DotsPerMeter() const { return m_dotsPerMeter; }
 
     // Fills the rectangle's pixels that lie in the image.
     void Fill(const QRect& rect, QRgb colour);
@@ -30,6 +32,7 @@ public:
 
 private:
     QImage::Format m_format = QImage::Format_Invalid;
+    QSize m_dotsPerMeter;
     uchar* m_pBits = nullptr;
     qsizetype m_nStride = 0;
     int m_nWidth = 0, m_nHeight = 0;

@@ -15,10 +15,12 @@ struct Stamp {
 };
 
 // Draws the text at the baseline point onto an image filled with one colour,
-// with the painter's text state.
-QImage Probe(const QPainter& painter, QImage::Format format, QSize size, QPoint baseline,
+// with the painter's text state and the target's format and resolution.
+QImage Probe(const QPainter& painter, const CRaster& target, QSize size, QPoint baseline,
              const QString& text, QColor fill) {
-    QImage probe(size, format);
+    QImage probe(size, target.Format());
+    probe.setDotsPerMeterX(target.DotsPerMeter().width());
+    probe.setDotsPerMeterY(target.DotsPerMeter().height());
     probe.fill(fill);
     QPainter p(&probe);
     p.setFont(painter.font());
@@ -34,14 +36,14 @@ QImage Probe(const QPainter& painter, QImage::Format format, QSize size, QPoint 
 // Draws the text twice, on two backgrounds: the pixels that come out the same
 // are the ones it covers. Stamped only when they form a rectangle and no
 // other pixel was touched.
-Stamp MakeStamp(const QPainter& painter, QImage::Format format, const QString& text) {
+Stamp MakeStamp(const QPainter& painter, const CRaster& target, const QString& text) {
     const QFontMetrics metrics = painter.fontMetrics();
     const QRect box(0, -metrics.ascent(), metrics.horizontalAdvance(text), metrics.height());
     const QRect probeArea = box.united(metrics.boundingRect(text)).adjusted(-4, -4, 4, 4);
     const QPoint baseline = -probeArea.topLeft();
     const QColor first(255, 0, 255), second(0, 255, 0);
-    const QImage a = Probe(painter, format, probeArea.size(), baseline, text, first);
-    const QImage b = Probe(painter, format, probeArea.size(), baseline, text, second);
+    const QImage a = Probe(painter, target, probeArea.size(), baseline, text, first);
+    const QImage b = Probe(painter, target, probeArea.size(), baseline, text, second);
     QRect covered;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
@@ -73,25 +75,26 @@ bool StampText(QPainter& painter, CRaster& target, QPoint baseline, const QStrin
         painter.background().color().alpha() != 255 || painter.pen().style() != Qt::SolidLine)
         return false;
 
-    // The texts of each painter state (font, colours, hints, format) seen;
-    // there are few. Kept to the end of the process (a font must not outlive
-    // the application object that made it).
+    // The texts of each painter state (font, colours, hints, the target's
+    // format and resolution) seen; there are few. Kept to the end of the
+    // process (a font must not outlive the application object that made it).
     struct State {
         QFont font;
         QRgb pen, background;
         int hints;
         QImage::Format format;
+        QSize dotsPerMeter;
         QHash<QString, Stamp> texts;
-        bool Matches(const QPainter& p, QImage::Format f) const {
-            return format == f && pen == p.pen().color().rgba() &&
-                   background == p.background().color().rgba() && hints == int(p.renderHints()) &&
-                   font == p.font();
+        bool Matches(const QPainter& p, const CRaster& t) const {
+            return format == t.Format() && dotsPerMeter == t.DotsPerMeter() &&
+                   pen == p.pen().color().rgba() && background == p.background().color().rgba() &&
+                   hints == int(p.renderHints()) && font == p.font();
         }
     };
     static auto& states = *new std::vector<State>;
     static std::size_t stampCount = 0;
     auto state = std::find_if(states.begin(), states.end(),
-                              [&](const State& s) { return s.Matches(painter, target.Format()); });
+                              [&](const State& s) { return s.Matches(painter, target); });
     // Texts that change with every message would fill them without end.
     if (stampCount >= 4096 || (state == states.end() && states.size() >= 16)) {
         states.clear();
@@ -104,12 +107,13 @@ bool StampText(QPainter& painter, CRaster& target, QPoint baseline, const QStrin
                           painter.background().color().rgba(),
                           int(painter.renderHints()),
                           target.Format(),
+                          target.DotsPerMeter(),
                           {}});
         state = states.end() - 1;
     }
     auto found = state->texts.constFind(text);
     if (found == state->texts.constEnd()) {
-        found = state->texts.insert(text, MakeStamp(painter, target.Format(), text));
+        found = state->texts.insert(text, MakeStamp(painter, target, text));
         ++stampCount;
     }
     if (found->image.isNull())

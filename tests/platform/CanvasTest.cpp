@@ -104,31 +104,39 @@ TEST(Raster, FillsAreThePaintersFills) {
 }
 
 // Labels through an image canvas against the painter's own text, on a busy
-// background: the stamps must not change a pixel.
+// background, also on an image of twice the usual resolution (larger type):
+// the stamps must not change a pixel.
 TEST(TextStamps, StampedTextIsThePaintersText) {
     QFont italic;
     italic.setItalic(true);
     italic.setPointSize(20);
-    for (const QFont& font : {QFont(), italic}) {
-        for (const QString& text : {QString("0"), QString("1000000"), QString("-10"),
-                                    QString("fjord"), QString("359.5")}) {
-            QImage ours = Noise({200, 60}, 2), theirs = ours;
-            for (int pass = 0; pass < 2; ++pass) { // made, then found in the cache
-                QPainter painter(&ours);
-                painter.setFont(font);
-                CPainterCanvas canvas(painter, ours);
-                canvas.TextOut(7 + pass * 60, 9 + pass, text);
+    const int usual = QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX();
+    for (int dotsPerMeter : {usual, 2 * usual}) {
+        for (const QFont& font : {QFont(), italic}) {
+            for (const QString& text : {QString("0"), QString("1000000"), QString("-10"),
+                                        QString("fjord"), QString("359.5")}) {
+                QImage ours = Noise({260, 90}, 2);
+                ours.setDotsPerMeterX(dotsPerMeter);
+                ours.setDotsPerMeterY(dotsPerMeter);
+                QImage theirs = ours;
+                for (int pass = 0; pass < 2; ++pass) { // made, then found in the cache
+                    QPainter painter(&ours);
+                    painter.setFont(font);
+                    CPainterCanvas canvas(painter, ours);
+                    canvas.TextOut(7 + pass * 60, 9 + pass, text);
+                }
+                for (int pass = 0; pass < 2; ++pass) {
+                    QPainter painter(&theirs);
+                    painter.setFont(font);
+                    painter.setBackground(Qt::white);
+                    painter.setBackgroundMode(Qt::OpaqueMode);
+                    painter.setPen(Qt::black);
+                    painter.drawText(
+                        QPoint(7 + pass * 60, 9 + pass + painter.fontMetrics().ascent()), text);
+                }
+                EXPECT_EQ(ours, theirs) << text.toStdString() << (font.italic() ? " italic" : "")
+                                        << " at " << dotsPerMeter << " dots a metre";
             }
-            for (int pass = 0; pass < 2; ++pass) {
-                QPainter painter(&theirs);
-                painter.setFont(font);
-                painter.setBackground(Qt::white);
-                painter.setBackgroundMode(Qt::OpaqueMode);
-                painter.setPen(Qt::black);
-                painter.drawText(QPoint(7 + pass * 60, 9 + pass + painter.fontMetrics().ascent()),
-                                 text);
-            }
-            EXPECT_EQ(ours, theirs) << text.toStdString() << (font.italic() ? " italic" : "");
         }
     }
 }
