@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QPrintDialog>
+#include <cstdio>
 
 namespace {
 CPrompter g_interactive;
@@ -70,4 +71,22 @@ QString CPrompter::FileDialog(QWidget* parent, const FileDialogRequest& request)
 bool CPrompter::PrintDialog(QWidget* parent, QPrinter* printer) {
     QPrintDialog dialog(printer, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+QMessageBox::StandardButton CUnattendedPrompter::MessageBox(QWidget* parent, const QString& text,
+                                                            const QString& caption,
+                                                            QMessageBox::StandardButtons buttons,
+                                                            Icon icon) {
+    Notify(parent, text, caption, icon);
+    for (QMessageBox::StandardButton answer :
+         {QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::No, QMessageBox::Close}) {
+        if (buttons.testFlag(answer))
+            return answer;
+    }
+    return QMessageBox::NoButton;
+}
+
+void CUnattendedPrompter::Notify(QWidget*, const QString& text, const QString&, Icon) {
+    std::fprintf(stderr, "quillmar: %s\n", qPrintable(QString(text).replace('\n', ' ')));
+    std::fflush(stderr);
 }

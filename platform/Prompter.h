@@ -44,5 +44,20 @@ public:
     static void Install(CPrompter* prompter);
 };
 
+// For a run nobody watches (a screenshot run, which ends by itself): a box
+// would wait for ever, so its text goes to the error stream and it takes the
+// first of OK, Cancel, No, Close that it offers; file and print dialogs are
+// cancelled.
+class CUnattendedPrompter : public CPrompter {
+public:
+    QMessageBox::StandardButton MessageBox(QWidget* parent, const QString& text,
+                                           const QString& caption,
+                                           QMessageBox::StandardButtons buttons,
+                                           Icon icon) override;
+    void Notify(QWidget* parent, const QString& text, const QString& caption, Icon icon) override;
+    QString FileDialog(QWidget*, const FileDialogRequest&) override { return {}; }
+    bool PrintDialog(QWidget*, QPrinter*) override { return false; }
+};
+
 // "Quillmar": the caption of the program's own boxes.
 QString ApplicationTitle();

@@ -97,8 +97,12 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     m_pFrame->setWindowTitle("Velquor 1.0");
     if (!info.analysisFile.isEmpty()) {
         // As if chosen in the load dialog; the screenshot waits for the load.
-        view->LoadAnalysisFileAt(info.analysisFile);
+        // A screenshot run whose file did not load has nothing to show: it
+        // ends there, failed (the reason went to the error stream).
+        const bool loaded = view->LoadAnalysisFileAt(info.analysisFile);
         m_pFrame->UpdateCommandUI();
+        if (!loaded && !info.screenshotFile.isEmpty())
+            return false;
     }
     if (!info.screenshotFile.isEmpty())
         ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);

@@ -1,3 +1,4 @@
+#include "platform/Prompter.h"
 #include "shell/QuillmarApp.h"
 
 #include <QApplication>
@@ -14,6 +15,10 @@ int main(int argc, char* argv[]) {
                      help ? "" : "quillmar: ", qPrintable(info.error));
         return help ? 0 : 2;
     }
+    // A screenshot run ends by itself: nobody is there to answer a box.
+    CUnattendedPrompter unattended;
+    if (!info.screenshotFile.isEmpty())
+        CPrompter::Install(&unattended);
     CQuillmarApp app;
     if (!app.InitInstance(info))
         return 1;

@@ -125,18 +125,41 @@ TEST(AnalysisView, TheProgressTraceIsThatOfEveryLine) {
     }
 }
 
+// The batch plot: a recording becomes a picture and the program exits; a file
+// that does not load ends the run failed, with the reason on the error
+// stream, instead of waiting for ever on a box nobody can answer.
 TEST(AnalysisView, TheAnalyseOptionPlotsARecordingInOneCommand) {
     CScopedSettings settings;
     QTemporaryDir dir;
-    const QString shot = TestOutputDir() + "/analyse-option.png";
-    QFile::remove(shot);
-    QProcess program;
-    program.start(QUILLMAR_BINARY, {"-platform", "offscreen", "--port", "/nonexistent/tty",
-                                    "--record-folder", dir.filePath("records"), "--analyse",
-                                    WriteR35(dir, 20000), "--screenshot", shot});
-    ASSERT_TRUE(program.waitForFinished(30000));
-    EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_FALSE(QImage(shot).isNull());
+    const QString gga = dir.filePath("gga.txt");
+    QFile file(gga);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("$C120.0,0.00\r\n$GPGGA,000000.00,3110.4567,N,12129.8765,E,4,14,0.8*6B\r\n");
+    file.close();
+    struct Case {
+        QString recording;
+        int exitCode;
+        QString said; // on the error stream
+    };
+    const std::vector<Case> table = {
+        {WriteR35(dir, 20000), 0, ""},
+        {gga, 1, "GPGGA"},
+        {dir.filePath("missing.txt"), 1, "无法打开文件：" + dir.filePath("missing.txt")},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.recording.toStdString());
+        const QString shot = c.exitCode == 0 ? TestOutputDir() + "/analyse-option.png"
+                                             : dir.filePath("not-taken.png");
+        QFile::remove(shot);
+        QProcess program;
+        program.start(QUILLMAR_BINARY,
+                      {"-platform", "offscreen", "--port", "/nonexistent/tty", "--record-folder",
+                       dir.filePath("records"), "--analyse", c.recording, "--screenshot", shot});
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitCode(), c.exitCode);
+        EXPECT_EQ(QImage(shot).isNull(), c.exitCode != 0);
+        EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(c.said));
+    }
 }
 
 } // namespace
