@@ -112,18 +112,22 @@ std::vector<QPoint> CurvePoints(const CPlotFrame& f, const std::vector<AnalysisS
         return out;
     }
     // Dense: walk the pixel columns; each holds a run of consecutive records.
-    // The points of a column are in that column, and its extremes come with
-    // their values: only the run's first and last records are read.
+    // The points of a column are in that column, and its extremes come from
+    // the summary: only the run's first and last records are read.
     auto y = [&](float value) { return Pixel(f.MapY(valueY(f, value))); };
     int c = column(from);
     for (std::int64_t i = from; i <= to;) {
         int next;
         const std::int64_t last = LastInColumn(i, to, c, a, b, column, next);
-        Emit(out, QPoint(c, y(records[static_cast<std::size_t>(i)].*field)));
+        const float first = records[static_cast<std::size_t>(i)].*field;
+        Emit(out, QPoint(c, y(first)));
         if (last > i) {
             const auto e =
                 summary->Query(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(last + 1));
-            const bool lowFirst = e.nMinAt <= e.nMaxAt;
+            // Upright in one column, the segments cover the pixels between
+            // the extremes whichever comes first; the nearer to the first
+            // record is put first, which most often leaves no extra point.
+            const bool lowFirst = first - e.fMin <= e.fMax - first;
             Emit(out, QPoint(c, y(lowFirst ? e.fMin : e.fMax)));
             Emit(out, QPoint(c, y(lowFirst ? e.fMax : e.fMin)));
             Emit(out, QPoint(c, y(records[static_cast<std::size_t>(last)].*field)));

@@ -1,8 +1,8 @@
 // Minimum and maximum of a curve's values over any range of records, in time
 // that grows with the logarithm of the range: blocks of 16 records, blocks of
-// 16 blocks, and so on, each keeping its extremes and where they lie. The
-// analysis curves use it to draw a pixel column of millions of records without
-// visiting them; it costs about a byte a record.
+// 16 blocks, and so on, each keeping its extremes. The analysis curves use it
+// to draw a pixel column of millions of records without visiting them; it
+// costs about half a byte a record.
 #pragma once
 
 #include "plots/Samples.h"
@@ -14,7 +14,6 @@ class CCurveSummary {
 public:
     struct Extremes {
         float fMin, fMax;
-        std::uint32_t nMinAt, nMaxAt; // first record holding each
     };
 
     void Build(const std::vector<AnalysisSample>& records, float AnalysisSample::*field);
@@ -30,28 +29,15 @@ public:
 
 private:
     static constexpr unsigned kShift = 4; // 16 per block
-    // One level's blocks, each array indexed by block: values apart from
-    // positions, so a range's extremes are found in few cache lines and the
-    // positions looked up once at the end.
-    struct Range {
-        float low, high;
-    };
-    struct Level {
-        std::vector<Range> value;
-        std::vector<std::uint32_t> lowAt, highAt;
-    };
-    // A run of elements of one level (level 0: records; level k: the blocks
-    // of m_levels[k - 1]).
-    struct Span {
-        std::uint32_t level;
-        std::uint64_t from, to;
-    };
-    void Extent(const Span& span, float& low, float& high) const;
-    std::uint32_t PositionOf(const Span& span, float value, bool lowest) const;
+
+    // Widens lo/hi by the values of [from, to) at a level (0: the records).
+    void Scan(std::uint32_t level, std::uint64_t from, std::uint64_t to, float& lo,
+              float& hi) const;
 
     const std::vector<AnalysisSample>* m_pRecords = nullptr;
     const AnalysisSample* m_pData = nullptr;
     std::size_t m_nRecords = 0;
     float AnalysisSample::*m_field = nullptr;
-    std::vector<Level> m_levels; // m_levels[k]: blocks of 16^(k+1) records
+    // m_levels[k]: the extremes of each block of 16^(k+1) records.
+    std::vector<std::vector<Extremes>> m_levels;
 };
