@@ -32,43 +32,47 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records,
     }
 }
 
-void CCurveSummary::Scan(std::uint32_t level, std::uint64_t from, std::uint64_t to, float& low,
-                         float& high) const {
-    // Two running pairs, kept in registers, so that each comparison waits on
-    // the one two steps back rather than the last.
-    float lo[2] = {low, low}, hi[2] = {high, high};
-    if (level == 0) {
-        const auto field = m_field;
-        const AnalysisSample* data = m_pData;
-        std::uint64_t i = from;
-        for (; i + 1 < to; i += 2) {
-            for (int k = 0; k < 2; ++k) {
-                const float v = data[i + k].*field;
-                lo[k] = v < lo[k] ? v : lo[k];
-                hi[k] = v > hi[k] ? v : hi[k];
-            }
-        }
-        if (i < to) {
-            const float v = data[i].*field;
-            lo[0] = v < lo[0] ? v : lo[0];
-            hi[0] = v > hi[0] ? v : hi[0];
-        }
-    } else {
-        const Extremes* values = m_levels[level - 1].data();
-        std::uint64_t i = from;
-        for (; i + 1 < to; i += 2) {
-            for (int k = 0; k < 2; ++k) {
-                lo[k] = values[i + k].fMin < lo[k] ? values[i + k].fMin : lo[k];
-                hi[k] = values[i + k].fMax > hi[k] ? values[i + k].fMax : hi[k];
-            }
-        }
-        if (i < to) {
-            lo[0] = values[i].fMin < lo[0] ? values[i].fMin : lo[0];
-            hi[0] = values[i].fMax > hi[0] ? values[i].fMax : hi[0];
+namespace {
+
+// Widens low/high by the extremes of elements [from, to), which low(i) and
+// high(i) give. Two running pairs kept in registers, so that each comparison
+// waits on the one two steps back rather than the last.
+template <class Low, class High>
+void Widen(std::uint64_t from, std::uint64_t to, Low low, High high, float& lowest,
+           float& highest) {
+    float lo[2] = {lowest, lowest}, hi[2] = {highest, highest};
+    std::uint64_t i = from;
+    for (; i + 1 < to; i += 2) {
+        for (int k = 0; k < 2; ++k) {
+            const float l = low(i + k), h = high(i + k);
+            lo[k] = l < lo[k] ? l : lo[k];
+            hi[k] = h > hi[k] ? h : hi[k];
         }
     }
-    low = lo[1] < lo[0] ? lo[1] : lo[0];
-    high = hi[1] > hi[0] ? hi[1] : hi[0];
+    if (i < to) {
+        const float l = low(i), h = high(i);
+        lo[0] = l < lo[0] ? l : lo[0];
+        hi[0] = h > hi[0] ? h : hi[0];
+    }
+    lowest = lo[1] < lo[0] ? lo[1] : lo[0];
+    highest = hi[1] > hi[0] ? hi[1] : hi[0];
+}
+
+} // namespace
+
+void CCurveSummary::Scan(std::uint32_t level, std::uint64_t from, std::uint64_t to, float& low,
+                         float& high) const {
+    if (level == 0) {
+        const AnalysisSample* data = m_pData;
+        const auto field = m_field;
+        auto value = [&](std::uint64_t i) { return data[i].*field; };
+        Widen(from, to, value, value, low, high);
+    } else {
+        const Extremes* values = m_levels[level - 1].data();
+        Widen(
+            from, to, [&](std::uint64_t i) { return values[i].fMin; },
+            [&](std::uint64_t i) { return values[i].fMax; }, low, high);
+    }
 }
 
 CCurveSummary::Extremes CCurveSummary::Query(std::uint64_t from, std::uint64_t to) const {
