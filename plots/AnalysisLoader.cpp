@@ -2,13 +2,13 @@
 
 #include "link/NumberText.h"
 #include "link/ReceiverMessage.h"
+#include "platform/RegularFile.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -170,16 +170,15 @@ LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>
                             const LoadProgress& progress, std::size_t blockSize) {
     LoadResult result{LoadResult::Status::Complete};
     records.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    if (fd < 0 || fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        result.status = LoadResult::Status::CannotOpen;
-        result.nError = fd < 0 ? errno : (S_ISDIR(info.st_mode) ? EISDIR : errno);
-        if (fd >= 0)
-            close(fd);
+    const RegularFile file = OpenRegularFile(path);
+    if (file.fd < 0) {
+        result.status =
+            file.notRegular ? LoadResult::Status::NotRegularFile : LoadResult::Status::CannotOpen;
+        result.nError = file.error;
         return result;
     }
-    result.nLength = static_cast<std::uint64_t>(info.st_size);
+    const int fd = file.fd;
+    result.nLength = file.size;
     if (result.nLength == 0) {
         close(fd);
         result.status = LoadResult::Status::Empty;

@@ -24,7 +24,8 @@ enum class LineKind { Record, Skipped, GgaRecording, NotR35 };
 LineKind ClassifyLine(std::string_view line, AnalysisSample* record);
 
 struct LoadResult {
-    enum class Status { Complete, Empty, CannotOpen, GgaRecording, NotR35 } status;
+    // NotRegularFile: a FIFO, a device or a directory, refused without reading.
+    enum class Status { Complete, Empty, CannotOpen, NotRegularFile, GgaRecording, NotR35 } status;
     int nError = 0;            // errno when the file could not be opened or read
     std::uint64_t nLength = 0; // file length L in bytes
     std::uint64_t nLines = 0;  // lines read, the offending one included

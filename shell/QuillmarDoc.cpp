@@ -1,9 +1,12 @@
 #include "shell/QuillmarDoc.h"
 
+#include "platform/RegularFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 void CQuillmarDoc::RemoveView(IDocumentView* view) {
@@ -72,13 +75,24 @@ bool CQuillmarDoc::Load(const QByteArray& bytes, QString* error) {
 }
 
 bool CQuillmarDoc::OnOpenDocument(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const RegularFile opened = OpenRegularFile(QFile::encodeName(path).toStdString());
+    if (opened.fd < 0) {
+        *error =
+            QString("无法打开文件：%1\n%2")
+                .arg(path, opened.notRegular ? QString("不是普通文件")
+                                             : QString::fromLocal8Bit(std::strerror(opened.error)));
+        return false;
+    }
+    // The bytes the file had when opened, and no more.
+    QFile file;
+    file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    const QByteArray bytes = file.read(static_cast<qint64>(opened.size));
+    if (file.error() != QFileDevice::NoError) {
         *error = QString("无法打开文件：%1\n%2").arg(path, file.errorString());
         return false;
     }
     QString reason;
-    if (!Load(file.readAll(), &reason)) {
+    if (!Load(bytes, &reason)) {
         *error = QString("无法打开文件：%1\n%2").arg(path, reason);
         return false;
     }

@@ -1,6 +1,9 @@
 #include "survey/Line.h"
 
 namespace {
+// Where a record's continuation marker lies.
+constexpr std::size_t kContinuationAt = 16;
+
 void PutInt(std::string& out, std::int32_t v) {
     const auto u = static_cast<std::uint32_t>(v);
     for (int shift = 0; shift < 32; shift += 8)
@@ -24,7 +27,7 @@ void CLine::Load(const std::uint8_t* record) {
     m_nStartY = GetInt(record + 4);
     m_nEndX = GetInt(record + 8);
     m_nEndY = GetInt(record + 12);
-    m_nContinuation = GetInt(record + 16);
+    m_nContinuation = GetInt(record + kContinuationAt);
     m_nGroup = GetInt(record + 20);
 }
 
@@ -52,25 +55,28 @@ bool LoadDocument(const std::uint8_t* bytes, std::size_t size, int* lineFlag,
         *reason = "不是 Quillmar 文档";
         return false;
     }
-    std::vector<CLine> read;
     // Segments follow only a flag of 1. A flag of 1 alone is a document saved
-    // after the line tool was armed but before anything was drawn.
-    std::size_t at = 4;
-    if (flag == 1 && at < size) {
-        for (;;) {
-            if (size - at < static_cast<std::size_t>(CLine::kRecordSize)) {
-                *reason = "文件在第 " + std::to_string(read.size() + 1) + " 条线段处中断，已损坏";
+    // after the line tool was armed but before anything was drawn. The chain
+    // of continuation markers is walked in place first, so that a chain
+    // running past the end is refused before anything is built.
+    constexpr std::size_t kRecord = CLine::kRecordSize;
+    std::size_t count = 0;
+    if (flag == 1 && size > 4) {
+        for (std::size_t at = 4;; at += kRecord) {
+            if (size - at < kRecord) {
+                *reason = "文件在第 " + std::to_string(count + 1) + " 条线段处中断，已损坏";
                 return false;
             }
-            CLine line;
-            line.Load(bytes + at);
-            at += CLine::kRecordSize;
-            read.push_back(line);
-            if (line.Continuation() != CLine::kMore)
+            ++count;
+            if (GetInt(bytes + at + kContinuationAt) != CLine::kMore)
                 break;
         }
-        read.back().SetContinuation(CLine::kMore); // further segments may follow it
     }
+    std::vector<CLine> read(count);
+    for (std::size_t i = 0; i < count; ++i)
+        read[i].Load(bytes + 4 + i * kRecord);
+    if (count > 0)
+        read.back().SetContinuation(CLine::kMore); // further segments may follow it
     *lineFlag = flag;
     *lines = std::move(read);
     return true;

@@ -99,6 +99,9 @@ bool CQuillmarView::LoadAnalysisFileAt(const QString& path) {
         message = QString("无法打开文件：%1\n%2")
                       .arg(path, QString::fromLocal8Bit(std::strerror(result.nError)));
         break;
+    case LoadResult::Status::NotRegularFile:
+        message = QString("无法打开文件：%1\n不是普通文件").arg(path);
+        break;
     case LoadResult::Status::Empty:
         message = "所选的文件为空！";
         break;

@@ -1,3 +1,4 @@
+#include "plots/AnalysisLoader.h"
 #include "shell/QuillmarDoc.h"
 #include "support/TestSupport.h"
 
@@ -5,6 +6,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 
@@ -107,6 +109,29 @@ TEST(Document, OpeningAMissingFileNamesItAndTheReason) {
     EXPECT_EQ(doc.Lines()[0], CLine(10, 20, 30, 40));
     EXPECT_EQ(doc.Lines()[0].Group(), 1);
     EXPECT_EQ(doc.PathName(), path);
+}
+
+// A FIFO (whose open would wait for a writer), a device and a directory are
+// refused at once by both readers of files, the document and the analysis.
+TEST(Document, FilesThatAreNotRegularAreRefusedAtOnce) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QString("/dev/null"), dir.path()}) {
+        SCOPED_TRACE(path.toStdString());
+        CQuillmarDoc doc;
+        doc.SetLineFlag(1);
+        doc.AddLine(1, 2, 3, 4);
+        const QByteArray before = doc.Store();
+        QString error;
+        EXPECT_FALSE(doc.OnOpenDocument(path, &error));
+        EXPECT_EQ(error.toStdString(), ("无法打开文件：" + path + "\n不是普通文件").toStdString());
+        EXPECT_EQ(doc.Store(), before);
+        std::vector<AnalysisSample> records{{1, 2, 3, 4, 5}};
+        EXPECT_EQ(LoadAnalysisFile(path.toStdString(), records).status,
+                  LoadResult::Status::NotRegularFile);
+        EXPECT_TRUE(records.empty());
+    }
 }
 
 } // namespace

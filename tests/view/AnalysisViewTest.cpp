@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -136,25 +137,34 @@ TEST(AnalysisView, TheAnalyseOptionPlotsARecordingInOneCommand) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("$C120.0,0.00\r\n$GPGGA,000000.00,3110.4567,N,12129.8765,E,4,14,0.8*6B\r\n");
     file.close();
+    // A FIFO nobody writes to, as a recording or as the document: refused at once.
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString notRegular = "无法打开文件：" + fifo + " 不是普通文件";
     struct Case {
-        QString recording;
+        QStringList arguments;
         int exitCode;
         QString said; // on the error stream
     };
     const std::vector<Case> table = {
-        {WriteR35(dir, 20000), 0, ""},
-        {gga, 1, "GPGGA"},
-        {dir.filePath("missing.txt"), 1, "无法打开文件：" + dir.filePath("missing.txt")},
+        {{"--analyse", WriteR35(dir, 20000)}, 0, ""},
+        {{"--analyse", gga}, 1, "GPGGA"},
+        {{"--analyse", dir.filePath("missing.txt")},
+         1,
+         "无法打开文件：" + dir.filePath("missing.txt")},
+        {{"--analyse", fifo}, 1, notRegular},
+        {{fifo}, 1, notRegular},
     };
     for (const Case& c : table) {
-        SCOPED_TRACE(c.recording.toStdString());
+        SCOPED_TRACE(c.arguments.join(" ").toStdString());
         const QString shot = c.exitCode == 0 ? TestOutputDir() + "/analyse-option.png"
                                              : dir.filePath("not-taken.png");
         QFile::remove(shot);
         QProcess program;
         program.start(QUILLMAR_BINARY,
-                      {"-platform", "offscreen", "--port", "/nonexistent/tty", "--record-folder",
-                       dir.filePath("records"), "--analyse", c.recording, "--screenshot", shot});
+                      QStringList{"-platform", "offscreen", "--port", "/nonexistent/tty",
+                                  "--record-folder", dir.filePath("records"), "--screenshot", shot}
+                          << c.arguments);
         ASSERT_TRUE(program.waitForFinished(30000));
         EXPECT_EQ(program.exitCode(), c.exitCode);
         EXPECT_EQ(QImage(shot).isNull(), c.exitCode != 0);
