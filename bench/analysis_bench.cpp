@@ -165,8 +165,7 @@ namespace {
 // repaint).
 void BM_ViewRepaintAnalysis(benchmark::State& state) {
     const Loaded& loaded = RecordsOf(state.range(0));
-    QTemporaryDir records;
-    CQuillmarView view(records.path());
+    CQuillmarView view;
     view.resize(1023, 670);
     view.m_arrAnalysis = loaded.records;
     view.m_headingSummary.Build(view.m_arrAnalysis, &AnalysisSample::fHeading);

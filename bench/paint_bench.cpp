@@ -1,8 +1,8 @@
 // Paint time of real-time view 2 at 1023 x 670, offscreen, against the number
 // of live samples: the cost must not grow with a day's worth of data.
+#include "link/MonitorState.h"
 #include "platform/Canvas.h"
 #include "view/Drawing.h"
-#include "view/MonitorState.h"
 #include "view/Navigation.h"
 
 #include <QGuiApplication>
@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <benchmark/benchmark.h>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -20,11 +21,12 @@ const CMonitorState& StateWith(long samples) {
     auto& state = cache[samples];
     if (!state) {
         state = std::make_unique<CMonitorState>();
-        state->m_arrSamples.resize(static_cast<std::size_t>(samples));
+        char line[64];
         for (long i = 0; i < samples; ++i) {
-            auto& s = state->m_arrSamples[static_cast<std::size_t>(i)];
-            s.dHeading = 180 + 120 * std::sin(static_cast<double>(i) / 300.0);
-            s.dPitch = 8 * std::sin(static_cast<double>(i) / 40.0);
+            std::snprintf(line, sizeof line, "$C%.2f,%.2f\r\n",
+                          180 + 120 * std::sin(static_cast<double>(i) / 300.0),
+                          8 * std::sin(static_cast<double>(i) / 40.0));
+            state->InterpretText(line, i * 100); // 10 Hz, no gaps
         }
     }
     return *state;

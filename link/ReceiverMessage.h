@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,27 @@ public:
     // in registers between messages, which makes it about twice as fast.
     template <class OnMessage>
     void Feed(const std::uint8_t* bytes, std::size_t count, OnMessage&& onMessage);
+
+    // Forgets a message being assembled (a line cut short when the port went
+    // away must not be glued to the first line of the next connection). True
+    // when there was one.
+    bool Reset() {
+        const bool partial = m_nState != 0 || (m_bTextLine && m_nIndex > 0);
+        m_nState = 0;
+        m_nIndex = 0;
+        m_bTextLine = false;
+        return partial;
+    }
+
+    // Makes this the record of a completed message, as the framer leaves one.
+    void Assign(bool textLine, std::uint8_t type, std::string_view bytes) {
+        const std::size_t n = bytes.size() < kBufferSize - 1 ? bytes.size() : kBufferSize - 1;
+        std::memcpy(m_buffer, bytes.data(), n);
+        m_buffer[n] = 0;
+        m_bTextLine = textLine;
+        m_nType = type;
+        m_nLength = static_cast<int>(n);
+    }
 
     // Writes command packet `type` into out (at least 19 bytes); returns its length.
     static int BuildCommand(std::uint8_t type, std::uint8_t* out);

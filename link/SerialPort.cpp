@@ -220,13 +220,12 @@ void CSerialPort::Post(unsigned message, std::uintptr_t wParam) {
 void CSerialPort::WatchLoop() {
     bool vanished = false;
     while (!m_bStopRequested && !vanished) {
-        // While the ring is full the port is left unread for a moment: the
-        // kernel holds the bytes until the owner has taken its share.
-        const bool waiting = RingFullAndWaiting();
-        pollfd fds[3] = {{m_fdShutdown, POLLIN, 0},
-                         {waiting ? -1 : m_fdPort, POLLIN, 0},
-                         {m_fdWrite, POLLIN, 0}};
-        if (poll(fds, 3, waiting ? kFullRingPollMs : -1) < 0) {
+        // A full ring leaves the port unread: the kernel holds the bytes until
+        // the owner has taken its share. Nothing is ever dropped here.
+        const bool full = m_ring.ContiguousFree() == 0;
+        pollfd fds[3] = {
+            {m_fdShutdown, POLLIN, 0}, {full ? -1 : m_fdPort, POLLIN, 0}, {m_fdWrite, POLLIN, 0}};
+        if (poll(fds, 3, full ? kFullRingPollMs : -1) < 0) {
             if (errno == EINTR)
                 continue;
             ReportError("WaitCommEvent()");
@@ -264,40 +263,18 @@ void CSerialPort::WatchLoop() {
         Post(WM_PORT_VANISHED, 0);
 }
 
-bool CSerialPort::RingFullAndWaiting() {
-    if (m_ring.ContiguousFree() > 0) {
-        m_bRingFull = false;
-        return false;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (!m_bRingFull) {
-        m_bRingFull = true;
-        m_fullSince = now;
-    }
-    return now - m_fullSince < std::chrono::milliseconds(kFullRingGraceMs);
-}
-
 bool CSerialPort::ReceiveRoutine() {
-    std::uint8_t discard[1024];
     while (!m_bStopRequested) {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_fdPort < 0)
             return false;
         const std::uint32_t room = m_ring.ContiguousFree();
-        if (room == 0 && RingFullAndWaiting())
-            return true;
-        // A ring the owner has left full for too long keeps what it holds;
-        // newer bytes are read (so the line does not stall) and counted as dropped.
-        std::uint8_t* into = room ? m_ring.WritePointer() : discard;
-        const std::size_t want = room ? room : sizeof discard;
-        const ssize_t got = read(m_fdPort, into, want);
+        if (room == 0)
+            return true; // the loop waits for the owner to take
+        const ssize_t got = read(m_fdPort, m_ring.WritePointer(), room);
         if (got > 0) {
-            if (room) {
-                m_ring.Commit(static_cast<std::uint32_t>(got));
-                Post(WM_PORT_RXCHAR, static_cast<std::uintptr_t>(got));
-            } else {
-                m_nDropped += static_cast<std::uint64_t>(got);
-            }
+            m_ring.Commit(static_cast<std::uint32_t>(got));
+            Post(WM_PORT_RXCHAR, static_cast<std::uintptr_t>(got));
             continue;
         }
         if (got == 0)

@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -80,21 +79,17 @@ public:
     const std::string& Device() const { return m_strDevice; }
     int OpenError() const { return m_nOpenError; }
     bool IsWatching() const { return m_bThreadRunning.load(); }
-    // Bytes that found the ring still full after the owner's grace period;
-    // they are read and dropped rather than overwriting bytes not yet taken.
-    std::uint64_t DroppedBytes() const { return m_nDropped.load(); }
 
     // True when `device` could be opened for exclusive use at this moment.
     static bool CanOpenExclusive(const std::string& device, int* error = nullptr);
     static std::string ComposeError(const char* call, int error, unsigned port);
 
 private:
-    // Owner's grace period for a full ring before new bytes are dropped.
-    static constexpr int kFullRingGraceMs = 250;
+    // How often a full ring is looked at again; meanwhile the kernel holds
+    // what arrives.
     static constexpr int kFullRingPollMs = 2;
 
     void StopWatching();
-    bool RingFullAndWaiting();
     void WatchLoop();
     bool ReceiveRoutine(); // false when the device vanished
     void WriteRoutine();
@@ -116,8 +111,5 @@ private:
     unsigned m_nWriteLength = 0;
     unsigned m_nEventMask = 0;
     int m_nOpenError = 0;
-    std::atomic<std::uint64_t> m_nDropped{0};
-    bool m_bRingFull = false; // watch thread only
-    std::chrono::steady_clock::time_point m_fullSince;
     CReceiveRing m_ring;
 };

@@ -70,6 +70,11 @@ bool CAlarmTone::Play() {
                 delete m_pSink;
                 m_pSink = new QAudioSink(device, format, this);
                 m_pcm = SynthesiseAlarm(format.sampleRate(), m_shape);
+                connect(m_pSink, &QAudioSink::stateChanged, this, [this] {
+                    if (m_pSink->error() != QAudio::NoError &&
+                        m_pSink->error() != QAudio::UnderrunError)
+                        ReportUnavailable("报警声音无法播放：音频输出出错");
+                });
             }
             m_pBuffer = std::make_unique<QBuffer>(&m_pcm);
             m_pBuffer->open(QIODevice::ReadOnly);
@@ -81,6 +86,8 @@ bool CAlarmTone::Play() {
         }
     }
     // No usable audio output: the bell, three times, on the same rhythm.
+    ReportUnavailable(device.isNull() ? "报警声音无法播放：没有可用的音频输出设备"
+                                      : "报警声音无法播放：音频设备不支持所需格式");
     QApplication::beep();
     m_nBellsLeft = m_shape.beeps - 1;
     m_bellTimer.start();
@@ -93,4 +100,11 @@ void CAlarmTone::Finished() {
         m_pSink->stop();
     m_bellTimer.stop();
     m_bSounding = false;
+}
+
+void CAlarmTone::ReportUnavailable(const QString& reason) {
+    if (m_bReportedUnavailable)
+        return;
+    m_bReportedUnavailable = true;
+    emit Unavailable(reason);
 }

@@ -1,6 +1,7 @@
 // The alarm: three beeps of 600 Hz, 300 ms each, 50 ms apart, played without
 // blocking the caller. An alarm already sounding is neither restarted nor
-// queued. Where the machine has no audio output the system bell is used.
+// queued. Where the machine has no audio output the system bell is used, and
+// that the tone cannot be heard is said once.
 #pragma once
 
 #include <QByteArray>
@@ -32,8 +33,13 @@ public:
     bool IsSounding() const { return m_bSounding; }
     int TotalMs() const;
 
+signals:
+    // The tone cannot be heard (no audio output, or it failed); said once.
+    void Unavailable(const QString& reason);
+
 private:
     void Finished();
+    void ReportUnavailable(const QString& reason);
 
     ToneShape m_shape;
     QByteArray m_pcm;
@@ -43,4 +49,5 @@ private:
     QTimer m_doneTimer;
     int m_nBellsLeft = 0;
     bool m_bSounding = false;
+    bool m_bReportedUnavailable = false;
 };

@@ -82,10 +82,12 @@ void CPainterCanvas::Ellipse(int left, int top, int right, int bottom) {
 
 void CPainterCanvas::TextOut(int x, int y, const QString& text) {
     const QPen pen = m_painter.pen();
-    m_painter.setPen(Qt::black);
+    m_painter.setPen(TextColour());
     // Opaque: the background mode fills the text's box white.
     const QPoint baseline(x, y + m_painter.fontMetrics().ascent());
-    if (!m_raster || !StampText(m_painter, *m_raster, baseline, text))
+    // Stamps are made of black text only.
+    const bool black = TextColour() == QColor(Qt::black);
+    if (!m_raster || !black || !StampText(m_painter, *m_raster, baseline, text))
         m_painter.drawText(baseline, text);
     m_painter.setPen(pen);
 }
@@ -106,7 +108,7 @@ void CRecordingCanvas::Ellipse(int left, int top, int right, int bottom) {
 }
 
 void CRecordingCanvas::TextOut(int x, int y, const QString& text) {
-    m_items.push_back({Kind::Text, m_pen, {QPoint(x, y)}, text, {}, {}, false});
+    m_items.push_back({Kind::Text, m_pen, {QPoint(x, y)}, text, TextColour(), {}, false});
 }
 
 const CRecordingCanvas::Primitive* CRecordingCanvas::FindText(const QString& text) const {

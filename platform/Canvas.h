@@ -36,8 +36,11 @@ public:
     virtual void Polyline(const QPoint* points, int count) = 0;
     // An ellipse in its bounding rectangle, filled white.
     virtual void Ellipse(int left, int top, int right, int bottom) = 0;
-    // Text with its top-left corner at (x, y), on an opaque white background.
+    // Text with its top-left corner at (x, y), on an opaque white background,
+    // in the text colour (black unless set).
     virtual void TextOut(int x, int y, const QString& text) = 0;
+    void SetTextColour(const QColor& colour) { m_textColour = colour; }
+    const QColor& TextColour() const { return m_textColour; }
     // The drawing surface's size in device pixels.
     virtual QSize Size() const = 0;
 
@@ -57,6 +60,9 @@ public:
         MoveTo(x1, y1);
         LineTo(x2, y2);
     }
+
+private:
+    QColor m_textColour = Qt::black;
 };
 
 class CPainterCanvas : public CCanvas {
@@ -99,7 +105,7 @@ public:
         CPen pen;
         std::vector<QPoint> points; // line: from, to; ellipse, fill, frame, box: corners
         QString text;
-        QColor colour;     // fill, frame top-left, text box
+        QColor colour;     // text, fill, frame top-left, text box
         QColor colour2;    // frame bottom-right
         bool flag = false; // image: blended; text box: single line centred
     };

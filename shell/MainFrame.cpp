@@ -2,33 +2,35 @@
 
 #include "link/PortName.h"
 #include "link/PortSelectDlg.h"
+#include "platform/AlarmTone.h"
 #include "platform/CommandIds.h"
 #include "platform/Prompter.h"
 #include "shell/AlarmLimitsDlg.h"
 #include "shell/QuillmarDoc.h"
 #include "shell/SettingsKey.h"
-#include "view/Alarm.h"
+#include "view/Drawing.h"
 #include "view/QuillmarView.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
+#include <cstring>
 #include <grp.h>
 #include <sys/stat.h>
 
 namespace {
-constexpr unsigned kBaud = 9600;
-constexpr unsigned kEventMask = EV_RXCHAR | EV_CTS;
-constexpr unsigned kWriteBufferSize = 512;
-constexpr int kReconnectIntervalMs = 1000;
-constexpr int kCommandDelayAfterN = 300;
 constexpr int kRecentFiles = 4;
+constexpr int kStatusIntervalMs = 1000;
+// Messages handed to the views in one turn of the event loop.
+constexpr int kRelaySlice = 20000;
 const char* const kDocumentFilter = "(*.txt) (*.txt);;所有文件 (*.*)";
 
 QIcon ToolbarIcon(int id) {
@@ -42,8 +44,11 @@ static void InitResources() {
     Q_INIT_RESOURCE(quillmar);
 }
 
-CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice)
-    : m_pDocument(document), m_portOwner(this) {
+CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
+                       const QString& recordFolder)
+    : m_pDocument(document), m_sessionListener(this),
+      m_pSession(std::make_unique<CInstrumentSession>(&m_sessionListener)),
+      m_pAlarm(new CAlarmTone(this)) {
     InitResources(); // the images live in a static library
     m_nPort = ReadConfiguredPort();
     CSettingsKey key;
@@ -52,6 +57,18 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice)
     if (!portDevice.isEmpty())
         m_slots.SetDevice(m_nPort, portDevice);
     FindFreePorts();
+    m_pSession->Monitor().SetStaleMs(static_cast<std::int64_t>(ReadStaleSeconds()) * 1000);
+    if (!recordFolder.isEmpty()) {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        std::string error;
+        if (!m_pSession->CreateRecord(recordFolder.toStdString(), local, &error)) {
+            // Once, and without holding up the start or the reception.
+            CPrompter::Instance().Notify(nullptr, RecordText(m_pSession->Record()), QString(),
+                                         CPrompter::Icon::Warning);
+        }
+    }
 
     // The initial rectangle of the main window.
     move(-5, -5);
@@ -62,13 +79,18 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice)
         if (!path.isEmpty())
             m_recentFiles << path;
     }
-    m_reconnectTimer.setInterval(kReconnectIntervalMs);
-    connect(&m_reconnectTimer, &QTimer::timeout, this, &CMainFrame::TryReconnect);
+    m_statusTimer.setInterval(kStatusIntervalMs);
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] {
+        RefreshStatus();
+        // The displays show how old a value is.
+        if (m_pView && m_pView->m_nViewMode == 7)
+            m_pView->update();
+    });
 }
 
 CMainFrame::~CMainFrame() {
-    // Stop the watch thread before anything it posts to goes away.
-    m_pSerialPort.reset();
+    // Stop the session's thread before anything it posts to goes away.
+    m_pSession.reset();
     // The menus use the menu style, a member: they go first.
     delete menuBar();
 }
@@ -85,6 +107,7 @@ void CMainFrame::FindFreePorts() {
 bool CMainFrame::OnCreate(CQuillmarView* view) {
     m_pView = view;
     setCentralWidget(view);
+    view->AttachMonitor(&m_pSession->Monitor());
     // The context menu's commands go through the main window, like the menu's.
     view->m_fnRouteCommand = [this](int id) { OnCommand(id); };
     CreateMenus();
@@ -93,7 +116,12 @@ bool CMainFrame::OnCreate(CQuillmarView* view) {
     m_menuStyle.Convert(menuBar(), m_pToolBar);
     RefreshRecentFiles();
     UpdateCommandUI();
+    connect(m_pAlarm, &CAlarmTone::Unavailable, this,
+            [this](const QString& reason) { statusBar()->showMessage(reason, 10000); });
     OpenSerialPort();
+    m_pSession->Start();
+    m_statusTimer.start();
+    RefreshStatus();
     return true;
 }
 
@@ -170,6 +198,17 @@ void CMainFrame::CreateStatusBar() {
             bar->showMessage("就绪");
     });
     bar->showMessage("就绪");
+    // A notice that stays until the operator clicks it away.
+    m_pNoticePane = new QLabel(bar);
+    m_pNoticePane->setObjectName("noticePane");
+    m_pNoticePane->setStyleSheet("color: #c00000");
+    m_pNoticePane->setToolTip("点击表示已看到");
+    m_pNoticePane->installEventFilter(this);
+    bar->addPermanentWidget(m_pNoticePane);
+    m_pStalePane = new QLabel(bar);
+    m_pStalePane->setObjectName("stalePane");
+    m_pStalePane->setStyleSheet("color: #606060");
+    bar->addPermanentWidget(m_pStalePane);
     m_pAlarmPane = new QLabel(bar);
     m_pAlarmPane->setObjectName("alarmPane");
     m_pAlarmPane->setStyleSheet("color: #c00000; font-weight: bold");
@@ -181,9 +220,6 @@ void CMainFrame::CreateStatusBar() {
     m_pLinkPane->setObjectName("linkPane");
     bar->addPermanentWidget(m_pLinkPane);
     if (m_pView) {
-        m_pRecordPane->setText(m_pView->RecordStatus());
-        connect(m_pView, &CQuillmarView::RecordStatusChanged, m_pRecordPane, &QLabel::setText);
-        connect(m_pView, &CQuillmarView::AlarmStatusChanged, m_pAlarmPane, &QLabel::setText);
         connect(m_pView, &CQuillmarView::StatusNote, bar,
                 [bar](const QString& text) { bar->showMessage(text, 5000); });
     }
@@ -199,6 +235,7 @@ bool CMainFrame::HasHandler(int id) const {
     switch (id) {
     case ID_SELECT_PORT:
     case ID_ALARM_LIMITS:
+    case ID_SAVE_DATA_PATH:
     case ID_FILE_NEW:
     case ID_FILE_OPEN:
     case ID_FILE_SAVE:
@@ -222,6 +259,8 @@ bool CMainFrame::OnCommand(int id) {
         OnSelectPort();
     } else if (id == ID_ALARM_LIMITS) {
         OnAlarmLimits();
+    } else if (id == ID_SAVE_DATA_PATH) {
+        OnSaveDataPath();
     } else if (id == ID_FILE_NEW) {
         OnFileNew();
     } else if (id == ID_FILE_OPEN) {
@@ -380,13 +419,13 @@ void CMainFrame::UpdateCommandUI() {
     }
 }
 
-QString CMainFrame::PortLabel() const {
-    return QStringLiteral("COM%1 (%2)").arg(m_nPort).arg(m_slots.Device(m_nPort));
+QString CMainFrame::PortLabel(const LinkState& link) {
+    return QStringLiteral("COM%1 (%2)").arg(link.nPort).arg(QString::fromStdString(link.strDevice));
 }
 
-QString CMainFrame::OpenFailureText(int error) const {
-    const QString device = m_slots.Device(m_nPort);
-    switch (error) {
+QString CMainFrame::OpenFailureText(const LinkState& link) const {
+    const QString device = QString::fromStdString(link.strDevice);
+    switch (link.nError) {
     case EACCES:
     case EPERM: {
         QString groupName = "dialout";
@@ -397,87 +436,142 @@ QString CMainFrame::OpenFailureText(int error) const {
         }
         return QStringLiteral("无权打开串口 %1。请把当前用户加入用户组 %2"
                               "（sudo usermod -aG %2 $USER），重新登录后再试")
-            .arg(PortLabel(), groupName);
+            .arg(PortLabel(link), groupName);
     }
     case EBUSY:
-        return QStringLiteral("串口 %1 正被其他程序占用").arg(PortLabel());
+        return QStringLiteral("串口 %1 正被其他程序占用").arg(PortLabel(link));
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        return QStringLiteral("串口 %1 未连接，等待设备接入…").arg(PortLabel());
+        return QStringLiteral("串口 %1 未连接，等待设备接入…").arg(PortLabel(link));
     default:
         return QStringLiteral("无法打开串口 %1：%2")
-            .arg(PortLabel(), QString::fromLocal8Bit(strerror(error)));
+            .arg(PortLabel(link), QString::fromLocal8Bit(std::strerror(link.nError)));
     }
 }
 
-void CMainFrame::ShowLinkState(const QString& text) {
-    m_strLinkState = text;
-    const std::uint64_t dropped =
-        m_nDroppedBytes + (m_pSerialPort ? m_pSerialPort->DroppedBytes() : 0);
-    QString shown = text;
-    if (dropped)
-        shown += QStringLiteral("  （接收缓冲区满，已丢弃 %1 字节）").arg(dropped);
-    if (m_pLinkPane)
-        m_pLinkPane->setText(shown);
+QString CMainFrame::LinkText(const LinkState& link) const {
+    switch (link.kind) {
+    case LinkState::Kind::NoDevice:
+        return QStringLiteral("COM%1 没有对应的串口设备，请用“选择串口”选择其他串口")
+            .arg(link.nPort);
+    case LinkState::Kind::OpenFailed:
+        return OpenFailureText(link);
+    case LinkState::Kind::Vanished:
+        return QStringLiteral("串口 %1 已断开，等待重新连接…").arg(PortLabel(link));
+    case LinkState::Kind::Connected:
+        break;
+    }
+    QString text = QStringLiteral("已连接 %1").arg(PortLabel(link));
+    // Connected but silent: say so, rather than look live.
+    const std::int64_t since = std::max(m_pSession->LastByteMs(), link.nSinceMs);
+    const std::int64_t silentMs = SteadyMs() - since;
+    if (silentMs > m_pSession->Monitor().StaleMs())
+        text += "，" + StaleAgeText(silentMs);
+    return text;
+}
+
+QString CMainFrame::RecordText(const RecordState& record) const {
+    const QString path = QString::fromStdString(record.strPath);
+    switch (record.kind) {
+    case RecordState::Kind::None:
+        return QString();
+    case RecordState::Kind::Open:
+        return QString("记录文件：%1").arg(path);
+    case RecordState::Kind::CreateFailed:
+        return QString("无法建立记录文件：%1\n%2\n接收和显示照常进行，但数据不会被记录。")
+            .arg(path, QString::fromStdString(record.strError));
+    case RecordState::Kind::WriteFailing:
+        return QString("记录文件写入失败：%1（%2）；数据暂存内存，恢复后补写")
+            .arg(path, QString::fromLocal8Bit(std::strerror(record.nError)));
+    case RecordState::Kind::Resumed:
+        return QString("记录已恢复：%1").arg(path);
+    case RecordState::Kind::Recreated:
+        return QString("记录文件 %1 被删除，已重新建立：%2")
+            .arg(QString::fromStdString(record.strOldPath), path);
+    case RecordState::Kind::RecreateFailed:
+        return QString("记录文件 %1 被删除，无法重新建立（%2）")
+            .arg(QString::fromStdString(record.strOldPath),
+                 QString::fromStdString(record.strError));
+    }
+    return QString();
+}
+
+QString CMainFrame::RecordStatus() const {
+    return RecordText(m_pSession->Record()).replace('\n', ' ');
+}
+
+QString CMainFrame::AlarmStatus() const {
+    const CMonitorState& monitor = m_pSession->Monitor();
+    const AlarmDecision alarm = monitor.LastAlarm();
+    QString status;
+    if (alarm.bPitch)
+        status = QString("俯仰角超出报警范围 ±%1°").arg(monitor.PitchLimit());
+    if (alarm.bRoll)
+        status += QString(status.isEmpty() ? "" : "；") +
+                  QString("横滚角超出报警范围 ±%1°").arg(monitor.RollLimit());
+    return status;
+}
+
+QString CMainFrame::StaleStatus() const {
+    const CMonitorState& monitor = m_pSession->Monitor();
+    const CLiveValues values = monitor.Values();
+    const std::int64_t now = SteadyMs();
+    static const struct {
+        Quantity quantity;
+        const char* name;
+    } names[] = {{Quantity::Heading, "航向"},
+                 {Quantity::Pitch, "俯仰"},
+                 {Quantity::Roll, "横滚"},
+                 {Quantity::Position, "位置"}};
+    QStringList stale;
+    for (const auto& entry : names) {
+        if (values.IsStale(entry.quantity, now, monitor.StaleMs()))
+            stale << QString::fromUtf8(entry.name);
+    }
+    return stale.isEmpty() ? QString() : "数据中断：" + stale.join("、");
+}
+
+QString CMainFrame::NoticeStatus() const {
+    const std::uint64_t dropped = m_pSession->Queue().DroppedMessages();
+    if (dropped <= m_nDropsSeen)
+        return QString();
+    return QString("窗口未能及时显示 %1 条消息（记录文件完整）").arg(dropped - m_nDropsSeen);
+}
+
+namespace {
+void SetPane(QLabel* pane, const QString& text) {
+    if (pane && pane->text() != text)
+        pane->setText(text);
+}
+} // namespace
+
+void CMainFrame::RefreshStatus() {
+    SetPane(m_pLinkPane, LinkText(m_pSession->Link()));
+    SetPane(m_pRecordPane, RecordStatus());
+    SetPane(m_pAlarmPane, AlarmStatus());
+    SetPane(m_pStalePane, StaleStatus());
+    SetPane(m_pNoticePane, NoticeStatus());
+    if (m_pLinkPane) {
+        m_pLinkPane->setToolTip(
+            QString("已接收消息 %1 条；校验和不符 %2 条；断开时丢弃的不完整消息 %3 条")
+                .arg(m_pSession->MessagesFramed())
+                .arg(m_pSession->Monitor().ChecksumFailures())
+                .arg(m_pSession->PartialMessages()));
+    }
 }
 
 QString CMainFrame::LinkStatus() const {
     return m_pLinkPane ? m_pLinkPane->text() : QString();
 }
 
-bool CMainFrame::OpenSerialPort() {
-    if (m_pSerialPort) {
-        m_nDroppedBytes += m_pSerialPort->DroppedBytes();
-        m_pSerialPort.reset();
-    }
-    const QString device = m_slots.Device(m_nPort);
-    if (device.isEmpty()) {
-        m_reconnectTimer.stop();
-        ShowLinkState(
-            QStringLiteral("COM%1 没有对应的串口设备，请用“选择串口”选择其他串口").arg(m_nPort));
-        return false;
-    }
-    auto port = std::make_unique<CSerialPort>();
-    if (!port->Open(&m_portOwner, static_cast<unsigned>(m_nPort), device.toStdString(), kBaud, 'N',
-                    8, 1, kEventMask, kWriteBufferSize)) {
-        ShowLinkState(OpenFailureText(port->OpenError()));
-        // Keep trying: the adapter may be plugged in, or let go by another program.
-        m_reconnectTimer.start();
-        return false;
-    }
-    port->StartWatching();
-    m_pSerialPort = std::move(port);
-    m_reconnectTimer.stop();
-    ShowLinkState(QStringLiteral("已连接 %1").arg(PortLabel()));
-    return true;
-}
-
-void CMainFrame::TryReconnect() {
-    if (m_pSerialPort) {
-        m_reconnectTimer.stop();
-        return;
-    }
-    OpenSerialPort();
-}
-
-void CMainFrame::OnPortVanished() {
-    OnPortReceived(); // what arrived before the device went away is still in the ring
-    m_nDroppedBytes += m_pSerialPort->DroppedBytes();
-    m_pSerialPort.reset();
-    ShowLinkState(QStringLiteral("串口 %1 已断开，等待重新连接…").arg(PortLabel()));
-    m_reconnectTimer.start();
+void CMainFrame::OpenSerialPort() {
+    m_pSession->UsePort(static_cast<unsigned>(m_nPort), m_slots.Device(m_nPort).toStdString());
 }
 
 bool CMainFrame::event(QEvent* e) {
-    if (e->type() == CPortEvent::TypeOf(WM_PORT_RXCHAR)) {
-        OnPortReceived();
-        return true;
-    }
-    if (e->type() == CPortEvent::TypeOf(WM_PORT_VANISHED)) {
-        // A report from a port object already replaced means nothing now.
-        if (m_pSerialPort && !m_pSerialPort->IsWatching())
-            OnPortVanished();
+    if (e->type() == CSessionEvent::Type()) {
+        OnSessionChanged();
         return true;
     }
     if (e->type() == CPortErrorEvent::Type()) {
@@ -485,65 +579,92 @@ bool CMainFrame::event(QEvent* e) {
                                      "Application Error", CPrompter::Icon::Error);
         return true;
     }
-    if (e->type() > QEvent::User && e->type() <= CPortEvent::TypeOf(WM_PORT_RXFLAG))
-        return true; // the other port notifications have no effect
     return QMainWindow::event(e);
 }
 
-void CMainFrame::OnPortReceived() {
-    if (!m_pSerialPort)
-        return;
-    // A view that runs an event loop while being told (a modal box) must not
-    // have the framer fed under its feet; the outer call picks the bytes up.
-    if (m_bInReceive) {
-        m_bReceivePending = true;
-        return;
+bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == m_pNoticePane && e->type() == QEvent::MouseButtonPress) {
+        m_nDropsSeen = m_pSession->Queue().DroppedMessages();
+        RefreshStatus();
+        return true;
     }
-    m_bInReceive = true;
-    const std::uint64_t droppedBefore = m_pSerialPort->DroppedBytes();
-    static std::uint8_t buffer[16384];
-    unsigned count = 0;
-    do {
-        m_bReceivePending = false;
-        count = m_pSerialPort ? m_pSerialPort->TakeReceived(buffer) : 0;
-        m_message.Feed(buffer, count, [this](const CReceiverMessage& message) {
-            if (!m_pDocument)
-                return;
-            m_pDocument->UpdateAllViews(nullptr, HINT_NEW_MESSAGE, &message);
-            if (message.m_nType == 'n')
-                AnswerNPacket();
-        });
-    } while (count > 0 || m_bReceivePending);
-    m_bInReceive = false;
-    if (m_pSerialPort && m_pSerialPort->DroppedBytes() != droppedBefore)
-        ShowLinkState(m_strLinkState);
+    return QMainWindow::eventFilter(watched, e);
 }
 
-void CMainFrame::AnswerNPacket() {
-    if (!m_pSerialPort)
+void CMainFrame::OnSessionChanged() {
+    m_sessionListener.Taken(); // a change from now on posts a new event
+    RelayMessages();
+    const std::uint64_t alarmed = m_pSession->Monitor().AlarmedMessages();
+    if (alarmed != m_nAlarmsSeen) {
+        m_nAlarmsSeen = alarmed;
+        m_pAlarm->Play(); // does nothing while an alarm is sounding
+    }
+    RefreshStatus();
+    if (m_pView)
+        m_pView->update();
+}
+
+void CMainFrame::RelayMessages() {
+    // A view that runs an event loop while being told (a modal box) must not
+    // be told the next messages under its feet; the outer call goes on.
+    if (m_bRelaying || !m_pDocument)
         return;
-    m_pSerialPort->SetBaudRate(kBaud);
-    // The instrument wants a pause before the answer; a timer keeps the
-    // window and the reception running meanwhile.
-    QTimer::singleShot(kCommandDelayAfterN, this, [this] {
-        if (!m_pSerialPort)
-            return;
-        std::uint8_t packet[100];
-        const int length = CReceiverMessage::BuildCommand(0x06, packet);
-        m_pSerialPort->SendBytes(packet, static_cast<unsigned>(length));
-    });
+    m_bRelaying = true;
+    if (m_nRelayAt >= m_relayBatch.size()) {
+        m_relayBatch = m_pSession->TakeMessages();
+        m_nRelayAt = 0;
+    }
+    CMessageQueue::CReader reader(m_relayBatch, m_nRelayAt);
+    CReceiverMessage message;
+    for (int n = 0; n < kRelaySlice && reader.Next(message); ++n)
+        m_pDocument->UpdateAllViews(nullptr, HINT_NEW_MESSAGE, &message);
+    m_nRelayAt = reader.Position();
+    const bool more = m_nRelayAt < m_relayBatch.size();
+    if (!more) {
+        m_relayBatch = std::string();
+        m_nRelayAt = 0;
+    }
+    m_bRelaying = false;
+    // The rest of a long backlog after whatever else waits (input, paints).
+    if (more)
+        QCoreApplication::postEvent(this, new CSessionEvent);
 }
 
 void CMainFrame::OnAlarmLimits() {
+    CMonitorState& monitor = m_pSession->Monitor();
     CAlarmLimitsDlg dialog(this);
-    dialog.OnInitDialog(g_nPitchLimit, g_nRollLimit);
+    dialog.OnInitDialog(monitor.PitchLimit(), monitor.RollLimit());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    g_nPitchLimit = dialog.m_nPitch;
-    g_nRollLimit = dialog.m_nRoll;
+    monitor.SetAlarmLimits(dialog.m_nPitch, dialog.m_nRoll);
     update();
     if (m_pView)
         m_pView->update();
+}
+
+void CMainFrame::OnSaveDataPath() {
+    CPrompter::FileDialogRequest request;
+    request.save = true;
+    request.title = "保存";
+    request.filter = "Data Files (*.dat);;All File (*.*)";
+    request.defaultSuffix = "DAT";
+    request.proposedName = "TimeFileName";
+    request.confirmOverwrite = true;
+    const QString path = CPrompter::Instance().FileDialog(this, request);
+    if (path.isEmpty())
+        return;
+    std::string error;
+    // The dialog has asked before an existing file is replaced. Bytes a
+    // failed write left over go into the new file first.
+    if (!m_pSession->ReplaceRecord(path.toStdString(), &error)) {
+        CPrompter::Instance().MessageBox(this,
+                                         QString("无法建立记录文件：%1\n%2\n记录仍写入原文件。")
+                                             .arg(path, QString::fromStdString(error)),
+                                         QString(), QMessageBox::Ok, CPrompter::Icon::Warning);
+        return;
+    }
+    m_strRecordPath = path;
+    RefreshStatus();
 }
 
 void CMainFrame::OnSelectPort() {

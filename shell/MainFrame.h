@@ -1,11 +1,11 @@
-// The main window: menu, toolbar, status bar, the instrument's serial port and
-// the receive handler that frames the byte stream into messages for the views.
+// The main window: menu, toolbar and status bar, and the instrument session
+// (port, framer, record, on its own thread) whose messages it hands to the
+// views and whose state it shows.
 #pragma once
 
-#include "link/PortEvent.h"
+#include "link/InstrumentSession.h"
 #include "link/PortSlots.h"
-#include "link/ReceiverMessage.h"
-#include "link/SerialPort.h"
+#include "link/SessionEvents.h"
 #include "shell/OwnerDrawMenu.h"
 
 #include <QMainWindow>
@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+class CAlarmTone;
 class CQuillmarDoc;
 class CQuillmarView;
 class QAction;
@@ -26,17 +27,22 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     // portDevice: when set, the configured slot uses this device for this run.
-    explicit CMainFrame(CQuillmarDoc* document, const QString& portDevice = QString());
+    // recordFolder: where the record file is created (none when empty).
+    explicit CMainFrame(CQuillmarDoc* document, const QString& portDevice = QString(),
+                        const QString& recordFolder = QString());
     ~CMainFrame() override;
 
-    // Builds menu, toolbar and status bar and opens the port. The view
-    // becomes the central widget.
+    // Builds menu, toolbar and status bar and starts the instrument session
+    // on the configured port. The view becomes the central widget.
     bool OnCreate(CQuillmarView* view);
-    bool OpenSerialPort();
+    // Points the session at the configured slot's device.
+    void OpenSerialPort();
     void FindFreePorts();
-    void OnPortReceived();
+    // Hands the messages that wait to the views and shows the session's state.
+    void OnSessionChanged();
     void OnSelectPort();
     void OnAlarmLimits();
+    void OnSaveDataPath();
 
     // The document's file commands, as the framework gives them.
     void OnFileNew();
@@ -70,14 +76,20 @@ public:
     CQuillmarView* View() const { return m_pView; }
     QString LinkStatus() const;
     const CPortSlots& Slots() const { return m_slots; }
+    CInstrumentSession& Session() const { return *m_pSession; }
+    CAlarmTone* Alarm() const { return m_pAlarm; }
+    QString AlarmStatus() const;
+    QString RecordStatus() const;
+    QString StaleStatus() const;
+    QString NoticeStatus() const;
 
     int m_nPort = 1;
     QStringList m_arrFreePorts;
-    std::unique_ptr<CSerialPort> m_pSerialPort;
-    CReceiverMessage m_message;
+    QString m_strRecordPath; // the file last chosen with "保存数据路径"
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -87,30 +99,37 @@ private:
     void RefreshRecentFiles();
     void CreateToolBar();
     void CreateStatusBar();
-    void AnswerNPacket();
-    void OnPortVanished();
-    void TryReconnect();
-    void ShowLinkState(const QString& text);
-    QString PortLabel() const;
-    QString OpenFailureText(int error) const;
+    void RelayMessages();
+    void RefreshStatus();
+    QString LinkText(const LinkState& link) const;
+    QString RecordText(const RecordState& record) const;
+    static QString PortLabel(const LinkState& link);
+    QString OpenFailureText(const LinkState& link) const;
 
     CQuillmarDoc* m_pDocument;
     COwnerDrawMenu m_menuStyle;
     CQuillmarView* m_pView = nullptr;
     CPortSlots m_slots;
-    CQtPortOwner m_portOwner;
+    CQtSessionListener m_sessionListener;
+    std::unique_ptr<CInstrumentSession> m_pSession;
+    CAlarmTone* m_pAlarm;
     QMap<int, QList<QAction*>> m_actions;
     QAction* NewCommandAction(int id, const QString& text);
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pLinkPane = nullptr;
     QLabel* m_pRecordPane = nullptr;
     QLabel* m_pAlarmPane = nullptr;
-    QTimer m_reconnectTimer;
+    QLabel* m_pStalePane = nullptr;
+    QLabel* m_pNoticePane = nullptr;
+    QTimer m_statusTimer; // ages of values and of the link's silence
     std::function<bool(int, bool)> m_appCommands;
-    bool m_bInReceive = false;
-    bool m_bReceivePending = false;
-    std::uint64_t m_nDroppedBytes = 0; // of ports already closed
-    QString m_strLinkState;
+    // Messages taken from the session and not yet handed to the views: a long
+    // backlog is handed over in slices, so the window stays responsive.
+    std::string m_relayBatch;
+    std::size_t m_nRelayAt = 0;
+    bool m_bRelaying = false;
+    std::uint64_t m_nAlarmsSeen = 0;
+    std::uint64_t m_nDropsSeen = 0; // messages left out that the operator has seen counted
     QStringList m_recentFiles;
     QMenu* m_pFileMenu = nullptr;
     QList<QAction*> m_recentActions;

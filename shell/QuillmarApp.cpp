@@ -86,9 +86,9 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
             return false;
         }
     }
-    m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice);
+    m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice, RecordFolder(info));
     m_pFrame->SetApplicationCommands([this](int id, bool run) { return OnAppCommand(id, run); });
-    auto* view = new CQuillmarView(RecordFolder(info), m_pFrame);
+    auto* view = new CQuillmarView(m_pFrame);
     m_pDocument->AddView(view);
     view->m_pDocument = m_pDocument.get();
     if (!m_pFrame->OnCreate(view))

@@ -45,3 +45,12 @@ int ReadConfiguredPort() {
     key.Close();
     return PortFromSettingText(text.toStdString());
 }
+
+int ReadStaleSeconds() {
+    CSettingsKey key;
+    if (key.Create() != 0)
+        return kDefaultStaleSeconds;
+    bool ok = false;
+    const int seconds = key.ReadString("StaleSeconds").toInt(&ok);
+    return ok && seconds > 0 ? seconds : kDefaultStaleSeconds;
+}

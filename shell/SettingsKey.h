@@ -28,3 +28,7 @@ private:
 
 // The port number configured in "PortOfMonitor" (1 when missing or unusable).
 int ReadConfiguredPort();
+// "StaleSeconds": how long a value may go unrefreshed before it is shown as
+// interrupted (3 when missing or not a positive number).
+constexpr int kDefaultStaleSeconds = 3;
+int ReadStaleSeconds();

@@ -1,6 +1,5 @@
-#include "link/NumberText.h"
+#include "link/MonitorState.h"
 #include "view/Drawing.h"
-#include "view/MonitorState.h"
 
 #include <cmath>
 #include <cstdio>
@@ -54,12 +53,56 @@ void Pointer(CCanvas& canvas, const std::array<QPoint, 4>& p) {
     canvas.LineTo(p[3].x(), p[3].y());
 }
 
+// How one quantity is shown at the moment of drawing.
+struct Shown {
+    bool received;
+    bool stale;
+    std::int64_t ageMs;
+};
+
+Shown Show(const CLiveValues& values, Quantity q, std::int64_t nowMs, std::int64_t staleMs) {
+    return {values.Received(q), values.IsStale(q, nowMs, staleMs), values.AgeMs(q, nowMs)};
+}
+
+// A pointer, unless its quantity never arrived; grey once it is stale.
+void ValuePointer(CCanvas& canvas, const Shown& shown, const std::array<QPoint, 4>& points) {
+    if (!shown.received)
+        return;
+    canvas.SelectPen(shown.stale ? Pens::kStalePointer : Pens::kPointer);
+    Pointer(canvas, points);
+}
+
+// A value's text: "--" before the first one; grey, with its age, once stale.
+void ValueText(CCanvas& canvas, const CScale& scale, int y, const Shown& shown, double value) {
+    if (!shown.received) {
+        Text(canvas, scale, 275, y, "--");
+        return;
+    }
+    if (shown.stale)
+        canvas.SetTextColour(kStaleText);
+    Text(canvas, scale, 275, y, Gcvt(value));
+    if (shown.stale)
+        Text(canvas, scale, 380, y, "（" + StaleAgeText(shown.ageMs) + "）");
+    canvas.SetTextColour(Qt::black);
+}
+
 } // namespace
 
-void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, CMonitorState& state) {
-    state.m_dHeading = Atof(state.m_strHeading);
-    state.m_dRoll = Atof(state.m_strRoll);
-    state.m_dPitch = Atof(state.m_strPitch);
+QString StaleAgeText(std::int64_t ageMs) {
+    const std::int64_t seconds = ageMs / 1000;
+    if (seconds < 120)
+        return QString("数据中断 %1 秒").arg(seconds);
+    if (seconds < 7200)
+        return QString("数据中断 %1 分钟").arg(seconds / 60);
+    return QString("数据中断 %1 小时 %2 分钟").arg(seconds / 3600).arg(seconds / 60 % 60);
+}
+
+void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
+                         std::int64_t nowMs, std::int64_t staleMs) {
+    const Shown heading = Show(values, Quantity::Heading, nowMs, staleMs);
+    const Shown pitch = Show(values, Quantity::Pitch, nowMs, staleMs);
+    const Shown roll = Show(values, Quantity::Roll, nowMs, staleMs);
+    const Shown position = Show(values, Quantity::Position, nowMs, staleMs);
 
     canvas.SelectPen(Pens::kDial);
     Circle(canvas, scale, 95, 95, 405, 405);
@@ -79,32 +122,33 @@ void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, CMonitorState& st
     Line(canvas, scale, 95, 250, 405, 250);
     Line(canvas, scale, 250, 405, 250, 95);
 
-    canvas.SelectPen(Pens::kPointer);
-    Pointer(canvas, RotatedPointer(scale, {250, 250}, {250, 400}, {250, 100}, {245, 130},
-                                   {255, 130}, state.m_dHeading * kDegreesToRadians));
+    ValuePointer(canvas, heading,
+                 RotatedPointer(scale, {250, 250}, {250, 400}, {250, 100}, {245, 130}, {255, 130},
+                                values.m_dHeading * kDegreesToRadians));
 
     canvas.SelectPen(Pens::kScale);
     Line(canvas, scale, 500, 175, 750, 175);
     Line(canvas, scale, 500, 525, 750, 525);
 
-    canvas.SelectPen(Pens::kPointer);
-    Pointer(canvas, RotatedPointer(scale, {625, 175}, {625, 300}, {625, 50}, {620, 70}, {630, 70},
-                                   state.m_dPitch * kDegreesToRadians - kQuarterTurn));
+    ValuePointer(canvas, pitch,
+                 RotatedPointer(scale, {625, 175}, {625, 300}, {625, 50}, {620, 70}, {630, 70},
+                                values.m_dPitch * kDegreesToRadians - kQuarterTurn));
     Text(canvas, scale, 480, 168, "前");
     Text(canvas, scale, 755, 168, "后");
     Text(canvas, scale, 480, 518, "左");
     Text(canvas, scale, 755, 518, "右");
     Text(canvas, scale, 620, 306, "下");
     Text(canvas, scale, 620, 656, "下");
-    Pointer(canvas, RotatedPointer(scale, {625, 525}, {625, 650}, {625, 400}, {620, 420},
-                                   {630, 420}, state.m_dRoll * kDegreesToRadians - kQuarterTurn));
+    ValuePointer(canvas, roll,
+                 RotatedPointer(scale, {625, 525}, {625, 650}, {625, 400}, {620, 420}, {630, 420},
+                                values.m_dRoll * kDegreesToRadians - kQuarterTurn));
 
     Text(canvas, scale, 150, 500, "方位角为：");
-    Text(canvas, scale, 275, 500, Gcvt(state.m_dHeading));
+    ValueText(canvas, scale, 500, heading, values.m_dHeading);
     Text(canvas, scale, 150, 530, "俯仰角为：");
-    Text(canvas, scale, 275, 530, Gcvt(state.m_dPitch));
+    ValueText(canvas, scale, 530, pitch, values.m_dPitch);
     Text(canvas, scale, 150, 560, "经度为：");
-    Text(canvas, scale, 275, 560, Gcvt(state.m_dLongitude));
+    ValueText(canvas, scale, 560, position, values.m_dLongitude);
     Text(canvas, scale, 150, 590, "纬度为：");
-    Text(canvas, scale, 275, 590, Gcvt(state.m_dLatitude));
+    ValueText(canvas, scale, 590, position, values.m_dLatitude);
 }

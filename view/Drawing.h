@@ -8,9 +8,11 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <cstdint>
 
 class CMonitorState;
 class CNavigation;
+struct CLiveValues;
 
 // Window scale: client size over the reference canvas.
 struct CScale {
@@ -30,6 +32,7 @@ namespace Pens {
 inline const CPen kDial{5, QColor(128, 128, 220)};
 inline const CPen kScale{1, QColor(0, 128, 255)};
 inline const CPen kPointer{6, QColor(255, 0, 0)};
+inline const CPen kStalePointer{6, QColor(160, 160, 160)}; // a value no longer refreshed
 inline const CPen kAxis{1, QColor(0, 0, 0)};
 inline const CPen kGrid{1, QColor(128, 128, 128)};
 inline const CPen kHeadingCurve{1, QColor(0, 255, 0)};
@@ -47,10 +50,19 @@ std::array<QPoint, 4> RotatedPointer(const CScale& scale, QPoint centre, QPoint 
 // A number with 10 significant digits, as _gcvt writes it ("123.4", "0.", "-2.5").
 QString Gcvt(double value);
 
-// Real-time view 1. Sets the state's display values from its texts first.
-void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, CMonitorState& state);
+// Grey: the colour of a value that is no longer refreshed.
+inline const QColor kStaleText(128, 128, 128);
+
+// "数据中断 12 秒": how long a value has not been refreshed.
+QString StaleAgeText(std::int64_t ageMs);
+
+// Real-time view 1 at nowMs. A quantity never received shows "--" and no
+// pointer; one not refreshed for staleMs is drawn grey with its age.
+void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
+                         std::int64_t nowMs, std::int64_t staleMs);
 
 // Real-time view 2. Only what falls in the window is drawn, and dense curves are
-// reduced per pixel column, so the cost does not grow with the samples.
+// reduced per pixel column, so the cost does not grow with the samples. No line
+// is drawn across a gap in the data, nor through a value not yet received.
 void DrawLiveCurves(CCanvas& canvas, const CScale& scale, const CMonitorState& state,
                     const CNavigation& navigation);

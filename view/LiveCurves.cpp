@@ -1,10 +1,11 @@
+#include "link/MonitorState.h"
 #include "plots/Decimate.h"
 #include "view/Drawing.h"
-#include "view/MonitorState.h"
 #include "view/Navigation.h"
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -62,14 +63,56 @@ void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav) {
     canvas.Line(s.X(30), base, s.X(1020), base);
 }
 
+// One curve as polylines: reduced per pixel column, broken where the data
+// have a gap or the value had not yet been received.
+class CCurvePieces {
+public:
+    void Add(QPoint p) {
+        if (!m_pReducer)
+            m_pReducer = std::make_unique<CColumnReducer>(m_points);
+        m_pReducer->Add(p);
+    }
+    void Break() {
+        m_pReducer.reset(); // flushes the last column into m_points
+        if (!m_points.empty())
+            m_pieces.push_back(std::move(m_points));
+        m_points.clear();
+    }
+    void Draw(CCanvas& canvas, const CPen& pen) {
+        Break();
+        canvas.SelectPen(pen);
+        for (const auto& piece : m_pieces)
+            canvas.Polyline(piece.data(), static_cast<int>(piece.size()));
+    }
+
+private:
+    std::vector<QPoint> m_points;
+    std::unique_ptr<CColumnReducer> m_pReducer;
+    std::vector<std::vector<QPoint>> m_pieces;
+};
+
+// The first gap at or after `index` (gaps are kept in ascending order).
+std::size_t FirstGapFrom(const CSampleGaps& gaps, std::size_t count, std::size_t index) {
+    std::size_t low = 0, high = count;
+    while (low < high) {
+        const std::size_t mid = (low + high) / 2;
+        if (gaps[mid] < index)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
 } // namespace
 
 void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state,
                     const CNavigation& nav) {
     if (!nav.HasAreaZoom())
         DrawAxes(canvas, s, nav);
-    const std::vector<AttitudeSample>& samples = state.m_arrSamples;
-    if (samples.empty()) {
+    const CLiveSamples& samples = state.Samples();
+    const std::size_t count = samples.Size();
+    if (count == 0) {
         // Said in the picture: a box from inside painting would come back with
         // every message received.
         canvas.TextOut(s.X(420), s.Y(150), "未接收到姿态仪数据");
@@ -81,19 +124,32 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
     const double zx = nav.m_dZoomX, zy = nav.m_dZoomY;
     long from = 0, to = 0;
     VisibleRange(30 + px, zx, -1 / s.sx, (canvas.Size().width() + 1) / s.sx,
-                 static_cast<long>(samples.size()) - 1, &from, &to, 1);
-    std::vector<QPoint> heading, pitch;
-    {
-        CColumnReducer headingReducer(heading), pitchReducer(pitch);
-        for (long i = from; i <= to; ++i) {
-            const int x = s.X(30 + px + static_cast<double>(i) * zx);
-            const AttitudeSample& sample = samples[static_cast<std::size_t>(i)];
-            headingReducer.Add(QPoint(x, s.Y(py + 2 * zy * sample.dHeading)));
-            pitchReducer.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.dPitch)));
-        }
-    }
-    canvas.SelectPen(Pens::kHeadingCurve);
-    canvas.Polyline(heading.data(), static_cast<int>(heading.size()));
-    canvas.SelectPen(Pens::kPitchCurve);
-    canvas.Polyline(pitch.data(), static_cast<int>(pitch.size()));
+                 static_cast<long>(count) - 1, &from, &to, 1);
+    const CSampleGaps& gaps = state.Gaps();
+    const std::size_t gapCount = gaps.Size();
+    std::size_t gap = FirstGapFrom(gaps, gapCount, static_cast<std::size_t>(from));
+    CCurvePieces heading, pitch;
+    std::size_t index = static_cast<std::size_t>(from);
+    samples.ForEachRun(index, static_cast<std::size_t>(to + 1),
+                       [&](const LiveSample* run, std::size_t n) {
+                           for (std::size_t k = 0; k < n; ++k, ++index) {
+                               if (gap < gapCount && gaps[gap] == index) {
+                                   heading.Break();
+                                   pitch.Break();
+                                   ++gap;
+                               }
+                               const int x = s.X(30 + px + static_cast<double>(index) * zx);
+                               const LiveSample& sample = run[k];
+                               if (std::isnan(sample.fHeading))
+                                   heading.Break();
+                               else
+                                   heading.Add(QPoint(x, s.Y(py + 2 * zy * sample.fHeading)));
+                               if (std::isnan(sample.fPitch))
+                                   pitch.Break();
+                               else
+                                   pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.fPitch)));
+                           }
+                       });
+    heading.Draw(canvas, Pens::kHeadingCurve);
+    pitch.Draw(canvas, Pens::kPitchCurve);
 }

@@ -1,48 +1,49 @@
-// The one monitoring view: receives every message from the document,
-// interprets and records it, sounds the alarm, and draws the displays.
+// The one monitoring view: draws what the instrument session knows (values,
+// samples) and the analysis of a loaded file, echoes every message the
+// document hands it into the serial monitor, and handles the view commands.
 #pragma once
 
+#include "link/MonitorState.h"
 #include "link/SerialMonitorDlg.h"
 #include "plots/CurveSummary.h"
 #include "plots/PlotFrame.h"
 #include "view/DrawingDocument.h"
-#include "view/MonitorState.h"
 #include "view/Navigation.h"
-#include "view/RecordFile.h"
 #include "view/ViewUpdate.h"
 
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
-class CAlarmTone;
 class CCanvas;
 class QPrinter;
 
-class CQuillmarView : public QWidget,
-                      public IDocumentView,
-                      public CMonitorState,
-                      public CNavigation {
+class CQuillmarView : public QWidget, public IDocumentView, public CNavigation {
     Q_OBJECT
 public:
     static constexpr int kNotes = 1000;
 
-    // Creates the record file in recordFolder, named for the current time.
-    explicit CQuillmarView(const QString& recordFolder, QWidget* parent = nullptr);
+    explicit CQuillmarView(QWidget* parent = nullptr);
     ~CQuillmarView() override;
+
+    // What the displays show: the instrument session's state (the frame
+    // attaches it), or, alone, a state of the view's own.
+    void AttachMonitor(CMonitorState* monitor) {
+        m_pMonitor = monitor ? monitor : m_pOwnMonitor.get();
+    }
+    CMonitorState& Monitor() const { return *m_pMonitor; }
 
     void OnUpdate(IDocumentView* sender, long hint, const CReceiverMessage* message) override;
 
     // Command routing: true when the view handles command `id`.
     bool HasCommand(int id) const;
     bool OnCommand(int id);
-    void OnSaveDataPath();
     void OnSerialMonitor();
     // Analysis: the load command (dialog, then LoadAnalysisFileAt), the load
     // of a given file, and the five curve toggles with their check states.
@@ -90,17 +91,9 @@ public:
     // The area outline shown for a moment after an area has been framed.
     QRect m_rcOutline;
 
-    // Looks after the record file once a second: writes what failed writes
-    // left, and recreates a file deleted under it.
-    void CheckRecording();
-    QString RecordStatus() const { return m_strRecordStatus; }
-    QString AlarmStatus() const { return m_strAlarmStatus; }
-    CAlarmTone* Alarm() const { return m_pAlarm; }
-
     // Embedded windows and owned objects
     CSerialMonitorDlg m_dlgMonitor;
     QWidget* m_pYawWindow = nullptr;
-    CRecordFile m_fileRecord;
 
     // Samples of a loaded analysis file (live ones are in CMonitorState), and
     // their extremes by blocks for drawing dense curves.
@@ -113,8 +106,6 @@ public:
     int m_nHeadingToggle = 0, m_nPitchToggle = 0, m_nRollToggle = 1, m_nSatelliteToggle = 1,
         m_nErrorToggle = 1;
 
-    // Recording
-    QString m_strRecordPath;
     QString m_strAnalysisPath;
 
     // Tool state of the drawing tools (navigation state is in CNavigation)
@@ -130,8 +121,6 @@ public:
 signals:
     // A short note for the status bar (a full list refusing an entry, say).
     void StatusNote(const QString& text);
-    void RecordStatusChanged(const QString& text);
-    void AlarmStatusChanged(const QString& text);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -142,10 +131,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void CreateRecordFile(const QString& folder);
-    void RunAlarmTest();
-    void Record();
-    void SetRecordStatus(const QString& text);
     void Refuse(const QString& message);
     void DrawLoadProgress(CCanvas& canvas) const;
     const int* ToggleCounter(int id) const;
@@ -163,9 +148,6 @@ private:
     std::uint64_t m_nLoadLines = 0;
     std::uint64_t m_nLoadLength = 0;
 
-    CAlarmTone* m_pAlarm;
-    QTimer m_recordCheck;
-    QString m_strRecordStatus;
-    QString m_strAlarmStatus;
-    bool m_bWriteFailing = false;
+    std::unique_ptr<CMonitorState> m_pOwnMonitor;
+    CMonitorState* m_pMonitor;
 };

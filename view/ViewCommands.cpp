@@ -196,10 +196,10 @@ void CQuillmarView::OnDraw(CCanvas& canvas) {
     const CScale scale{m_dScaleX, m_dScaleY};
     switch (m_nViewMode) {
     case 7:
-        DrawAttitudeDisplay(canvas, scale, *this);
+        DrawAttitudeDisplay(canvas, scale, Monitor().Values(), SteadyMs(), Monitor().StaleMs());
         break;
     case 8:
-        DrawLiveCurves(canvas, scale, *this, *this);
+        DrawLiveCurves(canvas, scale, Monitor(), *this);
         break;
     case 10: {
         if (m_bLoading) {

@@ -15,12 +15,16 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <thread>
 
 namespace {
+
+using namespace std::chrono_literals;
 
 const std::string kN("\x02\x00\x6E\x01\x41\xB0\x03", 7);
 const std::string kNBad("\x02\x00\x6E\x01\x41\xB1\x03", 7);
@@ -28,46 +32,39 @@ const std::string kCommand6("\x02\x00\x06\x00\x06\x03", 6);
 
 class FrameTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(m_sim.Open(&error, m_dir.filePath("by-id-gnss").toStdString())) << error;
+    void Start(const QString& device = QString()) {
+        m_live.Start(device);
+        m_frame = m_live.frame.get();
+        if (device.isEmpty())
+            EXPECT_TRUE(Connected());
     }
-    void Start(const QString& device) {
-        m_frame = std::make_unique<CMainFrame>(&m_doc, device);
-        auto* view = new CQuillmarView(m_dir.filePath("records"), m_frame.get());
-        m_doc.AddView(view);
-        m_doc.AddView(&m_recorder);
-        ASSERT_TRUE(m_frame->OnCreate(view));
+    bool Connected() {
+        return WaitUntil([&] { return m_frame->Session().IsConnected(); });
     }
-    void Start() { Start(m_dir.filePath("by-id-gnss")); }
-    void TearDown() override { m_frame.reset(); }
     // Command packets the instrument receives within `ms`.
     std::vector<std::string> CommandsWithin(int ms) {
         std::vector<std::string> commands;
         WaitUntil(
             [&] {
-                for (auto& c : m_sim.ReadCommands())
+                for (auto& c : m_live.sim.ReadCommands())
                     commands.push_back(c);
                 return false;
             },
             ms);
-        for (auto& c : m_sim.ReadCommands())
+        for (auto& c : m_live.sim.ReadCommands())
             commands.push_back(c);
         return commands;
     }
 
-    CScopedSettings m_settings;
-    CScriptedPrompter m_prompter;
-    QTemporaryDir m_dir;
-    CInstrumentSimulator m_sim;
-    CQuillmarDoc m_doc;
-    CRecordingView m_recorder;
-    std::unique_ptr<CMainFrame> m_frame;
+    CLiveFrame m_live;
+    CInstrumentSimulator& m_sim = m_live.sim;
+    CRecordingView& m_recorder = m_live.recorder;
+    CScriptedPrompter& m_prompter = m_live.prompter;
+    CMainFrame* m_frame = nullptr;
 };
 
 TEST_F(FrameTest, EveryMessageReachesTheViewsInStreamOrder) {
     Start();
-    ASSERT_TRUE(m_frame->m_pSerialPort);
     std::string stream = "garbage before the first line\r\n";
     for (std::uint64_t tick = 0; tick < 60; ++tick)
         stream += CInstrumentSimulator::Traffic(tick, 10.0, 0);
@@ -83,10 +80,56 @@ TEST_F(FrameTest, EveryMessageReachesTheViewsInStreamOrder) {
     std::string transcript;
     for (const auto& m : expected)
         transcript += m.textLine ? m.bytes : m.bytes.substr(4, m.bytes.size() - 6);
-    QFile record(QString::fromStdString(m_frame->View()->m_fileRecord.Path()));
+    QFile record(QString::fromStdString(m_live.RecordPath()));
     ASSERT_TRUE(record.open(QIODevice::ReadOnly));
     EXPECT_TRUE(record.readAll().toStdString() == transcript);
     EXPECT_TRUE(CommandsWithin(400).empty());
+}
+
+// The window's thread stops for seconds (a long paint, a stuck dialog) while
+// the instrument goes on at its own pace: the record is complete the whole
+// time, and afterwards the views are handed every message, in order.
+TEST_F(FrameTest, AStalledWindowLosesNothing) {
+    Start();
+    std::string stream;
+    for (std::uint64_t tick = 0; stream.size() < 2900; ++tick)
+        stream += CInstrumentSimulator::Traffic(tick, 10.0, 0);
+    std::thread instrument([&] { // 960 bytes a second, for three seconds
+        for (std::size_t at = 0; at < stream.size(); at += 96) {
+            m_sim.Write(stream.substr(at, 96));
+            std::this_thread::sleep_for(100ms);
+        }
+    });
+    std::this_thread::sleep_for(3500ms); // the window does nothing at all
+    instrument.join();
+    QFile record(QString::fromStdString(m_live.RecordPath()));
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(record.readAll().toStdString() == stream);
+    const auto expected = FrameOffline(stream);
+    EXPECT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() >= expected.size(); }));
+    EXPECT_EQ(m_recorder.m_messages, expected);
+    EXPECT_TRUE(m_frame->NoticeStatus().isEmpty());
+}
+
+// Beyond the queue's cap the window says how many messages it could not show,
+// and the notice stays until the operator clicks it away.
+TEST_F(FrameTest, MessagesTheWindowCouldNotShowAreSaidUntilSeen) {
+    Start();
+    m_frame->Session().Queue().SetCap(64);
+    std::string stream;
+    for (std::uint64_t tick = 0; tick < 40; ++tick)
+        stream += CInstrumentSimulator::Traffic(tick, 10.0, 0);
+    ASSERT_TRUE(m_sim.Write(stream));
+    std::this_thread::sleep_for(500ms); // everything arrives while the window is away
+    auto* notice = m_frame->statusBar()->findChild<QLabel*>("noticePane");
+    ASSERT_TRUE(notice);
+    ASSERT_TRUE(WaitUntil([&] { return !notice->text().isEmpty(); }));
+    EXPECT_TRUE(notice->text().contains("未能及时显示")) << notice->text().toStdString();
+    m_frame->Session().Queue().SetCap(CMessageQueue::kDefaultCap);
+    ASSERT_TRUE(m_live.Send("$C1,2\r\n", m_recorder.m_messages.size() + 1));
+    EXPECT_FALSE(notice->text().isEmpty()); // still there after the next message
+    QTest::mouseClick(notice, Qt::LeftButton);
+    EXPECT_TRUE(notice->text().isEmpty());
 }
 
 TEST_F(FrameTest, AnNPacketIsAnsweredWithCommandSixAfterTheViewsSawIt) {
@@ -109,15 +152,13 @@ TEST_F(FrameTest, InvalidNPacketsAreNotAnswered) {
 
 TEST_F(FrameTest, UnpluggedAdapterIsReopenedWhenItComesBack) {
     Start();
-    ASSERT_TRUE(m_sim.Write("$C1,2\r\n"));
-    ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 1; }));
+    ASSERT_TRUE(m_live.Send("$C1,2\r\n", 1));
     m_sim.Close();
-    ASSERT_TRUE(WaitUntil([&] { return !m_frame->m_pSerialPort; }));
-    EXPECT_TRUE(m_frame->LinkStatus().contains("已断开")) << m_frame->LinkStatus().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("已断开"); }))
+        << m_frame->LinkStatus().toStdString();
     std::string error;
-    ASSERT_TRUE(m_sim.Open(&error, m_dir.filePath("by-id-gnss").toStdString())) << error;
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->m_pSerialPort != nullptr; }, 2500));
-    EXPECT_TRUE(m_frame->LinkStatus().contains("已连接"));
+    ASSERT_TRUE(m_sim.Open(&error, m_live.Link().toStdString())) << error;
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("已连接"); }, 2500));
     ASSERT_TRUE(m_sim.Write("$C3,4\r\n"));
     ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 2; }));
     EXPECT_EQ(m_recorder.m_messages[1].bytes, "$C3,4\r\n");
@@ -129,16 +170,16 @@ TEST_F(FrameTest, APortHeldByAnotherProgramIsTakenOnceItIsLetGo) {
     auto holder = std::make_unique<CSerialPort>();
     ASSERT_TRUE(holder->Open(nullptr, 1, m_sim.SlavePath(), 9600, 'N', 8, 1, 9, 512));
     Start(QString::fromStdString(m_sim.SlavePath()));
-    EXPECT_FALSE(m_frame->m_pSerialPort);
-    EXPECT_TRUE(m_frame->LinkStatus().contains("占用")) << m_frame->LinkStatus().toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("占用"); }))
+        << m_frame->LinkStatus().toStdString();
     EXPECT_FALSE(m_frame->m_arrFreePorts.contains("COM1"));
     holder.reset();
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->m_pSerialPort != nullptr; }, 2500));
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->Session().IsConnected(); }, 2500));
 }
 
 TEST_F(FrameTest, DriverFailuresAreShownWithoutStoppingReception) {
     Start();
-    QCoreApplication::postEvent(m_frame.get(), new CPortErrorEvent("WARNING:  ReadFile() ..."));
+    QCoreApplication::postEvent(m_frame, new CPortErrorEvent("WARNING:  ReadFile() ..."));
     ASSERT_TRUE(m_sim.Write("$C1,2\r\n"));
     ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 1; }));
     ASSERT_EQ(m_prompter.m_notes.size(), 1u);
@@ -147,8 +188,6 @@ TEST_F(FrameTest, DriverFailuresAreShownWithoutStoppingReception) {
 
 TEST_F(FrameTest, ChoosingAPortReopensItAndCancelLeavesItAlone) {
     Start();
-    CSerialPort* before = m_frame->m_pSerialPort.get();
-    ASSERT_TRUE(before);
     auto press = [&](const QString& button) {
         QTimer::singleShot(50, [button] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -164,12 +203,10 @@ TEST_F(FrameTest, ChoosingAPortReopensItAndCancelLeavesItAlone) {
         m_frame->OnCommand(ID_SELECT_PORT);
     };
     press("取消");
-    EXPECT_EQ(m_frame->m_pSerialPort.get(), before);
+    EXPECT_TRUE(m_frame->Session().IsConnected());
     press("设置");
     EXPECT_EQ(m_frame->m_nPort, 1);
-    ASSERT_TRUE(m_frame->m_pSerialPort);
-    ASSERT_TRUE(m_sim.Write("$C5,6\r\n"));
-    EXPECT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 1; }));
+    EXPECT_TRUE(m_live.Send("$C5,6\r\n", 1));
 }
 
 TEST_F(FrameTest, MenuToolbarAndStatusBarCarryTheProgramsTexts) {
@@ -229,8 +266,8 @@ TEST(Application, StartsCaptionedOnThePortGiven) {
     CQuillmarApp app;
     ASSERT_TRUE(app.InitInstance(info));
     EXPECT_EQ(app.Frame()->windowTitle(), "Velquor 1.0");
-    ASSERT_TRUE(app.Frame()->m_pSerialPort);
-    EXPECT_EQ(app.Frame()->m_pSerialPort->Device(), sim.SlavePath());
+    ASSERT_TRUE(WaitUntil([&] { return app.Frame()->Session().IsConnected(); }));
+    EXPECT_EQ(app.Frame()->Session().Link().strDevice, sim.SlavePath());
 }
 
 // The program itself, as a user or a script starts it: on the simulator,

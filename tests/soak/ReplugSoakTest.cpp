@@ -42,12 +42,13 @@ TEST(ReplugSoak, EveryCycleReconnectsPromptlyAndLosesNothing) {
 
     CQuillmarDoc doc;
     CRecordingView recorder;
-    CMainFrame frame(&doc, QString::fromStdString(link));
-    auto* view = new CQuillmarView(dir.filePath("records"), &frame);
+    CMainFrame frame(&doc, QString::fromStdString(link), dir.filePath("records"));
+    auto* view = new CQuillmarView(&frame);
     doc.AddView(view);
     doc.AddView(&recorder);
     ASSERT_TRUE(frame.OnCreate(view));
-    ASSERT_TRUE(frame.m_pSerialPort);
+    auto connected = [&] { return frame.Session().IsConnected(); };
+    ASSERT_TRUE(WaitUntil(connected));
     const int descriptorsConnected = OpenDescriptors();
 
     std::vector<std::string> sent;
@@ -61,7 +62,7 @@ TEST(ReplugSoak, EveryCycleReconnectsPromptlyAndLosesNothing) {
             << "cycle " << cycle;
 
         sim.Close(); // unplugged
-        ASSERT_TRUE(WaitUntil([&] { return !frame.m_pSerialPort; })) << "cycle " << cycle;
+        ASSERT_TRUE(WaitUntil([&] { return !connected(); })) << "cycle " << cycle;
         const double cpuBefore = CpuSeconds();
         QElapsedTimer away;
         away.start();
@@ -72,8 +73,7 @@ TEST(ReplugSoak, EveryCycleReconnectsPromptlyAndLosesNothing) {
         ASSERT_TRUE(sim.Open(&error, link)) << error; // plugged in again
         QElapsedTimer back;
         back.start();
-        ASSERT_TRUE(WaitUntil([&] { return frame.m_pSerialPort != nullptr; }, 5000))
-            << "cycle " << cycle;
+        ASSERT_TRUE(WaitUntil(connected, 5000)) << "cycle " << cycle;
         const double seconds = static_cast<double>(back.elapsed()) / 1000.0;
         worstReconnect = std::max(worstReconnect, seconds);
         totalReconnect += seconds;

@@ -53,8 +53,8 @@ void CScopedSettings::Set(const QString& key, const QString& value) {
 
 CFrameUnderTest::CFrameUnderTest()
     : doc(std::make_unique<CQuillmarDoc>()),
-      frame(std::make_unique<CMainFrame>(doc.get(), "/nonexistent/tty")) {
-    view = new CQuillmarView(dir.filePath("records"), frame.get());
+      frame(std::make_unique<CMainFrame>(doc.get(), "/nonexistent/tty", dir.filePath("records"))) {
+    view = new CQuillmarView(frame.get());
     doc->AddView(view);
     view->m_pDocument = doc.get();
     EXPECT_TRUE(frame->OnCreate(view));
@@ -62,6 +62,36 @@ CFrameUnderTest::CFrameUnderTest()
 
 CFrameUnderTest::~CFrameUnderTest() {
     frame.reset();
+}
+
+CLiveFrame::CLiveFrame() : doc(std::make_unique<CQuillmarDoc>()) {
+    std::string error;
+    EXPECT_TRUE(sim.Open(&error, Link().toStdString())) << error;
+}
+
+CLiveFrame::~CLiveFrame() {
+    frame.reset();
+}
+
+void CLiveFrame::Start(const QString& device, const QString& recordFolder) {
+    frame = std::make_unique<CMainFrame>(doc.get(), device.isEmpty() ? Link() : device,
+                                         recordFolder.isEmpty() ? dir.filePath("records")
+                                                                : recordFolder);
+    view = new CQuillmarView(frame.get());
+    doc->AddView(view);
+    doc->AddView(&recorder);
+    view->m_pDocument = doc.get();
+    EXPECT_TRUE(frame->OnCreate(view));
+}
+
+bool CLiveFrame::Send(const std::string& bytes, std::size_t messages) {
+    if (!WaitUntil([&] { return frame->Session().IsConnected(); }) || !sim.Write(bytes))
+        return false;
+    return WaitUntil([&] { return recorder.m_messages.size() >= messages; });
+}
+
+std::string CLiveFrame::RecordPath() const {
+    return frame->Session().RecordPath();
 }
 
 std::vector<ReceivedMessage> FrameOffline(const std::string& stream) {

@@ -4,6 +4,7 @@
 
 #include "link/ReceiverMessage.h"
 #include "platform/Prompter.h"
+#include "tools/Simulator.h"
 #include "view/ViewUpdate.h"
 
 #include <QTemporaryDir>
@@ -78,6 +79,30 @@ struct CFrameUnderTest {
     CScriptedPrompter prompter;
     QTemporaryDir dir;
     std::unique_ptr<CQuillmarDoc> doc;
+    std::unique_ptr<CMainFrame> frame;
+    CQuillmarView* view = nullptr;
+};
+
+// A main window on the simulated instrument, reached through a by-id style
+// link, with its document, view and a view that records what it is handed.
+struct CLiveFrame {
+    CLiveFrame();
+    ~CLiveFrame();
+    // device: the simulator's link unless given; records go to dir/records
+    // unless another folder is given.
+    void Start(const QString& device = QString(), const QString& recordFolder = QString());
+    QString Link() const { return dir.filePath("by-id-gnss"); }
+    // Writes bytes at the instrument and waits until the views have been handed
+    // `messages` in all.
+    bool Send(const std::string& bytes, std::size_t messages);
+    std::string RecordPath() const;
+
+    CScopedSettings settings;
+    CScriptedPrompter prompter;
+    QTemporaryDir dir;
+    CInstrumentSimulator sim;
+    std::unique_ptr<CQuillmarDoc> doc;
+    CRecordingView recorder;
     std::unique_ptr<CMainFrame> frame;
     CQuillmarView* view = nullptr;
 };

@@ -30,7 +30,7 @@ QString WriteR35(const QTemporaryDir& dir, int lines) {
 TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
     CScriptedPrompter prompter;
     QTemporaryDir dir;
-    CQuillmarView view(dir.path());
+    CQuillmarView view;
     view.resize(1023, 670);
     view.OnCommand(ID_STRETCH_X);
     view.OnCommand(ID_LOAD_ANALYSIS_FILE); // cancelled: analysis view, nothing loaded

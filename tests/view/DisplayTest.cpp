@@ -1,7 +1,8 @@
+#include "link/MonitorState.h"
+#include "link/NumberText.h"
 #include "platform/CommandIds.h"
 #include "support/TestSupport.h"
 #include "view/Drawing.h"
-#include "view/MonitorState.h"
 #include "view/Navigation.h"
 #include "view/QuillmarView.h"
 
@@ -25,6 +26,29 @@ std::vector<std::pair<QPoint, QPoint>> PointerStrokes(const CRecordingCanvas& ca
     return {strokes.begin() + which * 3, strokes.begin() + which * 3 + 3};
 }
 
+// Values as the session leaves them: a null text is a quantity never received.
+CLiveValues Values(const char* heading, const char* pitch, std::int64_t atMs = 0) {
+    CLiveValues values;
+    auto set = [&](Quantity q, const char* text, std::string& str, double& value) {
+        if (!text)
+            return;
+        str = text;
+        value = Atof(text);
+        values.m_nReceivedMs[static_cast<int>(q)] = atMs;
+    };
+    set(Quantity::Heading, heading, values.m_strHeading, values.m_dHeading);
+    set(Quantity::Pitch, pitch, values.m_strPitch, values.m_dPitch);
+    return values;
+}
+
+CRecordingCanvas DrawDisplay(const CLiveValues& values, std::int64_t nowMs = 0,
+                             QSize size = QSize(1023, 670)) {
+    CRecordingCanvas canvas(size);
+    DrawAttitudeDisplay(canvas, CScale{size.width() / 1023.0, size.height() / 670.0}, values, nowMs,
+                        3000);
+    return canvas;
+}
+
 TEST(AttitudeDisplay, PointersLandWhereTheirAnglesSay) {
     struct Case {
         const char* heading;
@@ -35,15 +59,10 @@ TEST(AttitudeDisplay, PointersLandWhereTheirAnglesSay) {
     const std::vector<Case> table = {
         {"0", "0", 0, {250, 400}, {250, 100}, {245, 130}, {255, 130}},
         {"90", "0", 0, {100, 250}, {400, 249}, {369, 244}, {370, 254}},
-        {"", "0", 1, {750, 175}, {500, 174}, {519, 179}, {520, 169}},
+        {"0", "0", 1, {750, 175}, {500, 174}, {519, 179}, {520, 169}},
     };
     for (const Case& c : table) {
-        CMonitorState state;
-        state.m_strHeading = c.heading;
-        state.m_strPitch = c.pitch;
-        CRecordingCanvas canvas;
-        DrawAttitudeDisplay(canvas, CScale{1, 1}, state);
-        const auto strokes = PointerStrokes(canvas, c.which);
+        const auto strokes = PointerStrokes(DrawDisplay(Values(c.heading, c.pitch)), c.which);
         EXPECT_EQ(strokes[0], std::make_pair(c.tail, c.tip)) << c.heading;
         EXPECT_EQ(strokes[1], std::make_pair(c.tip, c.barb1)) << c.heading;
         EXPECT_EQ(strokes[2], std::make_pair(c.tip, c.barb2)) << c.heading;
@@ -51,18 +70,11 @@ TEST(AttitudeDisplay, PointersLandWhereTheirAnglesSay) {
 }
 
 TEST(AttitudeDisplay, PositivePitchRaisesTheFrontAndWideWindowsStretchTheDials) {
-    CMonitorState state;
-    state.m_strPitch = "10";
-    CRecordingCanvas canvas;
-    DrawAttitudeDisplay(canvas, CScale{1, 1}, state);
-    const auto pitch = PointerStrokes(canvas, 1);
+    const auto pitch = PointerStrokes(DrawDisplay(Values("0", "10")), 1);
     EXPECT_LT(pitch[0].second.y(), 174); // the tip, on the "前" side, is lifted
     EXPECT_LT(pitch[0].second.x(), 625);
 
-    CMonitorState wide;
-    wide.m_strHeading = "90";
-    CRecordingCanvas stretched(QSize(2046, 670));
-    DrawAttitudeDisplay(stretched, CScale{2, 1}, wide);
+    const CRecordingCanvas stretched = DrawDisplay(Values("90", "0"), 0, QSize(2046, 670));
     ASSERT_GE(stretched.Count(Kind::Ellipse), 3);
     EXPECT_EQ(stretched.m_items[0].points, (std::vector<QPoint>{{190, 95}, {810, 405}}));
     // Turned after scaling, a pointer keeps its device length: 150 px either way.
@@ -76,8 +88,7 @@ TEST(AttitudeDisplay, ValuesAreWrittenAsGcvtDoes) {
     CMonitorState state;
     state.InterpretText("$GPGGA,1,3110.4567,N,12129.8765,E,1\r\n");
     state.InterpretText("$C123.4,-2.5\r\n");
-    CRecordingCanvas canvas;
-    DrawAttitudeDisplay(canvas, CScale{1, 1}, state);
+    const CRecordingCanvas canvas = DrawDisplay(state.Values());
     const std::map<QString, QPoint> expected = {
         {"方位角为：", {150, 500}}, {"123.4", {275, 500}},     {"-2.5", {275, 530}},
         {"12129.8765", {275, 560}}, {"3110.4567", {275, 590}}, {"航向指示", {220, 30}},
@@ -93,12 +104,62 @@ TEST(AttitudeDisplay, ValuesAreWrittenAsGcvtDoes) {
     EXPECT_EQ(Gcvt(1e20), "1.e+20");
 }
 
+// A value never received reads "--" and has no pointer; one not refreshed
+// for the stale time is grey, with its age; a fresh one is red again at once.
+TEST(AttitudeDisplay, AbsentAndStaleValuesDoNotLookLive) {
+    struct Case {
+        const char* name;
+        std::int64_t headingAtMs, pitchAtMs; // -1: never received
+        std::int64_t nowMs;
+        std::size_t redStrokes, greyStrokes; // three a pointer
+        std::vector<int> dashedRows;
+        bool pitchGrey;
+    };
+    const std::vector<Case> table = {
+        {"nothing yet", -1, -1, 0, 0, 0, {500, 530, 560, 590}, false},
+        {"pitch stale", 5500, 1000, 6000, 3, 3, {560, 590}, true},
+        {"fresh again", 5500, 5500, 6000, 6, 0, {560, 590}, false},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        CLiveValues values = Values("10", "2.5");
+        values.m_nReceivedMs[static_cast<int>(Quantity::Heading)] = c.headingAtMs;
+        values.m_nReceivedMs[static_cast<int>(Quantity::Pitch)] = c.pitchAtMs;
+        const CRecordingCanvas canvas = DrawDisplay(values, c.nowMs);
+        EXPECT_EQ(canvas.Lines(Pens::kPointer).size(), c.redStrokes);
+        EXPECT_EQ(canvas.Lines(Pens::kStalePointer).size(), c.greyStrokes);
+        std::vector<int> dashed;
+        for (const auto& item : canvas.m_items) {
+            if (item.kind == Kind::Text && item.text == "--" && item.points[0].x() == 275)
+                dashed.push_back(item.points[0].y());
+        }
+        EXPECT_EQ(dashed, c.dashedRows);
+        const auto* pitch = canvas.FindText("2.5");
+        const auto* age = canvas.FindText("（数据中断 5 秒）");
+        if (c.headingAtMs >= 0) {
+            ASSERT_TRUE(pitch);
+            EXPECT_EQ(pitch->colour, c.pitchGrey ? kStaleText : QColor(Qt::black));
+        }
+        ASSERT_EQ(age != nullptr, c.pitchGrey);
+        if (age)
+            EXPECT_EQ(age->points[0], QPoint(380, 530));
+    }
+    EXPECT_EQ(StaleAgeText(125000), "数据中断 2 分钟");
+    EXPECT_EQ(StaleAgeText(7380000), "数据中断 2 小时 3 分钟");
+}
+
 struct LiveFixture {
     CMonitorState state;
     CNavigation nav;
+    std::int64_t nowMs = 0;
+    void Sample(double heading, double pitch) {
+        char line[64];
+        std::snprintf(line, sizeof line, "$C%g,%g\r\n", heading, pitch);
+        state.InterpretText(line, nowMs += 100);
+    }
     void Samples(int n, double heading = 100, double pitch = 0) {
         for (int i = 0; i < n; ++i)
-            state.m_arrSamples.push_back({heading + i % 7, 0, pitch + i % 3, 0, 0});
+            Sample(heading + i % 7, pitch + i % 3);
     }
     CRecordingCanvas Draw(QSize size = QSize(1023, 670)) {
         CRecordingCanvas canvas(size);
@@ -107,9 +168,9 @@ struct LiveFixture {
     }
 };
 
-std::vector<QPoint> Curve(const CRecordingCanvas& canvas, const CPen& pen) {
+std::vector<QPoint> Curve(const CRecordingCanvas& canvas, const CPen& pen, int piece = 0) {
     for (const auto& item : canvas.m_items) {
-        if (item.kind == Kind::Polyline && item.pen == pen)
+        if (item.kind == Kind::Polyline && item.pen == pen && piece-- == 0)
             return item.points;
     }
     return {};
@@ -152,13 +213,30 @@ TEST(LiveCurves, OneSampleDrawsNoSegmentAndNoneShowsTheNotice) {
     EXPECT_EQ(Curve(one, Pens::kHeadingCurve).size(), 1u);
 }
 
+// No line is drawn across a stretch without data, nor through a value not yet
+// received (heading came first: the pitch curve starts at the second sample).
+TEST(LiveCurves, GapsAndValuesNotYetReceivedBreakTheCurves) {
+    LiveFixture f;
+    f.state.InterpretText("$GPHDT,100,T\r\n", f.nowMs += 100);
+    f.Samples(3);
+    f.nowMs += 10000; // the instrument silent for ten seconds
+    f.Samples(2, 200, 5);
+    const CRecordingCanvas canvas = f.Draw();
+    EXPECT_EQ(Curve(canvas, Pens::kHeadingCurve, 0),
+              (std::vector<QPoint>{{30, 200}, {31, 200}, {32, 202}, {33, 204}}));
+    EXPECT_EQ(Curve(canvas, Pens::kHeadingCurve, 1), (std::vector<QPoint>{{34, 400}, {35, 402}}));
+    EXPECT_EQ(Curve(canvas, Pens::kPitchCurve, 0),
+              (std::vector<QPoint>{{31, 360}, {32, 350}, {33, 340}}));
+    EXPECT_EQ(Curve(canvas, Pens::kPitchCurve, 1), (std::vector<QPoint>{{34, 310}, {35, 300}}));
+}
+
 // Every sample of the naive picture, for comparison.
 std::vector<QPoint> NaiveHeading(const LiveFixture& f, const CScale& s) {
     std::vector<QPoint> points;
-    for (std::size_t i = 0; i < f.state.m_arrSamples.size(); ++i)
-        points.emplace_back(
-            s.X(30 + f.nav.m_nPanX + static_cast<double>(i) * f.nav.m_dZoomX),
-            s.Y(f.nav.m_nPanY + 2 * f.nav.m_dZoomY * f.state.m_arrSamples[i].dHeading));
+    const CLiveSamples& samples = f.state.Samples();
+    for (std::size_t i = 0; i < samples.Size(); ++i)
+        points.emplace_back(s.X(30 + f.nav.m_nPanX + static_cast<double>(i) * f.nav.m_dZoomX),
+                            s.Y(f.nav.m_nPanY + 2 * f.nav.m_dZoomY * samples[i].fHeading));
     return points;
 }
 
@@ -170,9 +248,8 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
 
     // Dense: 40000 samples with spikes, in a narrow window.
     LiveFixture d;
-    d.Samples(40000);
-    d.state.m_arrSamples[12345].dHeading = 350;
-    d.state.m_arrSamples[23456].dHeading = 0;
+    for (int i = 0; i < 40000; ++i)
+        d.Sample(i == 12345 ? 350 : i == 23456 ? 0 : 100 + i % 7, i % 3);
     d.nav.m_nPanX = -12000;
     const QSize size(300, 670);
     const CScale scale{300 / 1023.0, 1};
@@ -197,8 +274,7 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
 
 TEST(ViewDisplays, SwitchingKeepsPanAndSamplesAndDisarmsTools) {
     CScriptedPrompter prompter;
-    QTemporaryDir dir;
-    CQuillmarView view(dir.path());
+    CQuillmarView view;
     view.resize(1023, 670);
     view.OnCommand(ID_VIEW_REALTIME2);
     view.OnCommand(ID_MOVE);
@@ -227,15 +303,16 @@ TEST(ViewDisplays, SwitchingKeepsPanAndSamplesAndDisarmsTools) {
 // Pictures for a person to look at, and a PDF printed from the view.
 TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
     CScriptedPrompter prompter;
-    QTemporaryDir dir;
-    CQuillmarView view(dir.path());
+    CQuillmarView view;
     view.resize(1023, 670);
+    const std::int64_t start = SteadyMs() - 300000;
     for (int i = 0; i < 3000; ++i)
-        view.InterpretText(QString("$C%1,%2\r\n")
-                               .arg(180 + 120 * std::sin(i / 300.0), 0, 'f', 1)
-                               .arg(8 * std::sin(i / 40.0), 0, 'f', 2)
-                               .toStdString());
-    view.InterpretText("$GPGGA,1,3110.4567,N,12129.8765,E,1\r\n");
+        view.Monitor().InterpretText(QString("$C%1,%2\r\n")
+                                         .arg(180 + 120 * std::sin(i / 300.0), 0, 'f', 1)
+                                         .arg(8 * std::sin(i / 40.0), 0, 'f', 2)
+                                         .toStdString(),
+                                     start + i * 100);
+    view.Monitor().InterpretText("$GPGGA,1,3110.4567,N,12129.8765,E,1\r\n", start + 299900);
     for (int mode : {ID_VIEW_REALTIME1, ID_VIEW_REALTIME2}) {
         view.OnCommand(mode);
         QImage image(view.size(), QImage::Format_RGB32);

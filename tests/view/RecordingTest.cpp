@@ -7,7 +7,6 @@
 #include "shell/QuillmarDoc.h"
 #include "support/TestSupport.h"
 #include "tools/Simulator.h"
-#include "view/Alarm.h"
 #include "view/QuillmarView.h"
 
 #include <QApplication>
@@ -18,11 +17,9 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -31,208 +28,85 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QByteArray ReadAll(const std::string& path) {
+    return ReadAll(QString::fromStdString(path));
+}
+
 QByteArray TestData(const char* name) {
     return ReadAll(QString(QUILLMAR_TEST_DATA) + "/" + name);
 }
 
-// Feeds text through a framer into the view, as the frame does.
-void Feed(CQuillmarView& view, const QByteArray& bytes, long hint = HINT_NEW_MESSAGE) {
-    static CReceiverMessage framer;
+// Feeds text through a framer into the view, as the frame hands messages on.
+void Feed(CQuillmarView& view, const QByteArray& bytes) {
+    CReceiverMessage framer;
     for (char c : bytes) {
         if (framer.FeedByte(static_cast<std::uint8_t>(c)))
-            view.OnUpdate(nullptr, hint, &framer);
+            view.OnUpdate(nullptr, HINT_NEW_MESSAGE, &framer);
     }
-}
-
-std::string RecordPath(const CQuillmarView& view) {
-    return view.m_fileRecord.Path();
 }
 
 TEST(Recording, AMixedStreamOverTheLineIsRecordedByteForByte) {
-    CScopedSettings settings;
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
-    CInstrumentSimulator sim;
-    std::string error;
-    ASSERT_TRUE(sim.Open(&error)) << error;
-    CQuillmarDoc doc;
-    CMainFrame frame(&doc, QString::fromStdString(sim.SlavePath()));
-    auto* view = new CQuillmarView(dir.filePath("records"), &frame);
-    doc.AddView(view);
-    ASSERT_TRUE(frame.OnCreate(view));
+    CLiveFrame live;
+    live.Start();
     const QByteArray stream = TestData("mixed-stream.bin");
     const QByteArray expected = TestData("mixed-stream.record");
     ASSERT_FALSE(stream.isEmpty());
+    ASSERT_TRUE(WaitUntil([&] { return live.frame->Session().IsConnected(); }));
     for (qsizetype at = 0; at < stream.size(); at += 97)
-        ASSERT_TRUE(sim.Write(stream.mid(at, 97).toStdString()));
-    const QString path = QString::fromStdString(RecordPath(*view));
+        ASSERT_TRUE(live.sim.Write(stream.mid(at, 97).toStdString()));
+    const std::string path = live.RecordPath();
     EXPECT_TRUE(WaitUntil([&] { return ReadAll(path).size() >= expected.size(); }));
     EXPECT_TRUE(ReadAll(path) == expected);
-    EXPECT_TRUE(QFileInfo(path).fileName().contains(
-        QRegularExpression("^\\d{4}-\\d{1,2}-\\d{1,2}-\\d{1,2}-\\d{1,2}-\\d{1,2}(-\\d+)?\\.txt$")));
-}
-
-TEST(Recording, StartsInTheSameSecondKeepEveryFile) {
-    QTemporaryDir dir;
-    std::tm when{};
-    when.tm_year = 2005 - 1900, when.tm_mon = 11, when.tm_mday = 7;
-    when.tm_hour = 9, when.tm_min = 5, when.tm_sec = 3;
-    CRecordFile first, second, third;
-    std::string error;
-    ASSERT_TRUE(first.CreateNew(dir.path().toStdString(), when, &error)) << error;
-    ASSERT_TRUE(first.Write("first\n"));
-    ASSERT_TRUE(second.CreateNew(dir.path().toStdString(), when, &error)) << error;
-    ASSERT_TRUE(third.CreateNew(dir.path().toStdString(), when, &error)) << error;
-    EXPECT_EQ(QFileInfo(QString::fromStdString(first.Path())).fileName(), "2005-12-7-9-5-3.txt");
-    EXPECT_EQ(QFileInfo(QString::fromStdString(second.Path())).fileName(), "2005-12-7-9-5-3-2.txt");
-    EXPECT_EQ(QFileInfo(QString::fromStdString(third.Path())).fileName(), "2005-12-7-9-5-3-3.txt");
-    EXPECT_EQ(ReadAll(QString::fromStdString(first.Path())), "first\n");
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(path))
+                    .fileName()
+                    .contains(QRegularExpression(
+                        "^\\d{4}-\\d{1,2}-\\d{1,2}-\\d{1,2}-\\d{1,2}-\\d{1,2}(-\\d+)?\\.txt$")));
 }
 
 TEST(Recording, AnUncreatableFolderIsReportedOnceAndMonitoringGoesOn) {
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
-    QFile blocker(dir.filePath("not-a-folder"));
+    CLiveFrame live;
+    QFile blocker(live.dir.filePath("not-a-folder"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    CQuillmarView view(dir.filePath("not-a-folder/records"));
-    EXPECT_FALSE(view.m_fileRecord.IsOpen());
-    ASSERT_EQ(prompter.m_notes.size(), 1u);
-    EXPECT_TRUE(prompter.m_notes[0].text.contains(dir.filePath("not-a-folder")));
-    EXPECT_TRUE(view.RecordStatus().contains("无法建立记录文件"));
-    Feed(view, "$C12.5,1.0\r\n$GPHDT,13.0,T\r\n");
-    EXPECT_EQ(view.m_arrSamples.size(), 2u);
-    EXPECT_EQ(view.m_strHeading, "13.0");
-    EXPECT_EQ(prompter.m_notes.size(), 1u);
-}
-
-TEST(Recording, OnlyHint1000IsActedOn) {
-    QTemporaryDir dir;
-    CQuillmarView view(dir.path());
-    Feed(view, "$C1,2\r\n", 0);
-    Feed(view, "$C1,2\r\n", 999);
-    EXPECT_TRUE(view.m_arrSamples.empty());
-    EXPECT_TRUE(view.m_strHeading.empty());
-    EXPECT_TRUE(ReadAll(QString::fromStdString(RecordPath(view))).isEmpty());
-}
-
-// A disk that fills up: a small tmpfs where the machine lets us mount one,
-// else the file-size limit, which fails writes the same way.
-class FullDisk {
-public:
-    explicit FullDisk(const QString& folder) : m_folder(folder) {
-        QDir().mkpath(folder);
-        m_mounted = mount("tmpfs", folder.toLocal8Bit().constData(), "tmpfs", 0, "size=64k") == 0;
-        std::signal(SIGXFSZ, SIG_IGN);
-    }
-    ~FullDisk() {
-        if (m_mounted)
-            umount2(m_folder.toLocal8Bit().constData(), MNT_DETACH);
-        Limit(RLIM_INFINITY);
-    }
-    // Limits file sizes when there is no tmpfs; bytes is the room left.
-    void Fill(const QString& file, std::size_t room) {
-        if (m_mounted) {
-            QFile filler(m_folder + "/filler");
-            filler.open(QIODevice::WriteOnly);
-            while (filler.write(QByteArray(4096, 'x')) > 0) {
-            }
-            filler.close();
-            m_filler = filler.fileName();
-        } else {
-            Limit(QFileInfo(file).size() + static_cast<qint64>(room));
-        }
-    }
-    void Free() {
-        if (m_mounted)
-            QFile::remove(m_filler);
-        else
-            Limit(RLIM_INFINITY);
-    }
-
-private:
-    static void Limit(rlim_t bytes) {
-        rlimit limit{bytes, RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    QString m_folder;
-    QString m_filler;
-    bool m_mounted = false;
-};
-
-TEST(Recording, AFullDiskIsReportedOnceAndNothingIsLostWhenItFrees) {
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
-    FullDisk disk(dir.filePath("disk"));
-    CQuillmarView view(dir.filePath("disk"));
-    ASSERT_TRUE(view.m_fileRecord.IsOpen());
-    QStringList statuses;
-    QObject::connect(&view, &CQuillmarView::RecordStatusChanged,
-                     [&](const QString& text) { statuses << text; });
-    QByteArray all;
-    auto send = [&](int from, int to) {
-        for (int i = from; i < to; ++i) {
-            const QByteArray line = QString("$C%1.0,1.0\r\n").arg(i).toLatin1();
-            all += line;
-            Feed(view, line);
-        }
-    };
-    send(0, 10);
-    disk.Fill(QString::fromStdString(RecordPath(view)), 0);
-    send(10, 3000); // well past the last free page
-    EXPECT_EQ(statuses.size(), 1) << statuses.join("|").toStdString();
-    EXPECT_TRUE(statuses.value(0).contains("写入失败"));
-    EXPECT_GT(view.m_fileRecord.Backlog(), 0u);
-    disk.Free();
-    view.CheckRecording(); // what the once-a-second check does
-    send(3000, 3010);
-    EXPECT_TRUE(statuses.last().contains("恢复"));
-    EXPECT_TRUE(ReadAll(QString::fromStdString(RecordPath(view))) == all);
-    EXPECT_EQ(view.m_arrSamples.size(), 3010u);
-    EXPECT_TRUE(prompter.m_boxes.empty());
-}
-
-TEST(Recording, ADeletedRecordFileIsRecreated) {
-    QTemporaryDir dir;
-    CQuillmarView view(dir.path());
-    Feed(view, "$C1,2\r\n");
-    const QString path = QString::fromStdString(RecordPath(view));
-    ASSERT_TRUE(QFile::remove(path));
-    view.CheckRecording();
-    Feed(view, "$C3,4\r\n");
-    EXPECT_EQ(ReadAll(path), "$C3,4\r\n");
-    EXPECT_TRUE(view.RecordStatus().contains("重新建立"));
+    live.Start(QString(), live.dir.filePath("not-a-folder/records"));
+    ASSERT_EQ(live.prompter.m_notes.size(), 1u);
+    EXPECT_TRUE(live.prompter.m_notes[0].text.contains(live.dir.filePath("not-a-folder")));
+    EXPECT_TRUE(live.frame->RecordStatus().contains("无法建立记录文件"));
+    ASSERT_TRUE(live.Send("$C12.5,1.0\r\n$GPHDT,13.0,T\r\n", 2));
+    EXPECT_EQ(live.frame->Session().Monitor().Samples().Size(), 2u);
+    EXPECT_EQ(live.frame->Session().Monitor().Values().m_strHeading, "13.0");
+    EXPECT_EQ(live.prompter.m_notes.size(), 1u);
 }
 
 TEST(Recording, SaveDataPathMovesRecordingAndCancelChangesNothing) {
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
-    CQuillmarView view(dir.path());
-    const QString first = QString::fromStdString(RecordPath(view));
-    Feed(view, "$C1,2\r\n");
-    view.OnCommand(ID_SAVE_DATA_PATH); // cancelled
-    ASSERT_EQ(prompter.m_fileDialogs.size(), 1u);
-    const auto& request = prompter.m_fileDialogs[0];
+    CLiveFrame live;
+    live.Start();
+    const std::string first = live.RecordPath();
+    ASSERT_TRUE(live.Send("$C1,2\r\n", 1));
+    live.frame->OnCommand(ID_SAVE_DATA_PATH); // cancelled
+    ASSERT_EQ(live.prompter.m_fileDialogs.size(), 1u);
+    const auto& request = live.prompter.m_fileDialogs[0];
     EXPECT_TRUE(request.save);
     EXPECT_EQ(request.title, "保存");
     EXPECT_EQ(request.filter, "Data Files (*.dat);;All File (*.*)");
     EXPECT_EQ(request.defaultSuffix, "DAT");
     EXPECT_EQ(request.proposedName, "TimeFileName");
     EXPECT_TRUE(request.confirmOverwrite);
-    EXPECT_EQ(RecordPath(view), first.toStdString());
-    EXPECT_TRUE(view.m_strRecordPath.isEmpty());
+    EXPECT_EQ(live.RecordPath(), first);
+    EXPECT_TRUE(live.frame->m_strRecordPath.isEmpty());
 
-    const QString chosen = dir.filePath("chosen.DAT");
+    const QString chosen = live.dir.filePath("chosen.DAT");
     QFile old(chosen);
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("replaced after the question\n");
     old.close();
-    prompter.m_files.push_back(chosen);
-    view.OnCommand(ID_SAVE_DATA_PATH);
-    EXPECT_EQ(view.m_strRecordPath, chosen);
-    Feed(view, "$C3,4\r\n");
+    live.prompter.m_files.push_back(chosen);
+    live.frame->OnCommand(ID_SAVE_DATA_PATH);
+    EXPECT_EQ(live.frame->m_strRecordPath, chosen);
+    ASSERT_TRUE(live.Send("$C3,4\r\n", 2));
     EXPECT_EQ(ReadAll(chosen), "$C3,4\r\n");
     EXPECT_EQ(ReadAll(first), "$C1,2\r\n");
+    EXPECT_TRUE(live.frame->RecordStatus().contains("chosen.DAT"));
 }
 
 TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
@@ -271,8 +145,7 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
 }
 
 TEST(SerialMonitor, ShowsFifteenLinesClearsAndStartsEmpty) {
-    QTemporaryDir dir;
-    CQuillmarView view(dir.path());
+    CQuillmarView view;
     std::vector<int> counts;
     QTimer::singleShot(0, [&] {
         QListWidget* list = view.m_dlgMonitor.List();
@@ -305,7 +178,6 @@ TEST(SerialMonitor, ShowsFifteenLinesClearsAndStartsEmpty) {
     });
     view.OnCommand(ID_SERIAL_MONITOR);
     EXPECT_EQ(reopened, 0);
-    EXPECT_EQ(view.m_arrSamples.size(), 19u);
 }
 
 TEST(AlarmLimits, AcceptsWholeDegreesFrom0To90AndKeepsTheDialogOpenOtherwise) {
@@ -351,9 +223,10 @@ TEST(AlarmLimits, AcceptsWholeDegreesFrom0To90AndKeepsTheDialogOpenOtherwise) {
 }
 
 TEST(AlarmLimits, TheFrameAppliesOKAndIgnoresCancel) {
-    CFrameUnderTest t;
-    CMainFrame& frame = *t.frame;
-    CQuillmarView* view = t.view;
+    CLiveFrame live;
+    live.Start();
+    CMainFrame& frame = *live.frame;
+    const CMonitorState& monitor = frame.Session().Monitor();
     auto answer = [](const char* pitch, bool ok) {
         QTimer::singleShot(0, [=] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -370,23 +243,22 @@ TEST(AlarmLimits, TheFrameAppliesOKAndIgnoresCancel) {
     };
     answer("5", false);
     frame.OnCommand(ID_ALARM_LIMITS);
-    EXPECT_EQ(g_nPitchLimit, 30);
+    EXPECT_EQ(monitor.PitchLimit(), 30);
     answer("5", true);
     frame.OnCommand(ID_ALARM_LIMITS);
-    EXPECT_EQ(g_nPitchLimit, 5);
-    EXPECT_EQ(g_nRollLimit, 30);
+    EXPECT_EQ(monitor.PitchLimit(), 5);
+    EXPECT_EQ(monitor.RollLimit(), 30);
 
     // Beyond the limit: the alarm sounds, and reception goes on meanwhile.
-    Feed(*view, "$GPROT,-7.5,A\r\n");
-    EXPECT_TRUE(view->Alarm()->IsSounding());
-    EXPECT_TRUE(view->AlarmStatus().contains("俯仰角")) << view->AlarmStatus().toStdString();
-    Feed(*view, "$C1,2\r\n$C1,-6\r\n");
-    EXPECT_EQ(view->m_arrSamples.size(), 3u);
-    EXPECT_FALSE(view->Alarm()->Play()); // not restarted while it sounds
-    Feed(*view, "$C1,2\r\n");
-    EXPECT_TRUE(view->AlarmStatus().isEmpty());
-    EXPECT_TRUE(WaitUntil([&] { return !view->Alarm()->IsSounding(); }, 3000));
-    g_nPitchLimit = 30;
+    ASSERT_TRUE(live.Send("$GPROT,-7.5,A\r\n", 1));
+    EXPECT_TRUE(frame.Alarm()->IsSounding());
+    EXPECT_TRUE(frame.AlarmStatus().contains("俯仰角")) << frame.AlarmStatus().toStdString();
+    ASSERT_TRUE(live.Send("$C1,2\r\n$C1,-6\r\n", 3));
+    EXPECT_EQ(monitor.Samples().Size(), 3u);
+    EXPECT_FALSE(frame.Alarm()->Play()); // not restarted while it sounds
+    ASSERT_TRUE(live.Send("$C1,2\r\n", 4));
+    EXPECT_TRUE(frame.AlarmStatus().isEmpty());
+    EXPECT_TRUE(WaitUntil([&] { return !frame.Alarm()->IsSounding(); }, 3000));
 }
 
 TEST(VersionInfo, NamesTheProgram) {

@@ -1,4 +1,4 @@
-#include "view/RecordFile.h"
+#include "link/RecordFile.h"
 
 #include <cerrno>
 #include <cstring>

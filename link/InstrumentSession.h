@@ -1,0 +1,161 @@
+// The instrument session: the serial port and its reconnection, the framer,
+// the interpretation of every message, the record file and the answer to 'n'
+// packets, all on a thread of its own.
+//
+// Data flows one way: port -> framer -> session (record, interpretation,
+// alarm test) -> window. The window never sits between the line and the
+// record: a window that stalls for any length of time leaves the record
+// complete, and afterwards takes the messages that waited for it (queued,
+// nothing dropped below a large cap) and draws the newest state.
+//
+// The session's thread sleeps in poll() on one eventfd: the port's watch
+// thread wakes it after every read, the window wakes it for a command; the
+// timeouts are the reconnect attempt, the delayed answer to 'n' and the
+// record check.
+#pragma once
+
+#include "link/MessageQueue.h"
+#include "link/MonitorState.h"
+#include "link/ReceiverMessage.h"
+#include "link/RecordFile.h"
+#include "link/SerialPort.h"
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class ISessionListener {
+public:
+    virtual ~ISessionListener() = default;
+    // On the session's thread: messages wait, or the link or record changed.
+    // Must only queue a notice; the window then takes what is new. Calls come
+    // often and may be folded together.
+    virtual void SessionChanged() = 0;
+    // A driver failure, fully composed, for a box captioned "Application
+    // Error". On any thread; must only queue it.
+    virtual void SessionError(const std::string& text) = 0;
+};
+
+struct LinkState {
+    enum class Kind { NoDevice, Connected, OpenFailed, Vanished };
+    Kind kind = Kind::NoDevice;
+    unsigned nPort = 0;
+    std::string strDevice;
+    int nError = 0;            // OpenFailed: errno of the open
+    std::int64_t nSinceMs = 0; // when the link came to this state (SteadyMs)
+};
+
+struct RecordState {
+    enum class Kind { None, Open, CreateFailed, WriteFailing, Resumed, Recreated, RecreateFailed };
+    Kind kind = Kind::None;
+    std::string strPath;    // the file in use, or the one that could not be made
+    std::string strOldPath; // Recreated, RecreateFailed: the file that was deleted
+    std::string strError;   // CreateFailed, RecreateFailed: the system's reason
+    int nError = 0;         // WriteFailing: errno
+};
+
+class CInstrumentSession final : private IPortOwner {
+public:
+    static constexpr unsigned kBaud = 9600;
+    static constexpr std::int64_t kReconnectMs = 1000;
+    static constexpr std::int64_t kAnswerDelayMs = 300; // after an 'n' packet
+    static constexpr std::int64_t kRecordCheckMs = 1000;
+
+    explicit CInstrumentSession(ISessionListener* listener = nullptr);
+    ~CInstrumentSession() override;
+    CInstrumentSession(const CInstrumentSession&) = delete;
+    CInstrumentSession& operator=(const CInstrumentSession&) = delete;
+
+    // The record file, created exclusively in folder and named for `when`.
+    // Before Start().
+    bool CreateRecord(const std::string& folder, const std::tm& when, std::string* error);
+    // Starts the thread, which opens the port given to UsePort.
+    void Start();
+    // Port number `port` on `device` from now on, closing the one in use; an
+    // empty device means none. Carried out on the session's thread.
+    void UsePort(unsigned port, const std::string& device);
+    // Records into path from now on (created, or emptied: only for a file the
+    // operator agreed to replace). Bytes a failed write left go there first.
+    bool ReplaceRecord(const std::string& path, std::string* error);
+
+    // What the window reads; any thread.
+    CMonitorState& Monitor() { return m_monitor; }
+    const CMonitorState& Monitor() const { return m_monitor; }
+    LinkState Link() const;
+    RecordState Record() const;
+    std::string RecordPath() const;
+    bool IsConnected() const { return Link().kind == LinkState::Kind::Connected; }
+    // Milliseconds (SteadyMs) when bytes last arrived; -1 before the first.
+    std::int64_t LastByteMs() const { return m_nLastByteMs.load(); }
+    // Every framed message not yet taken, encoded (CMessageQueue::CReader).
+    std::string TakeMessages() { return m_queue.TakeAll(); }
+    CMessageQueue& Queue() { return m_queue; }
+    std::uint64_t MessagesFramed() const { return m_nMessages.load(); }
+    // Messages cut short when the port went away, dropped at the reopen.
+    std::uint64_t PartialMessages() const { return m_nPartialMessages.load(); }
+
+    // What the thread does with each read: frames, interprets, records and
+    // queues. Public so that benchmarks and tests can drive it without a port;
+    // only one thread may call it at a time, and not while the session runs.
+    void Process(const std::uint8_t* bytes, std::size_t count, std::int64_t nowMs);
+
+private:
+    void PostPortMessage(unsigned message, std::uintptr_t wParam, std::uintptr_t lParam) override;
+    void PostPortError(const std::string& text) override;
+
+    void Run();
+    void Wake();
+    void Notify();
+    void RunCommands();
+    void DrainPort();
+    void ClosePort();
+    void TryOpen(std::int64_t nowMs);
+    void SetLink(const LinkState& state);
+    void SetRecord(const RecordState& state);
+    void WriteRecord();
+    void CheckRecord();
+    void RecreateRecordLocked();
+    void AnswerDue(std::int64_t nowMs);
+
+    ISessionListener* m_pListener;
+    CMonitorState m_monitor;
+    CMessageQueue m_queue;
+
+    // Session thread only.
+    CReceiverMessage m_framer;
+    std::unique_ptr<CSerialPort> m_pPort;
+    unsigned m_nPort = 0;
+    std::string m_strDevice;
+    std::int64_t m_nReconnectAtMs = -1; // -1: no attempt due
+    std::int64_t m_nRecordCheckAtMs = 0;
+    std::deque<std::int64_t> m_answersAtMs;
+    std::string m_recordBatch; // the texts of one read's messages
+    std::string m_queueBatch;  // the same messages, encoded for the window
+    std::vector<std::uint8_t> m_readBuffer;
+
+    std::thread m_thread;
+    int m_fdWake = -1;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bVanished{false};
+    std::atomic<std::int64_t> m_nLastByteMs{-1};
+    std::atomic<std::uint64_t> m_nMessages{0};
+    std::atomic<std::uint64_t> m_nPartialMessages{0};
+
+    std::mutex m_commandLock;
+    std::vector<std::function<void()>> m_commands;
+
+    mutable std::mutex m_recordLock; // the record file and its state
+    CRecordFile m_record;
+    RecordState m_recordState;
+    bool m_bWriteFailing = false;
+
+    mutable std::mutex m_linkLock;
+    LinkState m_linkState;
+};

@@ -1,0 +1,104 @@
+// What the program knows of the instrument, and how one received message
+// changes it. No widgets and no thread of its own: the instrument session's
+// thread interprets every message; the window copies the values (under a
+// short lock) and reads the samples (without one) when it draws.
+//
+// Only what a message really says changes anything: the instrument's own
+// "$C<heading>,<pitch>" sentence, HDT (heading), ROT (the instrument's pitch)
+// and GGA (position) from any talker. Every other sentence, every packet, and
+// a sentence whose "*hh" checksum does not match is recorded and shown as
+// received but leaves the values and the curves alone.
+#pragma once
+
+#include "link/Alarm.h"
+#include "link/LiveSamples.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+class CReceiverMessage;
+
+// The clock the values are stamped with: milliseconds of a steady clock.
+inline std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+enum class Quantity { Heading, Pitch, Roll, Position };
+constexpr int kQuantities = 4;
+
+// The values as last received, as text and number, and when each arrived.
+struct CLiveValues {
+    std::string m_strHeading, m_strPitch, m_strRoll;
+    std::string m_strLatitude, m_strLongitude; // ddmm.mmmm and dddmm.mmmm, as sent
+    double m_dHeading = 0, m_dPitch = 0, m_dRoll = 0;
+    double m_dLatitude = 0, m_dLongitude = 0;
+    std::int64_t m_nReceivedMs[kQuantities] = {-1, -1, -1, -1}; // -1: never
+
+    bool Received(Quantity q) const { return m_nReceivedMs[static_cast<int>(q)] >= 0; }
+    // Milliseconds since q arrived, at nowMs; -1 when it never did.
+    std::int64_t AgeMs(Quantity q, std::int64_t nowMs) const {
+        return Received(q) ? nowMs - m_nReceivedMs[static_cast<int>(q)] : -1;
+    }
+    // Received, but not refreshed for longer than staleMs.
+    bool IsStale(Quantity q, std::int64_t nowMs, std::int64_t staleMs) const {
+        return Received(q) && AgeMs(q, nowMs) > staleMs;
+    }
+};
+
+class CMonitorState {
+public:
+    enum class Kind { None, Position, Heading, Pitch, Attitude, BadChecksum };
+    static constexpr std::int64_t kDefaultStaleMs = 3000;
+
+    // Interprets one message received at nowMs (SteadyMs()). Packets carry no
+    // attitude; text lines are read as the header says.
+    Kind Interpret(const CReceiverMessage& message, std::int64_t nowMs);
+    Kind InterpretText(std::string_view text, std::int64_t nowMs = 0);
+
+    // The message as it is recorded: a text line whole, zero bytes included;
+    // a packet's data bytes only.
+    static std::string_view MessageText(const CReceiverMessage& message);
+
+    // Any thread.
+    CLiveValues Values() const;
+    const CLiveSamples& Samples() const { return m_samples; }
+    const CSampleGaps& Gaps() const { return m_gaps; }
+    std::uint64_t ChecksumFailures() const { return m_nChecksumFailures.load(); }
+
+    // A value not refreshed for this long is stale; a sample that comes this
+    // long after the one before starts a new stretch of the curves.
+    void SetStaleMs(std::int64_t ms) { m_nStaleMs.store(ms); }
+    std::int64_t StaleMs() const { return m_nStaleMs.load(); }
+
+    // The alarm: limits from any thread; the test runs after every message on
+    // the interpreting thread, and counts the messages after which it sounded.
+    void SetAlarmLimits(int pitch, int roll);
+    int PitchLimit() const { return m_nPitchLimit.load(); }
+    int RollLimit() const { return m_nRollLimit.load(); }
+    AlarmDecision TestAlarm();
+    AlarmDecision LastAlarm() const;
+    std::uint64_t AlarmedMessages() const { return m_nAlarmedMessages.load(); }
+
+private:
+    Kind ReadAttitude(std::string_view heading, std::string_view pitch, std::int64_t nowMs);
+    Kind ReadPosition(std::string_view latitude, std::string_view longitude, std::int64_t nowMs);
+    void AppendSample(std::int64_t nowMs);
+
+    mutable std::mutex m_lock; // guards m_values
+    CLiveValues m_values;
+    CLiveSamples m_samples;
+    CSampleGaps m_gaps;
+    std::int64_t m_nLastSampleMs = 0;
+    std::atomic<std::int64_t> m_nStaleMs{kDefaultStaleMs};
+    std::atomic<std::uint64_t> m_nChecksumFailures{0};
+    std::atomic<int> m_nPitchLimit{kDefaultAlarmLimit};
+    std::atomic<int> m_nRollLimit{kDefaultAlarmLimit};
+    std::atomic<unsigned> m_nLastAlarm{0};
+    std::atomic<std::uint64_t> m_nAlarmedMessages{0};
+};

@@ -1,0 +1,12 @@
+#include "link/SessionEvents.h"
+
+#include <QCoreApplication>
+
+void CQtSessionListener::SessionChanged() {
+    if (!m_bPosted.exchange(true))
+        QCoreApplication::postEvent(m_pTarget, new CSessionEvent);
+}
+
+void CQtSessionListener::SessionError(const std::string& text) {
+    QCoreApplication::postEvent(m_pTarget, new CPortErrorEvent(QString::fromLocal8Bit(text)));
+}

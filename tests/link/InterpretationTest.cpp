@@ -1,0 +1,160 @@
+#include "link/MonitorState.h"
+#include "link/ReceiverMessage.h"
+#include "tools/Simulator.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Nmea(const std::string& body) {
+    return CInstrumentSimulator::WithNmeaChecksum(body);
+}
+
+// The same sentence with its checksum off by one.
+std::string Corrupt(const std::string& body) {
+    std::string line = Nmea(body);
+    const std::size_t star = line.find('*');
+    line[star + 2] = line[star + 2] == '0' ? '1' : '0';
+    return line;
+}
+
+struct Expect {
+    std::string line;
+    CMonitorState::Kind kind;
+    const char* heading; // texts after the line ("" never received)
+    const char* pitch;
+    const char* latitude;
+    bool appends;
+    float sampleHeading, samplePitch; // NaN: not yet received
+    std::int64_t atMs = 0;            // 0: 100 ms after the row before
+};
+
+// Lines fed one after another into one state: each row sees what the rows
+// before it left. Only the instrument's "$C" sentence, HDT, ROT and GGA from
+// any talker move anything; everything else, and a sentence whose checksum
+// does not match, is left alone.
+TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
+    using K = CMonitorState::Kind;
+    const float none = std::nanf("");
+    const std::vector<Expect> table = {
+        {Nmea("$GPZDA,130711.00,07,12,2026,00,00"), K::None, "", "", "", false, 0, 0},
+        {Nmea("$GPRMC,130711.00,A,3110.4567,N,12129.8765,E,0.1,45.0,071226,,,A"), K::None, "", "",
+         "", false, 0, 0},
+        {Nmea("$GPVTG,45.0,T,,M,0.1,N,0.2,K,A"), K::None, "", "", "", false, 0, 0},
+        {Nmea("$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00"), K::None, "", "",
+         "", false, 0, 0},
+        // HDT before any pitch: the sample's pitch is not a value yet.
+        {Nmea("$IIHDT,200.0,T"), K::Heading, "200.0", "", "", true, 200, none},
+        {"$C123.4,-2.5\r\n", K::Attitude, "123.4", "-2.5", "", true, 123.4f, -2.5f},
+        {Nmea("$HEHDT,201.5,T"), K::Heading, "201.5", "-2.5", "", true, 201.5f, -2.5f},
+        {Corrupt("$GNHDT,1.0,T"), K::BadChecksum, "201.5", "-2.5", "", false, 0, 0},
+        {Nmea("$GPROT,-3.0,A"), K::Pitch, "201.5", "-3.0", "", true, 201.5f, -3},
+        {Nmea("$GNGGA,012345.00,3346.1000,S,15112.2000,W,1,08,1.0,10.0,M,0.0,M,,"), K::Position,
+         "201.5", "-3.0", "3346.1000", false, 0, 0},
+        // No fix: empty fields are no position.
+        {Nmea("$GPGGA,012346.00,,,,,0,00,,,M,,M,,"), K::None, "201.5", "-3.0", "3346.1000", false,
+         0, 0},
+        {Nmea("$GPHDT,,T"), K::None, "201.5", "-3.0", "3346.1000", false, 0, 0},
+        // The instrument's own sentences: C, E, N and P separate its fields, so
+        // an exponent's E cuts the number and -3 is field 2.
+        {"$C10.0P3.0\n", K::Attitude, "10.0", "3.0", nullptr, true, 10, 3},
+        {"$C1.5E-3,2\r\n", K::Attitude, "1.5", "-3", nullptr, true, 1.5f, -3},
+        {"$C359.9\r\n", K::Heading, "359.9", "-3", nullptr, true, 359.9f, -3},
+        {Nmea("$C12.0,1.0"), K::Attitude, "12.0", "1.0", nullptr, true, 12, 1},
+        {"$C13.0,1.0*00\r\n", K::BadChecksum, "12.0", "1.0", nullptr, false, 0, 0},
+        {"$C13.0,1.0*\r\n", K::BadChecksum, "12.0", "1.0", nullptr, false, 0, 0},
+        {"$Cabc,xyz\r\n", K::None, "12.0", "1.0", nullptr, false, 0, 0},
+        {"\n", K::None, "12.0", "1.0", nullptr, false, 0, 0},
+        // After more than the stale time without a sample, the curves break.
+        {"$C14.0,1.5\r\n", K::Attitude, "14.0", "1.5", nullptr, true, 14, 1.5f, 60000},
+    };
+    CMonitorState state;
+    std::size_t samples = 0;
+    std::int64_t now = 1000;
+    for (const Expect& row : table) {
+        SCOPED_TRACE(row.line);
+        now = row.atMs ? row.atMs : now + 100;
+        EXPECT_EQ(state.InterpretText(row.line, now), row.kind);
+        const CLiveValues values = state.Values();
+        EXPECT_EQ(values.m_strHeading, row.heading);
+        EXPECT_EQ(values.m_strPitch, row.pitch);
+        if (row.latitude)
+            EXPECT_EQ(values.m_strLatitude, row.latitude);
+        samples += row.appends;
+        ASSERT_EQ(state.Samples().Size(), samples);
+        if (row.appends) {
+            const LiveSample& sample = state.Samples()[samples - 1];
+            EXPECT_FLOAT_EQ(sample.fHeading, row.sampleHeading);
+            if (std::isnan(row.samplePitch))
+                EXPECT_TRUE(std::isnan(sample.fPitch));
+            else
+                EXPECT_FLOAT_EQ(sample.fPitch, row.samplePitch);
+            EXPECT_TRUE(std::isnan(sample.fRoll)); // no message here carries roll
+        }
+    }
+    const CLiveValues values = state.Values();
+    EXPECT_EQ(values.m_strLongitude, "15112.2000"); // southern and western positions whole
+    EXPECT_FALSE(values.Received(Quantity::Roll));
+    EXPECT_EQ(state.ChecksumFailures(), 3u);
+    ASSERT_EQ(state.Gaps().Size(), 1u);
+    EXPECT_EQ(state.Gaps()[0], samples - 1);
+}
+
+// Packets carry no attitude, whatever their data look like; their text is the
+// data alone.
+TEST(Interpretation, PacketsChangeNothing) {
+    CReceiverMessage framer;
+    CMonitorState state;
+    const std::string stream = std::string("\x02\x00\x41\x05$C7,8", 9) +
+                               char(0x00 + 0x41 + 0x05 + '$' + 'C' + '7' + ',' + '8') + "\x03" +
+                               CInstrumentSimulator::NPacket();
+    std::vector<std::string> texts;
+    framer.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
+                [&](const CReceiverMessage& message) {
+                    EXPECT_EQ(state.Interpret(message, 0), CMonitorState::Kind::None);
+                    texts.emplace_back(CMonitorState::MessageText(message));
+                });
+    EXPECT_EQ(texts, (std::vector<std::string>{"$C7,8", "A"}));
+    EXPECT_EQ(state.Samples().Size(), 0u);
+    EXPECT_FALSE(state.Values().Received(Quantity::Pitch));
+}
+
+// A limit is exceeded when it is at or below the angle's size; an angle never
+// received is not compared, whatever its limit.
+TEST(Alarm, ALimitAtOrBelowTheAngleSizeSoundsIt) {
+    struct Case {
+        std::optional<double> pitch, roll;
+        int pitchLimit, rollLimit;
+        bool bPitch, bRoll;
+    };
+    const std::vector<Case> table = {
+        {29.9, 0.0, 30, 30, false, false}, {30.0, 0.0, 30, 30, true, false},
+        {-30.0, 0.0, 30, 30, true, false}, {-45.5, 0.0, 90, 30, false, false},
+        {0.0, 0.0, 0, 30, true, false},    {0.0, 0.0, 30, 0, false, true},
+        {90.0, 0.0, 90, 90, true, false},  {0.0, -31.0, 30, 30, false, true},
+        {5.0, {}, 30, 0, false, false},    {{}, {}, 0, 0, false, false},
+    };
+    for (const Case& c : table) {
+        const AlarmDecision d = DecideAlarm(c.pitch, c.roll, c.pitchLimit, c.rollLimit);
+        EXPECT_EQ(d.bPitch, c.bPitch) << c.pitch.value_or(-1) << " vs " << c.pitchLimit;
+        EXPECT_EQ(d.bRoll, c.bRoll) << c.roll.value_or(-1) << " vs " << c.rollLimit;
+    }
+    // In the state: a roll limit of 0 never sounds for a roll never measured,
+    // and a packet does not silence a real pitch alarm.
+    CMonitorState state;
+    state.SetAlarmLimits(5, 0);
+    EXPECT_FALSE(state.TestAlarm().Any());
+    state.InterpretText("$C1,-7.5\r\n");
+    EXPECT_EQ(state.TestAlarm(), (AlarmDecision{true, false}));
+    CReceiverMessage framer;
+    const std::string n = CInstrumentSimulator::NPacket();
+    for (char c : n) {
+        if (framer.FeedByte(static_cast<std::uint8_t>(c)))
+            state.Interpret(framer, 0);
+    }
+    EXPECT_EQ(state.TestAlarm(), (AlarmDecision{true, false}));
+    EXPECT_EQ(state.AlarmedMessages(), 2u);
+}
+
+} // namespace

@@ -1,0 +1,284 @@
+#include "link/InstrumentSession.h"
+#include "tools/Simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+struct TempFolder {
+    std::string path = [] {
+        char name[] = "/tmp/quillmar-session-XXXXXX";
+        return std::string(mkdtemp(name) ? name : "");
+    }();
+    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
+};
+
+// What a stream frames into, and the record it must leave.
+struct Expected {
+    std::vector<std::string> messages; // as CMessageQueue encodes them, one each
+    std::string record;
+};
+
+Expected FrameOffline(const std::string& stream) {
+    Expected expected;
+    CReceiverMessage framer;
+    framer.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
+                [&](const CReceiverMessage& message) {
+                    std::string encoded;
+                    CMessageQueue::Encode(encoded, message);
+                    expected.messages.push_back(encoded);
+                    expected.record += CMonitorState::MessageText(message);
+                });
+    return expected;
+}
+
+std::vector<std::string> Split(const std::string& batch) {
+    std::vector<std::string> messages;
+    CMessageQueue::CReader reader(batch);
+    CReceiverMessage message;
+    while (reader.Next(message)) {
+        std::string encoded;
+        CMessageQueue::Encode(encoded, message);
+        messages.push_back(encoded);
+    }
+    return messages;
+}
+
+class CountingListener : public ISessionListener {
+public:
+    void SessionChanged() override { ++m_nChanges; }
+    void SessionError(const std::string& text) override {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_errors.push_back(text);
+    }
+    std::atomic<int> m_nChanges{0};
+    std::mutex m_lock;
+    std::vector<std::string> m_errors;
+};
+
+bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 10s) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(m_sim.Open(&error, m_folder.path + "/by-id-gnss")) << error;
+    }
+    void Start(std::size_t cap = CMessageQueue::kDefaultCap) {
+        std::string error;
+        ASSERT_TRUE(m_session.CreateRecord(m_folder.path + "/records", std::tm{}, &error)) << error;
+        m_session.Queue().SetCap(cap);
+        m_session.UsePort(1, m_folder.path + "/by-id-gnss");
+        m_session.Start();
+        ASSERT_TRUE(WaitFor([&] { return m_session.IsConnected(); }));
+    }
+
+    TempFolder m_folder;
+    CInstrumentSimulator m_sim;
+    CountingListener m_listener;
+    CInstrumentSession m_session{&m_listener};
+};
+
+// The window takes nothing for seconds while the line runs, flat out or at
+// the instrument's own 960 bytes a second: the record is the stream, and
+// afterwards the window gets every message in order. Beyond the queue's cap
+// messages are left out of the window's share and counted, and the record is
+// still whole.
+TEST_F(SessionTest, AWindowThatStopsTakingLosesNothingBelowTheCap) {
+    struct Case {
+        const char* name;
+        std::size_t bytes;  // of the simulator's traffic
+        int bytesPerSecond; // 0: as fast as the line takes it
+        std::size_t cap;    // of the window's queue
+        bool dropsExpected;
+    };
+    const std::vector<Case> table = {
+        {"full rate", 4u << 20, 0, CMessageQueue::kDefaultCap, false},
+        {"line rate", 2900, 960, CMessageQueue::kDefaultCap, false},
+        {"cap forced low", 256u << 10, 0, 8192, true},
+    };
+    std::uint64_t framedBefore = 0;
+    std::string recordBefore;
+    Start();
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        m_session.Queue().SetCap(c.cap);
+        const std::uint64_t droppedBefore = m_session.Queue().DroppedMessages();
+        std::string stream;
+        for (std::uint64_t tick = 0; stream.size() < c.bytes; ++tick)
+            stream += CInstrumentSimulator::Traffic(tick, 10.0, 0);
+        const Expected expected = FrameOffline(stream);
+        const auto begun = std::chrono::steady_clock::now();
+        for (std::size_t at = 0; at < stream.size();) {
+            const std::size_t piece = c.bytesPerSecond ? 96 : 65536;
+            ASSERT_TRUE(m_sim.Write(stream.substr(at, piece)));
+            at += piece;
+            if (c.bytesPerSecond)
+                std::this_thread::sleep_until(begun + at * 1s / c.bytesPerSecond);
+        }
+        ASSERT_TRUE(WaitFor(
+            [&] { return m_session.MessagesFramed() == framedBefore + expected.messages.size(); }));
+        std::this_thread::sleep_for(300ms); // the window still away
+        framedBefore += expected.messages.size();
+        recordBefore += expected.record;
+        EXPECT_TRUE(ReadFile(m_session.RecordPath()) == recordBefore);
+        const std::vector<std::string> taken = Split(m_session.TakeMessages());
+        const std::uint64_t dropped = m_session.Queue().DroppedMessages() - droppedBefore;
+        if (c.dropsExpected) {
+            EXPECT_GT(dropped, 0u);
+            EXPECT_EQ(taken.size() + dropped, expected.messages.size());
+            ASSERT_FALSE(taken.empty());
+            EXPECT_EQ(taken.front(), expected.messages.front());
+        } else {
+            EXPECT_EQ(dropped, 0u);
+            EXPECT_TRUE(taken == expected.messages);
+        }
+    }
+}
+
+// A line cut by the unplug is dropped (and counted), not glued to the first
+// line of the next connection; the adapter is reopened by itself.
+TEST_F(SessionTest, AnUnplugDropsTheCutLineAndTheAdapterIsReopened) {
+    Start();
+    ASSERT_TRUE(m_sim.Write("$C1,2\r\n$C3,"));
+    ASSERT_TRUE(WaitFor([&] { return m_session.MessagesFramed() == 1; }));
+    m_sim.Close();
+    ASSERT_TRUE(WaitFor([&] { return m_session.Link().kind == LinkState::Kind::Vanished; }));
+    std::string error;
+    ASSERT_TRUE(m_sim.Open(&error, m_folder.path + "/by-id-gnss")) << error;
+    ASSERT_TRUE(WaitFor([&] { return m_session.IsConnected(); }, 3s));
+    ASSERT_TRUE(m_sim.Write("4\r\n$C5,6\r\n"));
+    ASSERT_TRUE(WaitFor([&] { return m_session.MessagesFramed() == 3; }));
+    EXPECT_EQ(ReadFile(m_session.RecordPath()), "$C1,2\r\n4\r\n$C5,6\r\n");
+    EXPECT_EQ(m_session.PartialMessages(), 1u);
+    const CLiveValues values = m_session.Monitor().Values();
+    EXPECT_EQ(values.m_strHeading, "5");
+    EXPECT_EQ(m_session.Monitor().Samples().Size(), 2u);
+}
+
+// A disk that fills up: a small tmpfs where the machine lets us mount one,
+// else the file-size limit, which fails writes the same way.
+class FullDisk {
+public:
+    explicit FullDisk(const std::string& folder) : m_folder(folder) {
+        mkdir(folder.c_str(), 0777);
+        m_bMounted = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+        std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FullDisk() {
+        if (m_bMounted)
+            umount2(m_folder.c_str(), MNT_DETACH);
+        Limit(RLIM_INFINITY);
+    }
+    void Fill(const std::string& file) {
+        if (!m_bMounted) {
+            struct stat info {};
+            stat(file.c_str(), &info);
+            Limit(static_cast<rlim_t>(info.st_size));
+            return;
+        }
+        std::ofstream filler(m_folder + "/filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size()))
+            filler.flush();
+    }
+    void Free() {
+        if (m_bMounted)
+            unlink((m_folder + "/filler").c_str());
+        else
+            Limit(RLIM_INFINITY);
+    }
+
+private:
+    static void Limit(rlim_t bytes) {
+        rlimit limit{bytes, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    std::string m_folder;
+    bool m_bMounted = false;
+};
+
+// The record file's troubles, driven read by read without a port: a disk that
+// fills up keeps the messages in memory and writes them, in order, once space
+// returns; a file deleted under the program is made again before the next
+// read's messages are written, not a second later.
+TEST(SessionRecord, AFullDiskAndADeletedFileLoseNothing) {
+    TempFolder folder;
+    FullDisk disk(folder.path + "/disk");
+    CInstrumentSession session;
+    std::string error;
+    ASSERT_TRUE(session.CreateRecord(folder.path + "/disk", std::tm{}, &error)) << error;
+    const std::string path = session.RecordPath();
+    std::string all;
+    std::int64_t now = 0;
+    auto send = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const std::string line = "$C" + std::to_string(i) + ".0,1.0\r\n";
+            all += line;
+            session.Process(reinterpret_cast<const std::uint8_t*>(line.data()), line.size(), ++now);
+        }
+    };
+    send(0, 10);
+    disk.Fill(path);
+    send(10, 3000); // well past the last free page
+    EXPECT_EQ(session.Record().kind, RecordState::Kind::WriteFailing);
+    disk.Free();
+    send(3000, 3010);
+    EXPECT_EQ(session.Record().kind, RecordState::Kind::Resumed);
+    EXPECT_TRUE(ReadFile(path) == all);
+    EXPECT_EQ(session.Monitor().Samples().Size(), 3010u);
+
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    send(3010, 3011);
+    EXPECT_EQ(session.Record().kind, RecordState::Kind::Recreated);
+    EXPECT_EQ(session.RecordPath(), path);
+    EXPECT_EQ(ReadFile(path), "$C3010.0,1.0\r\n");
+}
+
+TEST(SessionRecord, StartsInTheSameSecondKeepEveryFile) {
+    TempFolder folder;
+    std::tm when{};
+    when.tm_year = 2005 - 1900, when.tm_mon = 11, when.tm_mday = 7;
+    when.tm_hour = 9, when.tm_min = 5, when.tm_sec = 3;
+    CRecordFile first, second, third;
+    std::string error;
+    ASSERT_TRUE(first.CreateNew(folder.path, when, &error)) << error;
+    ASSERT_TRUE(first.Write("first\n"));
+    ASSERT_TRUE(second.CreateNew(folder.path, when, &error)) << error;
+    ASSERT_TRUE(third.CreateNew(folder.path, when, &error)) << error;
+    EXPECT_EQ(first.Path(), folder.path + "/2005-12-7-9-5-3.txt");
+    EXPECT_EQ(second.Path(), folder.path + "/2005-12-7-9-5-3-2.txt");
+    EXPECT_EQ(third.Path(), folder.path + "/2005-12-7-9-5-3-3.txt");
+    EXPECT_EQ(ReadFile(first.Path()), "first\n");
+}
+
+} // namespace
