@@ -29,6 +29,7 @@
 namespace {
 constexpr int kRecentFiles = 4;
 constexpr int kStatusIntervalMs = 1000;
+constexpr int kRepaintMs = 50;
 // Messages handed to the views in one turn of the event loop.
 constexpr int kRelaySlice = 20000;
 const char* const kDocumentFilter = "(*.txt) (*.txt);;所有文件 (*.*)";
@@ -79,6 +80,12 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
         if (!path.isEmpty())
             m_recentFiles << path;
     }
+    m_repaintTimer.setSingleShot(true);
+    m_repaintTimer.setInterval(kRepaintMs);
+    connect(&m_repaintTimer, &QTimer::timeout, this, [this] {
+        if (m_pView)
+            m_pView->update();
+    });
     m_statusTimer.setInterval(kStatusIntervalMs);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] {
         RefreshStatus();
@@ -90,6 +97,8 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
 
 CMainFrame::~CMainFrame() {
     // Stop the session's thread before anything it posts to goes away.
+    if (m_pView)
+        m_pView->AttachMonitor(nullptr);
     m_pSession.reset();
     // The menus use the menu style, a member: they go first.
     delete menuBar();
@@ -600,8 +609,10 @@ void CMainFrame::OnSessionChanged() {
         m_pAlarm->Play(); // does nothing while an alarm is sounding
     }
     RefreshStatus();
-    if (m_pView)
-        m_pView->update();
+    // The newest state is drawn at most every kRepaintMs, however often
+    // messages come: a burst costs one picture.
+    if (!m_repaintTimer.isActive())
+        m_repaintTimer.start();
 }
 
 void CMainFrame::RelayMessages() {

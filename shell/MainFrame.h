@@ -121,7 +121,8 @@ private:
     QLabel* m_pAlarmPane = nullptr;
     QLabel* m_pStalePane = nullptr;
     QLabel* m_pNoticePane = nullptr;
-    QTimer m_statusTimer; // ages of values and of the link's silence
+    QTimer m_statusTimer;  // ages of values and of the link's silence
+    QTimer m_repaintTimer; // folds the repaints a burst of messages asks for
     std::function<bool(int, bool)> m_appCommands;
     // Messages taken from the session and not yet handed to the views: a long
     // backlog is handed over in slices, so the window stays responsive.

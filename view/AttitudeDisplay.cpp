@@ -97,13 +97,7 @@ QString StaleAgeText(std::int64_t ageMs) {
     return QString("数据中断 %1 小时 %2 分钟").arg(seconds / 3600).arg(seconds / 60 % 60);
 }
 
-void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
-                         std::int64_t nowMs, std::int64_t staleMs) {
-    const Shown heading = Show(values, Quantity::Heading, nowMs, staleMs);
-    const Shown pitch = Show(values, Quantity::Pitch, nowMs, staleMs);
-    const Shown roll = Show(values, Quantity::Roll, nowMs, staleMs);
-    const Shown position = Show(values, Quantity::Position, nowMs, staleMs);
-
+void DrawAttitudeBackground(CCanvas& canvas, const CScale& scale) {
     canvas.SelectPen(Pens::kDial);
     Circle(canvas, scale, 95, 95, 405, 405);
     Circle(canvas, scale, 500, 50, 750, 300);
@@ -121,6 +115,14 @@ void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues
         Circle(canvas, scale, inset, inset, 500 - inset, 500 - inset);
     Line(canvas, scale, 95, 250, 405, 250);
     Line(canvas, scale, 250, 405, 250, 95);
+}
+
+void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
+                            std::int64_t nowMs, std::int64_t staleMs) {
+    const Shown heading = Show(values, Quantity::Heading, nowMs, staleMs);
+    const Shown pitch = Show(values, Quantity::Pitch, nowMs, staleMs);
+    const Shown roll = Show(values, Quantity::Roll, nowMs, staleMs);
+    const Shown position = Show(values, Quantity::Position, nowMs, staleMs);
 
     ValuePointer(canvas, heading,
                  RotatedPointer(scale, {250, 250}, {250, 400}, {250, 100}, {245, 130}, {255, 130},
@@ -151,4 +153,10 @@ void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues
     ValueText(canvas, scale, 560, position, values.m_dLongitude);
     Text(canvas, scale, 150, 590, "纬度为：");
     ValueText(canvas, scale, 590, position, values.m_dLatitude);
+}
+
+void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
+                         std::int64_t nowMs, std::int64_t staleMs) {
+    DrawAttitudeBackground(canvas, scale);
+    DrawAttitudeForeground(canvas, scale, values, nowMs, staleMs);
 }

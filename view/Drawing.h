@@ -60,6 +60,11 @@ QString StaleAgeText(std::int64_t ageMs);
 // pointer; one not refreshed for staleMs is drawn grey with its age.
 void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
                          std::int64_t nowMs, std::int64_t staleMs);
+// The same in two steps: what never changes (dials, scales, their labels),
+// which the view keeps as a picture, then the pointers and values over it.
+void DrawAttitudeBackground(CCanvas& canvas, const CScale& scale);
+void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
+                            std::int64_t nowMs, std::int64_t staleMs);
 
 // Real-time view 2. Only what falls in the window is drawn, and dense curves are
 // reduced per pixel column, so the cost does not grow with the samples. No line

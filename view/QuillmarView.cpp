@@ -38,7 +38,7 @@ void CQuillmarView::OnUpdate(IDocumentView*, long hint, const CReceiverMessage* 
         m_dlgMonitor.AppendMessage(
             QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
     }
-    update(); // Qt folds a burst of these into one paint
+    // The frame repaints the displays once a burst has been handed over.
 }
 
 bool CQuillmarView::HasCommand(int id) const {

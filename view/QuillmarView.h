@@ -141,6 +141,8 @@ private:
     QByteArray AnalysisPictureKey() const;
     QByteArray m_analysisKey;
     QImage m_analysisPicture;
+    // The attitude display's dials and scales at the window's size.
+    QImage m_attitudeBackground;
     std::uint64_t m_nLoadGeneration = 0;
 
     // The load in progress: lines read and the file's length.

@@ -236,6 +236,23 @@ void CQuillmarView::paintEvent(QPaintEvent*) {
             m_analysisKey = key;
         }
         painter.drawImage(0, 0, m_analysisPicture);
+    } else if (m_nViewMode == 7) {
+        // The dials are drawn once for the window's size; only the pointers
+        // and values are drawn for each message.
+        const CScale scale{m_dScaleX, m_dScaleY};
+        const qreal ratio = devicePixelRatioF();
+        if (m_attitudeBackground.deviceIndependentSize() != QSizeF(size()) ||
+            m_attitudeBackground.devicePixelRatio() != ratio) {
+            m_attitudeBackground = QImage(size() * ratio, QImage::Format_RGB32);
+            m_attitudeBackground.setDevicePixelRatio(ratio);
+            m_attitudeBackground.fill(Qt::white);
+            QPainter picture(&m_attitudeBackground);
+            picture.setFont(font());
+            CPainterCanvas pictureCanvas(picture, size());
+            DrawAttitudeBackground(pictureCanvas, scale);
+        }
+        painter.drawImage(0, 0, m_attitudeBackground);
+        DrawAttitudeForeground(canvas, scale, Monitor().Values(), SteadyMs(), Monitor().StaleMs());
     } else {
         OnDraw(canvas);
     }

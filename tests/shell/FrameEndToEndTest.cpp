@@ -132,6 +132,25 @@ TEST_F(FrameTest, MessagesTheWindowCouldNotShowAreSaidUntilSeen) {
     EXPECT_TRUE(notice->text().isEmpty());
 }
 
+// An instrument that falls silent does not look live: the status bar names
+// the values no longer refreshed and the port says how long it has been quiet.
+TEST_F(FrameTest, ASilentInstrumentIsShownAsSuch) {
+    m_live.settings.Set("StaleSeconds", "1");
+    Start();
+    ASSERT_TRUE(m_live.Send(
+        "$C1,2\r\n" + CInstrumentSimulator::WithNmeaChecksum("$GPGGA,1,3110.4567,N,12129.8765,E,1"),
+        2));
+    EXPECT_TRUE(m_frame->StaleStatus().isEmpty());
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("数据中断"); }, 3000))
+        << m_frame->LinkStatus().toStdString();
+    auto* stale = m_frame->statusBar()->findChild<QLabel*>("stalePane");
+    ASSERT_TRUE(stale);
+    EXPECT_EQ(stale->text(), "数据中断：航向、俯仰、位置");
+    ASSERT_TRUE(m_live.Send("$C1,3\r\n", 3));
+    EXPECT_EQ(stale->text(), "数据中断：位置");
+    EXPECT_FALSE(m_frame->LinkStatus().contains("数据中断"));
+}
+
 TEST_F(FrameTest, AnNPacketIsAnsweredWithCommandSixAfterTheViewsSawIt) {
     Start();
     ASSERT_TRUE(m_sim.Write("$C1,2\r\n" + kN));

@@ -322,6 +322,16 @@ TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
         EXPECT_TRUE(image.save(TestOutputDir() + "/" + name));
         EXPECT_NE(image.pixel(30, 30), image.pixel(250, 250)); // something was drawn
         if (mode == ID_VIEW_REALTIME1) {
+            // The dials kept as a picture give the very pixels of a whole drawing.
+            QImage whole(view.size(), QImage::Format_RGB32);
+            whole.fill(Qt::white);
+            QPainter painter(&whole);
+            painter.setFont(view.font());
+            CPainterCanvas canvas(painter, whole.size());
+            DrawAttitudeDisplay(canvas, CScale{1, 1}, view.Monitor().Values(), SteadyMs(),
+                                view.Monitor().StaleMs());
+            painter.end();
+            EXPECT_TRUE(image == whole);
             // The texts are really drawn where they belong: dark pixels in
             // the box of "航向指示" and of "俯仰角".
             for (QPoint at : {QPoint(220, 30), QPoint(600, 30)}) {
