@@ -129,16 +129,19 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
     const std::size_t gapCount = gaps.Size();
     std::size_t gap = FirstGapFrom(gaps, gapCount, static_cast<std::size_t>(from));
     CCurvePieces heading, pitch;
+    std::vector<int> gapColumns; // where the data stopped, one mark a column
     std::size_t index = static_cast<std::size_t>(from);
     samples.ForEachRun(index, static_cast<std::size_t>(to + 1),
                        [&](const LiveSample* run, std::size_t n) {
                            for (std::size_t k = 0; k < n; ++k, ++index) {
+                               const int x = s.X(30 + px + static_cast<double>(index) * zx);
                                if (gap < gapCount && gaps[gap] == index) {
                                    heading.Break();
                                    pitch.Break();
+                                   if (gapColumns.empty() || gapColumns.back() != x)
+                                       gapColumns.push_back(x);
                                    ++gap;
                                }
-                               const int x = s.X(30 + px + static_cast<double>(index) * zx);
                                const LiveSample& sample = run[k];
                                if (std::isnan(sample.fHeading))
                                    heading.Break();
@@ -150,6 +153,11 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
                                    pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.fPitch)));
                            }
                        });
+    // A break of one segment is hard to see in a dense curve: the gap is
+    // marked from top to bottom, under the curves.
+    canvas.SelectPen(Pens::kGap);
+    for (int x : gapColumns)
+        canvas.Line(x, s.Y(1), x, s.Y(680));
     heading.Draw(canvas, Pens::kHeadingCurve);
     pitch.Draw(canvas, Pens::kPitchCurve);
 }

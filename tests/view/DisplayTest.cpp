@@ -228,6 +228,8 @@ TEST(LiveCurves, GapsAndValuesNotYetReceivedBreakTheCurves) {
     EXPECT_EQ(Curve(canvas, Pens::kPitchCurve, 0),
               (std::vector<QPoint>{{31, 360}, {32, 350}, {33, 340}}));
     EXPECT_EQ(Curve(canvas, Pens::kPitchCurve, 1), (std::vector<QPoint>{{34, 310}, {35, 300}}));
+    ASSERT_EQ(canvas.Lines(Pens::kGap).size(), 1u); // and the gap is marked
+    EXPECT_EQ(canvas.Lines(Pens::kGap)[0]->points, (std::vector<QPoint>{{34, 1}, {34, 680}}));
 }
 
 // Every sample of the naive picture, for comparison.
