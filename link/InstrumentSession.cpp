@@ -104,13 +104,13 @@ LinkState CInstrumentSession::Link() const {
 }
 
 RecordState CInstrumentSession::Record() const {
-    std::lock_guard<std::mutex> guard(m_recordLock);
+    std::lock_guard<std::mutex> guard(m_recordStateLock);
     return m_recordState;
 }
 
 std::string CInstrumentSession::RecordPath() const {
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    return m_record.Path();
+    std::lock_guard<std::mutex> guard(m_recordStateLock);
+    return m_strRecordPath;
 }
 
 void CInstrumentSession::PostPortMessage(unsigned message, std::uintptr_t, std::uintptr_t) {
@@ -233,10 +233,15 @@ void CInstrumentSession::SetLink(const LinkState& state) {
 }
 
 void CInstrumentSession::SetRecord(const RecordState& state) {
-    // Called with m_recordLock held.
-    if (SameRecord(m_recordState, state))
-        return;
-    m_recordState = state;
+    // Called with m_recordLock held; the window reads the state under a lock
+    // of its own, never waiting for a write to the disk.
+    {
+        std::lock_guard<std::mutex> guard(m_recordStateLock);
+        m_strRecordPath = m_record.Path();
+        if (SameRecord(m_recordState, state))
+            return;
+        m_recordState = state;
+    }
     Notify();
 }
 

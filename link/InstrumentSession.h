@@ -151,10 +151,12 @@ private:
     std::mutex m_commandLock;
     std::vector<std::function<void()>> m_commands;
 
-    mutable std::mutex m_recordLock; // the record file and its state
+    std::mutex m_recordLock; // the record file, held while it is written
     CRecordFile m_record;
-    RecordState m_recordState;
     bool m_bWriteFailing = false;
+    mutable std::mutex m_recordStateLock; // what the window reads of it
+    RecordState m_recordState;
+    std::string m_strRecordPath;
 
     mutable std::mutex m_linkLock;
     LinkState m_linkState;
