@@ -1,6 +1,8 @@
 // The analysis view's costs: loading a recording (MB/s, lines/s) and painting
 // both curves at 1023 x 670 against the number of records, at reset and after
 // three centre zooms.
+#include "platform/CommandIds.h"
+#include "platform/CommandTable.h"
 #include "plots/AnalysisCurves.h"
 #include "plots/AnalysisLoader.h"
 #include "view/Navigation.h"
@@ -8,6 +10,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -166,22 +169,30 @@ namespace {
 void BM_ViewRepaintAnalysis(benchmark::State& state) {
     const Loaded& loaded = RecordsOf(state.range(0));
     CQuillmarView view;
+    CCommandTable commands;
+    view.RegisterCommands(commands);
     view.resize(1023, 670);
-    view.m_arrAnalysis = loaded.records;
-    view.m_headingSummary.Build(view.m_arrAnalysis, &AnalysisSample::fHeading);
-    view.m_pitchSummary.Build(view.m_arrAnalysis, &AnalysisSample::fPitch);
-    view.m_nViewMode = 10;
-    QString message;
+    view.ShowRecords(loaded.records);
+    auto click = [&](QEvent::Type type, QPoint at) {
+        QMouseEvent event(type, at, view.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&view, &event);
+    };
     for (long i = 0; i < state.range(1); ++i) {
-        view.ZoomCentreIn(10, &message);
-        view.ClickZoomIn({511, 335});
+        commands.Run(ID_ZOOM_CENTRE_IN);
+        click(QEvent::MouseButtonPress, {511, 335});
     }
+    commands.Run(ID_MOVE);
     QImage image(view.size(), QImage::Format_RGB32);
     view.render(&image);
     int pan = 0;
     for (auto _ : state) {
-        if (state.range(2))
-            view.m_nPanX = (pan ^= 1);
+        if (state.range(2)) {
+            // A drag of one pixel to the right, then one back.
+            click(QEvent::MouseButtonPress, {100 + pan, 100});
+            pan ^= 1;
+            click(QEvent::MouseButtonRelease, {100 + pan, 100});
+        }
         view.render(&image);
     }
 }

@@ -1,9 +1,7 @@
 // Command ids: one numbering for menus, toolbar, accelerators, context menu
-// and the command router, so any command can be issued by its number.
+// and the command table, so any command can be issued by its number. The
+// comment after an id is its menu text, where a menu offers it.
 #pragma once
-
-#include <QString>
-#include <vector>
 
 enum CommandId : int {
     // Survey drawing tools: no menu, toolbar or accelerator offers these.
@@ -67,28 +65,3 @@ enum CommandId : int {
     ID_PREV_PANE = 57681,
     ID_VIEW_TOOLBAR = 59392,
 };
-
-// One entry of the main menu (resource 128). A popup opens with `popup`
-// set and id 0; a separator has id 0 and an empty text.
-struct MenuEntry {
-    QString popup; // the popup this item belongs to; empty for a top-level command
-    QString text;
-    int id;
-};
-const std::vector<MenuEntry>& MainMenu();
-
-// Toolbar buttons left to right; 0 stands for a separator.
-const std::vector<int>& MainToolbar();
-
-// The string-table text of a command: status-bar prompt and tooltip.
-struct CommandPrompt {
-    QString statusPrompt;
-    QString toolTip;
-};
-CommandPrompt PromptFor(int id);
-
-struct Accelerator {
-    QString keys; // QKeySequence form
-    int id;
-};
-const std::vector<Accelerator>& MainAccelerators();

@@ -3,9 +3,9 @@
 #include "link/PortName.h"
 #include "link/PortSelectDlg.h"
 #include "platform/AlarmTone.h"
-#include "platform/CommandIds.h"
 #include "platform/Prompter.h"
 #include "shell/AlarmLimitsDlg.h"
+#include "shell/MainMenu.h"
 #include "shell/QuillmarDoc.h"
 #include "shell/SettingsKey.h"
 #include "view/Drawing.h"
@@ -90,7 +90,7 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     connect(&m_statusTimer, &QTimer::timeout, this, [this] {
         RefreshStatus();
         // The displays show how old a value is.
-        if (m_pView && m_pView->m_nViewMode == 7)
+        if (m_pView && m_pView->Mode() == ViewMode::RealTime1)
             m_pView->update();
     });
 }
@@ -117,8 +117,9 @@ bool CMainFrame::OnCreate(CQuillmarView* view) {
     m_pView = view;
     setCentralWidget(view);
     view->AttachMonitor(&m_pSession->Monitor());
-    // The context menu's commands go through the main window, like the menu's.
-    view->m_fnRouteCommand = [this](int id) { OnCommand(id); };
+    RegisterCommands();
+    view->RegisterCommands(m_commands);
+    m_commands.SetAfterRun([this](int) { UpdateCommandUI(); });
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -240,55 +241,26 @@ void CMainFrame::CreateStatusBar() {
     }
 }
 
-bool CMainFrame::HasHandler(int id) const {
-    switch (id) {
-    case ID_SELECT_PORT:
-    case ID_ALARM_LIMITS:
-    case ID_SAVE_DATA_PATH:
-    case ID_FILE_NEW:
-    case ID_FILE_OPEN:
-    case ID_FILE_SAVE:
-    case ID_FILE_SAVE_AS:
-    case ID_APP_EXIT:
-    case ID_VIEW_TOOLBAR:
-        return true;
-    default:
-        break;
+void CMainFrame::RegisterCommands() {
+    CCommandTable& table = m_commands;
+    table.Register(ID_SELECT_PORT, [this] { OnSelectPort(); });      // "选择串口"
+    table.Register(ID_ALARM_LIMITS, [this] { OnAlarmLimits(); });    // "报警角度设定"
+    table.Register(ID_SAVE_DATA_PATH, [this] { OnSaveDataPath(); }); // "保存数据路径"
+    table.Register(ID_FILE_NEW, [this] { OnFileNew(); });
+    table.Register(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    table.Register(ID_FILE_SAVE, [this] { DoSave(m_pDocument->PathName()); });
+    table.Register(ID_FILE_SAVE_AS, [this] { DoSave(QString()); });
+    for (int i = 0; i < kRecentFiles; ++i) {
+        table.Register(ID_FILE_MRU_FILE1 + i, [this, i] {
+            if (i < m_recentFiles.size())
+                OpenDocumentFile(m_recentFiles[i]);
+        });
     }
-    if (m_pView && m_pView->HasCommand(id))
-        return true;
-    return m_appCommands && m_appCommands(id, false);
-}
-
-bool CMainFrame::OnCommand(int id) {
-    bool handled = true;
-    if (m_pView && m_pView->HasCommand(id)) {
-        m_pView->OnCommand(id);
-    } else if (id == ID_SELECT_PORT) {
-        OnSelectPort();
-    } else if (id == ID_ALARM_LIMITS) {
-        OnAlarmLimits();
-    } else if (id == ID_SAVE_DATA_PATH) {
-        OnSaveDataPath();
-    } else if (id == ID_FILE_NEW) {
-        OnFileNew();
-    } else if (id == ID_FILE_OPEN) {
-        OnFileOpen();
-    } else if (id == ID_FILE_SAVE || id == ID_FILE_SAVE_AS) {
-        DoSave(id == ID_FILE_SAVE ? m_pDocument->PathName() : QString());
-    } else if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + 4) {
-        const int index = id - ID_FILE_MRU_FILE1;
-        if (index < m_recentFiles.size())
-            OpenDocumentFile(m_recentFiles[index]);
-    } else if (id == ID_APP_EXIT) {
-        close();
-    } else if (id == ID_VIEW_TOOLBAR) {
-        m_pToolBar->setVisible(!m_pToolBar->isVisible());
-    } else {
-        handled = m_appCommands && m_appCommands(id, true);
-    }
-    UpdateCommandUI();
-    return handled;
+    table.Register(ID_APP_EXIT, [this] { close(); }); // "退出(&X)"
+    table.Register(ID_VIEW_TOOLBAR,                   // "工具栏(&T)"
+                   {[this] { m_pToolBar->setHidden(!m_pToolBar->isHidden()); },
+                    {},
+                    [this] { return m_pToolBar && !m_pToolBar->isHidden() ? 1 : 0; }});
 }
 
 void CMainFrame::RefreshRecentFiles() {
@@ -412,12 +384,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::UpdateCommandUI() {
-    // Commands nobody handles are greyed, as the framework does.
+    // Commands nobody handles are greyed; the placeholder "最近文件" too (the
+    // recent files' own entries are made by RefreshRecentFiles).
     for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
-        const bool enabled = it.key() != ID_FILE_MRU_FILE1 && HasHandler(it.key());
-        // (The recent files' own entries are made by RefreshRecentFiles.)
-        // The curve toggles show their curve's state as a check mark.
-        const int check = m_pView ? m_pView->CheckState(it.key()) : -1;
+        const bool enabled = it.key() != ID_FILE_MRU_FILE1 && m_commands.IsEnabled(it.key());
+        const int check = m_commands.CheckState(it.key());
         for (QAction* action : it.value()) {
             action->setEnabled(enabled);
             if (check >= 0) {

@@ -6,6 +6,7 @@
 #include "link/InstrumentSession.h"
 #include "link/PortSlots.h"
 #include "link/SessionEvents.h"
+#include "platform/CommandTable.h"
 #include "shell/OwnerDrawMenu.h"
 
 #include <QMainWindow>
@@ -54,9 +55,11 @@ public:
     const QStringList& RecentFiles() const { return m_recentFiles; }
     void UpdateTitle();
 
-    // Command routing: the view first, then the frame, then the application.
-    bool OnCommand(int id);
-    bool HasHandler(int id) const;
+    // Every command, by id: registered by the part that owns it (the frame's
+    // own, the view's parts, the application's).
+    CCommandTable& Commands() { return m_commands; }
+    bool OnCommand(int id) { return m_commands.Run(id); }
+    bool HasHandler(int id) const { return m_commands.Has(id); }
     void UpdateCommandUI();
     // The first action of a command (the toolbar's); Actions gives them all,
     // one per menu entry.
@@ -67,10 +70,6 @@ public:
     QList<QAction*> Actions(int id) const { return m_actions.value(id); }
     QToolBar* ToolBar() const { return m_pToolBar; }
     const COwnerDrawMenu& MenuStyle() const { return m_menuStyle; }
-    // The application's own commands (the version box), routed last.
-    void SetApplicationCommands(std::function<bool(int, bool)> handler) {
-        m_appCommands = std::move(handler);
-    }
 
     CQuillmarDoc* Document() const { return m_pDocument; }
     CQuillmarView* View() const { return m_pView; }
@@ -93,6 +92,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void RegisterCommands();
     void CreateMenus();
     void AddRecentFile(const QString& path);
     void SaveRecentFiles();
@@ -110,6 +110,7 @@ private:
     COwnerDrawMenu m_menuStyle;
     CQuillmarView* m_pView = nullptr;
     CPortSlots m_slots;
+    CCommandTable m_commands;
     CQtSessionListener m_sessionListener;
     std::unique_ptr<CInstrumentSession> m_pSession;
     CAlarmTone* m_pAlarm;
@@ -123,7 +124,6 @@ private:
     QLabel* m_pNoticePane = nullptr;
     QTimer m_statusTimer;  // ages of values and of the link's silence
     QTimer m_repaintTimer; // folds the repaints a burst of messages asks for
-    std::function<bool(int, bool)> m_appCommands;
     // Messages taken from the session and not yet handed to the views: a long
     // backlog is handed over in slices, so the window stays responsive.
     std::string m_relayBatch;

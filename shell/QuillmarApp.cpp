@@ -87,10 +87,13 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         }
     }
     m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice, RecordFolder(info));
-    m_pFrame->SetApplicationCommands([this](int id, bool run) { return OnAppCommand(id, run); });
+    m_pFrame->Commands().Register(ID_APP_ABOUT, [] { // "关于(&A)..."
+        CVersionInfoDlg dialog;
+        dialog.exec();
+    });
     auto* view = new CQuillmarView(m_pFrame);
     m_pDocument->AddView(view);
-    view->m_pDocument = m_pDocument.get();
+    view->SetDocument(m_pDocument.get());
     if (!m_pFrame->OnCreate(view))
         return false;
     m_pFrame->show();
@@ -119,16 +122,6 @@ QString CQuillmarApp::RecordFolder(const CCommandLineInfo& info) {
             return folder;
     }
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/Quillmar";
-}
-
-bool CQuillmarApp::OnAppCommand(int id, bool run) {
-    if (id != ID_APP_ABOUT)
-        return false;
-    if (run) {
-        CVersionInfoDlg dialog;
-        dialog.exec();
-    }
-    return true;
 }
 
 void CQuillmarApp::ScheduleScreenshot(const QString& file, int afterMs) {

@@ -28,7 +28,6 @@ public:
     // Creates document, frame and view and shows the main window; false ends
     // the program.
     bool InitInstance(const CCommandLineInfo& info);
-    bool OnAppCommand(int id, bool run);
     // Where records go: the command line, else the setting "RecordFolder",
     // else the user's documents folder + "/Quillmar".
     static QString RecordFolder(const CCommandLineInfo& info);

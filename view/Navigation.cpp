@@ -47,8 +47,8 @@ QString CNavigation::ShrinkY() {
     return {};
 }
 
-bool CNavigation::ZoomCentreIn(int viewMode, QString* message) {
-    if (viewMode != 10)
+bool CNavigation::ZoomCentreIn(bool analysisView, QString* message) {
+    if (!analysisView)
         return false;
     m_nToolMode = kZoomInPick;
     if (m_nZoomInPresses < 5)
@@ -58,8 +58,8 @@ bool CNavigation::ZoomCentreIn(int viewMode, QString* message) {
     return true;
 }
 
-bool CNavigation::ZoomCentreOut(int viewMode, QString* message) {
-    if (viewMode != 10)
+bool CNavigation::ZoomCentreOut(bool analysisView, QString* message) {
+    if (!analysisView)
         return false;
     m_nToolMode = kZoomOutPick;
     if (m_nZoomOutPresses < 4)
@@ -130,7 +130,8 @@ QString CNavigation::AreaPress(QPoint p) {
 }
 
 bool CNavigation::AreaRelease(QPoint q) {
-    if (m_nClickState != 1 || q == m_ptAreaPress)
+    // An area without width or height frames nothing.
+    if (m_nClickState != 1 || q.x() == m_ptAreaPress.x() || q.y() == m_ptAreaPress.y())
         return false;
     m_rcZoomArea = AreaRect(m_ptAreaPress, q);
     return true;

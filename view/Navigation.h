@@ -43,8 +43,8 @@ public:
     // 32780, 32776: false when the command does nothing (not the analysis
     // view); *message is set when the press is one too many (the pick is armed
     // all the same).
-    bool ZoomCentreIn(int viewMode, QString* message);
-    bool ZoomCentreOut(int viewMode, QString* message);
+    bool ZoomCentreIn(bool analysisView, QString* message);
+    bool ZoomCentreOut(bool analysisView, QString* message);
     // Left presses with the zoom picks armed; the refusal, if any.
     QString ClickZoomIn(QPoint p);
     QString ClickZoomOut(QPoint p);
@@ -71,6 +71,7 @@ public:
     bool HasAreaZoom() const { return m_rcZoomArea.left() != 0 || m_rcZoomArea.right() != 0; }
     int ZoomDepth() const { return m_nZoomInCount - m_nZoomOutCount; }
 
+    // The one tool armed, whichever part armed it (the line and note tools too).
     int m_nToolMode = kNoTool;
     double m_dZoomX = 1.0, m_dZoomY = 1.0;
     double m_dZoomStep = 1.0;

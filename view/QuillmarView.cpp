@@ -1,15 +1,23 @@
+// The view's widget side: its parts, the messages it echoes, painting, and the
+// analysis load with its progress trace.
 #include "view/QuillmarView.h"
 
 #include "link/ReceiverMessage.h"
-#include "platform/CommandIds.h"
+#include "platform/Canvas.h"
 #include "platform/Prompter.h"
+#include "view/Drawing.h"
 
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QIODevice>
+#include <QPainter>
 #include <QResizeEvent>
 
 CQuillmarView::CQuillmarView(QWidget* parent)
     : QWidget(parent), m_pOwnMonitor(std::make_unique<CMonitorState>()),
-      m_pMonitor(m_pOwnMonitor.get()) {
-    m_fnRouteCommand = [this](int id) { OnCommand(id); };
+      m_pMonitor(m_pOwnMonitor.get()),
+      m_tools({this, &m_navigation, [this](ViewMode mode) { SetMode(mode); }, [this] { Changed(); },
+               [this](const QString& text) { emit StatusNote(text); }}) {
     setMouseTracking(true); // the line tool's rubber band follows the mouse
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -17,8 +25,11 @@ CQuillmarView::CQuillmarView(QWidget* parent)
     setPalette(palette);
 }
 
-CQuillmarView::~CQuillmarView() {
-    delete m_pYawWindow;
+CQuillmarView::~CQuillmarView() = default;
+
+void CQuillmarView::AttachMonitor(CMonitorState* monitor) {
+    m_pMonitor = monitor ? monitor : m_pOwnMonitor.get();
+    update();
 }
 
 void CQuillmarView::resizeEvent(QResizeEvent* event) {
@@ -30,91 +41,155 @@ void CQuillmarView::resizeEvent(QResizeEvent* event) {
 }
 
 void CQuillmarView::OnUpdate(IDocumentView*, long hint, const CReceiverMessage* message) {
-    if (hint != HINT_NEW_MESSAGE || !message)
+    if (hint != HINT_NEW_MESSAGE || !message || !m_dlgMonitor.IsShown())
         return;
-    // The session has interpreted and recorded the message already.
-    if (m_dlgMonitor.IsShown()) {
-        const std::string_view text = CMonitorState::MessageText(*message);
-        m_dlgMonitor.AppendMessage(
-            QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
-    }
-    // The frame repaints the displays once a burst has been handed over.
+    // The session has interpreted and recorded the message already; the frame
+    // repaints the displays once a burst has been handed over.
+    const std::string_view text = CMonitorState::MessageText(*message);
+    m_dlgMonitor.AppendMessage(
+        QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-bool CQuillmarView::HasCommand(int id) const {
-    if (IsSurveyCommand(id))
+void CQuillmarView::SetMode(ViewMode mode) {
+    m_mode = mode;
+    update();
+}
+
+bool CQuillmarView::LoadAnalysisFileAt(const QString& path) {
+    SetMode(ViewMode::Analysis);
+    // The trace is painted about every 50 ms, and the event loop turns then,
+    // so the window repaints meanwhile.
+    const QString refusal = m_analysis.Load(path, [this](std::uint64_t, std::uint64_t) {
+        repaint();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    if (refusal.isEmpty()) {
+        m_navigation.ResetView();
+        Changed();
         return true;
-    switch (id) {
-    case ID_SERIAL_MONITOR:
-    case ID_VIEW_REALTIME1:
-    case ID_VIEW_REALTIME2:
-    case ID_RUNNING_TIME:
-    case ID_STRETCH_X:
-    case ID_STRETCH_Y:
-    case ID_SHRINK_X:
-    case ID_SHRINK_Y:
-    case ID_ZOOM_CENTRE_IN:
-    case ID_ZOOM_CENTRE_OUT:
-    case ID_MOVE:
-    case ID_REFRESH:
-    case ID_AREA_ZOOM:
-    case ID_INITIAL_VIEW:
-    case ID_EXIT_TOOL:
-    case ID_FILE_PRINT:
-    case ID_FILE_PRINT_DIRECT:
-    case ID_FILE_PRINT_PREVIEW:
-    case ID_LOAD_ANALYSIS_FILE:
-    case ID_TOGGLE_HEADING:
-    case ID_TOGGLE_PITCH:
-    case ID_TOGGLE_ROLL:
-    case ID_TOGGLE_SATELLITE:
-    case ID_TOGGLE_ERROR:
-        return true;
+    }
+    update();
+    Refuse(refusal);
+    return false;
+}
+
+void CQuillmarView::ShowRecords(std::vector<AnalysisSample> records) {
+    m_analysis.SetRecords(std::move(records));
+    m_navigation.ResetView();
+    SetMode(ViewMode::Analysis);
+    UpdateCursor();
+}
+
+QByteArray CQuillmarView::AnalysisPictureKey() const {
+    const CNavigation& n = m_navigation;
+    QByteArray key;
+    QDataStream out(&key, QIODevice::WriteOnly);
+    out << size() << m_dScaleX << m_dScaleY << n.m_dZoomX << n.m_dZoomY << n.m_dZoomStep
+        << n.m_nPanX << n.m_nPanY << n.m_rcZoomArea << n.m_nZoomInCount << n.m_nZoomOutCount
+        << font().key();
+    m_analysis.AppendKey(out);
+    for (int k = 0; k < CNavigation::kPhases; ++k)
+        out << n.m_nZoomInPhaseEnd[k] << n.m_nZoomOutPhaseEnd[k];
+    for (int i = 0; i < std::max(n.m_nZoomInCount, 1); ++i)
+        out << n.m_ptZoomIn[i];
+    for (int j = 0; j < n.m_nZoomOutCount; ++j)
+        out << n.m_ptZoomOut[j];
+    return key;
+}
+
+CPlotFrame CQuillmarView::PlotFrame() const {
+    const CNavigation& n = m_navigation;
+    CPlotFrame f;
+    f.sx = m_dScaleX;
+    f.sy = m_dScaleY;
+    f.hz = n.m_dZoomX;
+    f.vz = n.m_dZoomY;
+    f.s = n.m_dZoomStep;
+    f.c0 = n.m_ptZoomIn[0];
+    f.panX = n.m_nPanX;
+    f.panY = n.m_nPanY;
+    f.area = n.HasAreaZoom();
+    f.L = n.m_rcZoomArea.left();
+    f.T = n.m_rcZoomArea.top();
+    f.W = n.m_rcZoomArea.right() - n.m_rcZoomArea.left();
+    f.H = n.m_rcZoomArea.bottom() - n.m_rcZoomArea.top();
+    f.d = n.ZoomDepth();
+    f.N = m_analysis.Records().size();
+    f.chain = &m_navigation;
+    return f;
+}
+
+void CQuillmarView::OnDraw(CCanvas& canvas) {
+    const CScale scale{m_dScaleX, m_dScaleY};
+    switch (m_mode) {
+    case ViewMode::RealTime1:
+        DrawAttitudeDisplay(canvas, scale, Monitor().Values(), SteadyMs(), Monitor().StaleMs());
+        break;
+    case ViewMode::RealTime2:
+        DrawLiveCurves(canvas, scale, Monitor(), m_navigation);
+        break;
+    case ViewMode::Analysis:
+        if (m_analysis.IsLoading())
+            m_analysis.DrawProgress(canvas);
+        else
+            m_analysis.DrawCurves(canvas, PlotFrame());
+        break;
     default:
-        return false;
+        break; // modes no display draws: the background shows
     }
 }
 
-bool CQuillmarView::OnCommand(int id) {
-    if (IsSurveyCommand(id)) {
-        OnSurveyCommand(id);
-        return true;
+void CQuillmarView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    CPainterCanvas canvas(painter, size());
+    if (m_mode == ViewMode::Analysis && !m_analysis.IsLoading()) {
+        painter.drawImage(0, 0,
+                          m_analysis.Picture(AnalysisPictureKey(), size(), [&](QImage& image) {
+                              QPainter picture(&image);
+                              picture.setFont(font());
+                              CPainterCanvas pictureCanvas(picture, image);
+                              m_analysis.DrawCurves(pictureCanvas, PlotFrame());
+                          }));
+    } else if (m_mode == ViewMode::RealTime1) {
+        // The dials are drawn once for the window's size; only the pointers
+        // and values are drawn for each message.
+        const CScale scale{m_dScaleX, m_dScaleY};
+        const qreal ratio = devicePixelRatioF();
+        if (m_attitudeBackground.deviceIndependentSize() != QSizeF(size()) ||
+            m_attitudeBackground.devicePixelRatio() != ratio) {
+            m_attitudeBackground = QImage(size() * ratio, QImage::Format_RGB32);
+            m_attitudeBackground.setDevicePixelRatio(ratio);
+            m_attitudeBackground.fill(Qt::white);
+            QPainter picture(&m_attitudeBackground);
+            picture.setFont(font());
+            CPainterCanvas pictureCanvas(picture, size());
+            DrawAttitudeBackground(pictureCanvas, scale);
+        }
+        painter.drawImage(0, 0, m_attitudeBackground);
+        DrawAttitudeForeground(canvas, scale, Monitor().Values(), SteadyMs(), Monitor().StaleMs());
+    } else {
+        OnDraw(canvas);
     }
-    switch (id) {
-    case ID_SERIAL_MONITOR:
-        OnSerialMonitor();
-        return true;
-    case ID_RUNNING_TIME:
-        OnRunTime();
-        return true;
-    case ID_EXIT_TOOL:
-        OnExitTool();
-        return true;
-    case ID_FILE_PRINT:
-    case ID_FILE_PRINT_DIRECT:
-        OnFilePrint(id == ID_FILE_PRINT_DIRECT);
-        return true;
-    case ID_FILE_PRINT_PREVIEW:
-        OnFilePrintPreview();
-        return true;
-    case ID_LOAD_ANALYSIS_FILE:
-        OnLoadAnalysisFile();
-        return true;
-    case ID_TOGGLE_HEADING:
-    case ID_TOGGLE_PITCH:
-    case ID_TOGGLE_ROLL:
-    case ID_TOGGLE_SATELLITE:
-    case ID_TOGGLE_ERROR:
-        OnAnalysisToggle(id);
-        return true;
-    default:
-        if (!HasCommand(id))
-            return false;
-        OnNavigationCommand(id);
-        return true;
+    if (!m_rcOutline.isNull()) {
+        canvas.SelectPen(CPen{1, Qt::black});
+        const QRect& r = m_rcOutline;
+        const QPoint corners[5] = {{r.left(), r.top()},
+                                   {r.left(), r.bottom()},
+                                   {r.right(), r.bottom()},
+                                   {r.right(), r.top()},
+                                   {r.left(), r.top()}};
+        canvas.Polyline(corners, 5);
+    }
+    if (m_tools.BandShown()) {
+        // Drawn inverting what is under it, as a rubber band is.
+        painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+        painter.setPen(QPen(Qt::black, 0));
+        painter.drawLine(m_tools.BandStart(), m_tools.LastMove());
     }
 }
 
-void CQuillmarView::OnSerialMonitor() {
-    m_dlgMonitor.DoModal();
+void CQuillmarView::Refuse(const QString& message) {
+    if (!message.isEmpty())
+        CPrompter::Instance().MessageBox(this, message, QString(), QMessageBox::Ok,
+                                         CPrompter::Icon::Information);
 }

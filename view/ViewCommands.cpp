@@ -1,11 +1,11 @@
-// The view's display and navigation commands, mouse tools, cursor, context
-// menu, running-time report, painting and printing.
+// The view's commands (registered in the command table by the part that owns
+// them), the mouse tools, the cursor, the context menu, the running-time
+// report and printing.
 #include "platform/Canvas.h"
 #include "platform/CommandIds.h"
+#include "platform/CommandTable.h"
 #include "platform/Prompter.h"
 #include "platform/TickCount.h"
-#include "plots/AnalysisCurves.h"
-#include "view/Drawing.h"
 #include "view/QuillmarView.h"
 
 #include <QContextMenuEvent>
@@ -25,10 +25,48 @@ QCursor ToolCursor(const char* file, int hotX, int hotY) {
 }
 } // namespace
 
-void CQuillmarView::Refuse(const QString& message) {
-    if (!message.isEmpty())
-        CPrompter::Instance().MessageBox(this, message, QString(), QMessageBox::Ok,
-                                         CPrompter::Icon::Information);
+void CQuillmarView::RegisterCommands(CCommandTable& table) {
+    m_pCommands = &table;
+    // The live displays and the serial monitor.
+    table.Register(ID_VIEW_REALTIME1,
+                   [this] { OnNavigationCommand(ID_VIEW_REALTIME1); }); // "实时数据视图1"
+    table.Register(ID_VIEW_REALTIME2,
+                   [this] { OnNavigationCommand(ID_VIEW_REALTIME2); });    // "实时数据视图2"
+    table.Register(ID_SERIAL_MONITOR, [this] { m_dlgMonitor.DoModal(); }); // "串口监视(&D)"
+    // The navigation of the curve displays.
+    for (int id : {ID_STRETCH_X,       // "横向放大"
+                   ID_STRETCH_Y,       // "纵向放大"
+                   ID_SHRINK_X,        // "横向收缩"
+                   ID_SHRINK_Y,        // "纵向收缩"
+                   ID_ZOOM_CENTRE_IN,  // "中心放大"
+                   ID_ZOOM_CENTRE_OUT, // "中心缩小"
+                   ID_MOVE,            // "移动"
+                   ID_REFRESH,         // "刷新"
+                   ID_AREA_ZOOM, ID_INITIAL_VIEW})
+        table.Register(id, [this, id] { OnNavigationCommand(id); });
+    table.Register(ID_EXIT_TOOL, [this] { OnExitTool(); }); // context menu "退出"
+    // The analysis of a loaded file.
+    table.Register(ID_LOAD_ANALYSIS_FILE, [this] { OnLoadAnalysisFile(); }); // "调入文件"
+    for (int id : {ID_TOGGLE_HEADING,   // "方位角(绿色线)"
+                   ID_TOGGLE_PITCH,     // "俯仰角(褐色线)"
+                   ID_TOGGLE_ROLL,      // "横滚角(红色线)"
+                   ID_TOGGLE_SATELLITE, // "卫星数(蓝色线)"
+                   ID_TOGGLE_ERROR})    // "误差值(黄色线)"
+        table.Register(
+            id,
+            {[this, id] { OnToggle(id); }, {}, [this, id] { return m_analysis.CheckState(id); }});
+    // Help and printing.
+    table.Register(ID_RUNNING_TIME, [this] { OnRunTime(); }); // "系统运行时间"
+    table.Register(ID_FILE_PRINT, [this] { OnFilePrint(false); });
+    table.Register(ID_FILE_PRINT_DIRECT, [this] { OnFilePrint(true); });
+    table.Register(ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
+    // The drawing tools and survey commands.
+    m_tools.RegisterCommands(table);
+}
+
+void CQuillmarView::Changed() {
+    UpdateCursor();
+    update();
 }
 
 void CQuillmarView::OnNavigationCommand(int id) {
@@ -36,25 +74,26 @@ void CQuillmarView::OnNavigationCommand(int id) {
     switch (id) {
     case ID_VIEW_REALTIME1:
     case ID_VIEW_REALTIME2:
-        m_nToolMode = kNoTool;
-        m_nViewMode = id == ID_VIEW_REALTIME1 ? 7 : 8;
+        m_navigation.m_nToolMode = CNavigation::kNoTool;
+        m_mode = id == ID_VIEW_REALTIME1 ? ViewMode::RealTime1 : ViewMode::RealTime2;
         break;
     case ID_STRETCH_X:
-        Refuse(StretchX());
+        Refuse(m_navigation.StretchX());
         break;
     case ID_STRETCH_Y:
-        Refuse(StretchY());
+        Refuse(m_navigation.StretchY());
         break;
     case ID_SHRINK_X:
-        Refuse(ShrinkX());
+        Refuse(m_navigation.ShrinkX());
         break;
     case ID_SHRINK_Y:
-        Refuse(ShrinkY());
+        Refuse(m_navigation.ShrinkY());
         break;
     case ID_ZOOM_CENTRE_IN:
     case ID_ZOOM_CENTRE_OUT: {
-        const bool acted = id == ID_ZOOM_CENTRE_IN ? ZoomCentreIn(m_nViewMode, &message)
-                                                   : ZoomCentreOut(m_nViewMode, &message);
+        const bool analysis = m_mode == ViewMode::Analysis;
+        const bool acted = id == ID_ZOOM_CENTRE_IN ? m_navigation.ZoomCentreIn(analysis, &message)
+                                                   : m_navigation.ZoomCentreOut(analysis, &message);
         if (!acted)
             return; // only the analysis view zooms about points: nothing at all
         UpdateCursor();
@@ -62,38 +101,63 @@ void CQuillmarView::OnNavigationCommand(int id) {
         break;
     }
     case ID_MOVE:
-        m_nToolMode = kMoveTool;
+        m_navigation.m_nToolMode = CNavigation::kMoveTool;
         break;
     case ID_AREA_ZOOM:
-        m_nToolMode = kAreaTool;
+        m_navigation.m_nToolMode = CNavigation::kAreaTool;
         UpdateCursor();
         return; // no repaint
     case ID_REFRESH:
     case ID_INITIAL_VIEW:
-        ResetView();
+        m_navigation.ResetView();
         break;
     default:
         return;
     }
+    Changed();
+}
+
+void CQuillmarView::OnExitTool() {
+    m_navigation.ExitTool();
     UpdateCursor();
+}
+
+void CQuillmarView::OnLoadAnalysisFile() {
+    SetMode(ViewMode::Analysis); // before the dialog: a cancel still shows the analysis view
+    m_navigation.m_nToolMode = CNavigation::kNoTool;
+    UpdateCursor();
+    CPrompter::FileDialogRequest request;
+    request.title = "打开R35格式文件进行分析";
+    request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat)";
+    const QString path = CPrompter::Instance().FileDialog(this, request);
+    if (!path.isEmpty())
+        LoadAnalysisFileAt(path);
+}
+
+void CQuillmarView::OnToggle(int id) {
+    if (m_mode != ViewMode::Analysis) {
+        Refuse("请先调入文件");
+        return;
+    }
+    m_analysis.Toggle(id);
     update();
 }
 
 void CQuillmarView::UpdateCursor() {
-    switch (m_nToolMode) {
-    case kLineTool:
+    switch (m_navigation.m_nToolMode) {
+    case CNavigation::kLineTool:
         setCursor(Qt::CrossCursor);
         break;
-    case kNoteTool:
+    case CNavigation::kNoteTool:
         setCursor(ToolCursor("145-text.xpm", 17, 5));
         break;
-    case kMoveTool:
+    case CNavigation::kMoveTool:
         setCursor(ToolCursor("151-hand.xpm", 16, 17));
         break;
-    case kZoomInPick:
+    case CNavigation::kZoomInPick:
         setCursor(ToolCursor("169-zoomin.xpm", 12, 11));
         break;
-    case kZoomOutPick:
+    case CNavigation::kZoomOutPick:
         setCursor(ToolCursor("170-zoomout.xpm", 12, 11));
         break;
     default:
@@ -102,26 +166,26 @@ void CQuillmarView::UpdateCursor() {
     }
 }
 
-void CQuillmarView::OnLButtonDown(QPoint p) {
-    switch (m_nToolMode) {
-    case kLineTool:
-        LinePress(p);
+void CQuillmarView::Press(QPoint p) {
+    switch (m_navigation.m_nToolMode) {
+    case CNavigation::kLineTool:
+        m_tools.LinePress(p);
         break;
-    case kNoteTool:
-        NotePress(p);
+    case CNavigation::kNoteTool:
+        m_tools.NotePress(p);
         break;
-    case kMoveTool:
-        MovePress(p);
+    case CNavigation::kMoveTool:
+        m_navigation.MovePress(p);
         break;
-    case kAreaTool:
-        Refuse(AreaPress(p));
+    case CNavigation::kAreaTool:
+        Refuse(m_navigation.AreaPress(p));
         break;
-    case kZoomInPick:
-        Refuse(ClickZoomIn(p));
+    case CNavigation::kZoomInPick:
+        Refuse(m_navigation.ClickZoomIn(p));
         update();
         break;
-    case kZoomOutPick:
-        Refuse(ClickZoomOut(p));
+    case CNavigation::kZoomOutPick:
+        Refuse(m_navigation.ClickZoomOut(p));
         update();
         break;
     default:
@@ -129,13 +193,13 @@ void CQuillmarView::OnLButtonDown(QPoint p) {
     }
 }
 
-void CQuillmarView::OnLButtonUp(QPoint q) {
-    if (m_nToolMode == kMoveTool) {
-        MoveRelease(q);
+void CQuillmarView::Release(QPoint q) {
+    if (m_navigation.m_nToolMode == CNavigation::kMoveTool) {
+        m_navigation.MoveRelease(q);
         update();
-    } else if (m_nToolMode == kAreaTool && AreaRelease(q)) {
+    } else if (m_navigation.m_nToolMode == CNavigation::kAreaTool && m_navigation.AreaRelease(q)) {
         // The framed outline shows at once; the enlarged picture follows.
-        m_rcOutline = m_rcZoomArea;
+        m_rcOutline = m_navigation.m_rcZoomArea;
         update();
         QTimer::singleShot(kOutlineMs, this, [this] {
             m_rcOutline = QRect();
@@ -146,14 +210,20 @@ void CQuillmarView::OnLButtonUp(QPoint q) {
 
 void CQuillmarView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
-        OnLButtonDown(event->position().toPoint());
+        Press(event->position().toPoint());
     QWidget::mousePressEvent(event);
 }
 
 void CQuillmarView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
-        OnLButtonUp(event->position().toPoint());
+        Release(event->position().toPoint());
     QWidget::mouseReleaseEvent(event);
+}
+
+void CQuillmarView::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    if (m_tools.MouseMove(event->position().toPoint()))
+        update();
 }
 
 QPoint CQuillmarView::ContextMenuPosition(QPoint requested, QPoint clientTopLeftOnScreen) {
@@ -175,8 +245,8 @@ void CQuillmarView::contextMenuEvent(QContextMenuEvent* event) {
         action->setData(static_cast<int>(id));
     }
     const QAction* chosen = menu.exec(ContextMenuPosition(requested, mapToGlobal(QPoint(0, 0))));
-    if (chosen && m_fnRouteCommand)
-        m_fnRouteCommand(chosen->data().toInt());
+    if (chosen && m_pCommands)
+        m_pCommands->Run(chosen->data().toInt());
 }
 
 QString CQuillmarView::RunningTimeText(std::uint32_t minuteTicks, std::uint32_t hourTicks) {
@@ -190,88 +260,6 @@ void CQuillmarView::OnRunTime() {
     const std::uint32_t forHours = TickCount();
     CPrompter::Instance().MessageBox(this, RunningTimeText(forMinutes, forHours), QString(),
                                      QMessageBox::Ok, CPrompter::Icon::Information);
-}
-
-void CQuillmarView::OnDraw(CCanvas& canvas) {
-    const CScale scale{m_dScaleX, m_dScaleY};
-    switch (m_nViewMode) {
-    case 7:
-        DrawAttitudeDisplay(canvas, scale, Monitor().Values(), SteadyMs(), Monitor().StaleMs());
-        break;
-    case 8:
-        DrawLiveCurves(canvas, scale, Monitor(), *this);
-        break;
-    case 10: {
-        if (m_bLoading) {
-            DrawLoadProgress(canvas);
-            break;
-        }
-        const CPlotFrame frame = PlotFrame();
-        const CAnalysisData data{&m_arrAnalysis, &m_headingSummary, &m_pitchSummary};
-        const bool pitch = m_nPitchToggle % 2 == 0;
-        if (m_nHeadingToggle % 2 == 0)
-            DrawHeadingCurve(canvas, frame, data, pitch);
-        if (pitch)
-            DrawPitchCurve(canvas, frame, data);
-        // Roll, satellites and error have toggles but no data to draw.
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-void CQuillmarView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    CPainterCanvas canvas(painter, size());
-    if (m_nViewMode == 10 && !m_bLoading) {
-        const QByteArray key = AnalysisPictureKey();
-        if (key != m_analysisKey || m_analysisPicture.size() != size()) {
-            m_analysisPicture = QImage(size(), QImage::Format_RGB32);
-            m_analysisPicture.fill(Qt::white);
-            QPainter picture(&m_analysisPicture);
-            picture.setFont(font());
-            CPainterCanvas pictureCanvas(picture, m_analysisPicture);
-            OnDraw(pictureCanvas);
-            m_analysisKey = key;
-        }
-        painter.drawImage(0, 0, m_analysisPicture);
-    } else if (m_nViewMode == 7) {
-        // The dials are drawn once for the window's size; only the pointers
-        // and values are drawn for each message.
-        const CScale scale{m_dScaleX, m_dScaleY};
-        const qreal ratio = devicePixelRatioF();
-        if (m_attitudeBackground.deviceIndependentSize() != QSizeF(size()) ||
-            m_attitudeBackground.devicePixelRatio() != ratio) {
-            m_attitudeBackground = QImage(size() * ratio, QImage::Format_RGB32);
-            m_attitudeBackground.setDevicePixelRatio(ratio);
-            m_attitudeBackground.fill(Qt::white);
-            QPainter picture(&m_attitudeBackground);
-            picture.setFont(font());
-            CPainterCanvas pictureCanvas(picture, size());
-            DrawAttitudeBackground(pictureCanvas, scale);
-        }
-        painter.drawImage(0, 0, m_attitudeBackground);
-        DrawAttitudeForeground(canvas, scale, Monitor().Values(), SteadyMs(), Monitor().StaleMs());
-    } else {
-        OnDraw(canvas);
-    }
-    if (!m_rcOutline.isNull()) {
-        canvas.SelectPen(CPen{1, Qt::black});
-        const QRect& r = m_rcOutline;
-        const QPoint corners[5] = {{r.left(), r.top()},
-                                   {r.left(), r.bottom()},
-                                   {r.right(), r.bottom()},
-                                   {r.right(), r.top()},
-                                   {r.left(), r.top()}};
-        canvas.Polyline(corners, 5);
-    }
-    if (m_bBandShown && m_nToolMode == kLineTool && m_nClickState == 1) {
-        // Drawn inverting what is under it, as a rubber band is.
-        painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
-        painter.setPen(QPen(Qt::black, 0));
-        painter.drawLine(m_ptLineStart, m_ptLastMove);
-    }
 }
 
 void CQuillmarView::PrintTo(QPrinter& printer) {

@@ -20,8 +20,8 @@ protected:
     void Draw(int presses, int x0 = 10) {
         for (int i = 0; i < presses; ++i) {
             const QPoint p(x0 + 10 * i, 20 + i);
-            m_view->OnMouseMove(p);
-            m_view->OnLButtonDown(p);
+            SendMouse(m_view, QEvent::MouseMove, p);
+            Click(m_view, p);
         }
     }
     QString Path(const char* name) { return m_t.dir.filePath(name); }
@@ -132,32 +132,32 @@ TEST_F(DocumentFrame, TextNotesTakeTheirTextAndCancelDisarms) {
         });
     };
     answer(true, "锚地");
-    m_view->OnLButtonDown({40, 50});
-    EXPECT_EQ(m_view->m_nNoteTextCount, 1);
-    EXPECT_EQ(m_view->m_strNotes[0], "锚地");
+    Click(m_view, {40, 50});
+    CDrawingTools& tools = m_view->Tools();
+    EXPECT_EQ(tools.NoteTexts(), std::vector<QString>{"锚地"});
     answer(false, "");
-    m_view->OnLButtonDown({60, 70});
-    EXPECT_EQ(m_view->m_nToolMode, CNavigation::kNoTool);
-    EXPECT_EQ(m_view->m_nNotePointCount, 2);
-    EXPECT_EQ(m_view->m_ptNotes[1], QPoint(60, 70));
-    EXPECT_EQ(m_view->m_nNoteTextCount, 1);
+    Click(m_view, {60, 70});
+    EXPECT_EQ(m_view->Navigation().m_nToolMode, CNavigation::kNoTool);
+    ASSERT_EQ(tools.NoteCount(), 2);
+    EXPECT_EQ(tools.NotePoint(1), QPoint(60, 70));
+    EXPECT_EQ(tools.NoteTexts().size(), 1u);
 
-    m_view->m_nNotePointCount = CQuillmarView::kNotes; // full
+    tools.SetNoteLimit(2); // full
     m_frame->OnCommand(ID_TEXT_NOTE_TOOL);
-    m_view->OnLButtonDown({1, 1});
+    Click(m_view, {1, 1});
     EXPECT_TRUE(m_frame->statusBar()->currentMessage().contains("已满"));
 }
 
 TEST_F(DocumentFrame, LeftoverModesAndTheYawWindow) {
     m_frame->OnCommand(ID_PLAYBACK);
-    EXPECT_EQ(m_view->m_nViewMode, 4);
+    EXPECT_EQ(m_view->Mode(), ViewMode::Playback);
     m_frame->OnCommand(ID_MEASURE_MODE);
-    EXPECT_EQ(m_view->m_nViewMode, 1);
+    EXPECT_EQ(m_view->Mode(), ViewMode::Measure);
     m_frame->OnCommand(ID_YAW_WINDOW);
-    ASSERT_TRUE(m_view->m_pYawWindow);
-    QWidget* first = m_view->m_pYawWindow;
+    QWidget* first = m_view->Tools().YawWindow();
+    ASSERT_TRUE(first);
     m_frame->OnCommand(ID_YAW_WINDOW);
-    EXPECT_EQ(m_view->m_pYawWindow, first); // made once
+    EXPECT_EQ(m_view->Tools().YawWindow(), first); // made once
     EXPECT_EQ(first->pos(), QPoint(5, 600));
     EXPECT_TRUE(m_frame->HasHandler(ID_FONT_SETTINGS));
 }

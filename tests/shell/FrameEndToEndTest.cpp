@@ -1,6 +1,7 @@
 #include "link/PortSelectDlg.h"
 #include "platform/CommandIds.h"
 #include "shell/MainFrame.h"
+#include "shell/MainMenu.h"
 #include "shell/QuillmarApp.h"
 #include "shell/QuillmarDoc.h"
 #include "support/TestSupport.h"

@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -56,7 +57,7 @@ CFrameUnderTest::CFrameUnderTest()
       frame(std::make_unique<CMainFrame>(doc.get(), "/nonexistent/tty", dir.filePath("records"))) {
     view = new CQuillmarView(frame.get());
     doc->AddView(view);
-    view->m_pDocument = doc.get();
+    view->SetDocument(doc.get());
     EXPECT_TRUE(frame->OnCreate(view));
 }
 
@@ -80,7 +81,7 @@ void CLiveFrame::Start(const QString& device, const QString& recordFolder) {
     view = new CQuillmarView(frame.get());
     doc->AddView(view);
     doc->AddView(&recorder);
-    view->m_pDocument = doc.get();
+    view->SetDocument(doc.get());
     EXPECT_TRUE(frame->OnCreate(view));
 }
 
@@ -92,6 +93,24 @@ bool CLiveFrame::Send(const std::string& bytes, std::size_t messages) {
 
 std::string CLiveFrame::RecordPath() const {
     return frame->Session().RecordPath();
+}
+
+CViewUnderTest::CViewUnderTest() {
+    view.RegisterCommands(commands);
+    view.resize(1023, 670);
+}
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons buttons =
+        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent event(type, at, widget->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+void Click(QWidget* widget, QPoint at) {
+    SendMouse(widget, QEvent::MouseButtonPress, at);
+    SendMouse(widget, QEvent::MouseButtonRelease, at);
 }
 
 std::vector<ReceivedMessage> FrameOffline(const std::string& stream) {

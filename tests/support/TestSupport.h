@@ -3,10 +3,13 @@
 #pragma once
 
 #include "link/ReceiverMessage.h"
+#include "platform/CommandTable.h"
 #include "platform/Prompter.h"
 #include "tools/Simulator.h"
+#include "view/QuillmarView.h"
 #include "view/ViewUpdate.h"
 
+#include <QEvent>
 #include <QTemporaryDir>
 #include <deque>
 #include <functional>
@@ -68,7 +71,20 @@ std::vector<ReceivedMessage> FrameOffline(const std::string& stream);
 
 class CMainFrame;
 class CQuillmarDoc;
-class CQuillmarView;
+class QWidget;
+
+// A view alone, its commands in a table of its own as the frame's would be,
+// at the reference size.
+struct CViewUnderTest {
+    CViewUnderTest();
+    bool Run(int id) { return commands.Run(id); }
+    CCommandTable commands;
+    CQuillmarView view;
+};
+
+// A real mouse event on a widget, as the window system delivers it.
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at);
+void Click(QWidget* widget, QPoint at); // press and release
 
 // A main window on a device that is not there, with its document and view,
 // private settings and an answering prompter: the widget tests' usual set.

@@ -30,39 +30,39 @@ QString WriteR35(const QTemporaryDir& dir, int lines) {
 TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
     CScriptedPrompter prompter;
     QTemporaryDir dir;
-    CQuillmarView view;
-    view.resize(1023, 670);
-    view.OnCommand(ID_STRETCH_X);
-    view.OnCommand(ID_LOAD_ANALYSIS_FILE); // cancelled: analysis view, nothing loaded
-    EXPECT_EQ(view.m_nViewMode, 10);
+    CViewUnderTest t;
+    CQuillmarView& view = t.view;
+    t.Run(ID_STRETCH_X);
+    t.Run(ID_LOAD_ANALYSIS_FILE); // cancelled: analysis view, nothing loaded
+    EXPECT_EQ(view.Mode(), ViewMode::Analysis);
     ASSERT_EQ(prompter.m_fileDialogs.size(), 1u);
     EXPECT_EQ(prompter.m_fileDialogs[0].title, "打开R35格式文件进行分析");
     EXPECT_FALSE(prompter.m_fileDialogs[0].save);
-    EXPECT_EQ(view.m_dZoomX, 1.5);
+    EXPECT_EQ(view.Navigation().m_dZoomX, 1.5);
 
     const QString file = WriteR35(dir, 9000);
     prompter.m_files.push_back(file);
-    view.OnCommand(ID_LOAD_ANALYSIS_FILE);
-    EXPECT_EQ(view.m_arrAnalysis.size(), 9000u);
-    EXPECT_EQ(view.m_strAnalysisPath, file);
-    EXPECT_EQ(view.m_dZoomX, 1.0); // reset after a complete load
+    t.Run(ID_LOAD_ANALYSIS_FILE);
+    EXPECT_EQ(view.Analysis().Records().size(), 9000u);
+    EXPECT_EQ(view.Analysis().Path(), file);
+    EXPECT_EQ(view.Navigation().m_dZoomX, 1.0); // reset after a complete load
     EXPECT_TRUE(prompter.m_boxes.empty());
     QImage image(view.size(), QImage::Format_RGB32);
     view.render(&image);
     EXPECT_TRUE(image.save(TestOutputDir() + "/analysis-view.png"));
 
     prompter.m_files.push_back(dir.filePath("missing.txt"));
-    view.OnCommand(ID_LOAD_ANALYSIS_FILE);
+    t.Run(ID_LOAD_ANALYSIS_FILE);
     ASSERT_EQ(prompter.m_boxes.size(), 1u);
     EXPECT_TRUE(
         prompter.m_boxes[0].text.startsWith("无法打开文件：" + dir.filePath("missing.txt")));
-    EXPECT_TRUE(view.m_arrAnalysis.empty());
+    EXPECT_TRUE(view.Analysis().Records().empty());
 
     QFile empty(dir.filePath("empty.txt"));
     empty.open(QIODevice::WriteOnly);
     empty.close();
     prompter.m_files.push_back(empty.fileName());
-    view.OnCommand(ID_LOAD_ANALYSIS_FILE);
+    t.Run(ID_LOAD_ANALYSIS_FILE);
     EXPECT_EQ(prompter.m_boxes.back().text, "所选的文件为空！");
 }
 
@@ -121,7 +121,7 @@ TEST(AnalysisView, TheProgressTraceIsThatOfEveryLine) {
         }
         while (naive.size() > 1 && naive.back().x() > 1024)
             naive.pop_back();
-        EXPECT_EQ(CQuillmarView::ProgressTrace(lines, length, 1023), naive)
+        EXPECT_EQ(CAnalysisSession::ProgressTrace(lines, length, 1023), naive)
             << lines << "/" << length;
     }
 }

@@ -276,37 +276,38 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
 
 TEST(ViewDisplays, SwitchingKeepsPanAndSamplesAndDisarmsTools) {
     CScriptedPrompter prompter;
-    CQuillmarView view;
-    view.resize(1023, 670);
-    view.OnCommand(ID_VIEW_REALTIME2);
-    view.OnCommand(ID_MOVE);
+    CViewUnderTest t;
+    CQuillmarView& view = t.view;
+    const CNavigation& nav = view.Navigation();
+    t.Run(ID_VIEW_REALTIME2);
+    t.Run(ID_MOVE);
     EXPECT_EQ(view.cursor().pixmap().size(), QSize(32, 32));
     EXPECT_EQ(view.cursor().hotSpot(), QPoint(16, 17));
-    view.OnLButtonDown({100, 100});
-    view.OnLButtonUp({110, 105});
-    view.OnCommand(ID_VIEW_REALTIME1);
-    EXPECT_EQ(view.m_nToolMode, CNavigation::kNoTool);
+    SendMouse(&view, QEvent::MouseButtonPress, {100, 100});
+    SendMouse(&view, QEvent::MouseButtonRelease, {110, 105});
+    t.Run(ID_VIEW_REALTIME1);
+    EXPECT_EQ(nav.m_nToolMode, CNavigation::kNoTool);
     EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
-    view.OnCommand(ID_VIEW_REALTIME2);
-    EXPECT_EQ(QPoint(view.m_nPanX, view.m_nPanY), QPoint(10, 5));
-    view.OnCommand(ID_ZOOM_CENTRE_IN); // not the analysis view: nothing
-    EXPECT_EQ(view.m_nToolMode, CNavigation::kNoTool);
-    view.OnCommand(ID_STRETCH_X);
-    view.OnCommand(ID_SHRINK_X);
-    view.OnCommand(ID_SHRINK_X);
+    t.Run(ID_VIEW_REALTIME2);
+    EXPECT_EQ(QPoint(nav.m_nPanX, nav.m_nPanY), QPoint(10, 5));
+    t.Run(ID_ZOOM_CENTRE_IN); // not the analysis view: nothing
+    EXPECT_EQ(nav.m_nToolMode, CNavigation::kNoTool);
+    t.Run(ID_STRETCH_X);
+    t.Run(ID_SHRINK_X);
+    t.Run(ID_SHRINK_X);
     ASSERT_EQ(prompter.m_boxes.size(), 1u);
     EXPECT_EQ(prompter.m_boxes[0].text, "视图已经不适宜再缩小，请选择放大按钮");
-    view.OnCommand(ID_RUNNING_TIME);
+    t.Run(ID_RUNNING_TIME);
     EXPECT_TRUE(prompter.m_boxes.back().text.startsWith("系统已连续运行了"));
-    view.OnCommand(ID_REFRESH);
-    EXPECT_EQ(view.m_nPanX, 0);
+    t.Run(ID_REFRESH);
+    EXPECT_EQ(nav.m_nPanX, 0);
 }
 
 // Pictures for a person to look at, and a PDF printed from the view.
 TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
     CScriptedPrompter prompter;
-    CQuillmarView view;
-    view.resize(1023, 670);
+    CViewUnderTest t;
+    CQuillmarView& view = t.view;
     const std::int64_t start = SteadyMs() - 300000;
     for (int i = 0; i < 3000; ++i)
         view.Monitor().InterpretText(QString("$C%1,%2\r\n")
@@ -316,7 +317,7 @@ TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
                                      start + i * 100);
     view.Monitor().InterpretText("$GPGGA,1,3110.4567,N,12129.8765,E,1\r\n", start + 299900);
     for (int mode : {ID_VIEW_REALTIME1, ID_VIEW_REALTIME2}) {
-        view.OnCommand(mode);
+        t.Run(mode);
         QImage image(view.size(), QImage::Format_RGB32);
         view.render(&image);
         const QString name =
@@ -360,7 +361,7 @@ TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
     const QString viaCommand = TestOutputDir() + "/print-command.pdf";
     QFile::remove(viaCommand);
     prompter.m_files.push_back(viaCommand);
-    view.OnCommand(ID_FILE_PRINT);
+    t.Run(ID_FILE_PRINT);
     if (!prompter.m_fileDialogs.empty())
         EXPECT_TRUE(QFile::exists(viaCommand));
 }

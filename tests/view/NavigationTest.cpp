@@ -1,4 +1,6 @@
 #include "view/Navigation.h"
+#include "platform/CommandIds.h"
+#include "support/TestSupport.h"
 #include "view/QuillmarView.h"
 
 #include <gtest/gtest.h>
@@ -44,13 +46,13 @@ TEST(Navigation, StretchAndShrinkStopAtTheirLimitsOnExactValues) {
 TEST(Navigation, CentreZoomWorksInTheAnalysisViewOnly) {
     CNavigation nav;
     QString message;
-    EXPECT_FALSE(nav.ZoomCentreIn(7, &message));
-    EXPECT_FALSE(nav.ZoomCentreOut(8, &message));
+    EXPECT_FALSE(nav.ZoomCentreIn(false, &message));
+    EXPECT_FALSE(nav.ZoomCentreOut(false, &message));
     EXPECT_EQ(nav.m_nToolMode, CNavigation::kNoTool);
     EXPECT_EQ(nav.m_nZoomInPresses, 0);
     for (int i = 0; i < 5; ++i)
-        EXPECT_TRUE(nav.ZoomCentreIn(10, &message) && message.isEmpty());
-    EXPECT_TRUE(nav.ZoomCentreIn(10, &message));
+        EXPECT_TRUE(nav.ZoomCentreIn(true, &message) && message.isEmpty());
+    EXPECT_TRUE(nav.ZoomCentreIn(true, &message));
     EXPECT_TRUE(message.startsWith("按钮不是这样点地\n"));
     EXPECT_EQ(nav.m_nToolMode, CNavigation::kZoomInPick); // armed all the same
     EXPECT_EQ(nav.m_nZoomInPresses, 5);
@@ -60,23 +62,23 @@ TEST(Navigation, TheChainAppliesEachCentreOnceInPhaseOrder) {
     CNavigation nav;
     QString message;
     // One zoom-in click at (400, 300): 500 -> 550; a zoom-out click there undoes it.
-    nav.ZoomCentreIn(10, &message);
+    nav.ZoomCentreIn(true, &message);
     EXPECT_TRUE(nav.ClickZoomIn({400, 300}).isEmpty());
     EXPECT_DOUBLE_EQ(nav.ChainX(500), 550);
     EXPECT_DOUBLE_EQ(nav.ChainY(400), 450);
-    nav.ZoomCentreOut(10, &message);
+    nav.ZoomCentreOut(true, &message);
     nav.ClickZoomOut({400, 300});
     EXPECT_DOUBLE_EQ(nav.ChainX(500), 500);
 
     // Zoom in once; zoom out once; zoom out again; zoom in once: the second
     // zoom-in click is phase 3, phase 2 stays empty.
     nav.ResetView();
-    nav.ZoomCentreIn(10, &message);
+    nav.ZoomCentreIn(true, &message);
     nav.ClickZoomIn({100, 0});
-    nav.ZoomCentreOut(10, &message);
+    nav.ZoomCentreOut(true, &message);
     nav.ClickZoomOut({200, 0});
-    nav.ZoomCentreOut(10, &message);
-    nav.ZoomCentreIn(10, &message);
+    nav.ZoomCentreOut(true, &message);
+    nav.ZoomCentreIn(true, &message);
     nav.ClickZoomIn({300, 0});
     EXPECT_EQ(nav.m_nZoomInPhaseEnd[0], 1);
     EXPECT_EQ(nav.m_nZoomInPhaseEnd[1], 0);
@@ -89,10 +91,10 @@ TEST(Navigation, TheChainAppliesEachCentreOnceInPhaseOrder) {
 
     // Zoom in, click twice; zoom out, click three times: back at scale 1.
     nav.ResetView();
-    nav.ZoomCentreIn(10, &message);
+    nav.ZoomCentreIn(true, &message);
     nav.ClickZoomIn({10, 10});
     nav.ClickZoomIn({50, 50});
-    nav.ZoomCentreOut(10, &message);
+    nav.ZoomCentreOut(true, &message);
     nav.ClickZoomOut({10, 10});
     nav.ClickZoomOut({50, 50});
     nav.ClickZoomOut({90, 90}); // ignored: two out, two in
@@ -103,21 +105,21 @@ TEST(Navigation, TheChainAppliesEachCentreOnceInPhaseOrder) {
 TEST(Navigation, TooManySwitchesAreRefusedUntilRefresh) {
     CNavigation nav;
     QString message;
-    nav.ZoomCentreOut(10, &message);
+    nav.ZoomCentreOut(true, &message);
     EXPECT_TRUE(nav.ClickZoomOut({5, 5}).isEmpty()); // nothing to zoom out of: ignored
     EXPECT_EQ(nav.m_nZoomOutCount, 0);
     for (int i = 0; i < 3; ++i)
-        nav.ZoomCentreOut(10, &message);
-    nav.ZoomCentreIn(10, &message);
+        nav.ZoomCentreOut(true, &message);
+    nav.ZoomCentreIn(true, &message);
     EXPECT_EQ(nav.ClickZoomIn({1, 1}), kSwitched);
     EXPECT_EQ(nav.m_nZoomInCount, 0);
     nav.ResetView();
-    nav.ZoomCentreIn(10, &message);
+    nav.ZoomCentreIn(true, &message);
     EXPECT_TRUE(nav.ClickZoomIn({1, 1}).isEmpty());
     EXPECT_EQ(nav.m_nZoomInCount, 1);
     for (int i = 0; i < 4; ++i)
-        nav.ZoomCentreIn(10, &message);
-    nav.ZoomCentreOut(10, &message);
+        nav.ZoomCentreIn(true, &message);
+    nav.ZoomCentreOut(true, &message);
     EXPECT_EQ(nav.ClickZoomOut({1, 1}), kSwitched); // after five zoom-in presses
 }
 
@@ -132,7 +134,8 @@ TEST(Navigation, DragsAccumulateAndAreasAreTakenOnce) {
     EXPECT_EQ(nav.m_nPanX, 6);
 
     EXPECT_TRUE(nav.AreaPress({20, 30}).isEmpty());
-    EXPECT_FALSE(nav.AreaRelease({20, 30})); // on the press corner: nothing
+    for (QPoint flat : {QPoint(20, 30), QPoint(20, 90), QPoint(80, 30)})
+        EXPECT_FALSE(nav.AreaRelease(flat)); // no width or no height: nothing
     EXPECT_FALSE(nav.HasAreaZoom());
     EXPECT_EQ(nav.AreaPress({1, 1}), "请换用纵横向或中心缩放察看细节");
     EXPECT_TRUE(nav.AreaRelease({220, 130}));
@@ -144,6 +147,57 @@ TEST(Navigation, DragsAccumulateAndAreasAreTakenOnce) {
     nav.ResetView();
     EXPECT_FALSE(nav.HasAreaZoom());
     EXPECT_EQ(nav.m_nPanX, 0);
+}
+
+// The column of the heading curve's spike: the column with most of its pen.
+int SpikeColumn(const QImage& image) {
+    int best = -1, most = 0;
+    for (int x = 0; x < image.width(); ++x) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            n += image.pixel(x, y) == QColor(0, 255, 0).rgb();
+        if (n > most)
+            most = n, best = x;
+    }
+    return best;
+}
+
+// The tools through the real widget, as a user meets them: the commands from
+// the table, the clicks as mouse events. A centre zoom moves the picture as
+// the chain says (about the clicked point, by 1.5 in and back out), and
+// refresh, stretch and shrink leave no tool armed for the next click.
+TEST(ViewCommands, CentreZoomAndTheToolsWorkOnTheWidget) {
+    CScriptedPrompter prompter;
+    CViewUnderTest t;
+    std::vector<AnalysisSample> records(1000);
+    for (auto& r : records)
+        r.fHeading = 100;
+    records[600].fHeading = 300; // a spike, one upright line of the heading pen
+    t.view.ShowRecords(records);
+    auto spike = [&] { return SpikeColumn(t.view.grab().toImage()); };
+    const int x0 = spike();
+    ASSERT_GT(x0, 100);
+
+    t.Run(ID_ZOOM_CENTRE_IN);
+    EXPECT_EQ(t.view.cursor().hotSpot(), QPoint(12, 11)); // the zoom-in cursor
+    Click(&t.view, {300, 200});
+    const int x1 = spike();
+    EXPECT_NEAR(x1, 300 + (x0 - 300) * 1.5, 2);
+    t.Run(ID_ZOOM_CENTRE_OUT);
+    Click(&t.view, {700, 200});
+    EXPECT_NEAR(spike(), 700 + (x1 - 700) / 1.5, 2);
+
+    for (int disarm : {ID_REFRESH, ID_STRETCH_X, ID_SHRINK_X, ID_STRETCH_Y, ID_SHRINK_Y}) {
+        SCOPED_TRACE(disarm);
+        t.Run(ID_ZOOM_CENTRE_IN);
+        t.Run(disarm);
+        const int before = spike();
+        Click(&t.view, {300, 200});
+        EXPECT_EQ(spike(), before);
+        EXPECT_EQ(t.view.Navigation().m_nToolMode, CNavigation::kNoTool);
+        EXPECT_EQ(t.view.cursor().shape(), Qt::ArrowCursor);
+        t.Run(ID_REFRESH);
+    }
 }
 
 TEST(ViewCommands, RunningTimeAndKeyboardMenuPosition) {

@@ -148,38 +148,40 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
 }
 
 TEST(SerialMonitor, ShowsFifteenLinesClearsAndStartsEmpty) {
-    CQuillmarView view;
+    CViewUnderTest t;
+    CQuillmarView& view = t.view;
+    CSerialMonitorDlg& monitor = view.MonitorDialog();
     std::vector<int> counts;
     QTimer::singleShot(0, [&] {
-        QListWidget* list = view.m_dlgMonitor.List();
+        QListWidget* list = monitor.List();
         for (int i = 1; i <= 16; ++i) {
             Feed(view, QString("$C%1,0\r\n").arg(i).toLatin1());
             counts.push_back(list->count());
             if (i == 15)
-                view.m_dlgMonitor.grab().save(TestOutputDir() + "/serial-monitor.png");
+                monitor.grab().save(TestOutputDir() + "/serial-monitor.png");
         }
         Feed(view, "$C99,0\r\n");
         EXPECT_EQ(list->item(0)->text(), "$C99,0"); // without its line end
-        for (auto* button : view.m_dlgMonitor.findChildren<QPushButton*>()) {
+        for (auto* button : monitor.findChildren<QPushButton*>()) {
             if (button->text() == "清空接收区")
                 button->click();
         }
         counts.push_back(list->count());
         Feed(view, "$C100,0\r\n");
         counts.push_back(list->count());
-        view.m_dlgMonitor.accept();
+        monitor.accept();
     });
-    view.OnCommand(ID_SERIAL_MONITOR);
+    t.Run(ID_SERIAL_MONITOR);
     EXPECT_EQ(counts,
               (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0, 0, 1}));
-    EXPECT_FALSE(view.m_dlgMonitor.IsShown());
+    EXPECT_FALSE(monitor.IsShown());
     Feed(view, "$C101,0\r\n"); // closed: not echoed
     int reopened = -1;
     QTimer::singleShot(0, [&] {
-        reopened = view.m_dlgMonitor.List()->count();
-        view.m_dlgMonitor.reject();
+        reopened = monitor.List()->count();
+        monitor.reject();
     });
-    view.OnCommand(ID_SERIAL_MONITOR);
+    t.Run(ID_SERIAL_MONITOR);
     EXPECT_EQ(reopened, 0);
 }
 

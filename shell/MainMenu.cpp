@@ -1,4 +1,4 @@
-#include "platform/CommandIds.h"
+#include "shell/MainMenu.h"
 
 #include <map>
 
@@ -78,7 +78,7 @@ const std::vector<int>& MainToolbar() {
 }
 
 CommandPrompt PromptFor(int id) {
-    // The string table: "prompt\ntooltip".
+    // "prompt\ntooltip".
     static const std::map<int, QString> table = {
         {ID_ZOOM_CENTRE_IN, "放大视图\n以鼠标拾取点为中心放大"},
         {ID_ZOOM_CENTRE_OUT, "缩小视图\n以鼠标拾取点为中心缩小"},
