@@ -13,16 +13,28 @@ void CPortSlots::Assign(const QMap<int, QString>& named, const QStringList& pres
         if (it.key() >= 1 && it.key() <= kPortSlots)
             m_devices[it.key() - 1] = it.value();
     }
+    Refresh(present);
+}
+
+bool CPortSlots::Refresh(const QStringList& present, int preferred) {
+    bool changed = false;
     int slot = 0;
     for (const QString& device : present) {
         if (std::find(std::begin(m_devices), std::end(m_devices), device) != std::end(m_devices))
             continue;
+        changed = true;
+        // The slot in use gets the first newcomer when it has no device.
+        if (preferred >= 1 && preferred <= kPortSlots && m_devices[preferred - 1].isEmpty()) {
+            m_devices[preferred - 1] = device;
+            continue;
+        }
         while (slot < kPortSlots && !m_devices[slot].isEmpty())
             ++slot;
         if (slot == kPortSlots)
             break;
         m_devices[slot] = device;
     }
+    return changed;
 }
 
 QString CPortSlots::Device(int port) const {

@@ -3,7 +3,8 @@
 // The operator thinks in port numbers; Linux names devices. A slot named in
 // the settings (Ports/COM3=/dev/ttyUSB0, or better a /dev/serial/by-id link
 // that survives replugging) keeps that device; the other slots are given, in a
-// stable order, to the serial devices present at start-up.
+// stable order, to the serial devices present, at start-up and as adapters
+// are plugged in later.
 #pragma once
 
 #include <QMap>
@@ -14,6 +15,11 @@ class CPortSlots {
 public:
     // named: slot number -> device from the settings; present: devices found.
     void Assign(const QMap<int, QString>& named, const QStringList& present);
+    // Devices plugged in since: each takes a free slot, the slot `preferred`
+    // (the one in use) first when it has none. Slots keep their devices, so
+    // an adapter that comes back finds its number again. True when a device
+    // was new.
+    bool Refresh(const QStringList& present, int preferred = 0);
     QString Device(int port) const;
     void SetDevice(int port, const QString& device);
 

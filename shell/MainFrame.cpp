@@ -5,6 +5,7 @@
 #include "platform/AlarmTone.h"
 #include "platform/Prompter.h"
 #include "shell/AlarmLimitsDlg.h"
+#include "shell/LockLights.h"
 #include "shell/MainMenu.h"
 #include "shell/QuillmarDoc.h"
 #include "shell/SettingsKey.h"
@@ -19,7 +20,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 #include <cstring>
@@ -30,6 +30,8 @@ namespace {
 constexpr int kRecentFiles = 4;
 constexpr int kStatusIntervalMs = 1000;
 constexpr int kRepaintMs = 50;
+constexpr int kPortScanMs = 1000;
+constexpr QSize kWindowSize(1035, 747);
 // Messages handed to the views in one turn of the event loop.
 constexpr int kRelaySlice = 20000;
 const char* const kDocumentFilter = "(*.txt) (*.txt);;所有文件 (*.*)";
@@ -71,15 +73,12 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
         }
     }
 
-    // The initial rectangle of the main window.
+    // The initial rectangle of the main window (its outer size: see showEvent).
     move(-5, -5);
-    resize(1035, 747);
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmar Solution", "Quillmar");
-    for (int i = 1; i <= kRecentFiles; ++i) {
-        const QString path = settings.value(QString("Recent File List/File%1").arg(i)).toString();
-        if (!path.isEmpty())
-            m_recentFiles << path;
-    }
+    resize(kWindowSize);
+    m_recentFiles = key.RecentFiles(kRecentFiles);
+    m_portScan.setInterval(kPortScanMs);
+    connect(&m_portScan, &QTimer::timeout, this, &CMainFrame::ScanPorts);
     m_repaintTimer.setSingleShot(true);
     m_repaintTimer.setInterval(kRepaintMs);
     connect(&m_repaintTimer, &QTimer::timeout, this, [this] {
@@ -89,6 +88,7 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     m_statusTimer.setInterval(kStatusIntervalMs);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] {
         RefreshStatus();
+        RefreshLockPanes();
         // The displays show how old a value is.
         if (m_pView && m_pView->Mode() == ViewMode::RealTime1)
             m_pView->update();
@@ -233,10 +233,16 @@ void CMainFrame::CreateStatusBar() {
         connect(m_pView, &CQuillmarView::StatusNote, bar,
                 [bar](const QString& text) { bar->showMessage(text, 5000); });
     }
-    for (const char* indicator : {"大写", "数字", "滚动"}) {
-        auto* pane = new QLabel(QString::fromUtf8(indicator), bar);
-        pane->setEnabled(false);
+    // The lock keys, where a keyboard light tells their state.
+    const QMap<QString, bool> lights = ReadLockLights();
+    for (const auto& [lock, text] :
+         {std::pair{"capslock", "大写"}, {"numlock", "数字"}, {"scrolllock", "滚动"}}) {
+        if (!lights.contains(lock))
+            continue;
+        auto* pane = new QLabel(QString::fromUtf8(text), bar);
+        pane->setObjectName(lock);
         pane->setFrameShape(QFrame::StyledPanel);
+        m_lockPanes << pane;
         bar->addPermanentWidget(pane);
     }
 }
@@ -292,9 +298,9 @@ void CMainFrame::AddRecentFile(const QString& path) {
 }
 
 void CMainFrame::SaveRecentFiles() {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmar Solution", "Quillmar");
-    for (int i = 0; i < kRecentFiles; ++i)
-        settings.setValue(QString("Recent File List/File%1").arg(i + 1), m_recentFiles.value(i));
+    CSettingsKey key;
+    if (key.Create() == 0)
+        key.WriteRecentFiles(m_recentFiles, kRecentFiles);
     RefreshRecentFiles();
 }
 
@@ -526,6 +532,14 @@ void SetPane(QLabel* pane, const QString& text) {
 }
 } // namespace
 
+void CMainFrame::RefreshLockPanes() {
+    if (m_lockPanes.isEmpty())
+        return;
+    const QMap<QString, bool> lights = ReadLockLights();
+    for (QLabel* pane : m_lockPanes)
+        pane->setEnabled(lights.value(pane->objectName()));
+}
+
 void CMainFrame::RefreshStatus() {
     SetPane(m_pLinkPane, LinkText(m_pSession->Link()));
     SetPane(m_pRecordPane, RecordStatus());
@@ -546,7 +560,35 @@ QString CMainFrame::LinkStatus() const {
 }
 
 void CMainFrame::OpenSerialPort() {
-    m_pSession->UsePort(static_cast<unsigned>(m_nPort), m_slots.Device(m_nPort).toStdString());
+    const QString device = m_slots.Device(m_nPort);
+    m_pSession->UsePort(static_cast<unsigned>(m_nPort), device.toStdString());
+    if (device.isEmpty())
+        m_portScan.start();
+    else
+        m_portScan.stop();
+}
+
+void CMainFrame::ScanPorts() {
+    // An adapter plugged in since takes a free slot, the one in use first.
+    if (m_slots.Refresh(m_fnListDevices(), m_nPort)) {
+        FindFreePorts();
+        if (!m_slots.Device(m_nPort).isEmpty())
+            OpenSerialPort();
+    }
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_bShownOnce)
+        return;
+    m_bShownOnce = true;
+    // The window's outer size, frame and title bar included, is the one
+    // asked for: the title bar's and frame's size is known once it shows.
+    QTimer::singleShot(0, this, [this] {
+        const QSize decorations = frameGeometry().size() - geometry().size();
+        if (!decorations.isEmpty())
+            resize(kWindowSize - decorations);
+    });
 }
 
 bool CMainFrame::event(QEvent* e) {
@@ -650,6 +692,9 @@ void CMainFrame::OnSaveDataPath() {
 }
 
 void CMainFrame::OnSelectPort() {
+    // Adapters plugged in since start-up are offered too.
+    m_slots.Refresh(m_fnListDevices());
+    FindFreePorts();
     QList<CPortSelectDlg::Entry> entries;
     for (const QString& name : m_arrFreePorts) {
         int number = 0;

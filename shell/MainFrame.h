@@ -36,9 +36,17 @@ public:
     // Builds menu, toolbar and status bar and starts the instrument session
     // on the configured port. The view becomes the central widget.
     bool OnCreate(CQuillmarView* view);
-    // Points the session at the configured slot's device.
+    // Points the session at the configured slot's device; while that slot has
+    // none, the serial devices are looked for again every second.
     void OpenSerialPort();
     void FindFreePorts();
+    // Lists the serial devices present (tests give a list of their own).
+    void SetDeviceLister(std::function<QStringList()> lister) {
+        m_fnListDevices = std::move(lister);
+    }
+    // Puts a document opened elsewhere (the command line) at the top of the
+    // recent files.
+    void AddRecentFile(const QString& path);
     // Hands the messages that wait to the views and shows the session's state.
     void OnSessionChanged();
     void OnSelectPort();
@@ -88,19 +96,21 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void RegisterCommands();
     void CreateMenus();
-    void AddRecentFile(const QString& path);
     void SaveRecentFiles();
     void RefreshRecentFiles();
     void CreateToolBar();
     void CreateStatusBar();
     void RelayMessages();
     void RefreshStatus();
+    void RefreshLockPanes();
+    void ScanPorts();
     QString LinkText(const LinkState& link) const;
     QString RecordText(const RecordState& record) const;
     static QString PortLabel(const LinkState& link);
@@ -122,13 +132,17 @@ private:
     QLabel* m_pAlarmPane = nullptr;
     QLabel* m_pStalePane = nullptr;
     QLabel* m_pNoticePane = nullptr;
-    QTimer m_statusTimer;  // ages of values and of the link's silence
+    QList<QLabel*> m_lockPanes;
+    QTimer m_statusTimer; // ages of values and of the link's silence
+    QTimer m_portScan;    // looks for adapters while the slot in use has none
+    std::function<QStringList()> m_fnListDevices = &CPortSlots::PresentDevices;
     QTimer m_repaintTimer; // folds the repaints a burst of messages asks for
     // Messages taken from the session and not yet handed to the views: a long
     // backlog is handed over in slices, so the window stays responsive.
     std::string m_relayBatch;
     std::size_t m_nRelayAt = 0;
     bool m_bRelaying = false;
+    bool m_bShownOnce = false;
     std::uint64_t m_nAlarmsSeen = 0;
     std::uint64_t m_nDropsSeen = 0; // messages left out that the operator has seen counted
     QStringList m_recentFiles;

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
@@ -91,6 +92,8 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         CVersionInfoDlg dialog;
         dialog.exec();
     });
+    if (!info.documentFile.isEmpty())
+        m_pFrame->AddRecentFile(QFileInfo(info.documentFile).absoluteFilePath());
     auto* view = new CQuillmarView(m_pFrame);
     m_pDocument->AddView(view);
     view->SetDocument(m_pDocument.get());

@@ -37,6 +37,23 @@ QMap<int, QString> CSettingsKey::NamedPortDevices() const {
     return named;
 }
 
+QStringList CSettingsKey::RecentFiles(int count) const {
+    QStringList files;
+    for (int i = 1; i <= count; ++i) {
+        const QString path = ReadString(QString("Recent File List/File%1").arg(i));
+        if (!path.isEmpty())
+            files << path;
+    }
+    return files;
+}
+
+void CSettingsKey::WriteRecentFiles(const QStringList& files, int count) {
+    if (!m_pSettings)
+        return;
+    for (int i = 0; i < count; ++i)
+        m_pSettings->setValue(QString("Recent File List/File%1").arg(i + 1), files.value(i));
+}
+
 int ReadConfiguredPort() {
     CSettingsKey key;
     QString text;

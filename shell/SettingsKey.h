@@ -1,9 +1,11 @@
 // The program's own settings, kept with QSettings under the organization
-// "Quillmar Solution" (~/.config/Quillmar Solution/Quillmar.ini).
+// "Quillmar Solution" (~/.config/Quillmar Solution/Quillmar.ini). Every
+// setting is read and written here.
 #pragma once
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 
@@ -21,6 +23,9 @@ public:
 
     // Slots given a device by name: the group "Ports", keys COM1..COM8.
     QMap<int, QString> NamedPortDevices() const;
+    // The recent-file list: "Recent File List/File1".. in order, newest first.
+    QStringList RecentFiles(int count) const;
+    void WriteRecentFiles(const QStringList& files, int count);
 
 private:
     std::unique_ptr<QSettings> m_pSettings;

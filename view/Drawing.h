@@ -6,22 +6,35 @@
 #include "platform/Canvas.h"
 
 #include <QPoint>
+#include <QSize>
 #include <QString>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 class CMonitorState;
 class CNavigation;
 struct CLiveValues;
 
-// Window scale: client size over the reference canvas.
+// Window scale: client size over the reference canvas, and where the
+// reference canvas's origin lies.
 struct CScale {
     double sx = 1.0;
     double sy = 1.0;
+    double ox = 0.0;
+    double oy = 0.0;
+    // One scale for both directions, the smaller, with the reference canvas
+    // centred in the window: circles stay circles and angles stay true.
+    static CScale Uniform(QSize window) {
+        const double s = std::min(window.width() / 1023.0, window.height() / 670.0);
+        return {s, s, std::trunc((window.width() - 1023 * s) / 2),
+                std::trunc((window.height() - 670 * s) / 2)};
+    }
     // Truncated toward zero. Absurd values (a reading of 1e300) are held far
     // outside the window instead of overflowing the conversion.
-    int X(double x) const { return Device(x * sx); }
-    int Y(double y) const { return Device(y * sy); }
+    int X(double x) const { return Device(ox + x * sx); }
+    int Y(double y) const { return Device(oy + y * sy); }
     static int Device(double v) {
         constexpr double kFar = 1e9;
         return static_cast<int>(v > kFar ? kFar : (v < -kFar ? -kFar : v));
@@ -57,7 +70,8 @@ inline const QColor kStaleText(128, 128, 128);
 // "数据中断 12 秒": how long a value has not been refreshed.
 QString StaleAgeText(std::int64_t ageMs);
 
-// Real-time view 1 at nowMs. A quantity never received shows "--" and no
+// Real-time view 1 at nowMs, drawn with a uniform scale (CScale::Uniform) so
+// that the dials stay round. A quantity never received shows "--" and no
 // pointer; one not refreshed for staleMs is drawn grey with its age.
 void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
                          std::int64_t nowMs, std::int64_t staleMs);

@@ -123,7 +123,8 @@ void CQuillmarView::OnDraw(CCanvas& canvas) {
     const CScale scale{m_dScaleX, m_dScaleY};
     switch (m_mode) {
     case ViewMode::RealTime1:
-        DrawAttitudeDisplay(canvas, scale, Monitor().Values(), SteadyMs(), Monitor().StaleMs());
+        DrawAttitudeDisplay(canvas, CScale::Uniform(canvas.Size()), Monitor().Values(), SteadyMs(),
+                            Monitor().StaleMs());
         break;
     case ViewMode::RealTime2:
         DrawLiveCurves(canvas, scale, Monitor(), m_navigation);
@@ -153,7 +154,7 @@ void CQuillmarView::paintEvent(QPaintEvent*) {
     } else if (m_mode == ViewMode::RealTime1) {
         // The dials are drawn once for the window's size; only the pointers
         // and values are drawn for each message.
-        const CScale scale{m_dScaleX, m_dScaleY};
+        const CScale scale = CScale::Uniform(size());
         const qreal ratio = devicePixelRatioF();
         if (m_attitudeBackground.deviceIndependentSize() != QSizeF(size()) ||
             m_attitudeBackground.devicePixelRatio() != ratio) {

@@ -1,8 +1,11 @@
 #include "link/PortName.h"
 #include "link/PortSlots.h"
+#include "shell/LockLights.h"
 #include "shell/SettingsKey.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
@@ -45,13 +48,46 @@ TEST(PortSlots, NamedSlotsWinAndTheOthersTakePresentDevicesInOrder) {
     EXPECT_EQ(portSlots.Device(9), "");
 }
 
-TEST(PortSlots, MoreDevicesThanSlotsLeavesTheRestOut) {
+TEST(PortSlots, MoreDevicesThanSlotsLeaveTheRestOutAndLaterOnesTakeFreeSlots) {
     CPortSlots portSlots;
     QStringList present;
     for (int i = 0; i < 12; ++i)
         present << QString("/dev/ttyUSB%1").arg(i);
     portSlots.Assign({}, present);
     EXPECT_EQ(portSlots.Device(8), "/dev/ttyUSB7");
+
+    // Plugged in after the start: the slot in use takes the first newcomer
+    // when it has no device, the others fill the free slots in order; an
+    // adapter that went away keeps its slot for when it comes back.
+    CPortSlots later;
+    later.Assign({{2, "/dev/serial/by-id/gnss"}}, {"/dev/ttyUSB0"});
+    EXPECT_FALSE(later.Refresh({"/dev/ttyUSB0"}, 5));
+    EXPECT_TRUE(later.Refresh({"/dev/ttyUSB1", "/dev/ttyUSB0", "/dev/ttyACM0"}, 5));
+    const QStringList expected = {
+        "/dev/ttyUSB0", "/dev/serial/by-id/gnss", "/dev/ttyACM0", "", "/dev/ttyUSB1", "", "", ""};
+    for (int port = 1; port <= kPortSlots; ++port)
+        EXPECT_EQ(later.Device(port), expected[port - 1]) << "COM" << port;
+    EXPECT_FALSE(later.Refresh({}, 4)); // all unplugged: the slots stay
+    EXPECT_EQ(later.Device(5), "/dev/ttyUSB1");
+}
+
+// The lock keys' lights as the kernel lists them; two keyboards' lights
+// count as one, anything else under the LED class is not a lock.
+TEST(LockLights, ComeFromTheKernelsKeyboardLights) {
+    QTemporaryDir root;
+    for (const auto& [led, value] : {std::pair{"input3::capslock", "1"},
+                                     {"input3::numlock", "0"},
+                                     {"input5::numlock", "1\n"},
+                                     {"input5::capslock", "0"},
+                                     {"mmc0::", "1"}}) {
+        QDir().mkpath(root.filePath(led));
+        QFile file(root.filePath(QString(led) + "/brightness"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(value);
+    }
+    const QMap<QString, bool> lights = ReadLockLights(root.path());
+    EXPECT_EQ(lights, (QMap<QString, bool>{{"capslock", true}, {"numlock", true}}));
+    EXPECT_TRUE(ReadLockLights(root.filePath("none")).isEmpty());
 }
 
 } // namespace

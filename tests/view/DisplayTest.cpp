@@ -44,8 +44,7 @@ CLiveValues Values(const char* heading, const char* pitch, std::int64_t atMs = 0
 CRecordingCanvas DrawDisplay(const CLiveValues& values, std::int64_t nowMs = 0,
                              QSize size = QSize(1023, 670)) {
     CRecordingCanvas canvas(size);
-    DrawAttitudeDisplay(canvas, CScale{size.width() / 1023.0, size.height() / 670.0}, values, nowMs,
-                        3000);
+    DrawAttitudeDisplay(canvas, CScale::Uniform(size), values, nowMs, 3000);
     return canvas;
 }
 
@@ -69,19 +68,31 @@ TEST(AttitudeDisplay, PointersLandWhereTheirAnglesSay) {
     }
 }
 
-TEST(AttitudeDisplay, PositivePitchRaisesTheFrontAndWideWindowsStretchTheDials) {
+TEST(AttitudeDisplay, PositivePitchRaisesTheFrontAndOtherWindowShapesKeepTheDialsRound) {
     const auto pitch = PointerStrokes(DrawDisplay(Values("0", "10")), 1);
     EXPECT_LT(pitch[0].second.y(), 174); // the tip, on the "前" side, is lifted
     EXPECT_LT(pitch[0].second.x(), 625);
 
-    const CRecordingCanvas stretched = DrawDisplay(Values("90", "0"), 0, QSize(2046, 670));
-    ASSERT_GE(stretched.Count(Kind::Ellipse), 3);
-    EXPECT_EQ(stretched.m_items[0].points, (std::vector<QPoint>{{190, 95}, {810, 405}}));
-    // Turned after scaling, a pointer keeps its device length: 150 px either way.
-    const auto heading = PointerStrokes(stretched, 0);
-    EXPECT_EQ(heading[0].first, QPoint(350, 250));
-    EXPECT_EQ(heading[0].second, QPoint(650, 249));
-    EXPECT_EQ(stretched.FindText("东")->points[0], QPoint(820, 241));
+    // Twice as wide, twice as tall, half the size: one scale, the picture
+    // centred, so a dial stays a circle and 90 degrees points east.
+    struct Case {
+        QSize size;
+        QPoint dialTopLeft, dialBottomRight, tail, tip;
+    };
+    const std::vector<Case> table = {
+        {{2046, 670}, {606, 95}, {916, 405}, {611, 250}, {911, 249}},
+        {{1023, 1340}, {95, 430}, {405, 740}, {100, 585}, {400, 584}},
+        {{511, 335}, {47, 47}, {202, 202}, {49, 124}, {199, 123}},
+    };
+    for (const Case& c : table) {
+        const CRecordingCanvas canvas = DrawDisplay(Values("90", "0"), 0, c.size);
+        ASSERT_GE(canvas.Count(Kind::Ellipse), 3);
+        EXPECT_EQ(canvas.m_items[0].points,
+                  (std::vector<QPoint>{c.dialTopLeft, c.dialBottomRight}));
+        const auto heading = PointerStrokes(canvas, 0);
+        EXPECT_EQ(heading[0].first, c.tail) << c.size.width();
+        EXPECT_EQ(heading[0].second, c.tip) << c.size.width();
+    }
 }
 
 TEST(AttitudeDisplay, ValuesAreWrittenAsGcvtDoes) {
