@@ -13,9 +13,9 @@ const CPen kPitchPen{1, QColor(128, 0, 128)};
 const CPen kTickPen{1, QColor(0, 0, 0)};
 const CPen kHeadingGridPen{1, QColor(192, 192, 192)};
 
-// A number in the C library's general form with 7 significant digits, with
-// the decimal point gcvt keeps on whole numbers ("0.", "0.1", "10.").
-QString Gcvt7(double value) {
+// A scale label: 7 significant digits, a whole number with its decimal point
+// ("0.", "0.1", "10.").
+QString ScaleLabel(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.7g", value == 0 ? 0.0 : value);
     QString out = QString::fromLatin1(text);
@@ -188,8 +188,8 @@ void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& d
             const int x = Pixel(995 * f.sx);
             for (int tenth = 0; tenth <= 100; ++tenth) {
                 const double k = tenth / 10.0;
-                canvas.TextOut(x, Pixel(y(k) - 8), Gcvt7(k));
-                canvas.TextOut(x, Pixel(y(-k) - 8), Gcvt7(-k));
+                canvas.TextOut(x, Pixel(y(k) - 8), ScaleLabel(k));
+                canvas.TextOut(x, Pixel(y(-k) - 8), ScaleLabel(-k));
             }
         }
         for (int k = -10; k <= 10; ++k) {

@@ -14,8 +14,8 @@ public:
     void OnInitDialog(int pitchLimit, int rollLimit);
     void OnOK();
 
-    // Reads an edit as a whole number within 0..90; else the framework's
-    // message, and false.
+    // Reads an edit as a whole number within 0..90; else the message to
+    // show, and false.
     static bool ParseLimit(const QString& text, int* value, QString* message);
 
     QLineEdit* PitchEdit() const { return m_pPitch; }

@@ -53,7 +53,7 @@ public:
     void OnAlarmLimits();
     void OnSaveDataPath();
 
-    // The document's file commands, as the framework gives them.
+    // The document's file commands.
     void OnFileNew();
     void OnFileOpen();
     bool OpenDocumentFile(const QString& path);

@@ -78,8 +78,8 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
 bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     m_pDocument = std::make_unique<CQuillmarDoc>();
     if (!info.documentFile.isEmpty()) {
-        // As the framework's shell command: a document that cannot be opened
-        // ends the start-up, after saying why.
+        // A document named on the command line that cannot be opened ends
+        // the start-up, after saying why.
         QString error;
         if (!m_pDocument->OnOpenDocument(info.documentFile, &error)) {
             CPrompter::Instance().MessageBox(nullptr, error, QString(), QMessageBox::Ok,

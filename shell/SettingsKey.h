@@ -15,7 +15,7 @@ class CSettingsKey {
 public:
     CSettingsKey();
     ~CSettingsKey();
-    // 0 on success, as the registry call it stands in for.
+    // 0 when the settings can be used, else 5 (no access).
     long Create();
     // The text of a value; empty when it is missing or cannot be read.
     QString ReadString(const QString& name) const;

@@ -19,11 +19,11 @@ std::array<QPoint, 4> RotatedPointer(const CScale& scale, QPoint centre, QPoint 
     return {turn(tail), turn(tip), turn(barb1), turn(barb2)};
 }
 
-QString Gcvt(double value) {
+QString SignificantText(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%.10g", value);
     QString out = QString::fromLatin1(text);
-    // _gcvt keeps the decimal point of a whole number: "0.", "123.", "1.e+20".
+    // A whole number keeps its decimal point: "0.", "123.", "1.e+20".
     if (!out.contains('.') && !out.contains("inf") && !out.contains("nan")) {
         const int exponent = out.indexOf('e');
         out.insert(exponent < 0 ? out.size() : exponent, '.');
@@ -80,7 +80,7 @@ void ValueText(CCanvas& canvas, const CScale& scale, int y, const Shown& shown, 
     }
     if (shown.stale)
         canvas.SetTextColour(kStaleText);
-    Text(canvas, scale, 275, y, Gcvt(value));
+    Text(canvas, scale, 275, y, SignificantText(value));
     if (shown.stale)
         Text(canvas, scale, 380, y, "（" + StaleAgeText(shown.ageMs) + "）");
     canvas.SetTextColour(Qt::black);

@@ -61,8 +61,9 @@ constexpr double kQuarterTurn = 1.57079632675;
 std::array<QPoint, 4> RotatedPointer(const CScale& scale, QPoint centre, QPoint tail, QPoint tip,
                                      QPoint barb1, QPoint barb2, double angle);
 
-// A number with 10 significant digits, as _gcvt writes it ("123.4", "0.", "-2.5").
-QString Gcvt(double value);
+// A number with 10 significant digits, a whole one with its decimal point
+// ("123.4", "0.", "-2.5", "1.e+20").
+QString SignificantText(double value);
 
 // Grey: the colour of a value that is no longer refreshed.
 inline const QColor kStaleText(128, 128, 128);

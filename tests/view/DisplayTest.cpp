@@ -95,7 +95,7 @@ TEST(AttitudeDisplay, PositivePitchRaisesTheFrontAndOtherWindowShapesKeepTheDial
     }
 }
 
-TEST(AttitudeDisplay, ValuesAreWrittenAsGcvtDoes) {
+TEST(AttitudeDisplay, ValuesAreWrittenWithTenSignificantDigits) {
     CMonitorState state;
     state.InterpretText("$GPGGA,1,3110.4567,N,12129.8765,E,1\r\n");
     state.InterpretText("$C123.4,-2.5\r\n");
@@ -110,9 +110,9 @@ TEST(AttitudeDisplay, ValuesAreWrittenAsGcvtDoes) {
         ASSERT_TRUE(item) << text.toStdString();
         EXPECT_EQ(item->points[0], at) << text.toStdString();
     }
-    EXPECT_EQ(Gcvt(0), "0.");
-    EXPECT_EQ(Gcvt(1234567890123.0), "1.23456789e+12");
-    EXPECT_EQ(Gcvt(1e20), "1.e+20");
+    EXPECT_EQ(SignificantText(0), "0.");
+    EXPECT_EQ(SignificantText(1234567890123.0), "1.23456789e+12");
+    EXPECT_EQ(SignificantText(1e20), "1.e+20");
 }
 
 // A value never received reads "--" and has no pointer; one not refreshed
