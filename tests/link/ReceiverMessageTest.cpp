@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{true, 0, kLongLine.substr(0, 299)},
                     {true, 0, kLongLine.substr(299, 299)},
                     {true, 0, kLongLine.substr(598)}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Framer, CompletedLineIsZeroTerminatedAndFlagged) {
     CReceiverMessage framer;

@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
             "long_line_continues_as_data", k99 + "$C7,8\n", Status::Complete, {{1.5f, 0}, {7, 8}}},
         LoaderCase{"long_line_continuation_refused", k99 + "xyz\n", Status::NotR35, {{1.5f, 0}}},
         LoaderCase{"empty", "", Status::Empty, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Loader, AMissingFileSaysWhy) {
     std::vector<AnalysisSample> records{{1, 2, 3, 4, 5}};
