@@ -150,7 +150,7 @@ void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool rea
     CHECK(framer.m_nLength > 0);
     CHECK(bytes.size() == static_cast<std::size_t>(framer.m_nLength));
     CHECK(bytes.size() < CReceiverMessage::kBufferSize);
-    CHECK(framer.m_nState == 0);
+    CHECK(framer.CurrentState() == CReceiverMessage::State::Idle);
     if (framer.m_bTextLine) {
         CHECK(framer.m_nType == 0);
         CHECK(bytes.size() <= static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece));
@@ -297,7 +297,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(g_ring.Empty());
 
     CHECK(fromDirect == fromRing);
-    CHECK(direct.m_nState == ringed.m_nState);
+    CHECK(direct.CurrentState() == ringed.CurrentState());
     CHECK(fromDirect == Model(data, size));
     return 0;
 }

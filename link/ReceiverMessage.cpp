@@ -12,16 +12,6 @@ constexpr bool IsDelimiter(char c) {
 }
 } // namespace
 
-bool CReceiverMessage::FinishPacket() {
-    if (!IsChecksumValid(m_buffer, m_nIndex))
-        return false;
-    m_nType = m_nT;
-    m_nLength = m_nIndex;
-    // The write position stays where it is; the next non-STX byte starts a
-    // text line at the buffer's start because m_bTextLine is false.
-    return true;
-}
-
 std::uint8_t CReceiverMessage::SumBytes(const std::uint8_t* p, int count) {
     unsigned sum = 0;
     for (int i = 0; i < count; ++i)

@@ -115,7 +115,7 @@ TEST(Framer, BadChecksumLeavesTheFramerIdle) {
     CReceiverMessage framer;
     for (char c : kNBad)
         EXPECT_FALSE(framer.FeedByte(static_cast<std::uint8_t>(c)));
-    EXPECT_EQ(framer.m_nState, 0);
+    EXPECT_EQ(framer.CurrentState(), CReceiverMessage::State::Idle);
 }
 
 TEST(Framer, MaximumPacketFits) {
