@@ -4,7 +4,6 @@
 // bytes: pieces of at most 99 characters ending at a line feed or a lone
 // carriage return, text up to a NUL, fields by ExtractFieldOf, numbers by Atof.
 #include "link/NumberText.h"
-#include "link/ReceiverMessage.h"
 #include "plots/AnalysisLoader.h"
 
 #include <cstdio>
@@ -48,7 +47,7 @@ Reference ReadPlainly(const std::string& bytes) {
         line = line.substr(0, line.find('\0'));
         at = cut;
         ++ref.lines;
-        const std::string_view field1 = CReceiverMessage::ExtractFieldOf(line, 1);
+        const std::string_view field1 = ExtractFieldOf(line, 1);
         if (field1 == "GGA") {
             ref.status = LoadResult::Status::GgaRecording;
             return ref;
@@ -61,7 +60,7 @@ Reference ReadPlainly(const std::string& bytes) {
         }
         AnalysisSample record;
         record.fHeading = static_cast<float>(Atof(field1));
-        record.fPitch = static_cast<float>(Atof(CReceiverMessage::ExtractFieldOf(line, 2)));
+        record.fPitch = static_cast<float>(Atof(ExtractFieldOf(line, 2)));
         ref.records.push_back(record);
     }
     return ref;

@@ -6,10 +6,6 @@ namespace {
 // The 'd' command alternates its three variable bytes from one build to the
 // next, whoever builds it.
 std::atomic<bool> g_bAlternate{true};
-
-constexpr bool IsDelimiter(char c) {
-    return c == ',' || c == '*' || c == 'C' || c == 'E' || c == 'N' || c == 'P';
-}
 } // namespace
 
 std::uint8_t CReceiverMessage::SumBytes(const std::uint8_t* p, int count) {
@@ -62,26 +58,4 @@ int CReceiverMessage::BuildCommand(std::uint8_t type, std::uint8_t* out) {
     out[4 + length] = SumBytes(out + 1, length + 3);
     out[5 + length] = ETX;
     return length + 6;
-}
-
-std::string_view CReceiverMessage::ExtractFieldOf(std::string_view s, int n) {
-    std::size_t j = 1; // the leading '$' is not part of field 0
-    int k = 0;
-    while (k < n && j < s.size()) {
-        if (IsDelimiter(s[j]))
-            ++k;
-        ++j;
-    }
-    if (k != n)
-        return {};
-    std::size_t end = j;
-    while (end < s.size()) {
-        const char c = s[end];
-        if (IsDelimiter(c) || c == '\r' || c == '\n')
-            break;
-        ++end;
-    }
-    if (j >= s.size())
-        return {};
-    return s.substr(j, end - j);
 }

@@ -17,7 +17,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <string_view>
 
 class CReceiverMessage {
@@ -69,14 +68,6 @@ public:
     // Writes command packet `type` into out (at least 19 bytes); returns its length.
     static int BuildCommand(std::uint8_t type, std::uint8_t* out);
 
-    // The n-th field of m_strSentence (see ExtractFieldOf).
-    std::string ExtractField(int n) const { return std::string(ExtractFieldOf(m_strSentence, n)); }
-
-    // Field n of a sentence: the first character is skipped, the delimiters are
-    // , * C E N P; the field runs to the next delimiter, CR or LF. Too few
-    // delimiters give an empty field. Allocation-free.
-    static std::string_view ExtractFieldOf(std::string_view s, int n);
-
     static std::uint8_t SumBytes(const std::uint8_t* p, int count);
     static bool IsChecksumValid(const std::uint8_t* packet, int total);
 
@@ -98,7 +89,6 @@ public:
     std::uint8_t m_nType = 0;
     int m_nLength = 0;
     std::uint8_t m_buffer[kBufferSize] = {};
-    std::string m_strSentence;
 
 private:
     // The framer's state. The block feed keeps a copy in locals, where the

@@ -1,5 +1,4 @@
 #include "link/ReceiverMessage.h"
-#include "link/NumberText.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -170,38 +169,6 @@ TEST(BuildCommand, DPacketAlternates) {
     }
     // This is the first 'd' the process builds, so it carries 00 00 00.
     EXPECT_EQ(built, (std::vector<std::string>{first, second, first, second}));
-}
-
-TEST(ExtractField, SplitsOnCommaStarAndTheLettersCENP) {
-    const std::string gga = "$GPGGA,0,3114.5,N,12129.6,E,1";
-    const std::vector<std::pair<int, std::string>> table = {
-        {0, "G"},       {1, "GGA"}, {2, "0"}, {3, "3114.5"}, {4, ""},  {5, ""},
-        {6, "12129.6"}, {7, ""},    {8, ""},  {9, "1"},      {10, ""}, {40, ""},
-    };
-    CReceiverMessage message;
-    message.m_strSentence = gga;
-    for (const auto& [n, expected] : table)
-        EXPECT_EQ(message.ExtractField(n), expected) << "field " << n;
-
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$GPHDT,123.45,T\r\n", 2), "123.45");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$GPHDT,123.45\r\n", 2), "123.45");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$C359.9\r\n", 1), "359.9");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$C359.9\r\n", 2), "");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$C10.0P3.0", 2), "3.0");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$C1.5E-3,2", 1), "1.5");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("", 0), "");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$", 0), "");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$,", 1), "");
-}
-
-TEST(Atof, ReadsLikeTheCLibraryWhateverTheLocale) {
-    const std::vector<std::pair<const char*, double>> table = {
-        {"123.45", 123.45}, {"-2.5", -2.5}, {"+7", 7},           {"  3.5", 3.5}, {"1.5E-3", 1.5e-3},
-        {"12abc", 12},      {"", 0},        {"abc", 0},          {"-", 0},       {".5", 0.5},
-        {"5.", 5},          {"+-1", 0},     {"\t-0.25x", -0.25},
-    };
-    for (const auto& [text, expected] : table)
-        EXPECT_DOUBLE_EQ(Atof(text), expected) << "'" << text << "'";
 }
 
 } // namespace
