@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <new>
 #include <unistd.h>
 
@@ -17,10 +19,16 @@ constexpr std::size_t kMaxLine = 99;
 constexpr std::uint64_t kShortestRecord = 3;
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 
+// A record holds floats: a value beyond their range reads as 0, like text
+// that is no number, never as an infinity the plot could not place.
+float RecordValue(double value) {
+    return std::fabs(value) <= std::numeric_limits<float>::max() ? static_cast<float>(value) : 0.0f;
+}
+
 void SetRecord(double heading, double pitch, AnalysisSample* record) {
-    record->fHeading = static_cast<float>(heading);
+    record->fHeading = RecordValue(heading);
     record->fSpare1 = 0;
-    record->fPitch = static_cast<float>(pitch);
+    record->fPitch = RecordValue(pitch);
     record->fSpare2 = record->fSpare3 = 0;
 }
 
