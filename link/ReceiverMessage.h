@@ -102,8 +102,9 @@ private:
     };
 
     // Advances c by the byte ch, which goes into buffer; returns the length of
-    // the message the byte completed, or 0.
-    static int Step(Cursor& c, std::uint8_t* buffer, std::uint8_t ch);
+    // the message the byte completed, or 0. Always inlined: the block feed's
+    // cursor stays in registers only when the transitions are in its loop.
+    [[gnu::always_inline]] static inline int Step(Cursor& c, std::uint8_t* buffer, std::uint8_t ch);
     // Describes the message of `length` bytes that c has just completed.
     void Describe(const Cursor& c, int length) {
         m_bTextLine = c.textLine;
