@@ -54,6 +54,51 @@ const char* ReadPlainRecord(const char* p, const char* end, AnalysisSample* reco
     return p + 1;
 }
 
+const char* Find(const char* from, const char* to, char c) {
+    return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(to - from)));
+}
+
+// Where the line that starts at p ends: after a line feed, after a carriage
+// return that no line feed follows, or after 99 characters. nullptr when the
+// line may go on in the next block.
+const char* LineEnd(const char* p, const char* end, bool atEnd) {
+    const std::size_t room = std::min<std::size_t>(kMaxLine, static_cast<std::size_t>(end - p));
+    const char* const limit = p + room;
+    const char* const lf = Find(p, limit, '\n');
+    const char* cut = lf ? lf + 1 : limit;
+    for (const char* cr = p; (cr = Find(cr, cut, '\r')) != nullptr; ++cr) {
+        if (cr + 1 < end && cr[1] == '\n')
+            continue;
+        // At the block's end the next block may start with its line feed.
+        if (cr + 1 < end || atEnd)
+            cut = cr + 1;
+        break;
+    }
+    if (!lf && cut == limit && room < kMaxLine && !atEnd)
+        return nullptr;
+    return cut;
+}
+
+// Opens path for reading from start to end and sets result's length; -1 with
+// result's status and error set when there is nothing to read.
+int OpenForLoading(const std::string& path, LoadResult* result) {
+    const RegularFile file = OpenRegularFile(path);
+    if (file.fd < 0) {
+        result->status =
+            file.notRegular ? LoadResult::Status::NotRegularFile : LoadResult::Status::CannotOpen;
+        result->nError = file.error;
+        return -1;
+    }
+    result->nLength = file.size;
+    if (result->nLength == 0) {
+        close(file.fd);
+        result->status = LoadResult::Status::Empty;
+        return -1;
+    }
+    posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return file.fd;
+}
+
 } // namespace
 
 LineKind ClassifyLine(std::string_view raw, AnalysisSample* record) {
@@ -74,21 +119,9 @@ LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>
                             const LoadProgress& progress, std::size_t blockSize) {
     LoadResult result{LoadResult::Status::Complete};
     records.clear();
-    const RegularFile file = OpenRegularFile(path);
-    if (file.fd < 0) {
-        result.status =
-            file.notRegular ? LoadResult::Status::NotRegularFile : LoadResult::Status::CannotOpen;
-        result.nError = file.error;
+    const int fd = OpenForLoading(path, &result);
+    if (fd < 0)
         return result;
-    }
-    const int fd = file.fd;
-    result.nLength = file.size;
-    if (result.nLength == 0) {
-        close(fd);
-        result.status = LoadResult::Status::Empty;
-        return result;
-    }
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     try {
         records.reserve(static_cast<std::size_t>(result.nLength / kShortestRecord + 1));
     } catch (const std::bad_alloc&) {
@@ -143,25 +176,8 @@ LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>
                 p = next;
                 continue;
             }
-            // One line: up to a line end, at most 99 characters.
-            const std::size_t room =
-                std::min<std::size_t>(kMaxLine, static_cast<std::size_t>(end - p));
-            const char* lf = static_cast<const char*>(std::memchr(p, '\n', room));
-            const char* cut = lf ? lf + 1 : p + room;
-            // A carriage return ends the line when no line feed follows it.
-            if (const char* cr = static_cast<const char*>(
-                    std::memchr(p, '\r', static_cast<std::size_t>(cut - p)))) {
-                for (; cr && cr < cut; cr = static_cast<const char*>(std::memchr(
-                                           cr + 1, '\r', static_cast<std::size_t>(cut - cr - 1)))) {
-                    if (cr + 1 < end && cr[1] == '\n')
-                        continue;
-                    if (cr + 1 == end && !atEnd)
-                        break; // the next block may start with its line feed
-                    cut = cr + 1;
-                    break;
-                }
-            }
-            if (!lf && cut == p + room && room < kMaxLine && !atEnd)
+            const char* const cut = LineEnd(p, end, atEnd);
+            if (!cut)
                 break; // an unfinished line: wait for the next block
             countLine();
             switch (ClassifyLine(std::string_view(p, static_cast<std::size_t>(cut - p)), &record)) {
