@@ -213,13 +213,12 @@ const std::string& Garbage() {
 // heading in field 1 and a pitch in field 2.
 inline double ReadAsTheViewDoes(const CReceiverMessage& message) {
     const std::string_view s = message.m_bTextLine ? message.Bytes() : message.Payload();
-    const std::string_view kind = CReceiverMessage::ExtractFieldOf(s, 1);
+    const std::string_view kind = ExtractFieldOf(s, 1);
     if (kind == "GGA")
-        return Atof(CReceiverMessage::ExtractFieldOf(s, 3)) +
-               Atof(CReceiverMessage::ExtractFieldOf(s, 6));
+        return Atof(ExtractFieldOf(s, 3)) + Atof(ExtractFieldOf(s, 6));
     if (kind == "HDT" || kind == "ROT")
-        return Atof(CReceiverMessage::ExtractFieldOf(s, 2));
-    return Atof(kind) + Atof(CReceiverMessage::ExtractFieldOf(s, 2));
+        return Atof(ExtractFieldOf(s, 2));
+    return Atof(kind) + Atof(ExtractFieldOf(s, 2));
 }
 
 // Frames the bytes; returns the number of messages, adding their lengths to *lengths.

@@ -2,11 +2,12 @@
 // and loaded with a block size drawn from its first byte, so lines cross block
 // boundaries everywhere; the result must equal a plain reading of the same
 // bytes: pieces of at most 99 characters ending at a line feed or a lone
-// carriage return, text up to a NUL, fields by ExtractFieldOf, numbers by Atof.
+// carriage return, text up to a NUL, fields by ExtractFieldOf, numbers by Atof
+// (0 beyond the range of float).
 #include "link/NumberText.h"
-#include "link/ReceiverMessage.h"
 #include "plots/AnalysisLoader.h"
 
+#include <cfloat>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,11 @@ struct Reference {
     std::uint64_t lines = 0;
 };
 
+// A number as a record keeps it: 0 when a float cannot hold it.
+float Recorded(double value) {
+    return value > FLT_MAX || value < -FLT_MAX ? 0.0f : static_cast<float>(value);
+}
+
 Reference ReadPlainly(const std::string& bytes) {
     Reference ref;
     if (bytes.empty()) {
@@ -48,7 +54,7 @@ Reference ReadPlainly(const std::string& bytes) {
         line = line.substr(0, line.find('\0'));
         at = cut;
         ++ref.lines;
-        const std::string_view field1 = CReceiverMessage::ExtractFieldOf(line, 1);
+        const std::string_view field1 = ExtractFieldOf(line, 1);
         if (field1 == "GGA") {
             ref.status = LoadResult::Status::GgaRecording;
             return ref;
@@ -60,8 +66,8 @@ Reference ReadPlainly(const std::string& bytes) {
             return ref;
         }
         AnalysisSample record;
-        record.fHeading = static_cast<float>(Atof(field1));
-        record.fPitch = static_cast<float>(Atof(CReceiverMessage::ExtractFieldOf(line, 2)));
+        record.fHeading = Recorded(Atof(field1));
+        record.fPitch = Recorded(Atof(ExtractFieldOf(line, 2)));
         ref.records.push_back(record);
     }
     return ref;

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 namespace {
-constexpr unsigned kEventMask = EV_RXCHAR | EV_CTS;
+constexpr PortEvents kPortEvents{PortEvent::Received, PortEvent::Cts};
 constexpr unsigned kWriteBufferSize = 512;
 constexpr std::uint8_t kAnswerCommand = 0x06;
 
@@ -113,10 +113,10 @@ std::string CInstrumentSession::RecordPath() const {
     return m_strRecordPath;
 }
 
-void CInstrumentSession::PostPortMessage(unsigned message, std::uintptr_t, std::uintptr_t) {
-    if (message == WM_PORT_VANISHED)
+void CInstrumentSession::PostPortEvent(PortEvent event, unsigned, std::size_t) {
+    if (event == PortEvent::Vanished)
         m_bVanished = true;
-    if (message == WM_PORT_RXCHAR || message == WM_PORT_VANISHED)
+    if (event == PortEvent::Received || event == PortEvent::Vanished)
         Wake();
 }
 
@@ -209,7 +209,7 @@ void CInstrumentSession::TryOpen(std::int64_t nowMs) {
         return;
     }
     auto port = std::make_unique<CSerialPort>();
-    if (!port->Open(this, m_nPort, m_strDevice, kBaud, 'N', 8, 1, kEventMask, kWriteBufferSize)) {
+    if (!port->Open(this, m_nPort, m_strDevice, kBaud, 'N', 8, 1, kPortEvents, kWriteBufferSize)) {
         SetLink({LinkState::Kind::OpenFailed, m_nPort, m_strDevice, port->OpenError(), 0});
         // Keep trying: the adapter may be plugged in, or let go by another program.
         m_nReconnectAtMs = nowMs + kReconnectMs;

@@ -107,7 +107,7 @@ public:
     void Process(const std::uint8_t* bytes, std::size_t count, std::int64_t nowMs);
 
 private:
-    void PostPortMessage(unsigned message, std::uintptr_t wParam, std::uintptr_t lParam) override;
+    void PostPortEvent(PortEvent event, unsigned port, std::size_t bytes) override;
     void PostPortError(const std::string& text) override;
 
     void Run();

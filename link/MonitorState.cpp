@@ -6,65 +6,6 @@
 #include <cmath>
 #include <optional>
 
-namespace {
-
-// Field n of a sentence split at commas only (field 0 is "$" and the address).
-std::string_view CommaField(std::string_view s, int n) {
-    std::size_t start = 0;
-    for (int k = 0; k < n; ++k) {
-        const std::size_t comma = s.find(',', start);
-        if (comma == std::string_view::npos)
-            return {};
-        start = comma + 1;
-    }
-    std::size_t end = start;
-    while (end < s.size() && s[end] != ',' && s[end] != '*' && s[end] != '\r' && s[end] != '\n')
-        ++end;
-    return s.substr(start, end - start);
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// A field that holds a number: an optional sign, then a digit or a point and
-// a digit. An empty field, or one of letters, carries no value.
-bool IsNumber(std::string_view s) {
-    std::size_t i = !s.empty() && (s[0] == '+' || s[0] == '-') ? 1 : 0;
-    if (i < s.size() && IsDigit(s[i]))
-        return true;
-    return i + 1 < s.size() && s[i] == '.' && IsDigit(s[i + 1]);
-}
-
-int HexDigit(char c) {
-    if (IsDigit(c))
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-// A sentence without "*" passes (the instrument's own sentences carry none);
-// one with it passes only when two hex digits follow that equal the XOR of
-// every character between the leading '$' and the '*'.
-bool ChecksumHolds(std::string_view s) {
-    const std::size_t star = s.find('*');
-    if (star == std::string_view::npos || s.empty() || s[0] != '$')
-        return true;
-    const int high = star + 1 < s.size() ? HexDigit(s[star + 1]) : -1;
-    const int low = star + 2 < s.size() ? HexDigit(s[star + 2]) : -1;
-    if (high < 0 || low < 0)
-        return false;
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < star; ++i)
-        sum ^= static_cast<unsigned char>(s[i]);
-    return sum == static_cast<unsigned>(high * 16 + low);
-}
-
-} // namespace
-
 std::string_view CMonitorState::MessageText(const CReceiverMessage& message) {
     return message.m_bTextLine ? message.Bytes() : message.Payload();
 }
@@ -85,10 +26,10 @@ CMonitorState::Kind CMonitorState::InterpretText(std::string_view text, std::int
     // The instrument's own sentence: "$C" and a number. Its fields are split
     // as the instrument writes them (C, E, N and P separate too).
     if (text[1] == 'C') {
-        const std::string_view heading = CReceiverMessage::ExtractFieldOf(text, 1);
+        const std::string_view heading = ExtractFieldOf(text, 1);
         if (!IsNumber(heading))
             return Kind::None;
-        return ReadAttitude(heading, CReceiverMessage::ExtractFieldOf(text, 2), nowMs);
+        return ReadAttitude(heading, ExtractFieldOf(text, 2), nowMs);
     }
     // "$ttSSS": a talker of two letters, then the sentence.
     const std::string_view address = CommaField(text, 0).substr(1);

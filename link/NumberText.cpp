@@ -3,7 +3,86 @@
 #include <charconv>
 #include <cmath>
 
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int HexDigit(char c) {
+    if (IsDigit(c))
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string_view ExtractFieldOf(std::string_view s, int n) {
+    std::size_t j = 1; // the leading '$' is not part of field 0
+    int k = 0;
+    while (k < n && j < s.size()) {
+        if (IsFieldDelimiter(s[j]))
+            ++k;
+        ++j;
+    }
+    if (k != n || j >= s.size())
+        return {};
+    std::size_t end = j;
+    while (end < s.size()) {
+        const char c = s[end];
+        if (IsFieldDelimiter(c) || c == '\r' || c == '\n')
+            break;
+        ++end;
+    }
+    return s.substr(j, end - j);
+}
+
+std::string_view CommaField(std::string_view s, int n) {
+    std::size_t start = 0;
+    for (int k = 0; k < n; ++k) {
+        const std::size_t comma = s.find(',', start);
+        if (comma == std::string_view::npos)
+            return {};
+        start = comma + 1;
+    }
+    std::size_t end = start;
+    while (end < s.size() && s[end] != ',' && s[end] != '*' && s[end] != '\r' && s[end] != '\n')
+        ++end;
+    return s.substr(start, end - start);
+}
+
+bool ChecksumHolds(std::string_view s) {
+    const std::size_t star = s.find('*');
+    if (star == std::string_view::npos || s.empty() || s[0] != '$')
+        return true;
+    const int high = star + 1 < s.size() ? HexDigit(s[star + 1]) : -1;
+    const int low = star + 2 < s.size() ? HexDigit(s[star + 2]) : -1;
+    if (high < 0 || low < 0)
+        return false;
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < star; ++i)
+        sum ^= static_cast<unsigned char>(s[i]);
+    return sum == static_cast<unsigned>(high * 16 + low);
+}
+
+bool IsNumber(std::string_view s) {
+    std::size_t i = !s.empty() && (s[0] == '+' || s[0] == '-') ? 1 : 0;
+    if (i < s.size() && IsDigit(s[i]))
+        return true;
+    return i + 1 < s.size() && s[i] == '.' && IsDigit(s[i + 1]);
+}
+
 double Atof(std::string_view text) {
+    const char* const end = text.data() + text.size();
+    double value = 0.0;
+    // Most fields are plain decimals; only an exponent could carry one further.
+    if (const char* stop = ReadPlainDecimal(text.data(), end, &value))
+        if (stop == end || (*stop != 'e' && *stop != 'E'))
+            return value;
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
         ++i;
@@ -15,8 +94,8 @@ double Atof(std::string_view text) {
     // A second sign ("+-1") reads as nothing, as it does for atof.
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         return 0.0;
-    double value = 0.0;
-    const auto result = std::from_chars(text.data() + i, text.data() + text.size(), value);
+    value = 0.0;
+    const auto result = std::from_chars(text.data() + i, end, value);
     // Values beyond double's range, "inf" and "nan" read as 0: no instrument
     // reading is one, and a plot cannot place an infinity (turning it into a
     // pixel coordinate is undefined).

@@ -19,7 +19,7 @@ CPortSelectDlg::CPortSelectDlg(const QList<Entry>& freePorts, int* port, QWidget
     PlaceInDialogUnits(cancel, 178, 25, 50, 14);
     m_pCombo = new QComboBox(this);
     m_pCombo->setObjectName("combo1000");
-    // Wider than the original list: each entry also names its device.
+    // Wide enough for each entry to name its device beside its slot.
     PlaceInDialogUnits(m_pCombo, 43, 7, 120, 14);
     auto* label = new QLabel("请选择姿态仪所连接的串口后，点\"设置\"按钮", this);
     PlaceInDialogUnits(label, 14, 25, 159, 10);

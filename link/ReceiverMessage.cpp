@@ -6,21 +6,7 @@ namespace {
 // The 'd' command alternates its three variable bytes from one build to the
 // next, whoever builds it.
 std::atomic<bool> g_bAlternate{true};
-
-constexpr bool IsDelimiter(char c) {
-    return c == ',' || c == '*' || c == 'C' || c == 'E' || c == 'N' || c == 'P';
-}
 } // namespace
-
-bool CReceiverMessage::FinishPacket() {
-    if (!IsChecksumValid(m_buffer, m_nIndex))
-        return false;
-    m_nType = m_nT;
-    m_nLength = m_nIndex;
-    // The write position stays where it is; the next non-STX byte starts a
-    // text line at the buffer's start because m_bTextLine is false.
-    return true;
-}
 
 std::uint8_t CReceiverMessage::SumBytes(const std::uint8_t* p, int count) {
     unsigned sum = 0;
@@ -72,26 +58,4 @@ int CReceiverMessage::BuildCommand(std::uint8_t type, std::uint8_t* out) {
     out[4 + length] = SumBytes(out + 1, length + 3);
     out[5 + length] = ETX;
     return length + 6;
-}
-
-std::string_view CReceiverMessage::ExtractFieldOf(std::string_view s, int n) {
-    std::size_t j = 1; // the leading '$' is not part of field 0
-    int k = 0;
-    while (k < n && j < s.size()) {
-        if (IsDelimiter(s[j]))
-            ++k;
-        ++j;
-    }
-    if (k != n)
-        return {};
-    std::size_t end = j;
-    while (end < s.size()) {
-        const char c = s[end];
-        if (IsDelimiter(c) || c == '\r' || c == '\n')
-            break;
-        ++end;
-    }
-    if (j >= s.size())
-        return {};
-    return s.substr(j, end - j);
 }

@@ -4,9 +4,10 @@
 //   * text sentences ended by a line feed (NMEA style, "$GPHDT,...\r\n"), and
 //   * binary packets: STX, header, type T, length L, L data bytes, checksum, ETX.
 //     The checksum is the 8-bit sum of header, type, length and data.
-// FeedByte() is a small state machine advanced one byte at a time; it keeps its
-// state across calls, so a message may arrive split over any number of reads.
-// When it returns true the message is in m_buffer until the next byte is fed.
+// The framer is a small state machine (Step) advanced one byte at a time; it
+// keeps its state across calls, so a message may arrive split over any number
+// of reads. FeedByte() feeds one byte, Feed() a block; when a byte completes a
+// message, the message is in m_buffer until the next byte is fed.
 //
 // A bad packet is dropped silently (the stream goes on). A text line that would
 // overflow the buffer is handed out in pieces of kMaxTextPiece bytes, so that no
@@ -16,7 +17,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <string_view>
 
 class CReceiverMessage {
@@ -27,6 +27,10 @@ public:
     static constexpr int kMaxTextPiece = 299;
     static constexpr std::uint8_t STX = 0x02;
     static constexpr std::uint8_t ETX = 0x03;
+
+    // What the framer waits for. Idle: the start of a message, or the next
+    // byte of a text line; the others name the next byte of a packet.
+    enum class State : std::uint8_t { Idle, Header, Type, Length, Data, Checksum, End };
 
     CReceiverMessage() = default;
 
@@ -39,14 +43,15 @@ public:
     template <class OnMessage>
     void Feed(const std::uint8_t* bytes, std::size_t count, OnMessage&& onMessage);
 
+    State CurrentState() const { return m_cursor.state; }
+
     // Forgets a message being assembled (a line cut short when the port went
     // away must not be glued to the first line of the next connection). True
     // when there was one.
     bool Reset() {
-        const bool partial = m_nState != 0 || (m_bTextLine && m_nIndex > 0);
-        m_nState = 0;
-        m_nIndex = 0;
-        m_bTextLine = false;
+        const bool partial =
+            m_cursor.state != State::Idle || (m_cursor.textLine && m_cursor.index > 0);
+        m_cursor = Cursor();
         return partial;
     }
 
@@ -62,14 +67,6 @@ public:
 
     // Writes command packet `type` into out (at least 19 bytes); returns its length.
     static int BuildCommand(std::uint8_t type, std::uint8_t* out);
-
-    // The n-th field of m_strSentence (see ExtractFieldOf).
-    std::string ExtractField(int n) const { return std::string(ExtractFieldOf(m_strSentence, n)); }
-
-    // Field n of a sentence: the first character is skipped, the delimiters are
-    // , * C E N P; the field runs to the next delimiter, CR or LF. Too few
-    // delimiters give an empty field. Allocation-free.
-    static std::string_view ExtractFieldOf(std::string_view s, int n);
 
     static std::uint8_t SumBytes(const std::uint8_t* p, int count);
     static bool IsChecksumValid(const std::uint8_t* packet, int total);
@@ -87,151 +84,112 @@ public:
                 static_cast<std::size_t>(m_nLength - 6)};
     }
 
+    // The message completed last (or assigned): a text line or a packet of type m_nType.
     bool m_bTextLine = false;
     std::uint8_t m_nType = 0;
-    int m_nState = 0;
     int m_nLength = 0;
     std::uint8_t m_buffer[kBufferSize] = {};
-    std::string m_strSentence;
 
 private:
-    bool FinishPacket();
+    // The framer's state. The block feed keeps a copy in locals, where the
+    // stores into m_buffer cannot alias it.
+    struct Cursor {
+        State state = State::Idle;
+        bool textLine = false;   // collecting a text line (after a packet: false)
+        int index = 0;           // write position in m_buffer
+        std::uint8_t type = 0;   // type byte of the packet being received
+        std::uint8_t length = 0; // length byte of the packet being received
+    };
 
-    int m_nIndex = 0;      // write position in m_buffer
-    std::uint8_t m_nT = 0; // type byte of the packet being received
-    std::uint8_t m_nL = 0; // length byte of the packet being received
+    // Advances c by the byte ch, which goes into buffer; returns the length of
+    // the message the byte completed, or 0. Always inlined: the block feed's
+    // cursor stays in registers only when the transitions are in its loop.
+    [[gnu::always_inline]] static inline int Step(Cursor& c, std::uint8_t* buffer, std::uint8_t ch);
+    // Describes the message of `length` bytes that c has just completed.
+    void Describe(const Cursor& c, int length) {
+        m_bTextLine = c.textLine;
+        m_nType = c.textLine ? 0 : c.type;
+        m_nLength = length;
+    }
+
+    Cursor m_cursor;
 };
 
-inline bool CReceiverMessage::FeedByte(std::uint8_t ch) {
-    switch (m_nState) {
-    case 0:
+inline int CReceiverMessage::Step(Cursor& c, std::uint8_t* buffer, std::uint8_t ch) {
+    switch (c.state) {
+    case State::Idle:
         if (ch == STX) {
             // A start byte abandons any partly collected text line.
-            m_bTextLine = false;
-            m_buffer[0] = ch;
-            m_nIndex = 1;
-            m_nState = 1;
-            return false;
+            c.textLine = false;
+            buffer[0] = ch;
+            c.index = 1;
+            c.state = State::Header;
+            return 0;
         }
-        if (!m_bTextLine) {
-            m_bTextLine = true;
-            m_nIndex = 0;
+        if (!c.textLine) {
+            c.textLine = true;
+            c.index = 0;
         }
-        m_buffer[m_nIndex++] = ch;
-        if (ch == 0x0A || m_nIndex >= kMaxTextPiece) {
-            m_nType = 0;
-            m_nLength = m_nIndex;
-            m_buffer[m_nIndex] = 0;
-            m_nIndex = 0;
-            return true;
+        buffer[c.index++] = ch;
+        if (ch == 0x0A || c.index >= kMaxTextPiece) {
+            const int length = c.index;
+            buffer[length] = 0;
+            c.index = 0;
+            return length;
         }
-        return false;
-    case 1:
-        m_buffer[m_nIndex++] = ch;
-        m_nState = 2;
-        return false;
-    case 2:
-        m_buffer[m_nIndex++] = ch;
-        m_nT = ch;
-        m_nState = 3;
-        return false;
-    case 3:
-        m_buffer[m_nIndex++] = ch;
-        m_nL = ch;
-        m_nState = ch == 0 ? 5 : 4;
-        return false;
-    case 4:
-        m_buffer[m_nIndex++] = ch;
-        if (m_nIndex - 4 == m_nL)
-            m_nState = 5;
-        return false;
-    case 5:
-        m_buffer[m_nIndex++] = ch;
-        m_nState = 6;
-        return false;
-    default:
-        m_buffer[m_nIndex++] = ch;
-        m_nState = 0;
-        return FinishPacket();
+        return 0;
+    case State::Header:
+        buffer[c.index++] = ch;
+        c.state = State::Type;
+        return 0;
+    case State::Type:
+        buffer[c.index++] = ch;
+        c.type = ch;
+        c.state = State::Length;
+        return 0;
+    case State::Length:
+        buffer[c.index++] = ch;
+        c.length = ch;
+        c.state = ch == 0 ? State::Checksum : State::Data;
+        return 0;
+    case State::Data:
+        buffer[c.index++] = ch;
+        if (c.index - 4 == c.length)
+            c.state = State::Checksum;
+        return 0;
+    case State::Checksum:
+        buffer[c.index++] = ch;
+        c.state = State::End;
+        return 0;
+    case State::End:
+        // The end byte's value is not checked. The write position stays: the
+        // next byte that is not STX starts a text line at the buffer's start,
+        // since textLine is false.
+        buffer[c.index++] = ch;
+        c.state = State::Idle;
+        return IsChecksumValid(buffer, c.index) ? c.index : 0;
     }
+    return 0;
+}
+
+inline bool CReceiverMessage::FeedByte(std::uint8_t ch) {
+    const int length = Step(m_cursor, m_buffer, ch);
+    if (length == 0)
+        return false;
+    Describe(m_cursor, length);
+    return true;
 }
 
 template <class OnMessage>
 void CReceiverMessage::Feed(const std::uint8_t* bytes, std::size_t count, OnMessage&& onMessage) {
-    int state = m_nState;
-    int index = m_nIndex;
-    bool textLine = m_bTextLine;
-    std::uint8_t t = m_nT;
-    std::uint8_t l = m_nL;
+    Cursor c = m_cursor;
     std::uint8_t* const buffer = m_buffer;
-    // Hands a completed message out with the members describing it.
-    auto deliver = [&](std::uint8_t type, int length) {
-        m_nState = state;
-        m_nIndex = index;
-        m_bTextLine = textLine;
-        m_nT = t;
-        m_nL = l;
-        m_nType = type;
-        m_nLength = length;
-        onMessage(*this);
-    };
     for (const std::uint8_t *p = bytes, *end = bytes + count; p != end; ++p) {
-        const std::uint8_t ch = *p;
-        switch (state) {
-        case 0:
-            if (ch == STX) {
-                textLine = false;
-                buffer[0] = ch;
-                index = 1;
-                state = 1;
-                break;
-            }
-            if (!textLine) {
-                textLine = true;
-                index = 0;
-            }
-            buffer[index++] = ch;
-            if (ch == 0x0A || index >= kMaxTextPiece) {
-                const int length = index;
-                buffer[index] = 0;
-                index = 0;
-                deliver(0, length);
-            }
-            break;
-        case 1:
-            buffer[index++] = ch;
-            state = 2;
-            break;
-        case 2:
-            buffer[index++] = ch;
-            t = ch;
-            state = 3;
-            break;
-        case 3:
-            buffer[index++] = ch;
-            l = ch;
-            state = ch == 0 ? 5 : 4;
-            break;
-        case 4:
-            buffer[index++] = ch;
-            if (index - 4 == l)
-                state = 5;
-            break;
-        case 5:
-            buffer[index++] = ch;
-            state = 6;
-            break;
-        default:
-            buffer[index++] = ch;
-            state = 0;
-            if (IsChecksumValid(buffer, index))
-                deliver(t, index);
-            break;
+        if (const int length = Step(c, buffer, *p)) {
+            m_cursor = c;
+            Describe(c, length);
+            onMessage(*this);
         }
     }
-    m_nState = state;
-    m_nIndex = index;
-    m_bTextLine = textLine;
-    m_nT = t;
-    m_nL = l;
+    m_cursor = c;
 }

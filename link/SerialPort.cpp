@@ -109,7 +109,7 @@ bool CSerialPort::CanOpenExclusive(const std::string& device, int* error) {
 }
 
 bool CSerialPort::Open(IPortOwner* owner, unsigned port, const std::string& device, unsigned baud,
-                       char parity, int dataBits, int stopBits, unsigned eventMask,
+                       char parity, int dataBits, int stopBits, PortEvents events,
                        unsigned writeBufferSize) {
     StopWatching();
     if (m_fdShutdown < 0)
@@ -124,7 +124,7 @@ bool CSerialPort::Open(IPortOwner* owner, unsigned port, const std::string& devi
     m_pOwner = owner;
     m_nPort = port;
     m_strDevice = device;
-    m_nEventMask = eventMask;
+    m_events = events;
     {
         std::lock_guard<std::mutex> guard(m_writeLock);
         m_writeBuffer.assign(writeBufferSize, 0);
@@ -212,9 +212,9 @@ void CSerialPort::CloseDevice() {
     }
 }
 
-void CSerialPort::Post(unsigned message, std::uintptr_t wParam) {
+void CSerialPort::Post(PortEvent event, std::size_t bytes) {
     if (m_pOwner)
-        m_pOwner->PostPortMessage(message, wParam, m_nPort);
+        m_pOwner->PostPortEvent(event, m_nPort, bytes);
 }
 
 void CSerialPort::WatchLoop() {
@@ -234,17 +234,12 @@ void CSerialPort::WatchLoop() {
         if (fds[0].revents)
             break;
         if (fds[1].revents) {
-            if (m_nEventMask & EV_CTS)
-                Post(WM_PORT_CTS, 0);
-            if (m_nEventMask & EV_RXFLAG)
-                Post(WM_PORT_RXFLAG, 0);
-            if (m_nEventMask & EV_BREAK)
-                Post(WM_PORT_BREAK, 0);
-            if (m_nEventMask & EV_ERR)
-                Post(WM_PORT_ERROR, 0);
-            if (m_nEventMask & EV_RING)
-                Post(WM_PORT_RING, 0);
-            // Read whatever the mask says: an unread descriptor stays readable
+            for (PortEvent event : {PortEvent::Cts, PortEvent::Flag, PortEvent::Break,
+                                    PortEvent::Error, PortEvent::Ring}) {
+                if (m_events.Has(event))
+                    Post(event);
+            }
+            // Read whatever was asked for: an unread descriptor stays readable
             // and the thread would spin on it.
             vanished = !ReceiveRoutine();
             if (!vanished && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) &&
@@ -260,7 +255,7 @@ void CSerialPort::WatchLoop() {
     // from a stale one by it.
     m_bThreadRunning = false;
     if (vanished)
-        Post(WM_PORT_VANISHED, 0);
+        Post(PortEvent::Vanished);
 }
 
 bool CSerialPort::ReceiveRoutine() {
@@ -274,7 +269,7 @@ bool CSerialPort::ReceiveRoutine() {
         const ssize_t got = read(m_fdPort, m_ring.WritePointer(), room);
         if (got > 0) {
             m_ring.Commit(static_cast<std::uint32_t>(got));
-            Post(WM_PORT_RXCHAR, static_cast<std::uintptr_t>(got));
+            Post(PortEvent::Received, static_cast<std::size_t>(got));
             continue;
         }
         if (got == 0)

@@ -12,39 +12,51 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-// Notification numbers posted to the owner; the second argument is always the
-// port number.
-constexpr unsigned WM_USER = 0x400;
-constexpr unsigned WM_PORT_BREAK = WM_USER + 1;
-constexpr unsigned WM_PORT_CTS = WM_USER + 2;
-constexpr unsigned WM_PORT_ERROR = WM_USER + 4;
-constexpr unsigned WM_PORT_RING = WM_USER + 5;
-constexpr unsigned WM_PORT_RXCHAR = WM_USER + 7; // first argument: bytes stored by that read
-constexpr unsigned WM_PORT_RXFLAG = WM_USER + 8;
-// The device went away (adapter unplugged, line hung up). The watch thread has
-// ended and the descriptor is closed; bytes already in the ring are still there.
-constexpr unsigned WM_PORT_VANISHED = WM_USER + 9;
+// What the watch thread tells the owner of.
+enum class PortEvent {
+    Received, // bytes were stored in the ring (the count comes with it)
+    Cts,
+    Break,
+    Error,
+    Ring,
+    Flag,
+    // The device went away (adapter unplugged, line hung up). The watch thread
+    // has ended and the descriptor is closed; bytes already in the ring are
+    // still there.
+    Vanished,
+};
 
-// Event mask classes, as given to Open.
-constexpr unsigned EV_RXCHAR = 0x0001;
-constexpr unsigned EV_RXFLAG = 0x0002;
-constexpr unsigned EV_CTS = 0x0008;
-constexpr unsigned EV_BREAK = 0x0040;
-constexpr unsigned EV_ERR = 0x0080;
-constexpr unsigned EV_RING = 0x0100;
+// The events an owner asks for when it opens a port. Received and Vanished
+// are always reported; the others only when asked for, each time the port
+// has something to read.
+class PortEvents {
+public:
+    constexpr PortEvents() = default;
+    constexpr PortEvents(std::initializer_list<PortEvent> events) {
+        for (PortEvent e : events)
+            m_bits |= Bit(e);
+    }
+    constexpr bool Has(PortEvent e) const { return (m_bits & Bit(e)) != 0; }
+
+private:
+    static constexpr unsigned Bit(PortEvent e) { return 1u << static_cast<unsigned>(e); }
+    unsigned m_bits = 0;
+};
 
 class IPortOwner {
 public:
     virtual ~IPortOwner() = default;
-    // Called on the watch thread: must only queue the notification.
-    virtual void PostPortMessage(unsigned message, std::uintptr_t wParam,
-                                 std::uintptr_t lParam) = 0;
+    // Called on the watch thread: must only queue the notice. bytes: for
+    // Received, how many that read stored; otherwise 0.
+    virtual void PostPortEvent(PortEvent event, unsigned port, std::size_t bytes) = 0;
     // A driver failure, fully composed, for a box captioned "Application Error".
     // Called on whichever thread failed: must only queue the report.
     virtual void PostPortError(const std::string& text) = 0;
@@ -62,8 +74,7 @@ public:
     // opened at all (OpenError() tells why); configuration failures are
     // reported and the port stays open.
     bool Open(IPortOwner* owner, unsigned port, const std::string& device, unsigned baud,
-              char parity, int dataBits, int stopBits, unsigned eventMask,
-              unsigned writeBufferSize);
+              char parity, int dataBits, int stopBits, PortEvents events, unsigned writeBufferSize);
     bool StartWatching();
 
     // Queues up to the write buffer's size for sending by the watch thread.
@@ -94,7 +105,7 @@ private:
     bool ReceiveRoutine(); // false when the device vanished
     void WriteRoutine();
     void CloseDevice();
-    void Post(unsigned message, std::uintptr_t wParam);
+    void Post(PortEvent event, std::size_t bytes = 0);
 
     std::thread m_thread;
     std::mutex m_lock;      // guards the descriptor during open, reads and writes
@@ -109,7 +120,7 @@ private:
     std::string m_strDevice;
     std::vector<std::uint8_t> m_writeBuffer;
     unsigned m_nWriteLength = 0;
-    unsigned m_nEventMask = 0;
+    PortEvents m_events;
     int m_nOpenError = 0;
     CReceiveRing m_ring;
 };

@@ -7,7 +7,8 @@
 // not followed by one. Each line is classified in this order: field 1 "GGA"
 // stops the load (a GPGGA recording); "HDA" and "ROT" lines are skipped; a
 // line not beginning "$C" stops the load; anything else is a record of
-// heading (field 1) and pitch (field 2). Nothing is allocated per line.
+// heading (field 1) and pitch (field 2). Fields and numbers are read as the
+// live link reads them (link/NumberText.h). Nothing is allocated per line.
 #pragma once
 
 #include "plots/Samples.h"

@@ -1,6 +1,6 @@
 #include "link/ReceiverMessage.h"
-#include "link/NumberText.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -21,17 +21,25 @@ std::string Bytes(std::initializer_list<int> values) {
     return out;
 }
 
-// Feeds `stream` in chunks of `chunk` bytes (one framer for the whole stream)
-// and collects every completed message.
-std::vector<Message> Frame(const std::string& stream, std::size_t chunk = 1) {
+// Frames `stream` with one framer: a byte at a time through FeedByte when
+// chunk is 0, else through the block feed in chunks of `chunk` bytes. Every
+// completed text line must be followed by a zero byte in the buffer.
+std::vector<Message> Frame(const std::string& stream, std::size_t chunk = 0) {
     CReceiverMessage framer;
     std::vector<Message> out;
-    for (std::size_t at = 0; at < stream.size(); at += chunk) {
-        const std::string piece = stream.substr(at, chunk);
-        for (char c : piece) {
-            if (framer.FeedByte(static_cast<std::uint8_t>(c)))
-                out.push_back({framer.m_bTextLine, framer.m_nType, std::string(framer.Bytes())});
+    auto collect = [&](const CReceiverMessage& message) {
+        out.push_back({message.m_bTextLine, message.m_nType, std::string(message.Bytes())});
+        if (message.m_bTextLine)
+            EXPECT_EQ(message.m_buffer[message.m_nLength], 0);
+    };
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(stream.data());
+    for (std::size_t at = 0; at < stream.size(); at += chunk ? chunk : 1) {
+        if (chunk == 0) {
+            if (framer.FeedByte(bytes[at]))
+                collect(framer);
+            continue;
         }
+        framer.Feed(bytes + at, std::min(chunk, stream.size() - at), collect);
     }
     return out;
 }
@@ -39,6 +47,15 @@ std::vector<Message> Frame(const std::string& stream, std::size_t chunk = 1) {
 const std::string kN = Bytes({0x02, 0x00, 0x6E, 0x01, 0x41, 0xB0, 0x03});
 const std::string kNBad = Bytes({0x02, 0x00, 0x6E, 0x01, 0x41, 0xB1, 0x03});
 const std::string kCmd6 = Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x03});
+
+// The longest packet: 255 data bytes, all of them STX.
+const std::string kLongest = [] {
+    std::string packet = Bytes({0x02, 0x00, 0x41, 0xFF}) + std::string(255, '\x02');
+    std::uint8_t sum = 0;
+    for (std::size_t i = 1; i < packet.size(); ++i)
+        sum += static_cast<std::uint8_t>(packet[i]);
+    return packet + static_cast<char>(sum) + '\x03';
+}();
 
 struct FramerCase {
     const char* name;
@@ -56,9 +73,9 @@ class FramerTable : public ::testing::TestWithParam<FramerCase> {};
 TEST_P(FramerTable, FramesTheStreamIntoTheExpectedMessages) {
     const FramerCase& c = GetParam();
     EXPECT_EQ(Frame(c.stream), c.expected);
-    // The chunking of the reads must not matter.
-    for (std::size_t chunk : {2u, 3u, 7u, 64u, 4096u})
-        EXPECT_EQ(Frame(c.stream, chunk), c.expected) << "chunk " << chunk;
+    // However the reads cut the stream, the block feed frames it the same.
+    for (std::size_t chunk = 1; chunk <= c.stream.size(); ++chunk)
+        ASSERT_EQ(Frame(c.stream, chunk), c.expected) << "chunk " << chunk;
 }
 
 const std::string kLongLine = std::string(700, 'x') + "\n";
@@ -83,6 +100,9 @@ INSTANTIATE_TEST_SUITE_P(
         FramerCase{"stx_inside_packet_is_data",
                    Bytes({0x02, 0x00, 0x41, 0x02, 0x02, 0x02, 0x47, 0x03}),
                    {{false, 0x41, Bytes({0x02, 0x00, 0x41, 0x02, 0x02, 0x02, 0x47, 0x03})}}},
+        FramerCase{"longest_packet_fits",
+                   kLongest + "$C1,2\n",
+                   {{false, 0x41, kLongest}, {true, 0, "$C1,2\n"}}},
         FramerCase{"bad_packet_then_line", kNBad + "$C3,4\r\n", {{true, 0, "$C3,4\r\n"}}},
         FramerCase{"etx_value_not_checked",
                    Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x55}),
@@ -98,38 +118,23 @@ INSTANTIATE_TEST_SUITE_P(
                     {true, 0, kLongLine.substr(598)}}}),
     [](const auto& test) { return std::string(test.param.name); });
 
-TEST(Framer, CompletedLineIsZeroTerminatedAndFlagged) {
-    CReceiverMessage framer;
-    const std::string line = "$GPHDT,123.4,T*2B\r\n";
-    bool done = false;
-    for (char c : line)
-        done = framer.FeedByte(static_cast<std::uint8_t>(c));
-    ASSERT_TRUE(done);
-    EXPECT_TRUE(framer.m_bTextLine);
-    EXPECT_EQ(framer.m_nType, 0);
-    EXPECT_EQ(framer.m_nLength, static_cast<int>(line.size()));
-    EXPECT_EQ(framer.m_buffer[line.size()], 0);
-}
-
-TEST(Framer, BadChecksumLeavesTheFramerIdle) {
-    CReceiverMessage framer;
-    for (char c : kNBad)
-        EXPECT_FALSE(framer.FeedByte(static_cast<std::uint8_t>(c)));
-    EXPECT_EQ(framer.m_nState, 0);
-}
-
-TEST(Framer, MaximumPacketFits) {
-    std::string packet = Bytes({0x02, 0x00, 0x41, 0xFF});
-    packet += std::string(255, '\x02');
-    std::uint8_t sum = 0;
-    for (std::size_t i = 1; i < packet.size(); ++i)
-        sum += static_cast<std::uint8_t>(packet[i]);
-    packet += static_cast<char>(sum);
-    packet += '\x03';
-    const auto messages = Frame(packet + "$C1,2\n");
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].bytes, packet);
-    EXPECT_EQ(messages[1].bytes, "$C1,2\n");
+// Reset says whether a message was cut, and the next line starts afresh.
+TEST(Framer, ResetDropsAMessageBeingAssembled) {
+    const std::vector<std::pair<std::string, bool>> table = {
+        {"$C1,2\n", false},      {"$C1", true}, {kNBad, false},
+        {kN.substr(0, 3), true}, {kN, false},   {kN.substr(0, 6), true},
+    };
+    for (const auto& [before, cut] : table) {
+        CReceiverMessage framer;
+        framer.Feed(reinterpret_cast<const std::uint8_t*>(before.data()), before.size(),
+                    [](const CReceiverMessage&) {});
+        EXPECT_EQ(framer.Reset(), cut) << testing::PrintToString(before);
+        std::vector<std::string> after;
+        const std::string line = "$C3,4\n";
+        framer.Feed(reinterpret_cast<const std::uint8_t*>(line.data()), line.size(),
+                    [&](const CReceiverMessage& m) { after.emplace_back(m.Bytes()); });
+        EXPECT_EQ(after, std::vector<std::string>{line}) << testing::PrintToString(before);
+    }
 }
 
 TEST(BuildCommand, EveryTabledPacketIsByteExact) {
@@ -164,38 +169,6 @@ TEST(BuildCommand, DPacketAlternates) {
     }
     // This is the first 'd' the process builds, so it carries 00 00 00.
     EXPECT_EQ(built, (std::vector<std::string>{first, second, first, second}));
-}
-
-TEST(ExtractField, SplitsOnCommaStarAndTheLettersCENP) {
-    const std::string gga = "$GPGGA,0,3114.5,N,12129.6,E,1";
-    const std::vector<std::pair<int, std::string>> table = {
-        {0, "G"},       {1, "GGA"}, {2, "0"}, {3, "3114.5"}, {4, ""},  {5, ""},
-        {6, "12129.6"}, {7, ""},    {8, ""},  {9, "1"},      {10, ""}, {40, ""},
-    };
-    CReceiverMessage message;
-    message.m_strSentence = gga;
-    for (const auto& [n, expected] : table)
-        EXPECT_EQ(message.ExtractField(n), expected) << "field " << n;
-
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$GPHDT,123.45,T\r\n", 2), "123.45");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$GPHDT,123.45\r\n", 2), "123.45");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$C359.9\r\n", 1), "359.9");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$C359.9\r\n", 2), "");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$C10.0P3.0", 2), "3.0");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$C1.5E-3,2", 1), "1.5");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("", 0), "");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$", 0), "");
-    EXPECT_EQ(CReceiverMessage::ExtractFieldOf("$,", 1), "");
-}
-
-TEST(Atof, ReadsLikeTheCLibraryWhateverTheLocale) {
-    const std::vector<std::pair<const char*, double>> table = {
-        {"123.45", 123.45}, {"-2.5", -2.5}, {"+7", 7},           {"  3.5", 3.5}, {"1.5E-3", 1.5e-3},
-        {"12abc", 12},      {"", 0},        {"abc", 0},          {"-", 0},       {".5", 0.5},
-        {"5.", 5},          {"+-1", 0},     {"\t-0.25x", -0.25},
-    };
-    for (const auto& [text, expected] : table)
-        EXPECT_DOUBLE_EQ(Atof(text), expected) << "'" << text << "'";
 }
 
 } // namespace

@@ -20,37 +20,29 @@ using namespace std::chrono_literals;
 // Collects the notifications the watch thread posts.
 class RecordingOwner : public IPortOwner {
 public:
-    void PostPortMessage(unsigned message, std::uintptr_t wParam, std::uintptr_t lParam) override {
+    void PostPortEvent(PortEvent event, unsigned, std::size_t bytes) override {
         std::lock_guard<std::mutex> guard(m_mutex);
-        m_messages.push_back({message, wParam, lParam});
+        m_events.push_back({event, bytes});
         m_changed.notify_all();
     }
     void PostPortError(const std::string& text) override {
         std::lock_guard<std::mutex> guard(m_mutex);
         m_errors.push_back(text);
     }
-    int Count(unsigned message) {
+    int Count(PortEvent event) {
         std::lock_guard<std::mutex> guard(m_mutex);
-        int n = 0;
-        for (const auto& m : m_messages)
-            n += m.message == message;
-        return n;
+        return CountLocked(event);
     }
-    bool WaitFor(unsigned message, int count, std::chrono::milliseconds timeout = 3000ms) {
+    bool WaitFor(PortEvent event, int count, std::chrono::milliseconds timeout = 3000ms) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, timeout, [&] {
-            int n = 0;
-            for (const auto& m : m_messages)
-                n += m.message == message;
-            return n >= count;
-        });
+        return m_changed.wait_for(lock, timeout, [&] { return CountLocked(event) >= count; });
     }
-    std::vector<std::uintptr_t> ReadSizes() {
+    std::vector<std::size_t> ReadSizes() {
         std::lock_guard<std::mutex> guard(m_mutex);
-        std::vector<std::uintptr_t> sizes;
-        for (const auto& m : m_messages) {
-            if (m.message == WM_PORT_RXCHAR)
-                sizes.push_back(m.wParam);
+        std::vector<std::size_t> sizes;
+        for (const auto& e : m_events) {
+            if (e.event == PortEvent::Received)
+                sizes.push_back(e.bytes);
         }
         return sizes;
     }
@@ -61,12 +53,18 @@ public:
 
 private:
     struct Posted {
-        unsigned message;
-        std::uintptr_t wParam, lParam;
+        PortEvent event;
+        std::size_t bytes;
     };
+    int CountLocked(PortEvent event) const {
+        int n = 0;
+        for (const auto& e : m_events)
+            n += e.event == event;
+        return n;
+    }
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::vector<Posted> m_messages;
+    std::vector<Posted> m_events;
     std::vector<std::string> m_errors;
 };
 
@@ -98,9 +96,9 @@ protected:
         std::string error;
         ASSERT_TRUE(m_sim.Open(&error)) << error;
     }
-    bool OpenPort(CSerialPort& port, unsigned number = 3) {
-        return port.Open(&m_owner, number, m_sim.SlavePath(), 9600, 'N', 8, 1, EV_RXCHAR | EV_CTS,
-                         512);
+    bool OpenPort(CSerialPort& port, unsigned number = 3, std::string device = {}) {
+        return port.Open(&m_owner, number, device.empty() ? m_sim.SlavePath() : device, 9600, 'N',
+                         8, 1, {PortEvent::Received, PortEvent::Cts}, 512);
     }
 
     CInstrumentSimulator m_sim;
@@ -120,7 +118,8 @@ TEST_F(SerialPortTest, BytesWrittenAtTheInstrumentArriveInOrder) {
     writer.join();
     EXPECT_EQ(got.size(), sent.size());
     EXPECT_TRUE(got == sent);
-    EXPECT_GT(m_owner.Count(WM_PORT_CTS), 0); // the mask asks for them
+    EXPECT_GT(m_owner.Count(PortEvent::Cts), 0);  // asked for
+    EXPECT_EQ(m_owner.Count(PortEvent::Ring), 0); // not asked for
 }
 
 TEST_F(SerialPortTest, AReadStopsAtTheRingsEndAndTheNextContinuesAtItsStart) {
@@ -133,9 +132,9 @@ TEST_F(SerialPortTest, AReadStopsAtTheRingsEndAndTheNextContinuesAtItsStart) {
     ASSERT_TRUE(m_sim.Write(tail));
     EXPECT_EQ(Drain(port, 100), tail);
     // No read crosses the end: the running total of the reads lands on 8192.
-    std::uintptr_t total = 0;
+    std::size_t total = 0;
     bool landed = false;
-    for (std::uintptr_t size : m_owner.ReadSizes()) {
+    for (std::size_t size : m_owner.ReadSizes()) {
         total += size;
         landed = landed || total == CReceiveRing::kSize;
     }
@@ -181,13 +180,13 @@ TEST_F(SerialPortTest, SecondOpenOfAHeldDeviceFails) {
 
 TEST_F(SerialPortTest, DevicesThatAreNotSerialPortsAreRefused) {
     CSerialPort port;
-    EXPECT_FALSE(port.Open(&m_owner, 1, "/nonexistent/ttyUSB9", 9600, 'N', 8, 1, 9, 512));
+    EXPECT_FALSE(OpenPort(port, 1, "/nonexistent/ttyUSB9"));
     EXPECT_EQ(port.OpenError(), ENOENT);
     char path[] = "/tmp/quillmar-notatty-XXXXXX";
     const int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
     close(fd);
-    EXPECT_FALSE(port.Open(&m_owner, 1, path, 9600, 'N', 8, 1, 9, 512));
+    EXPECT_FALSE(OpenPort(port, 1, path));
     EXPECT_EQ(port.OpenError(), ENOTTY);
     unlink(path);
 }
@@ -221,9 +220,9 @@ TEST_F(SerialPortTest, UnplugIsReportedOnceAndTheDeviceIsReleased) {
         ASSERT_TRUE(m_sim.Write("$C1,2\r\n"));
         ASSERT_EQ(Drain(port, 7), "$C1,2\r\n");
         m_sim.Close(); // the adapter is pulled out
-        ASSERT_TRUE(m_owner.WaitFor(WM_PORT_VANISHED, 1));
+        ASSERT_TRUE(m_owner.WaitFor(PortEvent::Vanished, 1));
         std::this_thread::sleep_for(300ms);
-        EXPECT_EQ(m_owner.Count(WM_PORT_VANISHED), 1);
+        EXPECT_EQ(m_owner.Count(PortEvent::Vanished), 1);
         EXPECT_FALSE(port.IsWatching());
         EXPECT_TRUE(m_owner.Errors().empty());
     }

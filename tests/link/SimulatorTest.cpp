@@ -1,4 +1,5 @@
 #include "tools/Simulator.h"
+#include "link/NumberText.h"
 #include "link/ReceiverMessage.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ TEST(Simulator, TrafficIsWellFormedAndPaced) {
             const std::string line(framer.Bytes());
             ASSERT_GE(line.size(), 4u);
             EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
-            const std::string name(CReceiverMessage::ExtractFieldOf(line, 1));
+            const std::string name(ExtractFieldOf(line, 1));
             ++counts[line[1] == 'C' ? "C" : name];
             const auto star = line.find('*');
             if (line[1] == 'G') {

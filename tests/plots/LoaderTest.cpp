@@ -56,6 +56,11 @@ INSTANTIATE_TEST_SUITE_P(
                    Status::Complete,
                    {{123.4f, -2.5f}, {10.0f, 3.0f}}},
         LoaderCase{"no_second_field", "$C359.9\n", Status::Complete, {{359.9f, 0}}},
+        // Numbers a record's floats cannot hold read as 0, like text that is no number.
+        LoaderCase{"beyond_float_range",
+                   "$C1000000000000000000000000000000000000000,-1e39\n$Cabc,2\n",
+                   Status::Complete,
+                   {{0, 0}, {0, 2}}},
         LoaderCase{"gga_anywhere",
                    "$C1,2\n$C3,4\n$GPGGA,1,2,N\n$C5,6\n",
                    Status::GgaRecording,

@@ -191,7 +191,7 @@ TEST_F(FrameTest, AnAdapterPluggedInAfterTheStartIsOpened) {
 
 TEST_F(FrameTest, APortHeldByAnotherProgramIsTakenOnceItIsLetGo) {
     auto holder = std::make_unique<CSerialPort>();
-    ASSERT_TRUE(holder->Open(nullptr, 1, m_sim.SlavePath(), 9600, 'N', 8, 1, 9, 512));
+    ASSERT_TRUE(holder->Open(nullptr, 1, m_sim.SlavePath(), 9600, 'N', 8, 1, {}, 512));
     Start(QString::fromStdString(m_sim.SlavePath()));
     EXPECT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("占用"); }))
         << m_frame->LinkStatus().toStdString();
