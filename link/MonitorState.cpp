@@ -4,7 +4,16 @@
 #include "link/ReceiverMessage.h"
 
 #include <cmath>
+#include <limits>
 #include <optional>
+
+namespace {
+// A field that holds an angle the samples can keep: a number within the range
+// of float (a reading of 1e39 would be an infinity on the curves).
+bool IsAngle(std::string_view field) {
+    return IsNumber(field) && std::fabs(Atof(field)) <= std::numeric_limits<float>::max();
+}
+} // namespace
 
 std::string_view CMonitorState::MessageText(const CReceiverMessage& message) {
     return message.m_bTextLine ? message.Bytes() : message.Payload();
@@ -27,7 +36,7 @@ CMonitorState::Kind CMonitorState::InterpretText(std::string_view text, std::int
     // as the instrument writes them (C, E, N and P separate too).
     if (text[1] == 'C') {
         const std::string_view heading = ExtractFieldOf(text, 1);
-        if (!IsNumber(heading))
+        if (!IsAngle(heading))
             return Kind::None;
         return ReadAttitude(heading, ExtractFieldOf(text, 2), nowMs);
     }
@@ -47,8 +56,8 @@ CMonitorState::Kind CMonitorState::InterpretText(std::string_view text, std::int
 
 CMonitorState::Kind CMonitorState::ReadAttitude(std::string_view heading, std::string_view pitch,
                                                 std::int64_t nowMs) {
-    const bool hasHeading = IsNumber(heading);
-    const bool hasPitch = IsNumber(pitch);
+    const bool hasHeading = IsAngle(heading);
+    const bool hasPitch = IsAngle(pitch);
     if (!hasHeading && !hasPitch)
         return Kind::None;
     {

@@ -65,6 +65,8 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
         {"$C13.0,1.0*00\r\n", K::BadChecksum, "12.0", "1.0", nullptr, false, 0, 0},
         {"$C13.0,1.0*\r\n", K::BadChecksum, "12.0", "1.0", nullptr, false, 0, 0},
         {"$Cabc,xyz\r\n", K::None, "12.0", "1.0", nullptr, false, 0, 0},
+        {"$C1e39,1\r\n", K::None, "12.0", "1.0", nullptr, false, 0, 0}, // beyond float
+        {Nmea("$GPROT,-1e39,A"), K::None, "12.0", "1.0", nullptr, false, 0, 0},
         {"\n", K::None, "12.0", "1.0", nullptr, false, 0, 0},
         // After more than the stale time without a sample, the curves break.
         {"$C14.0,1.5\r\n", K::Attitude, "14.0", "1.5", nullptr, true, 14, 1.5f, 60000},
