@@ -3,9 +3,19 @@
 #include "platform/Raster.h"
 #include "platform/TextStamps.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
 #include <QPen>
+
+namespace {
+// How a text box lays out its text: mnemonic marks hidden, tabs expanded.
+constexpr int kTextBoxFlags = Qt::AlignLeft | Qt::TextShowMnemonic | Qt::TextExpandTabs;
+} // namespace
+
+int CCanvas::TextBoxWidth(const QFontMetrics& metrics, const QString& text) {
+    return metrics.size(kTextBoxFlags | Qt::TextSingleLine, text).width();
+}
 
 CPainterCanvas::CPainterCanvas(QPainter& painter, QSize size) : m_painter(painter), m_size(size) {
     m_painter.setBrush(Qt::white);
@@ -170,10 +180,9 @@ void CPainterCanvas::TextBox(const QRect& box, const QString& text, const QColor
     const Qt::BGMode mode = m_painter.backgroundMode();
     m_painter.setBackgroundMode(Qt::TransparentMode);
     m_painter.setPen(colour);
-    const int flags =
-        Qt::AlignLeft | Qt::TextShowMnemonic | Qt::TextExpandTabs |
-        (layout == TextLayout::SingleLineCentred ? Qt::AlignVCenter | Qt::TextSingleLine
-                                                 : Qt::AlignTop);
+    const int flags = kTextBoxFlags | (layout == TextLayout::SingleLineCentred
+                                           ? Qt::AlignVCenter | Qt::TextSingleLine
+                                           : Qt::AlignTop);
     m_painter.drawText(box, flags, text);
     m_painter.setPen(pen);
     m_painter.setBackgroundMode(mode);

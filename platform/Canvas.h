@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+class QFontMetrics;
 class QPainter;
 
 struct CPen {
@@ -55,6 +56,9 @@ public:
     enum class TextLayout { SingleLineCentred, FromTop };
     virtual void TextBox(const QRect& box, const QString& text, const QColor& colour,
                          TextLayout layout) = 0;
+    // The width of a box that holds the text on one line, in the font of
+    // these metrics.
+    static int TextBoxWidth(const QFontMetrics& metrics, const QString& text);
 
     void Line(int x1, int y1, int x2, int y2) {
         MoveTo(x1, y1);
