@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPen>
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 // How a text box lays out its text: mnemonic marks hidden, tabs expanded.
@@ -58,10 +60,14 @@ void CPainterCanvas::LineTo(int x, int y) {
     const QPoint to(x, y);
     const QPen& pen = m_painter.pen();
     // Grid lines and ticks are upright or level one-pixel lines: filling
-    // their pixels is many times quicker than stroking them.
+    // their pixels is many times quicker than stroking them. The painter's
+    // stroke covers the line's pixels but the last one down or to the right
+    // (a line of no length, its one pixel), whichever way it is drawn.
     if (pen.isCosmetic() && (to.x() == m_ptCurrent.x() || to.y() == m_ptCurrent.y()) &&
         m_painter.transform().isIdentity()) {
-        const QRect span = QRect(m_ptCurrent, to).normalized();
+        const int left = std::min(to.x(), m_ptCurrent.x()), top = std::min(to.y(), m_ptCurrent.y());
+        const QRect span(left, top, std::max(std::abs(to.x() - m_ptCurrent.x()), 1),
+                         std::max(std::abs(to.y() - m_ptCurrent.y()), 1));
         if (CRaster* raster = DirectTarget())
             raster->Fill(span, pen.color().rgba());
         else

@@ -74,9 +74,11 @@ public:
     CPainterCanvas(QPainter& painter, QSize size);
     // Drawing into an image of the caller's own, which the painter draws on.
     // While the painter has no clip or transform, one-pixel lines are written
-    // into it directly (each step's nearest pixel; the painter's own lines
-    // may differ by a pixel here and there) and texts are stamped (the very
-    // pixels the painter draws): many times quicker for dense pictures.
+    // into it directly (upright and level ones the very pixels the painter
+    // strokes; others each step's nearest pixel, both ends included, where
+    // the painter's own may differ by a pixel here and there) and texts are
+    // stamped (the very pixels the painter draws): many times quicker for
+    // dense pictures.
     CPainterCanvas(QPainter& painter, QImage& target);
     void SelectPen(const CPen& pen) override;
     void MoveTo(int x, int y) override { m_ptCurrent = QPoint(x, y); }
