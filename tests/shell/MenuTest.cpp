@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProcess>
 #include <QStyleOptionMenuItem>
 #include <QToolBar>
 #include <gtest/gtest.h>
@@ -169,6 +170,45 @@ TEST(OwnerDrawMenu, EveryItemHoldsItsText) {
         }
     }
     EXPECT_TRUE(recentFileChecked);
+}
+
+// The program without a display, as over a plain terminal or in a script:
+// help and version need no window system, a screenshot run draws offscreen
+// by itself, another run says why it cannot start.
+TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
+    CScopedSettings settings;
+    const QString shot = TestOutputDir() + "/no-display.png";
+    QFile::remove(shot);
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char* said; // on the output or error stream
+    };
+    const std::vector<Case> table = {
+        {{"--help"}, 0, "--record-folder <DIR>"},
+        {{"-h"}, 0, "--version"},
+        {{"--version"}, 0, "Quillmar 1.0"},
+        {{"--port", "/nonexistent/tty", "--record-folder", settings.Folder(), "--screenshot", shot},
+         0,
+         "screenshot saved"},
+        {{"--port", "/nonexistent/tty"}, 1, "no display"},
+    };
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    environment.insert("XDG_CONFIG_HOME", settings.Folder());
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.arguments.join(" ").toStdString());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QUILLMAR_BINARY, c.arguments);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), c.exitCode);
+        EXPECT_TRUE(
+            (program.readAllStandardOutput() + program.readAllStandardError()).contains(c.said));
+    }
+    EXPECT_FALSE(QImage(shot).isNull());
 }
 
 } // namespace
