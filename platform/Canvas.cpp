@@ -156,7 +156,8 @@ void CPainterCanvas::FillRect(const QRect& rect, const QColor& colour) {
 }
 
 void CPainterCanvas::Frame3d(const QRect& rect, const QColor& topLeft, const QColor& bottomRight) {
-    // As a 3-D rectangle is drawn: right and bottom edges just inside the box.
+    // All four edges inside the box; the bottom and right ones take the
+    // corners they share with the others.
     const int l = rect.left(), t = rect.top(), r = rect.right(), b = rect.bottom();
     m_painter.fillRect(QRect(l, t, r - l, 1), topLeft);
     m_painter.fillRect(QRect(l, t, 1, b - t), topLeft);
