@@ -3,9 +3,21 @@
 #include "platform/Raster.h"
 #include "platform/TextStamps.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
 #include <QPen>
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+// How a text box lays out its text: mnemonic marks hidden, tabs expanded.
+constexpr int kTextBoxFlags = Qt::AlignLeft | Qt::TextShowMnemonic | Qt::TextExpandTabs;
+} // namespace
+
+int CCanvas::TextBoxWidth(const QFontMetrics& metrics, const QString& text) {
+    return metrics.size(kTextBoxFlags | Qt::TextSingleLine, text).width();
+}
 
 CPainterCanvas::CPainterCanvas(QPainter& painter, QSize size) : m_painter(painter), m_size(size) {
     m_painter.setBrush(Qt::white);
@@ -48,10 +60,14 @@ void CPainterCanvas::LineTo(int x, int y) {
     const QPoint to(x, y);
     const QPen& pen = m_painter.pen();
     // Grid lines and ticks are upright or level one-pixel lines: filling
-    // their pixels is many times quicker than stroking them.
+    // their pixels is many times quicker than stroking them. The painter's
+    // stroke covers the line's pixels but the last one down or to the right
+    // (a line of no length, its one pixel), whichever way it is drawn.
     if (pen.isCosmetic() && (to.x() == m_ptCurrent.x() || to.y() == m_ptCurrent.y()) &&
         m_painter.transform().isIdentity()) {
-        const QRect span = QRect(m_ptCurrent, to).normalized();
+        const int left = std::min(to.x(), m_ptCurrent.x()), top = std::min(to.y(), m_ptCurrent.y());
+        const QRect span(left, top, std::max(std::abs(to.x() - m_ptCurrent.x()), 1),
+                         std::max(std::abs(to.y() - m_ptCurrent.y()), 1));
         if (CRaster* raster = DirectTarget())
             raster->Fill(span, pen.color().rgba());
         else
@@ -140,7 +156,8 @@ void CPainterCanvas::FillRect(const QRect& rect, const QColor& colour) {
 }
 
 void CPainterCanvas::Frame3d(const QRect& rect, const QColor& topLeft, const QColor& bottomRight) {
-    // As a 3-D rectangle is drawn: right and bottom edges just inside the box.
+    // All four edges inside the box; the bottom and right ones take the
+    // corners they share with the others.
     const int l = rect.left(), t = rect.top(), r = rect.right(), b = rect.bottom();
     m_painter.fillRect(QRect(l, t, r - l, 1), topLeft);
     m_painter.fillRect(QRect(l, t, 1, b - t), topLeft);
@@ -170,10 +187,9 @@ void CPainterCanvas::TextBox(const QRect& box, const QString& text, const QColor
     const Qt::BGMode mode = m_painter.backgroundMode();
     m_painter.setBackgroundMode(Qt::TransparentMode);
     m_painter.setPen(colour);
-    const int flags =
-        Qt::AlignLeft | Qt::TextShowMnemonic | Qt::TextExpandTabs |
-        (layout == TextLayout::SingleLineCentred ? Qt::AlignVCenter | Qt::TextSingleLine
-                                                 : Qt::AlignTop);
+    const int flags = kTextBoxFlags | (layout == TextLayout::SingleLineCentred
+                                           ? Qt::AlignVCenter | Qt::TextSingleLine
+                                           : Qt::AlignTop);
     m_painter.drawText(box, flags, text);
     m_painter.setPen(pen);
     m_painter.setBackgroundMode(mode);

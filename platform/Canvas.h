@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+class QFontMetrics;
 class QPainter;
 
 struct CPen {
@@ -55,6 +56,9 @@ public:
     enum class TextLayout { SingleLineCentred, FromTop };
     virtual void TextBox(const QRect& box, const QString& text, const QColor& colour,
                          TextLayout layout) = 0;
+    // The width of a box that holds the text on one line, in the font of
+    // these metrics.
+    static int TextBoxWidth(const QFontMetrics& metrics, const QString& text);
 
     void Line(int x1, int y1, int x2, int y2) {
         MoveTo(x1, y1);
@@ -70,9 +74,11 @@ public:
     CPainterCanvas(QPainter& painter, QSize size);
     // Drawing into an image of the caller's own, which the painter draws on.
     // While the painter has no clip or transform, one-pixel lines are written
-    // into it directly (each step's nearest pixel; the painter's own lines
-    // may differ by a pixel here and there) and texts are stamped (the very
-    // pixels the painter draws): many times quicker for dense pictures.
+    // into it directly (upright and level ones the very pixels the painter
+    // strokes; others each step's nearest pixel, both ends included, where
+    // the painter's own may differ by a pixel here and there) and texts are
+    // stamped (the very pixels the painter draws): many times quicker for
+    // dense pictures.
     CPainterCanvas(QPainter& painter, QImage& target);
     void SelectPen(const CPen& pen) override;
     void MoveTo(int x, int y) override { m_ptCurrent = QPoint(x, y); }

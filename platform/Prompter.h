@@ -16,7 +16,7 @@ public:
     virtual ~CPrompter() = default;
 
     // A modal box; returns the button pressed. An empty caption means the
-    // application title, as the framework does.
+    // application title (ApplicationTitle()).
     virtual QMessageBox::StandardButton MessageBox(QWidget* parent, const QString& text,
                                                    const QString& caption,
                                                    QMessageBox::StandardButtons buttons, Icon icon);

@@ -1,6 +1,7 @@
 #include "shell/OwnerDrawMenu.h"
 
 #include <QAction>
+#include <QActionEvent>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,10 +15,6 @@ const QColor kShadow(127, 127, 127);
 const QString kCheckMark = QStringLiteral("√");
 } // namespace
 
-bool IsRecentFileEntry(const QString& text) {
-    return text.size() > 3 && text[0] == '&' && text[1] >= '1' && text[1] <= '9' && text[2] == ' ';
-}
-
 COwnerDrawMenu::COwnerDrawMenu() {
     // The colours are read once.
     const QPalette palette = QApplication::palette("QMenu");
@@ -29,6 +26,7 @@ COwnerDrawMenu::COwnerDrawMenu() {
 int COwnerDrawMenu::Convert(QMenuBar* bar, QToolBar* toolbar) {
     if (m_bConverted)
         return 1;
+    m_pToolbar = toolbar;
     int buttons = 0;
     QSize image;
     for (QAction* action : toolbar->actions()) {
@@ -44,35 +42,57 @@ int COwnerDrawMenu::Convert(QMenuBar* bar, QToolBar* toolbar) {
     const QList<QAction*> positions = bar->actions();
     for (QAction* position : positions) {
         if (QMenu* menu = position->menu())
-            ConvertMenu(menu, toolbar);
+            ConvertMenu(menu);
     }
     m_bConverted = true;
     return static_cast<int>(positions.size());
 }
 
-void COwnerDrawMenu::ConvertMenu(QMenu* menu, QToolBar* toolbar) {
+void COwnerDrawMenu::ConvertMenu(QMenu* menu) {
     menu->setStyle(this);
-    for (QAction* item : menu->actions()) {
-        if (item->isSeparator())
-            continue;
-        // The image of the first toolbar button with the same command.
-        const QVariant id = item->data();
-        for (QAction* button : toolbar->actions()) {
-            if (!button->isSeparator() && id.isValid() && button->data() == id) {
+    menu->installEventFilter(this);
+    for (QAction* item : menu->actions())
+        ConvertItem(item);
+}
+
+void COwnerDrawMenu::ConvertItem(QAction* item) {
+    if (item->isSeparator())
+        return;
+    // The image of the first toolbar button with the same command.
+    const QVariant id = item->data();
+    if (m_pToolbar && id.isValid()) {
+        for (QAction* button : m_pToolbar->actions()) {
+            if (!button->isSeparator() && button->data() == id) {
                 item->setIcon(button->icon());
                 break;
             }
         }
-        if (QMenu* sub = item->menu())
-            ConvertMenu(sub, toolbar);
     }
+    if (QMenu* sub = item->menu())
+        ConvertMenu(sub);
+}
+
+bool COwnerDrawMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ActionAdded && qobject_cast<QMenu*>(watched))
+        ConvertItem(static_cast<QActionEvent*>(event)->action());
+    return QProxyStyle::eventFilter(watched, event);
+}
+
+QRect COwnerDrawMenu::TextBox(const QRect& item) const {
+    // Right of the image area and its frame, 2 pixels in from the sunken frame.
+    return QRect(QPoint(item.left() + m_nImageWidth + 6, item.top()), item.bottomRight())
+        .adjusted(2, 2, -2, -2);
 }
 
 QSize COwnerDrawMenu::MeasureItem(const QString& text, bool separator,
                                   const QFontMetrics& metrics) const {
     if (separator)
         return QSize(m_nImageWidth + 4, m_nSeparatorHeight);
-    return QSize(m_nImageWidth + metrics.horizontalAdvance(text) + 4, m_nImageHeight + 4);
+    // As wide as needed for the text's box to hold the text as drawn, and one
+    // pixel more for the embossed copy of a greyed item.
+    const QSize item(1000, m_nImageHeight + 4);
+    const int margins = item.width() - TextBox(QRect(QPoint(), item)).width();
+    return QSize(CCanvas::TextBoxWidth(metrics, text) + margins + 1, item.height());
 }
 
 void COwnerDrawMenu::Embossed(CCanvas& canvas, const QRect& box, const QString& text) const {
@@ -91,7 +111,6 @@ void COwnerDrawMenu::DrawItem(CCanvas& canvas, const CMenuItemPaint& item) const
                        kSeparatorDark, Qt::white);
         return;
     }
-    const int left = r.left();
     QRect imageBox(QPoint(r.left(), r.top()),
                    QPoint(r.left() + m_nImageWidth + 4 - 1, r.top() + m_nImageHeight + 4 - 1));
     const bool hasImage = !item.image.isNull();
@@ -108,8 +127,7 @@ void COwnerDrawMenu::DrawItem(CCanvas& canvas, const CMenuItemPaint& item) const
         }
         r.setLeft(r.left() + m_nImageWidth + 6);
     }
-    const QRect textBox =
-        QRect(QPoint(left + m_nImageWidth + 6, r.top()), r.bottomRight()).adjusted(2, 2, -2, -2);
+    const QRect textBox = TextBox(item.rect);
     if (item.selected)
         canvas.Frame3d(r, kShadow, Qt::white); // sunken
     if (item.greyed)
@@ -121,7 +139,7 @@ void COwnerDrawMenu::DrawItem(CCanvas& canvas, const CMenuItemPaint& item) const
 QSize COwnerDrawMenu::sizeFromContents(ContentsType type, const QStyleOption* option,
                                        const QSize& size, const QWidget* widget) const {
     const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
-    if (type != CT_MenuItem || !item || IsRecentFileEntry(item->text))
+    if (type != CT_MenuItem || !item)
         return QProxyStyle::sizeFromContents(type, option, size, widget);
     return MeasureItem(item->text, item->menuItemType == QStyleOptionMenuItem::Separator,
                        QFontMetrics(item->font));
@@ -130,7 +148,7 @@ QSize COwnerDrawMenu::sizeFromContents(ContentsType type, const QStyleOption* op
 void COwnerDrawMenu::drawControl(ControlElement element, const QStyleOption* option,
                                  QPainter* painter, const QWidget* widget) const {
     const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
-    if (element != CE_MenuItem || !item || IsRecentFileEntry(item->text)) {
+    if (element != CE_MenuItem || !item) {
         QProxyStyle::drawControl(element, option, painter, widget);
         return;
     }

@@ -7,6 +7,7 @@
 
 #include "platform/Canvas.h"
 
+#include <QPointer>
 #include <QProxyStyle>
 
 class QMenu;
@@ -29,11 +30,13 @@ public:
     COwnerDrawMenu();
 
     // Takes the images from the toolbar and makes the menus of the menu bar
-    // (and their submenus) drawn here; once only. Returns the number of
-    // top-level positions (or 1 when already converted).
+    // (and their submenus) drawn here, items added to them later included;
+    // once only. Returns the number of top-level positions (or 1 when
+    // already converted).
     int Convert(QMenuBar* bar, QToolBar* toolbar);
 
-    // What one item draws, and how big it is.
+    // What one item draws, and how big it is: the text's box within the item
+    // holds the text as drawn (mnemonic marks hidden, tabs expanded).
     void DrawItem(CCanvas& canvas, const CMenuItemPaint& item) const;
     QSize MeasureItem(const QString& text, bool separator, const QFontMetrics& metrics) const;
 
@@ -48,10 +51,16 @@ public:
     int m_nImageWidth = 16;
     int m_nImageHeight = 15;
 
-private:
-    void ConvertMenu(QMenu* menu, QToolBar* toolbar);
-    void Embossed(CCanvas& canvas, const QRect& box, const QString& text) const;
-};
+protected:
+    // Items added to a converted menu get their image, and submenus are
+    // converted, as at Convert.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
-// Recent-file entries ("&1 path") are left to the ordinary menu drawing.
-bool IsRecentFileEntry(const QString& text);
+private:
+    void ConvertMenu(QMenu* menu);
+    void ConvertItem(QAction* item);
+    QRect TextBox(const QRect& item) const;
+    void Embossed(CCanvas& canvas, const QRect& box, const QString& text) const;
+
+    QPointer<QToolBar> m_pToolbar;
+};

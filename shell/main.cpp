@@ -2,9 +2,97 @@
 #include "shell/QuillmarApp.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdio>
+#include <string_view>
+
+namespace {
+
+const char kVersion[] = "Quillmar 1.0";
+
+// What the command line asks for that needs no window system.
+enum class Request { Run, Help, Version };
+
+Request WindowlessRequest(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "-h" || argument == "-?" || argument == "--help" ||
+            argument == "--help-all")
+            return Request::Help;
+        if (argument == "--version")
+            return Request::Version;
+    }
+    return Request::Run;
+}
+
+// The options' help, --version included (in place of --help-all, which says
+// no more here).
+QString HelpText(const QString& program) {
+    QString help = CQuillmarApp::ParseCommandLine({program, "--help"}).error;
+    const qsizetype start = help.indexOf("  --help-all");
+    const qsizetype end = help.indexOf('\n', start);
+    if (start < 0 || end < 0)
+        return help;
+    const QString line = help.mid(start, end - start);
+    const qsizetype column = line.indexOf("Displays");
+    if (column < 0)
+        return help;
+    const QString version = QString("  --version").leftJustified(column) + "Displays the version.";
+    return help.replace(start, line.size(), version);
+}
+
+// True when the window system could not be reached: no X or Wayland display,
+// and no platform chosen on the command line or in the environment.
+bool NoDisplay(int argc, char* argv[]) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (!qEnvironmentVariableIsEmpty(name))
+            return false;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "-platform" || argument == "--platform")
+            return false;
+    }
+    return true;
+}
+
+// The file dialog's words for a folder and a drive, which Debian's catalogue
+// of Qt's texts leaves in English.
+class CFileTypeTexts : public QTranslator {
+public:
+    QString translate(const char* context, const char* source, const char*, int) const override {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
+            return {};
+        if (qstrcmp(source, "Folder") == 0)
+            return QStringLiteral("文件夹");
+        if (qstrcmp(source, "Drive") == 0)
+            return QStringLiteral("驱动器");
+        return {};
+    }
+    bool isEmpty() const override { return false; }
+};
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    // Help and version are printed before any window system is needed.
+    if (const Request request = WindowlessRequest(argc, argv); request != Request::Run) {
+        QCoreApplication core(argc, argv);
+        if (request == Request::Version)
+            std::printf("%s\n", kVersion);
+        else
+            std::printf("%s", qPrintable(HelpText(QCoreApplication::arguments().constFirst())));
+        return 0;
+    }
+    // Without a display, the window is drawn offscreen: a screenshot run
+    // needs no more. Another run has nothing to show and ends below.
+    const bool noDisplay = NoDisplay(argc, argv);
+    if (noDisplay)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication application(argc, argv);
     QApplication::setOrganizationName("Quillmar Solution");
     QApplication::setApplicationName("Quillmar");
@@ -15,6 +103,19 @@ int main(int argc, char* argv[]) {
                      help ? "" : "quillmar: ", qPrintable(info.error));
         return help ? 0 : 2;
     }
+    if (noDisplay && info.screenshotFile.isEmpty()) {
+        std::fprintf(stderr, "quillmar: no display (DISPLAY and WAYLAND_DISPLAY are not set); "
+                             "start it on a desktop, or with --screenshot FILE or -platform "
+                             "offscreen\n");
+        return 1;
+    }
+    // Qt's own texts (message box buttons, file and print dialogs) in
+    // Chinese, as the rest of the window, whatever the system's language.
+    QTranslator qtTexts;
+    if (qtTexts.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+    CFileTypeTexts fileTypeTexts;
+    QApplication::installTranslator(&fileTypeTexts);
     // A screenshot run ends by itself: nobody is there to answer a box.
     CUnattendedPrompter unattended;
     if (!info.screenshotFile.isEmpty())

@@ -103,6 +103,35 @@ TEST(Raster, FillsAreThePaintersFills) {
     }
 }
 
+// Upright and level one-pixel lines, filled rather than stroked, drawn into
+// an image of the canvas's own and through the painter, against the painter's
+// own stroke: either way round, of no length, partly or wholly outside.
+TEST(Canvas, UprightAndLevelLinesAreThePaintersLines) {
+    const std::vector<std::pair<QPoint, QPoint>> table = {
+        {{2, 5}, {8, 5}},     {{8, 5}, {2, 5}},     {{3, 2}, {3, 9}},
+        {{3, 9}, {3, 2}},     {{4, 4}, {4, 4}},     {{5, 7}, {6, 7}},
+        {{-9, 30}, {20, 30}}, {{40, 60}, {40, 20}}, {{-5, -5}, {-5, 9}}};
+    for (const auto& [a, b] : table) {
+        QImage theirs = Noise({48, 48}, 3), ownImage = theirs, throughPainter = theirs;
+        {
+            QPainter painter(&theirs);
+            painter.setPen(QPen(QColor(kInk), 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+            painter.drawLine(a, b);
+        }
+        for (bool own : {true, false}) {
+            QImage& image = own ? ownImage : throughPainter;
+            QPainter painter(&image);
+            CPainterCanvas canvas =
+                own ? CPainterCanvas(painter, image) : CPainterCanvas(painter, image.size());
+            canvas.SelectPen(CPen{1, QColor(kInk)});
+            canvas.Line(a.x(), a.y(), b.x(), b.y());
+        }
+        const QString line = QString("%1,%2 to %3,%4").arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y());
+        EXPECT_TRUE(ownImage == theirs) << line.toStdString() << " into an own image";
+        EXPECT_TRUE(throughPainter == theirs) << line.toStdString() << " through the painter";
+    }
+}
+
 // Labels through an image canvas against the painter's own text, on a busy
 // background, also on an image of twice the usual resolution (larger type):
 // the stamps must not change a pixel.

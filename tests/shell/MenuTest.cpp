@@ -9,6 +9,9 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QProcess>
+#include <QStyleOptionMenuItem>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -90,11 +93,6 @@ TEST(OwnerDrawMenu, EachKindOfItemDrawsItsParts) {
     style.DrawItem(separator, table[5].item);
     EXPECT_EQ(separator.m_items[1].points, (std::vector<QPoint>{{2, 44}, {147, 45}}));
     EXPECT_EQ(separator.m_items[1].colour, QColor(64, 0, 128));
-
-    const QFontMetrics metrics(QApplication::font());
-    EXPECT_EQ(style.MeasureItem("", true, metrics).height(), 10);
-    EXPECT_EQ(style.MeasureItem("打开", false, metrics),
-              QSize(18 + metrics.horizontalAdvance("打开") + 4, 22));
 }
 
 TEST(OwnerDrawMenu, TheMainMenusTakeTheToolbarImages) {
@@ -112,6 +110,105 @@ TEST(OwnerDrawMenu, TheMainMenusTakeTheToolbarImages) {
     EXPECT_EQ(file->style(), &frame.MenuStyle());
     file->grab().save(TestOutputDir() + "/menu-file.png");
     frame.menuBar()->actions().at(4)->menu()->grab().save(TestOutputDir() + "/menu-view.png");
+    // Items added later are converted too.
+    QAction later("later");
+    later.setData(ID_SELECT_PORT);
+    file->addAction(&later);
+    EXPECT_FALSE(later.icon().isNull());
+    EXPECT_EQ(file->addMenu("submenu")->style(), &frame.MenuStyle());
+}
+
+// A menu holding another menu's items, to ask for the style option each item
+// is drawn with.
+class CItemOptions : public QMenu {
+public:
+    explicit CItemOptions(QMenu* menu) {
+        setStyle(menu->style());
+        addActions(menu->actions());
+    }
+    QStyleOptionMenuItem Of(QAction* action) {
+        QStyleOptionMenuItem option;
+        initStyleOption(&option, action);
+        return option;
+    }
+};
+
+// Every item of the main menus, a recent file's included, is as wide as its
+// text: drawn at the width the menu gives it, it is the same item drawn with
+// room to spare, cut to that width.
+TEST(OwnerDrawMenu, EveryItemHoldsItsText) {
+    CFrameUnderTest t;
+    ASSERT_TRUE(t.frame->DoSave(t.dir.filePath("最近保存的文档.txt")));
+    bool recentFileChecked = false;
+    for (QAction* position : t.frame->menuBar()->actions()) {
+        QMenu* menu = position->menu();
+        if (!menu)
+            continue;
+        menu->grab(); // lays the items out
+        CItemOptions options(menu);
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator() || !action->isVisible())
+                continue;
+            const QRect item = menu->actionGeometry(action);
+            auto draw = [&](int width) {
+                QStyleOptionMenuItem option = options.Of(action);
+                option.rect = QRect(0, 0, width, item.height());
+                QImage image(option.rect.size(), QImage::Format_RGB32);
+                image.fill(Qt::black);
+                QPainter painter(&image);
+                menu->style()->drawControl(QStyle::CE_MenuItem, &option, &painter, menu);
+                return image;
+            };
+            const QImage roomy = draw(item.width() + 100);
+            EXPECT_TRUE(draw(item.width()) == roomy.copy(0, 0, item.width(), item.height()))
+                << action->text().toStdString();
+            // Drawn here, not by the base style: the item's background is the menu's.
+            EXPECT_EQ(roomy.pixel(item.width() + 50, item.height() / 2),
+                      t.frame->MenuStyle().m_background.rgb())
+                << action->text().toStdString();
+            recentFileChecked |= action->text().endsWith("最近保存的文档.txt");
+        }
+    }
+    EXPECT_TRUE(recentFileChecked);
+}
+
+// The program without a display, as over a plain terminal or in a script:
+// help and version need no window system, a screenshot run draws offscreen
+// by itself, another run says why it cannot start.
+TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
+    CScopedSettings settings;
+    const QString shot = TestOutputDir() + "/no-display.png";
+    QFile::remove(shot);
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char* said; // on the output or error stream
+    };
+    const std::vector<Case> table = {
+        {{"--help"}, 0, "--record-folder <DIR>"},
+        {{"-h"}, 0, "--version"},
+        {{"--version"}, 0, "Quillmar 1.0"},
+        {{"--port", "/nonexistent/tty", "--record-folder", settings.Folder(), "--screenshot", shot},
+         0,
+         "screenshot saved"},
+        {{"--port", "/nonexistent/tty"}, 1, "no display"},
+    };
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    environment.insert("XDG_CONFIG_HOME", settings.Folder());
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.arguments.join(" ").toStdString());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QUILLMAR_BINARY, c.arguments);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), c.exitCode);
+        EXPECT_TRUE(
+            (program.readAllStandardOutput() + program.readAllStandardError()).contains(c.said));
+    }
+    EXPECT_FALSE(QImage(shot).isNull());
 }
 
 } // namespace

@@ -149,7 +149,8 @@ void Idle(int ms) {
 }
 
 QString TestOutputDir() {
-    const QString dir = QDir::current().filePath("test-output");
+    // Beside the test programs in the build tree, wherever they are run from.
+    const QString dir = QCoreApplication::applicationDirPath() + "/test-output";
     QDir().mkpath(dir);
     return dir;
 }
