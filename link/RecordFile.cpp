@@ -1,5 +1,7 @@
 #include "link/RecordFile.h"
 
+#include "platform/ErrorText.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -16,7 +18,8 @@ bool MakeFolders(const std::string& folder, std::string* error) {
         path = folder.substr(0, at);
         if (path.empty() || mkdir(path.c_str(), 0777) == 0 || errno == EEXIST)
             continue;
-        *error = path + ": " + std::strerror(errno);
+        const int failure = errno;
+        *error = path + ": " + SystemErrorText(failure);
         return false;
     }
     return true;
@@ -45,7 +48,7 @@ bool CRecordFile::OpenWith(const std::string& path, int flags, std::string* erro
     if (fd < 0) {
         m_nLastError = errno;
         if (error)
-            *error = std::strerror(errno);
+            *error = SystemErrorText(m_nLastError);
         return false;
     }
     Close();

@@ -1,5 +1,7 @@
 #include "link/SerialPort.h"
 
+#include "platform/ErrorText.h"
+
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -81,7 +83,7 @@ std::string CSerialPort::ComposeError(const char* call, int error, unsigned port
     char text[512];
     std::snprintf(text, sizeof text,
                   "WARNING:  %s Failed with the following error: \n%s\nPort: %d\n", call,
-                  std::strerror(error), static_cast<int>(port));
+                  SystemErrorText(error).c_str(), static_cast<int>(port));
     return text;
 }
 

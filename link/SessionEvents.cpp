@@ -8,5 +8,5 @@ void CQtSessionListener::SessionChanged() {
 }
 
 void CQtSessionListener::SessionError(const std::string& text) {
-    QCoreApplication::postEvent(m_pTarget, new CPortErrorEvent(QString::fromLocal8Bit(text)));
+    QCoreApplication::postEvent(m_pTarget, new CPortErrorEvent(QString::fromUtf8(text)));
 }

@@ -3,6 +3,7 @@
 #include "link/PortName.h"
 #include "link/PortSelectDlg.h"
 #include "platform/AlarmTone.h"
+#include "platform/ErrorText.h"
 #include "platform/Prompter.h"
 #include "shell/AlarmLimitsDlg.h"
 #include "shell/LockLights.h"
@@ -432,7 +433,7 @@ QString CMainFrame::OpenFailureText(const LinkState& link) const {
         return QStringLiteral("串口 %1 未连接，等待设备接入…").arg(PortLabel(link));
     default:
         return QStringLiteral("无法打开串口 %1：%2")
-            .arg(PortLabel(link), QString::fromLocal8Bit(std::strerror(link.nError)));
+            .arg(PortLabel(link), QString::fromStdString(SystemErrorText(link.nError)));
     }
 }
 
@@ -469,7 +470,7 @@ QString CMainFrame::RecordText(const RecordState& record) const {
             .arg(path, QString::fromStdString(record.strError));
     case RecordState::Kind::WriteFailing:
         return QString("记录文件写入失败：%1（%2）；数据暂存内存，恢复后补写")
-            .arg(path, QString::fromLocal8Bit(std::strerror(record.nError)));
+            .arg(path, QString::fromStdString(SystemErrorText(record.nError)));
     case RecordState::Kind::Resumed:
         return QString("记录已恢复：%1").arg(path);
     case RecordState::Kind::Recreated:

@@ -1,5 +1,6 @@
 #include "shell/QuillmarDoc.h"
 
+#include "platform/ErrorText.h"
 #include "platform/RegularFile.h"
 
 #include <QFile>
@@ -77,10 +78,10 @@ bool CQuillmarDoc::Load(const QByteArray& bytes, QString* error) {
 bool CQuillmarDoc::OnOpenDocument(const QString& path, QString* error) {
     const RegularFile opened = OpenRegularFile(QFile::encodeName(path).toStdString());
     if (opened.fd < 0) {
-        *error =
-            QString("无法打开文件：%1\n%2")
-                .arg(path, opened.notRegular ? QString("不是普通文件")
-                                             : QString::fromLocal8Bit(std::strerror(opened.error)));
+        *error = QString("无法打开文件：%1\n%2")
+                     .arg(path, opened.notRegular
+                                    ? QString("不是普通文件")
+                                    : QString::fromStdString(SystemErrorText(opened.error)));
         return false;
     }
     // The bytes the file had when opened, and no more.

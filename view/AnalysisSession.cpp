@@ -2,6 +2,7 @@
 
 #include "platform/Canvas.h"
 #include "platform/CommandIds.h"
+#include "platform/ErrorText.h"
 
 #include <QDataStream>
 #include <algorithm>
@@ -37,7 +38,7 @@ QString CAnalysisSession::Load(const QString& path, const LoadProgress& progress
         return {};
     case LoadResult::Status::CannotOpen:
         return QString("无法打开文件：%1\n%2")
-            .arg(path, QString::fromLocal8Bit(std::strerror(result.nError)));
+            .arg(path, QString::fromStdString(SystemErrorText(result.nError)));
     case LoadResult::Status::NotRegularFile:
         return QString("无法打开文件：%1\n不是普通文件").arg(path);
     case LoadResult::Status::Empty:

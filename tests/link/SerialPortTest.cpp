@@ -240,7 +240,7 @@ TEST_F(SerialPortTest, UnplugIsReportedOnceAndTheDeviceIsReleased) {
 
 TEST(SerialPortError, TextNamesTheCallTheReasonAndThePort) {
     EXPECT_EQ(CSerialPort::ComposeError("SetCommMask()", EIO, 3),
-              "WARNING:  SetCommMask() Failed with the following error: \nInput/output error\n"
+              "WARNING:  SetCommMask() Failed with the following error: \n输入/输出错误\n"
               "Port: 3\n");
 }
 

@@ -33,12 +33,12 @@ TEST(SystemErrorText, CommonErrorsInChineseTheRestAsTheSystemSaysThem) {
                                                             {ETIMEDOUT, "超时"}};
     const QRegularExpression latin("[A-Za-z]");
     for (const auto& [error, word] : table) {
-        const QString text = SystemErrorText(error);
+        const QString text = QString::fromStdString(SystemErrorText(error));
         EXPECT_TRUE(text.contains(QString::fromUtf8(word)) && !text.contains(latin))
             << std::strerror(error) << ": " << text.toStdString();
     }
     for (int error : {EXDEV, EPIPE, 4321})
-        EXPECT_EQ(SystemErrorText(error), QString::fromLocal8Bit(std::strerror(error)));
+        EXPECT_EQ(SystemErrorText(error), std::strerror(error));
 }
 
 } // namespace
