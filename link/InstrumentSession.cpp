@@ -329,7 +329,7 @@ void CInstrumentSession::AnswerDue(std::int64_t nowMs) {
         if (!m_pPort)
             continue;
         std::uint8_t packet[32];
-        const int length = CReceiverMessage::BuildCommand(kAnswerCommand, packet);
+        const int length = m_commandBuilder.Build(kAnswerCommand, packet);
         m_pPort->SendBytes(packet, static_cast<unsigned>(length));
     }
 }

@@ -130,6 +130,7 @@ private:
 
     // Session thread only.
     CReceiverMessage m_framer;
+    CCommandBuilder m_commandBuilder;
     std::unique_ptr<CSerialPort> m_pPort;
     unsigned m_nPort = 0;
     std::string m_strDevice;

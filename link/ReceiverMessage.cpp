@@ -1,13 +1,5 @@
 #include "link/ReceiverMessage.h"
 
-#include <atomic>
-
-namespace {
-// The 'd' command alternates its three variable bytes from one build to the
-// next, whoever builds it.
-std::atomic<bool> g_bAlternate{true};
-} // namespace
-
 std::uint8_t CReceiverMessage::SumBytes(const std::uint8_t* p, int count) {
     unsigned sum = 0;
     for (int i = 0; i < count; ++i)
@@ -21,8 +13,8 @@ bool CReceiverMessage::IsChecksumValid(const std::uint8_t* packet, int total) {
     return SumBytes(packet + 1, total - 3) == packet[total - 2];
 }
 
-int CReceiverMessage::BuildCommand(std::uint8_t type, std::uint8_t* out) {
-    out[0] = STX;
+int CCommandBuilder::Build(std::uint8_t type, std::uint8_t* out) {
+    out[0] = CReceiverMessage::STX;
     out[1] = 0x00;
     out[2] = type;
     int length = 0;
@@ -42,8 +34,8 @@ int CReceiverMessage::BuildCommand(std::uint8_t type, std::uint8_t* out) {
         for (int i = 0; i < 9; ++i)
             data[i] = fixed[i];
         // Invert first: the flag starts set, so the first packet carries 00 00 00.
-        const bool set = !g_bAlternate.load();
-        g_bAlternate.store(set);
+        const bool set = !m_bAlternate;
+        m_bAlternate = set;
         data[9] = set ? 0x06 : 0x00;
         data[10] = 0x00;
         data[11] = set ? 0x03 : 0x00;
@@ -55,7 +47,7 @@ int CReceiverMessage::BuildCommand(std::uint8_t type, std::uint8_t* out) {
         break;
     }
     out[3] = static_cast<std::uint8_t>(length);
-    out[4 + length] = SumBytes(out + 1, length + 3);
-    out[5 + length] = ETX;
+    out[4 + length] = CReceiverMessage::SumBytes(out + 1, length + 3);
+    out[5 + length] = CReceiverMessage::ETX;
     return length + 6;
 }

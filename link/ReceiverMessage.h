@@ -65,9 +65,6 @@ public:
         m_nLength = static_cast<int>(n);
     }
 
-    // Writes command packet `type` into out (at least 19 bytes); returns its length.
-    static int BuildCommand(std::uint8_t type, std::uint8_t* out);
-
     static std::uint8_t SumBytes(const std::uint8_t* p, int count);
     static bool IsChecksumValid(const std::uint8_t* packet, int total);
 
@@ -193,3 +190,16 @@ void CReceiverMessage::Feed(const std::uint8_t* bytes, std::size_t count, OnMess
     }
     m_cursor = c;
 }
+
+// Builds the command packets sent to the instrument. The 'd' command
+// alternates its three variable bytes from one build to the next; each
+// builder keeps its own turn (the session owns the one that talks to the
+// instrument).
+class CCommandBuilder {
+public:
+    // Writes command packet `type` into out (at least 19 bytes); returns its length.
+    int Build(std::uint8_t type, std::uint8_t* out);
+
+private:
+    bool m_bAlternate = true; // set: the next 'd' carries 00 00 00
+};

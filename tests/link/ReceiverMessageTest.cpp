@@ -149,7 +149,7 @@ TEST(BuildCommand, EveryTabledPacketIsByteExact) {
     };
     for (const auto& [type, expected] : table) {
         std::uint8_t out[32] = {};
-        const int n = CReceiverMessage::BuildCommand(static_cast<std::uint8_t>(type), out);
+        const int n = CCommandBuilder().Build(static_cast<std::uint8_t>(type), out);
         EXPECT_EQ(std::string(reinterpret_cast<char*>(out), n), expected) << "type " << type;
         // What we send must be what we would accept.
         EXPECT_EQ(Frame(expected).size(), 1u);
@@ -163,12 +163,14 @@ TEST(BuildCommand, DPacketAlternates) {
                                       0x00, 0x07, 0x04, 0x06, 0x00, 0x03, 0x00, 0x8F, 0x03});
     std::uint8_t out[32];
     std::vector<std::string> built;
+    CCommandBuilder builder, another;
     for (int i = 0; i < 4; ++i) {
-        const int n = CReceiverMessage::BuildCommand(0x64, out);
+        const int n = builder.Build(0x64, out);
         built.emplace_back(reinterpret_cast<char*>(out), n);
     }
-    // This is the first 'd' the process builds, so it carries 00 00 00.
+    // A builder's first 'd' carries 00 00 00, whatever others built before.
     EXPECT_EQ(built, (std::vector<std::string>{first, second, first, second}));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), another.Build(0x64, out)), first);
 }
 
 } // namespace
