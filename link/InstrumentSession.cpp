@@ -41,6 +41,7 @@ CInstrumentSession::~CInstrumentSession() {
         m_record.Flush();
         m_record.Close();
     }
+    Log("program", "end");
     if (m_fdWake >= 0)
         close(m_fdWake);
 }
@@ -53,6 +54,7 @@ bool CInstrumentSession::CreateRecord(const std::string& folder, const std::tm& 
         state.kind = RecordState::Kind::Open;
         state.strPath = m_record.Path();
         SetRecord(state);
+        OpenEventLogLocked();
         return true;
     }
     state.kind = RecordState::Kind::CreateFailed;
@@ -71,12 +73,138 @@ bool CInstrumentSession::ReplaceRecord(const std::string& path, std::string* err
     state.kind = RecordState::Kind::Open;
     state.strPath = path;
     SetRecord(state);
+    OpenEventLogLocked();
     return true;
 }
 
+void CInstrumentSession::OpenEventLogLocked() {
+    const std::string path = CEventLog::PathFor(m_record.Path());
+    std::lock_guard<std::mutex> guard(m_eventLock);
+    if (m_events.Path() != path || !m_events.IsOpen())
+        m_events.Open(path, nullptr);
+}
+
+std::string CInstrumentSession::EventLogPath() const {
+    std::lock_guard<std::mutex> guard(m_eventLock);
+    return m_events.Path();
+}
+
+void CInstrumentSession::Log(std::string_view subject, std::string_view event,
+                             std::string_view value, std::string_view limit) {
+    std::lock_guard<std::mutex> guard(m_eventLock);
+    m_events.Write(subject, event, value, limit);
+}
+
+AlarmStates CInstrumentSession::Alarms() const {
+    AlarmStates states;
+    for (int i = 0; i < kAlarmSubjects; ++i)
+        states.state[i] = static_cast<AlertState>(m_nAlarmStates[i].load());
+    return states;
+}
+
+void CInstrumentSession::RunOnThread(std::function<void()> command) {
+    if (!m_thread.joinable()) {
+        command();
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_commandLock);
+        m_commands.push_back(std::move(command));
+    }
+    Wake();
+}
+
+void CInstrumentSession::AcknowledgeAlarms() {
+    RunOnThread([this] {
+        for (CAlert& alert : m_alerts)
+            alert.Acknowledge(SteadyMs());
+        LogAlarmChanges();
+    });
+}
+
+void CInstrumentSession::SilenceAlarms() {
+    RunOnThread([this] {
+        for (CAlert& alert : m_alerts)
+            alert.Silence(SteadyMs());
+        LogAlarmChanges();
+    });
+}
+
+void CInstrumentSession::SetAlertSettings(const AlertSettings& settings) {
+    RunOnThread([this, settings] {
+        for (CAlert& alert : m_alerts)
+            alert.SetSettings(settings);
+    });
+}
+
+namespace {
+const char* const kAlarmSubjectNames[kAlarmSubjects] = {"pitch", "roll", "data"};
+const char* const kQuantityNames[kQuantities] = {"heading", "pitch", "roll", "position"};
+} // namespace
+
+void CInstrumentSession::MeasureAlarms(std::int64_t nowMs) {
+    // The comparison after every message, with the last angles received.
+    static constexpr Quantity kAngles[] = {Quantity::Pitch, Quantity::Roll};
+    const int limits[] = {m_monitor.PitchLimit(), m_monitor.RollLimit()};
+    for (int i = 0; i < 2; ++i) {
+        double angle = 0;
+        if (m_monitor.LastAngle(kAngles[i], &angle))
+            m_alerts[i].MeasureAngle(angle, limits[i], nowMs);
+        else
+            m_alerts[i].Clear(nowMs); // never received: nothing to compare
+    }
+    LogAlarmChanges();
+}
+
+void CInstrumentSession::TickAlarms(std::int64_t nowMs) {
+    const std::int64_t staleMs = m_monitor.StaleMs();
+    // Values that stop (and start again) coming.
+    const CLiveValues values = m_monitor.Values();
+    for (int q = 0; q < kQuantities; ++q) {
+        const auto quantity = static_cast<Quantity>(q);
+        const bool stale = values.IsStale(quantity, nowMs, staleMs);
+        if (stale != m_bStale[q]) {
+            m_bStale[q] = stale;
+            Log(kQuantityNames[q], stale ? "stale" : "fresh",
+                CEventLog::Number(static_cast<double>(values.AgeMs(quantity, nowMs)) / 1000));
+        }
+    }
+    // Data lost: no attitude for the stale time, once some has come.
+    const std::int64_t last = m_monitor.LastAttitudeMs();
+    const double ageSeconds = last >= 0 ? static_cast<double>(nowMs - last) / 1000 : 0;
+    m_alerts[static_cast<int>(AlarmSubject::Data)].Measure(
+        last >= 0 && nowMs - last > staleMs, ageSeconds, static_cast<double>(staleMs) / 1000,
+        nowMs);
+    for (CAlert& alert : m_alerts)
+        alert.Tick(nowMs);
+    LogAlarmChanges();
+}
+
+void CInstrumentSession::LogAlarmChanges() {
+    bool changed = false;
+    for (int i = 0; i < kAlarmSubjects; ++i) {
+        for (const CAlert::Change& change : m_alerts[i].TakeChanges()) {
+            Log(kAlarmSubjectNames[i], AlertEventName(change.to), CEventLog::Number(change.value),
+                CEventLog::Number(change.limit));
+            // An alarm that starts is marked on the curves at its sample.
+            const bool starts = change.to == AlertState::ActiveUnacknowledged &&
+                                change.from != AlertState::ActiveSilenced;
+            if (starts && i != static_cast<int>(AlarmSubject::Data))
+                m_monitor.MarkAlarm();
+        }
+        const int state = static_cast<int>(m_alerts[i].State());
+        if (m_nAlarmStates[i].exchange(state) != state)
+            changed = true;
+    }
+    if (changed)
+        Notify();
+}
+
 void CInstrumentSession::Start() {
-    if (!m_thread.joinable())
-        m_thread = std::thread([this] { Run(); });
+    if (m_thread.joinable())
+        return;
+    Log("program", "start");
+    m_thread = std::thread([this] { Run(); });
 }
 
 void CInstrumentSession::UsePort(unsigned port, const std::string& device) {
@@ -142,8 +270,9 @@ void CInstrumentSession::Run() {
     std::int64_t now = SteadyMs();
     TryOpen(now);
     m_nRecordCheckAtMs = now + kRecordCheckMs;
+    m_nAlarmTickAtMs = now + kAlarmTickMs;
     while (!m_bStop) {
-        std::int64_t due = m_nRecordCheckAtMs;
+        std::int64_t due = std::min(m_nRecordCheckAtMs, m_nAlarmTickAtMs);
         if (m_nReconnectAtMs >= 0 && m_nReconnectAtMs < due)
             due = m_nReconnectAtMs;
         if (!m_answersAtMs.empty() && m_answersAtMs.front() < due)
@@ -171,6 +300,10 @@ void CInstrumentSession::Run() {
         if (now >= m_nRecordCheckAtMs) {
             CheckRecord();
             m_nRecordCheckAtMs = now + kRecordCheckMs;
+        }
+        if (now >= m_nAlarmTickAtMs) {
+            TickAlarms(now);
+            m_nAlarmTickAtMs = now + kAlarmTickMs;
         }
     }
 }
@@ -222,12 +355,22 @@ void CInstrumentSession::TryOpen(std::int64_t nowMs) {
 }
 
 void CInstrumentSession::SetLink(const LinkState& state) {
+    bool wasConnected = false;
     {
         std::lock_guard<std::mutex> guard(m_linkLock);
         if (SameLink(m_linkState, state))
             return;
+        wasConnected = m_linkState.kind == LinkState::Kind::Connected;
         m_linkState = state;
         m_linkState.nSinceMs = SteadyMs();
+    }
+    const bool connected = state.kind == LinkState::Kind::Connected;
+    if (wasConnected && !connected) {
+        m_bLinkLost = true;
+        Log("link", "lost");
+    } else if (connected && m_bLinkLost) {
+        m_bLinkLost = false;
+        Log("link", "restored");
     }
     Notify();
 }
@@ -242,6 +385,10 @@ void CInstrumentSession::SetRecord(const RecordState& state) {
             return;
         m_recordState = state;
     }
+    if (state.kind == RecordState::Kind::WriteFailing)
+        Log("record", "write-failed");
+    else if (state.kind == RecordState::Kind::Resumed)
+        Log("record", "resumed");
     Notify();
 }
 
@@ -253,7 +400,7 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
     m_framer.Feed(bytes, count, [&](const CReceiverMessage& message) {
         m_recordBatch.append(CMonitorState::MessageText(message));
         m_monitor.Interpret(message, nowMs);
-        m_monitor.TestAlarm();
+        MeasureAlarms(nowMs);
         CMessageQueue::Encode(m_queueBatch, message);
         ++messages;
         if (message.m_nType == 'n' && m_pPort) {
@@ -270,6 +417,11 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
     m_recordBatch.clear();
     m_queue.Add(m_queueBatch);
     m_queueBatch.clear();
+    const std::uint64_t dropped = m_queue.DroppedBytes();
+    if (dropped != m_nDroppedLogged) {
+        Log("input", "dropped", std::to_string(dropped - m_nDroppedLogged));
+        m_nDroppedLogged = dropped;
+    }
     m_nMessages.fetch_add(messages, std::memory_order_relaxed);
     Notify();
 }
@@ -299,6 +451,7 @@ void CInstrumentSession::RecreateRecordLocked() {
     if (m_record.Recreate(&error)) {
         state.kind = RecordState::Kind::Recreated;
         state.strPath = m_record.Path();
+        OpenEventLogLocked(); // the log goes with the record, under its new name if it has one
     } else {
         state.kind = RecordState::Kind::RecreateFailed;
         state.strPath = state.strOldPath;

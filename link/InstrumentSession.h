@@ -14,6 +14,8 @@
 // record check.
 #pragma once
 
+#include "link/Alert.h"
+#include "link/EventLog.h"
 #include "link/MessageQueue.h"
 #include "link/MonitorState.h"
 #include "link/ReceiverMessage.h"
@@ -61,12 +63,29 @@ struct RecordState {
     int nError = 0;         // WriteFailing: errno
 };
 
+// The alarms' states as the window shows them.
+enum class AlarmSubject { Pitch, Roll, Data };
+constexpr int kAlarmSubjects = 3;
+struct AlarmStates {
+    AlertState state[kAlarmSubjects] = {};
+    AlertState Of(AlarmSubject s) const { return state[static_cast<int>(s)]; }
+    // The tone sounds while an alarm is active and unacknowledged.
+    bool Sounding() const {
+        for (AlertState s : state)
+            if (s == AlertState::ActiveUnacknowledged)
+                return true;
+        return false;
+    }
+    bool operator==(const AlarmStates&) const = default;
+};
+
 class CInstrumentSession final : private IPortOwner {
 public:
     static constexpr unsigned kBaud = 9600;
     static constexpr std::int64_t kReconnectMs = 1000;
     static constexpr std::int64_t kAnswerDelayMs = 300; // after an 'n' packet
     static constexpr std::int64_t kRecordCheckMs = 1000;
+    static constexpr std::int64_t kAlarmTickMs = 100; // delays, silences, values going stale
 
     explicit CInstrumentSession(ISessionListener* listener = nullptr);
     ~CInstrumentSession() override;
@@ -92,6 +111,15 @@ public:
     RecordState Record() const;
     std::string RecordPath() const;
     bool IsConnected() const { return Link().kind == LinkState::Kind::Connected; }
+    // The alarms (pitch, roll, data lost). Acknowledge and silence act on
+    // every alarm that can take them; carried out on the session's thread.
+    AlarmStates Alarms() const;
+    void AcknowledgeAlarms();
+    void SilenceAlarms();
+    void SetAlertSettings(const AlertSettings& settings);
+    // The event log beside the record file.
+    std::string EventLogPath() const;
+
     // Milliseconds (SteadyMs) when bytes last arrived; -1 before the first.
     std::int64_t LastByteMs() const { return m_nLastByteMs.load(); }
     // Every framed message not yet taken, encoded (CMessageQueue::CReader).
@@ -123,6 +151,16 @@ private:
     void CheckRecord();
     void RecreateRecordLocked();
     void AnswerDue(std::int64_t nowMs);
+    // Runs command on the session's thread (at once while it is not running).
+    void RunOnThread(std::function<void()> command);
+    // The alarms after a message, and as time passes; each change goes to
+    // the event log, and the window is told of new states.
+    void MeasureAlarms(std::int64_t nowMs);
+    void TickAlarms(std::int64_t nowMs);
+    void LogAlarmChanges();
+    void Log(std::string_view subject, std::string_view event, std::string_view value = {},
+             std::string_view limit = {});
+    void OpenEventLogLocked(); // beside the record file in use
 
     ISessionListener* m_pListener;
     CMonitorState m_monitor;
@@ -140,6 +178,11 @@ private:
     std::string m_recordBatch; // the texts of one read's messages
     std::string m_queueBatch;  // the same messages, encoded for the window
     std::vector<std::uint8_t> m_readBuffer;
+    CAlert m_alerts[kAlarmSubjects];
+    std::int64_t m_nAlarmTickAtMs = 0;
+    bool m_bStale[kQuantities] = {};
+    bool m_bLinkLost = false;
+    std::uint64_t m_nDroppedLogged = 0;
 
     std::thread m_thread;
     int m_fdWake = -1;
@@ -148,6 +191,9 @@ private:
     std::atomic<std::int64_t> m_nLastByteMs{-1};
     std::atomic<std::uint64_t> m_nMessages{0};
     std::atomic<std::uint64_t> m_nPartialMessages{0};
+    std::atomic<int> m_nAlarmStates[kAlarmSubjects] = {};
+    mutable std::mutex m_eventLock; // the event log
+    CEventLog m_events;
 
     std::mutex m_commandLock;
     std::vector<std::function<void()>> m_commands;

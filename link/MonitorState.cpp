@@ -119,23 +119,18 @@ void CMonitorState::SetAlarmLimits(int pitch, int roll) {
     m_nRollLimit.store(roll);
 }
 
-AlarmDecision CMonitorState::TestAlarm() {
-    auto angle = [&](Quantity q, double value) {
-        return m_values.Received(q) ? std::optional<double>(value) : std::nullopt;
-    };
-    const AlarmDecision decision =
-        DecideAlarm(angle(Quantity::Pitch, m_values.m_dPitch),
-                    angle(Quantity::Roll, m_values.m_dRoll), PitchLimit(), RollLimit());
-    m_nLastAlarm.store((decision.bPitch ? 1u : 0u) | (decision.bRoll ? 2u : 0u));
-    if (decision.Any())
-        m_nAlarmedMessages.fetch_add(1);
-    return decision;
+void CMonitorState::MarkAlarm() {
+    const std::size_t count = m_samples.Size();
+    if (count > 0 &&
+        (m_alarmMarks.Size() == 0 || m_alarmMarks[m_alarmMarks.Size() - 1] != count - 1))
+        m_alarmMarks.Append(count - 1);
 }
 
-AlarmDecision CMonitorState::LastAlarm() const {
-    const unsigned bits = m_nLastAlarm.load();
-    AlarmDecision decision;
-    decision.bPitch = bits & 1u;
-    decision.bRoll = bits & 2u;
-    return decision;
+bool CMonitorState::LastAngle(Quantity q, double* angle) const {
+    if (!m_values.Received(q))
+        return false;
+    *angle = q == Quantity::Heading ? m_values.m_dHeading
+             : q == Quantity::Pitch ? m_values.m_dPitch
+                                    : m_values.m_dRoll;
+    return true;
 }

@@ -10,7 +10,6 @@
 // received but leaves the values and the curves alone.
 #pragma once
 
-#include "link/Alarm.h"
 #include "link/LiveSamples.h"
 
 #include <atomic>
@@ -21,6 +20,9 @@
 #include <string_view>
 
 class CReceiverMessage;
+
+// Alarm limits in whole degrees, 0..90; 30 until the operator sets them.
+constexpr int kDefaultAlarmLimit = 30;
 
 // The clock the values are stamped with: milliseconds of a steady clock.
 inline std::int64_t SteadyMs() {
@@ -76,14 +78,19 @@ public:
     void SetStaleMs(std::int64_t ms) { m_nStaleMs.store(ms); }
     std::int64_t StaleMs() const { return m_nStaleMs.load(); }
 
-    // The alarm: limits from any thread; the test runs after every message on
-    // the interpreting thread, and counts the messages after which it sounded.
+    // The alarm limits, from any thread.
     void SetAlarmLimits(int pitch, int roll);
     int PitchLimit() const { return m_nPitchLimit.load(); }
     int RollLimit() const { return m_nRollLimit.load(); }
-    AlarmDecision TestAlarm();
-    AlarmDecision LastAlarm() const;
-    std::uint64_t AlarmedMessages() const { return m_nAlarmedMessages.load(); }
+    // The samples at which an alarm started (marked on the curves); the
+    // interpreting thread marks the last sample.
+    const CSampleGaps& AlarmMarks() const { return m_alarmMarks; }
+    void MarkAlarm();
+    // The last value of an angle, on the interpreting thread only (no lock);
+    // false while none has been received.
+    bool LastAngle(Quantity q, double* angle) const;
+    // When the last attitude arrived (SteadyMs); -1 before the first.
+    std::int64_t LastAttitudeMs() const { return m_samples.Size() ? m_nLastSampleMs : -1; }
 
 private:
     Kind ReadAttitude(std::string_view heading, std::string_view pitch, std::int64_t nowMs);
@@ -99,6 +106,5 @@ private:
     std::atomic<std::uint64_t> m_nChecksumFailures{0};
     std::atomic<int> m_nPitchLimit{kDefaultAlarmLimit};
     std::atomic<int> m_nRollLimit{kDefaultAlarmLimit};
-    std::atomic<unsigned> m_nLastAlarm{0};
-    std::atomic<std::uint64_t> m_nAlarmedMessages{0};
+    CSampleGaps m_alarmMarks;
 };

@@ -30,6 +30,8 @@ public:
 
     // Starts the alarm unless one is sounding; true when it started.
     bool Play();
+    // Stops a tone that is sounding (the alarm was silenced or acknowledged).
+    void Stop() { Finished(); }
     bool IsSounding() const { return m_bSounding; }
     int TotalMs() const;
 

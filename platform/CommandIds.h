@@ -45,6 +45,8 @@ enum CommandId : int {
     ID_ALARM_LIMITS = 32884,       // "报警角度设定"
     ID_SELECT_PORT = 32888,        // "选择串口"
     ID_SERIAL_MONITOR = 32892,     // "串口监视(&D)"
+    ID_ALARM_ACKNOWLEDGE = 32893,  // "确认报警"
+    ID_ALARM_SILENCE = 32894,      // "静音"
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,

@@ -32,6 +32,8 @@ constexpr int kRecentFiles = 4;
 constexpr int kStatusIntervalMs = 1000;
 constexpr int kRepaintMs = 50;
 constexpr int kPortScanMs = 1000;
+constexpr int kToneRepeatMs = 2000;
+constexpr int kFlashMs = 500;
 constexpr QSize kWindowSize(1035, 747);
 // Messages handed to the views in one turn of the event loop.
 constexpr int kRelaySlice = 20000;
@@ -61,7 +63,13 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     if (!portDevice.isEmpty())
         m_slots.SetDevice(m_nPort, portDevice);
     FindFreePorts();
-    m_pSession->Monitor().SetStaleMs(static_cast<std::int64_t>(ReadStaleSeconds()) * 1000);
+    const AlarmSettings alarms = ReadAlarmSettings();
+    m_pSession->Monitor().SetStaleMs(static_cast<std::int64_t>(alarms.staleSeconds) * 1000);
+    m_pSession->Monitor().SetAlarmLimits(alarms.pitchLimit, alarms.rollLimit);
+    AlertSettings alert;
+    alert.delayMs = alarms.delayMs;
+    alert.hysteresis = alarms.hysteresis;
+    m_pSession->SetAlertSettings(alert);
     if (!recordFolder.isEmpty()) {
         const std::time_t now = std::time(nullptr);
         std::tm local{};
@@ -78,6 +86,16 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     move(-5, -5);
     resize(kWindowSize);
     m_recentFiles = key.RecentFiles(kRecentFiles);
+    m_toneTimer.setInterval(kToneRepeatMs);
+    connect(&m_toneTimer, &QTimer::timeout, this, [this] {
+        if (m_pSession->Alarms().Sounding())
+            m_pAlarm->Play();
+    });
+    m_flashTimer.setInterval(kFlashMs);
+    connect(&m_flashTimer, &QTimer::timeout, this, [this] {
+        m_bFlashPhase = !m_bFlashPhase;
+        RefreshAlarm();
+    });
     m_portScan.setInterval(kPortScanMs);
     connect(&m_portScan, &QTimer::timeout, this, &CMainFrame::ScanPorts);
     m_repaintTimer.setSingleShot(true);
@@ -250,8 +268,27 @@ void CMainFrame::CreateStatusBar() {
 
 void CMainFrame::RegisterCommands() {
     CCommandTable& table = m_commands;
-    table.Register(ID_SELECT_PORT, [this] { OnSelectPort(); });      // "选择串口"
-    table.Register(ID_ALARM_LIMITS, [this] { OnAlarmLimits(); });    // "报警角度设定"
+    table.Register(ID_SELECT_PORT, [this] { OnSelectPort(); });   // "选择串口"
+    table.Register(ID_ALARM_LIMITS, [this] { OnAlarmLimits(); }); // "报警角度设定"
+    auto any = [this](std::initializer_list<AlertState> states) {
+        const AlarmStates alarms = m_pSession->Alarms();
+        for (AlertState s : alarms.state)
+            for (AlertState wanted : states)
+                if (s == wanted)
+                    return true;
+        return false;
+    };
+    table.Register(ID_ALARM_ACKNOWLEDGE, // "确认报警"
+                   {[this] { m_pSession->AcknowledgeAlarms(); },
+                    [any] {
+                        return any({AlertState::ActiveUnacknowledged, AlertState::ActiveSilenced,
+                                    AlertState::RectifiedUnacknowledged});
+                    },
+                    {}});
+    table.Register(ID_ALARM_SILENCE, // "静音"
+                   {[this] { m_pSession->SilenceAlarms(); },
+                    [any] { return any({AlertState::ActiveUnacknowledged}); },
+                    {}});
     table.Register(ID_SAVE_DATA_PATH, [this] { OnSaveDataPath(); }); // "保存数据路径"
     table.Register(ID_FILE_NEW, [this] { OnFileNew(); });
     table.Register(ID_FILE_OPEN, [this] { OnFileOpen(); });
@@ -490,14 +527,31 @@ QString CMainFrame::RecordStatus() const {
 
 QString CMainFrame::AlarmStatus() const {
     const CMonitorState& monitor = m_pSession->Monitor();
-    const AlarmDecision alarm = monitor.LastAlarm();
-    QString status;
-    if (alarm.bPitch)
-        status = QString("俯仰角超出报警范围 ±%1°").arg(monitor.PitchLimit());
-    if (alarm.bRoll)
-        status += QString(status.isEmpty() ? "" : "；") +
-                  QString("横滚角超出报警范围 ±%1°").arg(monitor.RollLimit());
-    return status;
+    const AlarmStates alarms = m_pSession->Alarms();
+    const QString what[kAlarmSubjects] = {
+        QString("俯仰角超出报警范围 ±%1°").arg(monitor.PitchLimit()),
+        QString("横滚角超出报警范围 ±%1°").arg(monitor.RollLimit()),
+        QString("数据中断超过 %1 秒").arg(monitor.StaleMs() / 1000)};
+    QStringList parts;
+    for (int i = 0; i < kAlarmSubjects; ++i) {
+        switch (alarms.state[i]) {
+        case AlertState::Normal:
+            break;
+        case AlertState::ActiveUnacknowledged:
+            parts << what[i];
+            break;
+        case AlertState::ActiveSilenced:
+            parts << what[i] + "（已静音）";
+            break;
+        case AlertState::ActiveAcknowledged:
+            parts << what[i] + "（已确认）";
+            break;
+        case AlertState::RectifiedUnacknowledged:
+            parts << what[i] + "（已恢复，请确认）";
+            break;
+        }
+    }
+    return parts.join("；");
 }
 
 QString CMainFrame::StaleStatus() const {
@@ -617,11 +671,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
 void CMainFrame::OnSessionChanged() {
     m_sessionListener.Taken(); // a change from now on posts a new event
     RelayMessages();
-    const std::uint64_t alarmed = m_pSession->Monitor().AlarmedMessages();
-    if (alarmed != m_nAlarmsSeen) {
-        m_nAlarmsSeen = alarmed;
-        m_pAlarm->Play(); // does nothing while an alarm is sounding
-    }
+    RefreshAlarm();
     RefreshStatus();
     // The newest state is drawn at most every kRepaintMs, however often
     // messages come: a burst costs one picture.
@@ -655,6 +705,41 @@ void CMainFrame::RelayMessages() {
         QCoreApplication::postEvent(this, new CSessionEvent);
 }
 
+void CMainFrame::RefreshAlarm() {
+    const AlarmStates alarms = m_pSession->Alarms();
+    if (!(alarms == m_lastAlarms)) {
+        m_lastAlarms = alarms;
+        UpdateCommandUI(); // "确认报警" and "静音" can be chosen while there is something to do
+    }
+    // The tone pattern sounds now and every two seconds while an alarm is
+    // active and unacknowledged; silencing or acknowledging stops it.
+    if (alarms.Sounding() && !m_toneTimer.isActive()) {
+        m_pAlarm->Play();
+        m_toneTimer.start();
+    } else if (!alarms.Sounding() && m_toneTimer.isActive()) {
+        m_toneTimer.stop();
+        m_pAlarm->Stop();
+    }
+    // The pane flashes red while an alarm waits for acknowledgement, stays red
+    // once acknowledged, and flashes orange when it ended unacknowledged.
+    const bool waiting =
+        alarms.Sounding() || std::count(std::begin(alarms.state), std::end(alarms.state),
+                                        AlertState::ActiveSilenced) > 0;
+    const bool rectified = std::count(std::begin(alarms.state), std::end(alarms.state),
+                                      AlertState::RectifiedUnacknowledged) > 0;
+    const bool flashing = waiting || rectified;
+    if (flashing && !m_flashTimer.isActive())
+        m_flashTimer.start();
+    else if (!flashing)
+        m_flashTimer.stop();
+    const bool dark = flashing && m_bFlashPhase;
+    const QString colour = waiting || !rectified ? "#c00000" : "#d07000";
+    if (m_pAlarmPane)
+        m_pAlarmPane->setStyleSheet(
+            dark ? QString("color: white; background: %1; font-weight: bold").arg(colour)
+                 : QString("color: %1; font-weight: bold").arg(colour));
+}
+
 void CMainFrame::OnAlarmLimits() {
     CMonitorState& monitor = m_pSession->Monitor();
     CAlarmLimitsDlg dialog(this);
@@ -662,6 +747,7 @@ void CMainFrame::OnAlarmLimits() {
     if (dialog.exec() != QDialog::Accepted)
         return;
     monitor.SetAlarmLimits(dialog.m_nPitch, dialog.m_nRoll);
+    WriteAlarmLimits(dialog.m_nPitch, dialog.m_nRoll); // kept for the next start
     update();
     if (m_pView)
         m_pView->update();

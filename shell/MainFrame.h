@@ -110,6 +110,7 @@ private:
     void RelayMessages();
     void RefreshStatus();
     void RefreshLockPanes();
+    void RefreshAlarm();
     void ScanPorts();
     QString LinkText(const LinkState& link) const;
     QString RecordText(const RecordState& record) const;
@@ -135,6 +136,10 @@ private:
     QList<QLabel*> m_lockPanes;
     QTimer m_statusTimer; // ages of values and of the link's silence
     QTimer m_portScan;    // looks for adapters while the slot in use has none
+    QTimer m_toneTimer;   // the tone again every two seconds while an alarm sounds
+    QTimer m_flashTimer;  // the alarm pane's flashing
+    bool m_bFlashPhase = false;
+    AlarmStates m_lastAlarms;
     std::function<QStringList()> m_fnListDevices = &CPortSlots::PresentDevices;
     QTimer m_repaintTimer; // folds the repaints a burst of messages asks for
     // Messages taken from the session and not yet handed to the views: a long
@@ -143,7 +148,6 @@ private:
     std::size_t m_nRelayAt = 0;
     bool m_bRelaying = false;
     bool m_bShownOnce = false;
-    std::uint64_t m_nAlarmsSeen = 0;
     std::uint64_t m_nDropsSeen = 0; // messages left out that the operator has seen counted
     QStringList m_recentFiles;
     QMenu* m_pFileMenu = nullptr;

@@ -33,6 +33,9 @@ const std::vector<MenuEntry>& MainMenu() {
         {"数据分析视图(&A)", "卫星数(蓝色线)", ID_TOGGLE_SATELLITE},
         {"数据分析视图(&A)", "误差值(黄色线)", ID_TOGGLE_ERROR},
         {"报警(&B)", "报警角度设定", ID_ALARM_LIMITS},
+        {"报警(&B)", "", 0},
+        {"报警(&B)", "确认报警", ID_ALARM_ACKNOWLEDGE},
+        {"报警(&B)", "静音", ID_ALARM_SILENCE},
         {"帮助(&H)", "系统运行时间", ID_RUNNING_TIME},
         {"帮助(&H)", "关于(&A)...", ID_APP_ABOUT},
     };
@@ -73,6 +76,9 @@ const std::vector<int>& MainToolbar() {
                                          0,
                                          ID_TOGGLE_ERROR,
                                          0,
+                                         ID_ALARM_ACKNOWLEDGE,
+                                         ID_ALARM_SILENCE,
+                                         0,
                                          ID_APP_ABOUT};
     return bar;
 }
@@ -98,6 +104,8 @@ CommandPrompt PromptFor(int id) {
         {ID_LOAD_ANALYSIS_FILE, "\n打开文件，调入数据"},
         {ID_SAVE_DATA_PATH, "\n选择保存数据的路径"},
         {ID_ALARM_LIMITS, "报警角度设定"},
+        {ID_ALARM_ACKNOWLEDGE, "确认报警：停止报警声，报警结束前报警栏保持红色\n确认报警 (F8)"},
+        {ID_ALARM_SILENCE, "静音：报警声停止 30 秒\n静音 (Shift+F8)"},
         {ID_SELECT_PORT, "选择串口\n选择串口"},
         {ID_SERIAL_MONITOR, "\n串口调试"},
         {ID_APP_ABOUT, "显示程序信息，版本号和版权\n关于"},
@@ -136,11 +144,22 @@ CommandPrompt PromptFor(int id) {
 
 const std::vector<Accelerator>& MainAccelerators() {
     static const std::vector<Accelerator> keys = {
-        {"Ctrl+C", ID_EDIT_COPY},  {"Ctrl+Ins", ID_EDIT_COPY},   {"Ctrl+N", ID_FILE_NEW},
-        {"Ctrl+O", ID_FILE_OPEN},  {"Ctrl+P", ID_FILE_PRINT},    {"Ctrl+S", ID_FILE_SAVE},
-        {"Ctrl+V", ID_EDIT_PASTE}, {"Shift+Ins", ID_EDIT_PASTE}, {"Alt+Backspace", ID_EDIT_UNDO},
-        {"Ctrl+Z", ID_EDIT_UNDO},  {"Shift+Del", ID_EDIT_CUT},   {"Ctrl+X", ID_EDIT_CUT},
-        {"F6", ID_NEXT_PANE},      {"Shift+F6", ID_PREV_PANE},
+        {"Ctrl+C", ID_EDIT_COPY},
+        {"Ctrl+Ins", ID_EDIT_COPY},
+        {"Ctrl+N", ID_FILE_NEW},
+        {"Ctrl+O", ID_FILE_OPEN},
+        {"Ctrl+P", ID_FILE_PRINT},
+        {"Ctrl+S", ID_FILE_SAVE},
+        {"Ctrl+V", ID_EDIT_PASTE},
+        {"Shift+Ins", ID_EDIT_PASTE},
+        {"Alt+Backspace", ID_EDIT_UNDO},
+        {"Ctrl+Z", ID_EDIT_UNDO},
+        {"Shift+Del", ID_EDIT_CUT},
+        {"Ctrl+X", ID_EDIT_CUT},
+        {"F6", ID_NEXT_PANE},
+        {"Shift+F6", ID_PREV_PANE},
+        {"F8", ID_ALARM_ACKNOWLEDGE},
+        {"Shift+F8", ID_ALARM_SILENCE},
     };
     return keys;
 }

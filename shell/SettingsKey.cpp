@@ -22,6 +22,11 @@ QString CSettingsKey::ReadString(const QString& name) const {
     return value.canConvert<QString>() ? value.toString() : QString();
 }
 
+void CSettingsKey::Write(const QString& name, const QVariant& value) {
+    if (m_pSettings)
+        m_pSettings->setValue(name, value);
+}
+
 void CSettingsKey::Close() {
     m_pSettings.reset();
 }
@@ -63,11 +68,29 @@ int ReadConfiguredPort() {
     return PortFromSettingText(text.toStdString());
 }
 
-int ReadStaleSeconds() {
+AlarmSettings ReadAlarmSettings() {
+    AlarmSettings settings;
     CSettingsKey key;
     if (key.Create() != 0)
-        return kDefaultStaleSeconds;
-    bool ok = false;
-    const int seconds = key.ReadString("StaleSeconds").toInt(&ok);
-    return ok && seconds > 0 ? seconds : kDefaultStaleSeconds;
+        return settings;
+    auto number = [&](const char* name, double low, double high, double fallback) {
+        bool ok = false;
+        const double value = key.ReadString(name).toDouble(&ok);
+        return ok && value >= low && value <= high ? value : fallback;
+    };
+    settings.pitchLimit = static_cast<int>(number("PitchLimit", 0, 90, settings.pitchLimit));
+    settings.rollLimit = static_cast<int>(number("RollLimit", 0, 90, settings.rollLimit));
+    settings.hysteresis = number("AlarmHysteresis", 0, 90, settings.hysteresis);
+    settings.delayMs = static_cast<int>(number("AlarmDelayMs", 0, 3600000, settings.delayMs));
+    settings.staleSeconds =
+        static_cast<int>(number("StaleSeconds", 1, 86400, settings.staleSeconds));
+    return settings;
+}
+
+void WriteAlarmLimits(int pitchLimit, int rollLimit) {
+    CSettingsKey key;
+    if (key.Create() != 0)
+        return;
+    key.Write("PitchLimit", pitchLimit);
+    key.Write("RollLimit", rollLimit);
 }

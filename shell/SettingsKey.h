@@ -19,6 +19,7 @@ public:
     long Create();
     // The text of a value; empty when it is missing or cannot be read.
     QString ReadString(const QString& name) const;
+    void Write(const QString& name, const QVariant& value);
     void Close();
 
     // Slots given a device by name: the group "Ports", keys COM1..COM8.
@@ -33,7 +34,18 @@ private:
 
 // The port number configured in "PortOfMonitor" (1 when missing or unusable).
 int ReadConfiguredPort();
-// "StaleSeconds": how long a value may go unrefreshed before it is shown as
-// interrupted (3 when missing or not a positive number).
-constexpr int kDefaultStaleSeconds = 3;
-int ReadStaleSeconds();
+// The alarms' settings, each with its default where missing or out of range:
+// "PitchLimit" and "RollLimit" (whole degrees 0..90, 30), "AlarmHysteresis"
+// (degrees below the limit at which an alarm is over, 0.5), "AlarmDelayMs"
+// (how long a limit must be exceeded before the alarm starts, 0) and
+// "StaleSeconds" (how long a value may go unrefreshed before it is shown as
+// interrupted and data counts as lost, 3).
+struct AlarmSettings {
+    int pitchLimit = 30;
+    int rollLimit = 30;
+    double hysteresis = 0.5;
+    int delayMs = 0;
+    int staleSeconds = 3;
+};
+AlarmSettings ReadAlarmSettings();
+void WriteAlarmLimits(int pitchLimit, int rollLimit);

@@ -3,9 +3,13 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QSocketNotifier>
 #include <QTranslator>
+#include <csignal>
 #include <cstdio>
 #include <string_view>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +79,30 @@ public:
     bool isEmpty() const override { return false; }
 };
 
+// SIGTERM (a logout, a service stopping it) and SIGINT (Ctrl+C in a
+// terminal) end the program as quitting does: the event loop ends and the
+// record, the event log and the port are closed in order. The handler only
+// writes a byte; the event loop reads it.
+int g_quitSignal[2] = {-1, -1};
+
+void OnQuitSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(g_quitSignal[1], &byte, 1);
+}
+
+void QuitOnSignals(QSocketNotifier*& notifier) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_quitSignal) != 0)
+        return;
+    notifier = new QSocketNotifier(g_quitSignal[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QApplication::quit(); });
+    struct sigaction action {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -120,6 +148,8 @@ int main(int argc, char* argv[]) {
     CUnattendedPrompter unattended;
     if (!info.screenshotFile.isEmpty())
         CPrompter::Install(&unattended);
+    QSocketNotifier* quitNotifier = nullptr;
+    QuitOnSignals(quitNotifier);
     CQuillmarApp app;
     if (!app.InitInstance(info))
         return 1;

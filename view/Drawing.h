@@ -50,7 +50,8 @@ inline const CPen kAxis{1, QColor(0, 0, 0)};
 inline const CPen kGrid{1, QColor(128, 128, 128)};
 inline const CPen kHeadingCurve{1, QColor(0, 255, 0)};
 inline const CPen kPitchCurve{1, QColor(128, 0, 128)};
-inline const CPen kGap{1, QColor(255, 170, 0)}; // where the live data stopped for a while
+inline const CPen kGap{1, QColor(255, 170, 0)};     // where the live data stopped for a while
+inline const CPen kAlarmMark{2, QColor(230, 0, 0)}; // where an alarm started
 } // namespace Pens
 
 constexpr double kDegreesToRadians = 0.017453292519444445;

@@ -158,6 +158,15 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
     canvas.SelectPen(Pens::kGap);
     for (int x : gapColumns)
         canvas.Line(x, s.Y(1), x, s.Y(680));
+    // Each alarm's start: a red tick at the top, at its sample.
+    const CSampleGaps& marks = state.AlarmMarks();
+    const std::size_t markCount = marks.Size();
+    canvas.SelectPen(Pens::kAlarmMark);
+    for (std::size_t m = FirstGapFrom(marks, markCount, static_cast<std::size_t>(from));
+         m < markCount && marks[m] <= static_cast<std::size_t>(to); ++m) {
+        const int x = s.X(30 + px + static_cast<double>(marks[m]) * zx);
+        canvas.Line(x, s.Y(1), x, s.Y(16));
+    }
     heading.Draw(canvas, Pens::kHeadingCurve);
     pitch.Draw(canvas, Pens::kPitchCurve);
 }

@@ -122,41 +122,4 @@ TEST(Interpretation, PacketsChangeNothing) {
     EXPECT_FALSE(state.Values().Received(Quantity::Pitch));
 }
 
-// A limit is exceeded when it is at or below the angle's size; an angle never
-// received is not compared, whatever its limit.
-TEST(Alarm, ALimitAtOrBelowTheAngleSizeSoundsIt) {
-    struct Case {
-        std::optional<double> pitch, roll;
-        int pitchLimit, rollLimit;
-        bool bPitch, bRoll;
-    };
-    const std::vector<Case> table = {
-        {29.9, 0.0, 30, 30, false, false}, {30.0, 0.0, 30, 30, true, false},
-        {-30.0, 0.0, 30, 30, true, false}, {-45.5, 0.0, 90, 30, false, false},
-        {0.0, 0.0, 0, 30, true, false},    {0.0, 0.0, 30, 0, false, true},
-        {90.0, 0.0, 90, 90, true, false},  {0.0, -31.0, 30, 30, false, true},
-        {5.0, {}, 30, 0, false, false},    {{}, {}, 0, 0, false, false},
-    };
-    for (const Case& c : table) {
-        const AlarmDecision d = DecideAlarm(c.pitch, c.roll, c.pitchLimit, c.rollLimit);
-        EXPECT_EQ(d.bPitch, c.bPitch) << c.pitch.value_or(-1) << " vs " << c.pitchLimit;
-        EXPECT_EQ(d.bRoll, c.bRoll) << c.roll.value_or(-1) << " vs " << c.rollLimit;
-    }
-    // In the state: a roll limit of 0 never sounds for a roll never measured,
-    // and a packet does not silence a real pitch alarm.
-    CMonitorState state;
-    state.SetAlarmLimits(5, 0);
-    EXPECT_FALSE(state.TestAlarm().Any());
-    state.InterpretText("$C1,-7.5\r\n");
-    EXPECT_EQ(state.TestAlarm(), (AlarmDecision{true, false}));
-    CReceiverMessage framer;
-    const std::string n = CInstrumentSimulator::NPacket();
-    for (char c : n) {
-        if (framer.FeedByte(static_cast<std::uint8_t>(c)))
-            state.Interpret(framer, 0);
-    }
-    EXPECT_EQ(state.TestAlarm(), (AlarmDecision{true, false}));
-    EXPECT_EQ(state.AlarmedMessages(), 2u);
-}
-
 } // namespace

@@ -249,7 +249,7 @@ TEST_F(FrameTest, MenuToolbarAndStatusBarCarryTheProgramsTexts) {
         QAction* action = *found;
         // Only what has a handler can be chosen.
         EXPECT_EQ(action->isEnabled(),
-                  entry.id != ID_FILE_MRU_FILE1 && m_frame->HasHandler(entry.id))
+                  entry.id != ID_FILE_MRU_FILE1 && m_frame->Commands().IsEnabled(entry.id))
             << entry.id;
     }
     EXPECT_TRUE(m_frame->Action(ID_SELECT_PORT)->isEnabled());
@@ -263,7 +263,7 @@ TEST_F(FrameTest, MenuToolbarAndStatusBarCarryTheProgramsTexts) {
         EXPECT_FALSE(action->icon().isNull()) << action->text().toStdString();
         EXPECT_FALSE(action->toolTip().isEmpty());
     }
-    EXPECT_EQ(buttons, 19);
+    EXPECT_EQ(buttons, 21);
     EXPECT_EQ(m_frame->Action(ID_LOAD_ANALYSIS_FILE)->toolTip(), "打开文件，调入数据");
 
     // A lock pane only where a keyboard light says the lock's state.

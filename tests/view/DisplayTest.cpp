@@ -226,11 +226,12 @@ TEST(LiveCurves, OneSampleDrawsNoSegmentAndNoneShowsTheNotice) {
 
 // No line is drawn across a stretch without data, nor through a value not yet
 // received (heading came first: the pitch curve starts at the second sample).
-TEST(LiveCurves, GapsAndValuesNotYetReceivedBreakTheCurves) {
+TEST(LiveCurves, GapsAndValuesNotYetReceivedBreakTheCurvesAlarmsAreMarked) {
     LiveFixture f;
     f.state.InterpretText("$GPHDT,100,T\r\n", f.nowMs += 100);
     f.Samples(3);
-    f.nowMs += 10000; // the instrument silent for ten seconds
+    f.state.MarkAlarm(); // an alarm started at sample 3
+    f.nowMs += 10000;    // the instrument silent for ten seconds
     f.Samples(2, 200, 5);
     const CRecordingCanvas canvas = f.Draw();
     EXPECT_EQ(Curve(canvas, Pens::kHeadingCurve, 0),
@@ -241,6 +242,8 @@ TEST(LiveCurves, GapsAndValuesNotYetReceivedBreakTheCurves) {
     EXPECT_EQ(Curve(canvas, Pens::kPitchCurve, 1), (std::vector<QPoint>{{34, 310}, {35, 300}}));
     ASSERT_EQ(canvas.Lines(Pens::kGap).size(), 1u); // and the gap is marked
     EXPECT_EQ(canvas.Lines(Pens::kGap)[0]->points, (std::vector<QPoint>{{34, 1}, {34, 680}}));
+    ASSERT_EQ(canvas.Lines(Pens::kAlarmMark).size(), 1u);
+    EXPECT_EQ(canvas.Lines(Pens::kAlarmMark)[0]->points, (std::vector<QPoint>{{33, 1}, {33, 16}}));
 }
 
 // Every sample of the naive picture, for comparison.

@@ -5,6 +5,7 @@
 #include "shell/AlarmLimitsDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
+#include "shell/SettingsKey.h"
 #include "support/TestSupport.h"
 #include "tools/Simulator.h"
 #include "view/QuillmarView.h"
@@ -125,7 +126,7 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     ASSERT_TRUE(program.waitForStarted());
     std::string sent;
     auto recordSize = [&] {
-        const QStringList files = QDir(dir.filePath("records")).entryList(QDir::Files);
+        const QStringList files = QDir(dir.filePath("records")).entryList({"*.txt"}, QDir::Files);
         return files.isEmpty() ? -1 : QFileInfo(dir.filePath("records/" + files[0])).size();
     };
     ASSERT_TRUE(WaitUntil([&] { return recordSize() >= 0; }, 20000));
@@ -137,7 +138,7 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     }
     program.kill(); // mid-stream
     ASSERT_TRUE(program.waitForFinished());
-    const QStringList files = QDir(dir.filePath("records")).entryList(QDir::Files);
+    const QStringList files = QDir(dir.filePath("records")).entryList({"*.txt"}, QDir::Files);
     ASSERT_EQ(files.size(), 1);
     const QByteArray record = ReadAll(dir.filePath("records/" + files[0]));
     ASSERT_GT(record.size(), 0);
@@ -145,6 +146,68 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     EXPECT_TRUE(sent.compare(0, static_cast<std::size_t>(record.size()), record.toStdString()) ==
                 0);
     EXPECT_TRUE(record.endsWith("\r\n"));
+}
+
+// The event log the real program keeps beside its record, for a pitch over
+// its limit and back, the adapter pulled out and put back, and the program
+// ended by SIGTERM as a logout ends it.
+TEST(Recording, TheEventLogTellsWhatHappenedInOrder) {
+    CScopedSettings settings;
+    settings.Set("PitchLimit", "5");
+    settings.Set("StaleSeconds", "60");
+    QTemporaryDir dir;
+    const std::string link = dir.filePath("gnss").toStdString();
+    CInstrumentSimulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.Open(&error, link)) << error;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", settings.Folder());
+    program.setProcessEnvironment(environment);
+    program.start(QUILLMAR_BINARY,
+                  {"-platform", "offscreen", "--port", QString::fromStdString(link),
+                   "--record-folder", dir.filePath("records")});
+    ASSERT_TRUE(program.waitForStarted());
+    auto record = [&] {
+        const QStringList files = QDir(dir.filePath("records")).entryList({"*.txt"}, QDir::Files);
+        return files.isEmpty() ? QString() : dir.filePath("records/" + files[0]);
+    };
+    std::size_t sent = 0;
+    auto send = [&](const std::string& line) {
+        ASSERT_TRUE(sim.Write(line));
+        sent += line.size();
+        ASSERT_TRUE(WaitUntil([&] { return ReadAll(record()).size() == qsizetype(sent); }));
+    };
+    ASSERT_TRUE(WaitUntil([&] { return !record().isEmpty(); }, 20000));
+    Idle(500); // the port opened
+    send("$C1,2\r\n");
+    send("$C1,7.5\r\n");
+    send("$C1,2\r\n");
+    sim.Close();
+    Idle(1500);
+    ASSERT_TRUE(sim.Open(&error, link)) << error;
+    Idle(2000);
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+
+    QString events = record();
+    events.replace(".txt", "-events.csv");
+    const QStringList lines = QString::fromUtf8(ReadAll(events)).split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines[0], "time,subject,event,value,limit");
+    QStringList said;
+    QString previous;
+    const QRegularExpression time("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$");
+    for (const QString& line : lines.mid(1)) {
+        const QString stamp = line.section(',', 0, 0);
+        EXPECT_TRUE(time.match(stamp).hasMatch()) << line.toStdString();
+        EXPECT_GE(stamp, previous) << line.toStdString();
+        previous = stamp;
+        said << line.section(',', 1);
+    }
+    EXPECT_EQ(said, (QStringList{"program,start,,", "pitch,active,7.5,5", "pitch,rectified,2,5",
+                                 "link,lost,,", "link,restored,,", "program,end,,"}));
 }
 
 TEST(SerialMonitor, ShowsFifteenLinesClearsAndStartsEmpty) {
@@ -253,19 +316,26 @@ TEST(AlarmLimits, TheFrameAppliesOKAndIgnoresCancel) {
     frame.OnCommand(ID_ALARM_LIMITS);
     EXPECT_EQ(monitor.PitchLimit(), 5);
     EXPECT_EQ(monitor.RollLimit(), 30);
+    EXPECT_EQ(ReadAlarmSettings().pitchLimit, 5); // kept for the next start
 
     // Beyond the limit: the alarm sounds, and reception goes on meanwhile.
     ASSERT_TRUE(live.Send("$GPROT,-7.5,A\r\n", 1));
-    EXPECT_TRUE(frame.Alarm()->IsSounding());
+    ASSERT_TRUE(WaitUntil([&] { return frame.Alarm()->IsSounding(); }));
     if (QMediaDevices::defaultAudioOutput().isNull()) // said, since it cannot be heard
         EXPECT_TRUE(frame.statusBar()->currentMessage().contains("报警声音无法播放"));
-    EXPECT_TRUE(frame.AlarmStatus().contains("俯仰角")) << frame.AlarmStatus().toStdString();
-    ASSERT_TRUE(live.Send("$C1,2\r\n$C1,-6\r\n", 3));
-    EXPECT_EQ(monitor.Samples().Size(), 3u);
-    EXPECT_FALSE(frame.Alarm()->Play()); // not restarted while it sounds
-    ASSERT_TRUE(live.Send("$C1,2\r\n", 4));
-    EXPECT_TRUE(frame.AlarmStatus().isEmpty());
-    EXPECT_TRUE(WaitUntil([&] { return !frame.Alarm()->IsSounding(); }, 3000));
+    EXPECT_EQ(frame.AlarmStatus(), "俯仰角超出报警范围 ±5°");
+    // Silenced: quiet; under the limit before acknowledgement: rectified,
+    // waiting for it; acknowledged: over.
+    EXPECT_TRUE(frame.OnCommand(ID_ALARM_SILENCE));
+    ASSERT_TRUE(WaitUntil([&] { return !frame.Alarm()->IsSounding(); }));
+    EXPECT_EQ(frame.AlarmStatus(), "俯仰角超出报警范围 ±5°（已静音）");
+    ASSERT_TRUE(live.Send("$C1,2\r\n", 2));
+    ASSERT_TRUE(WaitUntil([&] { return frame.AlarmStatus().contains("已恢复"); }));
+    EXPECT_FALSE(frame.OnCommand(ID_ALARM_SILENCE)); // nothing left to silence
+    EXPECT_TRUE(frame.OnCommand(ID_ALARM_ACKNOWLEDGE));
+    ASSERT_TRUE(WaitUntil([&] { return frame.AlarmStatus().isEmpty(); }));
+    EXPECT_FALSE(frame.Alarm()->IsSounding());
+    EXPECT_EQ(monitor.Samples().Size(), 2u);
 }
 
 TEST(VersionInfo, NamesTheProgram) {

@@ -1,0 +1,47 @@
+// The event log beside the record file: what happened and when, for the
+// operator to read afterwards. "2026-12-7-9-5-3.txt" has its events in
+// "2026-12-7-9-5-3-events.csv": UTF-8, the header "time,subject,event,value,limit",
+// then one line per change, each written with one write(2) as the record's
+// messages are. Times are UTC, ISO 8601 with milliseconds.
+//
+// Subjects and events: pitch, roll and data (no attitude received) with
+// active, silenced, acknowledged, rectified, normal; heading, pitch, roll,
+// position with stale and fresh; link with lost and restored; record with
+// write-failed and resumed; input with dropped (value: bytes); program with
+// start and end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class CEventLog {
+public:
+    CEventLog() = default;
+    ~CEventLog();
+    CEventLog(const CEventLog&) = delete;
+    CEventLog& operator=(const CEventLog&) = delete;
+
+    // The log that goes with a record file.
+    static std::string PathFor(const std::string& recordPath);
+    // "2026-12-07T09:05:03.125Z" for milliseconds since 1970 (UTC).
+    static std::string IsoTime(std::int64_t utcMs);
+    static std::int64_t NowUtcMs();
+
+    // Opens (or creates, with its header) the log at path, closing the one in
+    // use. The lines go on at the end of a log that exists.
+    bool Open(const std::string& path, std::string* error);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& Path() const { return m_strPath; }
+
+    // One line; value and limit may be empty. False when it could not be written.
+    bool Write(std::string_view subject, std::string_view event, std::string_view value = {},
+               std::string_view limit = {}, std::int64_t utcMs = NowUtcMs());
+    // A number as the log writes it: up to three decimals, no trailing zeros.
+    static std::string Number(double value);
+
+private:
+    int m_fd = -1;
+    std::string m_strPath;
+};
