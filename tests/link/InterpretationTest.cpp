@@ -1,11 +1,46 @@
 #include "link/MonitorState.h"
-#include "link/ReceiverMessage.h"
+#include "link/NumberText.h"
+#include "support/LinkSupport.h"
 #include "tools/Simulator.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
+
+// Fields split at commas, the star and the letters C, E, N and P (what the
+// instrument's own sentence needs is in the interpretation table below).
+TEST(ExtractFieldOf, SplitsOnCommaStarAndTheLettersCENP) {
+    struct Case {
+        const char* sentence;
+        int n;
+        std::string field;
+    };
+    const char* const gga = "$GPGGA,0,3114.5,N,12129.6,E,1";
+    const char* const hdt = "$GPHDT,123.45\r\n";
+    const std::vector<Case> table = {
+        {gga, 0, "G"},       {gga, 1, "GGA"}, {gga, 2, "0"}, {gga, 3, "3114.5"}, {gga, 4, {}},
+        {gga, 6, "12129.6"}, {gga, 9, "1"},   {gga, 10, {}}, {gga, 40, {}},      {hdt, 2, "123.45"},
+        {"", 0, {}},         {"$", 0, {}},    {"$,", 1, {}},
+    };
+    for (const Case& c : table)
+        EXPECT_EQ(ExtractFieldOf(c.sentence, c.n), c.field) << c.sentence << " field " << c.n;
+}
+
+TEST(Atof, ReadsLikeTheCLibraryWhateverTheLocale) {
+    std::vector<std::pair<const char*, double>> table = {
+        {"123.45", 123.45}, {"-2.5", -2.5}, {"+7", 7},           {"  3.5", 3.5}, {"1.5E-3", 1.5e-3},
+        {"12abc", 12},      {"", 0},        {"abc", 0},          {"-", 0},       {".5", 0.5},
+        {"5.", 5},          {"+-1", 0},     {"\t-0.25x", -0.25}, {"1e400", 0},   {"inf", 0},
+    };
+    // Fifteen digits are read directly; beyond them one division would no
+    // longer round correctly.
+    table.push_back({"98457567037401.3", 98457567037401.3});
+    table.push_back({"984575670374010.3", 984575670374010.3});
+    for (const auto& [text, expected] : table)
+        EXPECT_EQ(Atof(text), expected) << "'" << text << "'";
+}
 
 std::string Nmea(const std::string& body) {
     return CInstrumentSimulator::WithNmeaChecksum(body);
@@ -47,7 +82,7 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
         // HDT before any pitch: the sample's pitch is not a value yet.
         {Nmea("$IIHDT,200.0,T"), K::Heading, "200.0", "", "", true, 200, none},
         {"$C123.4,-2.5\r\n", K::Attitude, "123.4", "-2.5", "", true, 123.4f, -2.5f},
-        {Nmea("$HEHDT,201.5,T"), K::Heading, "201.5", "-2.5", "", true, 201.5f, -2.5f},
+        {"$HEHDT,201.5,T*29\r\n", K::Heading, "201.5", "-2.5", "", true, 201.5f, -2.5f},
         {Corrupt("$GNHDT,1.0,T"), K::BadChecksum, "201.5", "-2.5", "", false, 0, 0},
         {Nmea("$GPROT,-3.0,A"), K::Pitch, "201.5", "-3.0", "", true, 201.5f, -3},
         {Nmea("$GNGGA,012345.00,3346.1000,S,15112.2000,W,1,08,1.0,10.0,M,0.0,M,,"), K::Position,
@@ -120,6 +155,32 @@ TEST(Interpretation, PacketsChangeNothing) {
     EXPECT_EQ(texts, (std::vector<std::string>{"$C7,8", "A"}));
     EXPECT_EQ(state.Samples().Size(), 0u);
     EXPECT_FALSE(state.Values().Received(Quantity::Pitch));
+}
+
+// Ten seconds at 10 Hz with an 'n' packet every 5 s: every line ends in
+// CR LF, every NMEA sentence carries a right checksum, and each kind of
+// message comes at its own pace.
+TEST(Simulator, TrafficIsWellFormedAndPaced) {
+    using K = CMonitorState::Kind;
+    std::string stream;
+    for (std::uint64_t tick = 0; tick < 100; ++tick)
+        stream += CInstrumentSimulator::Traffic(tick, 10.0, 5.0);
+    CMonitorState state;
+    std::map<K, int> counts;
+    int packets = 0;
+    for (const ReceivedMessage& m : FrameOffline(stream)) {
+        packets += !m.textLine;
+        if (m.textLine)
+            ++counts[state.InterpretText(m.bytes)];
+        if (m.textLine && m.bytes[1] != 'C')
+            EXPECT_NE(m.bytes.find('*'), std::string::npos) << m.bytes;
+        EXPECT_TRUE(!m.textLine || m.bytes.ends_with("\r\n")) << m.bytes;
+    }
+    EXPECT_EQ(state.ChecksumFailures(), 0u);
+    EXPECT_EQ(counts,
+              (std::map<K, int>{
+                  {K::Attitude, 100}, {K::Heading, 100}, {K::Pitch, 100}, {K::Position, 10}}));
+    EXPECT_EQ(packets, 2);
 }
 
 } // namespace

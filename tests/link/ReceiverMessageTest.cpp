@@ -1,52 +1,15 @@
-#include "link/ReceiverMessage.h"
+#include "support/LinkSupport.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
-#include <string>
-#include <vector>
 
 namespace {
-
-struct Message {
-    bool textLine;
-    int type;
-    std::string bytes;
-    bool operator==(const Message&) const = default;
-};
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values)
-        out.push_back(static_cast<char>(v));
-    return out;
-}
-
-// Frames `stream` with one framer: a byte at a time through FeedByte when
-// chunk is 0, else through the block feed in chunks of `chunk` bytes. Every
-// completed text line must be followed by a zero byte in the buffer.
-std::vector<Message> Frame(const std::string& stream, std::size_t chunk = 0) {
-    CReceiverMessage framer;
-    std::vector<Message> out;
-    auto collect = [&](const CReceiverMessage& message) {
-        out.push_back({message.m_bTextLine, message.m_nType, std::string(message.Bytes())});
-        if (message.m_bTextLine)
-            EXPECT_EQ(message.m_buffer[message.m_nLength], 0);
-    };
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(stream.data());
-    for (std::size_t at = 0; at < stream.size(); at += chunk ? chunk : 1) {
-        if (chunk == 0) {
-            if (framer.FeedByte(bytes[at]))
-                collect(framer);
-            continue;
-        }
-        framer.Feed(bytes + at, std::min(chunk, stream.size() - at), collect);
-    }
-    return out;
-}
 
 const std::string kN = Bytes({0x02, 0x00, 0x6E, 0x01, 0x41, 0xB0, 0x03});
 const std::string kNBad = Bytes({0x02, 0x00, 0x6E, 0x01, 0x41, 0xB1, 0x03});
 const std::string kCmd6 = Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x03});
+const std::string kStxData = Bytes({0x02, 0x00, 0x41, 0x02, 0x02, 0x02, 0x47, 0x03});
+const std::string kEtxUnchecked = Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x55});
+const std::string kLongLine = std::string(700, 'x') + "\n";
 
 // The longest packet: 255 data bytes, all of them STX.
 const std::string kLongest = [] {
@@ -60,7 +23,7 @@ const std::string kLongest = [] {
 struct FramerCase {
     const char* name;
     std::string stream;
-    std::vector<Message> expected;
+    std::vector<ReceivedMessage> expected;
 };
 
 // Cases print as their names in test listings.
@@ -72,13 +35,11 @@ class FramerTable : public ::testing::TestWithParam<FramerCase> {};
 
 TEST_P(FramerTable, FramesTheStreamIntoTheExpectedMessages) {
     const FramerCase& c = GetParam();
-    EXPECT_EQ(Frame(c.stream), c.expected);
+    EXPECT_EQ(FrameOffline(c.stream), c.expected);
     // However the reads cut the stream, the block feed frames it the same.
     for (std::size_t chunk = 1; chunk <= c.stream.size(); ++chunk)
-        ASSERT_EQ(Frame(c.stream, chunk), c.expected) << "chunk " << chunk;
+        ASSERT_EQ(FrameOffline(c.stream, chunk), c.expected) << "chunk " << chunk;
 }
-
-const std::string kLongLine = std::string(700, 'x') + "\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FramerTable,
@@ -97,16 +58,12 @@ INSTANTIATE_TEST_SUITE_P(
         FramerCase{"back_to_back",
                    kN + kCmd6 + kN,
                    {{false, 0x6E, kN}, {false, 6, kCmd6}, {false, 0x6E, kN}}},
-        FramerCase{"stx_inside_packet_is_data",
-                   Bytes({0x02, 0x00, 0x41, 0x02, 0x02, 0x02, 0x47, 0x03}),
-                   {{false, 0x41, Bytes({0x02, 0x00, 0x41, 0x02, 0x02, 0x02, 0x47, 0x03})}}},
+        FramerCase{"stx_inside_packet_is_data", kStxData, {{false, 0x41, kStxData}}},
         FramerCase{"longest_packet_fits",
                    kLongest + "$C1,2\n",
                    {{false, 0x41, kLongest}, {true, 0, "$C1,2\n"}}},
         FramerCase{"bad_packet_then_line", kNBad + "$C3,4\r\n", {{true, 0, "$C3,4\r\n"}}},
-        FramerCase{"etx_value_not_checked",
-                   Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x55}),
-                   {{false, 6, Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x55})}}},
+        FramerCase{"etx_value_not_checked", kEtxUnchecked, {{false, 6, kEtxUnchecked}}},
         FramerCase{"zero_bytes_in_line",
                    std::string("$C1\0,2\n", 7),
                    {{true, 0, std::string("$C1\0,2\n", 7)}}},
@@ -126,51 +83,49 @@ TEST(Framer, ResetDropsAMessageBeingAssembled) {
     };
     for (const auto& [before, cut] : table) {
         CReceiverMessage framer;
-        framer.Feed(reinterpret_cast<const std::uint8_t*>(before.data()), before.size(),
-                    [](const CReceiverMessage&) {});
-        EXPECT_EQ(framer.Reset(), cut) << testing::PrintToString(before);
         std::vector<std::string> after;
-        const std::string line = "$C3,4\n";
-        framer.Feed(reinterpret_cast<const std::uint8_t*>(line.data()), line.size(),
-                    [&](const CReceiverMessage& m) { after.emplace_back(m.Bytes()); });
-        EXPECT_EQ(after, std::vector<std::string>{line}) << testing::PrintToString(before);
+        auto feed = [&](const std::string& bytes) {
+            framer.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                        [&](const CReceiverMessage& m) { after.emplace_back(m.Bytes()); });
+        };
+        feed(before);
+        after.clear();
+        EXPECT_EQ(framer.Reset(), cut) << testing::PrintToString(before);
+        feed("$C3,4\n");
+        EXPECT_EQ(after, std::vector<std::string>{"$C3,4\n"}) << testing::PrintToString(before);
     }
 }
 
-TEST(BuildCommand, EveryTabledPacketIsByteExact) {
-    const std::vector<std::pair<int, std::string>> table = {
-        {0x06, Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x03})},
-        {0x08, Bytes({0x02, 0x00, 0x08, 0x00, 0x08, 0x03})},
-        {0x4A, Bytes({0x02, 0x00, 0x4A, 0x00, 0x4A, 0x03})},
-        {0x66, Bytes({0x02, 0x00, 0x66, 0x00, 0x66, 0x03})},
+// Every command packet byte for byte, each one a packet we would accept; a
+// builder's 'd' packets alternate, its first carrying 00 00 00 whatever other
+// builders built before.
+TEST(BuildCommand, EveryTabledPacketIsByteExactAndDAlternates) {
+    std::vector<std::pair<int, std::string>> table = {
         {0x54, Bytes({0x02, 0x00, 0x54, 0x03, 0x00, 0x1C, 0x00, 0x73, 0x03})},
-        {0x56, Bytes({0x02, 0x00, 0x56, 0x03, 0x01, 0x00, 0x00, 0x5A, 0x03})},
-        {0x99, Bytes({0x02, 0x00, 0x99, 0x00, 0x99, 0x03})},
+        {0x56, Bytes({0x02, 0x00, 0x56, 0x03, 0x01, 0x00, 0x00, 0x5A, 0x03})}};
+    for (int type : {0x06, 0x08, 0x4A, 0x66, 0x99})
+        table.push_back({type, Bytes({0x02, 0x00, type, 0x00, type, 0x03})});
+    std::uint8_t out[32] = {};
+    auto build = [&](CCommandBuilder& builder, int type) {
+        return std::string(reinterpret_cast<char*>(out),
+                           builder.Build(static_cast<std::uint8_t>(type), out));
     };
     for (const auto& [type, expected] : table) {
-        std::uint8_t out[32] = {};
-        const int n = CCommandBuilder().Build(static_cast<std::uint8_t>(type), out);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(out), n), expected) << "type " << type;
-        // What we send must be what we would accept.
-        EXPECT_EQ(Frame(expected).size(), 1u);
+        CCommandBuilder builder;
+        EXPECT_EQ(build(builder, type), expected) << "type " << type;
+        EXPECT_EQ(FrameOffline(expected).size(), 1u);
     }
-}
-
-TEST(BuildCommand, DPacketAlternates) {
     const std::string first = Bytes({0x02, 0x00, 0x64, 0x0D, 0x00, 0x00, 0x00, 0x03, 0x06, 0x01,
                                      0x00, 0x07, 0x04, 0x00, 0x00, 0x00, 0x00, 0x86, 0x03});
     const std::string second = Bytes({0x02, 0x00, 0x64, 0x0D, 0x00, 0x00, 0x00, 0x03, 0x06, 0x01,
                                       0x00, 0x07, 0x04, 0x06, 0x00, 0x03, 0x00, 0x8F, 0x03});
-    std::uint8_t out[32];
-    std::vector<std::string> built;
     CCommandBuilder builder, another;
-    for (int i = 0; i < 4; ++i) {
-        const int n = builder.Build(0x64, out);
-        built.emplace_back(reinterpret_cast<char*>(out), n);
-    }
-    // A builder's first 'd' carries 00 00 00, whatever others built before.
+    std::vector<std::string> built;
+    for (int i = 0; i < 4; ++i)
+        built.push_back(build(builder, 0x64));
     EXPECT_EQ(built, (std::vector<std::string>{first, second, first, second}));
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), another.Build(0x64, out)), first);
+    EXPECT_EQ(build(another, 0x64), first);
+    EXPECT_EQ(FrameOffline(first + second).size(), 2u);
 }
 
 } // namespace

@@ -1,38 +1,16 @@
 #include "link/InstrumentSession.h"
+#include "support/LinkSupport.h"
 #include "tools/Simulator.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <condition_variable>
 #include <csignal>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-struct TempFolder {
-    std::string path = [] {
-        char name[] = "/tmp/quillmar-session-XXXXXX";
-        return std::string(mkdtemp(name) ? name : "");
-    }();
-    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
-};
 
 // What a stream frames into, and the record it must leave.
 struct Expected {
@@ -40,14 +18,19 @@ struct Expected {
     std::string record;
 };
 
-Expected FrameOffline(const std::string& stream) {
+// A message as the window's queue encodes it.
+std::string Encoded(const CReceiverMessage& message) {
+    std::string encoded;
+    CMessageQueue::Encode(encoded, message);
+    return encoded;
+}
+
+Expected Expect(const std::string& stream) {
     Expected expected;
     CReceiverMessage framer;
     framer.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
                 [&](const CReceiverMessage& message) {
-                    std::string encoded;
-                    CMessageQueue::Encode(encoded, message);
-                    expected.messages.push_back(encoded);
+                    expected.messages.push_back(Encoded(message));
                     expected.record += CMonitorState::MessageText(message);
                 });
     return expected;
@@ -56,35 +39,9 @@ Expected FrameOffline(const std::string& stream) {
 std::vector<std::string> Split(const std::string& batch) {
     std::vector<std::string> messages;
     CMessageQueue::CReader reader(batch);
-    CReceiverMessage message;
-    while (reader.Next(message)) {
-        std::string encoded;
-        CMessageQueue::Encode(encoded, message);
-        messages.push_back(encoded);
-    }
+    for (CReceiverMessage message; reader.Next(message);)
+        messages.push_back(Encoded(message));
     return messages;
-}
-
-class CountingListener : public ISessionListener {
-public:
-    void SessionChanged() override { ++m_nChanges; }
-    void SessionError(const std::string& text) override {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_errors.push_back(text);
-    }
-    std::atomic<int> m_nChanges{0};
-    std::mutex m_lock;
-    std::vector<std::string> m_errors;
-};
-
-bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 10s) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
 }
 
 class SessionTest : public ::testing::Test {
@@ -93,19 +50,17 @@ protected:
         std::string error;
         ASSERT_TRUE(m_sim.Open(&error, m_folder.path + "/by-id-gnss")) << error;
     }
-    void Start(std::size_t cap = CMessageQueue::kDefaultCap) {
+    void Start() {
         std::string error;
         ASSERT_TRUE(m_session.CreateRecord(m_folder.path + "/records", std::tm{}, &error)) << error;
-        m_session.Queue().SetCap(cap);
         m_session.UsePort(1, m_folder.path + "/by-id-gnss");
         m_session.Start();
         ASSERT_TRUE(WaitFor([&] { return m_session.IsConnected(); }));
     }
 
-    TempFolder m_folder;
+    CTempFolder m_folder;
     CInstrumentSimulator m_sim;
-    CountingListener m_listener;
-    CInstrumentSession m_session{&m_listener};
+    CInstrumentSession m_session;
 };
 
 // The window takes nothing for seconds while the line runs, flat out or at
@@ -136,7 +91,7 @@ TEST_F(SessionTest, AWindowThatStopsTakingLosesNothingBelowTheCap) {
         std::string stream;
         for (std::uint64_t tick = 0; stream.size() < c.bytes; ++tick)
             stream += CInstrumentSimulator::Traffic(tick, 10.0, 0);
-        const Expected expected = FrameOffline(stream);
+        const Expected expected = Expect(stream);
         const auto begun = std::chrono::steady_clock::now();
         for (std::size_t at = 0; at < stream.size();) {
             const std::size_t piece = c.bytesPerSecond ? 96 : 65536;
@@ -197,25 +152,21 @@ public:
     ~FullDisk() {
         if (m_bMounted)
             umount2(m_folder.c_str(), MNT_DETACH);
-        Limit(RLIM_INFINITY);
+        Free();
     }
     void Fill(const std::string& file) {
-        if (!m_bMounted) {
-            struct stat info {};
-            stat(file.c_str(), &info);
-            Limit(static_cast<rlim_t>(info.st_size));
-            return;
-        }
+        struct stat info {};
+        stat(file.c_str(), &info);
+        if (!m_bMounted)
+            return Limit(static_cast<rlim_t>(info.st_size));
         std::ofstream filler(m_folder + "/filler", std::ios::binary);
         const std::string block(4096, 'x');
         while (filler.write(block.data(), block.size()))
             filler.flush();
     }
     void Free() {
-        if (m_bMounted)
-            unlink((m_folder + "/filler").c_str());
-        else
-            Limit(RLIM_INFINITY);
+        unlink((m_folder + "/filler").c_str());
+        Limit(RLIM_INFINITY);
     }
 
 private:
@@ -232,7 +183,7 @@ private:
 // returns; a file deleted under the program is made again before the next
 // read's messages are written, not a second later.
 TEST(SessionRecord, AFullDiskAndADeletedFileLoseNothing) {
-    TempFolder folder;
+    CTempFolder folder;
     FullDisk disk(folder.path + "/disk");
     CInstrumentSession session;
     std::string error;
@@ -265,20 +216,18 @@ TEST(SessionRecord, AFullDiskAndADeletedFileLoseNothing) {
 }
 
 TEST(SessionRecord, StartsInTheSameSecondKeepEveryFile) {
-    TempFolder folder;
+    CTempFolder folder;
     std::tm when{};
     when.tm_year = 2005 - 1900, when.tm_mon = 11, when.tm_mday = 7;
     when.tm_hour = 9, when.tm_min = 5, when.tm_sec = 3;
-    CRecordFile first, second, third;
-    std::string error;
-    ASSERT_TRUE(first.CreateNew(folder.path, when, &error)) << error;
-    ASSERT_TRUE(first.Write("first\n"));
-    ASSERT_TRUE(second.CreateNew(folder.path, when, &error)) << error;
-    ASSERT_TRUE(third.CreateNew(folder.path, when, &error)) << error;
-    EXPECT_EQ(first.Path(), folder.path + "/2005-12-7-9-5-3.txt");
-    EXPECT_EQ(second.Path(), folder.path + "/2005-12-7-9-5-3-2.txt");
-    EXPECT_EQ(third.Path(), folder.path + "/2005-12-7-9-5-3-3.txt");
-    EXPECT_EQ(ReadFile(first.Path()), "first\n");
+    for (const std::string suffix : {"", "-2", "-3"}) {
+        CRecordFile file;
+        std::string error;
+        ASSERT_TRUE(file.CreateNew(folder.path, when, &error)) << error;
+        EXPECT_EQ(file.Path(), folder.path + "/2005-12-7-9-5-3" + suffix + ".txt");
+        ASSERT_TRUE(file.Write("file" + suffix + "\n"));
+    }
+    EXPECT_EQ(ReadFile(folder.path + "/2005-12-7-9-5-3.txt"), "file\n");
 }
 
 } // namespace

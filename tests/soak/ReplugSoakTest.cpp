@@ -5,7 +5,7 @@
 // arrive exactly once, in order. SOAK_CYCLES sets the number of cycles (200).
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
-#include "support/OpenDescriptors.h"
+#include "support/LinkSupport.h"
 #include "support/TestSupport.h"
 #include "tools/Simulator.h"
 #include "view/QuillmarView.h"

@@ -113,16 +113,6 @@ void Click(QWidget* widget, QPoint at) {
     SendMouse(widget, QEvent::MouseButtonRelease, at);
 }
 
-std::vector<ReceivedMessage> FrameOffline(const std::string& stream) {
-    CReceiverMessage framer;
-    std::vector<ReceivedMessage> out;
-    for (char c : stream) {
-        if (framer.FeedByte(static_cast<std::uint8_t>(c)))
-            out.push_back({framer.m_bTextLine, framer.m_nType, std::string(framer.Bytes())});
-    }
-    return out;
-}
-
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
     // An event loop that sleeps between looks, so waiting costs no CPU
     // (the soak measures the program's own use while it waits).

@@ -5,6 +5,7 @@
 #include "link/ReceiverMessage.h"
 #include "platform/CommandTable.h"
 #include "platform/Prompter.h"
+#include "support/LinkSupport.h"
 #include "tools/Simulator.h"
 #include "view/QuillmarView.h"
 #include "view/ViewUpdate.h"
@@ -49,13 +50,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-struct ReceivedMessage {
-    bool textLine;
-    int type;
-    std::string bytes;
-    bool operator==(const ReceivedMessage&) const = default;
-};
-
 class CRecordingView : public IDocumentView {
 public:
     void OnUpdate(IDocumentView*, long hint, const CReceiverMessage* message) override {
@@ -65,9 +59,6 @@ public:
     }
     std::vector<ReceivedMessage> m_messages;
 };
-
-// The messages a stream frames into, for comparison with what arrived.
-std::vector<ReceivedMessage> FrameOffline(const std::string& stream);
 
 class CMainFrame;
 class CQuillmarDoc;
