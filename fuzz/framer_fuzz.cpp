@@ -119,16 +119,21 @@ void Interpret(std::string_view sentence) {
     const std::size_t before = monitor.Samples().Size();
     const std::uint64_t failures = monitor.ChecksumFailures();
     const Kind kind = monitor.InterpretText(sentence, ++g_nowMs);
-    const bool attitude = kind == Kind::Heading || kind == Kind::Pitch || kind == Kind::Attitude;
+    const bool attitude = kind == Kind::Heading || kind == Kind::Pitch || kind == Kind::Roll ||
+                          kind == Kind::Attitude;
     CHECK(monitor.Samples().Size() == before + (attitude ? 1 : 0));
     CHECK(monitor.ChecksumFailures() == failures + (kind == Kind::BadChecksum ? 1 : 0));
     const CLiveValues values = monitor.Values();
-    if (kind == Kind::Heading || kind == Kind::Attitude)
-        CHECK(values.m_nReceivedMs[static_cast<int>(Quantity::Heading)] == g_nowMs);
-    if (kind == Kind::Pitch || kind == Kind::Attitude)
-        CHECK(values.m_nReceivedMs[static_cast<int>(Quantity::Pitch)] == g_nowMs);
-    if (kind == Kind::Position)
-        CHECK(values.m_nReceivedMs[static_cast<int>(Quantity::Position)] == g_nowMs);
+    const auto at = [&](Quantity q) {
+        return values.m_nReceivedMs[static_cast<int>(q)] == g_nowMs;
+    };
+    const int fresh = at(Quantity::Heading) + at(Quantity::Pitch) + at(Quantity::Roll);
+    CHECK(kind == Kind::Attitude ? fresh >= 2 : fresh == (attitude ? 1 : 0));
+    CHECK(kind != Kind::Heading || at(Quantity::Heading));
+    CHECK(kind != Kind::Pitch || at(Quantity::Pitch));
+    CHECK(kind != Kind::Roll || at(Quantity::Roll));
+    CHECK(at(Quantity::Position) == (kind == Kind::Position));
+    CHECK(std::isfinite(values.m_dRoll));
     CHECK(std::isfinite(values.m_dHeading) && std::isfinite(values.m_dPitch));
 }
 

@@ -34,49 +34,81 @@ CMonitorState::Kind CMonitorState::InterpretText(std::string_view text, std::int
     }
     // The instrument's own sentence: "$C" and a number. Its fields are split
     // as the instrument writes them (C, E, N and P separate too).
+    // (A talker that begins with C, "$CCHDT", goes on below.)
     if (text[1] == 'C') {
         const std::string_view heading = ExtractFieldOf(text, 1);
-        if (!IsAngle(heading))
+        if (IsAngle(heading))
+            return ReadAttitude(heading, ExtractFieldOf(text, 2), {}, nowMs);
+    }
+    const std::string_view address = CommaField(text, 0).substr(1);
+    // Proprietary sentences. Hemisphere: $PSAT,HPR,utc,heading,pitch,roll,type.
+    if (address == "PSAT") {
+        if (CommaField(text, 1) != "HPR")
             return Kind::None;
-        return ReadAttitude(heading, ExtractFieldOf(text, 2), nowMs);
+        return ReadAttitude(CommaField(text, 3), CommaField(text, 4), CommaField(text, 5), nowMs);
+    }
+    // OxTS, Trimble, Hemisphere: $PASHR,utc,heading,T,roll,pitch,heave,... The
+    // other $PASHR forms carry a word, not "T", in the third field.
+    if (address == "PASHR") {
+        if (CommaField(text, 3) != "T")
+            return Kind::None;
+        return ReadAttitude(CommaField(text, 2), CommaField(text, 5), CommaField(text, 4), nowMs);
     }
     // "$ttSSS": a talker of two letters, then the sentence.
-    const std::string_view address = CommaField(text, 0).substr(1);
     if (address.size() != 5)
         return Kind::None;
     const std::string_view sentence = address.substr(2);
     if (sentence == "GGA")
         return ReadPosition(CommaField(text, 2), CommaField(text, 4), nowMs);
     if (sentence == "HDT")
-        return ReadAttitude(CommaField(text, 1), {}, nowMs);
+        return ReadAttitude(CommaField(text, 1), {}, {}, nowMs);
     if (sentence == "ROT")
-        return ReadAttitude({}, CommaField(text, 1), nowMs);
+        return ReadAttitude({}, CommaField(text, 1), {}, nowMs);
+    // $--THS,heading,mode: mode V is a heading that is not valid.
+    if (sentence == "THS") {
+        if (CommaField(text, 2) == "V")
+            return Kind::None;
+        return ReadAttitude(CommaField(text, 1), {}, {}, nowMs);
+    }
+    // $--HPR,utc,heading,pitch,roll,quality,satellites,age,station: quality 0
+    // is no solution.
+    if (sentence == "HPR") {
+        if (CommaField(text, 5) == "0")
+            return Kind::None;
+        return ReadAttitude(CommaField(text, 2), CommaField(text, 3), CommaField(text, 4), nowMs);
+    }
     return Kind::None;
 }
 
 CMonitorState::Kind CMonitorState::ReadAttitude(std::string_view heading, std::string_view pitch,
-                                                std::int64_t nowMs) {
-    const bool hasHeading = IsAngle(heading);
-    const bool hasPitch = IsAngle(pitch);
-    if (!hasHeading && !hasPitch)
-        return Kind::None;
+                                                std::string_view roll, std::int64_t nowMs) {
+    const std::string_view fields[] = {heading, pitch, roll};
+    static constexpr Quantity kAngles[] = {Quantity::Heading, Quantity::Pitch, Quantity::Roll};
+    int found = 0;
+    Kind kind = Kind::None;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        if (hasHeading) {
-            m_values.m_strHeading.assign(heading);
-            m_values.m_dHeading = Atof(heading);
-            m_values.m_nReceivedMs[static_cast<int>(Quantity::Heading)] = nowMs;
-        }
-        if (hasPitch) {
-            m_values.m_strPitch.assign(pitch);
-            m_values.m_dPitch = Atof(pitch);
-            m_values.m_nReceivedMs[static_cast<int>(Quantity::Pitch)] = nowMs;
+        for (int i = 0; i < 3; ++i) {
+            if (!IsAngle(fields[i]))
+                continue;
+            ++found;
+            kind = i == 0 ? Kind::Heading : i == 1 ? Kind::Pitch : Kind::Roll;
+            const auto q = static_cast<int>(kAngles[i]);
+            std::string& text = i == 0 ? m_values.m_strHeading
+                                : i == 1 ? m_values.m_strPitch
+                                         : m_values.m_strRoll;
+            double& value = i == 0 ? m_values.m_dHeading
+                            : i == 1 ? m_values.m_dPitch
+                                     : m_values.m_dRoll;
+            text.assign(fields[i]);
+            value = Atof(fields[i]);
+            m_values.m_nReceivedMs[q] = nowMs;
         }
     }
+    if (found == 0)
+        return Kind::None;
     AppendSample(nowMs);
-    if (hasHeading && hasPitch)
-        return Kind::Attitude;
-    return hasHeading ? Kind::Heading : Kind::Pitch;
+    return found > 1 ? Kind::Attitude : kind;
 }
 
 CMonitorState::Kind CMonitorState::ReadPosition(std::string_view latitude,

@@ -4,8 +4,9 @@
 // short lock) and reads the samples (without one) when it draws.
 //
 // Only what a message really says changes anything: the instrument's own
-// "$C<heading>,<pitch>" sentence, HDT (heading), ROT (the instrument's pitch)
-// and GGA (position) from any talker. Every other sentence, every packet, and
+// "$C<heading>,<pitch>" sentence; HDT and THS (heading), ROT (the
+// instrument's pitch), HPR (heading, pitch, roll) and GGA (position) from any
+// talker; the proprietary $PSAT,HPR and $PASHR (heading, pitch, roll). Every other sentence, every packet, and
 // a sentence whose "*hh" checksum does not match is recorded and shown as
 // received but leaves the values and the curves alone.
 #pragma once
@@ -55,7 +56,8 @@ struct CLiveValues {
 
 class CMonitorState {
 public:
-    enum class Kind { None, Position, Heading, Pitch, Attitude, BadChecksum };
+    // Attitude: more than one of heading, pitch and roll.
+    enum class Kind { None, Position, Heading, Pitch, Roll, Attitude, BadChecksum };
     static constexpr std::int64_t kDefaultStaleMs = 3000;
 
     // Interprets one message received at nowMs (SteadyMs()). Packets carry no
@@ -93,7 +95,8 @@ public:
     std::int64_t LastAttitudeMs() const { return m_samples.Size() ? m_nLastSampleMs : -1; }
 
 private:
-    Kind ReadAttitude(std::string_view heading, std::string_view pitch, std::int64_t nowMs);
+    Kind ReadAttitude(std::string_view heading, std::string_view pitch, std::string_view roll,
+                      std::int64_t nowMs);
     Kind ReadPosition(std::string_view latitude, std::string_view longitude, std::int64_t nowMs);
     void AppendSample(std::int64_t nowMs);
 

@@ -1,5 +1,7 @@
 #include "tools/Simulator.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -67,36 +69,90 @@ std::string CInstrumentSimulator::NPacket() {
     return std::string("\x02\x00\x6E\x01\x41\xB0\x03", 7);
 }
 
+bool TrafficOptions::ParseSentences(const std::string& list) {
+    static const char* const kKnown[] = {"c", "hdt", "rot", "gga", "ths", "hpr", "psat", "pashr"};
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t comma = list.find(',', start);
+        if (comma == std::string::npos)
+            comma = list.size();
+        std::string name = list.substr(start, comma - start);
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (std::find(std::begin(kKnown), std::end(kKnown), name) == std::end(kKnown))
+            return false;
+        names.push_back(name);
+        start = comma + 1;
+    }
+    sentences = names;
+    return true;
+}
+
 std::string CInstrumentSimulator::Traffic(std::uint64_t tick, double rateHz,
-                                          double nPacketEverySeconds) {
+                                          const TrafficOptions& options) {
     const double t = static_cast<double>(tick) / rateHz;
     constexpr double pi = 3.14159265358979323846;
-    // A slow turn through all headings, a swell of 8 s and a little noise.
+    // A slow turn through all headings, a swell of 8 s from ahead and one of
+    // 11 s from the side, and a little noise.
     double heading = std::fmod(120.0 + 3.0 * t + 15.0 * std::sin(2 * pi * t / 90.0), 360.0);
     if (heading < 0)
         heading += 360.0;
     const double pitch = 4.0 * std::sin(2 * pi * t / 8.0) + 0.6 * std::sin(2 * pi * t / 1.7);
-    char line[128];
+    const double roll = 7.0 * std::sin(2 * pi * t / 11.0) + 0.8 * std::sin(2 * pi * t / 2.3);
+    const int seconds = static_cast<int>(t);
+    char utc[16];
+    std::snprintf(utc, sizeof utc, "%02d%02d%02d.%02d", (seconds / 3600) % 24, (seconds / 60) % 60,
+                  seconds % 60, static_cast<int>((t - seconds) * 100) % 100);
+    const char* talker = options.talker.c_str();
+    bool spoil = options.badChecksumEvery > 0 &&
+                 tick % options.badChecksumEvery == options.badChecksumEvery - 1;
     std::string out;
-    std::snprintf(line, sizeof line, "$C%.1f,%.2f\r\n", heading, pitch);
-    out += line;
-    std::snprintf(line, sizeof line, "$GPHDT,%.2f,T", heading);
-    out += WithNmeaChecksum(line);
-    std::snprintf(line, sizeof line, "$GPROT,%.2f,A", pitch);
-    out += WithNmeaChecksum(line);
+    const auto nmea = [&](const char* body) {
+        std::string sentence = WithNmeaChecksum(body);
+        if (spoil) { // the last hex digit off by one
+            char& digit = sentence[sentence.size() - 3];
+            digit = digit == '0' ? '1' : '0';
+            spoil = false;
+        }
+        out += sentence;
+    };
     const auto perSecond = static_cast<std::uint64_t>(rateHz < 1 ? 1 : rateHz);
-    if (tick % perSecond == 0) {
-        const double drift = t / 3600.0;
-        const int seconds = static_cast<int>(t);
-        std::snprintf(line, sizeof line,
-                      "$GPGGA,%02d%02d%02d.00,3110.%04d,N,12129.%04d,E,4,14,0.8,12.3,M,8.1,M,,",
-                      (seconds / 3600) % 24, (seconds / 60) % 60, seconds % 60,
-                      4567 + static_cast<int>(drift * 60) % 5000,
-                      8765 + static_cast<int>(drift * 90) % 1000);
-        out += WithNmeaChecksum(line);
+    char line[160];
+    for (const std::string& name : options.sentences) {
+        if (name == "c") {
+            std::snprintf(line, sizeof line, "$C%.1f,%.2f\r\n", heading, pitch);
+            out += line;
+            continue;
+        }
+        if (name == "hdt")
+            std::snprintf(line, sizeof line, "$%sHDT,%.2f,T", talker, heading);
+        else if (name == "rot")
+            std::snprintf(line, sizeof line, "$%sROT,%.2f,A", talker, pitch);
+        else if (name == "ths")
+            std::snprintf(line, sizeof line, "$%sTHS,%.2f,A", talker, heading);
+        else if (name == "hpr")
+            std::snprintf(line, sizeof line, "$%sHPR,%s,%.2f,%.2f,%.2f,4,18,1.0,0000", talker, utc,
+                          heading, pitch, roll);
+        else if (name == "psat")
+            std::snprintf(line, sizeof line, "$PSAT,HPR,%s,%.2f,%.2f,%.2f,N", utc, heading, pitch,
+                          roll);
+        else if (name == "pashr")
+            std::snprintf(line, sizeof line, "$PASHR,%s0,%.2f,T,%.2f,%.2f,0.00,0.050,0.050,0.100,2,1",
+                          utc, heading, roll, pitch);
+        else if (name == "gga" && tick % perSecond == 0) {
+            const double drift = t / 3600.0;
+            std::snprintf(line, sizeof line,
+                          "$%sGGA,%02d%02d%02d.00,3110.%04d,N,12129.%04d,E,4,14,0.8,12.3,M,8.1,M,,",
+                          talker, (seconds / 3600) % 24, (seconds / 60) % 60, seconds % 60,
+                          4567 + static_cast<int>(drift * 60) % 5000,
+                          8765 + static_cast<int>(drift * 90) % 1000);
+        } else
+            continue;
+        nmea(line);
     }
-    if (nPacketEverySeconds > 0) {
-        const auto every = static_cast<std::uint64_t>(nPacketEverySeconds * rateHz);
+    if (options.nPacketEverySeconds > 0) {
+        const auto every = static_cast<std::uint64_t>(options.nPacketEverySeconds * rateHz);
         if (every > 0 && tick % every == every - 1)
             out += NPacket();
     }

@@ -1,11 +1,13 @@
 // A simulated attitude instrument on a pseudo-terminal.
 //
 // It owns the master side of a pty whose slave is the "serial port" the
-// program opens. It produces the traffic of a vessel turning and pitching:
-// the instrument's own "$C<heading>,<pitch>" sentences, $GPHDT and $GPROT at
-// the tick rate, $GPGGA once a second, and now and then an 'n' packet, which
-// the program must answer with command packet 6. Command packets written by
-// the program are framed and kept.
+// program opens. It produces the traffic of a vessel turning, pitching and
+// rolling: by default the instrument's own "$C<heading>,<pitch>" sentences,
+// $GPHDT and $GPROT at the tick rate, $GPGGA once a second, and now and then
+// an 'n' packet, which the program must answer with command packet 6; on
+// request the attitude sentences of other instruments ($--THS, $--HPR,
+// $PSAT,HPR, $PASHR), another talker and wrong checksums. Command packets
+// written by the program are framed and kept.
 #pragma once
 
 #include "link/ReceiverMessage.h"
@@ -13,6 +15,22 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// What the simulated instrument sends.
+struct TrafficOptions {
+    double nPacketEverySeconds = 30; // 0: never
+    // Sentences at the tick rate, in this order: "c" (the instrument's own),
+    // "hdt", "rot", "ths", "hpr" ($--HPR), "psat" ($PSAT,HPR), "pashr"; "gga"
+    // once a second.
+    std::vector<std::string> sentences = {"c", "hdt", "rot", "gga"};
+    std::string talker = "GP";
+    // Every this many ticks the first checksummed sentence carries a wrong
+    // checksum; 0: never.
+    std::uint64_t badChecksumEvery = 0;
+
+    // "c,hdt,pashr" into sentences; false for a name not known.
+    bool ParseSentences(const std::string& list);
+};
 
 class CInstrumentSimulator {
 public:
@@ -29,7 +47,12 @@ public:
     int MasterFd() const { return m_fdMaster; }
 
     // The traffic of tick number `tick` at `rateHz` ticks a second.
-    static std::string Traffic(std::uint64_t tick, double rateHz, double nPacketEverySeconds);
+    static std::string Traffic(std::uint64_t tick, double rateHz, const TrafficOptions& options);
+    static std::string Traffic(std::uint64_t tick, double rateHz, double nPacketEverySeconds) {
+        TrafficOptions options;
+        options.nPacketEverySeconds = nPacketEverySeconds;
+        return Traffic(tick, rateHz, options);
+    }
     static std::string NPacket();
     static std::string WithNmeaChecksum(const std::string& body); // "$GPHDT,1.0,T" -> "...*hh\r\n"
 

@@ -1,10 +1,11 @@
 // quillmar-sim: a simulated attitude instrument on a pseudo-terminal.
 //
 //   quillmar-sim [--rate HZ] [--n-every SECONDS] [--link PATH] [--ticks N]
-//                [--run-app PROGRAM [ARGS...]]
+//                [--sentences LIST] [--talker TT] [--bad-checksum-every N]
+//                [--stall-after S --stall-for S] [--run-app PROGRAM [ARGS...]]
 //
-// Prints the device to open, sends the traffic of a turning, pitching vessel
-// and logs every command packet the program sends back. With --run-app it
+// Prints the device to open, sends the traffic of a turning, pitching,
+// rolling vessel and logs every command packet the program sends back. With --run-app it
 // starts PROGRAM with "--port DEVICE ARGS..." and stops when it exits.
 #include "tools/Simulator.h"
 
@@ -42,20 +43,26 @@ std::string Hex(const std::string& bytes) {
 }
 
 int Usage() {
-    std::fputs("usage: quillmar-sim [--rate HZ] [--n-every SECONDS] [--link PATH] [--ticks N]\n"
-               "                    [--run-app PROGRAM [ARGS...]]\n"
-               "A simulated attitude instrument on a pseudo-terminal: prints the device to open,\n"
-               "sends $C, $GPHDT, $GPROT (HZ a second, default 10), $GPGGA (1 Hz) and an 'n'\n"
-               "packet every SECONDS (default 30, 0 for never), and logs the command packets\n"
-               "it receives. --run-app starts PROGRAM --port DEVICE ARGS... and stops with it.\n",
-               stderr);
+    std::fputs(
+        "usage: quillmar-sim [--rate HZ] [--n-every SECONDS] [--link PATH] [--ticks N]\n"
+        "                    [--sentences LIST] [--talker TT] [--bad-checksum-every N]\n"
+        "                    [--stall-after S --stall-for S] [--run-app PROGRAM [ARGS...]]\n"
+        "A simulated attitude instrument on a pseudo-terminal: prints the device to open,\n"
+        "sends the sentences of LIST (default c,hdt,rot,gga; also ths, hpr, psat, pashr)\n"
+        "HZ times a second (default 10; gga once a second) from talker TT (default GP),\n"
+        "an 'n' packet every SECONDS (default 30, 0 for never), a wrong checksum every\n"
+        "N ticks, and nothing at all for S seconds after the first S; it logs the\n"
+        "command packets it receives. --run-app starts PROGRAM --port DEVICE ARGS...\n"
+        "and stops with it.\n",
+        stderr);
     return 2;
 }
 } // namespace
 
 int main(int argc, char* argv[]) {
     double rate = 10.0;
-    double nEvery = 30.0;
+    TrafficOptions traffic;
+    double stallAfter = -1, stallFor = 0;
     long long ticks = -1;
     std::string link;
     std::vector<std::string> app;
@@ -65,11 +72,22 @@ int main(int argc, char* argv[]) {
         if (arg == "--rate" && hasValue)
             rate = std::atof(argv[++i]);
         else if (arg == "--n-every" && hasValue)
-            nEvery = std::atof(argv[++i]);
+            traffic.nPacketEverySeconds = std::atof(argv[++i]);
         else if (arg == "--link" && hasValue)
             link = argv[++i];
         else if (arg == "--ticks" && hasValue)
             ticks = std::atoll(argv[++i]);
+        else if (arg == "--sentences" && hasValue) {
+            if (!traffic.ParseSentences(argv[++i]))
+                return Usage();
+        } else if (arg == "--talker" && hasValue && std::strlen(argv[i + 1]) == 2)
+            traffic.talker = argv[++i];
+        else if (arg == "--bad-checksum-every" && hasValue)
+            traffic.badChecksumEvery = std::strtoull(argv[++i], nullptr, 10);
+        else if (arg == "--stall-after" && hasValue)
+            stallAfter = std::atof(argv[++i]);
+        else if (arg == "--stall-for" && hasValue)
+            stallFor = std::atof(argv[++i]);
         else if (arg == "--run-app" && hasValue) {
             app.assign(argv + i + 1, argv + argc);
             break;
@@ -137,7 +155,10 @@ int main(int argc, char* argv[]) {
         }
         if (Now() < due)
             continue;
-        if (!sim.Write(CInstrumentSimulator::Traffic(tick, rate, nEvery))) {
+        // A stall: the vessel moves on, the instrument says nothing.
+        const double t = static_cast<double>(tick) / rate;
+        const bool stalled = stallAfter >= 0 && t >= stallAfter && t < stallAfter + stallFor;
+        if (!stalled && !sim.Write(CInstrumentSimulator::Traffic(tick, rate, traffic))) {
             std::fprintf(stderr, "quillmar-sim: the line is gone\n");
             exitCode = 1;
             break;

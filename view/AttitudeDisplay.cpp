@@ -153,6 +153,8 @@ void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveVal
     ValueText(canvas, scale, 560, position, values.m_dLongitude);
     Text(canvas, scale, 150, 590, "纬度为：");
     ValueText(canvas, scale, 590, position, values.m_dLatitude);
+    Text(canvas, scale, 150, 620, "横滚角为：");
+    ValueText(canvas, scale, 620, roll, values.m_dRoll);
 }
 
 void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues& values,

@@ -138,6 +138,56 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
     EXPECT_EQ(state.Gaps()[0], samples - 1);
 }
 
+// The attitude sentences of other instruments, each on a fresh state: heading,
+// pitch and roll as read ("" not received), and the roll in the sample.
+TEST(Interpretation, OtherInstrumentsSentencesCarryHeadingPitchAndRoll) {
+    using K = CMonitorState::Kind;
+    struct Case {
+        const char* layout;
+        std::string line;
+        K kind;
+        const char *heading, *pitch, *roll;
+    };
+    const std::vector<Case> table = {
+        {"THS: heading,mode", Nmea("$INTHS,123.45,A"), K::Heading, "123.45", "", ""},
+        {"THS: mode E still a heading", Nmea("$HETHS,7.5,E"), K::Heading, "7.5", "", ""},
+        {"THS: mode V not valid", Nmea("$INTHS,123.45,V"), K::None, "", "", ""},
+        {"THS: empty heading", Nmea("$GPTHS,,A"), K::None, "", "", ""},
+        {"PSAT,HPR: utc,heading,pitch,roll,type", Nmea("$PSAT,HPR,130711.00,251.3,-1.25,3.5,N"),
+         K::Attitude, "251.3", "-1.25", "3.5"},
+        {"PSAT,HPR: no pitch, gyro heading", Nmea("$PSAT,HPR,130711.00,251.3,,3.5,G"), K::Attitude,
+         "251.3", "", "3.5"},
+        {"PSAT other than HPR", Nmea("$PSAT,INTLT,130711.00,1.0,2.0"), K::None, "", "", ""},
+        {"--HPR: utc,heading,pitch,roll,QF,sats,age,stn",
+         Nmea("$GNHPR,130711.00,88.10,2.20,-4.40,4,18,1.0,0000"), K::Attitude, "88.10", "2.20",
+         "-4.40"},
+        {"--HPR: QF 0 no solution", Nmea("$GNHPR,130711.00,88.10,2.20,-4.40,0,0,,"), K::None, "",
+         "", ""},
+        {"PASHR: utc,heading,T,roll,pitch,heave,...",
+         Nmea("$PASHR,130711.000,45.36,T,-0.57,-0.63,0.02,0.086,0.086,0.025,1,1"), K::Attitude,
+         "45.36", "-0.63", "-0.57"},
+        {"PASHR: a word, not T, in field 3", Nmea("$PASHR,POS,0,13,130711.00,3110.4,N"), K::None,
+         "", "", ""},
+        {"PASHR: bad checksum", Corrupt("$PASHR,130711.000,45.36,T,-0.57,-0.63,0.02"),
+         K::BadChecksum, "", "", ""},
+        {"a talker that begins with C", Nmea("$CCHDT,17.0,T"), K::Heading, "17.0", "", ""},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.layout);
+        CMonitorState state;
+        EXPECT_EQ(state.InterpretText(c.line, 500), c.kind);
+        const CLiveValues values = state.Values();
+        EXPECT_EQ(values.m_strHeading, c.heading);
+        EXPECT_EQ(values.m_strPitch, c.pitch);
+        EXPECT_EQ(values.m_strRoll, c.roll);
+        ASSERT_EQ(state.Samples().Size(), c.kind == K::None || c.kind == K::BadChecksum ? 0u : 1u);
+        if (*c.roll)
+            EXPECT_FLOAT_EQ(state.Samples()[0].fRoll, static_cast<float>(Atof(c.roll)));
+        double roll = 0;
+        EXPECT_EQ(state.LastAngle(Quantity::Roll, &roll), *c.roll != 0);
+    }
+}
+
 // Packets carry no attitude, whatever their data look like; their text is the
 // data alone.
 TEST(Interpretation, PacketsChangeNothing) {
@@ -158,29 +208,52 @@ TEST(Interpretation, PacketsChangeNothing) {
 }
 
 // Ten seconds at 10 Hz with an 'n' packet every 5 s: every line ends in
-// CR LF, every NMEA sentence carries a right checksum, and each kind of
-// message comes at its own pace.
+// CR LF, every NMEA sentence carries a checksum (right unless asked to be
+// wrong), each kind of message comes at its own pace, from the talker asked.
 TEST(Simulator, TrafficIsWellFormedAndPaced) {
     using K = CMonitorState::Kind;
-    std::string stream;
-    for (std::uint64_t tick = 0; tick < 100; ++tick)
-        stream += CInstrumentSimulator::Traffic(tick, 10.0, 5.0);
-    CMonitorState state;
-    std::map<K, int> counts;
-    int packets = 0;
-    for (const ReceivedMessage& m : FrameOffline(stream)) {
-        packets += !m.textLine;
-        if (m.textLine)
+    struct Case {
+        const char* sentences;
+        const char* talker;
+        std::uint64_t badEvery;
+        std::map<K, int> counts;
+    };
+    const std::vector<Case> table = {
+        {"c,hdt,rot,gga", "GP", 0,
+         {{K::Attitude, 100}, {K::Heading, 100}, {K::Pitch, 100}, {K::Position, 10}}},
+        {"ths,hpr,psat,pashr,gga", "HE", 10,
+         {{K::Heading, 90}, {K::Attitude, 300}, {K::BadChecksum, 10}, {K::Position, 10}}},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.sentences);
+        TrafficOptions options;
+        options.nPacketEverySeconds = 5;
+        ASSERT_TRUE(options.ParseSentences(c.sentences));
+        options.talker = c.talker;
+        options.badChecksumEvery = c.badEvery;
+        std::string stream;
+        for (std::uint64_t tick = 0; tick < 100; ++tick)
+            stream += CInstrumentSimulator::Traffic(tick, 10.0, options);
+        CMonitorState state;
+        std::map<K, int> counts;
+        int packets = 0;
+        for (const ReceivedMessage& m : FrameOffline(stream)) {
+            packets += !m.textLine;
+            if (!m.textLine)
+                continue;
             ++counts[state.InterpretText(m.bytes)];
-        if (m.textLine && m.bytes[1] != 'C')
-            EXPECT_NE(m.bytes.find('*'), std::string::npos) << m.bytes;
-        EXPECT_TRUE(!m.textLine || m.bytes.ends_with("\r\n")) << m.bytes;
+            if (m.bytes[1] != 'C')
+                EXPECT_NE(m.bytes.find('*'), std::string::npos) << m.bytes;
+            if (m.bytes[1] != 'C' && m.bytes[1] != 'P')
+                EXPECT_EQ(m.bytes.substr(1, 2), c.talker);
+            EXPECT_TRUE(m.bytes.ends_with("\r\n")) << m.bytes;
+        }
+        EXPECT_EQ(counts, c.counts);
+        EXPECT_EQ(packets, 2);
+        EXPECT_TRUE(state.Values().Received(Quantity::Roll) == (c.badEvery > 0));
     }
-    EXPECT_EQ(state.ChecksumFailures(), 0u);
-    EXPECT_EQ(counts,
-              (std::map<K, int>{
-                  {K::Attitude, 100}, {K::Heading, 100}, {K::Pitch, 100}, {K::Position, 10}}));
-    EXPECT_EQ(packets, 2);
+    TrafficOptions options;
+    EXPECT_FALSE(options.ParseSentences("hdt,xyz"));
 }
 
 } // namespace

@@ -27,7 +27,8 @@ std::vector<std::pair<QPoint, QPoint>> PointerStrokes(const CRecordingCanvas& ca
 }
 
 // Values as the session leaves them: a null text is a quantity never received.
-CLiveValues Values(const char* heading, const char* pitch, std::int64_t atMs = 0) {
+CLiveValues Values(const char* heading, const char* pitch, const char* roll = nullptr,
+                   std::int64_t atMs = 0) {
     CLiveValues values;
     auto set = [&](Quantity q, const char* text, std::string& str, double& value) {
         if (!text)
@@ -38,6 +39,7 @@ CLiveValues Values(const char* heading, const char* pitch, std::int64_t atMs = 0
     };
     set(Quantity::Heading, heading, values.m_strHeading, values.m_dHeading);
     set(Quantity::Pitch, pitch, values.m_strPitch, values.m_dPitch);
+    set(Quantity::Roll, roll, values.m_strRoll, values.m_dRoll);
     return values;
 }
 
@@ -52,16 +54,20 @@ TEST(AttitudeDisplay, PointersLandWhereTheirAnglesSay) {
     struct Case {
         const char* heading;
         const char* pitch;
-        int which; // 0 heading, 1 pitch
+        int which; // 0 heading, 1 pitch, 2 roll
         QPoint tail, tip, barb1, barb2;
+        const char* roll = "0";
     };
     const std::vector<Case> table = {
         {"0", "0", 0, {250, 400}, {250, 100}, {245, 130}, {255, 130}},
         {"90", "0", 0, {100, 250}, {400, 249}, {369, 244}, {370, 254}},
         {"0", "0", 1, {750, 175}, {500, 174}, {519, 179}, {520, 169}},
+        {"0", "0", 2, {750, 525}, {500, 524}, {519, 529}, {520, 519}},
+        {"0", "0", 2, {625, 650}, {625, 400}, {620, 420}, {630, 420}, "90"},
     };
     for (const Case& c : table) {
-        const auto strokes = PointerStrokes(DrawDisplay(Values(c.heading, c.pitch)), c.which);
+        const auto strokes =
+            PointerStrokes(DrawDisplay(Values(c.heading, c.pitch, c.roll)), c.which);
         EXPECT_EQ(strokes[0], std::make_pair(c.tail, c.tip)) << c.heading;
         EXPECT_EQ(strokes[1], std::make_pair(c.tip, c.barb1)) << c.heading;
         EXPECT_EQ(strokes[2], std::make_pair(c.tip, c.barb2)) << c.heading;
@@ -98,10 +104,11 @@ TEST(AttitudeDisplay, PositivePitchRaisesTheFrontAndOtherWindowShapesKeepTheDial
 TEST(AttitudeDisplay, ValuesAreWrittenWithTenSignificantDigits) {
     CMonitorState state;
     state.InterpretText("$GPGGA,1,3110.4567,N,12129.8765,E,1\r\n");
-    state.InterpretText("$C123.4,-2.5\r\n");
+    state.InterpretText("$PASHR,130711.000,123.4,T,7.25,-2.5,0.02\r\n");
     const CRecordingCanvas canvas = DrawDisplay(state.Values());
     const std::map<QString, QPoint> expected = {
         {"方位角为：", {150, 500}}, {"123.4", {275, 500}},     {"-2.5", {275, 530}},
+        {"横滚角为：", {150, 620}}, {"7.25", {275, 620}},
         {"12129.8765", {275, 560}}, {"3110.4567", {275, 590}}, {"航向指示", {220, 30}},
         {"北", {242, 75}},          {"俯仰角", {600, 30}},     {"下", {620, 306}},
     };
@@ -127,9 +134,9 @@ TEST(AttitudeDisplay, AbsentAndStaleValuesDoNotLookLive) {
         bool pitchGrey;
     };
     const std::vector<Case> table = {
-        {"nothing yet", -1, -1, 0, 0, 0, {500, 530, 560, 590}, false},
-        {"pitch stale", 5500, 1000, 6000, 3, 3, {560, 590}, true},
-        {"fresh again", 5500, 5500, 6000, 6, 0, {560, 590}, false},
+        {"nothing yet", -1, -1, 0, 0, 0, {500, 530, 560, 590, 620}, false},
+        {"pitch stale", 5500, 1000, 6000, 3, 3, {560, 590, 620}, true},
+        {"fresh again", 5500, 5500, 6000, 6, 0, {560, 590, 620}, false},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.name);

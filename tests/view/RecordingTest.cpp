@@ -154,6 +154,7 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
 TEST(Recording, TheEventLogTellsWhatHappenedInOrder) {
     CScopedSettings settings;
     settings.Set("PitchLimit", "5");
+    settings.Set("RollLimit", "10");
     settings.Set("StaleSeconds", "60");
     QTemporaryDir dir;
     const std::string link = dir.filePath("gnss").toStdString();
@@ -183,6 +184,9 @@ TEST(Recording, TheEventLogTellsWhatHappenedInOrder) {
     send("$C1,2\r\n");
     send("$C1,7.5\r\n");
     send("$C1,2\r\n");
+    // Roll from an instrument that sends it: heading, T, roll, pitch.
+    send(CInstrumentSimulator::WithNmeaChecksum("$PASHR,130711.000,1.0,T,-12.5,2.0,0.01"));
+    send(CInstrumentSimulator::WithNmeaChecksum("$PASHR,130711.100,1.0,T,-1.0,2.0,0.01"));
     sim.Close();
     Idle(1500);
     ASSERT_TRUE(sim.Open(&error, link)) << error;
@@ -207,7 +211,7 @@ TEST(Recording, TheEventLogTellsWhatHappenedInOrder) {
         said << line.section(',', 1);
     }
     EXPECT_EQ(said, (QStringList{"program,start,,", "pitch,active,7.5,5", "pitch,rectified,2,5",
-                                 "link,lost,,", "link,restored,,", "program,end,,"}));
+                                 "roll,active,-12.5,10", "roll,rectified,-1,10", "link,lost,,", "link,restored,,", "program,end,,"}));
 }
 
 TEST(SerialMonitor, ShowsFifteenLinesClearsAndStartsEmpty) {
