@@ -81,6 +81,13 @@ private:
 
 // 65,536 samples (768 KiB) a chunk; room for a billion, years at 10 Hz.
 using CLiveSamples = CAppendLog<LiveSample, 16, 14>;
+// When a sample arrived: marks now and then, between which the samples came
+// at an even pace (see CMonitorState::SampleTimeMs).
+struct SampleTimeMark {
+    std::uint64_t index;
+    std::int64_t ms;
+};
+using CSampleTimes = CAppendLog<SampleTimeMark, 10, 14>;
 // Indices of the samples that follow a gap in the data (the curves are not
 // drawn across one).
 using CSampleGaps = CAppendLog<std::uint64_t, 10, 14>;

@@ -135,10 +135,41 @@ void CMonitorState::AppendSample(std::int64_t nowMs) {
         m_values.Received(Quantity::Pitch) ? static_cast<float>(m_values.m_dPitch) : none;
     sample.fRoll = m_values.Received(Quantity::Roll) ? static_cast<float>(m_values.m_dRoll) : none;
     const std::size_t index = m_samples.Size();
-    if (index > 0 && nowMs - m_nLastSampleMs > StaleMs())
+    const std::int64_t lastMs = m_nLastSampleMs.load(std::memory_order_relaxed);
+    const std::size_t marks = m_times.Size();
+    if (index > 0 && nowMs - lastMs > StaleMs()) {
         m_gaps.Append(index);
+        if (m_times[marks - 1].index != index - 1)
+            m_times.Append({index - 1, lastMs});
+        m_times.Append({index, nowMs});
+    } else if (marks == 0 || nowMs - m_times[marks - 1].ms >= kTimeMarkMs) {
+        m_times.Append({index, nowMs});
+    }
+    // The time first: a reader that sees the new size interpolates up to it.
+    m_nLastSampleMs.store(nowMs, std::memory_order_relaxed);
     m_samples.Append(sample);
-    m_nLastSampleMs = nowMs;
+}
+
+std::int64_t CMonitorState::SampleTimeMs(std::size_t i) const {
+    const std::size_t marks = m_times.Size();
+    if (marks == 0)
+        return 0;
+    // The last mark at or before i, and the next one (or the newest sample).
+    std::size_t low = 0, high = marks;
+    while (high - low > 1) {
+        const std::size_t mid = (low + high) / 2;
+        (m_times[mid].index <= i ? low : high) = mid;
+    }
+    const SampleTimeMark before = m_times[low];
+    const SampleTimeMark after =
+        low + 1 < marks
+            ? m_times[low + 1]
+            : SampleTimeMark{m_samples.Size() - 1, m_nLastSampleMs.load(std::memory_order_relaxed)};
+    std::int64_t ms = before.ms;
+    if (after.index > before.index && i > before.index)
+        ms += (after.ms - before.ms) * static_cast<std::int64_t>(i - before.index) /
+              static_cast<std::int64_t>(after.index - before.index);
+    return ms - m_times[0].ms;
 }
 
 CLiveValues CMonitorState::Values() const {

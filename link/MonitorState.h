@@ -92,7 +92,14 @@ public:
     // false while none has been received.
     bool LastAngle(Quantity q, double* angle) const;
     // When the last attitude arrived (SteadyMs); -1 before the first.
-    std::int64_t LastAttitudeMs() const { return m_samples.Size() ? m_nLastSampleMs : -1; }
+    std::int64_t LastAttitudeMs() const {
+        return m_samples.Size() ? m_nLastSampleMs.load(std::memory_order_relaxed) : -1;
+    }
+    // When sample i arrived, in milliseconds after the first sample; from any
+    // thread, for i below a Size() it has read. Exact at the marks (the first
+    // sample, one every ten seconds, both sides of every gap), even in between.
+    std::int64_t SampleTimeMs(std::size_t i) const;
+    static constexpr std::int64_t kTimeMarkMs = 10000;
 
 private:
     Kind ReadAttitude(std::string_view heading, std::string_view pitch, std::string_view roll,
@@ -104,7 +111,8 @@ private:
     CLiveValues m_values;
     CLiveSamples m_samples;
     CSampleGaps m_gaps;
-    std::int64_t m_nLastSampleMs = 0;
+    CSampleTimes m_times;
+    std::atomic<std::int64_t> m_nLastSampleMs{0};
     std::atomic<std::int64_t> m_nStaleMs{kDefaultStaleMs};
     std::atomic<std::uint64_t> m_nChecksumFailures{0};
     std::atomic<int> m_nPitchLimit{kDefaultAlarmLimit};

@@ -47,6 +47,7 @@ enum CommandId : int {
     ID_SERIAL_MONITOR = 32892,     // "串口监视(&D)"
     ID_ALARM_ACKNOWLEDGE = 32893,  // "确认报警"
     ID_ALARM_SILENCE = 32894,      // "静音"
+    ID_FOLLOW_LIVE = 32900,        // "跟随最新"
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,

@@ -251,6 +251,13 @@ void CMainFrame::CreateStatusBar() {
     if (m_pView) {
         connect(m_pView, &CQuillmarView::StatusNote, bar,
                 [bar](const QString& text) { bar->showMessage(text, 5000); });
+        connect(m_pView, &CQuillmarView::HoverNote, bar, [bar](const QString& text) {
+            if (text.isEmpty())
+                bar->clearMessage();
+            else
+                bar->showMessage(text);
+        });
+        connect(m_pView, &CQuillmarView::CommandStateChanged, this, &CMainFrame::UpdateCommandUI);
     }
     // The lock keys, where a keyboard light tells their state.
     const QMap<QString, bool> lights = ReadLockLights();

@@ -6,6 +6,7 @@
 
 #include <QDataStream>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -131,4 +132,23 @@ const QImage& CAnalysisSession::Picture(const QByteArray& key, QSize size,
         m_pictureKey = key;
     }
     return m_picture;
+}
+
+QString CAnalysisSession::RecordTextAt(const CPlotFrame& frame, int x) const {
+    const std::size_t count = m_arrAnalysis.size();
+    if (count == 0)
+        return {};
+    // Record to column is one rising straight line: two points give it.
+    const double x0 = frame.MapX(frame.TimeX(0));
+    const double perRecord = frame.MapX(frame.TimeX(1)) - x0;
+    if (!(perRecord > 0))
+        return {};
+    const double i = std::round((x - x0) / perRecord);
+    if (!(i >= 0 && i < static_cast<double>(count)))
+        return {};
+    const AnalysisSample& record = m_arrAnalysis[static_cast<std::size_t>(i)];
+    return QString("第 %1 条记录，方位角 %2，俯仰角 %3")
+        .arg(static_cast<std::size_t>(i))
+        .arg(record.fHeading, 0, 'f', 2)
+        .arg(record.fPitch, 0, 'f', 2);
 }

@@ -43,6 +43,9 @@ public:
 
     // The curves switched on, on the frame given.
     void DrawCurves(CCanvas& canvas, const CPlotFrame& frame) const;
+    // What the status bar says of the record drawn at device column x on the
+    // frame given: its index, heading and pitch; empty where there is none.
+    QString RecordTextAt(const CPlotFrame& frame, int x) const;
     // The progress bar while a load is running.
     void DrawProgress(CCanvas& canvas) const;
     // The progress trace after `lines` lines of a file of `length` bytes.

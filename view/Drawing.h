@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 class CMonitorState;
@@ -86,5 +87,19 @@ void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveVal
 // Real-time view 2. Only what falls in the window is drawn, and dense curves are
 // reduced per pixel column, so the cost does not grow with the samples. No line
 // is drawn across a gap in the data, nor through a value not yet received.
+// While the navigation follows the newest sample, once the samples pass the
+// right edge the picture moves left so that the newest stays there.
 void DrawLiveCurves(CCanvas& canvas, const CScale& scale, const CMonitorState& state,
                     const CNavigation& navigation);
+// Heading on the live curves: reference pixels a degree, so that 360 degrees
+// fit in the window at the default size.
+constexpr double kLiveHeadingScale = 1.8;
+// The horizontal pan the live curves are drawn with (following included).
+double LivePanX(const CScale& scale, QSize window, std::size_t samples,
+                const CNavigation& navigation);
+// The sample drawn at device column x; -1 where there is none.
+long LiveSampleAt(const CScale& scale, QSize window, const CMonitorState& state,
+                  const CNavigation& navigation, int x);
+// What the status bar says of sample i: index, time since the first sample,
+// heading, pitch and, where known, roll.
+QString LiveSampleText(const CMonitorState& state, std::size_t i);

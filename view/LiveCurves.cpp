@@ -20,20 +20,25 @@ void VisibleRange(double a, double b, double low, double high, long last, long* 
     *to = static_cast<long>(std::clamp(final, -1.0, static_cast<double>(last)));
 }
 
-void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav) {
-    const double px = nav.m_nPanX, py = nav.m_nPanY;
+// The right edge the newest sample keeps while following (reference pixels).
+constexpr double kFollowEdge = 1020;
+
+void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav, double px,
+              std::size_t samples) {
+    const double py = nav.m_nPanY;
+    const double hs = kLiveHeadingScale;
     const double zx = nav.m_dZoomX, zy = nav.m_dZoomY;
     canvas.TextOut(s.X(550), s.Y(365), "（单位：百）");
     for (int i = 0; i <= 360; i += 10)
-        canvas.TextOut(s.X(1), s.Y(2 * i * zy + py), QString::number(i));
+        canvas.TextOut(s.X(1), s.Y(hs * i * zy + py), QString::number(i));
 
     canvas.SelectPen(Pens::kAxis);
     for (int i = 0; i <= 360; ++i) {
-        const int y = s.Y(2 * i * zy + py);
+        const int y = s.Y(hs * i * zy + py);
         canvas.Line(s.X(30), y, s.X(40), y);
     }
     for (int i = 0; i <= 360; i += 10) {
-        const int y = s.Y(2 * i * zy + py);
+        const int y = s.Y(hs * i * zy + py);
         canvas.Line(s.X(30), y, s.X(50), y);
     }
     canvas.TextOut(s.X(1000), s.Y(352 + py), "0");
@@ -46,14 +51,15 @@ void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav) {
         canvas.Line(s.X(980), y, s.X(990), y);
     }
 
-    // The time grid: a label and a line every 100 samples, for the ten
-    // thousand and one of them that lie in the window.
+    // The time grid: a label and a line every 100 samples, at least the ten
+    // thousand and one first, and on as far as the samples go.
     canvas.SelectPen(Pens::kGrid);
     const QSize size = canvas.Size();
     long from = 0, to = 0;
     // Labels start at their line: one whose line is left of the window may still
     // show its text; 60 device pixels covers "10000".
-    VisibleRange(30 + px, 100 * zx, -60 / s.sx, (size.width() + 1) / s.sx, 10000, &from, &to, 0);
+    const long lastLine = std::max(10000L, static_cast<long>(samples / 100) + 1);
+    VisibleRange(30 + px, 100 * zx, -60 / s.sx, (size.width() + 1) / s.sx, lastLine, &from, &to, 0);
     for (long i = from; i <= to; ++i) {
         const int x = s.X(30 + px + 100 * i * zx);
         canvas.TextOut(x, s.Y(345), QString::number(i));
@@ -106,12 +112,56 @@ std::size_t FirstGapFrom(const CSampleGaps& gaps, std::size_t count, std::size_t
 
 } // namespace
 
+double LivePanX(const CScale& s, QSize window, std::size_t samples, const CNavigation& nav) {
+    const double px = nav.m_nPanX;
+    if (!nav.m_bFollowLive || samples == 0)
+        return px;
+    // The newest sample's x, were nothing moved; the right edge of the window
+    // (a narrow window brings the edge in).
+    const double newest = 30 + px + static_cast<double>(samples - 1) * nav.m_dZoomX;
+    const double edge = std::min(kFollowEdge, (window.width() - 3) / s.sx);
+    return newest > edge ? px - (newest - edge) : px;
+}
+
+long LiveSampleAt(const CScale& s, QSize window, const CMonitorState& state,
+                  const CNavigation& nav, int x) {
+    const std::size_t count = state.Samples().Size();
+    if (count == 0 || nav.HasAreaZoom())
+        return -1;
+    const double px = LivePanX(s, window, count, nav);
+    const double i = std::round((x / s.sx - 30 - px) / nav.m_dZoomX);
+    if (!(i >= 0 && i < static_cast<double>(count)))
+        return -1;
+    return static_cast<long>(i);
+}
+
+QString LiveSampleText(const CMonitorState& state, std::size_t i) {
+    const LiveSample& sample = state.Samples()[i];
+    const std::int64_t ms = state.SampleTimeMs(i);
+    const std::int64_t tenths = ms / 100;
+    QString text = QString("第 %1 个样本，开始后 %2:%3:%4.%5")
+                       .arg(i)
+                       .arg(tenths / 36000)
+                       .arg(tenths / 600 % 60, 2, 10, QChar('0'))
+                       .arg(tenths / 10 % 60, 2, 10, QChar('0'))
+                       .arg(tenths % 10);
+    const auto angle = [&](const char* name, float value) {
+        if (!std::isnan(value))
+            text += QString("，%1 %2").arg(QString::fromUtf8(name)).arg(value, 0, 'f', 2);
+    };
+    angle("方位角", sample.fHeading);
+    angle("俯仰角", sample.fPitch);
+    angle("横滚角", sample.fRoll);
+    return text;
+}
+
 void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state,
                     const CNavigation& nav) {
-    if (!nav.HasAreaZoom())
-        DrawAxes(canvas, s, nav);
     const CLiveSamples& samples = state.Samples();
     const std::size_t count = samples.Size();
+    const double px = LivePanX(s, canvas.Size(), count, nav);
+    if (!nav.HasAreaZoom())
+        DrawAxes(canvas, s, nav, px, count);
     if (count == 0) {
         // Said in the picture: a box from inside painting would come back with
         // every message received.
@@ -120,7 +170,7 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
         canvas.TextOut(s.X(420), s.Y(200), "分析数据请先调入文件");
         return;
     }
-    const double px = nav.m_nPanX, py = nav.m_nPanY;
+    const double py = nav.m_nPanY;
     const double zx = nav.m_dZoomX, zy = nav.m_dZoomY;
     long from = 0, to = 0;
     VisibleRange(30 + px, zx, -1 / s.sx, (canvas.Size().width() + 1) / s.sx,
@@ -146,7 +196,9 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
                                if (std::isnan(sample.fHeading))
                                    heading.Break();
                                else
-                                   heading.Add(QPoint(x, s.Y(py + 2 * zy * sample.fHeading)));
+                                   heading.Add(
+                                       QPoint(x, s.Y(py + kLiveHeadingScale * zy *
+                                                              sample.fHeading)));
                                if (std::isnan(sample.fPitch))
                                    pitch.Break();
                                else

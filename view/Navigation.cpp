@@ -17,6 +17,7 @@ const char* const kOneAreaOnly = "请换用纵横向或中心缩放察看细节"
 
 QString CNavigation::StretchX() {
     m_nToolMode = kNoTool;
+    m_bFollowLive = false;
     if (m_dZoomX >= kMaxZoomX)
         return kNoMoreStretch;
     m_dZoomX *= kStep;
@@ -25,6 +26,7 @@ QString CNavigation::StretchX() {
 
 QString CNavigation::StretchY() {
     m_nToolMode = kNoTool;
+    m_bFollowLive = false;
     if (m_dZoomY >= kMaxZoomY)
         return kNoMoreStretch;
     m_dZoomY *= kStep;
@@ -33,6 +35,7 @@ QString CNavigation::StretchY() {
 
 QString CNavigation::ShrinkX() {
     m_nToolMode = kNoTool;
+    m_bFollowLive = false;
     if (m_dZoomX < kStep)
         return kNoMoreShrink;
     m_dZoomX *= kShrink;
@@ -41,6 +44,7 @@ QString CNavigation::ShrinkX() {
 
 QString CNavigation::ShrinkY() {
     m_nToolMode = kNoTool;
+    m_bFollowLive = false;
     if (m_dZoomY < kShrink)
         return kNoMoreShrink;
     m_dZoomY *= kShrink;
@@ -117,6 +121,7 @@ void CNavigation::MoveRelease(QPoint q) {
     if (!m_bDragging)
         return;
     m_bDragging = false;
+    m_bFollowLive = false;
     m_nPanX += q.x() - m_ptDragStart.x();
     m_nPanY += q.y() - m_ptDragStart.y();
 }
@@ -134,6 +139,7 @@ bool CNavigation::AreaRelease(QPoint q) {
     if (m_nClickState != 1 || q.x() == m_ptAreaPress.x() || q.y() == m_ptAreaPress.y())
         return false;
     m_rcZoomArea = AreaRect(m_ptAreaPress, q);
+    m_bFollowLive = false;
     return true;
 }
 
@@ -153,6 +159,7 @@ void CNavigation::ResetView() {
         m_nZoomInPhaseEnd[k] = m_nZoomOutPhaseEnd[k] = 0;
     m_nZoomInPresses = m_nZoomOutPresses = 0;
     m_nPanX = m_nPanY = 0;
+    m_bFollowLive = true;
     m_nToolMode = kNoTool;
     m_nClickState = 0;
     m_bDragging = false;

@@ -35,7 +35,8 @@ public:
         kZoomOutPick = 8
     };
 
-    // 32843, 32845, 32847, 32852: each ends any tool first.
+    // 32843, 32845, 32847, 32852: each ends any tool first, and stops the
+    // live curves following the newest sample.
     QString StretchX();
     QString StretchY();
     QString ShrinkX();
@@ -53,6 +54,7 @@ public:
         m_ptDragStart = p;
         m_bDragging = true;
     }
+    // A drag and a framed area stop the following too; the reset resumes it.
     void MoveRelease(QPoint q);
     QString AreaPress(QPoint p);
     // True when the release framed an area (outline, then a repaint).
@@ -71,6 +73,8 @@ public:
     bool HasAreaZoom() const { return m_rcZoomArea.left() != 0 || m_rcZoomArea.right() != 0; }
     int ZoomDepth() const { return m_nZoomInCount - m_nZoomOutCount; }
 
+    // The live curves keep the newest sample at the right edge ("跟随最新").
+    bool m_bFollowLive = true;
     // The one tool armed, whichever part armed it (the line and note tools too).
     int m_nToolMode = kNoTool;
     double m_dZoomX = 1.0, m_dZoomY = 1.0;

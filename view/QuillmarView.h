@@ -70,6 +70,11 @@ public:
 signals:
     // A short note for the status bar (a full list refusing an entry, say).
     void StatusNote(const QString& text);
+    // The sample under the mouse on a curve display; empty when none is.
+    void HoverNote(const QString& text);
+    // A command's check mark changed without a command (a drag ended the
+    // following of the newest sample).
+    void CommandStateChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -77,6 +82,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -94,6 +100,8 @@ private:
     void Changed();
     void UpdateCursor();
     void Refuse(const QString& message);
+    // The status bar's note of the sample at column x (-1: none).
+    void ShowSampleAt(int x);
     // What the analysis picture depends on.
     QByteArray AnalysisPictureKey() const;
 
@@ -110,4 +118,5 @@ private:
     QRect m_rcOutline;
     // The attitude display's dials and scales at the window's size.
     QImage m_attitudeBackground;
+    QString m_strHover;
 };

@@ -6,6 +6,7 @@
 #include "platform/CommandTable.h"
 #include "platform/Prompter.h"
 #include "platform/TickCount.h"
+#include "view/Drawing.h"
 #include "view/QuillmarView.h"
 
 #include <QContextMenuEvent>
@@ -44,6 +45,13 @@ void CQuillmarView::RegisterCommands(CCommandTable& table) {
                    ID_REFRESH,         // "刷新"
                    ID_AREA_ZOOM, ID_INITIAL_VIEW})
         table.Register(id, [this, id] { OnNavigationCommand(id); });
+    table.Register(ID_FOLLOW_LIVE, // "跟随最新"
+                   {[this] {
+                        m_navigation.m_bFollowLive = !m_navigation.m_bFollowLive;
+                        update();
+                    },
+                    {},
+                    [this] { return m_navigation.m_bFollowLive ? 1 : 0; }});
     table.Register(ID_EXIT_TOOL, [this] { OnExitTool(); }); // context menu "退出"
     // The analysis of a loaded file.
     table.Register(ID_LOAD_ANALYSIS_FILE, [this] { OnLoadAnalysisFile(); }); // "调入文件"
@@ -194,6 +202,7 @@ void CQuillmarView::Press(QPoint p) {
 }
 
 void CQuillmarView::Release(QPoint q) {
+    const bool following = m_navigation.m_bFollowLive;
     if (m_navigation.m_nToolMode == CNavigation::kMoveTool) {
         m_navigation.MoveRelease(q);
         update();
@@ -206,6 +215,8 @@ void CQuillmarView::Release(QPoint q) {
             update();
         });
     }
+    if (following != m_navigation.m_bFollowLive)
+        emit CommandStateChanged(); // the "跟随最新" toggle shows it
 }
 
 void CQuillmarView::mousePressEvent(QMouseEvent* event) {
@@ -222,8 +233,31 @@ void CQuillmarView::mouseReleaseEvent(QMouseEvent* event) {
 
 void CQuillmarView::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
-    if (m_tools.MouseMove(event->position().toPoint()))
+    const QPoint p = event->position().toPoint();
+    if (m_tools.MouseMove(p))
         update();
+    ShowSampleAt(p.x());
+}
+
+void CQuillmarView::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    ShowSampleAt(-1);
+}
+
+void CQuillmarView::ShowSampleAt(int x) {
+    QString text;
+    if (x >= 0 && m_mode == ViewMode::RealTime2) {
+        const CScale scale{m_dScaleX, m_dScaleY};
+        const long i = LiveSampleAt(scale, size(), Monitor(), m_navigation, x);
+        if (i >= 0)
+            text = LiveSampleText(Monitor(), static_cast<std::size_t>(i));
+    } else if (x >= 0 && m_mode == ViewMode::Analysis && !m_analysis.IsLoading()) {
+        text = m_analysis.RecordTextAt(PlotFrame(), x);
+    }
+    if (text != m_strHover) {
+        m_strHover = text;
+        emit HoverNote(text);
+    }
 }
 
 QPoint CQuillmarView::ContextMenuPosition(QPoint requested, QPoint clientTopLeftOnScreen) {

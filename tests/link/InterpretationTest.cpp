@@ -136,6 +136,9 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
     EXPECT_EQ(state.ChecksumFailures(), 3u);
     ASSERT_EQ(state.Gaps().Size(), 1u);
     EXPECT_EQ(state.Gaps()[0], samples - 1);
+    // Sample times after the first: both sides of the gap exact.
+    EXPECT_EQ(state.SampleTimeMs(samples - 1), 58500);
+    EXPECT_EQ(state.SampleTimeMs(samples - 2), 1100);
 }
 
 // The attitude sentences of other instruments, each on a fresh state: heading,

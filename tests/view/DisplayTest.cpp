@@ -5,11 +5,15 @@
 #include "view/Drawing.h"
 #include "view/Navigation.h"
 #include "view/QuillmarView.h"
+#include "tools/Simulator.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
+#include <QSignalSpy>
+#include <functional>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
@@ -201,8 +205,8 @@ TEST(LiveCurves, AxesGridAndCurvesSitWhereTheyShould) {
     f.nav.m_nPanY = 4;
     const CRecordingCanvas canvas = f.Draw();
     EXPECT_EQ(canvas.FindText("（单位：百）")->points[0], QPoint(550, 365));
-    EXPECT_EQ(canvas.FindText("360")->points[0], QPoint(1, static_cast<int>(2 * 360 * 1.5 + 4)));
-    EXPECT_EQ(canvas.FindText("10")->points[0], QPoint(1, 34)); // heading 10 before pitch 10
+    EXPECT_EQ(canvas.FindText("360")->points[0], QPoint(1, static_cast<int>(1.8 * 360 * 1.5 + 4)));
+    EXPECT_EQ(canvas.FindText("10")->points[0], QPoint(1, 31)); // heading 10 before pitch 10
     EXPECT_EQ(canvas.FindText("-10")->points[0], QPoint(1000, 360 + 4 + 150 - 8));
     EXPECT_EQ(canvas.Lines(Pens::kAxis).size(), 361u + 37u + 22u);
     // Time grid: only labels near the window, each with its line.
@@ -212,7 +216,7 @@ TEST(LiveCurves, AxesGridAndCurvesSitWhereTheyShould) {
     const auto grid = canvas.Lines(Pens::kGrid);
     EXPECT_EQ(grid.back()->points, (std::vector<QPoint>{{30, 544}, {1020, 544}})); // base line
     EXPECT_EQ(Curve(canvas, Pens::kHeadingCurve),
-              (std::vector<QPoint>{{30, 304}, {31, 307}, {32, 310}}));
+              (std::vector<QPoint>{{30, 274}, {31, 276}, {32, 279}}));
     EXPECT_EQ(Curve(canvas, Pens::kPitchCurve),
               (std::vector<QPoint>{{30, 364}, {31, 349}, {32, 334}}));
 
@@ -242,8 +246,8 @@ TEST(LiveCurves, GapsAndValuesNotYetReceivedBreakTheCurvesAlarmsAreMarked) {
     f.Samples(2, 200, 5);
     const CRecordingCanvas canvas = f.Draw();
     EXPECT_EQ(Curve(canvas, Pens::kHeadingCurve, 0),
-              (std::vector<QPoint>{{30, 200}, {31, 200}, {32, 202}, {33, 204}}));
-    EXPECT_EQ(Curve(canvas, Pens::kHeadingCurve, 1), (std::vector<QPoint>{{34, 400}, {35, 402}}));
+              (std::vector<QPoint>{{30, 180}, {31, 180}, {32, 181}, {33, 183}}));
+    EXPECT_EQ(Curve(canvas, Pens::kHeadingCurve, 1), (std::vector<QPoint>{{34, 360}, {35, 361}}));
     EXPECT_EQ(Curve(canvas, Pens::kPitchCurve, 0),
               (std::vector<QPoint>{{31, 360}, {32, 350}, {33, 340}}));
     EXPECT_EQ(Curve(canvas, Pens::kPitchCurve, 1), (std::vector<QPoint>{{34, 310}, {35, 300}}));
@@ -253,13 +257,62 @@ TEST(LiveCurves, GapsAndValuesNotYetReceivedBreakTheCurvesAlarmsAreMarked) {
     EXPECT_EQ(canvas.Lines(Pens::kAlarmMark)[0]->points, (std::vector<QPoint>{{33, 1}, {33, 16}}));
 }
 
+// The first screenful is drawn as it always was; once the samples pass the
+// right edge the newest stays there, until a navigation step suspends it.
+TEST(LiveCurves, TheNewestSampleStaysAtTheRightEdgeWhileFollowing) {
+    LiveFixture f;
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        int first, last; // x of the heading curve's first and last points
+    };
+    const std::vector<Step> steps = {
+        {"first screenful", [&] { f.Samples(500); }, 30, 529},
+        {"window filled", [&] { f.Samples(1500); }, -2, 1020},
+        {"stretch suspends", [&] { f.nav.StretchX(); }, 30, 1024},
+        {"refresh resumes", [&] { f.nav.ResetView(); }, -2, 1020},
+        {"a drag suspends",
+         [&] {
+             f.nav.MovePress({100, 100});
+             f.nav.MoveRelease({150, 120});
+         },
+         80, 1025},
+        {"the toggle resumes, the drag's height kept", [&] { f.nav.m_bFollowLive = true; }, -2,
+         1020},
+        {"an area zoom suspends",
+         [&] {
+             f.nav.AreaPress({10, 10});
+             f.nav.AreaRelease({50, 50});
+         },
+         80, 1025},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        const CRecordingCanvas canvas = f.Draw();
+        const std::vector<QPoint> heading = Curve(canvas, Pens::kHeadingCurve);
+        ASSERT_FALSE(heading.empty());
+        EXPECT_EQ(heading.front().x(), step.first);
+        EXPECT_EQ(heading.back().x(), step.last);
+    }
+    // The time grid moves along: the line of sample 1900 (label 19).
+    f.nav.ResetView();
+    const CRecordingCanvas canvas = f.Draw();
+    ASSERT_TRUE(canvas.FindText("19"));
+    EXPECT_EQ(canvas.FindText("19")->points[0].x(), 1900 - 979);
+    // Every heading stays in the window at the default size.
+    f.Sample(359.9, 0);
+    EXPECT_LT(Curve(f.Draw(), Pens::kHeadingCurve).back().y(), 670);
+}
+
 // Every sample of the naive picture, for comparison.
 std::vector<QPoint> NaiveHeading(const LiveFixture& f, const CScale& s) {
     std::vector<QPoint> points;
     const CLiveSamples& samples = f.state.Samples();
     for (std::size_t i = 0; i < samples.Size(); ++i)
         points.emplace_back(s.X(30 + f.nav.m_nPanX + static_cast<double>(i) * f.nav.m_dZoomX),
-                            s.Y(f.nav.m_nPanY + 2 * f.nav.m_dZoomY * samples[i].fHeading));
+                            s.Y(f.nav.m_nPanY + kLiveHeadingScale * f.nav.m_dZoomY *
+                                                    samples[i].fHeading));
     return points;
 }
 
@@ -274,6 +327,7 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
     for (int i = 0; i < 40000; ++i)
         d.Sample(i == 12345 ? 350 : i == 23456 ? 0 : 100 + i % 7, i % 3);
     d.nav.m_nPanX = -12000;
+    d.nav.m_bFollowLive = false;
     const QSize size(300, 670);
     const CScale scale{300 / 1023.0, 1};
     const auto reduced = Curve(d.Draw(size), Pens::kHeadingCurve);
@@ -292,7 +346,7 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
     for (const auto& [column, range] : naive)
         EXPECT_EQ(kept[column], range) << "column " << column;
     EXPECT_LE(reduced.size(), 4u * (static_cast<std::size_t>(size.width()) + 3));
-    EXPECT_TRUE(std::any_of(reduced.begin(), reduced.end(), [](QPoint p) { return p.y() == 700; }));
+    EXPECT_TRUE(std::any_of(reduced.begin(), reduced.end(), [](QPoint p) { return p.y() == 630; }));
 }
 
 TEST(ViewDisplays, SwitchingKeepsPanAndSamplesAndDisarmsTools) {
@@ -322,6 +376,43 @@ TEST(ViewDisplays, SwitchingKeepsPanAndSamplesAndDisarmsTools) {
     EXPECT_TRUE(prompter.m_boxes.back().text.startsWith("系统已连续运行了"));
     t.Run(ID_REFRESH);
     EXPECT_EQ(nav.m_nPanX, 0);
+}
+
+// Through the widget: a drag suspends the following and the toggle shows it;
+// the pointer over a curve display names the sample under it.
+TEST(ViewDisplays, FollowingAndTheSampleUnderThePointer) {
+    CViewUnderTest t;
+    CQuillmarView& view = t.view;
+    view.show();
+    QSignalSpy hover(&view, &CQuillmarView::HoverNote);
+    QSignalSpy changed(&view, &CQuillmarView::CommandStateChanged);
+    for (int i = 0; i < 2000; ++i)
+        view.Monitor().InterpretText(
+            CInstrumentSimulator::WithNmeaChecksum(
+                QString("$PSAT,HPR,0,%1,1.5,-2.25,N").arg(100 + i % 10).toStdString()),
+            1000 + 100 * i);
+    t.Run(ID_VIEW_REALTIME2);
+    EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 1);
+    SendMouse(&view, QEvent::MouseMove, {1020, 300}); // the newest sample
+    ASSERT_FALSE(hover.isEmpty());
+    EXPECT_EQ(hover.last()[0].toString(),
+              "第 1999 个样本，开始后 0:03:19.9，方位角 109.00，俯仰角 1.50，横滚角 -2.25");
+    t.Run(ID_MOVE);
+    SendMouse(&view, QEvent::MouseButtonPress, {500, 300});
+    SendMouse(&view, QEvent::MouseButtonRelease, {400, 300});
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 0);
+    t.Run(ID_FOLLOW_LIVE);
+    EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 1);
+
+    std::vector<AnalysisSample> records(1000);
+    records[250].fHeading = 12.5f;
+    view.ShowRecords(records); // 1000 records span the window's 1000 columns
+    SendMouse(&view, QEvent::MouseMove, {250, 300});
+    EXPECT_EQ(hover.last()[0].toString(), "第 250 条记录，方位角 12.50，俯仰角 0.00");
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&view, &leave);
+    EXPECT_EQ(hover.last()[0].toString(), "");
 }
 
 // Pictures for a person to look at, and a PDF printed from the view.
