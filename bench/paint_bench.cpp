@@ -32,11 +32,13 @@ const CMonitorState& StateWith(long samples) {
     return *state;
 }
 
-// args: samples, pan (negative pans show the latest samples of a long run)
+// args: samples, pan (negative pans show the latest samples of a long run),
+// following the newest sample (1) or not (0)
 void BM_PaintRealTimeView2(benchmark::State& state) {
     const CMonitorState& monitor = StateWith(state.range(0));
     CNavigation nav;
     nav.m_nPanX = static_cast<int>(state.range(1));
+    nav.m_bFollowLive = state.range(2) != 0;
     QImage image(1023, 670, QImage::Format_RGB32);
     for (auto _ : state) {
         image.fill(Qt::white);
@@ -47,10 +49,11 @@ void BM_PaintRealTimeView2(benchmark::State& state) {
     state.counters["samples"] = static_cast<double>(state.range(0));
 }
 BENCHMARK(BM_PaintRealTimeView2)
-    ->Args({1000, 0})
-    ->Args({100000, 0})
-    ->Args({10000000, 0})
-    ->Args({10000000, -9999000})
+    ->Args({1000, 0, 1})
+    ->Args({100000, 0, 1})
+    ->Args({10000000, 0, 1})
+    ->Args({10000000, 0, 0})
+    ->Args({10000000, -9999000, 0})
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

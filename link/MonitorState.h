@@ -97,9 +97,9 @@ public:
     }
     // When sample i arrived, in milliseconds after the first sample; from any
     // thread, for i below a Size() it has read. Exact at the marks (the first
-    // sample, one every ten seconds, both sides of every gap), even in between.
+    // sample, one every half minute, both sides of every gap), even in between.
     std::int64_t SampleTimeMs(std::size_t i) const;
-    static constexpr std::int64_t kTimeMarkMs = 10000;
+    static constexpr std::int64_t kTimeMarkMs = 30000;
 
 private:
     Kind ReadAttitude(std::string_view heading, std::string_view pitch, std::string_view roll,
