@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QStyleOptionMenuItem>
 #include <QToolBar>
+#include <cstdlib>
 
 namespace {
 const QColor kSeparatorDark(64, 0, 128);
@@ -21,6 +22,11 @@ COwnerDrawMenu::COwnerDrawMenu() {
     m_background = palette.color(QPalette::Window);
     m_selectedText = palette.color(QPalette::HighlightedText);
     m_text = palette.color(QPalette::WindowText);
+    // The selected item keeps the menu's background, framed: where the
+    // highlight's text colour hardly differs from it (white on light grey)
+    // the text would vanish, so it is drawn in the menu's text colour.
+    if (std::abs(m_selectedText.lightness() - m_background.lightness()) < 96)
+        m_selectedText = m_text;
 }
 
 int COwnerDrawMenu::Convert(QMenuBar* bar, QToolBar* toolbar) {

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QStyleOptionMenuItem>
 #include <QToolBar>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -72,6 +73,8 @@ TEST(OwnerDrawMenu, EachKindOfItemDrawsItsParts) {
     EXPECT_EQ(selected.m_items[3].colour, QColor(127, 127, 127));
     EXPECT_EQ(selected.m_items[4].points[0], QPoint(26, 42)); // text box
     EXPECT_EQ(selected.m_items[4].colour, style.m_selectedText);
+    // Readable on the menu's background, whatever the highlight colours.
+    EXPECT_GE(std::abs(style.m_selectedText.lightness() - style.m_background.lightness()), 96);
 
     CRecordingCanvas noImage;
     style.DrawItem(noImage, table[4].item);
