@@ -39,17 +39,6 @@ struct Plot {
     CAnalysisData Data() { return {&records, &heading, &pitch}; }
 };
 
-// The grid's labels and their lines, in drawing order.
-std::vector<std::pair<QString, QPoint>> GridLabels(const CRecordingCanvas& canvas) {
-    std::vector<std::pair<QString, QPoint>> labels;
-    for (std::size_t i = 1; i < canvas.m_items.size(); ++i) {
-        const auto& item = canvas.m_items[i];
-        if (item.kind == Kind::Text)
-            labels.emplace_back(item.text, item.points[0]);
-    }
-    return labels;
-}
-
 TEST(TimeGrid, StepsLimitsShiftsAndRowsFollowTheRegime) {
     struct Case {
         const char* name;
@@ -95,20 +84,21 @@ TEST(TimeGrid, StepsLimitsShiftsAndRowsFollowTheRegime) {
         DrawTimeGrid(canvas, plot.Frame(c.sx, 1));
         ASSERT_EQ(canvas.m_items[0].text, QString::number(c.records));
         EXPECT_EQ(canvas.m_items[0].points[0], QPoint(static_cast<int>(520 * c.sx), 1));
-        const auto labels = GridLabels(canvas);
+        std::vector<const CRecordingCanvas::Primitive*> labels; // after the count
+        for (std::size_t i = 1; i < canvas.m_items.size(); ++i) {
+            if (canvas.m_items[i].kind == Kind::Text)
+                labels.push_back(&canvas.m_items[i]);
+        }
         ASSERT_GE(labels.size(), 2u);
-        EXPECT_EQ(labels[1].first, c.second);
-        EXPECT_EQ(labels[1].second, c.at);
+        EXPECT_EQ(labels[1]->text, c.second);
+        EXPECT_EQ(labels[1]->points[0], c.at);
         const auto lines = canvas.Lines(kGrid);
         ASSERT_GE(lines.size(), 2u);
         EXPECT_EQ(lines[1]->points, (std::vector<QPoint>{{c.lineX, c.top}, {c.lineX, c.bottom}}));
     }
-}
-
-TEST(TimeGrid, NoRecordsDrawsTheCountAlone) {
-    Plot plot;
+    Plot none; // no records: the count alone
     CRecordingCanvas canvas;
-    DrawTimeGrid(canvas, plot.Frame());
+    DrawTimeGrid(canvas, none.Frame());
     ASSERT_EQ(canvas.m_items.size(), 1u);
     EXPECT_EQ(canvas.m_items[0].text, "0");
 }
@@ -124,10 +114,9 @@ std::vector<QPoint> Curve(const CRecordingCanvas& canvas, const QColor& colour) 
 TEST(AnalysisCurves, RecordsLandWhereTheirValuesSay) {
     Plot plot;
     plot.records = {{90, 0, 0, 0, 0}, {0, 0, 10, 0, 0}, {360, 0, -10, 0, 0}, {45, 0, 1, 0, 0}};
-    const CPlotFrame frame = plot.Frame();
     CRecordingCanvas canvas;
-    DrawHeadingCurve(canvas, frame, plot.Data());
-    DrawPitchCurve(canvas, frame, plot.Data());
+    DrawHeadingCurve(canvas, plot.Frame(), plot.Data());
+    DrawPitchCurve(canvas, plot.Frame(), plot.Data());
     EXPECT_EQ(Curve(canvas, QColor(0, 255, 0)),
               (std::vector<QPoint>{{0, 180}, {250, 0}, {500, 720}, {750, 90}}));
     EXPECT_EQ(Curve(canvas, QColor(128, 0, 128)),
@@ -146,17 +135,6 @@ TEST(AnalysisCurves, RecordsLandWhereTheirValuesSay) {
                                 static_cast<int>((180 - 100) * 670 / 300.0)));
     EXPECT_EQ(points[1].x(), static_cast<int>((250 - 100) * 1023 / 500.0));
     EXPECT_FALSE(zoomed.FindText("30")); // no heading axis under an area zoom
-}
-
-TEST(AnalysisCurves, FirstAndLastRecordsAtResetAndASingleRecord) {
-    Plot plot;
-    plot.Records(777);
-    CRecordingCanvas canvas;
-    DrawHeadingCurve(canvas, plot.Frame(0.5, 1), plot.Data());
-    const auto points = Curve(canvas, QColor(0, 255, 0));
-    ASSERT_FALSE(points.empty());
-    EXPECT_EQ(points.front().x(), 0);
-    EXPECT_EQ(points.back().x(), static_cast<int>(776 * 0.5 * 1000 / 777));
 
     Plot one;
     one.Records(1);
@@ -193,20 +171,6 @@ TEST(AnalysisCurves, PitchLabelsFollowTheZoomDepth) {
     }
 }
 
-// Sparser than the pixels, the curve is every record's point.
-TEST(AnalysisCurves, SparseCurvesAreEveryRecord) {
-    Plot sparse;
-    sparse.Records(400);
-    const CPlotFrame f = sparse.Frame();
-    std::vector<QPoint> naive;
-    for (std::size_t i = 0; i < sparse.records.size(); ++i)
-        naive.emplace_back(Pixel(f.MapX(f.TimeX(static_cast<double>(i)))),
-                           Pixel(f.MapY(HeadingY(f, sparse.records[i].fHeading))));
-    EXPECT_EQ(
-        CurvePoints(f, sparse.records, &sparse.heading, &AnalysisSample::fHeading, &HeadingY, 1023),
-        naive);
-}
-
 QImage Picture(const std::function<void(CCanvas&)>& draw) {
     QImage image(1023, 670, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -216,41 +180,44 @@ QImage Picture(const std::function<void(CCanvas&)>& draw) {
     return image;
 }
 
-// Drawn into the view's picture, the reduced curve is the full one, pixel for
-// pixel, dense and spiky or zoomed.
+// Drawn into the view's picture, the curve is every record's point, pixel for
+// pixel: sparse, or dense and spiky and reduced per column, at the window's
+// size or half of it, zoomed or not.
 TEST(AnalysisCurves, ReducedCurvesDrawTheNaivePicture) {
-    Plot plot;
-    plot.records.resize(400000);
-    for (std::size_t i = 0; i < plot.records.size(); ++i) {
-        plot.records[i].fHeading =
-            static_cast<float>(180 + 170 * std::sin(i / 9000.0) + (i % 997 == 0 ? 60.0 : 0.0));
-        plot.records[i].fPitch = static_cast<float>(8 * std::sin(i / 300.0) + (i % 13) / 7.0);
-    }
-    plot.heading.Build(plot.records, &AnalysisSample::fHeading);
-    plot.pitch.Build(plot.records, &AnalysisSample::fPitch);
-    QString message;
-    for (int clicks : {0, 2}) {
-        for (int k = 0; k < clicks; ++k) {
-            plot.nav.ZoomCentreIn(10, &message);
-            plot.nav.ClickZoomIn({300, 200});
+    for (std::size_t n : {400u, 400000u}) {
+        Plot plot;
+        plot.records.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            plot.records[i].fHeading =
+                static_cast<float>(180 + 170 * std::sin(i / 9000.0) + (i % 997 == 0 ? 60.0 : 0.0));
+            plot.records[i].fPitch = static_cast<float>(8 * std::sin(i / 300.0) + (i % 13) / 7.0);
         }
-        const CPlotFrame frame = plot.Frame();
-        for (auto [field, summary, valueY] :
-             {std::tuple{&AnalysisSample::fHeading, &plot.heading, &HeadingY},
-              std::tuple{&AnalysisSample::fPitch, &plot.pitch, &PitchY}}) {
-            std::vector<QPoint> naive;
-            for (std::size_t i = 0; i < plot.records.size(); ++i)
-                naive.emplace_back(Pixel(frame.MapX(frame.TimeX(static_cast<double>(i)))),
-                                   Pixel(frame.MapY(valueY(frame, plot.records[i].*field))));
-            const auto reduced = CurvePoints(frame, plot.records, summary, field, valueY, 1023);
-            ASSERT_LT(reduced.size(), 4u * 1030u);
-            auto draw = [](const std::vector<QPoint>& points) {
-                return Picture([&](CCanvas& canvas) {
-                    canvas.SelectPen(CPen{1, Qt::black});
-                    canvas.Polyline(points.data(), static_cast<int>(points.size()));
-                });
-            };
-            EXPECT_EQ(draw(reduced), draw(naive)) << clicks << " zoom clicks";
+        plot.heading.Build(plot.records, &AnalysisSample::fHeading);
+        plot.pitch.Build(plot.records, &AnalysisSample::fPitch);
+        QString message;
+        for (int clicks : {0, 2}) {
+            for (int k = 0; k < clicks; ++k) {
+                plot.nav.ZoomCentreIn(10, &message);
+                plot.nav.ClickZoomIn({300, 200});
+            }
+            const CPlotFrame frame = plot.Frame(clicks ? 1 : 0.5, 1);
+            for (auto [field, summary, valueY] :
+                 {std::tuple{&AnalysisSample::fHeading, &plot.heading, &HeadingY},
+                  std::tuple{&AnalysisSample::fPitch, &plot.pitch, &PitchY}}) {
+                std::vector<QPoint> naive;
+                for (std::size_t i = 0; i < n; ++i)
+                    naive.emplace_back(Pixel(frame.MapX(frame.TimeX(static_cast<double>(i)))),
+                                       Pixel(frame.MapY(valueY(frame, plot.records[i].*field))));
+                const auto reduced = CurvePoints(frame, plot.records, summary, field, valueY, 1023);
+                ASSERT_LT(reduced.size(), 4u * 1030u);
+                auto draw = [](const std::vector<QPoint>& points) {
+                    return Picture([&](CCanvas& canvas) {
+                        canvas.SelectPen(CPen{1, Qt::black});
+                        canvas.Polyline(points.data(), static_cast<int>(points.size()));
+                    });
+                };
+                EXPECT_EQ(draw(reduced), draw(naive)) << n << " records, " << clicks << " clicks";
+            }
         }
     }
 }
@@ -273,6 +240,8 @@ TEST(AnalysisCurves, OneTimeGridForBothCurvesChangesNoPixel) {
     }
 }
 
+// A spike and a trough at either end of a range, next to block edges inside
+// it, and in its middle: each piece of the range is looked at.
 TEST(CurveSummary, ExtremesOfAnyRangeAreThoseOfAScan) {
     std::vector<AnalysisSample> records(70000);
     for (std::size_t i = 0; i < records.size(); ++i)
@@ -280,8 +249,6 @@ TEST(CurveSummary, ExtremesOfAnyRangeAreThoseOfAScan) {
     const std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges = {
         {0, 1},       {0, 64},  {5, 70},   {63, 4097},  {1000, 69999}, {0, 70000},
         {4096, 8192}, {15, 17}, {16, 256}, {17, 65537}, {255, 4113},   {1, 69999}};
-    // A spike and a trough at either end of the range, next to block edges
-    // inside it, and in its middle: each piece of the range is looked at.
     for (auto [from, to] : ranges) {
         const std::uint64_t last = to - 1;
         for (std::uint64_t at : {from, last, from + 17, last - 17, (from + to) / 2}) {
@@ -292,14 +259,12 @@ TEST(CurveSummary, ExtremesOfAnyRangeAreThoseOfAScan) {
             spiked[trough].fPitch = spike == trough ? 5000 : -5000;
             CCurveSummary summary;
             summary.Build(spiked, &AnalysisSample::fPitch);
-            float low = spiked[from].fPitch, high = low;
-            for (std::uint64_t i = from; i < to; ++i) {
-                low = std::min(low, spiked[i].fPitch);
-                high = std::max(high, spiked[i].fPitch);
-            }
+            const auto [low, high] = std::minmax_element(
+                spiked.begin() + from, spiked.begin() + to,
+                [](const auto& a, const auto& b) { return a.fPitch < b.fPitch; });
             const auto e = summary.Query(from, to);
-            EXPECT_EQ(e.fMin, low) << from << ".." << to << " spike at " << spike;
-            EXPECT_EQ(e.fMax, high) << from << ".." << to << " spike at " << spike;
+            EXPECT_EQ(std::pair(e.fMin, e.fMax), std::pair(low->fPitch, high->fPitch))
+                << from << ".." << to << " spike at " << spike;
         }
     }
 }

@@ -1,3 +1,4 @@
+#include "platform/ErrorText.h"
 #include "plots/AnalysisLoader.h"
 #include "shell/QuillmarDoc.h"
 #include "support/TestSupport.h"
@@ -47,89 +48,69 @@ TEST(Document, StoresTheFlagThenEverySegmentWithTheLastMarked) {
     EXPECT_EQ(third.Store(), reopened.Store());
 }
 
-TEST(Document, AFlagOfOneWithoutSegmentsOpensAsAnEmptyDrawing) {
-    CQuillmarDoc doc;
-    QString error;
-    ASSERT_TRUE(doc.Load(Ints({1}), &error));
-    EXPECT_EQ(doc.LineFlag(), 1);
-    EXPECT_TRUE(doc.Lines().empty());
-}
-
+// Any cut of a document but the flag alone (an empty drawing), a flag other
+// than 0 or 1, and noise are refused and leave the open document as it was.
 TEST(Document, TruncatedAndForeignFilesAreRefusedAndChangeNothing) {
     CQuillmarDoc source;
     source.SetLineFlag(1);
     source.AddLine(10, 20, 30, 40);
     source.AddLine(1, 2, 3, 4);
-    source.AddLine(5, 6, 7, 8);
     const QByteArray whole = source.Store();
+    QString error;
+    CQuillmarDoc empty;
+    ASSERT_TRUE(empty.Load(whole.left(4), &error));
+    EXPECT_TRUE(empty.LineFlag() == 1 && empty.Lines().empty());
+
     CQuillmarDoc doc;
     doc.SetLineFlag(1);
     doc.AddLine(9, 9, 9, 9);
     const QByteArray before = doc.Store();
-    for (int length = 0; length < whole.size(); ++length) {
-        QString error;
-        const bool loaded = doc.Load(whole.left(length), &error);
-        // Four bytes are the flag alone: a valid, empty drawing.
-        EXPECT_EQ(loaded, length == 4) << "length " << length;
-        if (!loaded) {
-            EXPECT_FALSE(error.isEmpty());
-            EXPECT_EQ(doc.Store(), before) << "length " << length;
-        } else {
-            doc.Load(before, &error);
-        }
-    }
+    auto refused = [&](const QByteArray& file) {
+        const bool loaded = doc.Load(file, &error);
+        EXPECT_TRUE(loaded || (!error.isEmpty() && doc.Store() == before));
+        doc.Load(before, &error);
+        return !loaded;
+    };
+    for (int length = 0; length < whole.size(); ++length)
+        EXPECT_EQ(refused(whole.left(length)), length != 4) << "length " << length;
+    EXPECT_TRUE(refused(Ints({7, 1, 2, 3, 4, 4, 1})));
     std::mt19937 random(7);
     for (int i = 0; i < 200; ++i) {
         QByteArray noise(static_cast<int>(random() % 200), '\0');
         for (char& c : noise)
             c = static_cast<char>(random());
-        QString error;
-        if (!doc.Load(noise, &error)) {
-            EXPECT_EQ(doc.Store(), before);
-        }
-        doc.Load(before, &error);
+        refused(noise);
     }
-    QString error;
-    EXPECT_FALSE(doc.Load(Ints({7, 1, 2, 3, 4, 4, 1}), &error));
 }
 
-TEST(Document, OpeningAMissingFileNamesItAndTheReason) {
-    CQuillmarDoc doc;
-    QString error;
-    EXPECT_FALSE(doc.OnOpenDocument("/nonexistent/drawing.txt", &error));
-    EXPECT_TRUE(error.contains("/nonexistent/drawing.txt"));
-    QTemporaryDir dir;
-    const QString path = dir.filePath("segment.txt");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(Ints({1, 10, 20, 30, 40, 4, 1}));
-    file.close();
-    ASSERT_TRUE(doc.OnOpenDocument(path, &error));
-    ASSERT_EQ(doc.Lines().size(), 1u);
-    EXPECT_EQ(doc.Lines()[0], CLine(10, 20, 30, 40));
-    EXPECT_EQ(doc.Lines()[0].Group(), 1);
-    EXPECT_EQ(doc.PathName(), path);
-}
-
-// A FIFO (whose open would wait for a writer), a device and a directory are
-// refused at once by both readers of files, the document and the analysis.
-TEST(Document, FilesThatAreNotRegularAreRefusedAtOnce) {
+// Neither reader of files waits on a FIFO nor reads a device or a directory;
+// each names a file it cannot read and the reason.
+TEST(Document, FilesThatCannotBeReadAreRefusedAtOnceWithTheReason) {
     QTemporaryDir dir;
     const QString fifo = dir.filePath("fifo");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    for (const QString& path : {fifo, QString("/dev/null"), dir.path()}) {
+    using Status = LoadResult::Status;
+    const QString missing = QString::fromStdString(SystemErrorText(ENOENT));
+    const std::vector<std::tuple<QString, QString, Status>> table = {
+        {"/nonexistent/drawing.txt", missing, Status::CannotOpen},
+        {fifo, "不是普通文件", Status::NotRegularFile},
+        {"/dev/null", "不是普通文件", Status::NotRegularFile},
+        {dir.path(), "不是普通文件", Status::NotRegularFile},
+    };
+    for (const auto& [path, reason, status] : table) {
         SCOPED_TRACE(path.toStdString());
         CQuillmarDoc doc;
-        doc.SetLineFlag(1);
         doc.AddLine(1, 2, 3, 4);
         const QByteArray before = doc.Store();
         QString error;
         EXPECT_FALSE(doc.OnOpenDocument(path, &error));
-        EXPECT_EQ(error.toStdString(), ("无法打开文件：" + path + "\n不是普通文件").toStdString());
+        EXPECT_EQ(error.toStdString(), ("无法打开文件：" + path + "\n" + reason).toStdString());
         EXPECT_EQ(doc.Store(), before);
         std::vector<AnalysisSample> records{{1, 2, 3, 4, 5}};
-        EXPECT_EQ(LoadAnalysisFile(path.toStdString(), records).status,
-                  LoadResult::Status::NotRegularFile);
+        const LoadResult result = LoadAnalysisFile(path.toStdString(), records);
+        EXPECT_EQ(result.status, status);
+        if (status == Status::CannotOpen)
+            EXPECT_EQ(result.nError, ENOENT);
         EXPECT_TRUE(records.empty());
     }
 }

@@ -26,48 +26,47 @@ TEST(PortSelect, PreselectsTheCurrentPortOrTheEntryAtItsNumber) {
             << c.names.join(",").toStdString() << " port " << c.port;
 }
 
-// Runs the dialog and presses `button` ("设置" or "取消") once it is up,
-// after choosing list entry `choose` (-1: leave it).
-int RunDialog(CPortSelectDlg& dialog, const QString& button, int choose = -1) {
-    QTimer::singleShot(0, &dialog, [&] {
-        if (choose >= 0)
-            dialog.ComboBox()->setCurrentIndex(choose);
-        for (auto* push : dialog.findChildren<QPushButton*>()) {
-            if (push->text() == button)
-                push->click();
-        }
-    });
-    return dialog.DoModal();
-}
-
-TEST(PortSelect, SetStoresTheChosenNumberAndCancelKeepsIt) {
-    CScriptedPrompter prompter;
-    const QList<CPortSelectDlg::Entry> free = {{"COM1", "/dev/ttyUSB0"}, {"COM3", "/dev/ttyUSB1"}};
-    int port = 3;
-    {
-        CPortSelectDlg dialog(free, &port);
-        EXPECT_EQ(RunDialog(dialog, "取消", 0), QDialog::Rejected);
-        EXPECT_EQ(port, 3);
+// The dialog run and answered with `button` ("设置" or "取消") after choosing
+// list entry `choose` (-1: the one preselected); without free ports it warns
+// before it shows, and the port stays.
+TEST(PortSelect, SetStoresTheChosenPortsNumberAndCancelKeepsIt) {
+    const QList<CPortSelectDlg::Entry> two = {{"COM1", "/dev/ttyUSB0"}, {"COM3", "/dev/ttyUSB1"}};
+    struct Case {
+        QList<CPortSelectDlg::Entry> free;
+        int port;
+        QString button;
+        int choose;
+        int result, portAfter;
+    };
+    const std::vector<Case> table = {
+        {two, 1, "取消", 1, QDialog::Rejected, 1},  {two, 1, "设置", 1, QDialog::Accepted, 3},
+        {two, 3, "设置", -1, QDialog::Accepted, 3}, {two, 3, "设置", 0, QDialog::Accepted, 1},
+        {{}, 4, "设置", -1, QDialog::Accepted, 4},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.button.toStdString() + " " + std::to_string(c.choose));
+        CScriptedPrompter prompter;
+        int port = c.port;
+        CPortSelectDlg dialog(c.free, &port);
+        QTimer::singleShot(0, &dialog, [&] {
+            if (c.choose >= 0)
+                dialog.ComboBox()->setCurrentIndex(c.choose);
+            if (c.choose < 0 && !c.free.isEmpty())
+                dialog.grab().save(TestOutputDir() + "/port-select.png");
+            for (auto* push : dialog.findChildren<QPushButton*>()) {
+                if (push->text() == c.button)
+                    push->click();
+            }
+        });
+        EXPECT_EQ(dialog.DoModal(), c.result);
+        EXPECT_EQ(port, c.portAfter);
+        EXPECT_EQ(prompter.m_boxes.size(), c.free.isEmpty() ? 1u : 0u);
+        if (c.free.isEmpty())
+            EXPECT_EQ(prompter.m_boxes[0].text, "     没有空闲串口可用!\n串口被占用或没有连接好");
+        else
+            EXPECT_EQ(dialog.ComboBox()->itemText(1), "COM3  /dev/ttyUSB1");
         EXPECT_EQ(dialog.windowTitle(), "串口选择");
-        EXPECT_EQ(dialog.ComboBox()->itemText(1), "COM3  /dev/ttyUSB1");
-        dialog.grab().save(TestOutputDir() + "/port-select.png");
     }
-    {
-        CPortSelectDlg dialog(free, &port);
-        EXPECT_EQ(RunDialog(dialog, "设置", 0), QDialog::Accepted);
-        EXPECT_EQ(port, 1);
-    }
-    EXPECT_TRUE(prompter.m_boxes.empty());
-}
-
-TEST(PortSelect, NoFreePortWarnsAndSetKeepsTheNumber) {
-    CScriptedPrompter prompter;
-    int port = 4;
-    CPortSelectDlg dialog({}, &port);
-    EXPECT_EQ(RunDialog(dialog, "设置"), QDialog::Accepted);
-    ASSERT_EQ(prompter.m_boxes.size(), 1u);
-    EXPECT_EQ(prompter.m_boxes[0].text, "     没有空闲串口可用!\n串口被占用或没有连接好");
-    EXPECT_EQ(port, 4);
 }
 
 } // namespace

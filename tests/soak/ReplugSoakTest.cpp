@@ -4,11 +4,7 @@
 // away, descriptors must not leak, and every line sent while connected must
 // arrive exactly once, in order. SOAK_CYCLES sets the number of cycles (200).
 #include "shell/MainFrame.h"
-#include "shell/QuillmarDoc.h"
-#include "support/LinkSupport.h"
 #include "support/TestSupport.h"
-#include "tools/Simulator.h"
-#include "view/QuillmarView.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -32,22 +28,10 @@ TEST(ReplugSoak, EveryCycleReconnectsPromptlyAndLosesNothing) {
     constexpr int kLinesPerCycle = 5;
     constexpr int kUnpluggedMs = 600;
 
-    CScopedSettings settings;
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
-    const std::string link = dir.filePath("usb-gnss-if00").toStdString();
-    CInstrumentSimulator sim;
-    std::string error;
-    ASSERT_TRUE(sim.Open(&error, link)) << error;
-
-    CQuillmarDoc doc;
-    CRecordingView recorder;
-    CMainFrame frame(&doc, QString::fromStdString(link), dir.filePath("records"));
-    auto* view = new CQuillmarView(&frame);
-    doc.AddView(view);
-    doc.AddView(&recorder);
-    ASSERT_TRUE(frame.OnCreate(view));
-    auto connected = [&] { return frame.Session().IsConnected(); };
+    CLiveFrame live;
+    live.Start();
+    CInstrumentSimulator& sim = live.sim;
+    auto connected = [&] { return live.frame->Session().IsConnected(); };
     ASSERT_TRUE(WaitUntil(connected));
     const int descriptorsConnected = OpenDescriptors();
 
@@ -58,7 +42,7 @@ TEST(ReplugSoak, EveryCycleReconnectsPromptlyAndLosesNothing) {
             sent.push_back("$C" + std::to_string(cycle) + "." + std::to_string(i) + ",0\r\n");
             ASSERT_TRUE(sim.Write(sent.back()));
         }
-        ASSERT_TRUE(WaitUntil([&] { return recorder.m_messages.size() >= sent.size(); }))
+        ASSERT_TRUE(WaitUntil([&] { return live.recorder.m_messages.size() >= sent.size(); }))
             << "cycle " << cycle;
 
         sim.Close(); // unplugged
@@ -70,7 +54,8 @@ TEST(ReplugSoak, EveryCycleReconnectsPromptlyAndLosesNothing) {
         unpluggedCpu += CpuSeconds() - cpuBefore;
         unpluggedWall += static_cast<double>(away.elapsed()) / 1000.0;
 
-        ASSERT_TRUE(sim.Open(&error, link)) << error; // plugged in again
+        std::string error;
+        ASSERT_TRUE(sim.Open(&error, live.Link().toStdString())) << error; // plugged in again
         QElapsedTimer back;
         back.start();
         ASSERT_TRUE(WaitUntil(connected, 5000)) << "cycle " << cycle;
@@ -82,14 +67,14 @@ TEST(ReplugSoak, EveryCycleReconnectsPromptlyAndLosesNothing) {
     const int descriptorsAfter = OpenDescriptors();
 
     std::vector<std::string> received;
-    for (const auto& m : recorder.m_messages)
+    for (const auto& m : live.recorder.m_messages)
         received.push_back(m.bytes);
     EXPECT_EQ(received, sent);
     EXPECT_EQ(descriptorsAfter, descriptorsConnected);
     const double cpuShare = unpluggedWall > 0 ? unpluggedCpu / unpluggedWall : 0;
     EXPECT_LT(cpuShare, 0.05);
-    EXPECT_TRUE(prompter.m_boxes.empty());
-    EXPECT_TRUE(prompter.m_notes.empty());
+    EXPECT_TRUE(live.prompter.m_boxes.empty());
+    EXPECT_TRUE(live.prompter.m_notes.empty());
 
     const QString report =
         QString("soak: %1 cycles, reconnect worst %2 s mean %3 s, CPU while unplugged %4 %, "

@@ -6,26 +6,19 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <tuple>
+#include <utility>
 
 namespace {
 
 using Kind = CRecordingCanvas::Kind;
 const CPen kRed{1, Qt::red};
 const CPen kBlack{1, Qt::black};
-
-// The outline files that ship with the program.
-QString OutlineFolder() {
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath("../../res/boat");
-}
-
 using SegmentList = std::vector<std::pair<QPoint, QPoint>>;
 
 SegmentList Segments(const CRecordingCanvas& canvas, const CPen& pen) {
@@ -35,11 +28,12 @@ SegmentList Segments(const CRecordingCanvas& canvas, const CPen& pen) {
     return segments;
 }
 
-TEST(SurveyCoordLibrary, OpensWithTheColumnsAndTheTwoDefaultPoints) {
+TEST(SurveyCoordLibrary, TableAndMenuAreTheLibrarys) {
+    CScriptedPrompter prompter;
     CCoordLibraryDlg dialog;
     EXPECT_EQ(dialog.windowTitle(), "坐标库");
     QTableWidget* table = dialog.Table();
-    QStringList columns, cells;
+    QStringList columns, cells, entries;
     for (int c = 0; c < table->columnCount(); ++c)
         columns << table->horizontalHeaderItem(c)->text() + QString::number(table->columnWidth(c));
     EXPECT_EQ(columns.join(" "), "点号50 X100 Y100 H100 说明150");
@@ -51,28 +45,15 @@ TEST(SurveyCoordLibrary, OpensWithTheColumnsAndTheTwoDefaultPoints) {
     }
     EXPECT_EQ(cells.join(" "), "1 32300.766 32363.832 69.931 基点 "
                                "2 30098.798 365578.832 71.931 测量点");
-
     EXPECT_TRUE(dialog.PlaneRadio()->isChecked());
     dialog.GeographicRadio()->click();
     EXPECT_EQ(dialog.m_nCoordMode, 1);
     dialog.PlaneRadio()->click();
     EXPECT_EQ(dialog.m_nCoordMode, 0);
 
-    CRecordingCanvas canvas;
-    CCoordLibraryDlg::DrawSketch(canvas);
-    ASSERT_EQ(canvas.Count(Kind::Polyline), 1);
-    EXPECT_EQ(canvas.m_items[0].points,
-              (std::vector<QPoint>{{100, 100}, {200, 200}, {500, 500}, {300, 200}}));
-}
-
-TEST(SurveyCoordLibrary, MenuCommandsCarryTheirIdsAskForFilesAndExit) {
-    CScriptedPrompter prompter;
-    CCoordLibraryDlg dialog;
-    QStringList entries;
     for (int id = 32814; id <= 32826; ++id)
         entries << (dialog.Action(id) ? dialog.Action(id)->text() : "-");
     EXPECT_EQ(entries.join(" "), "- 新建 打开 存储 另存 删除 打印 退出 复制 推算 生成 录入 -");
-
     prompter.m_files = {"/survey/points.txt"};
     dialog.Action(CCoordLibraryDlg::ID_LIB_OPEN)->trigger();
     EXPECT_EQ(dialog.m_strFile, "/survey/points.txt");
@@ -84,7 +65,6 @@ TEST(SurveyCoordLibrary, MenuCommandsCarryTheirIdsAskForFilesAndExit) {
     EXPECT_EQ(request.filter + "|" + request.defaultSuffix + "|" + request.proposedName,
               "Data Files (*.txt)|DAT|Untitled");
     EXPECT_TRUE(request.confirmOverwrite);
-
     dialog.show();
     dialog.Action(CCoordLibraryDlg::ID_LIB_EXIT)->trigger();
     EXPECT_FALSE(dialog.isVisible());
@@ -93,60 +73,52 @@ TEST(SurveyCoordLibrary, MenuCommandsCarryTheirIdsAskForFilesAndExit) {
 
 TEST(SurveyOutline, DrawsTheAnnouncedPointsRelativeToTheAntenna) {
     const QString line99 = "7 8" + QString(96, ' ');
-    struct Case {
-        const char* what;
-        QString contents;
-        std::vector<QPoint> points; // the ends of the red lines, in order
-    };
-    const std::vector<Case> table = {
-        {"two points", "2\n0 0\n10 20\n", {{65, 180}, {75, 200}}},
-        {"truncated toward zero", "2\n-1.9 2.9\n3.99 -0.5\n", {{64, 182}, {68, 180}}},
-        {"lines past the count", "1\n5 5\n6 6\n", {{70, 185}}},
-        {"a line without two numbers", "3\n1 1\nx y\n2 2\n", {{66, 181}, {67, 182}}},
-        {"shorter than announced", "5\n1 1\n", {{66, 181}}},
-        {"no points", "-3\n1 1\n", {}},
-        {"count not a number", "abc\n1 1\n", {}},
-        {"CR LF lines", "2\r\n1 2\r\n3 4\r\n", {{66, 182}, {68, 184}}},
-        {"a long line comes in pieces",
-         "3\n" + line99 + "9 9\n1 1\n",
-         {{72, 188}, {74, 189}, {66, 181}}},
+    const std::vector<std::pair<QString, std::vector<QPoint>>> table = {
+        // contents, the ends of the red lines in order
+        {"2\n0 0\n10 20\n", {{65, 180}, {75, 200}}},
+        {"2\n-1.9 2.9\n3.99 -0.5\n", {{64, 182}, {68, 180}}}, // truncated toward zero
+        {"1\n5 5\n6 6\n", {{70, 185}}},
+        {"3\n1 1\nx y\n2 2\n", {{66, 181}, {67, 182}}},
+        {"5\n1 1\n", {{66, 181}}},
+        {"-3\n1 1\n", {}},
+        {"abc\n1 1\n", {}},
+        {"2\r\n1 2\r\n3 4\r\n", {{66, 182}, {68, 184}}},
+        {"3\n" + line99 + "9 9\n1 1\n", {{72, 188}, {74, 189}, {66, 181}}}, // a long line in pieces
     };
     QTemporaryDir dir;
-    for (const Case& c : table) {
-        const QString path = dir.filePath("outline.shp");
+    const QString path = dir.filePath("outline.shp");
+    for (const auto& [contents, points] : table) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(c.contents.toUtf8());
+        file.write(contents.toUtf8());
         file.close();
-
         CRecordingCanvas canvas;
         CShapePreview::Draw(canvas, path);
         SegmentList expected;
         QPoint from(65, 180);
-        for (const QPoint& to : c.points) {
-            expected.push_back({from, to});
-            from = to;
-        }
-        EXPECT_EQ(Segments(canvas, kRed), expected) << c.what;
-        EXPECT_EQ(canvas.Count(Kind::Line), int(expected.size())) << c.what;
+        for (const QPoint& to : points)
+            expected.push_back({std::exchange(from, to), to});
+        EXPECT_EQ(Segments(canvas, kRed), expected) << contents.toStdString();
+        EXPECT_EQ(canvas.Count(Kind::Line), int(expected.size())) << contents.toStdString();
     }
-
-    for (const QString& path : {QString(), dir.filePath("missing.shp")}) { // the frame only
+    for (const QString& missing : {QString(), dir.filePath("missing.shp")}) { // the frame only
         CRecordingCanvas canvas;
-        CShapePreview::Draw(canvas, path);
-        ASSERT_EQ(canvas.m_items.size(), 1u) << path.toStdString();
+        CShapePreview::Draw(canvas, missing);
+        ASSERT_EQ(canvas.m_items.size(), 1u) << missing.toStdString();
         EXPECT_EQ(canvas.m_items[0].pen, kBlack);
         EXPECT_EQ(canvas.m_items[0].points,
                   (std::vector<QPoint>{{0, 0}, {135, 0}, {135, 288}, {0, 288}, {0, 0}}));
     }
 }
 
+// The outlines the build puts beside the program (and beside the tests).
 TEST(SurveyOutline, ShippedOutlinesAreClosedInsideThePreviewAndCappedAt256Points) {
-    const QStringList files = QDir(OutlineFolder()).entryList({"*.shp"}, QDir::Files);
+    const QString folder = CShipShapeDlg::DefaultShapeFolder();
+    const QStringList files = QDir(folder).entryList({"*.shp"}, QDir::Files);
     ASSERT_GE(files.size(), 6);
     for (const QString& name : files) {
         CRecordingCanvas canvas;
-        CShapePreview::Draw(canvas, OutlineFolder() + "/" + name);
+        CShapePreview::Draw(canvas, folder + "/" + name);
         const auto segments = Segments(canvas, kRed);
         const std::string what = name.toStdString();
         if (name == "300.shp") { // announces and holds 300 points
@@ -171,15 +143,10 @@ TEST(SurveyShipShape, ListsTheOutlinesSortedAndPreviewsTheSelection) {
     QStringList sorted = names;
     sorted.sort(Qt::CaseInsensitive);
     EXPECT_EQ(names, sorted);
-
-    list->setCurrentItem(list->findItems("ferry.shp", Qt::MatchExactly).value(0));
-    EXPECT_EQ(dialog.ShapePath(), QCoreApplication::applicationDirPath() + "/Boat/ferry.shp");
-
-    dialog.SetShapeFolder(OutlineFolder());
     list->setCurrentItem(list->findItems("BOAT.shp", Qt::MatchExactly).value(0));
-    EXPECT_EQ(dialog.Preview()->Path(), OutlineFolder() + "/BOAT.shp");
-    const QImage preview = dialog.Preview()->grab().toImage();
-    EXPECT_EQ(preview.pixelColor(65, 30), QColor(Qt::red)); // the bow, (0, -150)
+    EXPECT_EQ(dialog.ShapePath(), QCoreApplication::applicationDirPath() + "/Boat/BOAT.shp");
+    EXPECT_EQ(dialog.Preview()->Path(), dialog.ShapePath());
+    EXPECT_EQ(dialog.Preview()->grab().toImage().pixelColor(65, 30), QColor(Qt::red)); // the bow
     dialog.grab().save(TestOutputDir() + "/ship-shape.png");
 }
 
@@ -208,11 +175,9 @@ TEST(SurveyYaw, GaugeScalesToTheWindowWidth) {
         EXPECT_EQ(std::vector<int>({minor, major, centreMark, markerRows}),
                   std::vector<int>({101, 101, 1, 39}))
             << c.width;
-        const auto* zero = canvas.FindText("0");
-        ASSERT_TRUE(zero);
-        EXPECT_EQ(zero->points[0], QPoint(c.width * 496 / 1005, 60));
+        ASSERT_TRUE(canvas.FindText("0"));
+        EXPECT_EQ(canvas.FindText("0")->points[0], QPoint(c.width * 496 / 1005, 60));
     }
-
     CYawWindow window;
     EXPECT_FALSE(window.isModal());
     window.resize(1005, 90);

@@ -1,4 +1,5 @@
 #include "platform/CommandIds.h"
+#include "platform/ErrorText.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
 #include "support/TestSupport.h"
@@ -15,16 +16,21 @@
 
 namespace {
 
-QString WriteR35(const QTemporaryDir& dir, int lines) {
-    const QString path = dir.filePath("r35.txt");
-    QFile file(path);
+QString Write(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
+    QFile file(dir.filePath(name));
     file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return file.fileName();
+}
+
+QString WriteR35(const QTemporaryDir& dir, int lines) {
+    QByteArray bytes;
     for (int i = 0; i < lines; ++i)
-        file.write(QString("$C%1,%2\r\n")
-                       .arg(180 + 150 * std::sin(i / 900.0), 0, 'f', 1)
-                       .arg(6 * std::sin(i / 70.0), 0, 'f', 2)
-                       .toLatin1());
-    return path;
+        bytes += QString("$C%1,%2\r\n")
+                     .arg(180 + 150 * std::sin(i / 900.0), 0, 'f', 1)
+                     .arg(6 * std::sin(i / 70.0), 0, 'f', 2)
+                     .toLatin1();
+    return Write(dir, "r35.txt", bytes);
 }
 
 TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
@@ -51,26 +57,27 @@ TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
     view.render(&image);
     EXPECT_TRUE(image.save(TestOutputDir() + "/analysis-view.png"));
 
-    prompter.m_files.push_back(dir.filePath("missing.txt"));
-    t.Run(ID_LOAD_ANALYSIS_FILE);
-    ASSERT_EQ(prompter.m_boxes.size(), 1u);
-    EXPECT_TRUE(
-        prompter.m_boxes[0].text.startsWith("无法打开文件：" + dir.filePath("missing.txt")));
-    EXPECT_TRUE(view.Analysis().Records().empty());
-
-    QFile empty(dir.filePath("empty.txt"));
-    empty.open(QIODevice::WriteOnly);
-    empty.close();
-    prompter.m_files.push_back(empty.fileName());
-    t.Run(ID_LOAD_ANALYSIS_FILE);
-    EXPECT_EQ(prompter.m_boxes.back().text, "所选的文件为空！");
+    const QString missing = dir.filePath("missing.txt");
+    const std::vector<std::pair<QString, QString>> refused = {
+        // file, what the box says
+        {missing,
+         "无法打开文件：" + missing + "\n" + QString::fromStdString(SystemErrorText(ENOENT))},
+        {Write(dir, "empty.txt", ""), "所选的文件为空！"},
+        {Write(dir, "gga.txt", "$C1,2\r\n$GPGGA,0,3110.4567,N\r\n"),
+         "所读文件有GPGGA格式,请打开R35格式的文件"},
+        {Write(dir, "hdt.txt", "$GPHDT,1.0,T\r\n"), "请检查文件格式"},
+    };
+    for (const auto& [path, said] : refused) {
+        prompter.m_files.push_back(path);
+        t.Run(ID_LOAD_ANALYSIS_FILE);
+        EXPECT_EQ(prompter.m_boxes.back().text, said);
+    }
+    EXPECT_EQ(prompter.m_boxes.size(), refused.size());
 }
 
 TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
     CFrameUnderTest t;
     CMainFrame& frame = *t.frame;
-    CQuillmarView* view = t.view;
-    CScriptedPrompter& prompter = t.prompter;
     auto checked = [&](int id) {
         for (QAction* action : frame.Actions(id))
             EXPECT_EQ(action->isChecked(), frame.Action(id)->isChecked());
@@ -80,28 +87,23 @@ TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
     EXPECT_FALSE(checked(ID_TOGGLE_ROLL) || checked(ID_TOGGLE_SATELLITE) ||
                  checked(ID_TOGGLE_ERROR));
     frame.Action(ID_TOGGLE_HEADING)->trigger(); // in real-time view 1
-    EXPECT_EQ(prompter.m_boxes.back().text, "请先调入文件");
+    EXPECT_EQ(t.prompter.m_boxes.back().text, "请先调入文件");
     EXPECT_TRUE(checked(ID_TOGGLE_HEADING));
 
-    ASSERT_TRUE(view->LoadAnalysisFileAt(WriteR35(t.dir, 500)));
+    ASSERT_TRUE(t.view->LoadAnalysisFileAt(WriteR35(t.dir, 500)));
     frame.show();
     QCoreApplication::processEvents(); // the frame lays the view out
-    auto picture = [&] {
-        QImage image(view->size(), QImage::Format_RGB32);
-        view->render(&image);
-        return image;
-    };
-    const QImage before = picture();
+    const QImage before = t.view->grab().toImage();
     frame.Action(ID_TOGGLE_ROLL)->trigger();
     EXPECT_TRUE(checked(ID_TOGGLE_ROLL));
-    EXPECT_EQ(picture(), before); // no roll curve to draw
+    EXPECT_EQ(t.view->grab().toImage(), before); // no roll curve to draw
     frame.Action(ID_TOGGLE_ROLL)->trigger();
     EXPECT_FALSE(checked(ID_TOGGLE_ROLL));
     frame.Action(ID_TOGGLE_HEADING)->trigger();
     frame.Action(ID_TOGGLE_PITCH)->trigger();
     EXPECT_FALSE(checked(ID_TOGGLE_HEADING) || checked(ID_TOGGLE_PITCH));
     CRecordingCanvas canvas;
-    view->OnDraw(canvas);
+    t.view->OnDraw(canvas);
     EXPECT_TRUE(canvas.m_items.empty()); // not even the time frame
 }
 
@@ -127,48 +129,35 @@ TEST(AnalysisView, TheProgressTraceIsThatOfEveryLine) {
 }
 
 // The batch plot: a recording becomes a picture and the program exits; a file
-// that does not load ends the run failed, with the reason on the error
-// stream, instead of waiting for ever on a box nobody can answer.
+// that does not load (a FIFO nobody writes to, as a recording or as the
+// document) ends the run at once, failed, with the reason on the error stream.
 TEST(AnalysisView, TheAnalyseOptionPlotsARecordingInOneCommand) {
     CScopedSettings settings;
     QTemporaryDir dir;
-    const QString gga = dir.filePath("gga.txt");
-    QFile file(gga);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("$C120.0,0.00\r\n$GPGGA,000000.00,3110.4567,N,12129.8765,E,4,14,0.8*6B\r\n");
-    file.close();
-    // A FIFO nobody writes to, as a recording or as the document: refused at once.
     const QString fifo = dir.filePath("fifo");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString notRegular = "无法打开文件：" + fifo + " 不是普通文件";
-    struct Case {
-        QStringList arguments;
-        int exitCode;
-        QString said; // on the error stream
+    const std::vector<std::pair<QStringList, QString>> table = {
+        // arguments, error stream
+        {{"--analyse", WriteR35(dir, 20000)}, ""},
+        {{"--analyse", fifo}, notRegular},
+        {{fifo}, notRegular},
     };
-    const std::vector<Case> table = {
-        {{"--analyse", WriteR35(dir, 20000)}, 0, ""},
-        {{"--analyse", gga}, 1, "GPGGA"},
-        {{"--analyse", dir.filePath("missing.txt")},
-         1,
-         "无法打开文件：" + dir.filePath("missing.txt")},
-        {{"--analyse", fifo}, 1, notRegular},
-        {{fifo}, 1, notRegular},
-    };
-    for (const Case& c : table) {
-        SCOPED_TRACE(c.arguments.join(" ").toStdString());
-        const QString shot = c.exitCode == 0 ? TestOutputDir() + "/analyse-option.png"
-                                             : dir.filePath("not-taken.png");
+    for (const auto& [arguments, said] : table) {
+        SCOPED_TRACE(arguments.join(" ").toStdString());
+        const bool plots = said.isEmpty();
+        const QString shot =
+            plots ? TestOutputDir() + "/analyse-option.png" : dir.filePath("not-taken.png");
         QFile::remove(shot);
         QProcess program;
         program.start(QUILLMAR_BINARY,
                       QStringList{"-platform", "offscreen", "--port", "/nonexistent/tty",
                                   "--record-folder", dir.filePath("records"), "--screenshot", shot}
-                          << c.arguments);
+                          << arguments);
         ASSERT_TRUE(program.waitForFinished(30000));
-        EXPECT_EQ(program.exitCode(), c.exitCode);
-        EXPECT_EQ(QImage(shot).isNull(), c.exitCode != 0);
-        EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(c.said));
+        EXPECT_EQ(program.exitCode(), plots ? 0 : 1);
+        EXPECT_EQ(QImage(shot).isNull(), !plots);
+        EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(said));
     }
 }
 
