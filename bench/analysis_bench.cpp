@@ -98,8 +98,7 @@ void BM_PaintAnalysisView(benchmark::State& state) {
         image.fill(Qt::white);
         QPainter painter(&image);
         CPainterCanvas canvas(painter, image);
-        DrawHeadingCurve(canvas, frame, data, true);
-        DrawPitchCurve(canvas, frame, data);
+        DrawAnalysisCurves(canvas, frame, data, true, true);
     }
 }
 // The reduced polylines alone, without rasterising them.

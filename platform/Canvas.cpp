@@ -26,6 +26,10 @@ CPainterCanvas::CPainterCanvas(QPainter& painter, QSize size) : m_painter(painte
     m_painter.setPen(QPen(Qt::black, 1));
 }
 
+int CPainterCanvas::TextWidth(const QString& text) const {
+    return m_painter.fontMetrics().horizontalAdvance(text);
+}
+
 CPainterCanvas::CPainterCanvas(QPainter& painter, QImage& target)
     : CPainterCanvas(painter, target.size()) {
     CRaster raster(target);

@@ -44,6 +44,9 @@ public:
     const QColor& TextColour() const { return m_textColour; }
     // The drawing surface's size in device pixels.
     virtual QSize Size() const = 0;
+    // How wide TextOut draws the text: the font's own advance where there is
+    // a font, else seven pixels a character (a recording).
+    virtual int TextWidth(const QString& text) const { return 7 * static_cast<int>(text.size()); }
 
     // For the menus: a filled rectangle; a one-pixel frame whose top and left
     // edges are in one colour and bottom and right in another (raised or
@@ -87,6 +90,7 @@ public:
     void Ellipse(int left, int top, int right, int bottom) override;
     void TextOut(int x, int y, const QString& text) override;
     QSize Size() const override { return m_size; }
+    int TextWidth(const QString& text) const override;
     void FillRect(const QRect& rect, const QColor& colour) override;
     void Frame3d(const QRect& rect, const QColor& topLeft, const QColor& bottomRight) override;
     void Image(QPoint at, const QPixmap& image, bool blended) override;

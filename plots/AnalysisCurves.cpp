@@ -139,10 +139,18 @@ std::vector<QPoint> CurvePoints(const CPlotFrame& f, const std::vector<AnalysisS
     return out;
 }
 
-void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data,
-                      bool timeGridFollows) {
-    if (!timeGridFollows)
-        DrawTimeGrid(canvas, f);
+void DrawAnalysisCurves(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data,
+                        bool heading, bool pitch) {
+    if (!heading && !pitch)
+        return;
+    DrawTimeGrid(canvas, frame);
+    if (heading)
+        DrawHeadingCurve(canvas, frame, data);
+    if (pitch)
+        DrawPitchCurve(canvas, frame, data);
+}
+
+void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
     if (!f.area) {
         auto y = [&](double raw) { return f.chain->ChainY(raw) + f.panY; };
         const int step = f.d < 5 ? 10 : 1;
@@ -167,7 +175,6 @@ void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData&
 }
 
 void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
-    DrawTimeGrid(canvas, f);
     canvas.SelectPen(kTickPen);
     if (!f.area) {
         auto y = [&](double phi) {

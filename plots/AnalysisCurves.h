@@ -14,12 +14,12 @@ struct CAnalysisData {
     const CCurveSummary* pitch = nullptr;
 };
 
-// timeGridFollows: the pitch curve is drawn next on the same frame. Its time
-// grid then covers this one pixel for pixel (labels on opaque boxes, opaque
-// lines), so this one is left out: at some record counts it is a hundred
-// labels and lines.
-void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data,
-                      bool timeGridFollows = false);
+// The curves switched on, over one time grid drawn first (drawn again between
+// them it would hide the heading curve's spikes that fall on a grid line).
+void DrawAnalysisCurves(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data,
+                        bool heading, bool pitch);
+// One curve with its value axis, without the time grid.
+void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
 void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
 
 // The polyline of one curve: every record where records are sparser than

@@ -1,7 +1,9 @@
 #include "plots/PlotFrame.h"
 
 #include <QString>
+#include <cmath>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -67,14 +69,31 @@ void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& f) {
     }
     if (rule.step <= 0)
         return;
-    // Every tick up to the limit is computed; only those in the window (and a
-    // label's width left of it) are drawn, which is what clipping would show.
+    // Lines closer than three pixels are thinned to every k-th; a label that
+    // would touch the one before it, or a value scale, is left out.
+    const double spacing = position(rule.step) - position(0);
+    const long every = spacing >= 3 ? 1 : spacing > 0 ? static_cast<long>(std::ceil(3 / spacing)) : 0;
+    if (every == 0)
+        return;
     const int width = canvas.Size().width();
-    for (double v = 0; v <= rule.limit; v += rule.step) {
+    const int scaleLeft = f.area ? 0 : Pixel(26 * f.sx); // the heading labels
+    const int scaleRight = Pixel(970 * (f.area ? 1 : f.sx));   // the pitch scale
+    int lastLabelEnd = std::numeric_limits<int>::min();
+    // Only the ticks in the window (and a label's width left of it) are drawn.
+    for (long k = 0; k * rule.step <= rule.limit; k += every) {
+        const double v = static_cast<double>(k) * rule.step;
         const double x = position(v);
         if (x < -100 || x > width + 1)
             continue;
-        canvas.TextOut(Pixel(x - rule.shift), Pixel(row), QString::number(static_cast<qint64>(v)));
+        const int left = Pixel(x - rule.shift);
+        if (left > lastLabelEnd + 1 && left >= scaleLeft) {
+            const QString label = QString::number(static_cast<qint64>(v));
+            const int right = left + canvas.TextWidth(label);
+            if (right <= scaleRight) {
+                canvas.TextOut(left, Pixel(row), label);
+                lastLabelEnd = right;
+            }
+        }
         canvas.Line(Pixel(x), Pixel(top), Pixel(x), Pixel(bottom));
     }
 }

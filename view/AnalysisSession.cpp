@@ -73,11 +73,7 @@ int CAnalysisSession::CheckState(int id) const {
 }
 
 void CAnalysisSession::DrawCurves(CCanvas& canvas, const CPlotFrame& frame) const {
-    const CAnalysisData data = Data();
-    if (HeadingOn())
-        DrawHeadingCurve(canvas, frame, data, PitchOn());
-    if (PitchOn())
-        DrawPitchCurve(canvas, frame, data);
+    DrawAnalysisCurves(canvas, frame, Data(), HeadingOn(), PitchOn());
     // Roll, satellites and error have toggles but no data to draw.
 }
 
