@@ -113,7 +113,8 @@ TEST_F(FrameTest, MessagesTheWindowCouldNotShowAreSaidUntilSeen) {
 
 // An instrument that falls silent does not look live: the status bar names
 // the values no longer refreshed and the port says how long it has been quiet.
-TEST_F(FrameTest, ASilentInstrumentIsShownAsSuch) {
+// An unplugged adapter is said to be so, and reopened when it comes back.
+TEST_F(FrameTest, ASilentInstrumentAndAnUnpluggedAdapterAreShownAsSuch) {
     m_live.settings.Set("StaleSeconds", "1");
     Start();
     ASSERT_TRUE(m_live.Send(
@@ -128,6 +129,18 @@ TEST_F(FrameTest, ASilentInstrumentIsShownAsSuch) {
     ASSERT_TRUE(m_live.Send("$C1,3\r\n", 3));
     EXPECT_EQ(stale->text(), "数据中断：位置");
     EXPECT_FALSE(m_frame->LinkStatus().contains("数据中断"));
+
+    m_sim.Close();
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("已断开"); }))
+        << m_frame->LinkStatus().toStdString();
+    std::string error;
+    ASSERT_TRUE(m_sim.Open(&error, m_live.Link().toStdString())) << error;
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("已连接"); }, 2500));
+    ASSERT_TRUE(m_sim.Write("$C3,4\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 4; }));
+    EXPECT_EQ(m_recorder.m_messages[3].bytes, "$C3,4\r\n");
+    EXPECT_TRUE(m_prompter.m_boxes.empty());
+    EXPECT_TRUE(m_prompter.m_notes.empty());
 }
 
 // Only a valid 'n' packet is answered, with command 6, after the views saw it.
@@ -137,22 +150,6 @@ TEST_F(FrameTest, AnNPacketIsAnsweredWithCommandSixAndOnlyAValidOne) {
     ASSERT_TRUE(m_live.Send(kNBad + wrongLength + "$C1,2\r\n" + "n\r\n" + kN, 3));
     EXPECT_EQ(m_recorder.m_messages.back().type, 0x6E);
     EXPECT_EQ(CommandsWithin(1500), std::vector<std::string>{kCommand6});
-}
-
-TEST_F(FrameTest, UnpluggedAdapterIsReopenedWhenItComesBack) {
-    Start();
-    ASSERT_TRUE(m_live.Send("$C1,2\r\n", 1));
-    m_sim.Close();
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("已断开"); }))
-        << m_frame->LinkStatus().toStdString();
-    std::string error;
-    ASSERT_TRUE(m_sim.Open(&error, m_live.Link().toStdString())) << error;
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("已连接"); }, 2500));
-    ASSERT_TRUE(m_sim.Write("$C3,4\r\n"));
-    ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 2; }));
-    EXPECT_EQ(m_recorder.m_messages[1].bytes, "$C3,4\r\n");
-    EXPECT_TRUE(m_prompter.m_boxes.empty());
-    EXPECT_TRUE(m_prompter.m_notes.empty());
 }
 
 // No adapter at the start: the slot in use has no device. One plugged in
