@@ -1,5 +1,4 @@
 #include "link/MonitorState.h"
-#include "link/NumberText.h"
 #include "platform/CommandIds.h"
 #include "support/TestSupport.h"
 #include "tools/Simulator.h"

@@ -1,14 +1,10 @@
-#include "link/ReceiverMessage.h"
 #include "link/SerialMonitorDlg.h"
 #include "platform/AlarmTone.h"
 #include "platform/CommandIds.h"
 #include "shell/AlarmLimitsDlg.h"
 #include "shell/MainFrame.h"
-#include "shell/QuillmarDoc.h"
 #include "shell/SettingsKey.h"
 #include "support/TestSupport.h"
-#include "tools/Simulator.h"
-#include "view/QuillmarView.h"
 
 #include <QApplication>
 #include <QAudioDevice>
