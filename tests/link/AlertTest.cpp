@@ -9,10 +9,9 @@ using S = AlertState;
 
 struct Step {
     std::int64_t atMs;
-    char action;  // 'm' measure the angle, 'o' condition on/off, 's' silence, 'a' acknowledge, 't'
-                  // time passes
-    double angle; // 'm': the angle; 'o': 1 on, 0 off
-    S state;      // afterwards
+    char action;        // m: measure, o: condition on/off, s: silence, a: acknowledge, t: tick
+    double angle;       // m: the angle; o: 1 on, 0 off
+    S state;            // afterwards
     const char* events; // the changes logged by this step, space separated
 };
 

@@ -9,8 +9,7 @@
 
 namespace {
 
-// Fields split at commas, the star and the letters C, E, N and P (what the
-// instrument's own sentence needs is in the interpretation table below).
+// Fields split at commas, the star and the letters C, E, N and P.
 TEST(ExtractFieldOf, SplitsOnCommaStarAndTheLettersCENP) {
     struct Case {
         const char* sentence;
@@ -54,62 +53,57 @@ std::string Corrupt(const std::string& body) {
     return line;
 }
 
-struct Expect {
-    std::string line;
-    CMonitorState::Kind kind;
-    const char* heading; // texts after the line ("" never received)
-    const char* pitch;
-    const char* latitude;
-    bool appends;
-    float sampleHeading, samplePitch; // NaN: not yet received
-    std::int64_t atMs = 0;            // 0: 100 ms after the row before
-};
-
 // Lines fed one after another into one state: each row sees what the rows
 // before it left. Only the instrument's "$C" sentence, HDT, ROT and GGA from
 // any talker move anything; everything else, and a sentence whose checksum
-// does not match, is left alone.
+// does not match, is left alone. A heading or pitch adds a sample.
 TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
     using K = CMonitorState::Kind;
+    struct Row {
+        std::string line;
+        K kind;
+        const char *heading, *pitch, *latitude;   // texts after the line ("" never received)
+        float sampleHeading = 0, samplePitch = 0; // NaN: not yet received
+        std::int64_t atMs = 0;                    // 0: 100 ms after the row before
+    };
     const float none = std::nanf("");
-    const std::vector<Expect> table = {
-        {Nmea("$GPZDA,130711.00,07,12,2026,00,00"), K::None, "", "", "", false, 0, 0},
+    const std::vector<Row> table = {
+        {Nmea("$GPZDA,130711.00,07,12,2026,00,00"), K::None, "", "", ""},
         {Nmea("$GPRMC,130711.00,A,3110.4567,N,12129.8765,E,0.1,45.0,071226,,,A"), K::None, "", "",
-         "", false, 0, 0},
-        {Nmea("$GPVTG,45.0,T,,M,0.1,N,0.2,K,A"), K::None, "", "", "", false, 0, 0},
+         ""},
+        {Nmea("$GPVTG,45.0,T,,M,0.1,N,0.2,K,A"), K::None, "", "", ""},
         {Nmea("$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00"), K::None, "", "",
-         "", false, 0, 0},
+         ""},
         // HDT before any pitch: the sample's pitch is not a value yet.
-        {Nmea("$IIHDT,200.0,T"), K::Heading, "200.0", "", "", true, 200, none},
-        {"$C123.4,-2.5\r\n", K::Attitude, "123.4", "-2.5", "", true, 123.4f, -2.5f},
-        {"$HEHDT,201.5,T*29\r\n", K::Heading, "201.5", "-2.5", "", true, 201.5f, -2.5f},
-        {Corrupt("$GNHDT,1.0,T"), K::BadChecksum, "201.5", "-2.5", "", false, 0, 0},
-        {Nmea("$GPROT,-3.0,A"), K::Pitch, "201.5", "-3.0", "", true, 201.5f, -3},
+        {Nmea("$IIHDT,200.0,T"), K::Heading, "200.0", "", "", 200, none},
+        {"$C123.4,-2.5\r\n", K::Attitude, "123.4", "-2.5", "", 123.4f, -2.5f},
+        {"$HEHDT,201.5,T*29\r\n", K::Heading, "201.5", "-2.5", "", 201.5f, -2.5f},
+        {Corrupt("$GNHDT,1.0,T"), K::BadChecksum, "201.5", "-2.5", ""},
+        {Nmea("$GPROT,-3.0,A"), K::Pitch, "201.5", "-3.0", "", 201.5f, -3},
         {Nmea("$GNGGA,012345.00,3346.1000,S,15112.2000,W,1,08,1.0,10.0,M,0.0,M,,"), K::Position,
-         "201.5", "-3.0", "3346.1000", false, 0, 0},
+         "201.5", "-3.0", "3346.1000"},
         // No fix: empty fields are no position.
-        {Nmea("$GPGGA,012346.00,,,,,0,00,,,M,,M,,"), K::None, "201.5", "-3.0", "3346.1000", false,
-         0, 0},
-        {Nmea("$GPHDT,,T"), K::None, "201.5", "-3.0", "3346.1000", false, 0, 0},
+        {Nmea("$GPGGA,012346.00,,,,,0,00,,,M,,M,,"), K::None, "201.5", "-3.0", "3346.1000"},
+        {Nmea("$GPHDT,,T"), K::None, "201.5", "-3.0", "3346.1000"},
         // The instrument's own sentences: C, E, N and P separate its fields, so
         // an exponent's E cuts the number and -3 is field 2.
-        {"$C10.0P3.0\n", K::Attitude, "10.0", "3.0", nullptr, true, 10, 3},
-        {"$C1.5E-3,2\r\n", K::Attitude, "1.5", "-3", nullptr, true, 1.5f, -3},
-        {"$C359.9\r\n", K::Heading, "359.9", "-3", nullptr, true, 359.9f, -3},
-        {Nmea("$C12.0,1.0"), K::Attitude, "12.0", "1.0", nullptr, true, 12, 1},
-        {"$C13.0,1.0*00\r\n", K::BadChecksum, "12.0", "1.0", nullptr, false, 0, 0},
-        {"$C13.0,1.0*\r\n", K::BadChecksum, "12.0", "1.0", nullptr, false, 0, 0},
-        {"$Cabc,xyz\r\n", K::None, "12.0", "1.0", nullptr, false, 0, 0},
-        {"$C1e39,1\r\n", K::None, "12.0", "1.0", nullptr, false, 0, 0}, // beyond float
-        {Nmea("$GPROT,-1e39,A"), K::None, "12.0", "1.0", nullptr, false, 0, 0},
-        {"\n", K::None, "12.0", "1.0", nullptr, false, 0, 0},
+        {"$C10.0P3.0\n", K::Attitude, "10.0", "3.0", nullptr, 10, 3},
+        {"$C1.5E-3,2\r\n", K::Attitude, "1.5", "-3", nullptr, 1.5f, -3},
+        {"$C359.9\r\n", K::Heading, "359.9", "-3", nullptr, 359.9f, -3},
+        {Nmea("$C12.0,1.0"), K::Attitude, "12.0", "1.0", nullptr, 12, 1},
+        {"$C13.0,1.0*00\r\n", K::BadChecksum, "12.0", "1.0", nullptr},
+        {"$C13.0,1.0*\r\n", K::BadChecksum, "12.0", "1.0", nullptr},
+        {"$Cabc,xyz\r\n", K::None, "12.0", "1.0", nullptr},
+        {"$C1e39,1\r\n", K::None, "12.0", "1.0", nullptr}, // beyond float
+        {Nmea("$GPROT,-1e39,A"), K::None, "12.0", "1.0", nullptr},
+        {"\n", K::None, "12.0", "1.0", nullptr},
         // After more than the stale time without a sample, the curves break.
-        {"$C14.0,1.5\r\n", K::Attitude, "14.0", "1.5", nullptr, true, 14, 1.5f, 60000},
+        {"$C14.0,1.5\r\n", K::Attitude, "14.0", "1.5", nullptr, 14, 1.5f, 60000},
     };
     CMonitorState state;
     std::size_t samples = 0;
     std::int64_t now = 1000;
-    for (const Expect& row : table) {
+    for (const Row& row : table) {
         SCOPED_TRACE(row.line);
         now = row.atMs ? row.atMs : now + 100;
         EXPECT_EQ(state.InterpretText(row.line, now), row.kind);
@@ -118,9 +112,11 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
         EXPECT_EQ(values.m_strPitch, row.pitch);
         if (row.latitude)
             EXPECT_EQ(values.m_strLatitude, row.latitude);
-        samples += row.appends;
+        const bool appends =
+            row.kind == K::Heading || row.kind == K::Pitch || row.kind == K::Attitude;
+        samples += appends;
         ASSERT_EQ(state.Samples().Size(), samples);
-        if (row.appends) {
+        if (appends) {
             const LiveSample& sample = state.Samples()[samples - 1];
             EXPECT_FLOAT_EQ(sample.fHeading, row.sampleHeading);
             if (std::isnan(row.samplePitch))
@@ -222,9 +218,13 @@ TEST(Simulator, TrafficIsWellFormedAndPaced) {
         std::map<K, int> counts;
     };
     const std::vector<Case> table = {
-        {"c,hdt,rot,gga", "GP", 0,
+        {"c,hdt,rot,gga",
+         "GP",
+         0,
          {{K::Attitude, 100}, {K::Heading, 100}, {K::Pitch, 100}, {K::Position, 10}}},
-        {"ths,hpr,psat,pashr,gga", "HE", 10,
+        {"ths,hpr,psat,pashr,gga",
+         "HE",
+         10,
          {{K::Heading, 90}, {K::Attitude, 300}, {K::BadChecksum, 10}, {K::Position, 10}}},
     };
     for (const Case& c : table) {

@@ -32,43 +32,36 @@ TEST(PortSetting, ComesFromTheSettingsFile) {
     EXPECT_EQ(named.value(2), "/dev/serial/by-id/usb-gnss");
 }
 
-TEST(PortSlots, NamedSlotsWinAndTheOthersTakePresentDevicesInOrder) {
-    CPortSlots portSlots;
+// Named slots win and the others take the present devices in order, the rest
+// left out. Plugged in after the start: the slot in use takes the first
+// newcomer when it has no device, the others fill the free slots in order; an
+// adapter that went away keeps its slot for when it comes back.
+TEST(PortSlots, NamedSlotsWinTheOthersTakePresentDevicesInOrderAndLaterOnesFreeSlots) {
+    auto expect = [](const CPortSlots& portSlots, const QStringList& devices) {
+        for (int port = 0; port <= kPortSlots + 1; ++port)
+            EXPECT_EQ(portSlots.Device(port), devices.value(port - 1)) << "COM" << port;
+    };
     QStringList present = {"/dev/ttyS0", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyUSB2",
                            "/dev/ttyUSB0"};
     CPortSlots::SortDevices(present);
     EXPECT_EQ(present, (QStringList{"/dev/ttyUSB0", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0",
                                     "/dev/ttyS0"}));
-    portSlots.Assign({{1, "/dev/ttyUSB2"}, {3, "/dev/gnss"}}, present);
-    const QStringList expected = {"/dev/ttyUSB2", "/dev/ttyUSB0", "/dev/gnss", "/dev/ttyUSB10",
-                                  "/dev/ttyACM0", "/dev/ttyS0",   "",          ""};
-    for (int port = 1; port <= kPortSlots; ++port)
-        EXPECT_EQ(portSlots.Device(port), expected[port - 1]) << "COM" << port;
-    EXPECT_EQ(portSlots.Device(0), "");
-    EXPECT_EQ(portSlots.Device(9), "");
-}
-
-TEST(PortSlots, MoreDevicesThanSlotsLeaveTheRestOutAndLaterOnesTakeFreeSlots) {
     CPortSlots portSlots;
-    QStringList present;
-    for (int i = 0; i < 12; ++i)
-        present << QString("/dev/ttyUSB%1").arg(i);
+    portSlots.Assign({{1, "/dev/ttyUSB2"}, {3, "/dev/gnss"}}, present);
+    expect(portSlots, {"/dev/ttyUSB2", "/dev/ttyUSB0", "/dev/gnss", "/dev/ttyUSB10", "/dev/ttyACM0",
+                       "/dev/ttyS0"});
+    for (int i = 0; i < 12; ++i) // more devices than slots: the eighth is the last taken
+        present << QString("/dev/ttyUSB%1").arg(i + 20);
     portSlots.Assign({}, present);
-    EXPECT_EQ(portSlots.Device(8), "/dev/ttyUSB7");
+    EXPECT_EQ(portSlots.Device(8), "/dev/ttyUSB22");
 
-    // Plugged in after the start: the slot in use takes the first newcomer
-    // when it has no device, the others fill the free slots in order; an
-    // adapter that went away keeps its slot for when it comes back.
     CPortSlots later;
     later.Assign({{2, "/dev/serial/by-id/gnss"}}, {"/dev/ttyUSB0"});
     EXPECT_FALSE(later.Refresh({"/dev/ttyUSB0"}, 5));
     EXPECT_TRUE(later.Refresh({"/dev/ttyUSB1", "/dev/ttyUSB0", "/dev/ttyACM0"}, 5));
-    const QStringList expected = {
-        "/dev/ttyUSB0", "/dev/serial/by-id/gnss", "/dev/ttyACM0", "", "/dev/ttyUSB1", "", "", ""};
-    for (int port = 1; port <= kPortSlots; ++port)
-        EXPECT_EQ(later.Device(port), expected[port - 1]) << "COM" << port;
+    expect(later, {"/dev/ttyUSB0", "/dev/serial/by-id/gnss", "/dev/ttyACM0", "", "/dev/ttyUSB1"});
     EXPECT_FALSE(later.Refresh({}, 4)); // all unplugged: the slots stay
-    EXPECT_EQ(later.Device(5), "/dev/ttyUSB1");
+    expect(later, {"/dev/ttyUSB0", "/dev/serial/by-id/gnss", "/dev/ttyACM0", "", "/dev/ttyUSB1"});
 }
 
 // The lock keys' lights as the kernel lists them; two keyboards' lights
