@@ -14,8 +14,10 @@
 // must be pieces of the sentence without delimiters, equal to a split on the
 // delimiters, Atof must read them as strtod does, and the session's
 // interpretation must change only what the message carries. The framers'
-// counts of bad packets and over-long lines must be the model's.
+// counts of bad packets and over-long lines must be the model's, and the
+// counts per message type must add up to the messages within a bounded table.
 
+#include "link/MessageCounts.h"
 #include "link/MonitorState.h"
 #include "link/NumberText.h"
 #include "link/ReceiveRing.h"
@@ -310,5 +312,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(direct.BadPackets() == model.badPackets && ringed.BadPackets() == model.badPackets);
     CHECK(direct.OverlongLines() == model.overlongLines &&
           ringed.OverlongLines() == model.overlongLines);
+
+    CMessageCounts counts;
+    for (std::size_t i = 0; i < fromRing.size(); ++i) {
+        if (fromRing[i].textLine)
+            counts.CountText(fromRing[i].bytes, false, static_cast<std::int64_t>(i) * 37);
+        else
+            counts.CountPacket(static_cast<std::uint8_t>(fromRing[i].type), 0);
+    }
+    CHECK(counts.Types() <= CMessageCounts::kMaxTypes);
+    std::uint64_t total = counts.Other().count;
+    for (int t = 0; t < counts.Types(); ++t) {
+        const CMessageCounts::Row& row = counts.Type(t);
+        CHECK(row.count > 0 && row.Name().size() <= CMessageCounts::kNameSize);
+        CHECK(row.Rate(static_cast<std::int64_t>(fromRing.size()) * 37) <=
+              static_cast<double>(row.count));
+        total += row.count;
+    }
+    CHECK(total == fromRing.size());
     return 0;
 }
