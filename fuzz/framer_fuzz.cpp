@@ -13,8 +13,11 @@
 // length, a text line's end), and the reading of it is exercised: fields 0..8
 // must be pieces of the sentence without delimiters, equal to a split on the
 // delimiters, Atof must read them as strtod does, and the session's
-// interpretation must change only what the message carries.
+// interpretation must change only what the message carries. The framers'
+// counts of bad packets and over-long lines must be the model's, and the
+// counts per message type must add up to the messages within a bounded table.
 
+#include "link/MessageCounts.h"
 #include "link/MonitorState.h"
 #include "link/NumberText.h"
 #include "link/ReceiveRing.h"
@@ -174,14 +177,21 @@ void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool rea
 // The wire format as documented: a text line runs to LF and is handed out in
 // pieces of kMaxTextPiece bytes; STX drops the partial line and starts a packet
 // of L + 6 bytes (STX, header, type, L, data, checksum, end byte) which is kept
-// when its checksum matches and skipped whole otherwise.
-std::vector<Message> Model(const std::uint8_t* data, std::size_t size) {
+// when its checksum matches and skipped whole (and counted) otherwise. A line
+// handed out in more than one piece is counted as over-long.
+struct ModelCounts {
+    std::uint64_t badPackets = 0;
+    std::uint64_t overlongLines = 0;
+};
+std::vector<Message> Model(const std::uint8_t* data, std::size_t size, ModelCounts& counts) {
     std::vector<Message> out;
+    bool cut = false; // the line being collected has been cut before
     std::string line;
     std::size_t i = 0;
     while (i < size) {
         if (data[i] == CReceiverMessage::STX) {
             line.clear();
+            cut = false;
             if (size - i < 4)
                 break;
             const std::size_t total = static_cast<std::size_t>(data[i + 3]) + 6;
@@ -193,12 +203,17 @@ std::vector<Message> Model(const std::uint8_t* data, std::size_t size) {
             if (static_cast<std::uint8_t>(sum) == data[i + total - 2])
                 out.push_back({false, data[i + 2],
                                std::string(reinterpret_cast<const char*>(data + i), total)});
+            else
+                ++counts.badPackets;
             i += total;
             continue;
         }
         line.push_back(static_cast<char>(data[i]));
         if (data[i] == '\n' ||
             line.size() == static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece)) {
+            if (data[i] != '\n' && !cut)
+                ++counts.overlongLines;
+            cut = data[i] != '\n';
             out.push_back({true, 0, line});
             line.clear();
         }
@@ -292,6 +307,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CHECK(fromDirect == fromRing);
     CHECK(direct.CurrentState() == ringed.CurrentState());
-    CHECK(fromDirect == Model(data, size));
+    ModelCounts model;
+    CHECK(fromDirect == Model(data, size, model));
+    CHECK(direct.BadPackets() == model.badPackets && ringed.BadPackets() == model.badPackets);
+    CHECK(direct.OverlongLines() == model.overlongLines &&
+          ringed.OverlongLines() == model.overlongLines);
+
+    CMessageCounts counts;
+    for (std::size_t i = 0; i < fromRing.size(); ++i) {
+        if (fromRing[i].textLine)
+            counts.CountText(fromRing[i].bytes, false, static_cast<std::int64_t>(i) * 37);
+        else
+            counts.CountPacket(static_cast<std::uint8_t>(fromRing[i].type), 0);
+    }
+    CHECK(counts.Types() <= CMessageCounts::kMaxTypes);
+    std::uint64_t total = counts.Other().count;
+    for (int t = 0; t < counts.Types(); ++t) {
+        const CMessageCounts::Row& row = counts.Type(t);
+        CHECK(row.count > 0 && row.Name().size() <= CMessageCounts::kNameSize);
+        CHECK(row.Rate(static_cast<std::int64_t>(fromRing.size()) * 37) <=
+              static_cast<double>(row.count));
+        total += row.count;
+    }
+    CHECK(total == fromRing.size());
     return 0;
 }

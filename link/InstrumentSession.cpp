@@ -231,6 +231,24 @@ LinkState CInstrumentSession::Link() const {
     return m_linkState;
 }
 
+SessionHealth CInstrumentSession::Health() const {
+    SessionHealth health;
+    {
+        std::lock_guard<std::mutex> guard(m_healthLock);
+        health.types = m_counts;
+        health.nBadPackets = m_framer.BadPackets();
+        health.nOverlongLines = m_framer.OverlongLines();
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_linkLock);
+        health.link = m_linkState;
+        health.nReconnects = m_nConnections > 1 ? m_nConnections - 1 : 0;
+    }
+    health.nDroppedBytes = m_queue.DroppedBytes();
+    health.strRecordPath = RecordPath();
+    return health;
+}
+
 RecordState CInstrumentSession::Record() const {
     std::lock_guard<std::mutex> guard(m_recordStateLock);
     return m_recordState;
@@ -363,6 +381,8 @@ void CInstrumentSession::SetLink(const LinkState& state) {
         wasConnected = m_linkState.kind == LinkState::Kind::Connected;
         m_linkState = state;
         m_linkState.nSinceMs = SteadyMs();
+        if (state.kind == LinkState::Kind::Connected)
+            ++m_nConnections;
     }
     const bool connected = state.kind == LinkState::Kind::Connected;
     if (wasConnected && !connected) {
@@ -397,9 +417,13 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
         return;
     m_nLastByteMs.store(nowMs, std::memory_order_relaxed);
     std::uint64_t messages = 0;
+    // One lock a read, not a message: the window's copy waits at most for the
+    // framing of one read.
+    std::unique_lock<std::mutex> health(m_healthLock);
     m_framer.Feed(bytes, count, [&](const CReceiverMessage& message) {
         m_recordBatch.append(CMonitorState::MessageText(message));
-        m_monitor.Interpret(message, nowMs);
+        const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs);
+        m_counts.Count(message, kind == CMonitorState::Kind::BadChecksum, nowMs);
         MeasureAlarms(nowMs);
         CMessageQueue::Encode(m_queueBatch, message);
         ++messages;
@@ -409,6 +433,7 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
             m_answersAtMs.push_back(nowMs + kAnswerDelayMs);
         }
     });
+    health.unlock();
     if (messages == 0)
         return;
     // The messages of one read reach the system in one write, before the next

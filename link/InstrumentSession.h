@@ -16,6 +16,7 @@
 
 #include "link/Alert.h"
 #include "link/EventLog.h"
+#include "link/MessageCounts.h"
 #include "link/MessageQueue.h"
 #include "link/MonitorState.h"
 #include "link/ReceiverMessage.h"
@@ -61,6 +62,17 @@ struct RecordState {
     std::string strOldPath; // Recreated, RecreateFailed: the file that was deleted
     std::string strError;   // CreateFailed, RecreateFailed: the system's reason
     int nError = 0;         // WriteFailing: errno
+};
+
+// How the data is arriving, for the data-health window.
+struct SessionHealth {
+    CMessageCounts types;
+    std::uint64_t nBadPackets = 0;    // dropped for a bad checksum
+    std::uint64_t nOverlongLines = 0; // recorded in pieces
+    std::uint64_t nDroppedBytes = 0;  // left out of the window's queue (recorded all the same)
+    std::uint64_t nReconnects = 0;    // connections after the first
+    LinkState link;
+    std::string strRecordPath;
 };
 
 // The alarms' states as the window shows them.
@@ -128,6 +140,9 @@ public:
     std::uint64_t MessagesFramed() const { return m_nMessages.load(); }
     // Messages cut short when the port went away, dropped at the reopen.
     std::uint64_t PartialMessages() const { return m_nPartialMessages.load(); }
+    // A copy of the counts per message type and the totals; any thread. The
+    // lock it takes is held by the session's thread while it frames one read.
+    SessionHealth Health() const;
 
     // What the thread does with each read: frames, interprets, records and
     // queues. Public so that benchmarks and tests can drive it without a port;
@@ -207,4 +222,10 @@ private:
 
     mutable std::mutex m_linkLock;
     LinkState m_linkState;
+    std::uint64_t m_nConnections = 0;
+
+    // The framer's counts and the counts per type; written on the session's
+    // thread, a read at a time.
+    mutable std::mutex m_healthLock;
+    CMessageCounts m_counts;
 };

@@ -9,9 +9,11 @@
 // of reads. FeedByte() feeds one byte, Feed() a block; when a byte completes a
 // message, the message is in m_buffer until the next byte is fed.
 //
-// A bad packet is dropped silently (the stream goes on). A text line that would
-// overflow the buffer is handed out in pieces of kMaxTextPiece bytes, so that no
-// byte of an over-long line is lost or reordered on its way to the record.
+// A bad packet is dropped (the stream goes on) and counted. A text line that
+// would overflow the buffer is handed out in pieces of kMaxTextPiece bytes, so
+// that no byte of an over-long line is lost or reordered on its way to the
+// record; such lines are counted too. The counts cost the common byte nothing:
+// they are kept where a message ends or a packet is refused.
 #pragma once
 
 #include <cstddef>
@@ -45,6 +47,11 @@ public:
 
     State CurrentState() const { return m_cursor.state; }
 
+    // Packets dropped for a bad checksum, and text lines handed out in pieces
+    // (each counted once, however many pieces), since the framer was made.
+    std::uint64_t BadPackets() const { return m_nBadPackets; }
+    std::uint64_t OverlongLines() const { return m_nOverlongLines; }
+
     // Forgets a message being assembled (a line cut short when the port went
     // away must not be glued to the first line of the next connection). True
     // when there was one.
@@ -52,6 +59,7 @@ public:
         const bool partial =
             m_cursor.state != State::Idle || (m_cursor.textLine && m_cursor.index > 0);
         m_cursor = Cursor();
+        m_bCutLine = false;
         return partial;
     }
 
@@ -98,18 +106,37 @@ private:
         std::uint8_t length = 0; // length byte of the packet being received
     };
 
+    // What Step returns for a packet whose checksum does not match.
+    static constexpr int kBadPacket = -1;
+
     // Advances c by the byte ch, which goes into buffer; returns the length of
-    // the message the byte completed, or 0. Always inlined: the block feed's
-    // cursor stays in registers only when the transitions are in its loop.
+    // the message the byte completed, kBadPacket, or 0. Always inlined: the
+    // block feed's cursor stays in registers only when the transitions are in
+    // its loop.
     [[gnu::always_inline]] static inline int Step(Cursor& c, std::uint8_t* buffer, std::uint8_t ch);
-    // Describes the message of `length` bytes that c has just completed.
-    void Describe(const Cursor& c, int length) {
+    // Describes the message of `length` bytes that c has just completed, or
+    // counts the bad packet; false for that.
+    bool Describe(const Cursor& c, int length) {
+        if (length == kBadPacket) {
+            ++m_nBadPackets;
+            m_bCutLine = false;
+            return false;
+        }
         m_bTextLine = c.textLine;
         m_nType = c.textLine ? 0 : c.type;
         m_nLength = length;
+        // A piece cut at the buffer's size, not at a line feed: the line goes on.
+        const bool cut = c.textLine && length == kMaxTextPiece && m_buffer[length - 1] != 0x0A;
+        if (cut && !m_bCutLine)
+            ++m_nOverlongLines;
+        m_bCutLine = cut;
+        return true;
     }
 
     Cursor m_cursor;
+    bool m_bCutLine = false; // the last piece handed out was cut from a longer line
+    std::uint64_t m_nBadPackets = 0;
+    std::uint64_t m_nOverlongLines = 0;
 };
 
 inline int CReceiverMessage::Step(Cursor& c, std::uint8_t* buffer, std::uint8_t ch) {
@@ -164,17 +191,14 @@ inline int CReceiverMessage::Step(Cursor& c, std::uint8_t* buffer, std::uint8_t 
         // since textLine is false.
         buffer[c.index++] = ch;
         c.state = State::Idle;
-        return IsChecksumValid(buffer, c.index) ? c.index : 0;
+        return IsChecksumValid(buffer, c.index) ? c.index : kBadPacket;
     }
     return 0;
 }
 
 inline bool CReceiverMessage::FeedByte(std::uint8_t ch) {
     const int length = Step(m_cursor, m_buffer, ch);
-    if (length == 0)
-        return false;
-    Describe(m_cursor, length);
-    return true;
+    return length != 0 && Describe(m_cursor, length);
 }
 
 template <class OnMessage>
@@ -184,8 +208,8 @@ void CReceiverMessage::Feed(const std::uint8_t* bytes, std::size_t count, OnMess
     for (const std::uint8_t *p = bytes, *end = bytes + count; p != end; ++p) {
         if (const int length = Step(c, buffer, *p)) {
             m_cursor = c;
-            Describe(c, length);
-            onMessage(*this);
+            if (Describe(c, length))
+                onMessage(*this);
         }
     }
     m_cursor = c;

@@ -44,9 +44,10 @@ enum CommandId : int {
     ID_SAVE_DATA_PATH = 32882,     // "保存数据路径"
     ID_ALARM_LIMITS = 32884,       // "报警角度设定"
     ID_SELECT_PORT = 32888,        // "选择串口"
-    ID_SERIAL_MONITOR = 32892,     // "串口监视(&D)"
+    ID_SERIAL_MONITOR = 32892,     // "串口监视"
     ID_ALARM_ACKNOWLEDGE = 32893,  // "确认报警"
     ID_ALARM_SILENCE = 32894,      // "静音"
+    ID_DATA_HEALTH = 32895,        // "数据状态"
     ID_FOLLOW_LIVE = 32900,        // "跟随最新"
 
     ID_FILE_NEW = 57600,

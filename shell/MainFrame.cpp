@@ -6,6 +6,7 @@
 #include "platform/ErrorText.h"
 #include "platform/Prompter.h"
 #include "shell/AlarmLimitsDlg.h"
+#include "shell/DataHealthDlg.h"
 #include "shell/LockLights.h"
 #include "shell/MainMenu.h"
 #include "shell/QuillmarDoc.h"
@@ -118,6 +119,7 @@ CMainFrame::~CMainFrame() {
     // Stop the session's thread before anything it posts to goes away.
     if (m_pView)
         m_pView->AttachMonitor(nullptr);
+    delete m_pHealthDlg; // it reads the session
     m_pSession.reset();
     // The menus use the menu style, a member: they go first.
     delete menuBar();
@@ -297,6 +299,7 @@ void CMainFrame::RegisterCommands() {
                     [any] { return any({AlertState::ActiveUnacknowledged}); },
                     {}});
     table.Register(ID_SAVE_DATA_PATH, [this] { OnSaveDataPath(); }); // "保存数据路径"
+    table.Register(ID_DATA_HEALTH, [this] { OnDataHealth(); });      // "数据状态"
     table.Register(ID_FILE_NEW, [this] { OnFileNew(); });
     table.Register(ID_FILE_OPEN, [this] { OnFileOpen(); });
     table.Register(ID_FILE_SAVE, [this] { DoSave(m_pDocument->PathName()); });
@@ -783,6 +786,15 @@ void CMainFrame::OnSaveDataPath() {
     }
     m_strRecordPath = path;
     RefreshStatus();
+}
+
+void CMainFrame::OnDataHealth() {
+    // One window, shown beside the displays for as long as the operator likes.
+    if (!m_pHealthDlg)
+        m_pHealthDlg = new CDataHealthDlg(*m_pSession, this);
+    m_pHealthDlg->show();
+    m_pHealthDlg->raise();
+    m_pHealthDlg->activateWindow();
 }
 
 void CMainFrame::OnSelectPort() {

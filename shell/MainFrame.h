@@ -17,6 +17,7 @@
 #include <memory>
 
 class CAlarmTone;
+class CDataHealthDlg;
 class CQuillmarDoc;
 class CQuillmarView;
 class QAction;
@@ -52,6 +53,7 @@ public:
     void OnSelectPort();
     void OnAlarmLimits();
     void OnSaveDataPath();
+    void OnDataHealth();
 
     // The document's file commands.
     void OnFileNew();
@@ -152,4 +154,5 @@ private:
     QStringList m_recentFiles;
     QMenu* m_pFileMenu = nullptr;
     QList<QAction*> m_recentActions;
+    CDataHealthDlg* m_pHealthDlg = nullptr; // made when first asked for, kept
 };

@@ -112,6 +112,16 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     }
     if (!info.screenshotFile.isEmpty())
         ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
+    // Commands a benchmark has run once the window is up, as if chosen from
+    // the menu (bench/ui_load: QUILLMAR_BENCH_COMMANDS=32861,32895).
+    const QStringList commands =
+        qEnvironmentVariable("QUILLMAR_BENCH_COMMANDS").split(',', Qt::SkipEmptyParts);
+    if (!commands.isEmpty()) {
+        QTimer::singleShot(0, m_pFrame, [this, commands] {
+            for (const QString& id : commands)
+                m_pFrame->OnCommand(id.trimmed().toInt());
+        });
+    }
     return true;
 }
 

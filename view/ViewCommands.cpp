@@ -33,7 +33,7 @@ void CQuillmarView::RegisterCommands(CCommandTable& table) {
                    [this] { OnNavigationCommand(ID_VIEW_REALTIME1); }); // "实时数据视图1"
     table.Register(ID_VIEW_REALTIME2,
                    [this] { OnNavigationCommand(ID_VIEW_REALTIME2); });    // "实时数据视图2"
-    table.Register(ID_SERIAL_MONITOR, [this] { m_dlgMonitor.DoModal(); }); // "串口监视(&D)"
+    table.Register(ID_SERIAL_MONITOR, [this] { m_dlgMonitor.DoModal(); }); // "串口监视"
     // The navigation of the curve displays.
     for (int id : {ID_STRETCH_X,       // "横向放大"
                    ID_STRETCH_Y,       // "纵向放大"

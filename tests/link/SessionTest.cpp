@@ -135,6 +135,7 @@ TEST_F(SessionTest, AnUnplugDropsTheCutLineAndTheAdapterIsReopened) {
     ASSERT_TRUE(WaitFor([&] { return m_session.MessagesFramed() == 3; }));
     EXPECT_EQ(ReadFile(m_session.RecordPath()), "$C1,2\r\n4\r\n$C5,6\r\n");
     EXPECT_EQ(m_session.PartialMessages(), 1u);
+    EXPECT_EQ(m_session.Health().nReconnects, 1u);
     const CLiveValues values = m_session.Monitor().Values();
     EXPECT_EQ(values.m_strHeading, "5");
     EXPECT_EQ(m_session.Monitor().Samples().Size(), 2u);

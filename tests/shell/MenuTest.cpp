@@ -106,6 +106,10 @@ TEST(OwnerDrawMenu, TheMainMenusTakeTheToolbarImages) {
     for (QAction* action : frame.Actions(ID_LOAD_ANALYSIS_FILE))
         EXPECT_FALSE(action->icon().isNull()); // both entries of 32869
     EXPECT_TRUE(frame.Action(ID_APP_EXIT)->icon().isNull());
+    QMenu* monitor = frame.menuBar()->actions().at(2)->menu(); // "串口监视(&D)", a drop-down
+    ASSERT_TRUE(monitor && monitor->actions().size() == 2);
+    EXPECT_EQ(monitor->style(), &frame.MenuStyle());
+    EXPECT_FALSE(frame.Action(ID_DATA_HEALTH)->icon().isNull());
     EXPECT_TRUE(frame.Action(ID_VIEW_TOOLBAR)->isChecked());
 
     QMenu* file = frame.menuBar()->actions().at(0)->menu();

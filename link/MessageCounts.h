@@ -1,0 +1,82 @@
+// How many messages of each type the instrument sent, for the data-health
+// window: per type (a sentence's address such as "GPHDT", "$C" for the
+// instrument's own "$C<heading>,<pitch>", "PSAT,HPR" for a proprietary one
+// with its sub-type, a packet by its type byte) the count, the checksum
+// failures, when the last one came and how many came in each of the last
+// seconds.
+//
+// The session's thread counts every message; the window copies the table.
+// Memory is fixed, whatever the line sends: at most kMaxTypes types, found
+// through a small open-addressed index. Further types, and text that is no
+// sentence (garbage, the later pieces of an over-long line), are counted in
+// one "other" row.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+class CReceiverMessage;
+
+class CMessageCounts {
+public:
+    static constexpr int kMaxTypes = 64;
+    static constexpr int kNameSize = 16;
+    static constexpr int kRateSeconds = 10;
+
+    struct Row {
+        enum class Kind : std::uint8_t { Sentence, Packet, Other };
+        Kind kind = Kind::Other;
+        std::uint8_t packetType = 0;
+        std::uint8_t nameLength = 0;
+        char name[kNameSize] = {}; // sentences only
+        std::uint64_t count = 0;
+        std::uint64_t checksumFailures = 0;
+        std::int64_t lastMs = -1; // when the last one came; -1: none yet
+        std::int64_t firstSecond = 0;
+        std::int64_t lastSecond = 0;
+        // Counts of the seconds lastSecond - kRateSeconds .. lastSecond, by second modulo the size.
+        std::uint32_t perSecond[kRateSeconds + 1] = {};
+
+        std::string_view Name() const { return {name, nameLength}; }
+        // Messages a second over the whole seconds before nowMs's, the last
+        // kRateSeconds of them or as many as have passed since the first
+        // message's; -1 before one whole second has passed.
+        double Rate(std::int64_t nowMs) const;
+        void Add(std::int64_t nowMs, bool checksumFailed);
+    };
+
+    CMessageCounts();
+
+    // Counts one message that arrived at nowMs (milliseconds, not negative);
+    // checksumFailed: a sentence whose "*hh" did not match.
+    void Count(const CReceiverMessage& message, bool checksumFailed, std::int64_t nowMs);
+    void CountText(std::string_view text, bool checksumFailed, std::int64_t nowMs);
+    void CountPacket(std::uint8_t type, std::int64_t nowMs);
+
+    // The types in the order they first came.
+    int Types() const { return m_nTypes; }
+    const Row& Type(int i) const { return m_rows[i]; }
+    const Row& Other() const { return m_rows[kMaxTypes]; }
+
+private:
+    Row& Find(Row::Kind kind, std::uint8_t packetType, std::string_view name, std::uint32_t hash);
+
+    Row& FindSentence(std::string_view text);
+    int Index(const Row& row) const { return static_cast<int>(&row - m_rows.data()); }
+
+    static constexpr int kIndexSize = 2 * kMaxTypes; // a power of two
+    static constexpr std::uint8_t kEmpty = 0xFF;
+    std::array<Row, kMaxTypes + 1> m_rows; // the last is "other"
+    std::array<std::uint8_t, kIndexSize> m_index;
+    int m_nTypes = 0;
+    // Most lines are found without their address being read: the instrument's
+    // own sentence by its "$C", plain sentences met before by their first
+    // bytes ("$GPHDT" and its length) in a small cache.
+    int m_nInstrumentRow = -1;
+    struct Known {
+        std::uint64_t key = 0;
+        int row = 0;
+    };
+    std::array<Known, 64> m_known{};
+};

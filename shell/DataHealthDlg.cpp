@@ -1,0 +1,175 @@
+#include "shell/DataHealthDlg.h"
+
+#include "link/InstrumentSession.h"
+
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+namespace {
+const QStringList kColumns = {"类型", "数量", "速率(条/秒)", "最近(秒前)", "校验错误"};
+
+QString TypeText(const CMessageCounts::Row& row) {
+    switch (row.kind) {
+    case CMessageCounts::Row::Kind::Sentence:
+        return QString::fromLatin1(row.Name().data(), static_cast<qsizetype>(row.Name().size()));
+    case CMessageCounts::Row::Kind::Packet: {
+        QString text = QString::asprintf("数据包 0x%02X", row.packetType);
+        if (row.packetType > 0x20 && row.packetType < 0x7F)
+            text += QString(" ('%1')").arg(QChar(row.packetType));
+        return text;
+    }
+    case CMessageCounts::Row::Kind::Other:
+        break;
+    }
+    return "其他";
+}
+
+QString SizeText(std::uint64_t bytes) {
+    const double b = static_cast<double>(bytes);
+    if (bytes < 1000)
+        return QString("%1 字节").arg(bytes);
+    if (bytes < 1000000)
+        return QString::number(b / 1e3, 'f', 1) + " KB";
+    if (bytes < 1000000000)
+        return QString::number(b / 1e6, 'f', 1) + " MB";
+    return QString::number(b / 1e9, 'f', 2) + " GB";
+}
+
+QString DurationText(std::int64_t ms) {
+    const std::int64_t s = ms / 1000;
+    const QString clock =
+        QString::asprintf("%02d:%02d:%02d", static_cast<int>(s / 3600 % 24),
+                          static_cast<int>(s / 60 % 60), static_cast<int>(s % 60));
+    return s >= 86400 ? QString("%1 天 %2").arg(s / 86400).arg(clock) : clock;
+}
+
+void SetText(QLabel* label, const QString& text) {
+    if (label->text() != text)
+        label->setText(text);
+}
+} // namespace
+
+CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* parent)
+    : QDialog(parent), m_session(session) {
+    setWindowTitle("数据状态");
+    setModal(false);
+    resize(560, 520);
+    auto* layout = new QVBoxLayout(this);
+    m_pTable = new QTableWidget(0, static_cast<int>(kColumns.size()), this);
+    m_pTable->setObjectName("types");
+    m_pTable->setHorizontalHeaderLabels(kColumns);
+    m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_pTable->verticalHeader()->hide();
+    m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pTable->setSelectionMode(QAbstractItemView::NoSelection);
+    m_pTable->setFocusPolicy(Qt::NoFocus); // no current cell framed: nothing here to act on
+    layout->addWidget(m_pTable, 1);
+    auto* form = new QFormLayout;
+    m_pBadPackets = AddTotal(form, "坏数据包（校验和不符，已丢弃）", "badPackets");
+    m_pOverlongLines = AddTotal(form, "超长行（分段记录）", "overlongLines");
+    m_pDroppedBytes = AddTotal(form, "丢弃字节（窗口未及显示，记录完整）", "droppedBytes");
+    m_pUpTime = AddTotal(form, "连接时长", "upTime");
+    m_pReconnects = AddTotal(form, "重新连接次数", "reconnects");
+    m_pRecordFile = AddTotal(form, "记录文件", "recordFile");
+    m_pRecordFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_pRecordFile->setWordWrap(true);
+    m_pRecordSize = AddTotal(form, "记录文件大小", "recordSize");
+    m_pFreeSpace = AddTotal(form, "磁盘剩余空间", "freeSpace");
+    layout->addLayout(form);
+    m_timer.setInterval(kRefreshMs);
+    connect(&m_timer, &QTimer::timeout, this, &CDataHealthDlg::Refresh);
+}
+
+QLabel* CDataHealthDlg::AddTotal(QFormLayout* form, const QString& caption, const char* name) {
+    auto* value = new QLabel(this);
+    value->setObjectName(name);
+    form->addRow(caption + "：", value);
+    return value;
+}
+
+void CDataHealthDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Refresh();
+    m_timer.start();
+}
+
+void CDataHealthDlg::hideEvent(QHideEvent* event) {
+    m_timer.stop();
+    QDialog::hideEvent(event);
+}
+
+void CDataHealthDlg::Refresh() {
+    const SessionHealth health = m_session.Health();
+    const std::int64_t now = SteadyMs();
+    const CMessageCounts& types = health.types;
+    const bool other = types.Other().count > 0;
+    const int rows = types.Types() + (other ? 1 : 0);
+    if (m_pTable->rowCount() != rows)
+        m_pTable->setRowCount(rows); // only ever grows, to kMaxTypes + 1
+    for (int i = 0; i < types.Types(); ++i)
+        SetRow(i, types.Type(i), now);
+    if (other)
+        SetRow(types.Types(), types.Other(), now);
+
+    SetText(m_pBadPackets, QString::number(health.nBadPackets));
+    SetText(m_pOverlongLines, QString::number(health.nOverlongLines));
+    SetText(m_pDroppedBytes, QString::number(health.nDroppedBytes));
+    SetText(m_pUpTime, health.link.kind == LinkState::Kind::Connected
+                           ? DurationText(now - health.link.nSinceMs)
+                           : QString("未连接"));
+    SetText(m_pReconnects, QString::number(health.nReconnects));
+    RefreshRecord(health.strRecordPath);
+}
+
+void CDataHealthDlg::SetCell(int row, int column, const QString& text) {
+    QTableWidgetItem* item = m_pTable->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        item->setTextAlignment(Qt::AlignVCenter | (column == 0 ? Qt::AlignLeft : Qt::AlignRight));
+        m_pTable->setItem(row, column, item);
+    }
+    item->setText(text); // an unchanged text changes nothing
+}
+
+void CDataHealthDlg::SetRow(int row, const CMessageCounts::Row& counts, std::int64_t nowMs) {
+    const double rate = counts.Rate(nowMs);
+    SetCell(row, 0, TypeText(counts));
+    SetCell(row, 1, QString::number(counts.count));
+    SetCell(row, 2, rate < 0 ? QString("—") : QString::number(rate, 'f', 1));
+    SetCell(row, 3, QString::number(static_cast<double>(nowMs - counts.lastMs) / 1000, 'f', 1));
+    SetCell(row, 4, QString::number(counts.checksumFailures));
+    m_pTable->item(row, 4)->setForeground(
+        counts.checksumFailures ? QColor(0xc0, 0, 0) : palette().color(QPalette::Text));
+}
+
+void CDataHealthDlg::RefreshRecord(const std::string& path) {
+    if (path.empty()) {
+        SetText(m_pRecordFile, "没有记录文件");
+        SetText(m_pRecordSize, "—");
+        SetText(m_pFreeSpace, "—");
+        return;
+    }
+    SetText(m_pRecordFile, QString::fromStdString(path));
+    struct stat file {};
+    SetText(m_pRecordSize, stat(path.c_str(), &file) == 0
+                               ? SizeText(static_cast<std::uint64_t>(file.st_size))
+                               : QString("—"));
+    const QByteArray folder = QFileInfo(QString::fromStdString(path)).absolutePath().toLocal8Bit();
+    struct statvfs disk {};
+    if (statvfs(folder.constData(), &disk) != 0) {
+        SetText(m_pFreeSpace, "—");
+        return;
+    }
+    const std::uint64_t free = static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize;
+    const bool low = free < m_nLowSpaceBytes;
+    SetText(m_pFreeSpace, low ? SizeText(free) + "（不足 1 GB，请尽快腾出空间）" : SizeText(free));
+    const QString style = low ? "color: #c00000; font-weight: bold" : QString();
+    if (m_pFreeSpace->styleSheet() != style)
+        m_pFreeSpace->setStyleSheet(style);
+}

@@ -1,0 +1,58 @@
+// "数据状态": how the data is arriving, per message type (count, rate over the
+// last ten seconds, age of the last one, checksum failures) and in total (bad
+// packets, over-long lines, bytes the window dropped, the link's up-time and
+// reconnects, the record file's size and the free space on its disk).
+//
+// A window that may stay open beside the displays for days: it refreshes
+// twice a second while shown and not at all while hidden, reuses its table
+// items, and only copies what the session counts anyway (under a short lock);
+// the file system is asked about the record file here, never on the live path.
+#pragma once
+
+#include "link/MessageCounts.h"
+
+#include <QDialog>
+#include <QTimer>
+#include <cstdint>
+
+class CInstrumentSession;
+class QFormLayout;
+class QLabel;
+class QTableWidget;
+
+class CDataHealthDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kRefreshMs = 500;
+    static constexpr std::uint64_t kLowSpaceBytes = 1000000000; // 1 GB
+
+    explicit CDataHealthDlg(const CInstrumentSession& session, QWidget* parent = nullptr);
+
+    void Refresh();
+    QTableWidget* Table() const { return m_pTable; }
+    // Free space below this is shown as a warning.
+    void SetLowSpaceBytes(std::uint64_t bytes) { m_nLowSpaceBytes = bytes; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    QLabel* AddTotal(QFormLayout* form, const QString& caption, const char* name);
+    void SetRow(int row, const CMessageCounts::Row& counts, std::int64_t nowMs);
+    void SetCell(int row, int column, const QString& text);
+    void RefreshRecord(const std::string& path);
+
+    const CInstrumentSession& m_session;
+    std::uint64_t m_nLowSpaceBytes = kLowSpaceBytes;
+    QTableWidget* m_pTable;
+    QLabel* m_pBadPackets;
+    QLabel* m_pOverlongLines;
+    QLabel* m_pDroppedBytes;
+    QLabel* m_pUpTime;
+    QLabel* m_pReconnects;
+    QLabel* m_pRecordFile;
+    QLabel* m_pRecordSize;
+    QLabel* m_pFreeSpace;
+    QTimer m_timer;
+};

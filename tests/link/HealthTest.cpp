@@ -1,0 +1,82 @@
+#include "link/InstrumentSession.h"
+#include "support/LinkSupport.h"
+#include "tools/Simulator.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void Send(CInstrumentSession& session, const std::string& bytes, std::int64_t nowMs) {
+    session.Process(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), nowMs);
+}
+
+// The rows as "type count/checksum failures", then the totals that are not 0.
+std::vector<std::string> Rows(const SessionHealth& health) {
+    std::vector<std::string> rows;
+    for (int i = 0; i <= health.types.Types(); ++i) {
+        const auto& row = i < health.types.Types() ? health.types.Type(i) : health.types.Other();
+        const std::string name = row.packetType   ? "packet " + std::to_string(row.packetType)
+                                 : row.nameLength ? std::string(row.Name())
+                                                  : "other";
+        if (row.count)
+            rows.push_back(name + " " + std::to_string(row.count) + "/" +
+                           std::to_string(row.checksumFailures));
+    }
+    if (health.nBadPackets)
+        rows.push_back("bad packets " + std::to_string(health.nBadPackets));
+    if (health.nOverlongLines)
+        rows.push_back("over-long lines " + std::to_string(health.nOverlongLines));
+    return rows;
+}
+
+// Each message is counted under its type, a failed checksum with it, however
+// the reads cut the stream; bad packets and over-long lines in total.
+TEST(SessionHealth, CountsEveryMessageUnderItsType) {
+    auto nmea = &CInstrumentSimulator::WithNmeaChecksum;
+    const std::string n("\x02\x00\x6E\x01\x41\xB0\x03", 7), bad("\x02\x00\x6E\x01\x41\xB1\x03", 7);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> table = {
+        {nmea("$GPHDT,1.0,T") + nmea("$GNHDT,2.0,T") + "$C1,2\r\n$CCHDT,1\r\n$GPHDT,1*00\r\n" +
+             "$GPROT,5*00\r\n" + nmea("$PSAT,HPR,1,2") + nmea("$PASHR,123.0,1"),
+         {"GPHDT 2/1", "GNHDT 1/0", "$C 1/0", "CCHDT 1/0", "GPROT 1/1", "PSAT,HPR 1/0",
+          "PASHR 1/0"}},
+        {n + bad + std::string("\x02\x00\x06\x00\x06\x03", 6) + n,
+         {"packet 110 2/0", "packet 6 1/0", "bad packets 1"}},
+        {"junk\r\n\r\n$ABCDEFGHIJK,1\r\n$gphdt,1\r\n$GP HDT\r\n" + std::string(700, 'x') + "\n",
+         {"other 8/0", "over-long lines 1"}},
+        {"$GPXYZ," + std::string(400, '1') + "\r\n" + std::string(298, 'y') + "\r\n",
+         {"GPXYZ 1/0", "other 3/0", "over-long lines 2"}},
+    };
+    for (const auto& [stream, rows] : table) {
+        CInstrumentSession session;
+        for (std::size_t at = 0; at < stream.size(); at += 5)
+            Send(session, stream.substr(at, 5), 1000);
+        EXPECT_EQ(Rows(session.Health()), rows) << testing::PrintToString(stream);
+    }
+}
+
+// The rate is that of the last ten whole seconds, from the type's first whole
+// second on; the table stops growing at its cap and counts the rest apart.
+TEST(SessionHealth, RateOverTheLastTenSecondsAndACapOnTypes) {
+    CInstrumentSession session;
+    const struct {
+        std::int64_t sendFromMs, sendToMs; // "$C" 10 times a second
+        std::int64_t nowMs;
+        double rate;
+    } steps[] = {{500, 1900, 1999, -1}, {2000, 2000, 2000, 10}, {2100, 15400, 15999, 10},
+                 {0, -1, 20000, 5.5},   {0, -1, 26000, 0},      {40000, 40000, 40999, 0},
+                 {0, -1, 41000, 0.1}};
+    for (const auto& step : steps) {
+        for (std::int64_t ms = step.sendFromMs; ms <= step.sendToMs; ms += 100)
+            Send(session, "$C1,2\r\n", ms);
+        EXPECT_DOUBLE_EQ(session.Health().types.Type(0).Rate(step.nowMs), step.rate) << step.nowMs;
+    }
+    for (int i = 0; i < 70; ++i)
+        Send(session, "$TA" + std::to_string(i) + ",1\r\n", 50000);
+    Send(session, "$C1,2\r\n", 50000);
+    const CMessageCounts counts = session.Health().types;
+    EXPECT_EQ(counts.Types(), CMessageCounts::kMaxTypes);
+    EXPECT_EQ(counts.Other().count, 70u + 1 - CMessageCounts::kMaxTypes);
+    EXPECT_EQ(counts.Type(0).count, 152u);
+}
+
+} // namespace
