@@ -94,10 +94,10 @@ CMonitorState::Kind CMonitorState::ReadAttitude(std::string_view heading, std::s
             ++found;
             kind = i == 0 ? Kind::Heading : i == 1 ? Kind::Pitch : Kind::Roll;
             const auto q = static_cast<int>(kAngles[i]);
-            std::string& text = i == 0 ? m_values.m_strHeading
+            std::string& text = i == 0   ? m_values.m_strHeading
                                 : i == 1 ? m_values.m_strPitch
                                          : m_values.m_strRoll;
-            double& value = i == 0 ? m_values.m_dHeading
+            double& value = i == 0   ? m_values.m_dHeading
                             : i == 1 ? m_values.m_dPitch
                                      : m_values.m_dRoll;
             text.assign(fields[i]);

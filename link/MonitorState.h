@@ -6,9 +6,9 @@
 // Only what a message really says changes anything: the instrument's own
 // "$C<heading>,<pitch>" sentence; HDT and THS (heading), ROT (the
 // instrument's pitch), HPR (heading, pitch, roll) and GGA (position) from any
-// talker; the proprietary $PSAT,HPR and $PASHR (heading, pitch, roll). Every other sentence, every packet, and
-// a sentence whose "*hh" checksum does not match is recorded and shown as
-// received but leaves the values and the curves alone.
+// talker; the proprietary $PSAT,HPR and $PASHR (heading, pitch, roll). Every other sentence, every
+// packet, and a sentence whose "*hh" checksum does not match is recorded and shown as received but
+// leaves the values and the curves alone.
 #pragma once
 
 #include "link/LiveSamples.h"

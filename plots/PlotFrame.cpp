@@ -72,12 +72,14 @@ void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& f) {
     // Lines closer than three pixels are thinned to every k-th; a label that
     // would touch the one before it, or a value scale, is left out.
     const double spacing = position(rule.step) - position(0);
-    const long every = spacing >= 3 ? 1 : spacing > 0 ? static_cast<long>(std::ceil(3 / spacing)) : 0;
+    const long every = spacing >= 3  ? 1
+                       : spacing > 0 ? static_cast<long>(std::ceil(3 / spacing))
+                                     : 0;
     if (every == 0)
         return;
     const int width = canvas.Size().width();
-    const int scaleLeft = f.area ? 0 : Pixel(26 * f.sx); // the heading labels
-    const int scaleRight = Pixel(970 * (f.area ? 1 : f.sx));   // the pitch scale
+    const int scaleLeft = f.area ? 0 : Pixel(26 * f.sx);     // the heading labels
+    const int scaleRight = Pixel(970 * (f.area ? 1 : f.sx)); // the pitch scale
     int lastLabelEnd = std::numeric_limits<int>::min();
     // Only the ticks in the window (and a label's width left of it) are drawn.
     for (long k = 0; k * rule.step <= rule.limit; k += every) {

@@ -744,9 +744,9 @@ void CMainFrame::RefreshAlarm() {
         m_flashTimer.stop();
     const bool dark = flashing && m_bFlashPhase;
     const QString colour = waiting || !rectified ? "#c00000" : "#d07000";
-    const QString style = dark
-                              ? QString("color: white; background: %1; font-weight: bold").arg(colour)
-                              : QString("color: %1; font-weight: bold").arg(colour);
+    const QString style =
+        dark ? QString("color: white; background: %1; font-weight: bold").arg(colour)
+             : QString("color: %1; font-weight: bold").arg(colour);
     // Set only when it changes: a style sheet is parsed and the pane polished
     // anew each time, and this runs for every read from the port.
     if (m_pAlarmPane && m_pAlarmPane->styleSheet() != style)

@@ -138,8 +138,9 @@ std::string CInstrumentSimulator::Traffic(std::uint64_t tick, double rateHz,
             std::snprintf(line, sizeof line, "$PSAT,HPR,%s,%.2f,%.2f,%.2f,N", utc, heading, pitch,
                           roll);
         else if (name == "pashr")
-            std::snprintf(line, sizeof line, "$PASHR,%s0,%.2f,T,%.2f,%.2f,0.00,0.050,0.050,0.100,2,1",
-                          utc, heading, roll, pitch);
+            std::snprintf(line, sizeof line,
+                          "$PASHR,%s0,%.2f,T,%.2f,%.2f,0.00,0.050,0.050,0.100,2,1", utc, heading,
+                          roll, pitch);
         else if (name == "gga" && tick % perSecond == 0) {
             const double drift = t / 3600.0;
             std::snprintf(line, sizeof line,

@@ -43,18 +43,17 @@ std::string Hex(const std::string& bytes) {
 }
 
 int Usage() {
-    std::fputs(
-        "usage: quillmar-sim [--rate HZ] [--n-every SECONDS] [--link PATH] [--ticks N]\n"
-        "                    [--sentences LIST] [--talker TT] [--bad-checksum-every N]\n"
-        "                    [--stall-after S --stall-for S] [--run-app PROGRAM [ARGS...]]\n"
-        "A simulated attitude instrument on a pseudo-terminal: prints the device to open,\n"
-        "sends the sentences of LIST (default c,hdt,rot,gga; also ths, hpr, psat, pashr)\n"
-        "HZ times a second (default 10; gga once a second) from talker TT (default GP),\n"
-        "an 'n' packet every SECONDS (default 30, 0 for never), a wrong checksum every\n"
-        "N ticks, and nothing at all for S seconds after the first S; it logs the\n"
-        "command packets it receives. --run-app starts PROGRAM --port DEVICE ARGS...\n"
-        "and stops with it.\n",
-        stderr);
+    std::fputs("usage: quillmar-sim [--rate HZ] [--n-every SECONDS] [--link PATH] [--ticks N]\n"
+               "                    [--sentences LIST] [--talker TT] [--bad-checksum-every N]\n"
+               "                    [--stall-after S --stall-for S] [--run-app PROGRAM [ARGS...]]\n"
+               "A simulated attitude instrument on a pseudo-terminal: prints the device to open,\n"
+               "sends the sentences of LIST (default c,hdt,rot,gga; also ths, hpr, psat, pashr)\n"
+               "HZ times a second (default 10; gga once a second) from talker TT (default GP),\n"
+               "an 'n' packet every SECONDS (default 30, 0 for never), a wrong checksum every\n"
+               "N ticks, and nothing at all for S seconds after the first S; it logs the\n"
+               "command packets it receives. --run-app starts PROGRAM --port DEVICE ARGS...\n"
+               "and stops with it.\n",
+               stderr);
     return 2;
 }
 } // namespace

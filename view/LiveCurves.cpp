@@ -123,8 +123,8 @@ double LivePanX(const CScale& s, QSize window, std::size_t samples, const CNavig
     return newest > edge ? px - (newest - edge) : px;
 }
 
-long LiveSampleAt(const CScale& s, QSize window, const CMonitorState& state,
-                  const CNavigation& nav, int x) {
+long LiveSampleAt(const CScale& s, QSize window, const CMonitorState& state, const CNavigation& nav,
+                  int x) {
     const std::size_t count = state.Samples().Size();
     if (count == 0 || nav.HasAreaZoom())
         return -1;
@@ -181,30 +181,28 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
     CCurvePieces heading, pitch;
     std::vector<int> gapColumns; // where the data stopped, one mark a column
     std::size_t index = static_cast<std::size_t>(from);
-    samples.ForEachRun(index, static_cast<std::size_t>(to + 1),
-                       [&](const LiveSample* run, std::size_t n) {
-                           for (std::size_t k = 0; k < n; ++k, ++index) {
-                               const int x = s.X(30 + px + static_cast<double>(index) * zx);
-                               if (gap < gapCount && gaps[gap] == index) {
-                                   heading.Break();
-                                   pitch.Break();
-                                   if (gapColumns.empty() || gapColumns.back() != x)
-                                       gapColumns.push_back(x);
-                                   ++gap;
-                               }
-                               const LiveSample& sample = run[k];
-                               if (std::isnan(sample.fHeading))
-                                   heading.Break();
-                               else
-                                   heading.Add(
-                                       QPoint(x, s.Y(py + kLiveHeadingScale * zy *
-                                                              sample.fHeading)));
-                               if (std::isnan(sample.fPitch))
-                                   pitch.Break();
-                               else
-                                   pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.fPitch)));
-                           }
-                       });
+    samples.ForEachRun(
+        index, static_cast<std::size_t>(to + 1), [&](const LiveSample* run, std::size_t n) {
+            for (std::size_t k = 0; k < n; ++k, ++index) {
+                const int x = s.X(30 + px + static_cast<double>(index) * zx);
+                if (gap < gapCount && gaps[gap] == index) {
+                    heading.Break();
+                    pitch.Break();
+                    if (gapColumns.empty() || gapColumns.back() != x)
+                        gapColumns.push_back(x);
+                    ++gap;
+                }
+                const LiveSample& sample = run[k];
+                if (std::isnan(sample.fHeading))
+                    heading.Break();
+                else
+                    heading.Add(QPoint(x, s.Y(py + kLiveHeadingScale * zy * sample.fHeading)));
+                if (std::isnan(sample.fPitch))
+                    pitch.Break();
+                else
+                    pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.fPitch)));
+            }
+        });
     // A break of one segment is hard to see in a dense curve: the gap is
     // marked from top to bottom, under the curves.
     canvas.SelectPen(Pens::kGap);

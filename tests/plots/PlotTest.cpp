@@ -89,8 +89,9 @@ TEST(TimeGrid, StepsLimitsShiftsAndRowsFollowTheRegime) {
             if (canvas.m_items[i].kind == Kind::Text)
                 labels.push_back(&canvas.m_items[i]);
         }
-        const auto second = std::find_if(labels.begin(), labels.end(),
-                                         [&](const auto* label) { return label->text == c.second; });
+        const auto second = std::find_if(labels.begin(), labels.end(), [&](const auto* label) {
+            return label->text == c.second;
+        });
         ASSERT_NE(second, labels.end());
         EXPECT_EQ((*second)->points[0], c.at);
         const auto lines = canvas.Lines(kGrid);
