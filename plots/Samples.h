@@ -3,6 +3,11 @@
 // filled; the spare slots match the roll, satellite and error curves.
 #pragma once
 
+#include "link/RecordReader.h"
+
+#include <cstdint>
+#include <vector>
+
 struct AttitudeSample {
     double dHeading = 0;
     double dSpare1 = 0;
@@ -19,3 +24,14 @@ struct AnalysisSample {
     float fSpare3 = 0;
 };
 static_assert(sizeof(AnalysisSample) == 20, "an analysis record is five 32-bit floats");
+
+// When each analysis record arrived, for recordings that say so: milliseconds
+// after nStartUtcMs, one per record (four bytes: a record and its time make 24).
+struct AnalysisTimes {
+    RecordTimeSource source = RecordTimeSource::None;
+    std::int64_t nStartUtcMs = 0;
+    std::vector<std::uint32_t> arrOffsetMs;
+
+    bool Known() const { return source != RecordTimeSource::None && !arrOffsetMs.empty(); }
+    std::int64_t UtcMs(std::size_t i) const { return nStartUtcMs + arrOffsetMs[i]; }
+};
