@@ -480,8 +480,12 @@ void CInstrumentSession::WriteRecord(std::int64_t utcMs) {
     const bool ok = m_record.Write(m_recordBatch);
     // After the record's write: a crash between the two leaves the record
     // ahead, never the times.
-    for (const std::size_t lengthAndKind : m_timesBatch)
-        m_times.Add(lengthAndKind >> 1, lengthAndKind & 1, utcMs);
+    std::size_t at = 0;
+    for (const std::size_t lengthAndKind : m_timesBatch) {
+        const std::size_t length = lengthAndKind >> 1;
+        m_times.Add(std::string_view(m_recordBatch).substr(at, length), lengthAndKind & 1, utcMs);
+        at += length;
+    }
     m_times.WriteBatch();
     if (ok == !m_bWriteFailing)
         return;

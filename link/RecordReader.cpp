@@ -299,13 +299,17 @@ bool CRecordReader::Next(RecordMessage* message) {
         std::size_t at = 0;
         CTimesDecoder::Entry entry{};
         const std::int64_t before = p.decoder.LastUtcMs();
-        if (p.decoder.Next(entryBytes, &at, &entry) && entry.nLength > 0 &&
-            entry.nLength <= kBlock) {
-            const std::string_view window = p.record.Window(entry.nLength);
-            if (window.size() >= entry.nLength) {
+        if (p.decoder.Next(entryBytes, &at, &entry) && entry.nLength <= kBlock) {
+            std::string_view window = p.record.Window(entry.nLength ? entry.nLength : kMaxPiece + 1);
+            std::size_t length = entry.nLength;
+            if (length == 0) { // a text line: to its line feed
+                const std::size_t feed = window.substr(0, kMaxPiece + 1).find('\n');
+                length = feed == std::string_view::npos ? window.size() + 1 : feed + 1;
+            }
+            if (window.size() >= length) {
                 p.times.Advance(at);
-                p.record.Advance(entry.nLength);
-                message->bytes = window.substr(0, entry.nLength);
+                p.record.Advance(length);
+                message->bytes = window.substr(0, length);
                 message->bPacket = entry.bPacket;
                 message->nUtcMs = p.nLastUtcMs = entry.nUtcMs;
                 ++p.nIndex;

@@ -61,11 +61,14 @@ void CRecordTimesWriter::Close() {
     m_batch.clear();
 }
 
-void CRecordTimesWriter::Add(std::size_t length, bool packet, std::int64_t utcMs) {
-    if (!m_file.IsOpen())
+void CRecordTimesWriter::Add(std::string_view text, bool packet, std::int64_t utcMs) {
+    if (!m_file.IsOpen() || text.empty())
         return;
-    PutVarint(m_batch, (std::uint64_t{length} << 1) | (packet ? 1u : 0u));
-    PutVarint(m_batch, Zigzag(utcMs - m_nLastUtcMs));
+    const bool line = !packet && text.find('\n') == text.size() - 1;
+    const unsigned kind = line ? 0 : packet ? 1 : 2;
+    PutVarint(m_batch, Zigzag(utcMs - m_nLastUtcMs) << 2 | kind);
+    if (kind != 0)
+        PutVarint(m_batch, text.size());
     m_nLastUtcMs = utcMs;
 }
 
@@ -91,13 +94,16 @@ bool CTimesDecoder::ReadHeader(std::string_view bytes) {
 
 bool CTimesDecoder::Next(std::string_view bytes, std::size_t* at, Entry* entry) {
     std::size_t cursor = *at;
-    std::uint64_t lengthAndKind = 0, delta = 0;
-    if (!GetVarint(bytes, &cursor, &lengthAndKind) || !GetVarint(bytes, &cursor, &delta))
+    std::uint64_t head = 0, length = 0;
+    if (!GetVarint(bytes, &cursor, &head))
         return false;
+    const unsigned kind = head & 3;
+    if (kind == 3 || (kind != 0 && (!GetVarint(bytes, &cursor, &length) || length == 0)))
+        return false; // not ours, or torn
     *at = cursor;
-    m_nLastUtcMs += Unzigzag(delta);
-    entry->nLength = lengthAndKind >> 1;
-    entry->bPacket = (lengthAndKind & 1) != 0;
+    m_nLastUtcMs += Unzigzag(head >> 2);
+    entry->nLength = length;
+    entry->bPacket = kind == 1;
     entry->nUtcMs = m_nLastUtcMs;
     return true;
 }

@@ -6,14 +6,18 @@
 //
 //   header   8 bytes "QMTIMES1", then the base time: UTC milliseconds since
 //            1970 as a little-endian signed 64-bit number
-//   entries  one a message, in the record's order: two unsigned LEB128
-//            varints, (length << 1 | packet) and the zigzag-coded difference
-//            in milliseconds from the time of the message before (the first:
-//            from the base time)
+//   entries  one a message, in the record's order: an unsigned LEB128 varint
+//            (zigzag(d) << 2 | kind), d the milliseconds since the message
+//            before (the first: since the base time); then, for kinds 1 and
+//            2 only, the message's length in the record as a varint
 //
-// length is the message's byte count in the record; packet is 1 for a
-// packet's data bytes, 0 for a text line. At the instrument's pace an entry is
-// two bytes (about 6 % of a record of 35-byte sentences). The entries of one
+// kind 0 is a text line that ends at the first line feed from where it
+// begins (what nearly every message is: its length is left to the reader);
+// 1 a packet's data bytes; 2 a text line that does not end there (a piece of
+// an over-long line, or a line cut short). At the instrument's pace and up to
+// a hundred messages a second an entry is one byte, two for a message that
+// comes 32 ms or more after the one before.
+// The entries of one
 // read are written with one write(2) right after the record's write of the
 // same messages, so a crash leaves the timing file behind the record by at
 // most that read; a reader ignores an entry cut short and reads the record's
@@ -44,8 +48,8 @@ public:
     bool IsOpen() const { return m_file.IsOpen(); }
     const std::string& Path() const { return m_file.Path(); }
 
-    // One message of the current read, in order.
-    void Add(std::size_t length, bool packet, std::int64_t utcMs);
+    // One message of the current read, in order, as recorded.
+    void Add(std::string_view text, bool packet, std::int64_t utcMs);
     // Writes the entries added since the last call (one write), after what
     // failed writes left; false when not everything reached the system.
     bool WriteBatch();
@@ -61,7 +65,7 @@ private:
 class CTimesDecoder {
 public:
     struct Entry {
-        std::uint64_t nLength;
+        std::uint64_t nLength; // 0: up to and including the first line feed
         bool bPacket;
         std::int64_t nUtcMs;
     };

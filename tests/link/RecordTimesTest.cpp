@@ -58,7 +58,7 @@ protected:
         ASSERT_TRUE(times.Open(m_strRecord, baseUtcMs, nullptr));
         for (const Written& m : messages) {
             record.Write(m.bytes);
-            times.Add(m.bytes.size(), m.packet, m.utcMs);
+            times.Add(m.bytes, m.packet, m.utcMs);
             times.WriteBatch();
         }
     }
@@ -76,6 +76,8 @@ const std::vector<Written> kMessages = {
     {"$GPHDT,13.0,T*0C\r\n", false, kBase + 3},
     {std::string("\x02\n$\x00", 4), true, kBase + 100},
     {"$GPROT," + std::string(280, '1') + "\r\n", false, kBase + 100},
+    {"$GPROT," + std::string(292, '2'), false, kBase + 100}, // a piece of a longer line
+    {"2\r\n", false, kBase + 100},
     {"$C1,2\r\n", false, kBase + 86400000},
     {"$C3,4\r\n", false, kBase + 86400000 - 2500},
 };
@@ -83,9 +85,9 @@ const std::vector<Written> kMessages = {
 TEST_F(RecordTimesTest, MessagesComeBackCutWhereReceivedWithTheirTimes) {
     Record(kMessages, kBase);
     EXPECT_EQ(CRecordTimesWriter::PathFor(m_strRecord), m_strDir + "/2026-12-7-9-5-3-times.bin");
-    // Two bytes an entry at the instrument's pace.
-    EXPECT_LE(Slurp(CRecordTimesWriter::PathFor(m_strRecord)).size(),
-              kTimesHeaderSize + 2 * kMessages.size() + 8);
+    // A byte for a line soon after the one before.
+    EXPECT_EQ(Slurp(CRecordTimesWriter::PathFor(m_strRecord)).size(),
+              kTimesHeaderSize + 1 + 2 + 1 + 3 + 1 + 3 + 1 + 5 + 3);
     RecordTimeSource source;
     std::vector<std::string> texts;
     const auto read = ReadAll(m_strRecord, &source, &texts);
