@@ -439,7 +439,8 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
         const std::string_view text = CMonitorState::MessageText(message);
         m_recordBatch.append(text);
         if (!text.empty()) // an empty packet leaves nothing in the record
-            m_timesBatch.push_back(text.size() << 1 | (message.m_bTextLine ? 0 : 1));
+            m_timesBatch.push_back(message.m_bTextLine ? text.size() << 9
+                                                       : text.size() << 9 | message.m_nType << 1 | 1);
         const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs);
         m_counts.Count(message, kind == CMonitorState::Kind::BadChecksum, nowMs);
         MeasureAlarms(nowMs);
@@ -482,8 +483,9 @@ void CInstrumentSession::WriteRecord(std::int64_t utcMs) {
     // ahead, never the times.
     std::size_t at = 0;
     for (const std::size_t lengthAndKind : m_timesBatch) {
-        const std::size_t length = lengthAndKind >> 1;
-        m_times.Add(std::string_view(m_recordBatch).substr(at, length), lengthAndKind & 1, utcMs);
+        const std::size_t length = lengthAndKind >> 9;
+        m_times.Add(std::string_view(m_recordBatch).substr(at, length), lengthAndKind & 1, utcMs,
+                    static_cast<std::uint8_t>(lengthAndKind >> 1));
         at += length;
     }
     m_times.WriteBatch();

@@ -194,7 +194,7 @@ private:
     std::deque<std::int64_t> m_answersAtMs;
     std::string m_recordBatch; // the texts of one read's messages
     std::string m_queueBatch;  // the same messages, encoded for the window
-    std::vector<std::size_t> m_timesBatch; // their lengths << 1 | packet
+    std::vector<std::size_t> m_timesBatch; // length << 9 | packet type << 1 | packet
     std::vector<std::uint8_t> m_readBuffer;
     CAlert m_alerts[kAlarmSubjects];
     std::int64_t m_nAlarmTickAtMs = 0;

@@ -75,6 +75,7 @@ struct CProgramOnTheSimulator {
 struct ReadMessage {
     std::string text;
     bool packet;
+    std::uint8_t type;
     std::int64_t utcMs;
     RecordTimeSource source;
     bool timed; // cut by an entry of the timing file
@@ -88,7 +89,8 @@ std::vector<ReadMessage> ReadRecord(const QString& path) {
     CRecordReader::Position before = reader.Tell();
     while (reader.Next(&m)) {
         const bool timed = reader.Tell().nTimesOffset > before.nTimesOffset;
-        messages.push_back({std::string(m.bytes), m.bPacket, m.nUtcMs, reader.TimeSource(), timed});
+        messages.push_back(
+            {std::string(m.bytes), m.bPacket, m.nType, m.nUtcMs, reader.TimeSource(), timed});
         before = reader.Tell();
     }
     return messages;
@@ -167,13 +169,14 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     ASSERT_TRUE(p.program.waitForFinished());
     const QByteArray record = ReadAll(p.Record());
     ASSERT_GT(record.size(), 0);
-    std::vector<std::pair<std::string, bool>> framed;
+    std::vector<std::tuple<std::string, bool, std::uint8_t>> framed;
     std::string whole; // what the record of everything sent holds
     CReceiverMessage framer;
     framer.Feed(reinterpret_cast<const std::uint8_t*>(sent.data()), sent.size(),
                 [&](const CReceiverMessage& m) {
-                    framed.emplace_back(CMonitorState::MessageText(m), !m.m_bTextLine);
-                    whole += framed.back().first;
+                    framed.emplace_back(CMonitorState::MessageText(m), !m.m_bTextLine,
+                                        m.m_bTextLine ? 0 : m.m_nType);
+                    whole += std::get<0>(framed.back());
                 });
     // A prefix of it that ends at a message's end.
     EXPECT_TRUE(std::string_view(whole).starts_with(record.toStdString()));
@@ -185,9 +188,11 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     for (std::size_t i = 0; i < messages.size(); ++i) {
         ASSERT_LT(i, framed.size());
         timed += messages[i].timed;
-        if (messages[i].timed)
-            EXPECT_EQ(messages[i].text, framed[i].first) << i;
-        EXPECT_EQ(messages[i].packet, framed[i].second) << i;
+        if (messages[i].timed) {
+            EXPECT_EQ(messages[i].text, std::get<0>(framed[i])) << i;
+            EXPECT_EQ(messages[i].type, std::get<2>(framed[i])) << i;
+        }
+        EXPECT_EQ(messages[i].packet, std::get<1>(framed[i])) << i;
         EXPECT_GE(messages[i].utcMs, i ? messages[i - 1].utcMs : p.startUtcMs);
     }
     EXPECT_GE(timed + 10, messages.size());
