@@ -309,6 +309,8 @@ void CInstrumentSession::Run() {
             due = m_nReconnectAtMs;
         if (!m_answersAtMs.empty() && m_answersAtMs.front() < due)
             due = m_answersAtMs.front();
+        if (m_nSourceAtMs >= 0 && m_nSourceAtMs < due)
+            due = m_nSourceAtMs;
         pollfd wake{m_fdWake, POLLIN, 0};
         poll(&wake, 1, static_cast<int>(std::max<std::int64_t>(0, due - SteadyMs())));
         std::uint64_t count;
@@ -318,6 +320,8 @@ void CInstrumentSession::Run() {
             break;
         RunCommands();
         DrainPort();
+        if (m_pSource)
+            m_nSourceAtMs = m_pSource->Pump(*this, SteadyMs());
         now = SteadyMs();
         if (m_pPort && m_bVanished && !m_pPort->IsWatching()) {
             // The adapter went away: what it sent before is in the ring.
@@ -334,7 +338,8 @@ void CInstrumentSession::Run() {
             m_nRecordCheckAtMs = now + kRecordCheckMs;
         }
         if (now >= m_nAlarmTickAtMs) {
-            TickAlarms(now);
+            if (!m_pSource || !m_pSource->Paused())
+                TickAlarms(now);
             m_nAlarmTickAtMs = now + kAlarmTickMs;
         }
     }

@@ -6,6 +6,8 @@ const std::vector<MenuEntry>& MainMenu() {
     static const std::vector<MenuEntry> menu = {
         {"文件(&F)", "保存数据路径", ID_SAVE_DATA_PATH},
         {"文件(&F)", "打开分析文件(&O)", ID_LOAD_ANALYSIS_FILE},
+        {"文件(&F)", "数据回放…", ID_REPLAY},
+        {"文件(&F)", "结束回放", ID_REPLAY_END},
         {"文件(&F)", "", 0},
         {"文件(&F)", "最近文件", ID_FILE_MRU_FILE1},
         {"文件(&F)", "", 0},
@@ -108,6 +110,8 @@ CommandPrompt PromptFor(int id) {
         {ID_TOGGLE_ERROR, "\n误差值"},
         {ID_LOAD_ANALYSIS_FILE, "\n打开文件，调入数据"},
         {ID_SAVE_DATA_PATH, "\n选择保存数据的路径"},
+        {ID_REPLAY, "按记录时的节奏回放记录文件，实时显示、报警和数据状态随之变化\n数据回放"},
+        {ID_REPLAY_END, "结束回放，回到实时数据\n结束回放"},
         {ID_ALARM_LIMITS, "报警角度设定"},
         {ID_ALARM_ACKNOWLEDGE, "确认报警：停止报警声，报警结束前报警栏保持红色\n确认报警 (F8)"},
         {ID_ALARM_SILENCE, "静音：报警声停止 30 秒\n静音 (Shift+F8)"},

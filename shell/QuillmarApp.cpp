@@ -5,6 +5,7 @@
 #include "shell/AlarmLimitsDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
+#include "shell/ReplayDlg.h"
 #include "shell/SettingsKey.h"
 #include "view/QuillmarView.h"
 
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 CQuillmarApp::CQuillmarApp() = default;
@@ -47,7 +49,15 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "Load the recorded attitude file FILE into the analysis view at start-up (with "
         "--screenshot, the picture is taken after the load).",
         "FILE");
-    parser.addOptions({port, screenshot, after, records, analyse});
+    const QCommandLineOption replay(
+        "replay",
+        "Play the record file FILE back into the displays, alarms and curves, while the port "
+        "goes on being received and recorded.",
+        "FILE");
+    const QCommandLineOption replaySpeed(
+        "replay-speed", "Replay at X times the recorded pace: 0.25, 0.5, 1, 2, 5, 10 or max.", "X",
+        "1");
+    parser.addOptions({port, screenshot, after, records, analyse, replay, replaySpeed});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -67,8 +77,18 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     info.portDevice = parser.value(port);
     info.screenshotFile = parser.value(screenshot);
     info.recordFolder = parser.value(records);
-    info.analysisFile = parser.value(analyse);
     bool ok = false;
+    info.analysisFile = parser.value(analyse);
+    info.replayFile = parser.value(replay);
+    const QString speed = parser.value(replaySpeed);
+    const bool fastest = speed == "max";
+    info.replaySpeed = fastest ? CReplaySource::kFastest : speed.toDouble(&ok);
+    const auto& speeds = CReplayDlg::Speeds();
+    if (!fastest && (!ok || info.replaySpeed == CReplaySource::kFastest ||
+                     std::find(speeds.begin(), speeds.end(), info.replaySpeed) == speeds.end())) {
+        info.error = "--replay-speed takes 0.25, 0.5, 1, 2, 5, 10 or max";
+        return info;
+    }
     info.screenshotAfterMs = parser.value(after).toInt(&ok);
     if (!ok || info.screenshotAfterMs < 0)
         info.error = "--screenshot-after takes a number of milliseconds";
@@ -108,6 +128,12 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         const bool loaded = view->LoadAnalysisFileAt(info.analysisFile);
         m_pFrame->UpdateCommandUI();
         if (!loaded && !info.screenshotFile.isEmpty())
+            return false;
+    }
+    if (!info.replayFile.isEmpty()) {
+        // As if chosen with "数据回放…"; a screenshot run ends when it cannot.
+        if (!m_pFrame->StartReplay(info.replayFile, info.replaySpeed) &&
+            !info.screenshotFile.isEmpty())
             return false;
     }
     if (!info.screenshotFile.isEmpty())

@@ -15,6 +15,8 @@ struct CCommandLineInfo {
     QString screenshotFile;
     QString recordFolder;
     QString analysisFile;
+    QString replayFile;
+    double replaySpeed = 1; // one of CReplayDlg::Speeds(); 0: as fast as possible
     int screenshotAfterMs = 0;
     QString error; // set when the command line cannot be used
 };
