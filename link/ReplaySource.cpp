@@ -96,6 +96,7 @@ bool CReplaySource::ReadNext() {
         return false;
     m_held.bytes.assign(message.bytes);
     m_held.bPacket = message.bPacket;
+    m_held.nType = message.nType;
     m_held.nUtcMs = message.nUtcMs;
     m_held.nOffset = message.nOffset;
     m_held.nIndex = message.nIndex;
@@ -130,8 +131,8 @@ void CReplaySource::Append(const Held& message) {
         m_batch.append(bytes);
     } else {
         // STX, header, type, length, data, checksum (of all four), ETX.
-        const char head[] = {static_cast<char>(CReceiverMessage::STX), 0, 0,
-                             static_cast<char>(bytes.size())};
+        const char head[] = {static_cast<char>(CReceiverMessage::STX), 0,
+                             static_cast<char>(message.nType), static_cast<char>(bytes.size())};
         m_batch.append(head, sizeof head);
         m_batch.append(bytes);
         const auto* start = reinterpret_cast<const std::uint8_t*>(m_batch.data()) +

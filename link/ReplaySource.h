@@ -68,6 +68,7 @@ private:
     struct Held {
         std::string bytes;
         bool bPacket = false;
+        std::uint8_t nType = 0; // the packet's type, as the timing file keeps it
         std::int64_t nUtcMs = 0;
         std::uint64_t nOffset = 0;
         std::uint64_t nIndex = 0;

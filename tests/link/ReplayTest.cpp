@@ -24,7 +24,7 @@ std::string WriteRecord(const std::string& folder, int count,
     for (int i = 0; i < count; ++i) {
         const std::string line = "$C" + std::to_string(i) + ",0.0\r\n";
         record += line;
-        times.Add(line.size(), false, kBaseUtcMs + atMs(i));
+        times.Add(line, false, kBaseUtcMs + atMs(i));
     }
     times.WriteBatch();
     std::ofstream(path, std::ios::binary) << record;
