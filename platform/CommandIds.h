@@ -49,6 +49,8 @@ enum CommandId : int {
     ID_ALARM_SILENCE = 32894,      // "静音"
     ID_DATA_HEALTH = 32895,        // "数据状态"
     ID_FOLLOW_LIVE = 32900,        // "跟随最新"
+    ID_ANALYSIS_EXPORT = 32905,    // "导出…"
+    ID_SESSION_SUMMARY = 32906,    // "会话摘要"
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,
