@@ -47,7 +47,12 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "Load the recorded attitude file FILE into the analysis view at start-up (with "
         "--screenshot, the picture is taken after the load).",
         "FILE");
-    parser.addOptions({port, screenshot, after, records, analyse});
+    const QCommandLineOption exportCsv(
+        "export-csv",
+        "Write the records of the file --analyse names to FILE as CSV "
+        "(index,time,heading,pitch,roll) and exit; needs no window and no display.",
+        "FILE");
+    parser.addOptions({port, screenshot, after, records, analyse, exportCsv});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -68,6 +73,7 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     info.screenshotFile = parser.value(screenshot);
     info.recordFolder = parser.value(records);
     info.analysisFile = parser.value(analyse);
+    info.exportCsvFile = parser.value(exportCsv);
     bool ok = false;
     info.screenshotAfterMs = parser.value(after).toInt(&ok);
     if (!ok || info.screenshotAfterMs < 0)

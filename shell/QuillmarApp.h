@@ -15,6 +15,7 @@ struct CCommandLineInfo {
     QString screenshotFile;
     QString recordFolder;
     QString analysisFile;
+    QString exportCsvFile; // write the loaded records there as CSV and exit, windowless
     int screenshotAfterMs = 0;
     QString error; // set when the command line cannot be used
 };
