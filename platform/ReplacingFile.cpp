@@ -28,6 +28,7 @@ bool CReplacingFile::Open(const std::string& path) {
     static std::atomic<unsigned> s_nSerial{0};
     m_strPath = path;
     m_nError = 0;
+    m_nWritten = m_nFlushing = 0;
     // Beside the target, so the rename stays on one file system; hidden, so
     // a folder listing does not show it while it is written. Created with the
     // usual permissions (0666 less the umask), as the target would be.
@@ -56,6 +57,14 @@ bool CReplacingFile::Write(std::string_view bytes) {
             return Fail(errno);
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
+        m_nWritten += static_cast<std::uint64_t>(written);
+    }
+    // The disk starts on what is written while the rest is made, so that the
+    // flush before the rename has little left to wait for.
+    if (m_nWritten - m_nFlushing >= kFlushStep) {
+        sync_file_range(m_fd, static_cast<off_t>(m_nFlushing),
+                        static_cast<off_t>(m_nWritten - m_nFlushing), SYNC_FILE_RANGE_WRITE);
+        m_nFlushing = m_nWritten;
     }
     return true;
 }

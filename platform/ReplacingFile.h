@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,11 @@ public:
 private:
     bool Fail(int error);
 
+    static constexpr std::uint64_t kFlushStep = 8u << 20;
+
     int m_fd = -1;
     int m_nError = 0;
+    std::uint64_t m_nWritten = 0, m_nFlushing = 0;
     std::string m_strPath, m_strTemp;
 };
 

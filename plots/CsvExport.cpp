@@ -13,10 +13,48 @@
 namespace {
 constexpr std::size_t kBlockSize = 1u << 20;
 
+// Digits of a whole number below 10^18, written backwards from end.
+char* Digits(std::uint64_t n, char* end) {
+    do {
+        *--end = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n);
+    return end;
+}
+
 // A float in its shortest round-trip form; nothing for NaN (not received).
+// The instrument's angles have a few decimals: those are written from an
+// integer, the fewest decimals that read back as the value, which are the
+// very characters std::to_chars gives, several times quicker. Below 65536
+// with at most three decimals the plain form is never longer than the
+// exponent form, and a decimal that near reaches the float through a double
+// without a second rounding going astray.
 char* Value(float value, char* out) {
     if (std::isnan(value))
         return out;
+    const double v = value;
+    if (std::fabs(v) < 65536) {
+        static constexpr double kScale[] = {1, 10, 100, 1000};
+        for (int decimals = 0; decimals <= 3; ++decimals) {
+            const double scaled = std::nearbyint(v * kScale[decimals]); // the product is exact
+            if (static_cast<float>(scaled / kScale[decimals]) != value)
+                continue;
+            char digits[24];
+            char* const end = digits + sizeof digits;
+            char* first = Digits(static_cast<std::uint64_t>(std::fabs(scaled)), end);
+            while (end - first <= decimals)
+                *--first = '0';
+            if (std::signbit(value))
+                *out++ = '-';
+            char* const point = end - decimals;
+            out = std::copy(first, point, out);
+            if (decimals > 0) {
+                *out++ = '.';
+                out = std::copy(point, end, out);
+            }
+            return out;
+        }
+    }
     return std::to_chars(out, out + 32, value).ptr;
 }
 } // namespace
@@ -27,25 +65,38 @@ CCsvRows::CCsvRows(const std::vector<AnalysisSample>& records, const AnalysisTim
 
 char* CCsvRows::Time(std::int64_t utcMs, char* out) {
     // Floor division: a time before 1970 still reads as a proper clock time.
-    std::int64_t second = utcMs / 1000;
-    if (utcMs % 1000 < 0)
-        --second;
-    const auto ms = static_cast<int>(utcMs - second * 1000);
-    if (second != m_nSecond) {
-        const auto seconds = static_cast<std::time_t>(second);
+    std::int64_t day = utcMs / kMsPerDay;
+    if (utcMs % kMsPerDay < 0)
+        --day;
+    if (day != m_nDay) {
+        const auto seconds = static_cast<std::time_t>(day * 86400);
         std::tm utc{};
         gmtime_r(&seconds, &utc);
-        const int length = std::snprintf(
-            m_szSecond, sizeof m_szSecond, "%04d-%02d-%02dT%02d:%02d:%02d.", utc.tm_year + 1900,
-            utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
-        m_nSecondLength = std::min<std::size_t>(static_cast<std::size_t>(length), 24);
-        m_nSecond = second;
+        const int length = std::snprintf(m_szDay, sizeof m_szDay, "%04d-%02d-%02dT",
+                                         utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);
+        m_nDayLength = std::min(static_cast<std::size_t>(length), sizeof m_szDay - 1);
+        m_nDay = day;
     }
-    std::memcpy(out, m_szSecond, m_nSecondLength);
-    out += m_nSecondLength;
+    if (m_nDayLength == kDayLength) {
+        std::memcpy(out, m_szDay, kDayLength); // the usual length, copied inline
+        out += kDayLength;
+    } else {
+        out = std::copy_n(m_szDay, m_nDayLength, out);
+    }
+    auto ms = static_cast<int>(utcMs - day * kMsPerDay);
+    const auto two = [&out](int value) {
+        *out++ = static_cast<char>('0' + value / 10);
+        *out++ = static_cast<char>('0' + value % 10);
+    };
+    two(ms / 3600000);
+    *out++ = ':';
+    two(ms / 60000 % 60);
+    *out++ = ':';
+    two(ms / 1000 % 60);
+    *out++ = '.';
+    ms %= 1000;
     *out++ = static_cast<char>('0' + ms / 100);
-    *out++ = static_cast<char>('0' + ms / 10 % 10);
-    *out++ = static_cast<char>('0' + ms % 10);
+    two(ms % 100);
     *out++ = 'Z';
     return out;
 }

@@ -34,10 +34,12 @@ private:
     const std::vector<AnalysisSample>& m_records;
     const AnalysisTimes& m_times;
     bool m_bTimes, m_bRoll;
-    // Rows of the same second share "YYYY-MM-DDThh:mm:ss.", made once.
-    std::int64_t m_nSecond = INT64_MIN;
-    char m_szSecond[32] = {};
-    std::size_t m_nSecondLength = 0;
+    // Rows of the same day share "YYYY-MM-DDT", made once.
+    static constexpr std::int64_t kMsPerDay = 86400000;
+    static constexpr std::size_t kDayLength = 11; // a year of four digits
+    std::int64_t m_nDay = INT64_MIN;
+    char m_szDay[32] = {};
+    std::size_t m_nDayLength = 0;
 };
 
 // The whole CSV in memory (small exports, tests).

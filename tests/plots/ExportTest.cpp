@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -32,9 +33,11 @@ TEST(CsvExport, RowsSayWhatWasReceivedAndWhen) {
     };
     const std::vector<Case> table = {
         {"instrument_file_has_no_times_and_no_roll",
-         {Record(180.5f, -3.25f, 0), Record(0.1f, -0.05f, 0)},
+         {Record(180.5f, -3.25f, 0), Record(0.1f, -0.05f, 0), Record(0, -0.0f, 0),
+          Record(1e8f, 123456.79f, 0)},
          {},
-         "index,time,heading,pitch,roll\n0,,180.5,-3.25,\n1,,0.1,-0.05,\n"},
+         "index,time,heading,pitch,roll\n0,,180.5,-3.25,\n1,,0.1,-0.05,\n2,,0,-0,\n"
+         "3,,1e+08,123456.79,\n"},
         {"timed_record_file",
          {Record(359.9f, 12, kNaN), Record(10, -0.5f, -7.02f), Record(kNaN, -30.25f, 0)},
          Timed({0, 999, 1875}),
@@ -48,8 +51,9 @@ TEST(CsvExport, RowsSayWhatWasReceivedAndWhen) {
         EXPECT_EQ(AnalysisCsv(c.records, c.times), c.csv) << c.name;
 }
 
-// Many blocks' worth: the file holds every row whole, each value reads back as
-// the very float recorded, and an older file of that name is replaced.
+// Many blocks' worth: the file holds every row whole, each value in the
+// shortest form that reads back as the very float recorded (std::to_chars's),
+// and an older file of that name is replaced.
 TEST(CsvExport, TheFileReadsBackExactlyAndReplacesTheOldOne) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("out.csv").toStdString();
@@ -57,8 +61,10 @@ TEST(CsvExport, TheFileReadsBackExactlyAndReplacesTheOldOne) {
     std::vector<AnalysisSample> records;
     std::vector<std::uint32_t> offsets;
     for (int i = 0; i < 300000; ++i) {
-        records.push_back(Record(std::fmod(i * 0.37f, 360.0f), std::sin(i * 1e-3f) * 45,
-                                 i % 7 ? std::cos(i * 1e-3f) * -20 : kNaN));
+        // Headings and rolls with a few decimals, as instruments give them; any pitch.
+        records.push_back(Record(std::round(std::fmod(i * 0.37f, 360.0f) * 100) / 100,
+                                 std::sin(i * 1e-3f) * 45,
+                                 i % 7 ? std::round(std::cos(i * 1e-3f) * -20000) / 1000 : kNaN));
         offsets.push_back(static_cast<std::uint32_t>(i * 100 + i % 3));
     }
     const AnalysisTimes times = Timed(offsets);
@@ -72,7 +78,11 @@ TEST(CsvExport, TheFileReadsBackExactlyAndReplacesTheOldOne) {
     const QList<QByteArray> lines = written.split('\n');
     ASSERT_EQ(lines.size(), static_cast<qsizetype>(records.size() + 2)); // header, last '\n'
     auto same = [](const QByteArray& text, float value) {
-        return std::isnan(value) ? text.isEmpty() : std::strtof(text.constData(), nullptr) == value;
+        char shortest[32] = {};
+        std::to_chars(shortest, shortest + sizeof shortest, value);
+        return std::isnan(value)
+                   ? text.isEmpty()
+                   : text == shortest && std::strtof(text.constData(), nullptr) == value;
     };
     for (std::size_t i = 0; i < records.size(); ++i) {
         const QList<QByteArray> f = lines[static_cast<qsizetype>(i + 1)].split(',');
