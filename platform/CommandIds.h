@@ -51,6 +51,8 @@ enum CommandId : int {
     ID_FOLLOW_LIVE = 32900,        // "跟随最新"
     ID_REPLAY = 32901,             // "数据回放…"
     ID_REPLAY_END = 32902,         // "结束回放"
+    ID_ANALYSIS_EXPORT = 32905,    // "导出…"
+    ID_SESSION_SUMMARY = 32906,    // "会话摘要"
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,

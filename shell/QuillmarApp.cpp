@@ -57,7 +57,12 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption replaySpeed(
         "replay-speed", "Replay at X times the recorded pace: 0.25, 0.5, 1, 2, 5, 10 or max.", "X",
         "1");
-    parser.addOptions({port, screenshot, after, records, analyse, replay, replaySpeed});
+    const QCommandLineOption exportCsv(
+        "export-csv",
+        "Write the records of the file --analyse names to FILE as CSV "
+        "(index,time,heading,pitch,roll) and exit; needs no window and no display.",
+        "FILE");
+    parser.addOptions({port, screenshot, after, records, analyse, replay, replaySpeed, exportCsv});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -77,6 +82,7 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     info.portDevice = parser.value(port);
     info.screenshotFile = parser.value(screenshot);
     info.recordFolder = parser.value(records);
+    info.exportCsvFile = parser.value(exportCsv);
     bool ok = false;
     info.analysisFile = parser.value(analyse);
     info.replayFile = parser.value(replay);

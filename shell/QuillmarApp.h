@@ -17,6 +17,7 @@ struct CCommandLineInfo {
     QString analysisFile;
     QString replayFile;
     double replaySpeed = 1; // one of CReplayDlg::Speeds(); 0: as fast as possible
+    QString exportCsvFile; // write the loaded records there as CSV and exit, windowless
     int screenshotAfterMs = 0;
     QString error; // set when the command line cannot be used
 };

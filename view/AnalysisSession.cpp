@@ -31,9 +31,14 @@ QString CAnalysisSession::Load(const QString& path, const LoadProgress& progress
                                                        progress(lines, length);
                                                });
     m_bLoading = false;
+    m_times = {};
     ++m_nGeneration;
     m_headingSummary.Build(m_arrAnalysis, &AnalysisSample::fHeading);
     m_pitchSummary.Build(m_arrAnalysis, &AnalysisSample::fPitch);
+    return Refusal(result, path);
+}
+
+QString CAnalysisSession::Refusal(const LoadResult& result, const QString& path) {
     switch (result.status) {
     case LoadResult::Status::Complete:
         return {};
@@ -52,8 +57,9 @@ QString CAnalysisSession::Load(const QString& path, const LoadProgress& progress
     return {};
 }
 
-void CAnalysisSession::SetRecords(std::vector<AnalysisSample> records) {
+void CAnalysisSession::SetRecords(std::vector<AnalysisSample> records, AnalysisTimes times) {
     m_arrAnalysis = std::move(records);
+    m_times = std::move(times);
     ++m_nGeneration;
     m_headingSummary.Build(m_arrAnalysis, &AnalysisSample::fHeading);
     m_pitchSummary.Build(m_arrAnalysis, &AnalysisSample::fPitch);

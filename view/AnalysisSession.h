@@ -24,12 +24,16 @@ public:
     // loaded, else the refusal to show. The records read before a bad line
     // stay.
     QString Load(const QString& path, const LoadProgress& progress);
-    // Takes records as they are (benchmarks and tests).
-    void SetRecords(std::vector<AnalysisSample> records);
+    // Takes records (and their times, if any) as they are (benchmarks and tests).
+    void SetRecords(std::vector<AnalysisSample> records, AnalysisTimes times = {});
+    // What the operator is told of a load that did not complete.
+    static QString Refusal(const LoadResult& result, const QString& path);
 
     bool IsLoading() const { return m_bLoading; }
     const QString& Path() const { return m_strPath; }
     const std::vector<AnalysisSample>& Records() const { return m_arrAnalysis; }
+    // When each record came; none for the instrument's own files.
+    const AnalysisTimes& Times() const { return m_times; }
     CAnalysisData Data() const { return {&m_arrAnalysis, &m_headingSummary, &m_pitchSummary}; }
 
     // The curve toggles (ID_TOGGLE_*): a curve is drawn while its counter is
@@ -64,6 +68,7 @@ private:
     static constexpr int kToggles = 5;
 
     std::vector<AnalysisSample> m_arrAnalysis;
+    AnalysisTimes m_times;
     CCurveSummary m_headingSummary, m_pitchSummary;
     QString m_strPath;
     int m_nToggles[kToggles] = {0, 0, 1, 1, 1}; // heading, pitch, roll, satellites, error

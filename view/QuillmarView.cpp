@@ -34,9 +34,8 @@ void CQuillmarView::AttachMonitor(CMonitorState* monitor) {
 
 void CQuillmarView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // cx / 1023 and cy / 670, as the nearest doubles of their reciprocals give them.
-    m_dScaleX = event->size().width() * 0.0009775171065493646;
-    m_dScaleY = event->size().height() * 0.0014925373134328358;
+    m_dScaleX = event->size().width() * kPerReferenceX;
+    m_dScaleY = event->size().height() * kPerReferenceY;
     update();
 }
 
@@ -73,8 +72,8 @@ bool CQuillmarView::LoadAnalysisFileAt(const QString& path) {
     return false;
 }
 
-void CQuillmarView::ShowRecords(std::vector<AnalysisSample> records) {
-    m_analysis.SetRecords(std::move(records));
+void CQuillmarView::ShowRecords(std::vector<AnalysisSample> records, AnalysisTimes times) {
+    m_analysis.SetRecords(std::move(records), std::move(times));
     m_navigation.ResetView();
     SetMode(ViewMode::Analysis);
     UpdateCursor();
@@ -98,10 +97,14 @@ QByteArray CQuillmarView::AnalysisPictureKey() const {
 }
 
 CPlotFrame CQuillmarView::PlotFrame() const {
-    const CNavigation& n = m_navigation;
+    return MakePlotFrame(m_dScaleX, m_dScaleY, m_navigation, m_analysis.Records().size());
+}
+
+CPlotFrame CQuillmarView::MakePlotFrame(double sx, double sy, const CNavigation& n,
+                                        std::uint64_t records) {
     CPlotFrame f;
-    f.sx = m_dScaleX;
-    f.sy = m_dScaleY;
+    f.sx = sx;
+    f.sy = sy;
     f.hz = n.m_dZoomX;
     f.vz = n.m_dZoomY;
     f.s = n.m_dZoomStep;
@@ -114,8 +117,8 @@ CPlotFrame CQuillmarView::PlotFrame() const {
     f.W = n.m_rcZoomArea.right() - n.m_rcZoomArea.left();
     f.H = n.m_rcZoomArea.bottom() - n.m_rcZoomArea.top();
     f.d = n.ZoomDepth();
-    f.N = m_analysis.Records().size();
-    f.chain = &m_navigation;
+    f.N = records;
+    f.chain = &n;
     return f;
 }
 

@@ -17,6 +17,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -25,6 +26,7 @@
 
 class CCanvas;
 class CCommandTable;
+class CSessionSummaryDlg;
 class QPrinter;
 
 class CQuillmarView : public QWidget, public IDocumentView {
@@ -49,7 +51,7 @@ public:
     // the load dialog; false (after saying why) when it did not load.
     bool LoadAnalysisFileAt(const QString& path);
     // Shows records in the analysis view as a load would (benchmarks, tests).
-    void ShowRecords(std::vector<AnalysisSample> records);
+    void ShowRecords(std::vector<AnalysisSample> records, AnalysisTimes times = {});
 
     ViewMode Mode() const { return m_mode; }
     const CNavigation& Navigation() const { return m_navigation; }
@@ -62,6 +64,9 @@ public:
 
     // The picture of the current display, drawn through any canvas.
     void OnDraw(CCanvas& canvas);
+    // The analysis picture at the canvas's size, with the window's navigation
+    // scaled to it (an exported picture).
+    void DrawAnalysisPicture(CCanvas& canvas) const;
     // Prints the picture of the current display onto the printer's pages.
     void PrintTo(QPrinter& printer);
     static QPoint ContextMenuPosition(QPoint requested, QPoint clientTopLeftOnScreen);
@@ -90,6 +95,9 @@ private:
     void OnNavigationCommand(int id);
     void OnLoadAnalysisFile();
     void OnToggle(int id);
+    bool HasRecords() const;
+    void OnExport();
+    void OnSessionSummary();
     void OnRunTime();
     void OnFilePrint(bool direct);
     void OnFilePrintPreview();
@@ -104,6 +112,14 @@ private:
     void ShowSampleAt(int x);
     // What the analysis picture depends on.
     QByteArray AnalysisPictureKey() const;
+    // The analysis frame at window scale sx, sy with the navigation given.
+    static CPlotFrame MakePlotFrame(double sx, double sy, const CNavigation& navigation,
+                                    std::uint64_t records);
+
+    // 1 / 1023 and 1 / 670, as the nearest doubles of these reciprocals give
+    // them: a size in pixels times these is the window's scale.
+    static constexpr double kPerReferenceX = 0.0009775171065493646;
+    static constexpr double kPerReferenceY = 0.0014925373134328358;
 
     std::unique_ptr<CMonitorState> m_pOwnMonitor;
     CMonitorState* m_pMonitor;
@@ -119,4 +135,5 @@ private:
     // The attitude display's dials and scales at the window's size.
     QImage m_attitudeBackground;
     QString m_strHover;
+    QPointer<CSessionSummaryDlg> m_pSummaryDlg; // the one shown, if any
 };

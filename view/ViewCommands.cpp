@@ -63,6 +63,10 @@ void CQuillmarView::RegisterCommands(CCommandTable& table) {
         table.Register(
             id,
             {[this, id] { OnToggle(id); }, {}, [this, id] { return m_analysis.CheckState(id); }});
+    table.Register(ID_ANALYSIS_EXPORT, // "导出…"
+                   {[this] { OnExport(); }, [this] { return HasRecords(); }, {}});
+    table.Register(ID_SESSION_SUMMARY, // "会话摘要"
+                   {[this] { OnSessionSummary(); }, [this] { return HasRecords(); }, {}});
     // Help and printing.
     table.Register(ID_RUNNING_TIME, [this] { OnRunTime(); }); // "系统运行时间"
     table.Register(ID_FILE_PRINT, [this] { OnFilePrint(false); });
@@ -277,6 +281,12 @@ void CQuillmarView::contextMenuEvent(QContextMenuEvent* event) {
                                    {"退出", ID_EXIT_TOOL}}) {
         QAction* action = menu.addAction(QString::fromUtf8(text));
         action->setData(static_cast<int>(id));
+    }
+    if (m_mode == ViewMode::Analysis) {
+        menu.addSeparator();
+        QAction* action = menu.addAction("导出…");
+        action->setData(static_cast<int>(ID_ANALYSIS_EXPORT));
+        action->setEnabled(HasRecords());
     }
     const QAction* chosen = menu.exec(ContextMenuPosition(requested, mapToGlobal(QPoint(0, 0))));
     if (chosen && m_pCommands)
