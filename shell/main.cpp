@@ -1,4 +1,5 @@
 #include "platform/Prompter.h"
+#include "shell/AppIcon.h"
 #include "shell/HeadlessExport.h"
 #include "shell/QuillmarApp.h"
 
@@ -146,6 +147,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName("Quillmar Solution");
     QApplication::setApplicationName("Quillmar");
+    // The desktop entry's name ties the window to its entry and icon (Wayland's app id).
+    QApplication::setDesktopFileName("org.quillmar.Quillmar");
+    QApplication::setWindowIcon(QuillmarIcon());
     const CCommandLineInfo info = CQuillmarApp::ParseCommandLine(QApplication::arguments());
     if (!info.error.isEmpty()) {
         const bool help = info.error.startsWith("Usage");

@@ -4,6 +4,7 @@
 #include "platform/AlarmTone.h"
 #include "platform/CommandIds.h"
 #include "shell/AlarmLimitsDlg.h"
+#include "shell/AppIcon.h"
 #include "shell/MainFrame.h"
 #include "shell/SettingsKey.h"
 #include "support/TestSupport.h"
@@ -21,6 +22,7 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -377,6 +379,11 @@ TEST(VersionInfo, NamesTheProgram) {
     for (auto* label : dialog.findChildren<QLabel*>())
         texts << label->text();
     EXPECT_TRUE(texts.contains("Velquor 1.0"));
+    const auto labels = dialog.findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](QLabel* label) {
+        return !label->pixmap().isNull();
+    })) << "the program's icon is missing";
+    EXPECT_EQ(QuillmarIcon().availableSizes().size(), 6); // 16 … 256 pixels, all in the resources
     dialog.show();
     dialog.grab().save(TestOutputDir() + "/version-info.png");
 }
