@@ -5,15 +5,99 @@
 
 #include <cmath>
 #include <limits>
-#include <optional>
 
 namespace {
-// A field that holds an angle the samples can keep: a number within the range
-// of float (a reading of 1e39 would be an infinity on the curves).
-bool IsAngle(std::string_view field) {
-    return IsNumber(field) && std::fabs(Atof(field)) <= std::numeric_limits<float>::max();
+// Keeps a field that holds an angle the samples can keep: a number within the
+// range of float (a reading of 1e39 would be an infinity on the curves).
+void TakeAngle(std::string_view field, std::string_view* text, double* value) {
+    if (!IsNumber(field))
+        return;
+    const double v = Atof(field);
+    if (std::fabs(v) > std::numeric_limits<float>::max())
+        return;
+    *text = field;
+    *value = v;
+}
+
+AttitudeFields Angles(std::string_view heading, std::string_view pitch, std::string_view roll) {
+    AttitudeFields fields;
+    TakeAngle(heading, &fields.heading, &fields.dHeading);
+    TakeAngle(pitch, &fields.pitch, &fields.dPitch);
+    TakeAngle(roll, &fields.roll, &fields.dRoll);
+    if (!fields.heading.empty() || !fields.pitch.empty() || !fields.roll.empty())
+        fields.kind = AttitudeFields::Kind::Angles;
+    return fields;
+}
+
+AttitudeFields Position(std::string_view latitude, std::string_view longitude) {
+    AttitudeFields fields;
+    // Without a fix the fields are empty: that is no position.
+    if (!IsNumber(latitude) || !IsNumber(longitude))
+        return fields;
+    fields.kind = AttitudeFields::Kind::Position;
+    fields.latitude = latitude;
+    fields.longitude = longitude;
+    fields.dLatitude = Atof(latitude);
+    fields.dLongitude = Atof(longitude);
+    return fields;
 }
 } // namespace
+
+AttitudeFields ReadAttitudeFields(std::string_view text) {
+    if (text.size() < 2 || text[0] != '$')
+        return {};
+    if (!ChecksumHolds(text)) {
+        AttitudeFields bad;
+        bad.kind = AttitudeFields::Kind::BadChecksum;
+        return bad;
+    }
+    // The instrument's own sentence: "$C" and a number. Its fields are split
+    // as the instrument writes them (C, E, N and P separate too).
+    // (A talker that begins with C, "$CCHDT", goes on below.)
+    if (text[1] == 'C') {
+        AttitudeFields fields = Angles(ExtractFieldOf(text, 1), ExtractFieldOf(text, 2), {});
+        if (!fields.heading.empty())
+            return fields;
+    }
+    const std::string_view address = CommaField(text, 0).substr(1);
+    // Proprietary sentences. Hemisphere: $PSAT,HPR,utc,heading,pitch,roll,type.
+    if (address == "PSAT") {
+        if (CommaField(text, 1) != "HPR")
+            return {};
+        return Angles(CommaField(text, 3), CommaField(text, 4), CommaField(text, 5));
+    }
+    // OxTS, Trimble, Hemisphere: $PASHR,utc,heading,T,roll,pitch,heave,... The
+    // other $PASHR forms carry a word, not "T", in the third field.
+    if (address == "PASHR") {
+        if (CommaField(text, 3) != "T")
+            return {};
+        return Angles(CommaField(text, 2), CommaField(text, 5), CommaField(text, 4));
+    }
+    // "$ttSSS": a talker of two letters, then the sentence.
+    if (address.size() != 5)
+        return {};
+    const std::string_view sentence = address.substr(2);
+    if (sentence == "GGA")
+        return Position(CommaField(text, 2), CommaField(text, 4));
+    if (sentence == "HDT")
+        return Angles(CommaField(text, 1), {}, {});
+    if (sentence == "ROT")
+        return Angles({}, CommaField(text, 1), {});
+    // $--THS,heading,mode: mode V is a heading that is not valid.
+    if (sentence == "THS") {
+        if (CommaField(text, 2) == "V")
+            return {};
+        return Angles(CommaField(text, 1), {}, {});
+    }
+    // $--HPR,utc,heading,pitch,roll,quality,satellites,age,station: quality 0
+    // is no solution.
+    if (sentence == "HPR") {
+        if (CommaField(text, 5) == "0")
+            return {};
+        return Angles(CommaField(text, 2), CommaField(text, 3), CommaField(text, 4));
+    }
+    return {};
+}
 
 std::string_view CMonitorState::MessageText(const CReceiverMessage& message) {
     return message.m_bTextLine ? message.Bytes() : message.Payload();
@@ -26,70 +110,31 @@ CMonitorState::Kind CMonitorState::Interpret(const CReceiverMessage& message, st
 }
 
 CMonitorState::Kind CMonitorState::InterpretText(std::string_view text, std::int64_t nowMs) {
-    if (text.size() < 2 || text[0] != '$')
-        return Kind::None;
-    if (!ChecksumHolds(text)) {
+    const AttitudeFields fields = ReadAttitudeFields(text);
+    switch (fields.kind) {
+    case AttitudeFields::Kind::BadChecksum:
         m_nChecksumFailures.fetch_add(1, std::memory_order_relaxed);
         return Kind::BadChecksum;
-    }
-    // The instrument's own sentence: "$C" and a number. Its fields are split
-    // as the instrument writes them (C, E, N and P separate too).
-    // (A talker that begins with C, "$CCHDT", goes on below.)
-    if (text[1] == 'C') {
-        const std::string_view heading = ExtractFieldOf(text, 1);
-        if (IsAngle(heading))
-            return ReadAttitude(heading, ExtractFieldOf(text, 2), {}, nowMs);
-    }
-    const std::string_view address = CommaField(text, 0).substr(1);
-    // Proprietary sentences. Hemisphere: $PSAT,HPR,utc,heading,pitch,roll,type.
-    if (address == "PSAT") {
-        if (CommaField(text, 1) != "HPR")
-            return Kind::None;
-        return ReadAttitude(CommaField(text, 3), CommaField(text, 4), CommaField(text, 5), nowMs);
-    }
-    // OxTS, Trimble, Hemisphere: $PASHR,utc,heading,T,roll,pitch,heave,... The
-    // other $PASHR forms carry a word, not "T", in the third field.
-    if (address == "PASHR") {
-        if (CommaField(text, 3) != "T")
-            return Kind::None;
-        return ReadAttitude(CommaField(text, 2), CommaField(text, 5), CommaField(text, 4), nowMs);
-    }
-    // "$ttSSS": a talker of two letters, then the sentence.
-    if (address.size() != 5)
-        return Kind::None;
-    const std::string_view sentence = address.substr(2);
-    if (sentence == "GGA")
-        return ReadPosition(CommaField(text, 2), CommaField(text, 4), nowMs);
-    if (sentence == "HDT")
-        return ReadAttitude(CommaField(text, 1), {}, {}, nowMs);
-    if (sentence == "ROT")
-        return ReadAttitude({}, CommaField(text, 1), {}, nowMs);
-    // $--THS,heading,mode: mode V is a heading that is not valid.
-    if (sentence == "THS") {
-        if (CommaField(text, 2) == "V")
-            return Kind::None;
-        return ReadAttitude(CommaField(text, 1), {}, {}, nowMs);
-    }
-    // $--HPR,utc,heading,pitch,roll,quality,satellites,age,station: quality 0
-    // is no solution.
-    if (sentence == "HPR") {
-        if (CommaField(text, 5) == "0")
-            return Kind::None;
-        return ReadAttitude(CommaField(text, 2), CommaField(text, 3), CommaField(text, 4), nowMs);
+    case AttitudeFields::Kind::Angles:
+        return ReadAttitude(fields, nowMs);
+    case AttitudeFields::Kind::Position:
+        return ReadPosition(fields, nowMs);
+    case AttitudeFields::Kind::None:
+        break;
     }
     return Kind::None;
 }
 
-CMonitorState::Kind CMonitorState::ReadAttitude(std::string_view heading, std::string_view pitch,
-                                                std::string_view roll, std::int64_t nowMs) {
-    const std::string_view fields[] = {heading, pitch, roll};
+CMonitorState::Kind CMonitorState::ReadAttitude(const AttitudeFields& fields, std::int64_t nowMs) {
+    const std::string_view texts[] = {fields.heading, fields.pitch, fields.roll};
+    const double values[] = {fields.dHeading, fields.dPitch, fields.dRoll};
     static constexpr Quantity kAngles[] = {Quantity::Heading, Quantity::Pitch, Quantity::Roll};
     int found = 0;
     Kind kind = Kind::None;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         for (int i = 0; i < 3; ++i) {
-            if (!IsAngle(fields[i]))
+            if (texts[i].empty())
                 continue;
             ++found;
             kind = i == 0 ? Kind::Heading : i == 1 ? Kind::Pitch : Kind::Roll;
@@ -100,8 +145,8 @@ CMonitorState::Kind CMonitorState::ReadAttitude(std::string_view heading, std::s
             double& value = i == 0   ? m_values.m_dHeading
                             : i == 1 ? m_values.m_dPitch
                                      : m_values.m_dRoll;
-            text.assign(fields[i]);
-            value = Atof(fields[i]);
+            text.assign(texts[i]);
+            value = values[i];
             m_values.m_nReceivedMs[q] = nowMs;
         }
     }
@@ -111,16 +156,12 @@ CMonitorState::Kind CMonitorState::ReadAttitude(std::string_view heading, std::s
     return found > 1 ? Kind::Attitude : kind;
 }
 
-CMonitorState::Kind CMonitorState::ReadPosition(std::string_view latitude,
-                                                std::string_view longitude, std::int64_t nowMs) {
-    // Without a fix the fields are empty: that is no position.
-    if (!IsNumber(latitude) || !IsNumber(longitude))
-        return Kind::None;
+CMonitorState::Kind CMonitorState::ReadPosition(const AttitudeFields& fields, std::int64_t nowMs) {
     std::lock_guard<std::mutex> guard(m_lock);
-    m_values.m_strLatitude.assign(latitude);
-    m_values.m_strLongitude.assign(longitude);
-    m_values.m_dLatitude = Atof(latitude);
-    m_values.m_dLongitude = Atof(longitude);
+    m_values.m_strLatitude.assign(fields.latitude);
+    m_values.m_strLongitude.assign(fields.longitude);
+    m_values.m_dLatitude = fields.dLatitude;
+    m_values.m_dLongitude = fields.dLongitude;
     m_values.m_nReceivedMs[static_cast<int>(Quantity::Position)] = nowMs;
     return Kind::Position;
 }

@@ -47,7 +47,12 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "Load the recorded attitude file FILE into the analysis view at start-up (with "
         "--screenshot, the picture is taken after the load).",
         "FILE");
-    parser.addOptions({port, screenshot, after, records, analyse});
+    const QCommandLineOption analyseRecord(
+        "analyse-record",
+        "Load FILE, a record file this program wrote, into the analysis view at start-up, "
+        "with the time of every record (with --screenshot, the picture is taken after the load).",
+        "FILE");
+    parser.addOptions({port, screenshot, after, records, analyse, analyseRecord});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -68,6 +73,11 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     info.screenshotFile = parser.value(screenshot);
     info.recordFolder = parser.value(records);
     info.analysisFile = parser.value(analyse);
+    info.analysisRecordFile = parser.value(analyseRecord);
+    if (!info.analysisFile.isEmpty() && !info.analysisRecordFile.isEmpty()) {
+        info.error = "--analyse and --analyse-record cannot be given together";
+        return info;
+    }
     bool ok = false;
     info.screenshotAfterMs = parser.value(after).toInt(&ok);
     if (!ok || info.screenshotAfterMs < 0)
@@ -101,17 +111,27 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         return false;
     m_pFrame->show();
     m_pFrame->setWindowTitle("Velquor 1.0");
-    if (!info.analysisFile.isEmpty()) {
+    const bool record = !info.analysisRecordFile.isEmpty();
+    if (record || !info.analysisFile.isEmpty()) {
         // As if chosen in the load dialog; the screenshot waits for the load.
         // A screenshot run whose file did not load has nothing to show: it
         // ends there, failed (the reason went to the error stream).
-        const bool loaded = view->LoadAnalysisFileAt(info.analysisFile);
-        m_pFrame->UpdateCommandUI();
-        if (!loaded && !info.screenshotFile.isEmpty())
-            return false;
-    }
-    if (!info.screenshotFile.isEmpty())
+        if (!info.screenshotFile.isEmpty()) {
+            QObject::connect(
+                view, &CQuillmarView::LoadFinished, m_pFrame,
+                [this, info](bool loaded) {
+                    if (loaded)
+                        ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
+                    else
+                        QApplication::exit(1);
+                },
+                Qt::SingleShotConnection);
+        }
+        view->StartLoad(record ? info.analysisRecordFile : info.analysisFile,
+                        record ? AnalysisSource::Record : AnalysisSource::R35);
+    } else if (!info.screenshotFile.isEmpty()) {
         ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
+    }
     // Commands a benchmark has run once the window is up, as if chosen from
     // the menu (bench/ui_load: QUILLMAR_BENCH_COMMANDS=32861,32895).
     const QStringList commands =

@@ -14,7 +14,8 @@ struct CCommandLineInfo {
     QString portDevice;
     QString screenshotFile;
     QString recordFolder;
-    QString analysisFile;
+    QString analysisFile;       // an R35 attitude file
+    QString analysisRecordFile; // a record file of this program
     int screenshotAfterMs = 0;
     QString error; // set when the command line cannot be used
 };
