@@ -40,6 +40,7 @@ CInstrumentSession::~CInstrumentSession() {
         std::lock_guard<std::mutex> guard(m_recordLock);
         m_record.Flush();
         m_record.Close();
+        m_times.Close();
     }
     Log("program", "end");
     if (m_fdWake >= 0)
@@ -55,6 +56,7 @@ bool CInstrumentSession::CreateRecord(const std::string& folder, const std::tm& 
         state.strPath = m_record.Path();
         SetRecord(state);
         OpenEventLogLocked();
+        OpenTimesLocked();
         return true;
     }
     state.kind = RecordState::Kind::CreateFailed;
@@ -74,7 +76,19 @@ bool CInstrumentSession::ReplaceRecord(const std::string& path, std::string* err
     state.strPath = path;
     SetRecord(state);
     OpenEventLogLocked();
+    OpenTimesLocked();
     return true;
+}
+
+void CInstrumentSession::OpenTimesLocked() {
+    // The record starts afresh here, so do its times. Without a timing file
+    // the record is still whole; its reader then takes times from the
+    // sentences.
+    std::string error;
+    if (!m_times.Open(m_record.Path(), CEventLog::NowUtcMs(), &error)) {
+        m_times.Close();
+        Log("times", "create-failed", error);
+    }
 }
 
 void CInstrumentSession::OpenEventLogLocked() {
@@ -420,8 +434,12 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
     // One lock a read, not a message: the window's copy waits at most for the
     // framing of one read.
     std::unique_lock<std::mutex> health(m_healthLock);
+    const std::int64_t utcMs = CEventLog::NowUtcMs();
     m_framer.Feed(bytes, count, [&](const CReceiverMessage& message) {
-        m_recordBatch.append(CMonitorState::MessageText(message));
+        const std::string_view text = CMonitorState::MessageText(message);
+        m_recordBatch.append(text);
+        if (!text.empty()) // an empty packet leaves nothing in the record
+            m_timesBatch.push_back(text.size() << 1 | (message.m_bTextLine ? 0 : 1));
         const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs);
         m_counts.Count(message, kind == CMonitorState::Kind::BadChecksum, nowMs);
         MeasureAlarms(nowMs);
@@ -438,8 +456,9 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
         return;
     // The messages of one read reach the system in one write, before the next
     // read is taken.
-    WriteRecord();
+    WriteRecord(utcMs);
     m_recordBatch.clear();
+    m_timesBatch.clear();
     m_queue.Add(m_queueBatch);
     m_queueBatch.clear();
     const std::uint64_t dropped = m_queue.DroppedBytes();
@@ -451,7 +470,7 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
     Notify();
 }
 
-void CInstrumentSession::WriteRecord() {
+void CInstrumentSession::WriteRecord(std::int64_t utcMs) {
     std::lock_guard<std::mutex> guard(m_recordLock);
     if (!m_record.IsOpen())
         return;
@@ -459,6 +478,11 @@ void CInstrumentSession::WriteRecord() {
     if (m_record.IsRemoved())
         RecreateRecordLocked();
     const bool ok = m_record.Write(m_recordBatch);
+    // After the record's write: a crash between the two leaves the record
+    // ahead, never the times.
+    for (const std::size_t lengthAndKind : m_timesBatch)
+        m_times.Add(lengthAndKind >> 1, lengthAndKind & 1, utcMs);
+    m_times.WriteBatch();
     if (ok == !m_bWriteFailing)
         return;
     m_bWriteFailing = !ok;
@@ -477,6 +501,7 @@ void CInstrumentSession::RecreateRecordLocked() {
         state.kind = RecordState::Kind::Recreated;
         state.strPath = m_record.Path();
         OpenEventLogLocked(); // the log goes with the record, under its new name if it has one
+        OpenTimesLocked();
     } else {
         state.kind = RecordState::Kind::RecreateFailed;
         state.strPath = state.strOldPath;
@@ -492,6 +517,7 @@ void CInstrumentSession::CheckRecord() {
     if (m_record.IsRemoved())
         RecreateRecordLocked();
     // Space may have come back: what failed writes left goes out now.
+    m_times.Flush();
     if (m_bWriteFailing && m_record.Flush()) {
         m_bWriteFailing = false;
         RecordState state;

@@ -1,6 +1,6 @@
 // The instrument session: the serial port and its reconnection, the framer,
-// the interpretation of every message, the record file and the answer to 'n'
-// packets, all on a thread of its own.
+// the interpretation of every message, the record file with its timing file
+// and the answer to 'n' packets, all on a thread of its own.
 //
 // Data flows one way: port -> framer -> session (record, interpretation,
 // alarm test) -> window. The window never sits between the line and the
@@ -21,6 +21,7 @@
 #include "link/MonitorState.h"
 #include "link/ReceiverMessage.h"
 #include "link/RecordFile.h"
+#include "link/RecordTimes.h"
 #include "link/SerialPort.h"
 
 #include <atomic>
@@ -162,9 +163,10 @@ private:
     void TryOpen(std::int64_t nowMs);
     void SetLink(const LinkState& state);
     void SetRecord(const RecordState& state);
-    void WriteRecord();
+    void WriteRecord(std::int64_t utcMs);
     void CheckRecord();
     void RecreateRecordLocked();
+    void OpenTimesLocked(); // beside the record file in use
     void AnswerDue(std::int64_t nowMs);
     // Runs command on the session's thread (at once while it is not running).
     void RunOnThread(std::function<void()> command);
@@ -192,6 +194,7 @@ private:
     std::deque<std::int64_t> m_answersAtMs;
     std::string m_recordBatch; // the texts of one read's messages
     std::string m_queueBatch;  // the same messages, encoded for the window
+    std::vector<std::size_t> m_timesBatch; // their lengths << 1 | packet
     std::vector<std::uint8_t> m_readBuffer;
     CAlert m_alerts[kAlarmSubjects];
     std::int64_t m_nAlarmTickAtMs = 0;
@@ -215,6 +218,7 @@ private:
 
     std::mutex m_recordLock; // the record file, held while it is written
     CRecordFile m_record;
+    CRecordTimesWriter m_times; // beside the record, written with it
     bool m_bWriteFailing = false;
     mutable std::mutex m_recordStateLock; // what the window reads of it
     RecordState m_recordState;

@@ -8,8 +8,8 @@
 // last time known.
 //
 // Without a timing file (older recordings, or one copied alone) the record is
-// cut at line ends (a line feed, or a carriage return not followed by one);
-// text before a '$' that does not begin its line is a packet's data bytes
+// cut where the framer ends text lines (after a line feed, or in pieces of 299
+// bytes); text before a '$' that does not begin its line is a packet's data bytes
 // glued to the line. Times then come from the UTC fields of GGA, RMC and ZDA
 // sentences (the date from RMC or ZDA, else from the record file's name
 // "Y-M-D-h-m-s.txt", else from its modification time), interpolated by
@@ -68,6 +68,7 @@ public:
         std::int64_t nLastUtcMs = 0;
     };
     Position Tell() const;
+    // To a position Tell gave (or Position{}: the start).
     void Seek(const Position& position);
 
 private:

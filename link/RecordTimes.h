@@ -67,13 +67,16 @@ public:
     };
     // False unless bytes begin with the header; sets the base time.
     bool ReadHeader(std::string_view bytes);
-    std::int64_t BaseUtcMs() const { return m_nLastUtcMs0; }
+    std::int64_t BaseUtcMs() const { return m_nBaseUtcMs; }
     // Decodes the entry at bytes[*at]; false, leaving *at alone, when the
     // bytes end inside it (a torn entry, or one that continues in the next
     // block).
     bool Next(std::string_view bytes, std::size_t* at, Entry* entry);
+    // The time of the entry last decoded (to go on from after a seek).
+    std::int64_t LastUtcMs() const { return m_nLastUtcMs; }
+    void SetLastUtcMs(std::int64_t utcMs) { m_nLastUtcMs = utcMs; }
 
 private:
-    std::int64_t m_nLastUtcMs0 = 0;
+    std::int64_t m_nBaseUtcMs = 0;
     std::int64_t m_nLastUtcMs = 0;
 };

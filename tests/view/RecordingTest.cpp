@@ -1,3 +1,5 @@
+#include "link/EventLog.h"
+#include "link/RecordReader.h"
 #include "link/SerialMonitorDlg.h"
 #include "platform/AlarmTone.h"
 #include "platform/CommandIds.h"
@@ -52,6 +54,7 @@ struct CProgramOnTheSimulator {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", settings.Folder());
         program.setProcessEnvironment(environment);
+        startUtcMs = CEventLog::NowUtcMs();
         program.start(QUILLMAR_BINARY, {"-platform", "offscreen", "--port", link, "--record-folder",
                                         dir.filePath("records")});
         return program.waitForStarted() && WaitUntil([&] { return !Record().isEmpty(); }, 20000);
@@ -66,7 +69,30 @@ struct CProgramOnTheSimulator {
     QString link = dir.filePath("gnss");
     CInstrumentSimulator sim;
     QProcess program;
+    std::int64_t startUtcMs = 0;
 };
+
+struct ReadMessage {
+    std::string text;
+    bool packet;
+    std::int64_t utcMs;
+    RecordTimeSource source;
+    bool timed; // cut by an entry of the timing file
+};
+
+std::vector<ReadMessage> ReadRecord(const QString& path) {
+    CRecordReader reader;
+    std::vector<ReadMessage> messages;
+    EXPECT_TRUE(reader.Open(path.toStdString(), nullptr));
+    RecordMessage m;
+    CRecordReader::Position before = reader.Tell();
+    while (reader.Next(&m)) {
+        const bool timed = reader.Tell().nTimesOffset > before.nTimesOffset;
+        messages.push_back({std::string(m.bytes), m.bPacket, m.nUtcMs, reader.TimeSource(), timed});
+        before = reader.Tell();
+    }
+    return messages;
+}
 
 TEST(Recording, AMixedStreamOverTheLineIsRecordedByteForByte) {
     CLiveFrame live;
@@ -118,6 +144,12 @@ TEST(Recording, SaveDataPathMovesRecordingAndCancelChangesNothing) {
     ASSERT_TRUE(live.Send("$C3,4\r\n", 2));
     EXPECT_EQ(ReadAll(chosen), "$C3,4\r\n");
     EXPECT_EQ(ReadAll(first), "$C1,2\r\n");
+    // The times go with the record.
+    for (const QString& path : {first, chosen}) {
+        const auto messages = ReadRecord(path);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].source, RecordTimeSource::TimingFile);
+    }
     EXPECT_TRUE(live.frame->RecordStatus().contains("chosen.DAT"));
 }
 
@@ -126,7 +158,7 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     ASSERT_TRUE(p.Start());
     std::string sent;
     for (std::uint64_t tick = 0; QFileInfo(p.Record()).size() < 20000 && tick < 5000; ++tick) {
-        const std::string traffic = CInstrumentSimulator::Traffic(tick, 10, 0);
+        const std::string traffic = CInstrumentSimulator::Traffic(tick, 10, 2);
         ASSERT_TRUE(p.sim.Write(traffic));
         sent += traffic;
         Idle(1);
@@ -135,9 +167,30 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     ASSERT_TRUE(p.program.waitForFinished());
     const QByteArray record = ReadAll(p.Record());
     ASSERT_GT(record.size(), 0);
-    // A prefix of what was sent that ends at a message's end.
-    EXPECT_TRUE(std::string_view(sent).starts_with(record.toStdString()));
+    std::vector<std::pair<std::string, bool>> framed;
+    std::string whole; // what the record of everything sent holds
+    CReceiverMessage framer;
+    framer.Feed(reinterpret_cast<const std::uint8_t*>(sent.data()), sent.size(),
+                [&](const CReceiverMessage& m) {
+                    framed.emplace_back(CMonitorState::MessageText(m), !m.m_bTextLine);
+                    whole += framed.back().first;
+                });
+    // A prefix of it that ends at a message's end.
+    EXPECT_TRUE(std::string_view(whole).starts_with(record.toStdString()));
     EXPECT_TRUE(record.endsWith("\r\n"));
+    // The timing file cuts the record where the framer did, packets told
+    // from lines, at most the last read's messages without times of their own.
+    const auto messages = ReadRecord(p.Record());
+    std::size_t timed = 0;
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        ASSERT_LT(i, framed.size());
+        timed += messages[i].timed;
+        if (messages[i].timed)
+            EXPECT_EQ(messages[i].text, framed[i].first) << i;
+        EXPECT_EQ(messages[i].packet, framed[i].second) << i;
+        EXPECT_GE(messages[i].utcMs, i ? messages[i - 1].utcMs : p.startUtcMs);
+    }
+    EXPECT_GE(timed + 10, messages.size());
 }
 
 // The event log the real program keeps beside its record, for a pitch over

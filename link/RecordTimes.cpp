@@ -1,0 +1,103 @@
+#include "link/RecordTimes.h"
+
+#include <cstring>
+
+namespace {
+void PutVarint(std::string& out, std::uint64_t value) {
+    while (value >= 0x80) {
+        out.push_back(static_cast<char>((value & 0x7F) | 0x80));
+        value >>= 7;
+    }
+    out.push_back(static_cast<char>(value));
+}
+
+bool GetVarint(std::string_view bytes, std::size_t* at, std::uint64_t* value) {
+    std::uint64_t result = 0;
+    for (unsigned shift = 0, i = 0; *at + i < bytes.size() && shift < 64; shift += 7, ++i) {
+        const auto byte = static_cast<std::uint8_t>(bytes[*at + i]);
+        result |= std::uint64_t{byte & 0x7Fu} << shift;
+        if (!(byte & 0x80)) {
+            *at += i + 1;
+            *value = result;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint64_t Zigzag(std::int64_t value) {
+    return (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
+}
+
+std::int64_t Unzigzag(std::uint64_t value) {
+    return static_cast<std::int64_t>(value >> 1) ^ -static_cast<std::int64_t>(value & 1);
+}
+} // namespace
+
+std::string CRecordTimesWriter::PathFor(const std::string& recordPath) {
+    const std::size_t slash = recordPath.rfind('/');
+    const std::size_t dot = recordPath.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? recordPath.substr(0, dot) : recordPath) + "-times.bin";
+}
+
+bool CRecordTimesWriter::Open(const std::string& recordPath, std::int64_t baseUtcMs,
+                              std::string* error) {
+    if (!m_file.Replace(PathFor(recordPath), error))
+        return false;
+    m_nLastUtcMs = baseUtcMs;
+    std::string header(kTimesMagic, sizeof kTimesMagic);
+    for (int i = 0; i < 8; ++i)
+        header.push_back(static_cast<char>(static_cast<std::uint64_t>(baseUtcMs) >> (8 * i)));
+    m_batch.clear();
+    m_file.Write(header); // kept and written later should it fail
+    return true;
+}
+
+void CRecordTimesWriter::Close() {
+    m_file.Flush();
+    m_file.Close();
+    m_batch.clear();
+}
+
+void CRecordTimesWriter::Add(std::size_t length, bool packet, std::int64_t utcMs) {
+    if (!m_file.IsOpen())
+        return;
+    PutVarint(m_batch, (std::uint64_t{length} << 1) | (packet ? 1u : 0u));
+    PutVarint(m_batch, Zigzag(utcMs - m_nLastUtcMs));
+    m_nLastUtcMs = utcMs;
+}
+
+bool CRecordTimesWriter::WriteBatch() {
+    if (!m_file.IsOpen()) {
+        m_batch.clear();
+        return false;
+    }
+    const bool ok = m_file.Write(m_batch);
+    m_batch.clear();
+    return ok;
+}
+
+bool CTimesDecoder::ReadHeader(std::string_view bytes) {
+    if (bytes.size() < kTimesHeaderSize || std::memcmp(bytes.data(), kTimesMagic, 8) != 0)
+        return false;
+    std::uint64_t base = 0;
+    for (int i = 0; i < 8; ++i)
+        base |= std::uint64_t{static_cast<std::uint8_t>(bytes[8 + i])} << (8 * i);
+    m_nBaseUtcMs = m_nLastUtcMs = static_cast<std::int64_t>(base);
+    return true;
+}
+
+bool CTimesDecoder::Next(std::string_view bytes, std::size_t* at, Entry* entry) {
+    std::size_t cursor = *at;
+    std::uint64_t lengthAndKind = 0, delta = 0;
+    if (!GetVarint(bytes, &cursor, &lengthAndKind) || !GetVarint(bytes, &cursor, &delta))
+        return false;
+    *at = cursor;
+    m_nLastUtcMs += Unzigzag(delta);
+    entry->nLength = lengthAndKind >> 1;
+    entry->bPacket = (lengthAndKind & 1) != 0;
+    entry->nUtcMs = m_nLastUtcMs;
+    return true;
+}
