@@ -3,21 +3,73 @@
 #include "link/NumberText.h"
 #include "link/ReceiverMessage.h"
 
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
 // Keeps a field that holds an angle the samples can keep: a number within the
 // range of float (a reading of 1e39 would be an infinity on the curves).
 void TakeAngle(std::string_view field, std::string_view* text, double* value) {
-    if (!IsNumber(field))
-        return;
-    const double v = Atof(field);
-    if (std::fabs(v) > std::numeric_limits<float>::max())
-        return;
+    double v = 0;
+    const char* const end = field.data() + field.size();
+    // A plain decimal that is the whole field reads as Atof reads it, is a
+    // number and is within float's range (15 digits at most).
+    if (field.empty() || ReadPlainDecimal(field.data(), end, &v) != end) {
+        if (!IsNumber(field))
+            return;
+        v = Atof(field);
+        if (std::fabs(v) > std::numeric_limits<float>::max())
+            return;
+    }
     *text = field;
     *value = v;
 }
+
+// The comma fields of a sentence, as CommaField gives them, each found where
+// the one before ended rather than from the start.
+class CCommaFields {
+public:
+    static constexpr int kFields = 6;
+    explicit CCommaFields(std::string_view s) : m_s(s) {}
+    std::string_view operator[](int n) {
+        // Eight bytes at a time: the commas of a word are the set bits of a
+        // mask, exact for every byte, so a long field costs no branch a byte.
+        constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+        constexpr std::uint64_t kCommas = 0x2C2C2C2C2C2C2C2Cull;
+        while (m_nCount <= n && m_nCount < kFields && m_nScanned + 8 <= m_s.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, m_s.data() + m_nScanned, 8);
+            const std::uint64_t x = word ^ kCommas; // a comma is a zero byte
+            std::uint64_t commas = ~(((x & kLow7) + kLow7) | x | kLow7);
+            while (commas != 0 && m_nCount <= n && m_nCount < kFields) {
+                m_starts[m_nCount++] = m_nScanned + std::countr_zero(commas) / 8 + 1;
+                commas &= commas - 1;
+            }
+            // Go on after the last comma taken, or after the word.
+            m_nScanned = commas != 0 ? m_starts[m_nCount - 1] : m_nScanned + 8;
+        }
+        while (m_nCount <= n && m_nCount < kFields && m_nScanned < m_s.size()) {
+            if (m_s[m_nScanned++] == ',')
+                m_starts[m_nCount++] = m_nScanned;
+        }
+        if (n >= m_nCount)
+            return {};
+        const std::size_t start = m_starts[n];
+        std::size_t end = start;
+        while (end < m_s.size() && m_s[end] != ',' && m_s[end] != '*' && m_s[end] != '\r' &&
+               m_s[end] != '\n')
+            ++end;
+        return m_s.substr(start, end - start);
+    }
+
+private:
+    std::string_view m_s;
+    std::size_t m_starts[kFields] = {0};
+    int m_nCount = 1; // field 0 starts at the start
+    std::size_t m_nScanned = 0;
+};
 
 AttitudeFields Angles(std::string_view heading, std::string_view pitch, std::string_view roll) {
     AttitudeFields fields;
@@ -59,42 +111,43 @@ AttitudeFields ReadAttitudeFields(std::string_view text) {
         if (!fields.heading.empty())
             return fields;
     }
-    const std::string_view address = CommaField(text, 0).substr(1);
+    CCommaFields field(text);
+    const std::string_view address = field[0].substr(1);
     // Proprietary sentences. Hemisphere: $PSAT,HPR,utc,heading,pitch,roll,type.
     if (address == "PSAT") {
-        if (CommaField(text, 1) != "HPR")
+        if (field[1] != "HPR")
             return {};
-        return Angles(CommaField(text, 3), CommaField(text, 4), CommaField(text, 5));
+        return Angles(field[3], field[4], field[5]);
     }
     // OxTS, Trimble, Hemisphere: $PASHR,utc,heading,T,roll,pitch,heave,... The
     // other $PASHR forms carry a word, not "T", in the third field.
     if (address == "PASHR") {
-        if (CommaField(text, 3) != "T")
+        if (field[3] != "T")
             return {};
-        return Angles(CommaField(text, 2), CommaField(text, 5), CommaField(text, 4));
+        return Angles(field[2], field[5], field[4]);
     }
     // "$ttSSS": a talker of two letters, then the sentence.
     if (address.size() != 5)
         return {};
     const std::string_view sentence = address.substr(2);
     if (sentence == "GGA")
-        return Position(CommaField(text, 2), CommaField(text, 4));
+        return Position(field[2], field[4]);
     if (sentence == "HDT")
-        return Angles(CommaField(text, 1), {}, {});
+        return Angles(field[1], {}, {});
     if (sentence == "ROT")
-        return Angles({}, CommaField(text, 1), {});
+        return Angles({}, field[1], {});
     // $--THS,heading,mode: mode V is a heading that is not valid.
     if (sentence == "THS") {
-        if (CommaField(text, 2) == "V")
+        if (field[2] == "V")
             return {};
-        return Angles(CommaField(text, 1), {}, {});
+        return Angles(field[1], {}, {});
     }
     // $--HPR,utc,heading,pitch,roll,quality,satellites,age,station: quality 0
     // is no solution.
     if (sentence == "HPR") {
-        if (CommaField(text, 5) == "0")
+        if (field[5] == "0")
             return {};
-        return Angles(CommaField(text, 2), CommaField(text, 3), CommaField(text, 4));
+        return Angles(field[2], field[3], field[4]);
     }
     return {};
 }

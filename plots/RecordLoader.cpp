@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <new>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -22,7 +24,16 @@ template <class T> void ReserveFor(std::vector<T>& v, std::uint64_t count) {
         v.reserve(static_cast<std::size_t>(count));
     } catch (const std::bad_alloc&) {
         // No address space for the bound: grow as messages come.
+        return;
     }
+    // Filled in order, the array is touched 2 MiB at a time where the system
+    // allows it: a tenth of the load went to faulting in its 4 KiB pages. At
+    // most one page more is resident than the records use.
+    constexpr std::uintptr_t kHuge = 2u << 20;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(v.data()) + kHuge - 1) & ~(kHuge - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(v.data() + v.capacity())) & ~(kHuge - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 // Milliseconds after the first record, held in the four bytes a record has

@@ -30,8 +30,8 @@ struct RecordLoadResult {
     // NoAttitude: the file holds no message with an angle.
     enum class Status { Complete, Empty, CannotOpen, NotRegularFile, NoAttitude, Cancelled };
     Status status = Status::Complete;
-    int nError = 0;           // errno when the file could not be opened or read
-    std::string strError;     // the reader's reason, when it gave one
+    int nError = 0;       // errno when the file could not be opened or read
+    std::string strError; // the reader's reason, when it gave one
     std::uint64_t nLength = 0;
     std::uint64_t nMessages = 0;
     std::uint64_t nPositions = 0; // GGA sentences with a fix

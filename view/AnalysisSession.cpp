@@ -107,7 +107,8 @@ struct CAnalysisSession::Job {
             data->nMessages = result.nLines;
         } else {
             RecordLoadOutput out;
-            const RecordLoadResult result = LoadRecordFile(path.toStdString(), out, progress, &cancel);
+            const RecordLoadResult result =
+                LoadRecordFile(path.toStdString(), out, progress, &cancel);
             cancelled = result.status == RecordLoadResult::Status::Cancelled;
             finished.complete = result.status == RecordLoadResult::Status::Complete;
             finished.refusal = RecordRefusal(path, result);
@@ -212,7 +213,7 @@ void CAnalysisSession::SetRecords(std::vector<AnalysisSample> records, bool with
 CAnalysisData CAnalysisSession::Data() const {
     const CAnalysisRecords& d = *m_pData;
     const bool roll = d.nFirst[2] < d.records.size();
-    return {&d.records, &d.heading,  &d.pitch,   roll ? &d.roll : nullptr,
+    return {&d.records,  &d.heading,  &d.pitch,   roll ? &d.roll : nullptr,
             d.nFirst[0], d.nFirst[1], d.nFirst[2]};
 }
 
@@ -325,7 +326,8 @@ QString CAnalysisSession::RecordTextAt(const CPlotFrame& frame, int x) const {
     QString text = QString("第 %1 条记录").arg(i);
     if (Times().Known())
         text += QString("，UTC %1").arg(ClockText(Times().UtcMs(i)));
-    text += QString("，方位角 %1，俯仰角 %2").arg(AngleText(record.fHeading), AngleText(record.fPitch));
+    text +=
+        QString("，方位角 %1，俯仰角 %2").arg(AngleText(record.fHeading), AngleText(record.fPitch));
     if (m_pData->nFirst[2] <= i)
         text += QString("，横滚角 %1").arg(AngleText(record.fSpare1));
     return text;

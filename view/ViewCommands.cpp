@@ -58,7 +58,7 @@ void CQuillmarView::RegisterCommands(CCommandTable& table) {
                    [this] { OnLoadAnalysisFile(AnalysisSource::R35); }); // "调入文件"
     table.Register(ID_LOAD_RECORD_FILE,
                    [this] { OnLoadAnalysisFile(AnalysisSource::Record); }); // "调入记录文件"
-    table.Register(ID_CANCEL_LOAD, // "取消调入", Esc
+    table.Register(ID_CANCEL_LOAD,                                          // "取消调入", Esc
                    {[this] { CancelLoad(); }, [this] { return m_analysis.IsLoading(); }, {}});
     table.Register(ID_TIME_AXIS, // "时间轴"
                    {[this] {

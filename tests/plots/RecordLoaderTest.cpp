@@ -1,7 +1,7 @@
+#include "plots/RecordLoader.h"
 #include "link/MonitorState.h"
 #include "link/RecordTimes.h"
 #include "platform/CommandIds.h"
-#include "plots/RecordLoader.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -20,15 +20,16 @@ struct LiveReading {
     std::vector<LiveSample> samples;
     std::vector<std::int64_t> sampleMs;
     std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> counts; // count, failures
+    std::string record; // as the session writes it
 };
 
 std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> Counted(const CMessageCounts& c) {
     std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> out;
     for (int i = 0; i < c.Types(); ++i) {
         const CMessageCounts::Row& row = c.Type(i);
-        auto& [count, failures] = out[row.kind == CMessageCounts::Row::Kind::Packet
-                                          ? std::string("packet")
-                                          : std::string(row.Name())];
+        auto& [count, failures] =
+            out[row.kind == CMessageCounts::Row::Kind::Packet ? std::string("packet")
+                                                              : std::string(row.Name())];
         count += row.count;
         failures += row.checksumFailures;
     }
@@ -36,7 +37,8 @@ std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> Counted(const CMe
 }
 
 // Frames the stream as the session does; message k arrives at baseMs + 100 k.
-// With times set, writes the timing file of recordPath as the session would.
+// With recordPath, writes its timing file as the session would. An empty
+// packet leaves nothing in the record: it is left out.
 LiveReading ReadLive(const std::string& stream, std::int64_t baseMs,
                      const std::string& recordPath = {}) {
     CMonitorState monitor;
@@ -50,6 +52,9 @@ LiveReading ReadLive(const std::string& stream, std::int64_t baseMs,
     CReceiverMessage framer;
     framer.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
                 [&](const CReceiverMessage& m) {
+                    if (CMonitorState::MessageText(m).empty())
+                        return;
+                    live.record += CMonitorState::MessageText(m);
                     const auto kind = monitor.Interpret(m, ms);
                     counts.Count(m, kind == CMonitorState::Kind::BadChecksum, ms);
                     if (monitor.Samples().Size() > live.samples.size()) {
@@ -89,14 +94,18 @@ void ExpectRecordsOfLive(const RecordLoadOutput& out, const LiveReading& live, b
     }
 }
 
-// The golden transcript (sentences of many talkers, packets, garbage, a
-// checksum that fails, a line longer than the framer's buffer), its record,
-// and the timing file of its messages, the first at 2026-12-07 09:05:03 UTC.
-struct CGoldenRecording {
-    CGoldenRecording() {
-        EXPECT_TRUE(QFile::copy(QUILLMAR_TEST_DATA "/mixed-stream.record",
-                                QString::fromStdString(record)));
-        live = ReadLive(ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.bin"), 1796634303000, record);
+// A stream's record and the timing file of its messages, the first at
+// 2026-12-07 09:05:03 UTC; by default the golden transcript (sentences of many
+// talkers, packets, garbage, a checksum that fails, a line longer than the
+// framer's buffer) and its record as kept beside it.
+struct CTimedRecording {
+    explicit CTimedRecording(const std::string& stream = {}) {
+        live = ReadLive(stream.empty() ? ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.bin") : stream,
+                        1796634303000, record);
+        QFile file(QString::fromStdString(record));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromStdString(
+            stream.empty() ? ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.record") : live.record));
     }
     QTemporaryDir dir;
     const std::string record = dir.filePath("2026-12-7-9-5-3.txt").toStdString();
@@ -104,7 +113,7 @@ struct CGoldenRecording {
 };
 
 TEST(RecordLoader, TheGoldenRecordLoadsIntoTheLiveSamplesOfItsStream) {
-    const CGoldenRecording golden;
+    const CTimedRecording golden;
     const std::string& record = golden.record;
     const LiveReading& live = golden.live;
     ASSERT_GT(live.samples.size(), 5u);
@@ -114,17 +123,21 @@ TEST(RecordLoader, TheGoldenRecordLoadsIntoTheLiveSamplesOfItsStream) {
     EXPECT_EQ(out.times.source, RecordTimeSource::TimingFile);
     ExpectRecordsOfLive(out, live, true);
     EXPECT_EQ(Counted(out.counts), live.counts);
-    EXPECT_EQ(result.nPositions, 1u);
+    EXPECT_EQ(result.nPositions, 2u);
 }
 
 // In the view: the time axis can be chosen once the records have times; it
 // labels the grid with the clock, and the status bar's text of a record has
 // its time.
 TEST(RecordLoader, TheTimeAxisLabelsTheGridWithTheClock) {
-    const CGoldenRecording golden;
+    std::string stream;
+    for (int i = 0; i < 3000; ++i)
+        stream += "$GPHDT," + std::to_string(i % 360) + ",T\r\n";
+    const CTimedRecording recording(stream);
     CViewUnderTest t;
+    t.view.show(); // laid out at its size
     EXPECT_FALSE(t.commands.IsEnabled(ID_TIME_AXIS));
-    t.view.StartLoad(QString::fromStdString(golden.record), AnalysisSource::Record);
+    t.view.StartLoad(QString::fromStdString(recording.record), AnalysisSource::Record);
     ASSERT_TRUE(WaitUntil([&] { return !t.view.Analysis().IsLoading(); }));
     EXPECT_EQ(t.view.Analysis().TimeSourceText(), "时间来自计时文件");
     ASSERT_TRUE(t.commands.IsEnabled(ID_TIME_AXIS));
@@ -133,11 +146,13 @@ TEST(RecordLoader, TheTimeAxisLabelsTheGridWithTheClock) {
     EXPECT_TRUE(t.Run(ID_TIME_AXIS));
     EXPECT_EQ(t.commands.CheckState(ID_TIME_AXIS), 1);
     t.view.OnDraw(clock);
-    EXPECT_FALSE(numbers.FindText("09:05:03"));
-    EXPECT_TRUE(clock.FindText("09:05:03"));
+    // Records 1000 and 2000 came 100 and 200 seconds after the first.
+    EXPECT_TRUE(numbers.FindText("1000") && numbers.FindText("2000"));
+    EXPECT_FALSE(clock.FindText("1000") || clock.FindText("2000"));
+    EXPECT_TRUE(clock.FindText("09:06:43") && clock.FindText("09:08:23"));
     const CPlotFrame frame = t.view.PlotFrame();
     EXPECT_EQ(t.view.Analysis().RecordTextAt(frame, Pixel(frame.MapX(frame.TimeX(0)))),
-              "第 0 条记录，UTC 09:05:03.200，方位角 123.45，俯仰角 --");
+              "第 0 条记录，UTC 09:05:03.000，方位角 0.00，俯仰角 --");
 }
 
 // The real program recording the simulated instrument over a pseudo-terminal
@@ -167,11 +182,11 @@ TEST(RecordLoader, ARecordingOfTheProgramLoadsIntoTheLiveSamples) {
     sent += CInstrumentSimulator::NPacket();
     ASSERT_TRUE(sim.Write(sent));
     const std::string record = recordPath().toStdString();
-    ASSERT_TRUE(WaitUntil([&] { return ReadFile(record).size() == sent.size(); }, 20000));
+    const LiveReading live = ReadLive(sent, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ReadFile(record) == live.record; }, 20000));
     program.terminate();
     ASSERT_TRUE(program.waitForFinished(10000));
 
-    const LiveReading live = ReadLive(sent, 0);
     RecordLoadOutput out;
     EXPECT_EQ(LoadRecordFile(record, out).status, RecordLoadResult::Status::Complete);
     EXPECT_EQ(out.times.source, RecordTimeSource::TimingFile);
