@@ -9,33 +9,63 @@
 #include <limits>
 
 namespace {
+constexpr std::size_t kNoField = std::string_view::npos;
+
+// Where a comma field ends (CommaField), and a field of the instrument's own
+// sentence (ExtractFieldOf).
+bool EndsCommaField(char c) {
+    return c == ',' || c == '*' || c == '\r' || c == '\n';
+}
+bool EndsInstrumentField(char c) {
+    return IsFieldDelimiter(c) || c == '\r' || c == '\n';
+}
+
 // Keeps a field that holds an angle the samples can keep: a number within the
 // range of float (a reading of 1e39 would be an infinity on the curves).
 void TakeAngle(std::string_view field, std::string_view* text, double* value) {
-    double v = 0;
-    const char* const end = field.data() + field.size();
-    // A plain decimal that is the whole field reads as Atof reads it, is a
-    // number and is within float's range (15 digits at most).
-    if (field.empty() || ReadPlainDecimal(field.data(), end, &v) != end) {
-        if (!IsNumber(field))
-            return;
-        v = Atof(field);
-        if (std::fabs(v) > std::numeric_limits<float>::max())
-            return;
-    }
+    if (!IsNumber(field))
+        return;
+    const double v = Atof(field);
+    if (std::fabs(v) > std::numeric_limits<float>::max())
+        return;
     *text = field;
     *value = v;
 }
 
-// The comma fields of a sentence, as CommaField gives them, each found where
-// the one before ended rather than from the start.
+// The same for the field of line that starts at `at` (kNoField: none) and
+// runs to the first character `ends` says ends it. A plain decimal followed by
+// such a character is the whole field, and reads as Atof reads it, within
+// float's range (15 digits at most): its end is not looked for.
+template <class Ends>
+void TakeAngleAt(std::string_view line, std::size_t at, Ends ends, std::string_view* text,
+                 double* value) {
+    if (at > line.size())
+        return;
+    const char* const begin = line.data() + at;
+    const char* const end = line.data() + line.size();
+    double v = 0;
+    if (const char* stop = ReadPlainDecimal(begin, end, &v); stop && (stop == end || ends(*stop))) {
+        *text = {begin, static_cast<std::size_t>(stop - begin)};
+        *value = v;
+        return;
+    }
+    const char* stop = begin;
+    while (stop < end && !ends(*stop))
+        ++stop;
+    TakeAngle({begin, static_cast<std::size_t>(stop - begin)}, text, value);
+}
+
+// The comma fields of a sentence, as CommaField gives them: where each starts
+// is found from where the one before started, eight bytes at a time.
 class CCommaFields {
 public:
     static constexpr int kFields = 6;
     explicit CCommaFields(std::string_view s) : m_s(s) {}
-    std::string_view operator[](int n) {
-        // Eight bytes at a time: the commas of a word are the set bits of a
-        // mask, exact for every byte, so a long field costs no branch a byte.
+    std::string_view Line() const { return m_s; }
+    // Where field n starts; kNoField when the sentence has fewer.
+    std::size_t Start(int n) {
+        // The commas of a word are the set bits of a mask, exact for every
+        // byte: a long field costs no branch a byte.
         constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
         constexpr std::uint64_t kCommas = 0x2C2C2C2C2C2C2C2Cull;
         while (m_nCount <= n && m_nCount < kFields && m_nScanned + 8 <= m_s.size()) {
@@ -54,12 +84,14 @@ public:
             if (m_s[m_nScanned++] == ',')
                 m_starts[m_nCount++] = m_nScanned;
         }
-        if (n >= m_nCount)
+        return n < m_nCount ? m_starts[n] : kNoField;
+    }
+    std::string_view operator[](int n) {
+        const std::size_t start = Start(n);
+        if (start == kNoField)
             return {};
-        const std::size_t start = m_starts[n];
         std::size_t end = start;
-        while (end < m_s.size() && m_s[end] != ',' && m_s[end] != '*' && m_s[end] != '\r' &&
-               m_s[end] != '\n')
+        while (end < m_s.size() && !EndsCommaField(m_s[end]))
             ++end;
         return m_s.substr(start, end - start);
     }
@@ -71,14 +103,41 @@ private:
     std::size_t m_nScanned = 0;
 };
 
-AttitudeFields Angles(std::string_view heading, std::string_view pitch, std::string_view roll) {
-    AttitudeFields fields;
-    TakeAngle(heading, &fields.heading, &fields.dHeading);
-    TakeAngle(pitch, &fields.pitch, &fields.dPitch);
-    TakeAngle(roll, &fields.roll, &fields.dRoll);
+AttitudeFields Finished(AttitudeFields fields) {
     if (!fields.heading.empty() || !fields.pitch.empty() || !fields.roll.empty())
         fields.kind = AttitudeFields::Kind::Angles;
     return fields;
+}
+
+// Heading, pitch and roll from comma fields (-1: the sentence carries none).
+AttitudeFields Angles(CCommaFields& field, int heading, int pitch, int roll) {
+    AttitudeFields fields;
+    const int numbers[] = {heading, pitch, roll};
+    std::string_view* const texts[] = {&fields.heading, &fields.pitch, &fields.roll};
+    double* const values[] = {&fields.dHeading, &fields.dPitch, &fields.dRoll};
+    for (int i = 0; i < 3; ++i) {
+        if (numbers[i] >= 0)
+            TakeAngleAt(field.Line(), field.Start(numbers[i]), EndsCommaField, texts[i], values[i]);
+    }
+    return Finished(fields);
+}
+
+// The instrument's own "$C<heading><delimiter><pitch>": fields 1 and 2 as
+// ExtractFieldOf splits them.
+AttitudeFields InstrumentAngles(std::string_view text) {
+    AttitudeFields fields;
+    TakeAngleAt(text, 2, EndsInstrumentField, &fields.heading, &fields.dHeading);
+    if (fields.heading.empty())
+        return fields;
+    // Field 2 follows the delimiter that ended field 1; after a line end it
+    // is looked for as ExtractFieldOf does.
+    const auto after =
+        static_cast<std::size_t>(fields.heading.data() - text.data()) + fields.heading.size();
+    if (after < text.size() && IsFieldDelimiter(text[after]))
+        TakeAngleAt(text, after + 1, EndsInstrumentField, &fields.pitch, &fields.dPitch);
+    else
+        TakeAngle(ExtractFieldOf(text, 2), &fields.pitch, &fields.dPitch);
+    return Finished(fields);
 }
 
 AttitudeFields Position(std::string_view latitude, std::string_view longitude) {
@@ -107,7 +166,7 @@ AttitudeFields ReadAttitudeFields(std::string_view text) {
     // as the instrument writes them (C, E, N and P separate too).
     // (A talker that begins with C, "$CCHDT", goes on below.)
     if (text[1] == 'C') {
-        AttitudeFields fields = Angles(ExtractFieldOf(text, 1), ExtractFieldOf(text, 2), {});
+        AttitudeFields fields = InstrumentAngles(text);
         if (!fields.heading.empty())
             return fields;
     }
@@ -117,14 +176,14 @@ AttitudeFields ReadAttitudeFields(std::string_view text) {
     if (address == "PSAT") {
         if (field[1] != "HPR")
             return {};
-        return Angles(field[3], field[4], field[5]);
+        return Angles(field, 3, 4, 5);
     }
     // OxTS, Trimble, Hemisphere: $PASHR,utc,heading,T,roll,pitch,heave,... The
     // other $PASHR forms carry a word, not "T", in the third field.
     if (address == "PASHR") {
         if (field[3] != "T")
             return {};
-        return Angles(field[2], field[5], field[4]);
+        return Angles(field, 2, 5, 4);
     }
     // "$ttSSS": a talker of two letters, then the sentence.
     if (address.size() != 5)
@@ -133,21 +192,21 @@ AttitudeFields ReadAttitudeFields(std::string_view text) {
     if (sentence == "GGA")
         return Position(field[2], field[4]);
     if (sentence == "HDT")
-        return Angles(field[1], {}, {});
+        return Angles(field, 1, -1, -1);
     if (sentence == "ROT")
-        return Angles({}, field[1], {});
+        return Angles(field, -1, 1, -1);
     // $--THS,heading,mode: mode V is a heading that is not valid.
     if (sentence == "THS") {
         if (field[2] == "V")
             return {};
-        return Angles(field[1], {}, {});
+        return Angles(field, 1, -1, -1);
     }
     // $--HPR,utc,heading,pitch,roll,quality,satellites,age,station: quality 0
     // is no solution.
     if (sentence == "HPR") {
         if (field[5] == "0")
             return {};
-        return Angles(field[2], field[3], field[4]);
+        return Angles(field, 2, 3, 4);
     }
     return {};
 }

@@ -75,8 +75,10 @@ bool ChecksumHolds(std::string_view s) {
     unsigned sum = 0;
     for (; i < star; ++i)
         sum ^= static_cast<unsigned char>(s[i]);
-    for (int shift = 0; shift < 64; shift += 8)
-        sum ^= static_cast<unsigned>(words >> shift) & 0xFF;
+    words ^= words >> 32;
+    words ^= words >> 16;
+    words ^= words >> 8;
+    sum ^= static_cast<unsigned>(words & 0xFF);
     return sum == static_cast<unsigned>(high * 16 + low);
 }
 
