@@ -89,6 +89,7 @@ struct CAnalysisSession::Job {
     std::atomic<std::uint64_t> lines{0}, length{0}; // in the progress trace's terms
     std::unique_ptr<CAnalysisRecords> data = std::make_unique<CAnalysisRecords>();
     Finished finished;
+    std::function<void()> onEnded;
     std::thread thread;
 
     void Run() {
@@ -122,6 +123,8 @@ struct CAnalysisSession::Job {
         if (!cancelled)
             data->Summarise(source == AnalysisSource::Record);
         ended.store(true, std::memory_order_release);
+        if (onEnded)
+            onEnded();
     }
 };
 
@@ -150,12 +153,14 @@ CAnalysisSession::~CAnalysisSession() {
     Reap(true);
 }
 
-void CAnalysisSession::StartLoad(const QString& path, AnalysisSource source) {
+void CAnalysisSession::StartLoad(const QString& path, AnalysisSource source,
+                                 std::function<void()> onEnded) {
     CancelLoad();
     Reap(false);
     m_pJob = std::make_unique<Job>();
     m_pJob->path = path;
     m_pJob->source = source;
+    m_pJob->onEnded = std::move(onEnded);
     m_pJob->thread = std::thread([job = m_pJob.get()] { job->Run(); });
 }
 

@@ -53,8 +53,9 @@ public:
     ~CAnalysisSession();
 
     // Starts loading path on a thread of its own; a load in progress is
-    // cancelled first. Poll LoadEnded, then FinishLoad.
-    void StartLoad(const QString& path, AnalysisSource source);
+    // cancelled first. Poll LoadEnded, then FinishLoad; onEnded, when given,
+    // is called on the loading thread once the load has ended.
+    void StartLoad(const QString& path, AnalysisSource source, std::function<void()> onEnded = {});
     bool LoadEnded() const;
     struct Finished {
         bool complete = false; // the file loaded whole

@@ -60,7 +60,10 @@ void CQuillmarView::SetMode(ViewMode mode) {
 
 void CQuillmarView::StartLoad(const QString& path, AnalysisSource source) {
     SetMode(ViewMode::Analysis);
-    m_analysis.StartLoad(path, source);
+    // The end of the load is told at once, not at the next look.
+    m_analysis.StartLoad(path, source, [this] {
+        QMetaObject::invokeMethod(this, &CQuillmarView::PollLoad, Qt::QueuedConnection);
+    });
     m_loadTimer.start();
     ShowSampleAt(-1);
     emit CommandStateChanged(); // "取消调入" can be chosen
