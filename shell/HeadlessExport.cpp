@@ -2,6 +2,7 @@
 
 #include "plots/AnalysisLoader.h"
 #include "plots/CsvExport.h"
+#include "plots/RecordLoader.h"
 #include "view/AnalysisSession.h"
 
 #include <QFile>
@@ -24,8 +25,19 @@ int ExportCsvFile(const std::vector<AnalysisSample>& records, const AnalysisTime
 }
 
 int RunCsvExport(const CCommandLineInfo& info) {
+    if (!info.analysisRecordFile.isEmpty()) {
+        RecordLoadOutput out;
+        const RecordLoadResult result =
+            LoadRecordFile(QFile::encodeName(info.analysisRecordFile).toStdString(), out);
+        if (const QString refusal = CAnalysisSession::Refusal(result, info.analysisRecordFile);
+            !refusal.isEmpty()) {
+            Say(refusal);
+            return 1;
+        }
+        return ExportCsvFile(out.records, out.times, info.exportCsvFile);
+    }
     if (info.analysisFile.isEmpty()) {
-        Say("--export-csv needs the recording to export: --analyse FILE");
+        Say("--export-csv needs the recording to export: --analyse FILE or --analyse-record FILE");
         return 2;
     }
     std::vector<AnalysisSample> records;

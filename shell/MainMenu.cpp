@@ -31,12 +31,16 @@ const std::vector<MenuEntry>& MainMenu() {
         {"视图操作(&V)", "", 0},
         {"视图操作(&V)", "工具栏(&T)", ID_VIEW_TOOLBAR},
         {"数据分析视图(&A)", "调入文件", ID_LOAD_ANALYSIS_FILE},
+        {"数据分析视图(&A)", "调入记录文件", ID_LOAD_RECORD_FILE},
+        {"数据分析视图(&A)", "取消调入", ID_CANCEL_LOAD},
+        {"数据分析视图(&A)", "", 0},
         {"数据分析视图(&A)", "方位角(绿色线)", ID_TOGGLE_HEADING},
         {"数据分析视图(&A)", "俯仰角(褐色线)", ID_TOGGLE_PITCH},
         {"数据分析视图(&A)", "横滚角(红色线)", ID_TOGGLE_ROLL},
         {"数据分析视图(&A)", "卫星数(蓝色线)", ID_TOGGLE_SATELLITE},
         {"数据分析视图(&A)", "误差值(黄色线)", ID_TOGGLE_ERROR},
         {"数据分析视图(&A)", "", 0},
+        {"数据分析视图(&A)", "时间轴", ID_TIME_AXIS},
         {"数据分析视图(&A)", "导出…", ID_ANALYSIS_EXPORT},
         {"数据分析视图(&A)", "会话摘要", ID_SESSION_SUMMARY},
         {"报警(&B)", "报警角度设定", ID_ALARM_LIMITS},
@@ -51,6 +55,7 @@ const std::vector<MenuEntry>& MainMenu() {
 
 const std::vector<int>& MainToolbar() {
     static const std::vector<int> bar = {ID_LOAD_ANALYSIS_FILE,
+                                         ID_LOAD_RECORD_FILE,
                                          0,
                                          ID_SAVE_DATA_PATH,
                                          0,
@@ -112,6 +117,9 @@ CommandPrompt PromptFor(int id) {
         {ID_TOGGLE_SATELLITE, "\n卫星数"},
         {ID_TOGGLE_ERROR, "\n误差值"},
         {ID_LOAD_ANALYSIS_FILE, "\n打开文件，调入数据"},
+        {ID_LOAD_RECORD_FILE, "调入本程序的记录文件，按接收时间分析\n调入记录文件"},
+        {ID_TIME_AXIS, "横轴标注接收时间（UTC）或记录序号\n时间轴"},
+        {ID_CANCEL_LOAD, "停止正在调入的文件，保留原来的曲线\n取消调入 (Esc)"},
         {ID_SAVE_DATA_PATH, "\n选择保存数据的路径"},
         {ID_REPLAY, "按记录时的节奏回放记录文件，实时显示、报警和数据状态随之变化\n数据回放"},
         {ID_REPLAY_END, "结束回放，回到实时数据\n结束回放"},
@@ -176,6 +184,7 @@ const std::vector<Accelerator>& MainAccelerators() {
         {"Shift+F6", ID_PREV_PANE},
         {"F8", ID_ALARM_ACKNOWLEDGE},
         {"Shift+F8", ID_ALARM_SILENCE},
+        {"Esc", ID_CANCEL_LOAD},
     };
     return keys;
 }

@@ -62,7 +62,13 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "Write the records of the file --analyse names to FILE as CSV "
         "(index,time,heading,pitch,roll) and exit; needs no window and no display.",
         "FILE");
-    parser.addOptions({port, screenshot, after, records, analyse, replay, replaySpeed, exportCsv});
+    const QCommandLineOption analyseRecord(
+        "analyse-record",
+        "Load FILE, a record file this program wrote, into the analysis view at start-up, "
+        "with the time of every record (with --screenshot, the picture is taken after the load).",
+        "FILE");
+    parser.addOptions(
+        {port, screenshot, after, records, analyse, analyseRecord, replay, replaySpeed, exportCsv});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -83,8 +89,13 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     info.screenshotFile = parser.value(screenshot);
     info.recordFolder = parser.value(records);
     info.exportCsvFile = parser.value(exportCsv);
-    bool ok = false;
     info.analysisFile = parser.value(analyse);
+    info.analysisRecordFile = parser.value(analyseRecord);
+    if (!info.analysisFile.isEmpty() && !info.analysisRecordFile.isEmpty()) {
+        info.error = "--analyse and --analyse-record cannot be given together";
+        return info;
+    }
+    bool ok = false;
     info.replayFile = parser.value(replay);
     const QString speed = parser.value(replaySpeed);
     const bool fastest = speed == "max";
@@ -127,14 +138,26 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         return false;
     m_pFrame->show();
     m_pFrame->setWindowTitle("Velquor 1.0");
-    if (!info.analysisFile.isEmpty()) {
+    const bool record = !info.analysisRecordFile.isEmpty();
+    if (record || !info.analysisFile.isEmpty()) {
         // As if chosen in the load dialog; the screenshot waits for the load.
         // A screenshot run whose file did not load has nothing to show: it
         // ends there, failed (the reason went to the error stream).
-        const bool loaded = view->LoadAnalysisFileAt(info.analysisFile);
-        m_pFrame->UpdateCommandUI();
-        if (!loaded && !info.screenshotFile.isEmpty())
-            return false;
+        if (!info.screenshotFile.isEmpty()) {
+            QObject::connect(
+                view, &CQuillmarView::LoadFinished, m_pFrame,
+                [this, info](bool loaded) {
+                    if (loaded)
+                        ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
+                    else
+                        QApplication::exit(1);
+                },
+                Qt::SingleShotConnection);
+        }
+        view->StartLoad(record ? info.analysisRecordFile : info.analysisFile,
+                        record ? AnalysisSource::Record : AnalysisSource::R35);
+    } else if (!info.screenshotFile.isEmpty()) {
+        ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
     }
     if (!info.replayFile.isEmpty()) {
         // As if chosen with "数据回放…"; a screenshot run ends when it cannot.
@@ -142,8 +165,6 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
             !info.screenshotFile.isEmpty())
             return false;
     }
-    if (!info.screenshotFile.isEmpty())
-        ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
     // Commands a benchmark has run once the window is up, as if chosen from
     // the menu (bench/ui_load: QUILLMAR_BENCH_COMMANDS=32861,32895).
     const QStringList commands =

@@ -89,7 +89,8 @@ void CQuillmarView::OnSessionSummary() {
     limits.rollLimit = Monitor().RollLimit();
     limits.staleSeconds = static_cast<double>(Monitor().StaleMs()) / 1000;
     // Counts per message type come only with a record file's own loading.
-    const CMessageCounts* counts = nullptr;
+    const CMessageCounts* counts =
+        m_analysis.Times().source != RecordTimeSource::None ? &m_analysis.Loaded().counts : nullptr;
     SessionSummary summary =
         SummariseSession(m_analysis.Records(), m_analysis.Times(), counts, limits);
     if (!m_analysis.Path().isEmpty())

@@ -23,6 +23,9 @@ CQuillmarView::CQuillmarView(QWidget* parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
     setPalette(palette);
+    // The progress trace is repainted, and the ended load taken, at 20 Hz.
+    m_loadTimer.setInterval(50);
+    connect(&m_loadTimer, &QTimer::timeout, this, &CQuillmarView::PollLoad);
 }
 
 CQuillmarView::~CQuillmarView() = default;
@@ -54,22 +57,47 @@ void CQuillmarView::SetMode(ViewMode mode) {
     update();
 }
 
-bool CQuillmarView::LoadAnalysisFileAt(const QString& path) {
+void CQuillmarView::StartLoad(const QString& path, AnalysisSource source) {
     SetMode(ViewMode::Analysis);
-    // The trace is painted about every 50 ms, and the event loop turns then,
-    // so the window repaints meanwhile.
-    const QString refusal = m_analysis.Load(path, [this](std::uint64_t, std::uint64_t) {
-        repaint();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The end of the load is told at once, not at the next look.
+    m_analysis.StartLoad(path, source, [this] {
+        QMetaObject::invokeMethod(this, &CQuillmarView::PollLoad, Qt::QueuedConnection);
     });
-    if (refusal.isEmpty()) {
-        m_navigation.ResetView();
-        Changed();
-        return true;
-    }
+    m_loadTimer.start();
+    ShowSampleAt(-1);
+    emit CommandStateChanged(); // "取消调入" can be chosen
+}
+
+void CQuillmarView::CancelLoad() {
+    if (!m_analysis.IsLoading())
+        return;
+    m_analysis.CancelLoad();
+    m_loadTimer.stop();
     update();
-    Refuse(refusal);
-    return false;
+    emit CommandStateChanged();
+    emit StatusNote("已取消调入");
+    emit LoadFinished(false);
+}
+
+void CQuillmarView::PollLoad() {
+    if (!m_analysis.LoadEnded()) {
+        update(); // the progress trace
+        return;
+    }
+    m_loadTimer.stop();
+    const CAnalysisSession::Finished finished = m_analysis.FinishLoad();
+    if (finished.complete)
+        m_navigation.ResetView();
+    Changed();
+    emit CommandStateChanged(); // "取消调入" and "时间轴"
+    if (finished.taken) {
+        QString note = QString("已调入 %1 条记录").arg(m_analysis.Records().size());
+        if (!m_analysis.TimeSourceText().isEmpty())
+            note += "，" + m_analysis.TimeSourceText();
+        emit StatusNote(note);
+    }
+    Refuse(finished.refusal);
+    emit LoadFinished(finished.complete);
 }
 
 void CQuillmarView::ShowRecords(std::vector<AnalysisSample> records, AnalysisTimes times) {

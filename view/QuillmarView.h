@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -47,9 +48,13 @@ public:
 
     // A message received: echoed into the serial monitor while it is open.
     void OnUpdate(IDocumentView* sender, long hint, const CReceiverMessage* message) override;
-    // Loads a recorded attitude file into the analysis view, as if chosen in
-    // the load dialog; false (after saying why) when it did not load.
-    bool LoadAnalysisFileAt(const QString& path);
+    // Starts loading a recorded attitude file (R35) or a record file of this
+    // program into the analysis view, as if chosen in the load dialog. The
+    // load runs on a thread of its own with the progress trace shown;
+    // LoadFinished tells how it ended (after saying why it did not load).
+    void StartLoad(const QString& path, AnalysisSource source = AnalysisSource::R35);
+    // Ends a load in progress; the analysis shown before stays.
+    void CancelLoad();
     // Shows records in the analysis view as a load would (benchmarks, tests).
     void ShowRecords(std::vector<AnalysisSample> records, AnalysisTimes times = {});
 
@@ -78,8 +83,10 @@ signals:
     // The sample under the mouse on a curve display; empty when none is.
     void HoverNote(const QString& text);
     // A command's check mark changed without a command (a drag ended the
-    // following of the newest sample).
+    // following of the newest sample, a load ended).
     void CommandStateChanged();
+    // A load started by StartLoad ended: loaded (whole), or refused or cancelled.
+    void LoadFinished(bool loaded);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -93,7 +100,9 @@ protected:
 private:
     void SetMode(ViewMode mode);
     void OnNavigationCommand(int id);
-    void OnLoadAnalysisFile();
+    void OnLoadAnalysisFile(AnalysisSource source);
+    // Now and then while a file loads: the progress repainted, the load taken once it ended.
+    void PollLoad();
     void OnToggle(int id);
     bool HasRecords() const;
     void OnExport();
@@ -136,4 +145,5 @@ private:
     QImage m_attitudeBackground;
     QString m_strHover;
     QPointer<CSessionSummaryDlg> m_pSummaryDlg; // the one shown, if any
+    QTimer m_loadTimer;
 };

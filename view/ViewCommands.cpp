@@ -54,7 +54,19 @@ void CQuillmarView::RegisterCommands(CCommandTable& table) {
                     [this] { return m_navigation.m_bFollowLive ? 1 : 0; }});
     table.Register(ID_EXIT_TOOL, [this] { OnExitTool(); }); // context menu "退出"
     // The analysis of a loaded file.
-    table.Register(ID_LOAD_ANALYSIS_FILE, [this] { OnLoadAnalysisFile(); }); // "调入文件"
+    table.Register(ID_LOAD_ANALYSIS_FILE,
+                   [this] { OnLoadAnalysisFile(AnalysisSource::R35); }); // "调入文件"
+    table.Register(ID_LOAD_RECORD_FILE,
+                   [this] { OnLoadAnalysisFile(AnalysisSource::Record); }); // "调入记录文件"
+    table.Register(ID_CANCEL_LOAD,                                          // "取消调入", Esc
+                   {[this] { CancelLoad(); }, [this] { return m_analysis.IsLoading(); }, {}});
+    table.Register(ID_TIME_AXIS, // "时间轴"
+                   {[this] {
+                        m_analysis.ToggleTimeAxis();
+                        update();
+                    },
+                    [this] { return m_analysis.Times().Known(); },
+                    [this] { return m_analysis.TimeAxisOn() ? 1 : 0; }});
     for (int id : {ID_TOGGLE_HEADING,   // "方位角(绿色线)"
                    ID_TOGGLE_PITCH,     // "俯仰角(褐色线)"
                    ID_TOGGLE_ROLL,      // "横滚角(红色线)"
@@ -134,16 +146,21 @@ void CQuillmarView::OnExitTool() {
     UpdateCursor();
 }
 
-void CQuillmarView::OnLoadAnalysisFile() {
+void CQuillmarView::OnLoadAnalysisFile(AnalysisSource source) {
     SetMode(ViewMode::Analysis); // before the dialog: a cancel still shows the analysis view
     m_navigation.m_nToolMode = CNavigation::kNoTool;
     UpdateCursor();
     CPrompter::FileDialogRequest request;
-    request.title = "打开R35格式文件进行分析";
-    request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat)";
+    if (source == AnalysisSource::R35) {
+        request.title = "打开R35格式文件进行分析";
+        request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat)";
+    } else {
+        request.title = "调入记录文件进行分析";
+        request.filter = "记录文件 (*.txt);;所有文件 (*)";
+    }
     const QString path = CPrompter::Instance().FileDialog(this, request);
     if (!path.isEmpty())
-        LoadAnalysisFileAt(path);
+        StartLoad(path, source);
 }
 
 void CQuillmarView::OnToggle(int id) {

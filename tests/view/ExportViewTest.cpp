@@ -119,7 +119,8 @@ TEST(AnalysisExport, TheSummaryShowsTheRecordingAndSavesBothForms) {
     ASSERT_TRUE(log.open(QIODevice::WriteOnly));
     log.write("time,subject,event,value,limit\n2026-12-07T09:07:41.310Z,pitch,active,31.5,30\n");
     log.close();
-    ASSERT_TRUE(t.view.LoadAnalysisFileAt(recording.fileName()));
+    t.view.StartLoad(recording.fileName());
+    ASSERT_TRUE(WaitUntil([&] { return !t.view.Analysis().IsLoading(); }, 60000));
     ASSERT_TRUE(t.Run(ID_SESSION_SUMMARY));
     auto* dialog = t.view.findChild<CSessionSummaryDlg*>();
     ASSERT_NE(dialog, nullptr);
