@@ -156,7 +156,7 @@ RecordLoadResult LoadRecordFile(const std::string& path, RecordLoadOutput& out,
             }
         }
         if (message.bPacket) {
-            out.counts.CountPacket(0, utcMs);
+            out.counts.CountPacket(message.nType, utcMs);
             continue;
         }
         const AttitudeFields fields = ReadAttitudeFields(message.bytes);

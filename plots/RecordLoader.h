@@ -9,8 +9,8 @@
 // angle, holding the last value received of heading, pitch and roll. An angle
 // not yet received is NaN, as in the live samples (the curves and the status
 // bar leave such records out). GGA positions are counted, every message is
-// counted under its type (CMessageCounts; a packet's type is not recorded, so
-// all packets count as type 0), and everything else is skipped.
+// counted under its type (CMessageCounts; a packet by the type byte its timing
+// file kept, 0 without one), and everything else is skipped.
 //
 // Memory: the records and their times are reserved for the most messages the
 // file can hold (address space only, pages are touched as records arrive), so

@@ -14,8 +14,7 @@
 namespace {
 
 // What the live path makes of a stream: its samples, when the message of each
-// came, and the sentences' counts (packets under one name: a record keeps no
-// packet types).
+// came, and the counts of each type (a packet's type comes from the timing file).
 struct LiveReading {
     std::vector<LiveSample> samples;
     std::vector<std::int64_t> sampleMs;
@@ -27,9 +26,7 @@ std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> Counted(const CMe
     std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> out;
     for (int i = 0; i < c.Types(); ++i) {
         const CMessageCounts::Row& row = c.Type(i);
-        auto& [count, failures] =
-            out[row.kind == CMessageCounts::Row::Kind::Packet ? std::string("packet")
-                                                              : std::string(row.Name())];
+        auto& [count, failures] = out[std::string(row.Name())];
         count += row.count;
         failures += row.checksumFailures;
     }
