@@ -3,6 +3,7 @@
 // the queue to the window. And the memory the live samples take over a long
 // run.
 #include "link/InstrumentSession.h"
+#include "link/ReplaySource.h"
 #include "tools/Simulator.h"
 
 #include <benchmark/benchmark.h>
@@ -108,5 +109,45 @@ void BM_LiveMemory(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LiveMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A recording of about a million messages (the simulator's traffic, with its
+// timing file) replayed as fast as possible: reading, framing, interpretation,
+// alarms and counts, the window's queue capped as the replay window caps it
+// and emptied after every block, as the window would.
+void BM_ReplayFastest(benchmark::State& state) {
+    RecordFolder folder;
+    std::string path;
+    {
+        CInstrumentSession recorder;
+        std::string error;
+        if (!folder.ok || !recorder.CreateRecord(folder.path, std::tm{}, &error)) {
+            state.SkipWithError("no record file");
+            return;
+        }
+        std::int64_t nowMs = 0;
+        while (recorder.MessagesFramed() < 1'000'000)
+            Stream(recorder, Traffic(), 4096, nowMs);
+        path = recorder.RecordPath();
+    }
+    std::uint64_t messages = 0;
+    for (auto _ : state) {
+        CInstrumentSession session;
+        session.Queue().SetCap(std::size_t{4} << 20);
+        CReplaySource source;
+        std::string error;
+        if (!source.Open(path, &error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        source.Attach(&session);
+        source.SetSpeed(CReplaySource::kFastest);
+        while (source.Pump(session, 0) >= 0)
+            benchmark::DoNotOptimize(session.TakeMessages());
+        messages += session.MessagesFramed();
+    }
+    state.counters["msg/s"] =
+        benchmark::Counter(static_cast<double>(messages), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ReplayFastest)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
 
 } // namespace

@@ -309,6 +309,8 @@ void CInstrumentSession::Run() {
             due = m_nReconnectAtMs;
         if (!m_answersAtMs.empty() && m_answersAtMs.front() < due)
             due = m_answersAtMs.front();
+        if (m_nSourceAtMs >= 0 && m_nSourceAtMs < due)
+            due = m_nSourceAtMs;
         pollfd wake{m_fdWake, POLLIN, 0};
         poll(&wake, 1, static_cast<int>(std::max<std::int64_t>(0, due - SteadyMs())));
         std::uint64_t count;
@@ -318,6 +320,8 @@ void CInstrumentSession::Run() {
             break;
         RunCommands();
         DrainPort();
+        if (m_pSource)
+            m_nSourceAtMs = m_pSource->Pump(*this, SteadyMs());
         now = SteadyMs();
         if (m_pPort && m_bVanished && !m_pPort->IsWatching()) {
             // The adapter went away: what it sent before is in the ring.
@@ -334,7 +338,8 @@ void CInstrumentSession::Run() {
             m_nRecordCheckAtMs = now + kRecordCheckMs;
         }
         if (now >= m_nAlarmTickAtMs) {
-            TickAlarms(now);
+            if (!m_pSource || !m_pSource->Paused())
+                TickAlarms(now);
             m_nAlarmTickAtMs = now + kAlarmTickMs;
         }
     }
@@ -439,7 +444,8 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
         const std::string_view text = CMonitorState::MessageText(message);
         m_recordBatch.append(text);
         if (!text.empty()) // an empty packet leaves nothing in the record
-            m_timesBatch.push_back(text.size() << 1 | (message.m_bTextLine ? 0 : 1));
+            m_timesBatch.push_back(message.m_bTextLine ? text.size() << 9
+                                                       : text.size() << 9 | message.m_nType << 1 | 1);
         const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs);
         m_counts.Count(message, kind == CMonitorState::Kind::BadChecksum, nowMs);
         MeasureAlarms(nowMs);
@@ -482,8 +488,9 @@ void CInstrumentSession::WriteRecord(std::int64_t utcMs) {
     // ahead, never the times.
     std::size_t at = 0;
     for (const std::size_t lengthAndKind : m_timesBatch) {
-        const std::size_t length = lengthAndKind >> 1;
-        m_times.Add(std::string_view(m_recordBatch).substr(at, length), lengthAndKind & 1, utcMs);
+        const std::size_t length = lengthAndKind >> 9;
+        m_times.Add(std::string_view(m_recordBatch).substr(at, length), lengthAndKind & 1, utcMs,
+                    static_cast<std::uint8_t>(lengthAndKind >> 1));
         at += length;
     }
     m_times.WriteBatch();

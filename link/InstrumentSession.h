@@ -47,6 +47,20 @@ public:
     virtual void SessionError(const std::string& text) = 0;
 };
 
+class CInstrumentSession;
+
+// What feeds a session instead of (or beside) the port: a record played back.
+// Its calls come on the session's thread.
+class ISessionSource {
+public:
+    virtual ~ISessionSource() = default;
+    // Hands what is due at nowMs (SteadyMs) to session.Process; returns when
+    // it wants to be called again (SteadyMs), -1 for not before a Wake.
+    virtual std::int64_t Pump(CInstrumentSession& session, std::int64_t nowMs) = 0;
+    // A paused source's clock stands still: nothing goes stale meanwhile.
+    virtual bool Paused() const = 0;
+};
+
 struct LinkState {
     enum class Kind { NoDevice, Connected, OpenFailed, Vanished };
     Kind kind = Kind::NoDevice;
@@ -110,6 +124,12 @@ public:
     bool CreateRecord(const std::string& folder, const std::tm& when, std::string* error);
     // Starts the thread, which opens the port given to UsePort.
     void Start();
+    // A source of messages besides the port, pumped on the session's thread
+    // (before Start). A session fed this way alone, without record and port,
+    // writes nothing and answers nothing.
+    void UseSource(ISessionSource* source) { m_pSource = source; }
+    // The source has something new to do (any thread).
+    void WakeSource() { Wake(); }
     // Port number `port` on `device` from now on, closing the one in use; an
     // empty device means none. Carried out on the session's thread.
     void UsePort(unsigned port, const std::string& device);
@@ -180,6 +200,8 @@ private:
     void OpenEventLogLocked(); // beside the record file in use
 
     ISessionListener* m_pListener;
+    ISessionSource* m_pSource = nullptr;
+    std::int64_t m_nSourceAtMs = -1; // -1: when woken
     CMonitorState m_monitor;
     CMessageQueue m_queue;
 
@@ -194,7 +216,7 @@ private:
     std::deque<std::int64_t> m_answersAtMs;
     std::string m_recordBatch; // the texts of one read's messages
     std::string m_queueBatch;  // the same messages, encoded for the window
-    std::vector<std::size_t> m_timesBatch; // their lengths << 1 | packet
+    std::vector<std::size_t> m_timesBatch; // length << 9 | packet type << 1 | packet
     std::vector<std::uint8_t> m_readBuffer;
     CAlert m_alerts[kAlarmSubjects];
     std::int64_t m_nAlarmTickAtMs = 0;

@@ -22,6 +22,26 @@
 
 class CReceiverMessage;
 
+// What one text line says of the attitude and the position, read without
+// changing anything: the one reading of the live link (CMonitorState) and of
+// recordings loaded for analysis, so the two cannot drift apart.
+struct AttitudeFields {
+    enum class Kind : std::uint8_t { None, BadChecksum, Angles, Position };
+    Kind kind = Kind::None;
+    // The angles the line carries: a field that is no angle (empty, not a
+    // number, beyond float's range) is left empty, and its value 0.
+    std::string_view heading, pitch, roll;
+    double dHeading = 0, dPitch = 0, dRoll = 0;
+    // A GGA with a fix (Kind::Position): ddmm.mmmm and dddmm.mmmm as sent.
+    std::string_view latitude, longitude;
+    double dLatitude = 0, dLongitude = 0;
+};
+
+// Reads one line as the header of this file says (the "*hh" checksum, the
+// instrument's own "$C" sentence, HDT, ROT, THS, HPR, GGA from any talker,
+// $PSAT,HPR and $PASHR). Kind::Angles only when at least one angle is there.
+AttitudeFields ReadAttitudeFields(std::string_view text);
+
 // Alarm limits in whole degrees, 0..90; 30 until the operator sets them.
 constexpr int kDefaultAlarmLimit = 30;
 
@@ -102,9 +122,8 @@ public:
     static constexpr std::int64_t kTimeMarkMs = 30000;
 
 private:
-    Kind ReadAttitude(std::string_view heading, std::string_view pitch, std::string_view roll,
-                      std::int64_t nowMs);
-    Kind ReadPosition(std::string_view latitude, std::string_view longitude, std::int64_t nowMs);
+    Kind ReadAttitude(const AttitudeFields& fields, std::int64_t nowMs);
+    Kind ReadPosition(const AttitudeFields& fields, std::int64_t nowMs);
     void AppendSample(std::int64_t nowMs);
 
     mutable std::mutex m_lock; // guards m_values

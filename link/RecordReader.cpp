@@ -311,6 +311,7 @@ bool CRecordReader::Next(RecordMessage* message) {
                 p.record.Advance(length);
                 message->bytes = window.substr(0, length);
                 message->bPacket = entry.bPacket;
+                message->nType = entry.nType;
                 message->nUtcMs = p.nLastUtcMs = entry.nUtcMs;
                 ++p.nIndex;
                 return true;
@@ -328,6 +329,7 @@ bool CRecordReader::Next(RecordMessage* message) {
     p.record.Advance(length);
     message->bytes = window.substr(0, length);
     message->bPacket = packet;
+    message->nType = 0;
     message->nUtcMs = p.bHasTimes ? p.nLastUtcMs : p.UntimedMs(p.nIndex);
     ++p.nIndex;
     return true;

@@ -61,7 +61,8 @@ void CRecordTimesWriter::Close() {
     m_batch.clear();
 }
 
-void CRecordTimesWriter::Add(std::string_view text, bool packet, std::int64_t utcMs) {
+void CRecordTimesWriter::Add(std::string_view text, bool packet, std::int64_t utcMs,
+                             std::uint8_t packetType) {
     if (!m_file.IsOpen() || text.empty())
         return;
     const bool line = !packet && text.find('\n') == text.size() - 1;
@@ -69,6 +70,8 @@ void CRecordTimesWriter::Add(std::string_view text, bool packet, std::int64_t ut
     PutVarint(m_batch, Zigzag(utcMs - m_nLastUtcMs) << 2 | kind);
     if (kind != 0)
         PutVarint(m_batch, text.size());
+    if (kind == 1)
+        m_batch.push_back(static_cast<char>(packetType));
     m_nLastUtcMs = utcMs;
 }
 
@@ -100,10 +103,17 @@ bool CTimesDecoder::Next(std::string_view bytes, std::size_t* at, Entry* entry) 
     const unsigned kind = head & 3;
     if (kind == 3 || (kind != 0 && (!GetVarint(bytes, &cursor, &length) || length == 0)))
         return false; // not ours, or torn
+    std::uint8_t type = 0;
+    if (kind == 1) {
+        if (cursor >= bytes.size())
+            return false;
+        type = static_cast<std::uint8_t>(bytes[cursor++]);
+    }
     *at = cursor;
     m_nLastUtcMs += Unzigzag(head >> 2);
     entry->nLength = length;
     entry->bPacket = kind == 1;
+    entry->nType = type;
     entry->nUtcMs = m_nLastUtcMs;
     return true;
 }

@@ -9,7 +9,8 @@
 //   entries  one a message, in the record's order: an unsigned LEB128 varint
 //            (zigzag(d) << 2 | kind), d the milliseconds since the message
 //            before (the first: since the base time); then, for kinds 1 and
-//            2 only, the message's length in the record as a varint
+//            2 only, the message's length in the record as a varint, and for
+//            kind 1 the packet's type byte
 //
 // kind 0 is a text line that ends at the first line feed from where it
 // begins (what nearly every message is: its length is left to the reader);
@@ -49,7 +50,8 @@ public:
     const std::string& Path() const { return m_file.Path(); }
 
     // One message of the current read, in order, as recorded.
-    void Add(std::string_view text, bool packet, std::int64_t utcMs);
+    // packetType: a packet's type byte (the record keeps only its data).
+    void Add(std::string_view text, bool packet, std::int64_t utcMs, std::uint8_t packetType = 0);
     // Writes the entries added since the last call (one write), after what
     // failed writes left; false when not everything reached the system.
     bool WriteBatch();
@@ -67,6 +69,7 @@ public:
     struct Entry {
         std::uint64_t nLength; // 0: up to and including the first line feed
         bool bPacket;
+        std::uint8_t nType; // a packet's type byte
         std::int64_t nUtcMs;
     };
     // False unless bytes begin with the header; sets the base time.

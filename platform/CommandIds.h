@@ -41,6 +41,9 @@ enum CommandId : int {
     ID_TOGGLE_SATELLITE = 32867,
     ID_TOGGLE_ERROR = 32868,
     ID_LOAD_ANALYSIS_FILE = 32869, // "打开分析文件(&O)" and "调入文件"
+    ID_LOAD_RECORD_FILE = 32875,   // "调入记录文件"
+    ID_TIME_AXIS = 32876,          // "时间轴"
+    ID_CANCEL_LOAD = 32877,        // "取消调入" (and Esc while a file loads)
     ID_SAVE_DATA_PATH = 32882,     // "保存数据路径"
     ID_ALARM_LIMITS = 32884,       // "报警角度设定"
     ID_SELECT_PORT = 32888,        // "选择串口"
@@ -49,6 +52,10 @@ enum CommandId : int {
     ID_ALARM_SILENCE = 32894,      // "静音"
     ID_DATA_HEALTH = 32895,        // "数据状态"
     ID_FOLLOW_LIVE = 32900,        // "跟随最新"
+    ID_REPLAY = 32901,             // "数据回放…"
+    ID_REPLAY_END = 32902,         // "结束回放"
+    ID_ANALYSIS_EXPORT = 32905,    // "导出…"
+    ID_SESSION_SUMMARY = 32906,    // "会话摘要"
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,

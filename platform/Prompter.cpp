@@ -1,8 +1,12 @@
 #include "platform/Prompter.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QPrintDialog>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <cstdio>
 
 namespace {
@@ -59,8 +63,17 @@ QString CPrompter::FileDialog(QWidget* parent, const FileDialogRequest& request)
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
-    if (!request.defaultSuffix.isEmpty())
+    if (!request.defaultSuffix.isEmpty()) {
         dialog.setDefaultSuffix(request.defaultSuffix);
+        // A name typed without an extension takes the one of the type chosen.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog](const QString& filter) {
+                             static const QRegularExpression pattern(R"(\*\.(\w+))");
+                             const QRegularExpressionMatch match = pattern.match(filter);
+                             if (match.hasMatch())
+                                 dialog.setDefaultSuffix(match.captured(1));
+                         });
+    }
     if (!request.proposedName.isEmpty())
         dialog.selectFile(request.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -71,6 +84,30 @@ QString CPrompter::FileDialog(QWidget* parent, const FileDialogRequest& request)
 bool CPrompter::PrintDialog(QWidget* parent, QPrinter* printer) {
     QPrintDialog dialog(printer, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+QSize CPrompter::PictureSize(QWidget* parent, const QString& title, QSize proposed) {
+    constexpr int kLargest = 10000; // pixels a side: at most 400 MB of image in memory
+    QDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    auto* form = new QFormLayout(&dialog);
+    auto side = [&](const QString& label, int value) {
+        auto* box = new QSpinBox(&dialog);
+        box->setRange(16, kLargest);
+        box->setValue(value);
+        box->setSuffix(" 像素");
+        form->addRow(label, box);
+        return box;
+    };
+    QSpinBox* width = side("宽度：", proposed.width());
+    QSpinBox* height = side("高度：", proposed.height());
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return {width->value(), height->value()};
 }
 
 QMessageBox::StandardButton CUnattendedPrompter::MessageBox(QWidget* parent, const QString& text,

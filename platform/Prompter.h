@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -38,6 +39,10 @@ public:
     // The print dialog; true when the operator chose to print.
     virtual bool PrintDialog(QWidget* parent, QPrinter* printer);
 
+    // Width and height in pixels for a picture, `proposed` offered first; an
+    // empty size when the operator cancelled.
+    virtual QSize PictureSize(QWidget* parent, const QString& title, QSize proposed);
+
     static CPrompter& Instance();
     // Replaces the prompter (tests); nullptr restores the interactive one.
     // The caller keeps ownership.
@@ -46,8 +51,8 @@ public:
 
 // For a run nobody watches (a screenshot run, which ends by itself): a box
 // would wait for ever, so its text goes to the error stream and it takes the
-// first of OK, Cancel, No, Close that it offers; file and print dialogs are
-// cancelled.
+// first of OK, Cancel, No, Close that it offers; file, print and picture-size
+// dialogs are cancelled.
 class CUnattendedPrompter : public CPrompter {
 public:
     QMessageBox::StandardButton MessageBox(QWidget* parent, const QString& text,
@@ -57,6 +62,7 @@ public:
     void Notify(QWidget* parent, const QString& text, const QString& caption, Icon icon) override;
     QString FileDialog(QWidget*, const FileDialogRequest&) override { return {}; }
     bool PrintDialog(QWidget*, QPrinter*) override { return false; }
+    QSize PictureSize(QWidget*, const QString&, QSize) override { return {}; }
 };
 
 // "Quillmar": the caption of the program's own boxes.

@@ -10,6 +10,7 @@ namespace {
 
 const CPen kHeadingPen{1, QColor(0, 255, 0)};
 const CPen kPitchPen{1, QColor(128, 0, 128)};
+const CPen kRollPen{1, QColor(255, 0, 0)};
 const CPen kTickPen{1, QColor(0, 0, 0)};
 const CPen kHeadingGridPen{1, QColor(192, 192, 192)};
 
@@ -82,10 +83,11 @@ double PitchY(const CPlotFrame& f, double pitch) {
 
 std::vector<QPoint> CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& records,
                                 const CCurveSummary* summary, float AnalysisSample::*field,
-                                double (*valueY)(const CPlotFrame&, double), int width) {
+                                double (*valueY)(const CPlotFrame&, double), int width,
+                                std::size_t firstRecord) {
     std::vector<QPoint> out;
     const auto n = static_cast<std::int64_t>(records.size());
-    if (n <= 0)
+    if (n <= 0 || firstRecord >= records.size())
         return out;
     auto mapX = [&](std::int64_t i) { return f.MapX(f.TimeX(static_cast<double>(i))); };
     auto column = [&](std::int64_t i) { return Pixel(mapX(i)); };
@@ -106,6 +108,9 @@ std::vector<QPoint> CurvePoints(const CPlotFrame& f, const std::vector<AnalysisS
         to = static_cast<std::int64_t>(
             std::clamp(std::ceil(hi) + 1, 0.0, static_cast<double>(n - 1)));
     }
+    from = std::max(from, static_cast<std::int64_t>(firstRecord));
+    if (from > to)
+        return out;
     if (std::fabs(a) >= 1 || !summary || !summary->IsBuiltFor(records)) {
         for (std::int64_t i = from; i <= to; ++i)
             Emit(out, point(i));
@@ -140,14 +145,25 @@ std::vector<QPoint> CurvePoints(const CPlotFrame& f, const std::vector<AnalysisS
 }
 
 void DrawAnalysisCurves(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data,
-                        bool heading, bool pitch) {
-    if (!heading && !pitch)
+                        bool heading, bool pitch, bool roll) {
+    roll = roll && data.roll;
+    if (!heading && !pitch && !roll)
         return;
     DrawTimeGrid(canvas, frame);
     if (heading)
         DrawHeadingCurve(canvas, frame, data);
     if (pitch)
         DrawPitchCurve(canvas, frame, data);
+    if (roll)
+        DrawRollCurve(canvas, frame, data);
+}
+
+void DrawRollCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
+    // On the pitch curve's axis: both are small angles about level.
+    const auto points = CurvePoints(f, *data.records, data.roll, &AnalysisSample::fSpare1, &PitchY,
+                                    canvas.Size().width(), data.firstRoll);
+    canvas.SelectPen(kRollPen);
+    canvas.Polyline(points.data(), static_cast<int>(points.size()));
 }
 
 void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
@@ -169,7 +185,7 @@ void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData&
         }
     }
     const auto points = CurvePoints(f, *data.records, data.heading, &AnalysisSample::fHeading,
-                                    &HeadingY, canvas.Size().width());
+                                    &HeadingY, canvas.Size().width(), data.firstHeading);
     canvas.SelectPen(kHeadingPen);
     canvas.Polyline(points.data(), static_cast<int>(points.size()));
 }
@@ -224,7 +240,7 @@ void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& d
         }
     }
     const auto points = CurvePoints(f, *data.records, data.pitch, &AnalysisSample::fPitch, &PitchY,
-                                    canvas.Size().width());
+                                    canvas.Size().width(), data.firstPitch);
     canvas.SelectPen(kPitchPen);
     canvas.Polyline(points.data(), static_cast<int>(points.size()));
 }

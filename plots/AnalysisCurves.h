@@ -1,5 +1,6 @@
 // The analysis view's curves: heading (green) and pitch (purple) over the
-// record index, each with its value axis, on the frame and time grid.
+// record index, each with its value axis, and roll (red, on the pitch axis)
+// where the records have it, on the frame and time grid.
 #pragma once
 
 #include "plots/CurveSummary.h"
@@ -12,22 +13,29 @@ struct CAnalysisData {
     const std::vector<AnalysisSample>* records = nullptr;
     const CCurveSummary* heading = nullptr; // summaries of the records, for dense columns
     const CCurveSummary* pitch = nullptr;
+    const CCurveSummary* roll = nullptr; // none: the records have no roll
+    // The first record with a heading, a pitch, a roll: the records before
+    // hold NaN (not yet received) and are not drawn.
+    std::size_t firstHeading = 0, firstPitch = 0, firstRoll = 0;
 };
 
 // The curves switched on, over one time grid drawn first (drawn again between
 // them it would hide the heading curve's spikes that fall on a grid line).
 void DrawAnalysisCurves(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data,
-                        bool heading, bool pitch);
+                        bool heading, bool pitch, bool roll = false);
 // One curve with its value axis, without the time grid.
 void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
 void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
+void DrawRollCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
 
 // The polyline of one curve: every record where records are sparser than
 // pixels; where denser, per pixel column the first, lowest, highest and last
-// (so every spike stays), and nothing outside the window.
+// (so every spike stays), and nothing outside the window nor before record
+// `first`.
 std::vector<QPoint> CurvePoints(const CPlotFrame& frame, const std::vector<AnalysisSample>& records,
                                 const CCurveSummary* summary, float AnalysisSample::*field,
-                                double (*valueY)(const CPlotFrame&, double), int windowWidth);
+                                double (*valueY)(const CPlotFrame&, double), int windowWidth,
+                                std::size_t first = 0);
 
 double HeadingY(const CPlotFrame& frame, double heading);
 double PitchY(const CPlotFrame& frame, double pitch);

@@ -116,7 +116,8 @@ LineKind ClassifyLine(std::string_view raw, AnalysisSample* record) {
 }
 
 LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>& records,
-                            const LoadProgress& progress, std::size_t blockSize) {
+                            const LoadProgress& progress, std::size_t blockSize,
+                            const std::atomic<bool>* cancel) {
     LoadResult result{LoadResult::Status::Complete};
     records.clear();
     const int fd = OpenForLoading(path, &result);
@@ -134,16 +135,22 @@ LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>
     bool atEnd = false;
     auto lastProgress = std::chrono::steady_clock::now();
     std::uint64_t lines = 0;
-    // Counts a line and, every 4096 lines, lets the caller paint if 50 ms passed.
+    // Counts a line and, every 4096 lines, lets the caller paint if 50 ms
+    // passed; false when the load is to end there.
     auto countLine = [&] {
         ++lines;
-        if (progress && (lines & 0xFFF) == 0) {
+        if ((lines & 0xFFF) != 0)
+            return true;
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return false;
+        if (progress) {
             const auto now = std::chrono::steady_clock::now();
             if (now - lastProgress >= kProgressInterval) {
                 lastProgress = now;
                 progress(lines, result.nLength);
             }
         }
+        return true;
     };
     auto finish = [&](LoadResult::Status status) {
         close(fd);
@@ -172,14 +179,16 @@ LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>
             AnalysisSample record;
             if (const char* next = ReadPlainRecord(p, end, &record)) {
                 records.push_back(record);
-                countLine();
+                if (!countLine())
+                    return finish(LoadResult::Status::Cancelled);
                 p = next;
                 continue;
             }
             const char* const cut = LineEnd(p, end, atEnd);
             if (!cut)
                 break; // an unfinished line: wait for the next block
-            countLine();
+            if (!countLine())
+                return finish(LoadResult::Status::Cancelled);
             switch (ClassifyLine(std::string_view(p, static_cast<std::size_t>(cut - p)), &record)) {
             case LineKind::Record:
                 records.push_back(record);

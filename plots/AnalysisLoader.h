@@ -13,6 +13,7 @@
 
 #include "plots/Samples.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -26,7 +27,16 @@ LineKind ClassifyLine(std::string_view line, AnalysisSample* record);
 
 struct LoadResult {
     // NotRegularFile: a FIFO, a device or a directory, refused without reading.
-    enum class Status { Complete, Empty, CannotOpen, NotRegularFile, GgaRecording, NotR35 } status;
+    // Cancelled: the caller's cancel flag ended the load.
+    enum class Status {
+        Complete,
+        Empty,
+        CannotOpen,
+        NotRegularFile,
+        GgaRecording,
+        NotR35,
+        Cancelled
+    } status;
     int nError = 0;            // errno when the file could not be opened or read
     std::uint64_t nLength = 0; // file length L in bytes
     std::uint64_t nLines = 0;  // lines read, the offending one included
@@ -38,6 +48,8 @@ using LoadProgress = std::function<void(std::uint64_t lines, std::uint64_t lengt
 
 // Reads path into records (emptied first). Records before an offending line
 // are kept. blockSize: how much is read at a time (tests make it small so that
-// lines cross block boundaries everywhere).
+// lines cross block boundaries everywhere). cancel, when set, is looked at
+// every 4096 lines and ends the load (another thread sets it).
 LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>& records,
-                            const LoadProgress& progress = {}, std::size_t blockSize = 1u << 20);
+                            const LoadProgress& progress = {}, std::size_t blockSize = 1u << 20,
+                            const std::atomic<bool>* cancel = nullptr);

@@ -25,7 +25,26 @@ GridRule RegimeA(const CPlotFrame& f) {
     return {100, 100000, 18};
 }
 
+// The label of the grid line at record v: its number, or its clock time
+// (none past the last record, which has no time).
+QString GridLabel(const CPlotFrame& f, double v) {
+    if (!f.times)
+        return QString::number(static_cast<qint64>(v));
+    const auto i = static_cast<std::uint64_t>(v);
+    if (i >= f.N || i >= f.times->arrOffsetMs.size())
+        return {};
+    return GridClockLabel(f.times->UtcMs(static_cast<std::size_t>(i)));
+}
+
 } // namespace
+
+QString GridClockLabel(std::int64_t utcMs) {
+    const std::int64_t s = ((utcMs / 1000) % 86400 + 86400) % 86400;
+    return QString("%1:%2:%3")
+        .arg(s / 3600, 2, 10, QChar('0'))
+        .arg(s / 60 % 60, 2, 10, QChar('0'))
+        .arg(s % 60, 2, 10, QChar('0'));
+}
 
 void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& f) {
     canvas.SelectPen(kGridPen);
@@ -88,8 +107,8 @@ void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& f) {
         if (x < -100 || x > width + 1)
             continue;
         const int left = Pixel(x - rule.shift);
-        if (left > lastLabelEnd + 1 && left >= scaleLeft) {
-            const QString label = QString::number(static_cast<qint64>(v));
+        const QString label = left > lastLabelEnd + 1 && left >= scaleLeft ? GridLabel(f, v) : "";
+        if (!label.isEmpty()) {
             const int right = left + canvas.TextWidth(label);
             if (right <= scaleRight) {
                 canvas.TextOut(left, Pixel(row), label);

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "platform/Canvas.h"
+#include "plots/Samples.h"
 
 #include <QPoint>
+#include <QString>
 #include <cstdint>
 
 // The centre-zoom chain the navigation state applies to plot coordinates.
@@ -27,6 +29,9 @@ struct CPlotFrame {
     int d = 0;           // net zoom depth
     std::uint64_t N = 0; // records
     const IZoomChain* chain = nullptr;
+    // When set, the grid lines are labelled with the clock time (UTC) of
+    // their record instead of its number.
+    const AnalysisTimes* times = nullptr;
 
     // Time position of record i: the N records span 1000 reference pixels at hz = 1.
     double TimeX(double i) const { return i * sx * hz * 1000 / static_cast<double>(N); }
@@ -51,4 +56,6 @@ inline int Pixel(double v) {
 }
 
 // The record count at the top and the vertical time grid with its labels.
+// "hh:mm:ss" of a UTC time in milliseconds (a grid label).
+QString GridClockLabel(std::int64_t utcMs);
 void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& frame);

@@ -2,6 +2,7 @@
 
 #include "platform/DialogUnits.h"
 #include "platform/Prompter.h"
+#include "shell/AppIcon.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -83,7 +84,7 @@ CVersionInfoDlg::CVersionInfoDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(DialogUnits(this, 0, 0, 241, 83).size());
     auto* icon = new QLabel(this);
     PlaceInDialogUnits(icon, 11, 17, 20, 20);
-    icon->setPixmap(QPixmap(":/icons/quillmar.xpm").scaled(icon->size(), Qt::KeepAspectRatio));
+    icon->setPixmap(QuillmarIcon().pixmap(icon->size()));
     PlaceInDialogUnits(new QLabel("Velquor 1.0", this), 82, 7, 49, 9);
     auto* ok = new QPushButton("确定", this);
     ok->setDefault(true);

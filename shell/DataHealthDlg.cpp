@@ -56,7 +56,7 @@ void SetText(QLabel* label, const QString& text) {
 } // namespace
 
 CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* parent)
-    : QDialog(parent), m_session(session) {
+    : QDialog(parent), m_pSession(&session) {
     setWindowTitle("数据状态");
     setModal(false);
     resize(560, 520);
@@ -104,8 +104,15 @@ void CDataHealthDlg::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
 }
 
+void CDataHealthDlg::SetSession(const CInstrumentSession& session, bool replay) {
+    m_pSession = &session;
+    setWindowTitle(replay ? "数据状态（回放）" : "数据状态");
+    if (isVisible())
+        Refresh();
+}
+
 void CDataHealthDlg::Refresh() {
-    const SessionHealth health = m_session.Health();
+    const SessionHealth health = m_pSession->Health();
     const std::int64_t now = SteadyMs();
     const CMessageCounts& types = health.types;
     const bool other = types.Other().count > 0;

@@ -29,6 +29,8 @@ public:
     explicit CDataHealthDlg(const CInstrumentSession& session, QWidget* parent = nullptr);
 
     void Refresh();
+    // Shows another session's data from now on (a replay's, and back).
+    void SetSession(const CInstrumentSession& session, bool replay);
     QTableWidget* Table() const { return m_pTable; }
     // Free space below this is shown as a warning.
     void SetLowSpaceBytes(std::uint64_t bytes) { m_nLowSpaceBytes = bytes; }
@@ -43,7 +45,7 @@ private:
     void SetCell(int row, int column, const QString& text);
     void RefreshRecord(const std::string& path);
 
-    const CInstrumentSession& m_session;
+    const CInstrumentSession* m_pSession;
     std::uint64_t m_nLowSpaceBytes = kLowSpaceBytes;
     QTableWidget* m_pTable;
     QLabel* m_pBadPackets;

@@ -10,6 +10,7 @@
 #include "shell/LockLights.h"
 #include "shell/MainMenu.h"
 #include "shell/QuillmarDoc.h"
+#include "shell/ReplayDlg.h"
 #include "shell/SettingsKey.h"
 #include "view/Drawing.h"
 #include "view/QuillmarView.h"
@@ -67,10 +68,9 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     const AlarmSettings alarms = ReadAlarmSettings();
     m_pSession->Monitor().SetStaleMs(static_cast<std::int64_t>(alarms.staleSeconds) * 1000);
     m_pSession->Monitor().SetAlarmLimits(alarms.pitchLimit, alarms.rollLimit);
-    AlertSettings alert;
-    alert.delayMs = alarms.delayMs;
-    alert.hysteresis = alarms.hysteresis;
-    m_pSession->SetAlertSettings(alert);
+    m_alertSettings.delayMs = alarms.delayMs;
+    m_alertSettings.hysteresis = alarms.hysteresis;
+    m_pSession->SetAlertSettings(m_alertSettings);
     if (!recordFolder.isEmpty()) {
         const std::time_t now = std::time(nullptr);
         std::tm local{};
@@ -89,7 +89,7 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     m_recentFiles = key.RecentFiles(kRecentFiles);
     m_toneTimer.setInterval(kToneRepeatMs);
     connect(&m_toneTimer, &QTimer::timeout, this, [this] {
-        if (m_pSession->Alarms().Sounding())
+        if (Shown().Alarms().Sounding())
             m_pAlarm->Play();
     });
     m_flashTimer.setInterval(kFlashMs);
@@ -120,6 +120,7 @@ CMainFrame::~CMainFrame() {
     if (m_pView)
         m_pView->AttachMonitor(nullptr);
     delete m_pHealthDlg; // it reads the session
+    delete m_pReplay;
     m_pSession.reset();
     // The menus use the menu style, a member: they go first.
     delete menuBar();
@@ -280,7 +281,7 @@ void CMainFrame::RegisterCommands() {
     table.Register(ID_SELECT_PORT, [this] { OnSelectPort(); });   // "选择串口"
     table.Register(ID_ALARM_LIMITS, [this] { OnAlarmLimits(); }); // "报警角度设定"
     auto any = [this](std::initializer_list<AlertState> states) {
-        const AlarmStates alarms = m_pSession->Alarms();
+        const AlarmStates alarms = Shown().Alarms();
         for (AlertState s : alarms.state)
             for (AlertState wanted : states)
                 if (s == wanted)
@@ -288,14 +289,14 @@ void CMainFrame::RegisterCommands() {
         return false;
     };
     table.Register(ID_ALARM_ACKNOWLEDGE, // "确认报警"
-                   {[this] { m_pSession->AcknowledgeAlarms(); },
+                   {[this] { Shown().AcknowledgeAlarms(); },
                     [any] {
                         return any({AlertState::ActiveUnacknowledged, AlertState::ActiveSilenced,
                                     AlertState::RectifiedUnacknowledged});
                     },
                     {}});
     table.Register(ID_ALARM_SILENCE, // "静音"
-                   {[this] { m_pSession->SilenceAlarms(); },
+                   {[this] { Shown().SilenceAlarms(); },
                     [any] { return any({AlertState::ActiveUnacknowledged}); },
                     {}});
     table.Register(ID_SAVE_DATA_PATH, [this] { OnSaveDataPath(); }); // "保存数据路径"
@@ -310,6 +311,7 @@ void CMainFrame::RegisterCommands() {
                 OpenDocumentFile(m_recentFiles[i]);
         });
     }
+    RegisterReplayCommands();
     table.Register(ID_APP_EXIT, [this] { close(); }); // "退出(&X)"
     table.Register(ID_VIEW_TOOLBAR,                   // "工具栏(&T)"
                    {[this] { m_pToolBar->setHidden(!m_pToolBar->isHidden()); },
@@ -536,8 +538,8 @@ QString CMainFrame::RecordStatus() const {
 }
 
 QString CMainFrame::AlarmStatus() const {
-    const CMonitorState& monitor = m_pSession->Monitor();
-    const AlarmStates alarms = m_pSession->Alarms();
+    const CMonitorState& monitor = Shown().Monitor();
+    const AlarmStates alarms = Shown().Alarms();
     const QString what[kAlarmSubjects] = {
         QString("俯仰角超出报警范围 ±%1°").arg(monitor.PitchLimit()),
         QString("横滚角超出报警范围 ±%1°").arg(monitor.RollLimit()),
@@ -565,7 +567,7 @@ QString CMainFrame::AlarmStatus() const {
 }
 
 QString CMainFrame::StaleStatus() const {
-    const CMonitorState& monitor = m_pSession->Monitor();
+    const CMonitorState& monitor = Shown().Monitor();
     const CLiveValues values = monitor.Values();
     const std::int64_t now = SteadyMs();
     static const struct {
@@ -611,6 +613,7 @@ void CMainFrame::RefreshStatus() {
     SetPane(m_pAlarmPane, AlarmStatus());
     SetPane(m_pStalePane, StaleStatus());
     SetPane(m_pNoticePane, NoticeStatus());
+    RefreshReplayPane();
     if (m_pLinkPane) {
         m_pLinkPane->setToolTip(
             QString("已接收消息 %1 条；校验和不符 %2 条；断开时丢弃的不完整消息 %3 条")
@@ -680,6 +683,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
 
 void CMainFrame::OnSessionChanged() {
     m_sessionListener.Taken(); // a change from now on posts a new event
+    if (m_pReplay)
+        m_pReplay->Listener().Taken();
     RelayMessages();
     RefreshAlarm();
     RefreshStatus();
@@ -696,7 +701,11 @@ void CMainFrame::RelayMessages() {
         return;
     m_bRelaying = true;
     if (m_nRelayAt >= m_relayBatch.size()) {
-        m_relayBatch = m_pSession->TakeMessages();
+        // While a record is replayed, the live messages are recorded and
+        // interpreted as ever, but the window shows the replay's.
+        if (m_pReplay)
+            m_pSession->TakeMessages();
+        m_relayBatch = Shown().TakeMessages();
         m_nRelayAt = 0;
     }
     CMessageQueue::CReader reader(m_relayBatch, m_nRelayAt);
@@ -716,7 +725,7 @@ void CMainFrame::RelayMessages() {
 }
 
 void CMainFrame::RefreshAlarm() {
-    const AlarmStates alarms = m_pSession->Alarms();
+    const AlarmStates alarms = Shown().Alarms();
     if (!(alarms == m_lastAlarms)) {
         m_lastAlarms = alarms;
         UpdateCommandUI(); // "确认报警" and "静音" can be chosen while there is something to do
@@ -760,6 +769,8 @@ void CMainFrame::OnAlarmLimits() {
     if (dialog.exec() != QDialog::Accepted)
         return;
     monitor.SetAlarmLimits(dialog.m_nPitch, dialog.m_nRoll);
+    if (m_pReplay)
+        m_pReplay->Session().Monitor().SetAlarmLimits(dialog.m_nPitch, dialog.m_nRoll);
     WriteAlarmLimits(dialog.m_nPitch, dialog.m_nRoll); // kept for the next start
     update();
     if (m_pView)
@@ -794,7 +805,7 @@ void CMainFrame::OnSaveDataPath() {
 void CMainFrame::OnDataHealth() {
     // One window, shown beside the displays for as long as the operator likes.
     if (!m_pHealthDlg)
-        m_pHealthDlg = new CDataHealthDlg(*m_pSession, this);
+        m_pHealthDlg = new CDataHealthDlg(Shown(), this);
     m_pHealthDlg->show();
     m_pHealthDlg->raise();
     m_pHealthDlg->activateWindow();

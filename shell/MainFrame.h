@@ -18,6 +18,7 @@
 
 class CAlarmTone;
 class CDataHealthDlg;
+class CReplayDlg;
 class CQuillmarDoc;
 class CQuillmarView;
 class QAction;
@@ -54,6 +55,17 @@ public:
     void OnAlarmLimits();
     void OnSaveDataPath();
     void OnDataHealth();
+    // "数据回放…": asks for a record file and plays it into the displays.
+    void OnReplay();
+    // Plays path back at speed (CReplayDlg::Speeds()) in place of the live
+    // data; false after saying why when it cannot be read.
+    bool StartReplay(const QString& path, double speed);
+    // Back to the live data ("结束回放", or the replay window closed).
+    void EndReplay();
+    CReplayDlg* Replay() const { return m_pReplay; }
+    // The session the displays, the alarm pane and 数据状态 show: the replay's
+    // while one runs, else the live one.
+    CInstrumentSession& Shown() const;
 
     // The document's file commands.
     void OnFileNew();
@@ -104,6 +116,9 @@ protected:
 
 private:
     void RegisterCommands();
+    void RegisterReplayCommands();
+    void ShowSession(CInstrumentSession& session);
+    void RefreshReplayPane();
     void CreateMenus();
     void SaveRecentFiles();
     void RefreshRecentFiles();
@@ -155,4 +170,7 @@ private:
     QMenu* m_pFileMenu = nullptr;
     QList<QAction*> m_recentActions;
     CDataHealthDlg* m_pHealthDlg = nullptr; // made when first asked for, kept
+    AlertSettings m_alertSettings;
+    CReplayDlg* m_pReplay = nullptr; // while a record is played back
+    QLabel* m_pReplayPane = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "shell/AlarmLimitsDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
+#include "shell/ReplayDlg.h"
 #include "shell/SettingsKey.h"
 #include "view/QuillmarView.h"
 
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 CQuillmarApp::CQuillmarApp() = default;
@@ -47,7 +49,26 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "Load the recorded attitude file FILE into the analysis view at start-up (with "
         "--screenshot, the picture is taken after the load).",
         "FILE");
-    parser.addOptions({port, screenshot, after, records, analyse});
+    const QCommandLineOption replay(
+        "replay",
+        "Play the record file FILE back into the displays, alarms and curves, while the port "
+        "goes on being received and recorded.",
+        "FILE");
+    const QCommandLineOption replaySpeed(
+        "replay-speed", "Replay at X times the recorded pace: 0.25, 0.5, 1, 2, 5, 10 or max.", "X",
+        "1");
+    const QCommandLineOption exportCsv(
+        "export-csv",
+        "Write the records of the file --analyse names to FILE as CSV "
+        "(index,time,heading,pitch,roll) and exit; needs no window and no display.",
+        "FILE");
+    const QCommandLineOption analyseRecord(
+        "analyse-record",
+        "Load FILE, a record file this program wrote, into the analysis view at start-up, "
+        "with the time of every record (with --screenshot, the picture is taken after the load).",
+        "FILE");
+    parser.addOptions(
+        {port, screenshot, after, records, analyse, analyseRecord, replay, replaySpeed, exportCsv});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -67,8 +88,24 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     info.portDevice = parser.value(port);
     info.screenshotFile = parser.value(screenshot);
     info.recordFolder = parser.value(records);
+    info.exportCsvFile = parser.value(exportCsv);
     info.analysisFile = parser.value(analyse);
+    info.analysisRecordFile = parser.value(analyseRecord);
+    if (!info.analysisFile.isEmpty() && !info.analysisRecordFile.isEmpty()) {
+        info.error = "--analyse and --analyse-record cannot be given together";
+        return info;
+    }
     bool ok = false;
+    info.replayFile = parser.value(replay);
+    const QString speed = parser.value(replaySpeed);
+    const bool fastest = speed == "max";
+    info.replaySpeed = fastest ? CReplaySource::kFastest : speed.toDouble(&ok);
+    const auto& speeds = CReplayDlg::Speeds();
+    if (!fastest && (!ok || info.replaySpeed == CReplaySource::kFastest ||
+                     std::find(speeds.begin(), speeds.end(), info.replaySpeed) == speeds.end())) {
+        info.error = "--replay-speed takes 0.25, 0.5, 1, 2, 5, 10 or max";
+        return info;
+    }
     info.screenshotAfterMs = parser.value(after).toInt(&ok);
     if (!ok || info.screenshotAfterMs < 0)
         info.error = "--screenshot-after takes a number of milliseconds";
@@ -101,17 +138,33 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         return false;
     m_pFrame->show();
     m_pFrame->setWindowTitle("Velquor 1.0");
-    if (!info.analysisFile.isEmpty()) {
+    const bool record = !info.analysisRecordFile.isEmpty();
+    if (record || !info.analysisFile.isEmpty()) {
         // As if chosen in the load dialog; the screenshot waits for the load.
         // A screenshot run whose file did not load has nothing to show: it
         // ends there, failed (the reason went to the error stream).
-        const bool loaded = view->LoadAnalysisFileAt(info.analysisFile);
-        m_pFrame->UpdateCommandUI();
-        if (!loaded && !info.screenshotFile.isEmpty())
+        if (!info.screenshotFile.isEmpty()) {
+            QObject::connect(
+                view, &CQuillmarView::LoadFinished, m_pFrame,
+                [this, info](bool loaded) {
+                    if (loaded)
+                        ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
+                    else
+                        QApplication::exit(1);
+                },
+                Qt::SingleShotConnection);
+        }
+        view->StartLoad(record ? info.analysisRecordFile : info.analysisFile,
+                        record ? AnalysisSource::Record : AnalysisSource::R35);
+    } else if (!info.screenshotFile.isEmpty()) {
+        ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
+    }
+    if (!info.replayFile.isEmpty()) {
+        // As if chosen with "数据回放…"; a screenshot run ends when it cannot.
+        if (!m_pFrame->StartReplay(info.replayFile, info.replaySpeed) &&
+            !info.screenshotFile.isEmpty())
             return false;
     }
-    if (!info.screenshotFile.isEmpty())
-        ScheduleScreenshot(info.screenshotFile, info.screenshotAfterMs);
     // Commands a benchmark has run once the window is up, as if chosen from
     // the menu (bench/ui_load: QUILLMAR_BENCH_COMMANDS=32861,32895).
     const QStringList commands =

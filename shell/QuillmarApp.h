@@ -14,7 +14,11 @@ struct CCommandLineInfo {
     QString portDevice;
     QString screenshotFile;
     QString recordFolder;
-    QString analysisFile;
+    QString analysisFile;       // an R35 attitude file
+    QString analysisRecordFile; // a record file of this program
+    QString replayFile;
+    double replaySpeed = 1; // one of CReplayDlg::Speeds(); 0: as fast as possible
+    QString exportCsvFile; // write the loaded records there as CSV and exit, windowless
     int screenshotAfterMs = 0;
     QString error; // set when the command line cannot be used
 };

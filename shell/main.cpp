@@ -1,4 +1,6 @@
 #include "platform/Prompter.h"
+#include "shell/AppIcon.h"
+#include "shell/HeadlessExport.h"
 #include "shell/QuillmarApp.h"
 
 #include <QApplication>
@@ -16,7 +18,7 @@ namespace {
 const char kVersion[] = "Quillmar 1.0";
 
 // What the command line asks for that needs no window system.
-enum class Request { Run, Help, Version };
+enum class Request { Run, Help, Version, ExportCsv };
 
 Request WindowlessRequest(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
@@ -28,6 +30,13 @@ Request WindowlessRequest(int argc, char* argv[]) {
             return Request::Help;
         if (argument == "--version")
             return Request::Version;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "--export-csv" || argument.starts_with("--export-csv="))
+            return Request::ExportCsv;
     }
     return Request::Run;
 }
@@ -106,9 +115,23 @@ void QuitOnSignals(QSocketNotifier*& notifier) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Help and version are printed before any window system is needed.
+    // Help, version and a CSV export are done before any window system is needed.
     if (const Request request = WindowlessRequest(argc, argv); request != Request::Run) {
         QCoreApplication core(argc, argv);
+        if (request == Request::ExportCsv) {
+            // "-platform NAME" is the window system's, which an export does without.
+            QStringList arguments = QCoreApplication::arguments();
+            for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
+                if (arguments[i] == "-platform" || arguments[i] == "--platform")
+                    arguments.remove(i--, 2);
+            }
+            const CCommandLineInfo info = CQuillmarApp::ParseCommandLine(arguments);
+            if (!info.error.isEmpty()) {
+                std::fprintf(stderr, "quillmar: %s\n", qPrintable(info.error));
+                return 2;
+            }
+            return RunCsvExport(info);
+        }
         if (request == Request::Version)
             std::printf("%s\n", kVersion);
         else
@@ -124,6 +147,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName("Quillmar Solution");
     QApplication::setApplicationName("Quillmar");
+    // The desktop entry's name ties the window to its entry and icon (Wayland's app id).
+    QApplication::setDesktopFileName("org.quillmar.Quillmar");
+    QApplication::setWindowIcon(QuillmarIcon());
     const CCommandLineInfo info = CQuillmarApp::ParseCommandLine(QApplication::arguments());
     if (!info.error.isEmpty()) {
         const bool help = info.error.startsWith("Usage");

@@ -4,7 +4,9 @@
 #include "platform/DialogUnits.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -143,7 +145,17 @@ CShipShapeDlg::CShipShapeDlg(QWidget* parent) : QDialog(parent), m_strFolder(Def
 }
 
 QString CShipShapeDlg::DefaultShapeFolder() {
-    return QCoreApplication::applicationDirPath() + "/Boat";
+    return ShapeFolderBeside(QCoreApplication::applicationDirPath());
+}
+
+QString CShipShapeDlg::ShapeFolderBeside(const QString& programFolder) {
+    // Beside the program in a build tree; under share/ when installed
+    // (bin/quillmar and share/quillmar/Boat under one prefix).
+    const QString beside = programFolder + "/Boat";
+    if (QFileInfo(beside).isDir())
+        return beside;
+    const QString installed = QDir::cleanPath(programFolder + "/../share/quillmar/Boat");
+    return QFileInfo(installed).isDir() ? installed : beside;
 }
 
 void CShipShapeDlg::OnSelChange() {

@@ -121,8 +121,11 @@ public:
     explicit CShipShapeDlg(QWidget* parent = nullptr);
 
     // The folder the outline files are looked for in: the program's folder's
-    // "Boat" by default.
+    // "Boat" by default, or the installed share/quillmar/Boat.
     static QString DefaultShapeFolder();
+    // That folder for a program in programFolder: its "Boat" when there is
+    // one, else ../share/quillmar/Boat when there is one, else its "Boat".
+    static QString ShapeFolderBeside(const QString& programFolder);
     void SetShapeFolder(const QString& folder) { m_strFolder = folder; }
 
     // The file of the selected outline; empty while nothing is selected.

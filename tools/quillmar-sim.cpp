@@ -42,7 +42,9 @@ std::string Hex(const std::string& bytes) {
     return out;
 }
 
-int Usage() {
+// The usage, on the error stream after a wrong option (status 2), or asked
+// for with --help on the output (status 0).
+int Usage(std::FILE* to = stderr) {
     std::fputs("usage: quillmar-sim [--rate HZ] [--n-every SECONDS] [--link PATH] [--ticks N]\n"
                "                    [--sentences LIST] [--talker TT] [--bad-checksum-every N]\n"
                "                    [--stall-after S --stall-for S] [--run-app PROGRAM [ARGS...]]\n"
@@ -53,8 +55,8 @@ int Usage() {
                "N ticks, and nothing at all for S seconds after the first S; it logs the\n"
                "command packets it receives. --run-app starts PROGRAM --port DEVICE ARGS...\n"
                "and stops with it.\n",
-               stderr);
-    return 2;
+               to);
+    return to == stdout ? 0 : 2;
 }
 } // namespace
 
@@ -68,7 +70,9 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--rate" && hasValue)
+        if (arg == "--help" || arg == "-h")
+            return Usage(stdout);
+        else if (arg == "--rate" && hasValue)
             rate = std::atof(argv[++i]);
         else if (arg == "--n-every" && hasValue)
             traffic.nPacketEverySeconds = std::atof(argv[++i]);

@@ -3,45 +3,38 @@
 #include "platform/Canvas.h"
 #include "platform/CommandIds.h"
 #include "platform/ErrorText.h"
+#include "plots/RecordLoader.h"
 
 #include <QDataStream>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace {
 const CPen kFramePen{1, QColor(0, 0, 0)};
 const CPen kProgressPen{1, QColor(255, 0, 0)};
 static_assert(ID_TOGGLE_PITCH == ID_TOGGLE_HEADING + 1 && ID_TOGGLE_ERROR == ID_TOGGLE_HEADING + 4,
               "the toggles are numbered in a row");
-} // namespace
+// The progress trace counts R35 lines of about 15 bytes (1500 lines / L is
+// the percentage); a record file's progress is its bytes read, put in the
+// same terms.
+constexpr std::uint64_t kTraceBytesPerLine = 15;
 
-QString CAnalysisSession::Load(const QString& path, const LoadProgress& progress) {
-    m_strPath = path;
-    m_headingSummary.Clear();
-    m_pitchSummary.Clear();
-    m_bLoading = true;
-    m_nLoadLines = 0;
-    m_nLoadLength = 0;
-    const LoadResult result = LoadAnalysisFile(path.toStdString(), m_arrAnalysis,
-                                               [&](std::uint64_t lines, std::uint64_t length) {
-                                                   m_nLoadLines = lines;
-                                                   m_nLoadLength = length;
-                                                   if (progress)
-                                                       progress(lines, length);
-                                               });
-    m_bLoading = false;
-    ++m_nGeneration;
-    m_headingSummary.Build(m_arrAnalysis, &AnalysisSample::fHeading);
-    m_pitchSummary.Build(m_arrAnalysis, &AnalysisSample::fPitch);
+QString CannotOpen(const QString& path, const QString& reason) {
+    return QString("无法打开文件：%1\n%2").arg(path, reason);
+}
+
+QString R35Refusal(const QString& path, const LoadResult& result) {
     switch (result.status) {
     case LoadResult::Status::Complete:
+    case LoadResult::Status::Cancelled:
         return {};
     case LoadResult::Status::CannotOpen:
-        return QString("无法打开文件：%1\n%2")
-            .arg(path, QString::fromStdString(SystemErrorText(result.nError)));
+        return CannotOpen(path, QString::fromStdString(SystemErrorText(result.nError)));
     case LoadResult::Status::NotRegularFile:
-        return QString("无法打开文件：%1\n不是普通文件").arg(path);
+        return CannotOpen(path, "不是普通文件");
     case LoadResult::Status::Empty:
         return "所选的文件为空！";
     case LoadResult::Status::GgaRecording:
@@ -52,11 +45,207 @@ QString CAnalysisSession::Load(const QString& path, const LoadProgress& progress
     return {};
 }
 
-void CAnalysisSession::SetRecords(std::vector<AnalysisSample> records) {
-    m_arrAnalysis = std::move(records);
+QString RecordRefusal(const QString& path, const RecordLoadResult& result) {
+    using Status = RecordLoadResult::Status;
+    switch (result.status) {
+    case Status::Complete:
+    case Status::Cancelled:
+        return {};
+    case Status::CannotOpen:
+        return CannotOpen(path, result.strError.empty()
+                                    ? QString::fromStdString(SystemErrorText(result.nError))
+                                    : QString::fromStdString(result.strError));
+    case Status::NotRegularFile:
+        return CannotOpen(path, "不是普通文件");
+    case Status::Empty:
+        return "所选的文件为空！";
+    case Status::NoAttitude:
+        return "所选的记录文件中没有方位角、俯仰角或横滚角";
+    }
+    return {};
+}
+
+// "09:05:03.125" of a UTC time in milliseconds.
+QString ClockText(std::int64_t utcMs) {
+    const std::int64_t ms = ((utcMs % 86400000) + 86400000) % 86400000;
+    return QString("%1:%2:%3.%4")
+        .arg(ms / 3600000, 2, 10, QChar('0'))
+        .arg(ms / 60000 % 60, 2, 10, QChar('0'))
+        .arg(ms / 1000 % 60, 2, 10, QChar('0'))
+        .arg(ms % 1000, 3, 10, QChar('0'));
+}
+
+QString AngleText(float value) {
+    return std::isnan(value) ? QString("--") : QString::number(value, 'f', 2);
+}
+} // namespace
+
+// One load: the loading thread fills data and says when it has ended.
+struct CAnalysisSession::Job {
+    QString path;
+    AnalysisSource source = AnalysisSource::R35;
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> ended{false};
+    std::atomic<std::uint64_t> lines{0}, length{0}; // in the progress trace's terms
+    std::unique_ptr<CAnalysisRecords> data = std::make_unique<CAnalysisRecords>();
+    Finished finished;
+    std::function<void()> onEnded;
+    std::thread thread;
+
+    void Run() {
+        auto progress = [this](std::uint64_t done, std::uint64_t total) {
+            lines.store(source == AnalysisSource::R35 ? done : done / kTraceBytesPerLine,
+                        std::memory_order_relaxed);
+            length.store(total, std::memory_order_relaxed);
+        };
+        bool cancelled = false;
+        if (source == AnalysisSource::R35) {
+            const LoadResult result =
+                LoadAnalysisFile(path.toStdString(), data->records, progress, 1u << 20, &cancel);
+            cancelled = result.status == LoadResult::Status::Cancelled;
+            finished.complete = result.status == LoadResult::Status::Complete;
+            finished.refusal = R35Refusal(path, result);
+            data->nMessages = result.nLines;
+        } else {
+            RecordLoadOutput out;
+            const RecordLoadResult result =
+                LoadRecordFile(path.toStdString(), out, progress, &cancel);
+            cancelled = result.status == RecordLoadResult::Status::Cancelled;
+            finished.complete = result.status == RecordLoadResult::Status::Complete;
+            finished.refusal = RecordRefusal(path, result);
+            data->records = std::move(out.records);
+            data->times = std::move(out.times);
+            data->counts = out.counts;
+            data->nMessages = result.nMessages;
+            data->nPositions = result.nPositions;
+        }
+        finished.taken = !cancelled;
+        if (!cancelled)
+            data->Summarise(source == AnalysisSource::Record);
+        ended.store(true, std::memory_order_release);
+        if (onEnded)
+            onEnded();
+    }
+};
+
+void CAnalysisRecords::Summarise(bool withRoll) {
+    float AnalysisSample::*const fields[3] = {&AnalysisSample::fHeading, &AnalysisSample::fPitch,
+                                              &AnalysisSample::fSpare1};
+    CCurveSummary* const summaries[3] = {&heading, &pitch, &roll};
+    for (int k = 0; k < 3; ++k) {
+        summaries[k]->Clear();
+        nFirst[k] = records.size();
+        if (k == 2 && !withRoll)
+            break;
+        const auto it = std::find_if(records.begin(), records.end(), [&](const AnalysisSample& r) {
+            return !std::isnan(r.*fields[k]);
+        });
+        nFirst[k] = static_cast<std::size_t>(it - records.begin());
+        if (nFirst[k] < records.size())
+            summaries[k]->Build(records, fields[k]);
+    }
+}
+
+CAnalysisSession::CAnalysisSession() : m_pData(std::make_unique<CAnalysisRecords>()) {}
+
+CAnalysisSession::~CAnalysisSession() {
+    CancelLoad();
+    Reap(true);
+}
+
+void CAnalysisSession::StartLoad(const QString& path, AnalysisSource source,
+                                 std::function<void()> onEnded) {
+    CancelLoad();
+    Reap(false);
+    m_pJob = std::make_unique<Job>();
+    m_pJob->path = path;
+    m_pJob->source = source;
+    m_pJob->onEnded = std::move(onEnded);
+    m_pJob->thread = std::thread([job = m_pJob.get()] { job->Run(); });
+}
+
+bool CAnalysisSession::LoadEnded() const {
+    return m_pJob && m_pJob->ended.load(std::memory_order_acquire);
+}
+
+CAnalysisSession::Finished CAnalysisSession::FinishLoad() {
+    if (!m_pJob)
+        return {};
+    std::unique_ptr<Job> job = std::move(m_pJob);
+    job->thread.join();
+    if (job->finished.taken)
+        Take(std::move(job->data), job->path);
+    Reap(false);
+    return job->finished;
+}
+
+void CAnalysisSession::CancelLoad() {
+    if (!m_pJob)
+        return;
+    // Not waited for: a record file's clock is read before its messages, and
+    // that cannot stop half-way. The thread is joined once it has ended.
+    m_pJob->cancel.store(true, std::memory_order_relaxed);
+    m_cancelled.push_back(std::move(m_pJob));
+}
+
+void CAnalysisSession::Reap(bool wait) {
+    std::erase_if(m_cancelled, [wait](const std::unique_ptr<Job>& job) {
+        if (!wait && !job->ended.load(std::memory_order_acquire))
+            return false;
+        job->thread.join();
+        return true;
+    });
+}
+
+QString CAnalysisSession::Load(const QString& path, AnalysisSource source) {
+    StartLoad(path, source);
+    return FinishLoad().refusal;
+}
+
+void CAnalysisSession::Take(std::unique_ptr<CAnalysisRecords> data, const QString& path) {
+    m_pData = std::move(data);
+    m_strPath = path;
     ++m_nGeneration;
-    m_headingSummary.Build(m_arrAnalysis, &AnalysisSample::fHeading);
-    m_pitchSummary.Build(m_arrAnalysis, &AnalysisSample::fPitch);
+}
+
+QString CAnalysisSession::Refusal(const LoadResult& result, const QString& path) {
+    return R35Refusal(path, result);
+}
+
+QString CAnalysisSession::Refusal(const RecordLoadResult& result, const QString& path) {
+    return RecordRefusal(path, result);
+}
+
+void CAnalysisSession::SetRecords(std::vector<AnalysisSample> records, AnalysisTimes times,
+                                  bool withRoll) {
+    auto data = std::make_unique<CAnalysisRecords>();
+    data->records = std::move(records);
+    data->times = std::move(times);
+    data->Summarise(withRoll);
+    Take(std::move(data), QString());
+}
+
+CAnalysisData CAnalysisSession::Data() const {
+    const CAnalysisRecords& d = *m_pData;
+    const bool roll = d.nFirst[2] < d.records.size();
+    return {&d.records,  &d.heading,  &d.pitch,   roll ? &d.roll : nullptr,
+            d.nFirst[0], d.nFirst[1], d.nFirst[2]};
+}
+
+QString CAnalysisSession::TimeSourceText() const {
+    if (!Times().Known())
+        return {};
+    switch (Times().source) {
+    case RecordTimeSource::TimingFile:
+        return "时间来自计时文件";
+    case RecordTimeSource::SentenceClock:
+        return "时间来自 GGA/RMC/ZDA";
+    case RecordTimeSource::Assumed:
+        return "时间按每秒 10 条推算";
+    case RecordTimeSource::None:
+        break;
+    }
+    return {};
 }
 
 bool CAnalysisSession::IsToggle(int id) {
@@ -73,8 +262,11 @@ int CAnalysisSession::CheckState(int id) const {
 }
 
 void CAnalysisSession::DrawCurves(CCanvas& canvas, const CPlotFrame& frame) const {
-    DrawAnalysisCurves(canvas, frame, Data(), HeadingOn(), PitchOn());
-    // Roll, satellites and error have toggles but no data to draw.
+    CPlotFrame f = frame;
+    if (TimeAxisOn())
+        f.times = &Times();
+    DrawAnalysisCurves(canvas, f, Data(), HeadingOn(), PitchOn(), RollOn());
+    // Satellites and error have toggles but no data to draw.
 }
 
 void CAnalysisSession::DrawProgress(CCanvas& canvas) const {
@@ -87,10 +279,12 @@ void CAnalysisSession::DrawProgress(CCanvas& canvas) const {
     canvas.SelectPen(kProgressPen);
     canvas.TextOut(10, 610, "正在读取文件...");
     canvas.TextOut(140, 610, "%");
-    if (m_nLoadLength == 0 || m_nLoadLines == 0)
+    const std::uint64_t lines = m_pJob ? m_pJob->lines.load(std::memory_order_relaxed) : 0;
+    const std::uint64_t length = m_pJob ? m_pJob->length.load(std::memory_order_relaxed) : 0;
+    if (length == 0 || lines == 0)
         return;
-    canvas.TextOut(120, 610, QString::number(1500 * m_nLoadLines / m_nLoadLength));
-    const auto trace = ProgressTrace(m_nLoadLines, m_nLoadLength, canvas.Size().width());
+    canvas.TextOut(120, 610, QString::number(1500 * lines / length));
+    const auto trace = ProgressTrace(lines, length, canvas.Size().width());
     canvas.Polyline(trace.data(), static_cast<int>(trace.size()));
 }
 
@@ -115,8 +309,8 @@ std::vector<QPoint> CAnalysisSession::ProgressTrace(std::uint64_t lines, std::ui
 }
 
 void CAnalysisSession::AppendKey(QDataStream& out) const {
-    out << static_cast<quint64>(m_arrAnalysis.size()) << static_cast<quint64>(m_nGeneration)
-        << HeadingOn() << PitchOn();
+    out << static_cast<quint64>(Records().size()) << static_cast<quint64>(m_nGeneration)
+        << HeadingOn() << PitchOn() << RollOn() << TimeAxisOn();
 }
 
 const QImage& CAnalysisSession::Picture(const QByteArray& key, QSize size,
@@ -131,7 +325,7 @@ const QImage& CAnalysisSession::Picture(const QByteArray& key, QSize size,
 }
 
 QString CAnalysisSession::RecordTextAt(const CPlotFrame& frame, int x) const {
-    const std::size_t count = m_arrAnalysis.size();
+    const std::size_t count = Records().size();
     if (count == 0)
         return {};
     // Record to column is one rising straight line: two points give it.
@@ -139,12 +333,17 @@ QString CAnalysisSession::RecordTextAt(const CPlotFrame& frame, int x) const {
     const double perRecord = frame.MapX(frame.TimeX(1)) - x0;
     if (!(perRecord > 0))
         return {};
-    const double i = std::round((x - x0) / perRecord);
-    if (!(i >= 0 && i < static_cast<double>(count)))
+    const double at = std::round((x - x0) / perRecord);
+    if (!(at >= 0 && at < static_cast<double>(count)))
         return {};
-    const AnalysisSample& record = m_arrAnalysis[static_cast<std::size_t>(i)];
-    return QString("第 %1 条记录，方位角 %2，俯仰角 %3")
-        .arg(static_cast<std::size_t>(i))
-        .arg(record.fHeading, 0, 'f', 2)
-        .arg(record.fPitch, 0, 'f', 2);
+    const auto i = static_cast<std::size_t>(at);
+    const AnalysisSample& record = Records()[i];
+    QString text = QString("第 %1 条记录").arg(i);
+    if (Times().Known())
+        text += QString("，UTC %1").arg(ClockText(Times().UtcMs(i)));
+    text +=
+        QString("，方位角 %1，俯仰角 %2").arg(AngleText(record.fHeading), AngleText(record.fPitch));
+    if (m_pData->nFirst[2] <= i)
+        text += QString("，横滚角 %1").arg(AngleText(record.fSpare1));
+    return text;
 }

@@ -1,12 +1,20 @@
-// The analysis part of the view: the records of a loaded attitude file with
-// their range summaries, the load in progress, the five curve toggles and the
-// picture last drawn of them. No widget: the view shows what it draws and the
-// refusals it returns.
+// The analysis part of the view: the records of a loaded file (the
+// instrument's R35 attitude file, or a record file of this program with the
+// time of each record) with their range summaries, the load in progress, the
+// curve toggles and the time axis, and the picture last drawn of them. No
+// widget: the view shows what it draws and the refusals it returns.
+//
+// A load runs on a thread of its own, into records of its own: the window
+// keeps painting, and a cancelled load leaves the records shown before as they
+// were. The user-interface thread starts, polls, takes and cancels loads; the
+// loading thread touches nothing but its job (the progress counts are atomic).
 #pragma once
 
+#include "link/MessageCounts.h"
 #include "plots/AnalysisCurves.h"
 #include "plots/AnalysisLoader.h"
 #include "plots/CurveSummary.h"
+#include "plots/RecordLoader.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -14,23 +22,70 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class CCanvas;
 
+enum class AnalysisSource { R35, Record };
+
+// What a load leaves: the records, their times, summaries and counts. Held
+// on the heap, so the summaries' record pointers stay good when it changes hands.
+struct CAnalysisRecords {
+    std::vector<AnalysisSample> records;
+    AnalysisTimes times;
+    CMessageCounts counts; // record files only: every message by its type
+    std::uint64_t nMessages = 0;
+    std::uint64_t nPositions = 0;
+    CCurveSummary heading, pitch, roll;
+    // The first record that has a heading, a pitch, a roll (records.size():
+    // none). Before it the angle was not yet received: NaN, not drawn.
+    std::size_t nFirst[3] = {0, 0, 0};
+
+    // Finds the first records and builds the summaries of the curves there
+    // are; roll only withRoll (an R35 file's records have none: 0 there).
+    void Summarise(bool withRoll);
+};
+
 class CAnalysisSession {
 public:
-    // Loads path, calling progress now and then; an empty text when the file
-    // loaded, else the refusal to show. The records read before a bad line
-    // stay.
-    QString Load(const QString& path, const LoadProgress& progress);
-    // Takes records as they are (benchmarks and tests).
-    void SetRecords(std::vector<AnalysisSample> records);
+    CAnalysisSession();
+    // A load in progress is cancelled and waited for.
+    ~CAnalysisSession();
 
-    bool IsLoading() const { return m_bLoading; }
+    // Starts loading path on a thread of its own; a load in progress is
+    // cancelled first. Poll LoadEnded, then FinishLoad; onEnded, when given,
+    // is called on the loading thread once the load has ended.
+    void StartLoad(const QString& path, AnalysisSource source, std::function<void()> onEnded = {});
+    bool LoadEnded() const;
+    struct Finished {
+        bool complete = false; // the file loaded whole
+        bool taken = false;    // its records replace those shown (also after a refusal)
+        QString refusal;       // empty when it loaded
+    };
+    // Takes the ended load's records: waits for it if it has not ended.
+    Finished FinishLoad();
+    // Ends the load in progress; the records shown before stay.
+    void CancelLoad();
+    // StartLoad and FinishLoad in one (benchmarks, tests without an event loop).
+    QString Load(const QString& path, AnalysisSource source = AnalysisSource::R35);
+    // Takes records (and their times, if any) as they are (benchmarks and
+    // tests); withRoll: fSpare1 is roll.
+    void SetRecords(std::vector<AnalysisSample> records, AnalysisTimes times = {},
+                    bool withRoll = false);
+    // What the operator is told of a load that did not complete; empty when it did.
+    static QString Refusal(const LoadResult& result, const QString& path);
+    static QString Refusal(const RecordLoadResult& result, const QString& path);
+
+    bool IsLoading() const { return m_pJob != nullptr; }
     const QString& Path() const { return m_strPath; }
-    const std::vector<AnalysisSample>& Records() const { return m_arrAnalysis; }
-    CAnalysisData Data() const { return {&m_arrAnalysis, &m_headingSummary, &m_pitchSummary}; }
+    const std::vector<AnalysisSample>& Records() const { return m_pData->records; }
+    const CAnalysisRecords& Loaded() const { return *m_pData; }
+    const AnalysisTimes& Times() const { return m_pData->times; }
+    CAnalysisData Data() const;
+    // What the status bar says of where the records' times come from; empty
+    // without times.
+    QString TimeSourceText() const;
 
     // The curve toggles (ID_TOGGLE_*): a curve is drawn while its counter is
     // even, so heading and pitch are on at first.
@@ -40,11 +95,16 @@ public:
     int CheckState(int id) const;
     bool HeadingOn() const { return CheckState(kFirstToggle) == 1; }
     bool PitchOn() const { return CheckState(kFirstToggle + 1) == 1; }
+    bool RollOn() const { return CheckState(kFirstToggle + 2) == 1; }
+    // "时间轴": clock times under the grid lines instead of record numbers,
+    // where the records have times.
+    void ToggleTimeAxis() { m_bTimeAxis = !m_bTimeAxis; }
+    bool TimeAxisOn() const { return m_bTimeAxis && Times().Known(); }
 
     // The curves switched on, on the frame given.
     void DrawCurves(CCanvas& canvas, const CPlotFrame& frame) const;
     // What the status bar says of the record drawn at device column x on the
-    // frame given: its index, heading and pitch; empty where there is none.
+    // frame given: its index, time, heading, pitch and roll; empty where there is none.
     QString RecordTextAt(const CPlotFrame& frame, int x) const;
     // The progress bar while a load is running.
     void DrawProgress(CCanvas& canvas) const;
@@ -62,14 +122,18 @@ public:
 private:
     static constexpr int kFirstToggle = 32864; // ID_TOGGLE_HEADING
     static constexpr int kToggles = 5;
+    struct Job;
 
-    std::vector<AnalysisSample> m_arrAnalysis;
-    CCurveSummary m_headingSummary, m_pitchSummary;
+    void Take(std::unique_ptr<CAnalysisRecords> data, const QString& path);
+    // Joins the cancelled loads that have ended (all of them when wait).
+    void Reap(bool wait);
+
+    std::unique_ptr<CAnalysisRecords> m_pData;
+    std::unique_ptr<Job> m_pJob;
+    std::vector<std::unique_ptr<Job>> m_cancelled;
     QString m_strPath;
     int m_nToggles[kToggles] = {0, 0, 1, 1, 1}; // heading, pitch, roll, satellites, error
-    bool m_bLoading = false;
-    std::uint64_t m_nLoadLines = 0;
-    std::uint64_t m_nLoadLength = 0;
+    bool m_bTimeAxis = false;
     std::uint64_t m_nGeneration = 0;
     QByteArray m_pictureKey;
     QImage m_picture;

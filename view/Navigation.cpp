@@ -1,5 +1,7 @@
 #include "view/Navigation.h"
 
+#include <cmath>
+
 namespace {
 // The stretch limits and steps land on exact doubles: 1.5^n and 2/3 products.
 constexpr double kStep = 1.5;
@@ -163,4 +165,20 @@ void CNavigation::ResetView() {
     m_nToolMode = kNoTool;
     m_nClickState = 0;
     m_bDragging = false;
+}
+
+CNavigation CNavigation::ScaledBy(double kx, double ky) const {
+    CNavigation scaled = *this;
+    const auto x = [kx](int v) { return static_cast<int>(std::lround(v * kx)); };
+    const auto y = [ky](int v) { return static_cast<int>(std::lround(v * ky)); };
+    const auto point = [&](QPoint p) { return QPoint(x(p.x()), y(p.y())); };
+    for (int i = 0; i < kZoomCentres; ++i) {
+        scaled.m_ptZoomIn[i] = point(m_ptZoomIn[i]);
+        scaled.m_ptZoomOut[i] = point(m_ptZoomOut[i]);
+    }
+    scaled.m_nPanX = x(m_nPanX);
+    scaled.m_nPanY = y(m_nPanY);
+    const QRect& r = m_rcZoomArea;
+    scaled.m_rcZoomArea = AreaRectOf(x(r.left()), y(r.top()), x(r.right()), y(r.bottom()));
+    return scaled;
 }

@@ -71,6 +71,9 @@ public:
     double ChainX(double v) const override { return Chain(v, true); }
     double ChainY(double v) const override { return Chain(v, false); }
     bool HasAreaZoom() const { return m_rcZoomArea.left() != 0 || m_rcZoomArea.right() != 0; }
+    // The same navigation for a picture kx by ky times the window's size (an
+    // export): the zoom centres, the pan and the framed area scale with it.
+    CNavigation ScaledBy(double kx, double ky) const;
     int ZoomDepth() const { return m_nZoomInCount - m_nZoomOutCount; }
 
     // The live curves keep the newest sample at the right edge ("跟随最新").

@@ -23,6 +23,9 @@ CQuillmarView::CQuillmarView(QWidget* parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
     setPalette(palette);
+    // The progress trace is repainted, and the ended load taken, at 20 Hz.
+    m_loadTimer.setInterval(50);
+    connect(&m_loadTimer, &QTimer::timeout, this, &CQuillmarView::PollLoad);
 }
 
 CQuillmarView::~CQuillmarView() = default;
@@ -34,9 +37,8 @@ void CQuillmarView::AttachMonitor(CMonitorState* monitor) {
 
 void CQuillmarView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // cx / 1023 and cy / 670, as the nearest doubles of their reciprocals give them.
-    m_dScaleX = event->size().width() * 0.0009775171065493646;
-    m_dScaleY = event->size().height() * 0.0014925373134328358;
+    m_dScaleX = event->size().width() * kPerReferenceX;
+    m_dScaleY = event->size().height() * kPerReferenceY;
     update();
 }
 
@@ -55,26 +57,51 @@ void CQuillmarView::SetMode(ViewMode mode) {
     update();
 }
 
-bool CQuillmarView::LoadAnalysisFileAt(const QString& path) {
+void CQuillmarView::StartLoad(const QString& path, AnalysisSource source) {
     SetMode(ViewMode::Analysis);
-    // The trace is painted about every 50 ms, and the event loop turns then,
-    // so the window repaints meanwhile.
-    const QString refusal = m_analysis.Load(path, [this](std::uint64_t, std::uint64_t) {
-        repaint();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The end of the load is told at once, not at the next look.
+    m_analysis.StartLoad(path, source, [this] {
+        QMetaObject::invokeMethod(this, &CQuillmarView::PollLoad, Qt::QueuedConnection);
     });
-    if (refusal.isEmpty()) {
-        m_navigation.ResetView();
-        Changed();
-        return true;
-    }
-    update();
-    Refuse(refusal);
-    return false;
+    m_loadTimer.start();
+    ShowSampleAt(-1);
+    emit CommandStateChanged(); // "取消调入" can be chosen
 }
 
-void CQuillmarView::ShowRecords(std::vector<AnalysisSample> records) {
-    m_analysis.SetRecords(std::move(records));
+void CQuillmarView::CancelLoad() {
+    if (!m_analysis.IsLoading())
+        return;
+    m_analysis.CancelLoad();
+    m_loadTimer.stop();
+    update();
+    emit CommandStateChanged();
+    emit StatusNote("已取消调入");
+    emit LoadFinished(false);
+}
+
+void CQuillmarView::PollLoad() {
+    if (!m_analysis.LoadEnded()) {
+        update(); // the progress trace
+        return;
+    }
+    m_loadTimer.stop();
+    const CAnalysisSession::Finished finished = m_analysis.FinishLoad();
+    if (finished.complete)
+        m_navigation.ResetView();
+    Changed();
+    emit CommandStateChanged(); // "取消调入" and "时间轴"
+    if (finished.taken) {
+        QString note = QString("已调入 %1 条记录").arg(m_analysis.Records().size());
+        if (!m_analysis.TimeSourceText().isEmpty())
+            note += "，" + m_analysis.TimeSourceText();
+        emit StatusNote(note);
+    }
+    Refuse(finished.refusal);
+    emit LoadFinished(finished.complete);
+}
+
+void CQuillmarView::ShowRecords(std::vector<AnalysisSample> records, AnalysisTimes times) {
+    m_analysis.SetRecords(std::move(records), std::move(times));
     m_navigation.ResetView();
     SetMode(ViewMode::Analysis);
     UpdateCursor();
@@ -98,10 +125,14 @@ QByteArray CQuillmarView::AnalysisPictureKey() const {
 }
 
 CPlotFrame CQuillmarView::PlotFrame() const {
-    const CNavigation& n = m_navigation;
+    return MakePlotFrame(m_dScaleX, m_dScaleY, m_navigation, m_analysis.Records().size());
+}
+
+CPlotFrame CQuillmarView::MakePlotFrame(double sx, double sy, const CNavigation& n,
+                                        std::uint64_t records) {
     CPlotFrame f;
-    f.sx = m_dScaleX;
-    f.sy = m_dScaleY;
+    f.sx = sx;
+    f.sy = sy;
     f.hz = n.m_dZoomX;
     f.vz = n.m_dZoomY;
     f.s = n.m_dZoomStep;
@@ -114,8 +145,8 @@ CPlotFrame CQuillmarView::PlotFrame() const {
     f.W = n.m_rcZoomArea.right() - n.m_rcZoomArea.left();
     f.H = n.m_rcZoomArea.bottom() - n.m_rcZoomArea.top();
     f.d = n.ZoomDepth();
-    f.N = m_analysis.Records().size();
-    f.chain = &m_navigation;
+    f.N = records;
+    f.chain = &n;
     return f;
 }
 

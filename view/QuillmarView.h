@@ -17,14 +17,17 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 
 class CCanvas;
 class CCommandTable;
+class CSessionSummaryDlg;
 class QPrinter;
 
 class CQuillmarView : public QWidget, public IDocumentView {
@@ -45,11 +48,15 @@ public:
 
     // A message received: echoed into the serial monitor while it is open.
     void OnUpdate(IDocumentView* sender, long hint, const CReceiverMessage* message) override;
-    // Loads a recorded attitude file into the analysis view, as if chosen in
-    // the load dialog; false (after saying why) when it did not load.
-    bool LoadAnalysisFileAt(const QString& path);
+    // Starts loading a recorded attitude file (R35) or a record file of this
+    // program into the analysis view, as if chosen in the load dialog. The
+    // load runs on a thread of its own with the progress trace shown;
+    // LoadFinished tells how it ended (after saying why it did not load).
+    void StartLoad(const QString& path, AnalysisSource source = AnalysisSource::R35);
+    // Ends a load in progress; the analysis shown before stays.
+    void CancelLoad();
     // Shows records in the analysis view as a load would (benchmarks, tests).
-    void ShowRecords(std::vector<AnalysisSample> records);
+    void ShowRecords(std::vector<AnalysisSample> records, AnalysisTimes times = {});
 
     ViewMode Mode() const { return m_mode; }
     const CNavigation& Navigation() const { return m_navigation; }
@@ -62,6 +69,9 @@ public:
 
     // The picture of the current display, drawn through any canvas.
     void OnDraw(CCanvas& canvas);
+    // The analysis picture at the canvas's size, with the window's navigation
+    // scaled to it (an exported picture).
+    void DrawAnalysisPicture(CCanvas& canvas) const;
     // Prints the picture of the current display onto the printer's pages.
     void PrintTo(QPrinter& printer);
     static QPoint ContextMenuPosition(QPoint requested, QPoint clientTopLeftOnScreen);
@@ -73,8 +83,10 @@ signals:
     // The sample under the mouse on a curve display; empty when none is.
     void HoverNote(const QString& text);
     // A command's check mark changed without a command (a drag ended the
-    // following of the newest sample).
+    // following of the newest sample, a load ended).
     void CommandStateChanged();
+    // A load started by StartLoad ended: loaded (whole), or refused or cancelled.
+    void LoadFinished(bool loaded);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -88,8 +100,13 @@ protected:
 private:
     void SetMode(ViewMode mode);
     void OnNavigationCommand(int id);
-    void OnLoadAnalysisFile();
+    void OnLoadAnalysisFile(AnalysisSource source);
+    // Now and then while a file loads: the progress repainted, the load taken once it ended.
+    void PollLoad();
     void OnToggle(int id);
+    bool HasRecords() const;
+    void OnExport();
+    void OnSessionSummary();
     void OnRunTime();
     void OnFilePrint(bool direct);
     void OnFilePrintPreview();
@@ -104,6 +121,14 @@ private:
     void ShowSampleAt(int x);
     // What the analysis picture depends on.
     QByteArray AnalysisPictureKey() const;
+    // The analysis frame at window scale sx, sy with the navigation given.
+    static CPlotFrame MakePlotFrame(double sx, double sy, const CNavigation& navigation,
+                                    std::uint64_t records);
+
+    // 1 / 1023 and 1 / 670, as the nearest doubles of these reciprocals give
+    // them: a size in pixels times these is the window's scale.
+    static constexpr double kPerReferenceX = 0.0009775171065493646;
+    static constexpr double kPerReferenceY = 0.0014925373134328358;
 
     std::unique_ptr<CMonitorState> m_pOwnMonitor;
     CMonitorState* m_pMonitor;
@@ -119,4 +144,6 @@ private:
     // The attitude display's dials and scales at the window's size.
     QImage m_attitudeBackground;
     QString m_strHover;
+    QPointer<CSessionSummaryDlg> m_pSummaryDlg; // the one shown, if any
+    QTimer m_loadTimer;
 };

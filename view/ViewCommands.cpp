@@ -54,7 +54,19 @@ void CQuillmarView::RegisterCommands(CCommandTable& table) {
                     [this] { return m_navigation.m_bFollowLive ? 1 : 0; }});
     table.Register(ID_EXIT_TOOL, [this] { OnExitTool(); }); // context menu "退出"
     // The analysis of a loaded file.
-    table.Register(ID_LOAD_ANALYSIS_FILE, [this] { OnLoadAnalysisFile(); }); // "调入文件"
+    table.Register(ID_LOAD_ANALYSIS_FILE,
+                   [this] { OnLoadAnalysisFile(AnalysisSource::R35); }); // "调入文件"
+    table.Register(ID_LOAD_RECORD_FILE,
+                   [this] { OnLoadAnalysisFile(AnalysisSource::Record); }); // "调入记录文件"
+    table.Register(ID_CANCEL_LOAD,                                          // "取消调入", Esc
+                   {[this] { CancelLoad(); }, [this] { return m_analysis.IsLoading(); }, {}});
+    table.Register(ID_TIME_AXIS, // "时间轴"
+                   {[this] {
+                        m_analysis.ToggleTimeAxis();
+                        update();
+                    },
+                    [this] { return m_analysis.Times().Known(); },
+                    [this] { return m_analysis.TimeAxisOn() ? 1 : 0; }});
     for (int id : {ID_TOGGLE_HEADING,   // "方位角(绿色线)"
                    ID_TOGGLE_PITCH,     // "俯仰角(褐色线)"
                    ID_TOGGLE_ROLL,      // "横滚角(红色线)"
@@ -63,6 +75,10 @@ void CQuillmarView::RegisterCommands(CCommandTable& table) {
         table.Register(
             id,
             {[this, id] { OnToggle(id); }, {}, [this, id] { return m_analysis.CheckState(id); }});
+    table.Register(ID_ANALYSIS_EXPORT, // "导出…"
+                   {[this] { OnExport(); }, [this] { return HasRecords(); }, {}});
+    table.Register(ID_SESSION_SUMMARY, // "会话摘要"
+                   {[this] { OnSessionSummary(); }, [this] { return HasRecords(); }, {}});
     // Help and printing.
     table.Register(ID_RUNNING_TIME, [this] { OnRunTime(); }); // "系统运行时间"
     table.Register(ID_FILE_PRINT, [this] { OnFilePrint(false); });
@@ -130,16 +146,21 @@ void CQuillmarView::OnExitTool() {
     UpdateCursor();
 }
 
-void CQuillmarView::OnLoadAnalysisFile() {
+void CQuillmarView::OnLoadAnalysisFile(AnalysisSource source) {
     SetMode(ViewMode::Analysis); // before the dialog: a cancel still shows the analysis view
     m_navigation.m_nToolMode = CNavigation::kNoTool;
     UpdateCursor();
     CPrompter::FileDialogRequest request;
-    request.title = "打开R35格式文件进行分析";
-    request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat)";
+    if (source == AnalysisSource::R35) {
+        request.title = "打开R35格式文件进行分析";
+        request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat)";
+    } else {
+        request.title = "调入记录文件进行分析";
+        request.filter = "记录文件 (*.txt);;所有文件 (*)";
+    }
     const QString path = CPrompter::Instance().FileDialog(this, request);
     if (!path.isEmpty())
-        LoadAnalysisFileAt(path);
+        StartLoad(path, source);
 }
 
 void CQuillmarView::OnToggle(int id) {
@@ -277,6 +298,12 @@ void CQuillmarView::contextMenuEvent(QContextMenuEvent* event) {
                                    {"退出", ID_EXIT_TOOL}}) {
         QAction* action = menu.addAction(QString::fromUtf8(text));
         action->setData(static_cast<int>(id));
+    }
+    if (m_mode == ViewMode::Analysis) {
+        menu.addSeparator();
+        QAction* action = menu.addAction("导出…");
+        action->setData(static_cast<int>(ID_ANALYSIS_EXPORT));
+        action->setEnabled(HasRecords());
     }
     const QAction* chosen = menu.exec(ContextMenuPosition(requested, mapToGlobal(QPoint(0, 0))));
     if (chosen && m_pCommands)

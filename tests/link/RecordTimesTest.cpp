@@ -13,6 +13,7 @@ struct Written {
     std::string bytes;
     bool packet;
     std::int64_t utcMs;
+    std::uint8_t type = 0;
 };
 
 std::string Slurp(const std::string& path) {
@@ -58,7 +59,7 @@ protected:
         ASSERT_TRUE(times.Open(m_strRecord, baseUtcMs, nullptr));
         for (const Written& m : messages) {
             record.Write(m.bytes);
-            times.Add(m.bytes, m.packet, m.utcMs);
+            times.Add(m.bytes, m.packet, m.utcMs, m.type);
             times.WriteBatch();
         }
     }
@@ -72,9 +73,9 @@ const std::int64_t kBase = 1796634303125; // 2026-12-07T09:05:03.125Z
 // gap, and the clock stepping back.
 const std::vector<Written> kMessages = {
     {"$C12.5,1.0\r\n", false, kBase},
-    {"AB", true, kBase + 3},
+    {"AB", true, kBase + 3, 'n'},
     {"$GPHDT,13.0,T*0C\r\n", false, kBase + 3},
-    {std::string("\x02\n$\x00", 4), true, kBase + 100},
+    {std::string("\x02\n$\x00", 4), true, kBase + 100, 0xFE},
     {"$GPROT," + std::string(280, '1') + "\r\n", false, kBase + 100},
     {"$GPROT," + std::string(292, '2'), false, kBase + 100}, // a piece of a longer line
     {"2\r\n", false, kBase + 100},
@@ -87,7 +88,7 @@ TEST_F(RecordTimesTest, MessagesComeBackCutWhereReceivedWithTheirTimes) {
     EXPECT_EQ(CRecordTimesWriter::PathFor(m_strRecord), m_strDir + "/2026-12-7-9-5-3-times.bin");
     // A byte for a line soon after the one before.
     EXPECT_EQ(Slurp(CRecordTimesWriter::PathFor(m_strRecord)).size(),
-              kTimesHeaderSize + 1 + 2 + 1 + 3 + 1 + 3 + 1 + 5 + 3);
+              kTimesHeaderSize + 1 + 3 + 1 + 4 + 1 + 3 + 1 + 5 + 3);
     RecordTimeSource source;
     std::vector<std::string> texts;
     const auto read = ReadAll(m_strRecord, &source, &texts);
@@ -97,6 +98,7 @@ TEST_F(RecordTimesTest, MessagesComeBackCutWhereReceivedWithTheirTimes) {
     for (std::size_t i = 0; i < read.size(); ++i) {
         EXPECT_EQ(texts[i], kMessages[i].bytes) << i;
         EXPECT_EQ(read[i].bPacket, kMessages[i].packet) << i;
+        EXPECT_EQ(read[i].nType, kMessages[i].type) << i;
         EXPECT_EQ(read[i].nUtcMs, kMessages[i].utcMs) << i;
         EXPECT_EQ(read[i].nOffset, offset);
         EXPECT_EQ(read[i].nIndex, i);

@@ -246,7 +246,7 @@ TEST_F(FrameTest, MenuToolbarAndStatusBarCarryTheProgramsTexts) {
         EXPECT_FALSE(action->icon().isNull()) << action->text().toStdString();
         EXPECT_FALSE(action->toolTip().isEmpty());
     }
-    EXPECT_EQ(buttons, 23);
+    EXPECT_EQ(buttons, 24);
     EXPECT_EQ(m_frame->Action(ID_LOAD_ANALYSIS_FILE)->toolTip(), "打开文件，调入数据");
 
     // A lock pane only where a keyboard light says the lock's state.

@@ -181,11 +181,18 @@ TEST(OwnerDrawMenu, EveryItemHoldsItsText) {
 
 // The program without a display, as over a plain terminal or in a script:
 // help and version need no window system, a screenshot run draws offscreen
-// by itself, another run says why it cannot start.
+// by itself, a CSV export writes its file (or says why not), another run says
+// why it cannot start.
 TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
     CScopedSettings settings;
     const QString shot = TestOutputDir() + "/no-display.png";
     QFile::remove(shot);
+    QTemporaryDir dir;
+    QFile recording(dir.filePath("r35.txt"));
+    ASSERT_TRUE(recording.open(QIODevice::WriteOnly));
+    recording.write("$C180.5,-3.25\r\n$GPROT,1\r\n$C1,0.1\r\n");
+    recording.close();
+    const QString csv = dir.filePath("r35.csv");
     struct Case {
         QStringList arguments;
         int exitCode;
@@ -199,6 +206,13 @@ TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
          0,
          "screenshot saved"},
         {{"--port", "/nonexistent/tty"}, 1, "no display"},
+        {{"--analyse", recording.fileName(), "--export-csv", csv}, 0, ""},
+        {{"--analyse", dir.filePath("missing.txt"), "--export-csv", dir.filePath("m.csv")},
+         1,
+         "无法打开文件"},
+        {{"--analyse", recording.fileName(), "--export-csv", dir.filePath("no/r35.csv")},
+         1,
+         "无法写入文件"},
     };
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -216,6 +230,10 @@ TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
             (program.readAllStandardOutput() + program.readAllStandardError()).contains(c.said));
     }
     EXPECT_FALSE(QImage(shot).isNull());
+    QFile exported(csv);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    EXPECT_EQ(exported.readAll(), "index,time,heading,pitch,roll\n0,,180.5,-3.25,\n1,,1,0.1,\n");
+    EXPECT_FALSE(QFile::exists(dir.filePath("m.csv")));
 }
 
 } // namespace

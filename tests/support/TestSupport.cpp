@@ -43,6 +43,15 @@ QString CScriptedPrompter::FileDialog(QWidget*, const FileDialogRequest& request
     return file;
 }
 
+QSize CScriptedPrompter::PictureSize(QWidget*, const QString&, QSize proposed) {
+    m_proposedSizes.push_back(proposed);
+    if (m_sizes.empty())
+        return proposed;
+    const QSize size = m_sizes.front();
+    m_sizes.pop_front();
+    return size;
+}
+
 CScopedSettings::CScopedSettings() {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
 }

@@ -31,12 +31,15 @@ public:
                                            QMessageBox::StandardButtons buttons, Icon) override;
     void Notify(QWidget*, const QString& text, const QString& caption, Icon) override;
     QString FileDialog(QWidget*, const FileDialogRequest& request) override;
+    QSize PictureSize(QWidget*, const QString&, QSize proposed) override;
 
     std::vector<Shown> m_boxes;
     std::vector<Shown> m_notes;
     std::vector<FileDialogRequest> m_fileDialogs;
     std::deque<QMessageBox::StandardButton> m_answers; // default: the first button offered
     std::deque<QString> m_files;                       // default: cancel
+    std::vector<QSize> m_proposedSizes;
+    std::deque<QSize> m_sizes; // default: the size proposed
 };
 
 // Points QSettings at a fresh folder for the test's lifetime.

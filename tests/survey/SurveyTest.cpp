@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <tuple>
 #include <utility>
@@ -108,6 +109,29 @@ TEST(SurveyOutline, DrawsTheAnnouncedPointsRelativeToTheAntenna) {
         EXPECT_EQ(canvas.m_items[0].pen, kBlack);
         EXPECT_EQ(canvas.m_items[0].points,
                   (std::vector<QPoint>{{0, 0}, {135, 0}, {135, 288}, {0, 288}, {0, 0}}));
+    }
+}
+
+// Beside the program in a build tree, under share/ once installed; beside wins when both are there.
+TEST(SurveyOutline, FolderIsBesideTheProgramOrInstalledUnderShare) {
+    struct Case {
+        QStringList folders; // made under a fresh prefix
+        QString expected;    // relative to the prefix
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"bin/Boat"}, "bin/Boat"},
+             {{"share/quillmar/Boat"}, "share/quillmar/Boat"},
+             {{"bin/Boat", "share/quillmar/Boat"}, "bin/Boat"},
+             {{"share/quillmar"}, "bin/Boat"},
+             {{}, "bin/Boat"},
+         }) {
+        QTemporaryDir prefix;
+        ASSERT_TRUE(QDir(prefix.path()).mkpath("bin"));
+        for (const QString& folder : c.folders)
+            ASSERT_TRUE(QDir(prefix.path()).mkpath(folder));
+        EXPECT_EQ(CShipShapeDlg::ShapeFolderBeside(prefix.filePath("bin")),
+                  prefix.filePath(c.expected))
+            << c.folders.join(' ').toStdString();
     }
 }
 

@@ -6,10 +6,13 @@
 #include "view/QuillmarView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -33,6 +36,11 @@ QString WriteR35(const QTemporaryDir& dir, int lines) {
     return Write(dir, "r35.txt", bytes);
 }
 
+// A load runs on a thread of its own: the event loop turns until it ended.
+bool LoadEnded(const CQuillmarView& view) {
+    return WaitUntil([&] { return !view.Analysis().IsLoading(); }, 60000);
+}
+
 TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
     CScriptedPrompter prompter;
     QTemporaryDir dir;
@@ -49,6 +57,7 @@ TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
     const QString file = WriteR35(dir, 9000);
     prompter.m_files.push_back(file);
     t.Run(ID_LOAD_ANALYSIS_FILE);
+    ASSERT_TRUE(LoadEnded(view));
     EXPECT_EQ(view.Analysis().Records().size(), 9000u);
     EXPECT_EQ(view.Analysis().Path(), file);
     EXPECT_EQ(view.Navigation().m_dZoomX, 1.0); // reset after a complete load
@@ -70,6 +79,7 @@ TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
     for (const auto& [path, said] : refused) {
         prompter.m_files.push_back(path);
         t.Run(ID_LOAD_ANALYSIS_FILE);
+        ASSERT_TRUE(LoadEnded(view));
         EXPECT_EQ(prompter.m_boxes.back().text, said);
     }
     EXPECT_EQ(prompter.m_boxes.size(), refused.size());
@@ -90,7 +100,8 @@ TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
     EXPECT_EQ(t.prompter.m_boxes.back().text, "请先调入文件");
     EXPECT_TRUE(checked(ID_TOGGLE_HEADING));
 
-    ASSERT_TRUE(t.view->LoadAnalysisFileAt(WriteR35(t.dir, 500)));
+    t.view->StartLoad(WriteR35(t.dir, 500));
+    ASSERT_TRUE(LoadEnded(*t.view));
     frame.show();
     QCoreApplication::processEvents(); // the frame lays the view out
     const QImage before = t.view->grab().toImage();
@@ -105,6 +116,44 @@ TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
     CRecordingCanvas canvas;
     t.view->OnDraw(canvas);
     EXPECT_TRUE(canvas.m_items.empty()); // not even the time frame
+}
+
+// A load runs beside the event loop: the command returns at once and the
+// window goes on while the file loads. A cancelled load ("取消调入" or Esc)
+// leaves the records and the picture shown before.
+TEST(AnalysisView, ALoadRunsBesideTheWindowAndACancelKeepsWhatWasShown) {
+    CFrameUnderTest t;
+    CMainFrame& frame = *t.frame;
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    const QString shown = WriteR35(t.dir, 500);
+    t.view->StartLoad(shown);
+    ASSERT_TRUE(LoadEnded(*t.view));
+    EXPECT_FALSE(frame.Action(ID_CANCEL_LOAD)->isEnabled());
+    const QImage before = t.view->grab().toImage();
+    QByteArray lines;
+    for (int i = 0; i < 3000000; ++i)
+        lines += "$C123.4,-2.50\r\n";
+    const QString big = Write(t.dir, "big.txt", lines);
+    for (bool byKey : {false, true}) {
+        t.view->StartLoad(big);
+        EXPECT_TRUE(t.view->Analysis().IsLoading());
+        EXPECT_TRUE(frame.Action(ID_CANCEL_LOAD)->isEnabled());
+        bool turned = false;
+        QTimer::singleShot(0, [&] { turned = t.view->Analysis().IsLoading(); });
+        ASSERT_TRUE(WaitUntil([&] { return turned; }));
+        if (byKey)
+            QTest::keyClick(&frame, Qt::Key_Escape);
+        else
+            frame.OnCommand(ID_CANCEL_LOAD);
+        EXPECT_FALSE(t.view->Analysis().IsLoading()) << byKey;
+        EXPECT_EQ(t.view->Analysis().Records().size(), 500u);
+        EXPECT_EQ(t.view->Analysis().Path(), shown);
+        EXPECT_EQ(t.view->grab().toImage(), before);
+    }
+    t.view->StartLoad(big); // and one left to end
+    ASSERT_TRUE(LoadEnded(*t.view));
+    EXPECT_EQ(t.view->Analysis().Records().size(), 3000000u);
 }
 
 TEST(AnalysisView, TheProgressTraceIsThatOfEveryLine) {
@@ -141,13 +190,15 @@ TEST(AnalysisView, TheAnalyseOptionPlotsARecordingInOneCommand) {
         // arguments, error stream
         {{"--analyse", WriteR35(dir, 20000)}, ""},
         {{"--analyse", fifo}, notRegular},
+        {{"--analyse-record", QUILLMAR_TEST_DATA "/mixed-stream.record"}, ""},
+        {{"--analyse-record", fifo}, notRegular},
         {{fifo}, notRegular},
     };
     for (const auto& [arguments, said] : table) {
         SCOPED_TRACE(arguments.join(" ").toStdString());
         const bool plots = said.isEmpty();
-        const QString shot =
-            plots ? TestOutputDir() + "/analyse-option.png" : dir.filePath("not-taken.png");
+        const QString shot = plots ? TestOutputDir() + "/analyse-option" + arguments[0] + ".png"
+                                   : dir.filePath("not-taken.png");
         QFile::remove(shot);
         QProcess program;
         program.start(QUILLMAR_BINARY,

@@ -4,6 +4,7 @@
 #include "platform/AlarmTone.h"
 #include "platform/CommandIds.h"
 #include "shell/AlarmLimitsDlg.h"
+#include "shell/AppIcon.h"
 #include "shell/MainFrame.h"
 #include "shell/SettingsKey.h"
 #include "support/TestSupport.h"
@@ -21,6 +22,7 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,6 +77,7 @@ struct CProgramOnTheSimulator {
 struct ReadMessage {
     std::string text;
     bool packet;
+    std::uint8_t type;
     std::int64_t utcMs;
     RecordTimeSource source;
     bool timed; // cut by an entry of the timing file
@@ -88,7 +91,8 @@ std::vector<ReadMessage> ReadRecord(const QString& path) {
     CRecordReader::Position before = reader.Tell();
     while (reader.Next(&m)) {
         const bool timed = reader.Tell().nTimesOffset > before.nTimesOffset;
-        messages.push_back({std::string(m.bytes), m.bPacket, m.nUtcMs, reader.TimeSource(), timed});
+        messages.push_back(
+            {std::string(m.bytes), m.bPacket, m.nType, m.nUtcMs, reader.TimeSource(), timed});
         before = reader.Tell();
     }
     return messages;
@@ -167,13 +171,14 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     ASSERT_TRUE(p.program.waitForFinished());
     const QByteArray record = ReadAll(p.Record());
     ASSERT_GT(record.size(), 0);
-    std::vector<std::pair<std::string, bool>> framed;
+    std::vector<std::tuple<std::string, bool, std::uint8_t>> framed;
     std::string whole; // what the record of everything sent holds
     CReceiverMessage framer;
     framer.Feed(reinterpret_cast<const std::uint8_t*>(sent.data()), sent.size(),
                 [&](const CReceiverMessage& m) {
-                    framed.emplace_back(CMonitorState::MessageText(m), !m.m_bTextLine);
-                    whole += framed.back().first;
+                    framed.emplace_back(CMonitorState::MessageText(m), !m.m_bTextLine,
+                                        m.m_bTextLine ? 0 : m.m_nType);
+                    whole += std::get<0>(framed.back());
                 });
     // A prefix of it that ends at a message's end.
     EXPECT_TRUE(std::string_view(whole).starts_with(record.toStdString()));
@@ -185,9 +190,11 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     for (std::size_t i = 0; i < messages.size(); ++i) {
         ASSERT_LT(i, framed.size());
         timed += messages[i].timed;
-        if (messages[i].timed)
-            EXPECT_EQ(messages[i].text, framed[i].first) << i;
-        EXPECT_EQ(messages[i].packet, framed[i].second) << i;
+        if (messages[i].timed) {
+            EXPECT_EQ(messages[i].text, std::get<0>(framed[i])) << i;
+            EXPECT_EQ(messages[i].type, std::get<2>(framed[i])) << i;
+        }
+        EXPECT_EQ(messages[i].packet, std::get<1>(framed[i])) << i;
         EXPECT_GE(messages[i].utcMs, i ? messages[i - 1].utcMs : p.startUtcMs);
     }
     EXPECT_GE(timed + 10, messages.size());
@@ -372,6 +379,11 @@ TEST(VersionInfo, NamesTheProgram) {
     for (auto* label : dialog.findChildren<QLabel*>())
         texts << label->text();
     EXPECT_TRUE(texts.contains("Velquor 1.0"));
+    const auto labels = dialog.findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](QLabel* label) {
+        return !label->pixmap().isNull();
+    })) << "the program's icon is missing";
+    EXPECT_EQ(QuillmarIcon().availableSizes().size(), 6); // 16 … 256 pixels, all in the resources
     dialog.show();
     dialog.grab().save(TestOutputDir() + "/version-info.png");
 }

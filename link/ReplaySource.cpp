@@ -1,0 +1,219 @@
+#include "link/ReplaySource.h"
+
+#include "link/ReceiverMessage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr std::size_t kMaxPacketData = 255; // a packet's length is one byte
+} // namespace
+
+CReplaySource::CReplaySource(std::uint64_t checkpointEvery)
+    : m_nCheckpointEvery(std::max<std::uint64_t>(1, checkpointEvery)) {}
+
+bool CReplaySource::Open(const std::string& recordPath, std::string* error) {
+    if (!m_reader.Open(recordPath, error))
+        return false;
+    m_timeSource = m_reader.TimeSource();
+    m_nLength = m_reader.Length();
+    m_checkpoints.assign(1, m_reader.Tell());
+    return true;
+}
+
+void CReplaySource::Attach(CInstrumentSession* session) {
+    m_pSession = session;
+    session->UseSource(this);
+}
+
+void CReplaySource::Wake() {
+    if (m_pSession)
+        m_pSession->WakeSource();
+}
+
+void CReplaySource::SetSpeed(double speed) {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_dSpeed = std::max(0.0, speed);
+        m_bReanchor = true;
+    }
+    Wake();
+}
+
+void CReplaySource::SetPaused(bool paused) {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_bPaused == paused)
+            return;
+        m_bPaused = paused;
+        m_bReanchor = true;
+        m_bFresh = false;
+    }
+    Wake();
+}
+
+void CReplaySource::Step() {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_bPaused = true;
+        ++m_nSteps;
+    }
+    Wake();
+}
+
+void CReplaySource::SeekTo(std::uint64_t recordOffset) {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_bSeek = true;
+        m_nSeekOffset = recordOffset;
+        m_bReanchor = true;
+        m_bFresh = false;
+    }
+    Wake();
+}
+
+CReplaySource::Status CReplaySource::CurrentStatus() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    Status status = m_status;
+    status.dSpeed = m_dSpeed;
+    status.bPaused = m_bPaused;
+    return status;
+}
+
+bool CReplaySource::Paused() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    // Until a message comes after a pause or a seek, the values' ages are the
+    // pause's, not the recording's: no "data lost" for them.
+    return m_bPaused || m_status.bFinished || !m_bFresh;
+}
+
+bool CReplaySource::ReadNext() {
+    const CRecordReader::Position at = m_reader.Tell();
+    if (at.nIndex % m_nCheckpointEvery == 0 && at.nIndex > m_checkpoints.back().nIndex)
+        m_checkpoints.push_back(at);
+    RecordMessage message;
+    if (!m_reader.Next(&message))
+        return false;
+    m_held.bytes.assign(message.bytes);
+    m_held.bPacket = message.bPacket;
+    m_held.nType = message.nType;
+    m_held.nUtcMs = message.nUtcMs;
+    m_held.nOffset = message.nOffset;
+    m_held.nIndex = message.nIndex;
+    m_bHeld = true;
+    return true;
+}
+
+void CReplaySource::Seek(std::uint64_t recordOffset) {
+    // The last checkpoint at or before the offset, then forward to the first
+    // message that begins there or later.
+    auto after = std::upper_bound(m_checkpoints.begin(), m_checkpoints.end(), recordOffset,
+                                  [](std::uint64_t offset, const CRecordReader::Position& p) {
+                                      return offset < p.nRecordOffset;
+                                  });
+    m_reader.Seek(after == m_checkpoints.begin() ? *after : *std::prev(after));
+    m_bHeld = false;
+    bool finished = false;
+    while (!finished && (!m_bHeld || m_held.nOffset < recordOffset))
+        finished = !ReadNext();
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_status.bFinished = finished;
+    if (m_bHeld) {
+        m_status.nIndex = m_held.nIndex;
+        m_status.nOffset = m_held.nOffset;
+        m_status.nUtcMs = m_held.nUtcMs;
+    }
+}
+
+void CReplaySource::Append(const Held& message) {
+    const std::string_view bytes = message.bytes;
+    if (!message.bPacket || bytes.size() > kMaxPacketData) {
+        m_batch.append(bytes);
+    } else {
+        // STX, header, type, length, data, checksum (of all four), ETX.
+        const char head[] = {static_cast<char>(CReceiverMessage::STX), 0,
+                             static_cast<char>(message.nType), static_cast<char>(bytes.size())};
+        m_batch.append(head, sizeof head);
+        m_batch.append(bytes);
+        const auto* start = reinterpret_cast<const std::uint8_t*>(m_batch.data()) +
+                            (m_batch.size() - bytes.size() - 3);
+        m_batch.push_back(static_cast<char>(
+            CReceiverMessage::SumBytes(start, static_cast<int>(bytes.size() + 3))));
+        m_batch.push_back(static_cast<char>(CReceiverMessage::ETX));
+    }
+    m_last.nIndex = message.nIndex;
+    m_last.nOffset = message.nOffset + bytes.size();
+    m_last.nUtcMs = message.nUtcMs;
+}
+
+void CReplaySource::Flush(CInstrumentSession& session, std::int64_t nowMs) {
+    if (m_batch.empty())
+        return;
+    session.Process(reinterpret_cast<const std::uint8_t*>(m_batch.data()), m_batch.size(), nowMs);
+    m_batch.clear();
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_status.nIndex = m_last.nIndex + 1;
+    m_status.nOffset = m_last.nOffset;
+    m_status.nUtcMs = m_last.nUtcMs;
+    m_bFresh = true;
+}
+
+std::int64_t CReplaySource::Pump(CInstrumentSession& session, std::int64_t nowMs) {
+    double speed;
+    bool paused;
+    int steps;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_bSeek) {
+            m_bSeek = false;
+            const std::uint64_t offset = m_nSeekOffset;
+            m_lock.unlock();
+            Seek(offset);
+            m_lock.lock();
+        }
+        if (m_bReanchor)
+            m_bAnchored = false;
+        m_bReanchor = false;
+        speed = m_dSpeed;
+        paused = m_bPaused;
+        steps = m_nSteps;
+        m_nSteps = 0;
+    }
+    if (paused) {
+        for (; steps > 0 && (m_bHeld || ReadNext()); --steps) {
+            Append(m_held);
+            m_bHeld = false;
+            Flush(session, nowMs); // one message, one read
+        }
+        return -1;
+    }
+    for (std::size_t n = 0;; ++n) {
+        if (!m_bHeld && !ReadNext()) {
+            Flush(session, nowMs);
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_status.bFinished = true;
+            return -1;
+        }
+        if (speed > kFastest) {
+            if (!m_bAnchored) {
+                m_bAnchored = true;
+                m_nAnchorMs = nowMs;
+                m_nAnchorUtcMs = m_held.nUtcMs;
+            }
+            // Never early: a message is due at the first whole millisecond its
+            // scaled time has reached.
+            const double since = static_cast<double>(m_held.nUtcMs - m_nAnchorUtcMs) / speed;
+            const std::int64_t dueMs =
+                m_nAnchorMs + static_cast<std::int64_t>(std::ceil(std::max(0.0, since)));
+            if (dueMs > nowMs) {
+                Flush(session, nowMs);
+                return dueMs;
+            }
+        } else if (n == kFastestBatch) {
+            Flush(session, nowMs);
+            return nowMs; // again at once, after the session's other work
+        }
+        Append(m_held);
+        m_bHeld = false;
+    }
+}

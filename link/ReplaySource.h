@@ -1,0 +1,108 @@
+// A record file played back into an instrument session of its own, as the
+// port would have delivered it.
+//
+// The messages come from CRecordReader with their receive times; a message
+// is due when the replay's clock, anchored at the last start, resume, seek or
+// change of speed, has run as far past the anchor as the recording did,
+// divided by the speed. Whatever is due when the session's thread comes round
+// goes to CInstrumentSession::Process in one block, so it is framed and
+// interpreted exactly as a read from the port. As fast as possible, blocks of
+// kFastestBatch messages follow one another with the session's other work in
+// between.
+//
+// A packet's data bytes are framed again (the record keeps the data only, so
+// the type byte is unknown: 0). Seeking starts from the nearest checkpoint
+// (a reader position kept every few thousand messages as the replay reads)
+// and reads forward.
+//
+// Control calls come from any thread and are carried out at the next Pump on
+// the session's thread, which they wake.
+#pragma once
+
+#include "link/InstrumentSession.h"
+#include "link/RecordReader.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CReplaySource final : public ISessionSource {
+public:
+    static constexpr double kFastest = 0; // the speed of "as fast as possible"
+    static constexpr std::uint64_t kCheckpointEvery = 4096;
+    static constexpr std::size_t kFastestBatch = 65536;
+
+    explicit CReplaySource(std::uint64_t checkpointEvery = kCheckpointEvery);
+
+    // Opens the record (and its timing file); false and *error in the user's
+    // language when it cannot be read.
+    bool Open(const std::string& recordPath, std::string* error);
+    // Feeds session from now on; before the session starts.
+    void Attach(CInstrumentSession* session);
+    RecordTimeSource TimeSource() const { return m_timeSource; }
+    std::uint64_t Length() const { return m_nLength; }
+
+    // Control; any thread.
+    void SetSpeed(double speed); // kFastest, or a factor such as 0.25 or 10
+    void SetPaused(bool paused);
+    void Step(); // one message, and stay paused
+    void SeekTo(std::uint64_t recordOffset);
+
+    // Where the replay stands: the last message handed to the session.
+    struct Status {
+        std::uint64_t nIndex = 0;  // messages handed over, counted from the record's start
+        std::uint64_t nOffset = 0; // the record's bytes up to the end of the last message
+        std::int64_t nUtcMs = 0;   // its receive time; 0 before the first
+        double dSpeed = 1;
+        bool bPaused = false;
+        bool bFinished = false;
+    };
+    Status CurrentStatus() const;
+
+    std::int64_t Pump(CInstrumentSession& session, std::int64_t nowMs) override;
+    bool Paused() const override;
+
+private:
+    struct Held {
+        std::string bytes;
+        bool bPacket = false;
+        std::uint8_t nType = 0; // the packet's type, as the timing file keeps it
+        std::int64_t nUtcMs = 0;
+        std::uint64_t nOffset = 0;
+        std::uint64_t nIndex = 0;
+    };
+    bool ReadNext();
+    void Seek(std::uint64_t recordOffset);
+    void Append(const Held& message);
+    void Flush(CInstrumentSession& session, std::int64_t nowMs);
+    void Wake();
+
+    CRecordReader m_reader;
+    RecordTimeSource m_timeSource = RecordTimeSource::None;
+    std::uint64_t m_nLength = 0;
+    CInstrumentSession* m_pSession = nullptr;
+
+    // Session thread only.
+    const std::uint64_t m_nCheckpointEvery;
+    std::vector<CRecordReader::Position> m_checkpoints; // every m_nCheckpointEvery messages
+    Held m_held;                                        // read, not yet due
+    bool m_bHeld = false;
+    bool m_bAnchored = false;
+    std::int64_t m_nAnchorMs = 0;    // SteadyMs at the anchor
+    std::int64_t m_nAnchorUtcMs = 0; // the recording's time there
+    std::string m_batch;
+    Held m_last; // the last message added to m_batch
+
+    // Control, under m_lock.
+    mutable std::mutex m_lock;
+    double m_dSpeed = 1;
+    bool m_bPaused = false;
+    int m_nSteps = 0;
+    bool m_bSeek = false;
+    std::uint64_t m_nSeekOffset = 0;
+    bool m_bReanchor = false;
+    Status m_status;
+    bool m_bFresh = false; // a message has come since the last start, resume or seek
+};

@@ -1,0 +1,194 @@
+#include "plots/RecordLoader.h"
+
+#include "link/MonitorState.h"
+#include "link/RecordReader.h"
+#include "platform/RegularFile.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <limits>
+#include <mutex>
+#include <new>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+// The shortest message that carries an angle, "$C1" at the record's end, is
+// three bytes: a record of L bytes holds at most L / 3 records.
+constexpr std::uint64_t kShortestAttitude = 3;
+constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+
+template <class T> void ReserveFor(std::vector<T>& v, std::uint64_t count) {
+    try {
+        v.reserve(static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        // No address space for the bound: grow as messages come.
+    }
+}
+
+// Faults the pages of the records and their times in on a thread of its own,
+// a little ahead of the records written: the system's clearing of fresh pages
+// was a tenth of the load, and it runs on the other core meanwhile. Never
+// more than kAhead records beyond those written, so the resident memory
+// stays that of the records.
+class CPrefault {
+public:
+    static constexpr std::size_t kAhead = 1u << 18; // records: 6 MiB of both arrays
+
+    CPrefault(RecordLoadOutput& out) : m_records(out.records), m_times(out.times.arrOffsetMs) {
+#ifdef MADV_POPULATE_WRITE
+        m_thread = std::thread([this] { Run(); });
+#endif
+    }
+    ~CPrefault() {
+        m_bStop.store(true);
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // The records written so far (the loading thread, now and then).
+    void Written(std::size_t count) {
+        m_nWritten.store(count, std::memory_order_relaxed);
+        m_wake.notify_one();
+    }
+
+private:
+    template <class T> static void Populate(std::vector<T>& v, std::size_t from, std::size_t to) {
+#ifdef MADV_POPULATE_WRITE
+        constexpr std::uintptr_t kPage = 4096;
+        const auto begin = reinterpret_cast<std::uintptr_t>(v.data() + from) & ~(kPage - 1);
+        const auto end = reinterpret_cast<std::uintptr_t>(v.data() + to) & ~(kPage - 1);
+        if (end > begin)
+            madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#endif
+    }
+    void Run() {
+        const std::size_t capacity = std::min(m_records.capacity(), m_times.capacity());
+        std::size_t done = 0;
+        std::unique_lock<std::mutex> lock(m_lock);
+        while (!m_bStop.load()) {
+            const std::size_t target =
+                std::min(capacity, m_nWritten.load(std::memory_order_relaxed) + kAhead);
+            if (target > done) {
+                lock.unlock();
+                Populate(m_records, done, target);
+                Populate(m_times, done, target);
+                done = target;
+                lock.lock();
+                continue;
+            }
+            m_wake.wait_for(lock, std::chrono::milliseconds(5));
+        }
+    }
+
+    std::vector<AnalysisSample>& m_records;
+    std::vector<std::uint32_t>& m_times;
+    std::atomic<std::size_t> m_nWritten{0};
+    std::atomic<bool> m_bStop{false};
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::thread m_thread;
+};
+
+// Milliseconds after the first record, held in the four bytes a record has
+// for its time (49 days; a time before the first reads as the first).
+std::uint32_t OffsetMs(std::int64_t utcMs, std::int64_t startMs) {
+    const std::int64_t offset = utcMs - startMs;
+    return static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(offset, 0, std::numeric_limits<std::uint32_t>::max()));
+}
+} // namespace
+
+RecordLoadResult LoadRecordFile(const std::string& path, RecordLoadOutput& out,
+                                const LoadProgress& progress, const std::atomic<bool>* cancel) {
+    RecordLoadResult result;
+    out.records.clear();
+    out.times = AnalysisTimes();
+    out.counts = CMessageCounts();
+    // The refusals the R35 loader gives, told before the reader runs through
+    // the record for its clock.
+    const RegularFile file = OpenRegularFile(path);
+    if (file.fd < 0) {
+        result.status = file.notRegular ? RecordLoadResult::Status::NotRegularFile
+                                        : RecordLoadResult::Status::CannotOpen;
+        result.nError = file.error;
+        return result;
+    }
+    close(file.fd);
+    result.nLength = file.size;
+    if (file.size == 0) {
+        result.status = RecordLoadResult::Status::Empty;
+        return result;
+    }
+    CRecordReader reader;
+    if (!reader.Open(path, &result.strError)) {
+        result.status = RecordLoadResult::Status::CannotOpen;
+        return result;
+    }
+    result.nLength = reader.Length();
+    const std::uint64_t bound = result.nLength / kShortestAttitude + 1;
+    ReserveFor(out.records, bound);
+    ReserveFor(out.times.arrOffsetMs, bound);
+    out.times.source = reader.TimeSource();
+    CPrefault prefault(out);
+
+    const float none = std::numeric_limits<float>::quiet_NaN();
+    float heading = none, pitch = none, roll = none;
+    bool started = false;
+    auto lastProgress = std::chrono::steady_clock::now();
+    RecordMessage message;
+    while (reader.Next(&message)) {
+        const std::int64_t utcMs = std::max<std::int64_t>(message.nUtcMs, 0);
+        if ((++result.nMessages & 0xFFF) == 0) {
+            prefault.Written(out.records.size());
+            if (cancel && cancel->load(std::memory_order_relaxed)) {
+                result.status = RecordLoadResult::Status::Cancelled;
+                return result;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (progress && now - lastProgress >= kProgressInterval) {
+                lastProgress = now;
+                progress(message.nOffset, result.nLength);
+            }
+        }
+        if (message.bPacket) {
+            out.counts.CountPacket(0, utcMs);
+            continue;
+        }
+        const AttitudeFields fields = ReadAttitudeFields(message.bytes);
+        out.counts.CountText(message.bytes, fields.kind == AttitudeFields::Kind::BadChecksum,
+                             utcMs);
+        if (fields.kind == AttitudeFields::Kind::Position) {
+            ++result.nPositions;
+            continue;
+        }
+        if (fields.kind != AttitudeFields::Kind::Angles)
+            continue;
+        // Each angle keeps its last value, as a live sample does.
+        if (!fields.heading.empty())
+            heading = static_cast<float>(fields.dHeading);
+        if (!fields.pitch.empty())
+            pitch = static_cast<float>(fields.dPitch);
+        if (!fields.roll.empty())
+            roll = static_cast<float>(fields.dRoll);
+        if (!started) {
+            out.times.nStartUtcMs = message.nUtcMs;
+            started = true;
+        }
+        out.records.push_back({heading, roll, pitch, 0, 0});
+        out.times.arrOffsetMs.push_back(OffsetMs(message.nUtcMs, out.times.nStartUtcMs));
+    }
+    if (reader.Error() != 0) {
+        result.status = RecordLoadResult::Status::CannotOpen;
+        result.nError = reader.Error();
+    } else if (out.records.empty()) {
+        result.status = RecordLoadResult::Status::NoAttitude;
+    }
+    if (progress)
+        progress(result.nLength, result.nLength);
+    return result;
+}

@@ -1,0 +1,86 @@
+// What a loaded recording amounts to, at a glance: how long it ran, the
+// messages of each type, the largest pitch and roll and when they came, how
+// long each stayed at or beyond its alarm limit, the data gaps, and the alarm
+// events of the event log beside the record. Plain C++: computed from the
+// records and their times, shown and saved by the view.
+//
+// A record's angle is taken to hold until the next record, but not across a
+// gap: time beyond a limit counts the time to the next record, at most
+// `staleSeconds`. Without times (the instrument's own files) there is no
+// duration, no gap and no time beyond a limit, only record counts and indices.
+#pragma once
+
+#include "plots/Samples.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CMessageCounts;
+
+struct SummaryLimits {
+    double pitchLimit = 30; // degrees; an alarm starts at limit <= |angle|
+    double rollLimit = 30;
+    double staleSeconds = 3; // a pause longer than this is a data gap
+};
+
+// One line of an event log ("time,subject,event,value,limit") about an alarm.
+struct LoggedEvent {
+    std::string strTime; // as logged: UTC, ISO 8601 with milliseconds
+    std::string strSubject, strEvent, strValue, strLimit;
+    bool operator==(const LoggedEvent&) const = default;
+};
+
+struct SessionSummary {
+    std::size_t nRecords = 0;
+    bool bTimed = false;
+    std::int64_t nStartUtcMs = 0, nEndUtcMs = 0; // when timed
+
+    struct TypeCount {
+        std::string strName; // "GPHDT", "$C", "数据包 0x6E ('n')", "其他"
+        std::uint64_t nCount = 0;
+        bool operator==(const TypeCount&) const = default;
+    };
+    std::vector<TypeCount> arrMessages; // empty: no counts given
+
+    // The largest |angle|, signed as it was, and the first record that had it.
+    struct Extreme {
+        bool bReceived = false;
+        float fValue = 0;
+        std::size_t nIndex = 0;
+        std::int64_t nUtcMs = 0; // when timed
+    };
+    // At or beyond the limit: how many records, and for how long (timed).
+    struct Beyond {
+        double dLimit = 0;
+        std::size_t nRecords = 0;
+        std::int64_t nMs = 0;
+    };
+    Extreme pitch, roll;
+    Beyond pitchBeyond, rollBeyond;
+
+    struct Gap {
+        std::size_t nIndex = 0; // the last record before it
+        std::int64_t nStartUtcMs = 0;
+        std::int64_t nLengthMs = 0;
+        bool operator==(const Gap&) const = default;
+    };
+    double dStaleSeconds = 0;
+    std::vector<Gap> arrGaps;
+    std::vector<LoggedEvent> arrEvents;
+};
+
+// counts may be null (a file of the instrument's own sentences has none).
+SessionSummary SummariseSession(const std::vector<AnalysisSample>& records,
+                                const AnalysisTimes& times, const CMessageCounts* counts,
+                                const SummaryLimits& limits);
+
+// The alarm events of an event log's text: the lines of pitch, roll and data
+// (the data-lost alarm) with the alarm states active, silenced, acknowledged,
+// rectified and normal. Other lines, the header and broken lines are passed by.
+std::vector<LoggedEvent> AlarmEvents(std::string_view eventLog);
+// The alarm events of the event log beside recordPath ("X.txt" ->
+// "X-events.csv"); none when there is no such log.
+std::vector<LoggedEvent> ReadAlarmEvents(const std::string& recordPath);

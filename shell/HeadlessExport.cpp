@@ -1,0 +1,53 @@
+#include "shell/HeadlessExport.h"
+
+#include "plots/AnalysisLoader.h"
+#include "plots/CsvExport.h"
+#include "plots/RecordLoader.h"
+#include "view/AnalysisSession.h"
+
+#include <QFile>
+#include <cstdio>
+
+namespace {
+void Say(const QString& text) {
+    std::fprintf(stderr, "quillmar: %s\n", qPrintable(QString(text).replace('\n', ' ')));
+}
+} // namespace
+
+int ExportCsvFile(const std::vector<AnalysisSample>& records, const AnalysisTimes& times,
+                  const QString& path) {
+    const std::string error =
+        ExportAnalysisCsv(QFile::encodeName(path).toStdString(), records, times);
+    if (error.empty())
+        return 0;
+    Say(QString::fromStdString(error));
+    return 1;
+}
+
+int RunCsvExport(const CCommandLineInfo& info) {
+    if (!info.analysisRecordFile.isEmpty()) {
+        RecordLoadOutput out;
+        const RecordLoadResult result =
+            LoadRecordFile(QFile::encodeName(info.analysisRecordFile).toStdString(), out);
+        if (const QString refusal = CAnalysisSession::Refusal(result, info.analysisRecordFile);
+            !refusal.isEmpty()) {
+            Say(refusal);
+            return 1;
+        }
+        return ExportCsvFile(out.records, out.times, info.exportCsvFile);
+    }
+    if (info.analysisFile.isEmpty()) {
+        Say("--export-csv needs the recording to export: --analyse FILE or --analyse-record FILE");
+        return 2;
+    }
+    std::vector<AnalysisSample> records;
+    const LoadResult result =
+        LoadAnalysisFile(QFile::encodeName(info.analysisFile).toStdString(), records);
+    if (const QString refusal = CAnalysisSession::Refusal(result, info.analysisFile);
+        !refusal.isEmpty()) {
+        Say(refusal);
+        return 1;
+    }
+    // The instrument's own files carry no times.
+    return ExportCsvFile(records, AnalysisTimes{}, info.exportCsvFile);
+}

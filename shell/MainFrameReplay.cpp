@@ -1,0 +1,94 @@
+// The main frame's part in 数据回放: starting and ending a replay, and which
+// session the displays show meanwhile. The live session goes on receiving and
+// recording throughout; only what the window shows changes.
+#include "platform/CommandIds.h"
+#include "platform/Prompter.h"
+#include "shell/DataHealthDlg.h"
+#include "shell/MainFrame.h"
+#include "shell/ReplayDlg.h"
+#include "view/QuillmarView.h"
+
+#include <QLabel>
+#include <QStatusBar>
+
+void CMainFrame::RegisterReplayCommands() {
+    m_commands.Register(ID_REPLAY, [this] { OnReplay(); }); // "数据回放…"
+    m_commands.Register(ID_REPLAY_END,                      // "结束回放"
+                        {[this] { EndReplay(); }, [this] { return m_pReplay != nullptr; }, {}});
+}
+
+CInstrumentSession& CMainFrame::Shown() const {
+    return m_pReplay ? m_pReplay->Session() : *m_pSession;
+}
+
+void CMainFrame::OnReplay() {
+    CPrompter::FileDialogRequest request;
+    request.title = "数据回放";
+    request.filter = "记录文件 (*.txt);;所有文件 (*.*)";
+    const QString path = CPrompter::Instance().FileDialog(this, request);
+    if (!path.isEmpty())
+        StartReplay(path, 1);
+}
+
+bool CMainFrame::StartReplay(const QString& path, double speed) {
+    auto* replay = new CReplayDlg(this, this);
+    QString error;
+    if (!replay->Open(path, &error)) {
+        delete replay;
+        CPrompter::Instance().MessageBox(this, error, QString(), QMessageBox::Ok,
+                                         CPrompter::Icon::Warning);
+        return false;
+    }
+    EndReplay(); // one replay at a time
+    const CMonitorState& live = m_pSession->Monitor();
+    CMonitorState& monitor = replay->Session().Monitor();
+    monitor.SetStaleMs(live.StaleMs());
+    monitor.SetAlarmLimits(live.PitchLimit(), live.RollLimit());
+    replay->Session().SetAlertSettings(m_alertSettings);
+    m_pReplay = replay;
+    connect(replay, &CReplayDlg::Ended, this, &CMainFrame::EndReplay);
+    ShowSession(replay->Session());
+    replay->Start(speed);
+    replay->show();
+    UpdateCommandUI();
+    return true;
+}
+
+void CMainFrame::EndReplay() {
+    if (!m_pReplay)
+        return;
+    CReplayDlg* replay = m_pReplay;
+    m_pReplay = nullptr;
+    ShowSession(*m_pSession);
+    replay->disconnect(this);
+    replay->hide();
+    // Not from inside its own signal: the window goes once the event is done.
+    replay->deleteLater();
+    UpdateCommandUI();
+}
+
+void CMainFrame::ShowSession(CInstrumentSession& session) {
+    // A relay batch half handed over belongs to the other session.
+    m_relayBatch = std::string();
+    m_nRelayAt = 0;
+    if (m_pView)
+        m_pView->AttachMonitor(&session.Monitor());
+    if (m_pHealthDlg)
+        m_pHealthDlg->SetSession(session, m_pReplay != nullptr);
+    OnSessionChanged();
+}
+
+void CMainFrame::RefreshReplayPane() {
+    if (!m_pReplayPane && m_pReplay) {
+        m_pReplayPane = new QLabel(statusBar());
+        m_pReplayPane->setObjectName("replayPane");
+        m_pReplayPane->setStyleSheet("color: #0050a0; font-weight: bold");
+        statusBar()->insertPermanentWidget(0, m_pReplayPane);
+    }
+    if (!m_pReplayPane)
+        return;
+    m_pReplayPane->setVisible(m_pReplay != nullptr);
+    const QString text = m_pReplay ? m_pReplay->StatusText() : QString();
+    if (m_pReplayPane->text() != text)
+        m_pReplayPane->setText(text);
+}

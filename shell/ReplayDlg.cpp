@@ -1,0 +1,162 @@
+#include "shell/ReplayDlg.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace {
+QString TimeSourceText(RecordTimeSource source) {
+    switch (source) {
+    case RecordTimeSource::TimingFile:
+        return "时间来源：接收时间文件（与记录时完全一致）";
+    case RecordTimeSource::SentenceClock:
+        return "时间来源：没有接收时间文件，按 GGA/RMC/ZDA 语句中的时间";
+    case RecordTimeSource::Assumed:
+        return "时间来源：没有接收时间文件和时间语句，按每秒 10 条估计";
+    case RecordTimeSource::None:
+        break;
+    }
+    return "时间来源：无";
+}
+} // namespace
+
+const std::vector<double>& CReplayDlg::Speeds() {
+    static const std::vector<double> speeds = {0.25, 0.5, 1, 2, 5, 10, CReplaySource::kFastest};
+    return speeds;
+}
+
+QString CReplayDlg::SpeedText(double speed) {
+    return speed == CReplaySource::kFastest ? QString("最快") : QString::number(speed) + "×";
+}
+
+CReplayDlg::CReplayDlg(QObject* eventTarget, QWidget* parent)
+    : QDialog(parent), m_listener(eventTarget),
+      m_pSession(std::make_unique<CInstrumentSession>(&m_listener)) {
+    setWindowTitle("数据回放");
+    setModal(false);
+    // A window the displays are compared with: small messages in the session's
+    // queue are enough for the serial monitor, the rest the window skips.
+    m_pSession->Queue().SetCap(std::size_t{4} << 20);
+    m_source.Attach(m_pSession.get());
+
+    m_pFile = new QLabel(this);
+    m_pTimes = new QLabel(this);
+    m_pPosition = new QLabel(this);
+    m_pSlider = new QSlider(Qt::Horizontal, this);
+    m_pSlider->setRange(0, kSliderSteps);
+    m_pSpeed = new QComboBox(this);
+    for (double speed : Speeds())
+        m_pSpeed->addItem(SpeedText(speed));
+    m_pPause = new QPushButton("暂停", this);
+    m_pStep = new QPushButton("单步", this);
+    m_pEnd = new QPushButton("结束回放", this);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(new QLabel("速度：", this));
+    buttons->addWidget(m_pSpeed);
+    buttons->addWidget(m_pPause);
+    buttons->addWidget(m_pStep);
+    buttons->addStretch();
+    buttons->addWidget(m_pEnd);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_pFile);
+    layout->addWidget(m_pTimes);
+    layout->addWidget(m_pSlider);
+    layout->addWidget(m_pPosition);
+    layout->addLayout(buttons);
+
+    connect(m_pSpeed, &QComboBox::activated, this, &CReplayDlg::OnSpeedChosen);
+    connect(m_pPause, &QPushButton::clicked, this, &CReplayDlg::OnPauseClicked);
+    connect(m_pStep, &QPushButton::clicked, this, [this] { m_source.Step(); });
+    connect(m_pEnd, &QPushButton::clicked, this, &CReplayDlg::reject);
+    // A drag seeks once, where it is let go; a click or a key at once.
+    connect(m_pSlider, &QSlider::sliderReleased, this, &CReplayDlg::OnSliderMoved);
+    connect(m_pSlider, &QSlider::actionTriggered, this, [this](int action) {
+        if (action != QAbstractSlider::SliderMove)
+            QMetaObject::invokeMethod(this, &CReplayDlg::OnSliderMoved, Qt::QueuedConnection);
+    });
+    m_timer.setInterval(kRefreshMs);
+    connect(&m_timer, &QTimer::timeout, this, &CReplayDlg::Refresh);
+}
+
+CReplayDlg::~CReplayDlg() = default;
+
+bool CReplayDlg::Open(const QString& path, QString* error) {
+    std::string reason;
+    if (!m_source.Open(path.toStdString(), &reason)) {
+        *error = QString("无法回放记录文件：%1\n%2").arg(path, QString::fromStdString(reason));
+        return false;
+    }
+    m_pFile->setText("记录文件：" + QFileInfo(path).fileName());
+    m_pFile->setToolTip(path);
+    m_pTimes->setText(TimeSourceText(m_source.TimeSource()));
+    return true;
+}
+
+void CReplayDlg::Start(double speed) {
+    const auto& speeds = Speeds();
+    const auto at = std::find(speeds.begin(), speeds.end(), speed);
+    m_pSpeed->setCurrentIndex(at == speeds.end() ? 2 : static_cast<int>(at - speeds.begin()));
+    m_source.SetSpeed(speed);
+    m_pSession->Start();
+    m_timer.start();
+    Refresh();
+}
+
+QString CReplayDlg::StatusText() const {
+    const CReplaySource::Status status = m_source.CurrentStatus();
+    QString text = "回放";
+    if (status.nUtcMs != 0) {
+        const QDateTime time = QDateTime::fromMSecsSinceEpoch(status.nUtcMs, Qt::UTC);
+        text +=
+            " " + time.toString("yyyy-MM-dd HH:mm:ss.") + QString::number(time.time().msec() / 100);
+    }
+    text += " (" + SpeedText(status.dSpeed);
+    if (status.bFinished)
+        text += "，已结束";
+    else if (status.bPaused)
+        text += "，暂停";
+    return text + ")";
+}
+
+void CReplayDlg::Refresh() {
+    const CReplaySource::Status status = m_source.CurrentStatus();
+    m_pPosition->setText(QString("%1，第 %2 条").arg(StatusText()).arg(status.nIndex));
+    m_pPause->setText(status.bPaused ? "继续" : "暂停");
+    if (!m_pSlider->isSliderDown() && m_source.Length() > 0) {
+        const double part =
+            static_cast<double>(status.nOffset) / static_cast<double>(m_source.Length());
+        const QSignalBlocker quiet(m_pSlider);
+        m_pSlider->setValue(static_cast<int>(part * kSliderSteps));
+    }
+}
+
+void CReplayDlg::OnSpeedChosen(int index) {
+    if (index >= 0 && index < static_cast<int>(Speeds().size()))
+        m_source.SetSpeed(Speeds()[static_cast<std::size_t>(index)]);
+    Refresh();
+}
+
+void CReplayDlg::OnPauseClicked() {
+    m_source.SetPaused(!m_source.CurrentStatus().bPaused);
+    Refresh();
+}
+
+void CReplayDlg::OnSliderMoved() {
+    const double part = static_cast<double>(m_pSlider->value()) / kSliderSteps;
+    m_source.SeekTo(static_cast<std::uint64_t>(part * static_cast<double>(m_source.Length())));
+}
+
+void CReplayDlg::reject() {
+    // Closing the window (its close box and Esc come here too) ends the replay.
+    QDialog::reject();
+    if (!m_bEnded) {
+        m_bEnded = true;
+        emit Ended();
+    }
+}

@@ -1,0 +1,143 @@
+#include "platform/CommandIds.h"
+#include "platform/ErrorText.h"
+#include "plots/CsvExport.h"
+#include "support/TestSupport.h"
+#include "view/QuillmarView.h"
+#include "view/SessionSummaryDlg.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<AnalysisSample> Curves(int count) {
+    std::vector<AnalysisSample> records(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        records[static_cast<std::size_t>(i)].fHeading =
+            static_cast<float>(180 + 150 * std::sin(i / 300.0));
+        records[static_cast<std::size_t>(i)].fPitch = static_cast<float>(6 * std::sin(i / 70.0));
+    }
+    return records;
+}
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Pixels of the heading curve's green, drawn plainly or smoothed.
+int GreenPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            count += c.green() > 200 && c.red() < 120 && c.blue() < 120;
+        }
+    }
+    return count;
+}
+
+// "导出…" run through the command table as the menu runs it, the file dialog
+// answered: each format by its extension, pictures at the size chosen.
+TEST(AnalysisExport, EachFormatIsWrittenAtTheChosenSize) {
+    CScriptedPrompter prompter;
+    QTemporaryDir dir;
+    CViewUnderTest t;
+    EXPECT_FALSE(t.commands.IsEnabled(ID_ANALYSIS_EXPORT)); // nothing loaded yet
+    const std::vector<AnalysisSample> records = Curves(5000);
+    t.view.ShowRecords(records);
+    ASSERT_TRUE(t.commands.IsEnabled(ID_ANALYSIS_EXPORT));
+
+    struct Case {
+        QString name;
+        QSize size;
+    };
+    const std::vector<Case> table = {{"plot.png", {800, 500}},
+                                     {"plot.pdf", {640, 400}},
+                                     {"plot.svg", {900, 300}},
+                                     {"r.csv", {}}};
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name.toStdString());
+        prompter.m_files.push_back(dir.filePath(c.name));
+        prompter.m_sizes.push_back(c.size);
+        ASSERT_TRUE(t.Run(ID_ANALYSIS_EXPORT));
+        const QByteArray bytes = Contents(dir.filePath(c.name));
+        if (c.name.endsWith(".png")) {
+            const QImage image = QImage::fromData(bytes, "PNG");
+            EXPECT_EQ(image.size(), c.size);
+            EXPECT_GT(GreenPixels(image), c.size.width()); // the heading curve, all across
+            image.save(TestOutputDir() + "/export.png");
+        } else if (c.name.endsWith(".pdf")) {
+            EXPECT_TRUE(bytes.startsWith("%PDF"));
+            EXPECT_TRUE(bytes.contains("/MediaBox [0 0 640.000000 400.000000]"));
+            EXPECT_GT(bytes.size(), 5000);
+        } else if (c.name.endsWith(".svg")) {
+            QSvgRenderer svg(bytes);
+            ASSERT_TRUE(svg.isValid());
+            EXPECT_EQ(svg.defaultSize(), c.size);
+            QImage image(c.size, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            svg.render(&painter);
+            EXPECT_GT(GreenPixels(image), c.size.width());
+        } else {
+            EXPECT_EQ(bytes.toStdString(), AnalysisCsv(records, {}));
+        }
+    }
+    EXPECT_EQ(prompter.m_fileDialogs.back().proposedName, "Quillmar.csv");
+    EXPECT_EQ(prompter.m_proposedSizes.front(), QSize(1023, 670)); // the window's
+    EXPECT_TRUE(prompter.m_boxes.empty());
+
+    const std::vector<std::pair<QString, QString>> refused = {
+        {dir.filePath("plot.bmp"), "不能导出为这种文件：" + dir.filePath("plot.bmp")},
+        {dir.filePath("no/r.csv"), QString::fromStdString(SystemErrorText(ENOENT))},
+        {dir.filePath("no/p.png"), QString::fromStdString(SystemErrorText(ENOENT))},
+    };
+    for (const auto& [path, said] : refused) {
+        prompter.m_files.push_back(path);
+        t.Run(ID_ANALYSIS_EXPORT);
+        ASSERT_FALSE(prompter.m_boxes.empty());
+        EXPECT_TRUE(prompter.m_boxes.back().text.contains(said)) << path.toStdString();
+    }
+}
+
+// "会话摘要" of a loaded file with its event log beside it, and both saves.
+TEST(AnalysisExport, TheSummaryShowsTheRecordingAndSavesBothForms) {
+    CScriptedPrompter prompter;
+    QTemporaryDir dir;
+    CViewUnderTest t;
+    QFile recording(dir.filePath("r.txt"));
+    ASSERT_TRUE(recording.open(QIODevice::WriteOnly));
+    recording.write("$C10,1\r\n$C11,-31.5\r\n$C12,2\r\n");
+    recording.close();
+    QFile log(dir.filePath("r-events.csv"));
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write("time,subject,event,value,limit\n2026-12-07T09:07:41.310Z,pitch,active,31.5,30\n");
+    log.close();
+    t.view.StartLoad(recording.fileName());
+    ASSERT_TRUE(WaitUntil([&] { return !t.view.Analysis().IsLoading(); }, 60000));
+    ASSERT_TRUE(t.Run(ID_SESSION_SUMMARY));
+    auto* dialog = t.view.findChild<CSessionSummaryDlg*>();
+    ASSERT_NE(dialog, nullptr);
+    for (const char* line :
+         {"记录：3 条", "最大俯仰角：-31.5°（第 1 条记录）", "俯仰角达到或超过 30°：1 条记录",
+          "最大横滚角：未收到", "2026-12-07T09:07:41.310Z  俯仰角 报警 31.5（限值 30）"})
+        EXPECT_TRUE(dialog->Text().contains(QString::fromUtf8(line))) << line;
+
+    prompter.m_files = {dir.filePath("s.csv"), dir.filePath("s.txt")};
+    dialog->findChild<QPushButton*>("saveCsv")->click();
+    dialog->findChild<QPushButton*>("saveText")->click();
+    EXPECT_EQ(prompter.m_fileDialogs.front().proposedName, "r-摘要.csv");
+    EXPECT_TRUE(Contents(dir.filePath("s.csv"))
+                    .contains("\nmax,pitch,,-31.5,30,,1\n"
+                              "beyond-records,pitch,,1,30,,\n"
+                              "event,pitch,active,31.5,30,2026-12-07T09:07:41.310Z,\n"));
+    EXPECT_EQ(QString::fromUtf8(Contents(dir.filePath("s.txt"))), dialog->Text());
+}
+
+} // namespace
