@@ -25,6 +25,10 @@ bool ParsePort(std::string_view text, unsigned* port) {
 
 // "host:port", "[v6]:port", ":port"; the port may be left out where there is a default.
 bool SplitHostPort(std::string_view rest, unsigned fallback, std::string* host, unsigned* port) {
+    while (!rest.empty() && rest.back() == '/')
+        rest.remove_suffix(1);
+    if (rest.find('/') != std::string_view::npos)
+        return false; // a path means nothing to any source
     std::string_view portText;
     if (rest.starts_with('[')) {
         const std::size_t close = rest.find(']');
@@ -40,13 +44,41 @@ bool SplitHostPort(std::string_view rest, unsigned fallback, std::string* host, 
         *host = rest.substr(0, colon);
         portText = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
     }
-    while (!portText.empty() && portText.back() == '/')
-        portText.remove_suffix(1);
     if (portText.empty()) {
         *port = fallback;
         return fallback != 0;
     }
     return ParsePort(portText, port);
+}
+
+// A group address is joined on the default interface; a unicast one was only bound.
+bool JoinGroup(int fd, const addrinfo* ai) {
+    if (ai->ai_family == AF_INET) {
+        ip_mreq request{};
+        request.imr_multiaddr = reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr;
+        if (!IN_MULTICAST(ntohl(request.imr_multiaddr.s_addr)))
+            return true;
+        request.imr_interface.s_addr = htonl(INADDR_ANY);
+        return setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) == 0;
+    }
+    if (ai->ai_family == AF_INET6) {
+        ipv6_mreq request{};
+        request.ipv6mr_multiaddr = reinterpret_cast<const sockaddr_in6*>(ai->ai_addr)->sin6_addr;
+        if (!IN6_IS_ADDR_MULTICAST(&request.ipv6mr_multiaddr))
+            return true;
+        return setsockopt(fd, IPPROTO_IPV6, IPV6_JOIN_GROUP, &request, sizeof request) == 0;
+    }
+    return true;
+}
+
+// A server that vanishes without a word (a cable pulled, a machine off) is
+// noticed within about half a minute rather than never.
+void KeepAlive(int fd) {
+    const int one = 1, idle = 10, interval = 5, count = 3;
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
 }
 
 int SocketError(int fd) {
@@ -78,8 +110,9 @@ bool SourceAddress::Parse(std::string_view url, SourceAddress* address, std::str
     }
     if (!ok) {
         if (error)
-            *error = "无法识别的数据源 \"" + std::string(url) +
-                     "\"：应为 serial:/dev/ttyUSB0、tcp://主机:端口、udp://:端口 或 gpsd://主机[:端口]";
+            *error =
+                "无法识别的数据源 \"" + std::string(url) +
+                "\"：应为 serial:/dev/ttyUSB0、tcp://主机:端口、udp://:端口 或 gpsd://主机[:端口]";
         return false;
     }
     *address = a;
@@ -136,12 +169,8 @@ bool CNetSource::Open(const SourceAddress& address, std::string* error) {
             setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
             setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
             ok = bind(fd, ai->ai_addr, ai->ai_addrlen) == 0;
-            if (ok && group && ai->ai_family == AF_INET) {
-                ip_mreq request{};
-                request.imr_multiaddr = reinterpret_cast<sockaddr_in*>(ai->ai_addr)->sin_addr;
-                request.imr_interface.s_addr = htonl(INADDR_ANY);
-                ok = setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) == 0;
-            }
+            if (ok && group)
+                ok = JoinGroup(fd, ai);
         } else {
             ok = connect(fd, ai->ai_addr, ai->ai_addrlen) == 0 || errno == EINPROGRESS;
         }
@@ -183,9 +212,14 @@ bool CNetSource::Connected(std::string* error) {
     m_bConnected = true;
     const int one = 1;
     setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    KeepAlive(m_fd);
     if (m_address.kind == SourceAddress::Kind::Gpsd) {
         static constexpr char kWatch[] = "?WATCH={\"enable\":true,\"raw\":1}\n";
-        return Send(reinterpret_cast<const std::uint8_t*>(kWatch), sizeof kWatch - 1);
+        if (!Send(reinterpret_cast<const std::uint8_t*>(kWatch), sizeof kWatch - 1)) {
+            if (error)
+                *error = SystemErrorText(errno);
+            return false;
+        }
     }
     return true;
 }
@@ -198,14 +232,16 @@ bool CNetSource::OnReady(short revents, std::vector<std::uint8_t>& received, std
             return true;
         return Connected(error);
     }
+    // One read of a stream, a few datagrams: what came is framed and recorded
+    // before more is taken, and a fast sender cannot keep us here.
     std::uint8_t buffer[65536];
-    for (;;) {
+    for (int datagrams = 0; datagrams < 64;) {
         const ssize_t got = recv(m_fd, buffer, sizeof buffer, 0);
         if (got > 0) {
             AppendFiltered(buffer, static_cast<std::size_t>(got), received);
-            if (m_address.kind != SourceAddress::Kind::Udp &&
-                static_cast<std::size_t>(got) < sizeof buffer)
+            if (m_address.kind != SourceAddress::Kind::Udp)
                 return true;
+            ++datagrams;
             continue;
         }
         if (got == 0 && m_address.kind != SourceAddress::Kind::Udp)
@@ -220,6 +256,7 @@ bool CNetSource::OnReady(short revents, std::vector<std::uint8_t>& received, std
             return false;
         }
     }
+    return true;
 }
 
 void CNetSource::AppendFiltered(const std::uint8_t* bytes, std::size_t count,
