@@ -14,7 +14,7 @@ constexpr std::uint8_t kAnswerCommand = 0x06;
 
 bool SameLink(const LinkState& a, const LinkState& b) {
     return a.kind == b.kind && a.nPort == b.nPort && a.strDevice == b.strDevice &&
-           a.nError == b.nError;
+           a.nError == b.nError && a.strSource == b.strSource && a.strError == b.strError;
 }
 
 bool SameRecord(const RecordState& a, const RecordState& b) {
@@ -225,6 +225,7 @@ void CInstrumentSession::UsePort(unsigned port, const std::string& device) {
     if (!m_thread.joinable()) {
         m_nPort = port;
         m_strDevice = device;
+        m_bUseNet = false;
         return;
     }
     {
@@ -234,6 +235,7 @@ void CInstrumentSession::UsePort(unsigned port, const std::string& device) {
             ClosePort();
             m_nPort = port;
             m_strDevice = device;
+            m_bUseNet = false;
             TryOpen(SteadyMs());
         });
     }
@@ -311,8 +313,7 @@ void CInstrumentSession::Run() {
             due = m_answersAtMs.front();
         if (m_nSourceAtMs >= 0 && m_nSourceAtMs < due)
             due = m_nSourceAtMs;
-        pollfd wake{m_fdWake, POLLIN, 0};
-        poll(&wake, 1, static_cast<int>(std::max<std::int64_t>(0, due - SteadyMs())));
+        PollSources(static_cast<int>(std::max<std::int64_t>(0, due - SteadyMs())));
         std::uint64_t count;
         while (read(m_fdWake, &count, sizeof count) > 0) {
         }
@@ -327,7 +328,7 @@ void CInstrumentSession::Run() {
             // The adapter went away: what it sent before is in the ring.
             DrainPort();
             ClosePort();
-            SetLink({LinkState::Kind::Vanished, m_nPort, m_strDevice, 0, 0});
+            SetLink({LinkState::Kind::Vanished, m_nPort, m_strDevice, 0, 0, {}, {}});
             m_nReconnectAtMs = now + kReconnectMs;
         }
         if (m_nReconnectAtMs >= 0 && now >= m_nReconnectAtMs)
@@ -366,6 +367,7 @@ void CInstrumentSession::DrainPort() {
 
 void CInstrumentSession::ClosePort() {
     m_pPort.reset();
+    m_pNet.reset();
     m_bVanished = false;
     m_answersAtMs.clear(); // asked for on a connection that is gone
     if (m_framer.Reset())
@@ -374,13 +376,17 @@ void CInstrumentSession::ClosePort() {
 
 void CInstrumentSession::TryOpen(std::int64_t nowMs) {
     m_nReconnectAtMs = -1;
+    if (m_bUseNet) {
+        OpenNet(nowMs);
+        return;
+    }
     if (m_strDevice.empty()) {
-        SetLink({LinkState::Kind::NoDevice, m_nPort, m_strDevice, 0, 0});
+        SetLink({LinkState::Kind::NoDevice, m_nPort, m_strDevice, 0, 0, {}, {}});
         return;
     }
     auto port = std::make_unique<CSerialPort>();
     if (!port->Open(this, m_nPort, m_strDevice, kBaud, 'N', 8, 1, kPortEvents, kWriteBufferSize)) {
-        SetLink({LinkState::Kind::OpenFailed, m_nPort, m_strDevice, port->OpenError(), 0});
+        SetLink({LinkState::Kind::OpenFailed, m_nPort, m_strDevice, port->OpenError(), 0, {}, {}});
         // Keep trying: the adapter may be plugged in, or let go by another program.
         m_nReconnectAtMs = nowMs + kReconnectMs;
         return;
@@ -388,7 +394,7 @@ void CInstrumentSession::TryOpen(std::int64_t nowMs) {
     m_bVanished = false;
     port->StartWatching();
     m_pPort = std::move(port);
-    SetLink({LinkState::Kind::Connected, m_nPort, m_strDevice, 0, 0});
+    SetLink({LinkState::Kind::Connected, m_nPort, m_strDevice, 0, 0, {}, {}});
 }
 
 void CInstrumentSession::SetLink(const LinkState& state) {
@@ -406,10 +412,10 @@ void CInstrumentSession::SetLink(const LinkState& state) {
     const bool connected = state.kind == LinkState::Kind::Connected;
     if (wasConnected && !connected) {
         m_bLinkLost = true;
-        Log("link", "lost");
+        Log("link", "lost", state.strSource);
     } else if (connected && m_bLinkLost) {
         m_bLinkLost = false;
-        Log("link", "restored");
+        Log("link", "restored", state.strSource);
     }
     Notify();
 }
@@ -443,16 +449,20 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
     m_framer.Feed(bytes, count, [&](const CReceiverMessage& message) {
         const std::string_view text = CMonitorState::MessageText(message);
         m_recordBatch.append(text);
+        if (message.m_bTextLine && m_server.IsOpen())
+            m_serveBatch.append(text);
         if (!text.empty()) // an empty packet leaves nothing in the record
-            m_timesBatch.push_back(message.m_bTextLine ? text.size() << 9
-                                                       : text.size() << 9 | message.m_nType << 1 | 1);
+            m_timesBatch.push_back(message.m_bTextLine
+                                       ? text.size() << 9
+                                       : text.size() << 9 | message.m_nType << 1 | 1);
         const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs);
         m_counts.Count(message, kind == CMonitorState::Kind::BadChecksum, nowMs);
         MeasureAlarms(nowMs);
         CMessageQueue::Encode(m_queueBatch, message);
         ++messages;
-        if (message.m_nType == 'n' && m_pPort) {
-            m_pPort->SetBaudRate(kBaud);
+        if (message.m_nType == 'n' && (m_pPort || NetAnswers())) {
+            if (m_pPort)
+                m_pPort->SetBaudRate(kBaud);
             // The instrument wants a pause before the answer.
             m_answersAtMs.push_back(nowMs + kAnswerDelayMs);
         }
@@ -465,6 +475,7 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
     WriteRecord(utcMs);
     m_recordBatch.clear();
     m_timesBatch.clear();
+    ServeBatch();
     m_queue.Add(m_queueBatch);
     m_queueBatch.clear();
     const std::uint64_t dropped = m_queue.DroppedBytes();
@@ -541,10 +552,13 @@ void CInstrumentSession::CheckRecord() {
 void CInstrumentSession::AnswerDue(std::int64_t nowMs) {
     while (!m_answersAtMs.empty() && m_answersAtMs.front() <= nowMs) {
         m_answersAtMs.pop_front();
-        if (!m_pPort)
+        if (!m_pPort && !NetAnswers())
             continue;
         std::uint8_t packet[32];
         const int length = m_commandBuilder.Build(kAnswerCommand, packet);
-        m_pPort->SendBytes(packet, static_cast<unsigned>(length));
+        if (m_pPort)
+            m_pPort->SendBytes(packet, static_cast<unsigned>(length));
+        else
+            m_pNet->Send(packet, static_cast<std::size_t>(length));
     }
 }

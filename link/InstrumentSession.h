@@ -11,7 +11,8 @@
 // The session's thread sleeps in poll() on one eventfd: the port's watch
 // thread wakes it after every read, the window wakes it for a command; the
 // timeouts are the reconnect attempt, the delayed answer to 'n' and the
-// record check.
+// record check. A network source (TCP, UDP, gpsd) and the server sharing the
+// received lines are non-blocking sockets in the same poll.
 #pragma once
 
 #include "link/Alert.h"
@@ -19,6 +20,8 @@
 #include "link/MessageCounts.h"
 #include "link/MessageQueue.h"
 #include "link/MonitorState.h"
+#include "link/NetSource.h"
+#include "link/NmeaServer.h"
 #include "link/ReceiverMessage.h"
 #include "link/RecordFile.h"
 #include "link/RecordTimes.h"
@@ -31,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <poll.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,12 +66,14 @@ public:
 };
 
 struct LinkState {
-    enum class Kind { NoDevice, Connected, OpenFailed, Vanished };
+    enum class Kind { NoDevice, Connected, OpenFailed, Vanished, Connecting };
     Kind kind = Kind::NoDevice;
     unsigned nPort = 0;
     std::string strDevice;
     int nError = 0;            // OpenFailed: errno of the open
     std::int64_t nSinceMs = 0; // when the link came to this state (SteadyMs)
+    std::string strSource;     // a network source's URL; empty for the serial port
+    std::string strError;      // a network source's OpenFailed, Vanished: the reason
 };
 
 struct RecordState {
@@ -110,7 +116,8 @@ class CInstrumentSession final : private IPortOwner {
 public:
     static constexpr unsigned kBaud = 9600;
     static constexpr std::int64_t kReconnectMs = 1000;
-    static constexpr std::int64_t kAnswerDelayMs = 300; // after an 'n' packet
+    static constexpr std::int64_t kReconnectMaxMs = 5000; // a network source's back-off
+    static constexpr std::int64_t kAnswerDelayMs = 300;   // after an 'n' packet
     static constexpr std::int64_t kRecordCheckMs = 1000;
     static constexpr std::int64_t kAlarmTickMs = 100; // delays, silences, values going stale
 
@@ -133,6 +140,16 @@ public:
     // Port number `port` on `device` from now on, closing the one in use; an
     // empty device means none. Carried out on the session's thread.
     void UsePort(unsigned port, const std::string& device);
+    // The source from now on: a serial device goes as UsePort does (with the
+    // port number in use), a network source is connected (TCP, gpsd) or bound
+    // (UDP) and reconnected after a loss. Carried out on the session's thread.
+    void UseSourceAddress(const SourceAddress& address);
+    // Shares every received text line with the clients of a TCP server on
+    // host:port, and optionally as datagrams to a host:port (udpHost empty:
+    // none). Before Start().
+    bool Serve(const std::string& host, unsigned port, std::string* error);
+    bool ServeUdp(const std::string& host, unsigned port, std::string* error);
+    unsigned ServePort() const { return m_server.Port(); }
     // Records into path from now on (created, or emptied: only for a file the
     // operator agreed to replace). Bytes a failed write left go there first.
     bool ReplaceRecord(const std::string& path, std::string* error);
@@ -188,6 +205,13 @@ private:
     void RecreateRecordLocked();
     void OpenTimesLocked(); // beside the record file in use
     void AnswerDue(std::int64_t nowMs);
+    // The network source and the server, in the thread's poll beside its eventfd.
+    void PollSources(int timeoutMs);
+    void OpenNet(std::int64_t nowMs);
+    void OnNetReady(short revents);
+    void LoseNet(LinkState::Kind kind, const std::string& error);
+    bool NetAnswers() const;
+    void ServeBatch();
     // Runs command on the session's thread (at once while it is not running).
     void RunOnThread(std::function<void()> command);
     // The alarms after a message, and as time passes; each change goes to
@@ -214,10 +238,19 @@ private:
     std::int64_t m_nReconnectAtMs = -1; // -1: no attempt due
     std::int64_t m_nRecordCheckAtMs = 0;
     std::deque<std::int64_t> m_answersAtMs;
-    std::string m_recordBatch; // the texts of one read's messages
-    std::string m_queueBatch;  // the same messages, encoded for the window
+    std::string m_recordBatch;             // the texts of one read's messages
+    std::string m_queueBatch;              // the same messages, encoded for the window
     std::vector<std::size_t> m_timesBatch; // length << 9 | packet type << 1 | packet
     std::vector<std::uint8_t> m_readBuffer;
+    std::unique_ptr<CNetSource> m_pNet;
+    SourceAddress m_address; // of m_pNet
+    bool m_bUseNet = false;
+    std::int64_t m_nBackoffMs = kReconnectMs;
+    std::vector<pollfd> m_pollFds;
+    std::vector<std::uint8_t> m_netBuffer;
+    CNmeaServer m_server;
+    std::string m_serveBatch; // the text lines of one read, for the server
+    std::vector<std::string> m_dropped;
     CAlert m_alerts[kAlarmSubjects];
     std::int64_t m_nAlarmTickAtMs = 0;
     bool m_bStale[kQuantities] = {};

@@ -1,11 +1,13 @@
 // "串口选择": the operator picks the port the instrument is connected to from
-// the ports found free at start-up.
+// the ports found free at start-up. Given the network sources too, it lists
+// them after the ports and lets the operator add and remove them by URL.
 #pragma once
 
 #include <QDialog>
 #include <QStringList>
 
 class QComboBox;
+class QLineEdit;
 
 class CPortSelectDlg : public QDialog {
     Q_OBJECT
@@ -16,6 +18,13 @@ public:
     };
     // port: the frame's port number, shown pre-selected and changed by "设置".
     CPortSelectDlg(const QList<Entry>& freePorts, int* port, QWidget* parent = nullptr);
+
+    // Network sources (URLs) offered after the ports; sources is changed by
+    // "添加" and "删除", *chosen becomes the URL chosen, or empty for a port.
+    void SetNetSources(QStringList* sources, QString* chosen);
+    void OnAddSource();
+    void OnRemoveSource();
+    QLineEdit* UrlEdit() const { return m_pUrl; }
 
     // Fills the list and warns when there is nothing to choose; then runs the dialog.
     int DoModal();
@@ -35,4 +44,7 @@ private:
     QList<Entry> m_entries;
     int* m_pPort;
     QComboBox* m_pCombo;
+    QStringList* m_pSources = nullptr;
+    QString* m_pChosen = nullptr;
+    QLineEdit* m_pUrl = nullptr;
 };

@@ -487,6 +487,8 @@ QString CMainFrame::OpenFailureText(const LinkState& link) const {
 }
 
 QString CMainFrame::LinkText(const LinkState& link) const {
+    if (!link.strSource.empty() && link.kind != LinkState::Kind::Connected)
+        return NetLinkText(link);
     switch (link.kind) {
     case LinkState::Kind::NoDevice:
         return QStringLiteral("COM%1 没有对应的串口设备，请用“选择串口”选择其他串口")
@@ -496,9 +498,11 @@ QString CMainFrame::LinkText(const LinkState& link) const {
     case LinkState::Kind::Vanished:
         return QStringLiteral("串口 %1 已断开，等待重新连接…").arg(PortLabel(link));
     case LinkState::Kind::Connected:
+    case LinkState::Kind::Connecting:
         break;
     }
-    QString text = QStringLiteral("已连接 %1").arg(PortLabel(link));
+    const QString source = QString::fromStdString(link.strSource);
+    QString text = QStringLiteral("已连接 %1").arg(source.isEmpty() ? PortLabel(link) : source);
     // Connected but silent: say so, rather than look live.
     const std::int64_t since = std::max(m_pSession->LastByteMs(), link.nSinceMs);
     const std::int64_t silentMs = SteadyMs() - since;
@@ -628,6 +632,10 @@ QString CMainFrame::LinkStatus() const {
 }
 
 void CMainFrame::OpenSerialPort() {
+    if (UseNetSource()) {
+        m_portScan.stop();
+        return;
+    }
     const QString device = m_slots.Device(m_nPort);
     m_pSession->UsePort(static_cast<unsigned>(m_nPort), device.toStdString());
     if (device.isEmpty())
@@ -809,19 +817,4 @@ void CMainFrame::OnDataHealth() {
     m_pHealthDlg->show();
     m_pHealthDlg->raise();
     m_pHealthDlg->activateWindow();
-}
-
-void CMainFrame::OnSelectPort() {
-    // Adapters plugged in since start-up are offered too.
-    m_slots.Refresh(m_fnListDevices());
-    FindFreePorts();
-    QList<CPortSelectDlg::Entry> entries;
-    for (const QString& name : m_arrFreePorts) {
-        int number = 0;
-        ScanNumberAfterCom(name.toStdString(), &number);
-        entries.append({name, m_slots.Device(number)});
-    }
-    CPortSelectDlg dialog(entries, &m_nPort, this);
-    if (dialog.DoModal() == QDialog::Accepted)
-        OpenSerialPort();
 }

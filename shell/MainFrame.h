@@ -42,6 +42,13 @@ public:
     // none, the serial devices are looked for again every second.
     void OpenSerialPort();
     void FindFreePorts();
+    // A network source (tcp://, udp://, gpsd:// URL) in place of the port from
+    // now on; empty: the port again.
+    void SetSource(const QString& url);
+    const QString& Source() const { return m_strSource; }
+    // Shares the received text lines: a TCP server on "[host:]port" and, when
+    // udpAddress is set, datagrams to "host:port". Before OnCreate.
+    bool Serve(const QString& address, const QString& udpAddress, QString* error);
     // Lists the serial devices present (tests give a list of their own).
     void SetDeviceLister(std::function<QStringList()> lister) {
         m_fnListDevices = std::move(lister);
@@ -133,11 +140,14 @@ private:
     QString RecordText(const RecordState& record) const;
     static QString PortLabel(const LinkState& link);
     QString OpenFailureText(const LinkState& link) const;
+    QString NetLinkText(const LinkState& link) const;
+    bool UseNetSource(); // false when the port is the source
 
     CQuillmarDoc* m_pDocument;
     COwnerDrawMenu m_menuStyle;
     CQuillmarView* m_pView = nullptr;
     CPortSlots m_slots;
+    QString m_strSource; // a network source's URL, or empty for the port
     CCommandTable m_commands;
     CQtSessionListener m_sessionListener;
     std::unique_ptr<CInstrumentSession> m_pSession;

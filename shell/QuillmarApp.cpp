@@ -1,5 +1,7 @@
 #include "shell/QuillmarApp.h"
 
+#include "link/NetSource.h"
+#include "link/NmeaServer.h"
 #include "platform/CommandIds.h"
 #include "platform/Prompter.h"
 #include "shell/AlarmLimitsDlg.h"
@@ -33,6 +35,19 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption port(
         "port", "Use DEVICE (e.g. /dev/ttyUSB0) for the configured port slot in this run.",
         "DEVICE");
+    const QCommandLineOption source(
+        "source",
+        "Read the instrument from URL: serial:/dev/ttyUSB0 (as --port), tcp://host:port, "
+        "udp://:port, udp://group:port (multicast) or gpsd://host[:port].",
+        "URL");
+    const QCommandLineOption serve(
+        "serve",
+        "Share every received text line with the clients of a TCP server on [host:]port "
+        "(host 127.0.0.1 when left out; default: the setting ServeAddress).",
+        "[HOST:]PORT");
+    const QCommandLineOption serveUdp(
+        "serve-udp", "Send every received text line also as a UDP datagram to HOST:PORT.",
+        "HOST:PORT");
     const QCommandLineOption screenshot(
         "screenshot", "Save a PNG of the main window to FILE, then exit.", "FILE");
     const QCommandLineOption after("screenshot-after",
@@ -67,8 +82,8 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "Load FILE, a record file this program wrote, into the analysis view at start-up, "
         "with the time of every record (with --screenshot, the picture is taken after the load).",
         "FILE");
-    parser.addOptions(
-        {port, screenshot, after, records, analyse, analyseRecord, replay, replaySpeed, exportCsv});
+    parser.addOptions({port, source, serve, serveUdp, screenshot, after, records, analyse,
+                       analyseRecord, replay, replaySpeed, exportCsv});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -86,6 +101,9 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     if (!parser.positionalArguments().isEmpty())
         info.documentFile = parser.positionalArguments().constFirst();
     info.portDevice = parser.value(port);
+    if (!ParseSourceOptions(parser.value(source), parser.value(serve), parser.value(serveUdp),
+                            &info))
+        return info;
     info.screenshotFile = parser.value(screenshot);
     info.recordFolder = parser.value(records);
     info.exportCsvFile = parser.value(exportCsv);
@@ -112,6 +130,37 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     return info;
 }
 
+bool CQuillmarApp::ParseSourceOptions(const QString& url, const QString& serve,
+                                      const QString& serveUdp, CCommandLineInfo* info) {
+    std::string error, host;
+    unsigned number = 0;
+    if (!url.isEmpty()) {
+        SourceAddress address;
+        if (!SourceAddress::Parse(url.toStdString(), &address, &error)) {
+            info->error = QString::fromStdString(error);
+            return false;
+        }
+        if (!info->portDevice.isEmpty()) {
+            info->error = "--port 与 --source 不能同时使用";
+            return false;
+        }
+        if (address.kind == SourceAddress::Kind::Serial)
+            info->portDevice = QString::fromStdString(address.strDevice);
+        else
+            info->sourceUrl = QString::fromStdString(address.Url());
+    }
+    for (const QString& text : {serve, serveUdp}) {
+        if (!text.isEmpty() &&
+            !CNmeaServer::ParseAddress(text.toStdString(), &host, &number, &error)) {
+            info->error = QString::fromStdString(error);
+            return false;
+        }
+    }
+    info->serveAddress = serve;
+    info->serveUdpAddress = serveUdp;
+    return true;
+}
+
 bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     m_pDocument = std::make_unique<CQuillmarDoc>();
     if (!info.documentFile.isEmpty()) {
@@ -125,6 +174,8 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         }
     }
     m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice, RecordFolder(info));
+    m_pFrame->SetSource(info.sourceUrl);
+    StartServing(info);
     m_pFrame->Commands().Register(ID_APP_ABOUT, [] { // "关于(&A)..."
         CVersionInfoDlg dialog;
         dialog.exec();
@@ -176,6 +227,21 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         });
     }
     return true;
+}
+
+void CQuillmarApp::StartServing(const CCommandLineInfo& info) {
+    QString address = info.serveAddress;
+    if (address.isEmpty()) {
+        CSettingsKey key;
+        if (key.Create() == 0)
+            address = key.ReadString("ServeAddress");
+    }
+    if (address.isEmpty())
+        return; // off unless asked for
+    // Reception and recording go on without the server: say why, once.
+    QString error;
+    if (!m_pFrame->Serve(address, info.serveUdpAddress, &error))
+        CPrompter::Instance().Notify(nullptr, error, QString(), CPrompter::Icon::Warning);
 }
 
 QString CQuillmarApp::RecordFolder(const CCommandLineInfo& info) {

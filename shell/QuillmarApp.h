@@ -12,13 +12,16 @@ class CQuillmarView;
 struct CCommandLineInfo {
     QString documentFile;
     QString portDevice;
+    QString sourceUrl;       // a network source (tcp://, udp://, gpsd://) in place of the port
+    QString serveAddress;    // "[host:]port" of the server sharing the received lines
+    QString serveUdpAddress; // "host:port" the lines also go to as datagrams
     QString screenshotFile;
     QString recordFolder;
     QString analysisFile;       // an R35 attitude file
     QString analysisRecordFile; // a record file of this program
     QString replayFile;
     double replaySpeed = 1; // one of CReplayDlg::Speeds(); 0: as fast as possible
-    QString exportCsvFile; // write the loaded records there as CSV and exit, windowless
+    QString exportCsvFile;  // write the loaded records there as CSV and exit, windowless
     int screenshotAfterMs = 0;
     QString error; // set when the command line cannot be used
 };
@@ -40,6 +43,10 @@ public:
     CQuillmarDoc* Document() const { return m_pDocument.get(); }
 
 private:
+    // --source, --serve, --serve-udp into info; false with info->error.
+    static bool ParseSourceOptions(const QString& url, const QString& serve,
+                                   const QString& serveUdp, CCommandLineInfo* info);
+    void StartServing(const CCommandLineInfo& info);
     void ScheduleScreenshot(const QString& file, int afterMs);
 
     std::unique_ptr<CQuillmarDoc> m_pDocument;

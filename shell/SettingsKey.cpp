@@ -31,6 +31,15 @@ void CSettingsKey::Close() {
     m_pSettings.reset();
 }
 
+QStringList CSettingsKey::NetSources() const {
+    return m_pSettings ? m_pSettings->value("NetSources").toStringList() : QStringList();
+}
+
+void CSettingsKey::WriteNetSources(const QStringList& sources) {
+    if (m_pSettings)
+        m_pSettings->setValue("NetSources", sources);
+}
+
 QMap<int, QString> CSettingsKey::NamedPortDevices() const {
     QMap<int, QString> named;
     for (int port = 1; port <= kPortSlots; ++port) {

@@ -24,6 +24,9 @@ public:
 
     // Slots given a device by name: the group "Ports", keys COM1..COM8.
     QMap<int, QString> NamedPortDevices() const;
+    // The network sources the operator added ("NetSources", URLs).
+    QStringList NetSources() const;
+    void WriteNetSources(const QStringList& sources);
     // The recent-file list: "Recent File List/File1".. in order, newest first.
     QStringList RecentFiles(int count) const;
     void WriteRecentFiles(const QStringList& files, int count);

@@ -1,0 +1,291 @@
+#include "link/NetSource.h"
+
+#include "platform/ErrorText.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <charconv>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+bool ParsePort(std::string_view text, unsigned* port) {
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535)
+        return false;
+    *port = value;
+    return true;
+}
+
+// "host:port", "[v6]:port", ":port"; the port may be left out where there is a default.
+bool SplitHostPort(std::string_view rest, unsigned fallback, std::string* host, unsigned* port) {
+    while (!rest.empty() && rest.back() == '/')
+        rest.remove_suffix(1);
+    if (rest.find('/') != std::string_view::npos)
+        return false; // a path means nothing to any source
+    std::string_view portText;
+    if (rest.starts_with('[')) {
+        const std::size_t close = rest.find(']');
+        if (close == std::string_view::npos)
+            return false;
+        *host = rest.substr(1, close - 1);
+        rest.remove_prefix(close + 1);
+        if (!rest.empty() && rest[0] != ':')
+            return false;
+        portText = rest.empty() ? std::string_view() : rest.substr(1);
+    } else {
+        const std::size_t colon = rest.rfind(':');
+        *host = rest.substr(0, colon);
+        portText = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    }
+    if (portText.empty()) {
+        *port = fallback;
+        return fallback != 0;
+    }
+    return ParsePort(portText, port);
+}
+
+// A group address is joined on the default interface; a unicast one was only bound.
+bool JoinGroup(int fd, const addrinfo* ai) {
+    if (ai->ai_family == AF_INET) {
+        ip_mreq request{};
+        request.imr_multiaddr = reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr;
+        if (!IN_MULTICAST(ntohl(request.imr_multiaddr.s_addr)))
+            return true;
+        request.imr_interface.s_addr = htonl(INADDR_ANY);
+        return setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) == 0;
+    }
+    if (ai->ai_family == AF_INET6) {
+        ipv6_mreq request{};
+        request.ipv6mr_multiaddr = reinterpret_cast<const sockaddr_in6*>(ai->ai_addr)->sin6_addr;
+        if (!IN6_IS_ADDR_MULTICAST(&request.ipv6mr_multiaddr))
+            return true;
+        return setsockopt(fd, IPPROTO_IPV6, IPV6_JOIN_GROUP, &request, sizeof request) == 0;
+    }
+    return true;
+}
+
+// A server that vanishes without a word (a cable pulled, a machine off) is
+// noticed within about half a minute rather than never.
+void KeepAlive(int fd) {
+    const int one = 1, idle = 10, interval = 5, count = 3;
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+}
+
+int SocketError(int fd) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    return error;
+}
+} // namespace
+
+bool SourceAddress::Parse(std::string_view url, SourceAddress* address, std::string* error) {
+    SourceAddress a;
+    bool ok = false;
+    if (url.starts_with("serial:")) {
+        a.kind = Kind::Serial;
+        a.strDevice = url.substr(7);
+        ok = !a.strDevice.empty();
+    } else if (url.starts_with("tcp://")) {
+        a.kind = Kind::Tcp;
+        ok = SplitHostPort(url.substr(6), 0, &a.strHost, &a.nPort) && !a.strHost.empty();
+    } else if (url.starts_with("gpsd://")) {
+        a.kind = Kind::Gpsd;
+        ok = SplitHostPort(url.substr(7), CNetSource::kDefaultGpsdPort, &a.strHost, &a.nPort);
+        if (ok && a.strHost.empty())
+            a.strHost = "localhost";
+    } else if (url.starts_with("udp://")) {
+        a.kind = Kind::Udp;
+        ok = SplitHostPort(url.substr(6), 0, &a.strHost, &a.nPort);
+    }
+    if (!ok) {
+        if (error)
+            *error =
+                "无法识别的数据源 \"" + std::string(url) +
+                "\"：应为 serial:/dev/ttyUSB0、tcp://主机:端口、udp://:端口 或 gpsd://主机[:端口]";
+        return false;
+    }
+    *address = a;
+    return true;
+}
+
+std::string SourceAddress::Url() const {
+    const std::string port = std::to_string(nPort);
+    const std::string host = strHost.find(':') != std::string::npos ? "[" + strHost + "]" : strHost;
+    switch (kind) {
+    case Kind::Serial:
+        return "serial:" + strDevice;
+    case Kind::Tcp:
+        return "tcp://" + host + ":" + port;
+    case Kind::Udp:
+        return "udp://" + host + ":" + port;
+    case Kind::Gpsd:
+        return "gpsd://" + host + ":" + port;
+    }
+    return {};
+}
+
+bool CNetSource::Open(const SourceAddress& address, std::string* error) {
+    Close();
+    m_address = address;
+    m_bLineStart = true;
+    m_bSkipping = false;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    const bool udp = address.kind == SourceAddress::Kind::Udp;
+    hints.ai_socktype = udp ? SOCK_DGRAM : SOCK_STREAM;
+    if (udp)
+        hints.ai_flags = AI_PASSIVE;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(address.nPort);
+    const bool group = udp && !address.strHost.empty();
+    const int rc = getaddrinfo(udp && !group ? nullptr : address.strHost.c_str(), service.c_str(),
+                               &hints, &found);
+    if (rc != 0) {
+        if (error)
+            *error = "无法解析主机名 " + address.strHost + "：" + gai_strerror(rc);
+        return false;
+    }
+    int failure = 0;
+    for (addrinfo* ai = found; ai && m_fd < 0; ai = ai->ai_next) {
+        const int fd = socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            failure = errno;
+            continue;
+        }
+        bool ok;
+        if (udp) {
+            const int one = 1;
+            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+            setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+            ok = bind(fd, ai->ai_addr, ai->ai_addrlen) == 0;
+            if (ok && group)
+                ok = JoinGroup(fd, ai);
+        } else {
+            ok = connect(fd, ai->ai_addr, ai->ai_addrlen) == 0 || errno == EINPROGRESS;
+        }
+        if (ok) {
+            m_fd = fd;
+        } else {
+            failure = errno;
+            close(fd);
+        }
+    }
+    freeaddrinfo(found);
+    if (m_fd < 0) {
+        if (error)
+            *error = SystemErrorText(failure);
+        return false;
+    }
+    m_bConnected = udp;
+    return true;
+}
+
+void CNetSource::Close() {
+    if (m_fd >= 0)
+        close(m_fd);
+    m_fd = -1;
+    m_bConnected = false;
+}
+
+short CNetSource::PollEvents() const {
+    return m_bConnected ? POLLIN : POLLOUT;
+}
+
+bool CNetSource::Connected(std::string* error) {
+    const int failure = SocketError(m_fd);
+    if (failure != 0) {
+        if (error)
+            *error = SystemErrorText(failure);
+        return false;
+    }
+    m_bConnected = true;
+    const int one = 1;
+    setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    KeepAlive(m_fd);
+    if (m_address.kind == SourceAddress::Kind::Gpsd) {
+        static constexpr char kWatch[] = "?WATCH={\"enable\":true,\"raw\":1}\n";
+        if (!Send(reinterpret_cast<const std::uint8_t*>(kWatch), sizeof kWatch - 1)) {
+            if (error)
+                *error = SystemErrorText(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CNetSource::OnReady(short revents, std::vector<std::uint8_t>& received, std::string* error) {
+    if (m_fd < 0)
+        return false;
+    if (!m_bConnected) {
+        if (!(revents & (POLLOUT | POLLERR | POLLHUP)))
+            return true;
+        return Connected(error);
+    }
+    // One read of a stream, a few datagrams: what came is framed and recorded
+    // before more is taken, and a fast sender cannot keep us here.
+    std::uint8_t buffer[65536];
+    for (int datagrams = 0; datagrams < 64;) {
+        const ssize_t got = recv(m_fd, buffer, sizeof buffer, 0);
+        if (got > 0) {
+            AppendFiltered(buffer, static_cast<std::size_t>(got), received);
+            if (m_address.kind != SourceAddress::Kind::Udp)
+                return true;
+            ++datagrams;
+            continue;
+        }
+        if (got == 0 && m_address.kind != SourceAddress::Kind::Udp)
+            return false; // the server closed the connection
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return true;
+        if (got < 0) {
+            if (error)
+                *error = SystemErrorText(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CNetSource::AppendFiltered(const std::uint8_t* bytes, std::size_t count,
+                                std::vector<std::uint8_t>& received) {
+    if (m_address.kind != SourceAddress::Kind::Gpsd) {
+        received.insert(received.end(), bytes, bytes + count);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t c = bytes[i];
+        if (m_bLineStart)
+            m_bSkipping = c == '{';
+        if (!m_bSkipping)
+            received.push_back(c);
+        m_bLineStart = c == '\n';
+    }
+}
+
+bool CNetSource::Send(const std::uint8_t* bytes, std::size_t count) {
+    if (m_fd < 0 || !m_bConnected || m_address.kind == SourceAddress::Kind::Udp)
+        return false;
+    while (count > 0) {
+        const ssize_t sent = send(m_fd, bytes, count, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent <= 0)
+            return false;
+        bytes += sent;
+        count -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}

@@ -1,0 +1,69 @@
+// Sources of the instrument's stream besides the serial port: an NMEA server
+// over TCP (a multiplexer, another program's output), NMEA datagrams over UDP
+// (unicast, broadcast or a multicast group), and gpsd's raw NMEA stream.
+//
+// A source is a non-blocking socket the session's thread polls beside its
+// wake-up descriptor; no thread of its own. gpsd speaks JSON besides the
+// sentences it passes on: its own lines (those beginning '{') are left out,
+// so that what reaches the framer is what the receiver sent.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct SourceAddress {
+    enum class Kind { Serial, Tcp, Udp, Gpsd };
+    Kind kind = Kind::Serial;
+    std::string strDevice; // Serial: the device
+    std::string strHost;   // Tcp, Gpsd: the server; Udp: a multicast group, or empty
+    unsigned nPort = 0;
+
+    // "serial:/dev/ttyUSB0", "tcp://host:port", "udp://:port",
+    // "udp://239.192.0.1:60001", "gpsd://host[:port]" (2947 by default).
+    // false and *error (in the user's language) when url is none of these.
+    static bool Parse(std::string_view url, SourceAddress* address, std::string* error);
+    std::string Url() const;
+    // Sources that take the answer to an 'n' packet.
+    bool TwoWay() const { return kind == Kind::Serial || kind == Kind::Tcp; }
+};
+
+class CNetSource {
+public:
+    static constexpr unsigned kDefaultGpsdPort = 2947;
+
+    CNetSource() = default;
+    ~CNetSource() { Close(); }
+    CNetSource(const CNetSource&) = delete;
+    CNetSource& operator=(const CNetSource&) = delete;
+
+    // Starts connecting (TCP, gpsd) or binds (UDP). false and *error with the
+    // system's reason when it cannot even start (an unknown host, a port in use).
+    bool Open(const SourceAddress& address, std::string* error);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    bool IsConnected() const { return m_bConnected; }
+
+    // What to poll for: readable, and writable while a connection is made.
+    int Fd() const { return m_fd; }
+    short PollEvents() const;
+    // After poll said revents: completes a connection, or appends what came
+    // to received. false when the source is lost (*error says why; the peer
+    // closing is no error text).
+    bool OnReady(short revents, std::vector<std::uint8_t>& received, std::string* error);
+    // Sends bytes to a two-way source; false when they could not all go.
+    bool Send(const std::uint8_t* bytes, std::size_t count);
+
+private:
+    bool Connected(std::string* error);
+    void AppendFiltered(const std::uint8_t* bytes, std::size_t count,
+                        std::vector<std::uint8_t>& received);
+
+    SourceAddress m_address;
+    int m_fd = -1;
+    bool m_bConnected = false;
+    bool m_bLineStart = true; // gpsd: where its own lines are told from the receiver's
+    bool m_bSkipping = false;
+};

@@ -1,0 +1,112 @@
+// The session's network source and the server sharing what it receives: both
+// are non-blocking sockets polled by the session's thread beside its eventfd,
+// so that their bytes take the same way as the port's (framer, interpretation,
+// record, timing file, event log, counters).
+#include "link/InstrumentSession.h"
+
+#include <algorithm>
+#include <cerrno>
+
+void CInstrumentSession::UseSourceAddress(const SourceAddress& address) {
+    if (address.kind == SourceAddress::Kind::Serial) {
+        UsePort(m_nPort, address.strDevice);
+        return;
+    }
+    RunOnThread([this, address] {
+        DrainPort();
+        ClosePort();
+        m_address = address;
+        m_bUseNet = true;
+        m_nBackoffMs = kReconnectMs;
+        if (m_thread.joinable())
+            TryOpen(SteadyMs());
+    });
+}
+
+bool CInstrumentSession::Serve(const std::string& host, unsigned port, std::string* error) {
+    return m_server.Listen(host, port, error);
+}
+
+bool CInstrumentSession::ServeUdp(const std::string& host, unsigned port, std::string* error) {
+    return m_server.SendTo(host, port, error);
+}
+
+bool CInstrumentSession::NetAnswers() const {
+    return m_pNet && m_pNet->IsConnected() && m_address.TwoWay();
+}
+
+void CInstrumentSession::PollSources(int timeoutMs) {
+    m_pollFds.clear();
+    m_pollFds.push_back({m_fdWake, POLLIN, 0});
+    const bool net = m_pNet && m_pNet->IsOpen();
+    if (net)
+        m_pollFds.push_back({m_pNet->Fd(), m_pNet->PollEvents(), 0});
+    const std::size_t serverAt = m_pollFds.size();
+    m_server.AddPollFds(m_pollFds);
+    if (poll(m_pollFds.data(), m_pollFds.size(), timeoutMs) <= 0)
+        return;
+    // Clients first: one that connected before the data gets all of it.
+    if (m_pollFds.size() > serverAt) {
+        m_server.OnReady(m_pollFds.data() + serverAt, m_pollFds.size() - serverAt, m_dropped);
+        ServeBatch(); // logs the clients dropped
+    }
+    if (net && m_pollFds[1].revents)
+        OnNetReady(m_pollFds[1].revents);
+}
+
+void CInstrumentSession::OpenNet(std::int64_t nowMs) {
+    LinkState state;
+    state.strSource = m_address.Url();
+    auto net = std::make_unique<CNetSource>();
+    if (!net->Open(m_address, &state.strError)) {
+        // An unknown host or a port in use may come right: try again later.
+        state.kind = LinkState::Kind::OpenFailed;
+        SetLink(state);
+        m_nReconnectAtMs = nowMs + m_nBackoffMs;
+        m_nBackoffMs = std::min(m_nBackoffMs * 2, kReconnectMaxMs);
+        return;
+    }
+    m_pNet = std::move(net);
+    state.kind = m_pNet->IsConnected() ? LinkState::Kind::Connected : LinkState::Kind::Connecting;
+    SetLink(state);
+}
+
+void CInstrumentSession::OnNetReady(short revents) {
+    const bool wasConnected = m_pNet->IsConnected();
+    std::string error;
+    m_netBuffer.clear();
+    const bool ok = m_pNet->OnReady(revents, m_netBuffer, &error);
+    if (!m_netBuffer.empty())
+        Process(m_netBuffer.data(), m_netBuffer.size(), SteadyMs());
+    if (!ok) {
+        LoseNet(wasConnected ? LinkState::Kind::Vanished : LinkState::Kind::OpenFailed, error);
+    } else if (!wasConnected && m_pNet->IsConnected()) {
+        m_nBackoffMs = kReconnectMs;
+        LinkState state;
+        state.kind = LinkState::Kind::Connected;
+        state.strSource = m_address.Url();
+        SetLink(state);
+    }
+}
+
+void CInstrumentSession::LoseNet(LinkState::Kind kind, const std::string& error) {
+    ClosePort(); // a line cut short is dropped, not glued to the next connection's
+    LinkState state;
+    state.kind = kind;
+    state.strSource = m_address.Url();
+    state.strError = error;
+    SetLink(state);
+    // 1 s, 2 s, 4 s, then every 5 s: a server that is down is not hammered.
+    m_nReconnectAtMs = SteadyMs() + m_nBackoffMs;
+    m_nBackoffMs = std::min(m_nBackoffMs * 2, kReconnectMaxMs);
+}
+
+void CInstrumentSession::ServeBatch() {
+    if (!m_serveBatch.empty()) {
+        m_server.Send(m_serveBatch, m_dropped);
+        m_serveBatch.clear();
+    }
+    for (const std::string& client : m_dropped)
+        Log("serve", "client-dropped", client);
+    m_dropped.clear();
+}

@@ -1,0 +1,298 @@
+#include "link/InstrumentSession.h"
+#include "support/LinkSupport.h"
+#include "tools/Simulator.h"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kStream = ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.bin");
+const std::string kRecord = ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.record");
+
+sockaddr_in Loopback(unsigned port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+unsigned LocalPort(int fd) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+// A socket of type on 127.0.0.1:port (0: any), listening when it is TCP.
+int Bound(int type, unsigned port) {
+    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    const sockaddr_in address = Loopback(port);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        (type == SOCK_STREAM && listen(fd, 4) != 0)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int Connected(unsigned port, int receiveBuffer = 0) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    const sockaddr_in address = Loopback(port);
+    EXPECT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    return fd;
+}
+
+int AcceptWithin(int listening) {
+    pollfd ready{listening, POLLIN, 0};
+    return poll(&ready, 1, 10000) == 1 ? accept(listening, nullptr, nullptr) : -1;
+}
+
+bool SendAll(int fd, std::string_view bytes) {
+    return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}
+
+// Reads until `bytes` have come or the peer stops sending for long.
+std::string ReadAll(int fd, std::size_t bytes) {
+    std::string got;
+    char buffer[65536];
+    pollfd ready{fd, POLLIN, 0};
+    while (got.size() < bytes && poll(&ready, 1, 10000) == 1) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+SourceAddress Address(const std::string& url) {
+    SourceAddress address;
+    std::string error;
+    EXPECT_TRUE(SourceAddress::Parse(url, &address, &error)) << error;
+    return address;
+}
+
+// What the stream leaves in the record, or its text lines only.
+std::string Recorded(const std::string& stream, bool textOnly) {
+    std::string recorded;
+    CReceiverMessage framer;
+    framer.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
+                [&](const CReceiverMessage& m) {
+                    if (m.m_bTextLine || !textOnly)
+                        recorded += CMonitorState::MessageText(m);
+                });
+    return recorded;
+}
+
+class NetSessionTest : public ::testing::Test {
+protected:
+    void Start(const std::string& url) {
+        std::string error;
+        ASSERT_TRUE(m_session.CreateRecord(m_folder.path, std::tm{}, &error)) << error;
+        m_session.UseSourceAddress(Address(url));
+        m_session.Start();
+    }
+    bool RecordIs(const std::string& expected) {
+        return WaitFor(
+                   [&] { return ReadFile(m_session.RecordPath()).size() >= expected.size(); }) &&
+               ReadFile(m_session.RecordPath()) == expected;
+    }
+
+    CTempFolder m_folder;
+    CInstrumentSession m_session;
+};
+
+TEST(SourceAddressTest, ParsesEachFormAndNamesTheBadOnes) {
+    const std::vector<std::pair<std::string, std::string>> table = {
+        {"serial:/dev/ttyUSB0", "serial:/dev/ttyUSB0"},
+        {"tcp://192.168.1.20:10110", "tcp://192.168.1.20:10110"},
+        {"tcp://[::1]:10110/", "tcp://[::1]:10110"},
+        {"udp://:60001", "udp://:60001"},
+        {"udp://239.192.0.1:60001", "udp://239.192.0.1:60001"},
+        {"gpsd://", "gpsd://localhost:2947"},
+        {"gpsd://boat:3000", "gpsd://boat:3000"},
+        // Bad: no port where there is no default, no host, a path, junk.
+        {"tcp://host", ""},
+        {"tcp://:10110", ""},
+        {"tcp://host:0", ""},
+        {"tcp://host:65536", ""},
+        {"udp://", ""},
+        {"tcp://host:1/x", ""},
+        {"serial:", ""},
+        {"http://host:80", ""},
+        {"/dev/ttyUSB0", ""},
+        {"tcp://host:12ab", ""},
+    };
+    for (const auto& [url, canonical] : table) {
+        SourceAddress address;
+        std::string error;
+        EXPECT_EQ(SourceAddress::Parse(url, &address, &error), !canonical.empty()) << url;
+        if (canonical.empty())
+            EXPECT_EQ(error, "无法识别的数据源 \"" + url +
+                                 "\"：应为 serial:/dev/ttyUSB0、tcp://主机:端口、udp://:端口 或 "
+                                 "gpsd://主机[:端口]");
+        else
+            EXPECT_EQ(address.Url(), canonical);
+    }
+}
+
+// A server feeding the stream in small pieces, and datagrams of a few hundred
+// bytes: the record is the golden one, byte for byte.
+TEST_F(NetSessionTest, TcpAndUdpSourcesRecordTheStreamByteForByte) {
+    for (const bool tcp : {true, false}) {
+        SCOPED_TRACE(tcp ? "tcp" : "udp");
+        CTempFolder folder;
+        CInstrumentSession session;
+        const int fd = Bound(tcp ? SOCK_STREAM : SOCK_DGRAM, 0);
+        const unsigned port = LocalPort(fd);
+        std::string error;
+        ASSERT_TRUE(session.CreateRecord(folder.path, std::tm{}, &error)) << error;
+        if (!tcp)
+            close(fd); // the session binds this port
+        session.UseSourceAddress(
+            Address((tcp ? "tcp://127.0.0.1:" : "udp://:") + std::to_string(port)));
+        session.Start();
+        const int peer = tcp ? AcceptWithin(fd) : socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(peer, 0);
+        ASSERT_TRUE(WaitFor([&] { return session.IsConnected(); }));
+        const sockaddr_in to = Loopback(port);
+        for (std::size_t at = 0, piece = tcp ? 7 : 300; at < kStream.size(); at += piece) {
+            const std::string_view part = std::string_view(kStream).substr(at, piece);
+            if (tcp)
+                ASSERT_TRUE(SendAll(peer, part));
+            else
+                sendto(peer, part.data(), part.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                       sizeof to);
+        }
+        EXPECT_TRUE(
+            WaitFor([&] { return ReadFile(session.RecordPath()).size() >= kRecord.size(); }));
+        EXPECT_TRUE(ReadFile(session.RecordPath()) == kRecord);
+        EXPECT_EQ(session.Link().strSource, tcp ? "tcp://127.0.0.1:" + std::to_string(port)
+                                                : "udp://:" + std::to_string(port));
+        close(peer);
+        if (tcp)
+            close(fd);
+    }
+}
+
+// The server goes away and comes back on the same port: the session connects
+// again by itself, the record goes on, and the event log says so.
+TEST_F(NetSessionTest, TcpSourceReconnectsAndTheRecordGoesOn) {
+    int listening = Bound(SOCK_STREAM, 0);
+    const unsigned port = LocalPort(listening);
+    const std::string url = "tcp://127.0.0.1:" + std::to_string(port);
+    Start(url);
+    const std::size_t half = kStream.find("\n$GPROT") + 1; // a line's end
+    for (const std::string_view part :
+         {std::string_view(kStream).substr(0, half), std::string_view(kStream).substr(half)}) {
+        const int peer = AcceptWithin(listening);
+        ASSERT_GE(peer, 0);
+        ASSERT_TRUE(SendAll(peer, part));
+        ASSERT_TRUE(WaitFor([&] { return m_session.MessagesFramed() > 0; }));
+        std::this_thread::sleep_for(100ms); // the part is taken before the server goes
+        close(peer);
+        close(listening);
+        ASSERT_TRUE(WaitFor([&] { return !m_session.IsConnected(); }));
+        listening = Bound(SOCK_STREAM, port);
+        ASSERT_GE(listening, 0);
+    }
+    close(listening);
+    EXPECT_TRUE(ReadFile(m_session.RecordPath()) == kRecord);
+    const std::string events = ReadFile(m_session.EventLogPath());
+    for (const char* event : {",link,lost,", ",link,restored,"})
+        EXPECT_NE(events.find(event + url), std::string::npos) << event << "\n" << events;
+}
+
+// gpsd on a pseudo-terminal passes the receiver's sentences on in its raw
+// mode; its own JSON lines are left out.
+TEST_F(NetSessionTest, GpsdSourceRecordsTheReceiversSentences) {
+    if (access("/usr/sbin/gpsd", X_OK) != 0)
+        GTEST_SKIP() << "gpsd is not installed";
+    CInstrumentSimulator pty;
+    std::string error;
+    ASSERT_TRUE(pty.Open(&error)) << error;
+    const int probe = Bound(SOCK_STREAM, 0);
+    const std::string port = std::to_string(LocalPort(probe));
+    close(probe);
+    const std::string socketPath = m_folder.path + "/gpsd.sock";
+    const pid_t gpsd = fork();
+    if (gpsd == 0) {
+        execl("/usr/sbin/gpsd", "gpsd", "-N", "-n", "-b", "-S", port.c_str(), "-F",
+              socketPath.c_str(), pty.SlavePath().c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    Start("gpsd://127.0.0.1:" + port);
+    ASSERT_TRUE(WaitFor([&] { return m_session.IsConnected(); }));
+    // gpsd relays once it has the watch: a probe line until something comes.
+    const std::string probeLine = CInstrumentSimulator::WithNmeaChecksum("$GPHDT,1.0,T");
+    EXPECT_TRUE(WaitFor([&] {
+        pty.Write(probeLine);
+        std::this_thread::sleep_for(50ms);
+        return m_session.MessagesFramed() > 0;
+    }));
+    std::string expected;
+    for (std::size_t at = 0; at < kRecord.size();) {
+        const std::size_t end = kRecord.find('\n', at) + 1;
+        const std::string line = kRecord.substr(at, end - at);
+        if (line.starts_with("$GP") && line.find('*') != std::string::npos)
+            expected += line;
+        at = end == 0 ? kRecord.size() : end;
+    }
+    ASSERT_FALSE(expected.empty());
+    ASSERT_TRUE(pty.Write(expected));
+    WaitFor([&] { return ReadFile(m_session.RecordPath()).ends_with(expected); });
+    std::string record = ReadFile(m_session.RecordPath());
+    while (record.starts_with(probeLine))
+        record.erase(0, probeLine.size());
+    EXPECT_EQ(record, expected);
+    kill(gpsd, SIGTERM);
+    waitpid(gpsd, nullptr, 0);
+}
+
+// Two clients get exactly the record's text lines; one that never reads is
+// dropped once its queue passes 1 MiB, and the record stays whole.
+TEST_F(NetSessionTest, ServerClientsGetTheTextLinesAndAStuckOneIsDropped) {
+    std::string error;
+    ASSERT_TRUE(m_session.Serve("127.0.0.1", 0, &error)) << error;
+    const int listening = Bound(SOCK_STREAM, 0);
+    int clients[] = {Connected(m_session.ServePort()), Connected(m_session.ServePort()),
+                     Connected(m_session.ServePort(), 4096)};
+    Start("tcp://127.0.0.1:" + std::to_string(LocalPort(listening)));
+    const int peer = AcceptWithin(listening);
+    ASSERT_GE(peer, 0);
+    std::string stream = kStream;
+    for (std::uint64_t tick = 0; stream.size() < (8u << 20); ++tick)
+        stream += CInstrumentSimulator::Traffic(tick, 10.0, 1);
+    const std::string lines = Recorded(stream, true);
+    std::string received[2];
+    std::thread readers[2];
+    for (int i = 0; i < 2; ++i)
+        readers[i] = std::thread([&, i] { received[i] = ReadAll(clients[i], lines.size()); });
+    ASSERT_TRUE(SendAll(peer, stream));
+    for (std::thread& reader : readers)
+        reader.join();
+    EXPECT_TRUE(received[0] == lines);
+    EXPECT_TRUE(received[1] == lines);
+    EXPECT_TRUE(RecordIs(Recorded(stream, false)));
+    const std::string stuck = "127.0.0.1:" + std::to_string(LocalPort(clients[2]));
+    EXPECT_NE(ReadFile(m_session.EventLogPath()).find(",serve,client-dropped," + stuck),
+              std::string::npos);
+    for (int fd : {peer, listening, clients[0], clients[1], clients[2]})
+        close(fd);
+}
+
+} // namespace
