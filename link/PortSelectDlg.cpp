@@ -5,23 +5,26 @@
 #include "platform/Prompter.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 
 CPortSelectDlg::CPortSelectDlg(const QList<Entry>& freePorts, int* port, QWidget* parent)
     : QDialog(parent), m_entries(freePorts), m_pPort(port) {
-    setWindowTitle("串口选择");
+    setWindowTitle(QCoreApplication::translate("PortSelectDlg", "串口选择"));
     setFixedSize(DialogUnits(this, 0, 0, 235, 46).size());
-    auto* ok = new QPushButton("设置", this);
+    auto* ok = new QPushButton(QCoreApplication::translate("PortSelectDlg", "设置"), this);
     ok->setDefault(true);
     PlaceInDialogUnits(ok, 178, 7, 50, 14);
-    auto* cancel = new QPushButton("取消", this);
+    auto* cancel = new QPushButton(QCoreApplication::translate("PortSelectDlg", "取消"), this);
     PlaceInDialogUnits(cancel, 178, 25, 50, 14);
     m_pCombo = new QComboBox(this);
     m_pCombo->setObjectName("combo1000");
     // Wide enough for each entry to name its device beside its slot.
     PlaceInDialogUnits(m_pCombo, 43, 7, 120, 14);
-    auto* label = new QLabel("请选择姿态仪所连接的串口后，点\"设置\"按钮", this);
+    auto* label = new QLabel(
+        QCoreApplication::translate("PortSelectDlg", "请选择姿态仪所连接的串口后，点\"设置\"按钮"),
+        this);
     PlaceInDialogUnits(label, 14, 25, 159, 10);
     connect(ok, &QPushButton::clicked, this, &CPortSelectDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -40,8 +43,11 @@ int CPortSelectDlg::PreselectIndex(const QStringList& names, int port) {
 void CPortSelectDlg::OnInitDialog() {
     m_nSelection = *m_pPort;
     if (m_entries.isEmpty()) {
-        CPrompter::Instance().MessageBox(this, "     没有空闲串口可用!\n串口被占用或没有连接好",
-                                         QString(), QMessageBox::Ok, CPrompter::Icon::Warning);
+        CPrompter::Instance().MessageBox(
+            this,
+            QCoreApplication::translate("PortSelectDlg",
+                                        "     没有空闲串口可用!\n串口被占用或没有连接好"),
+            QString(), QMessageBox::Ok, CPrompter::Icon::Warning);
         return;
     }
     QStringList names;
