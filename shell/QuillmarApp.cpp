@@ -3,6 +3,7 @@
 #include "platform/CommandIds.h"
 #include "platform/Prompter.h"
 #include "shell/AlarmLimitsDlg.h"
+#include "shell/Language.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
 #include "shell/ReplayDlg.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLocale>
 #include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
@@ -67,8 +69,13 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "Load FILE, a record file this program wrote, into the analysis view at start-up, "
         "with the time of every record (with --screenshot, the picture is taken after the load).",
         "FILE");
-    parser.addOptions(
-        {port, screenshot, after, records, analyse, analyseRecord, replay, replaySpeed, exportCsv});
+    const QCommandLineOption language(
+        "lang",
+        "The window's language: en (English) or zh (Chinese); default: the setting Language, "
+        "else English for an English locale, else Chinese.",
+        "LANG");
+    parser.addOptions({port, screenshot, after, records, analyse, analyseRecord, replay,
+                       replaySpeed, exportCsv, language});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -104,6 +111,12 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     if (!fastest && (!ok || info.replaySpeed == CReplaySource::kFastest ||
                      std::find(speeds.begin(), speeds.end(), info.replaySpeed) == speeds.end())) {
         info.error = "--replay-speed takes 0.25, 0.5, 1, 2, 5, 10 or max";
+        return info;
+    }
+    info.language = ChooseLanguage(parser.value(language), ReadLanguageSetting(),
+                                   QLocale::system().uiLanguages());
+    if (info.language.isEmpty()) {
+        info.error = "--lang takes en or zh";
         return info;
     }
     info.screenshotAfterMs = parser.value(after).toInt(&ok);
