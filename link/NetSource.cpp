@@ -1,6 +1,7 @@
 #include "link/NetSource.h"
 
 #include "platform/ErrorText.h"
+#include "platform/UiText.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -110,9 +111,9 @@ bool SourceAddress::Parse(std::string_view url, SourceAddress* address, std::str
     }
     if (!ok) {
         if (error)
-            *error =
-                "无法识别的数据源 \"" + std::string(url) +
-                "\"：应为 serial:/dev/ttyUSB0、tcp://主机:端口、udp://:端口 或 gpsd://主机[:端口]";
+            *error = FillIn(UiText("NetSource", "无法识别的数据源 \"%1\"：应为 serial:/dev/ttyUSB0、"
+                                                "tcp://主机:端口、udp://:端口 或 gpsd://主机[:端口]"),
+                            {std::string(url)});
         return false;
     }
     *address = a;
@@ -153,7 +154,8 @@ bool CNetSource::Open(const SourceAddress& address, std::string* error) {
                                &hints, &found);
     if (rc != 0) {
         if (error)
-            *error = "无法解析主机名 " + address.strHost + "：" + gai_strerror(rc);
+            *error = FillIn(UiText("NetSource", "无法解析主机名 %1：%2"),
+                            {address.strHost, gai_strerror(rc)});
         return false;
     }
     int failure = 0;

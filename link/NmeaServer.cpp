@@ -1,6 +1,7 @@
 #include "link/NmeaServer.h"
 
 #include "platform/ErrorText.h"
+#include "platform/UiText.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -38,7 +39,7 @@ int OpenSocket(const std::string& host, unsigned port, int type, Use use, std::s
     const int rc = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
     if (rc != 0) {
         if (error)
-            *error = "无法解析主机名 " + host + "：" + gai_strerror(rc);
+            *error = FillIn(UiText("NetSource", "无法解析主机名 %1：%2"), {host, gai_strerror(rc)});
         return -1;
     }
     int fd = -1, failure = 0;
@@ -79,7 +80,8 @@ bool CNmeaServer::ParseAddress(std::string_view text, std::string* host, unsigne
     if (hostText.empty() || ec != std::errc() || end != portText.data() + portText.size() ||
         value > 65535 || portText.empty()) {
         if (error)
-            *error = "无法识别的服务地址 \"" + std::string(text) + "\"：应为 [主机:]端口";
+            *error = FillIn(UiText("NmeaServer", "无法识别的服务地址 \"%1\"：应为 [主机:]端口"),
+                            {std::string(text)});
         return false;
     }
     *host = hostText;

@@ -3,28 +3,32 @@
 #include "link/PortName.h"
 #include "platform/DialogUnits.h"
 #include "platform/Prompter.h"
+#include "platform/UiText.h"
 
 #include "link/NetSource.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 CPortSelectDlg::CPortSelectDlg(const QList<Entry>& freePorts, int* port, QWidget* parent)
     : QDialog(parent), m_entries(freePorts), m_pPort(port) {
-    setWindowTitle("串口选择");
+    setWindowTitle(QCoreApplication::translate("PortSelectDlg", "串口选择"));
     setFixedSize(DialogUnits(this, 0, 0, 235, 46).size());
-    auto* ok = new QPushButton("设置", this);
+    auto* ok = new QPushButton(QCoreApplication::translate("PortSelectDlg", "设置"), this);
     ok->setDefault(true);
     PlaceInDialogUnits(ok, 178, 7, 50, 14);
-    auto* cancel = new QPushButton("取消", this);
+    auto* cancel = new QPushButton(QCoreApplication::translate("PortSelectDlg", "取消"), this);
     PlaceInDialogUnits(cancel, 178, 25, 50, 14);
     m_pCombo = new QComboBox(this);
     m_pCombo->setObjectName("combo1000");
     // Wide enough for each entry to name its device beside its slot.
     PlaceInDialogUnits(m_pCombo, 43, 7, 120, 14);
-    auto* label = new QLabel("请选择姿态仪所连接的串口后，点\"设置\"按钮", this);
+    auto* label = new QLabel(
+        QCoreApplication::translate("PortSelectDlg", "请选择姿态仪所连接的串口后，点\"设置\"按钮"),
+        this);
     PlaceInDialogUnits(label, 14, 25, 159, 10);
     connect(ok, &QPushButton::clicked, this, &CPortSelectDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -43,17 +47,20 @@ int CPortSelectDlg::PreselectIndex(const QStringList& names, int port) {
 void CPortSelectDlg::SetNetSources(QStringList* sources, QString* chosen) {
     m_pSources = sources;
     m_pChosen = chosen;
-    setWindowTitle("数据源选择");
+    setWindowTitle(QCoreApplication::translate("PortSelectDlg", "数据源选择"));
     setFixedSize(DialogUnits(this, 0, 0, 235, 82).size());
-    auto* label = new QLabel("网络数据源 (tcp://主机:端口、udp://:端口、gpsd://主机):", this);
+    auto* label = new QLabel(
+        QCoreApplication::translate("PortSelectDlg",
+                                    "网络数据源 (tcp://主机:端口、udp://:端口、gpsd://主机):"),
+        this);
     PlaceInDialogUnits(label, 14, 43, 214, 10);
     m_pUrl = new QLineEdit(this);
     m_pUrl->setObjectName("sourceUrl");
     m_pUrl->setPlaceholderText("tcp://192.168.1.20:10110");
     PlaceInDialogUnits(m_pUrl, 14, 58, 120, 14);
-    auto* add = new QPushButton("添加", this);
+    auto* add = new QPushButton(QCoreApplication::translate("PortSelectDlg", "添加"), this);
     PlaceInDialogUnits(add, 138, 58, 36, 14);
-    auto* remove = new QPushButton("删除", this);
+    auto* remove = new QPushButton(QCoreApplication::translate("PortSelectDlg", "删除"), this);
     PlaceInDialogUnits(remove, 178, 58, 50, 14);
     connect(add, &QPushButton::clicked, this, &CPortSelectDlg::OnAddSource);
     connect(remove, &QPushButton::clicked, this, &CPortSelectDlg::OnRemoveSource);
@@ -65,7 +72,7 @@ void CPortSelectDlg::OnAddSource() {
     if (!SourceAddress::Parse(m_pUrl->text().trimmed().toStdString(), &address, &error) ||
         address.kind == SourceAddress::Kind::Serial) {
         if (error.empty())
-            error = "串口请在上面的列表中选择";
+            error = UiText("PortSelectDlg", "串口请在上面的列表中选择");
         CPrompter::Instance().MessageBox(this, QString::fromStdString(error), QString(),
                                          QMessageBox::Ok, CPrompter::Icon::Warning);
         return;
@@ -94,8 +101,11 @@ void CPortSelectDlg::OnInitDialog() {
             m_pCombo->addItem(url);
     }
     if (m_entries.isEmpty() && (!m_pSources || m_pSources->isEmpty())) {
-        CPrompter::Instance().MessageBox(this, "     没有空闲串口可用!\n串口被占用或没有连接好",
-                                         QString(), QMessageBox::Ok, CPrompter::Icon::Warning);
+        CPrompter::Instance().MessageBox(
+            this,
+            QCoreApplication::translate("PortSelectDlg",
+                                        "     没有空闲串口可用!\n串口被占用或没有连接好"),
+            QString(), QMessageBox::Ok, CPrompter::Icon::Warning);
         return;
     }
     QStringList names;

@@ -1,4 +1,5 @@
 #include "link/RecordReader.h"
+#include "platform/UiText.h"
 
 #include "link/NumberText.h"
 #include "link/RecordTimes.h"
@@ -15,7 +16,7 @@
 
 namespace {
 constexpr std::size_t kBlock = 1u << 20;
-constexpr std::size_t kMaxPiece = 299; // the framer hands longer lines out in pieces
+constexpr std::size_t kMaxPiece = 299;   // the framer hands longer lines out in pieces
 constexpr std::int64_t kAssumedMs = 100; // 10 messages a second
 constexpr std::int64_t kDayMs = 86400000;
 
@@ -138,9 +139,9 @@ std::int64_t DaysFromCivil(int y, int m, int d) {
 std::int64_t NamedStartMs(const std::string& path, std::int64_t modifiedMs) {
     const std::size_t slash = path.rfind('/');
     std::tm when{};
-    if (std::sscanf(path.c_str() + (slash == std::string::npos ? 0 : slash + 1), "%d-%d-%d-%d-%d-%d",
-                    &when.tm_year, &when.tm_mon, &when.tm_mday, &when.tm_hour, &when.tm_min,
-                    &when.tm_sec) == 6) {
+    if (std::sscanf(path.c_str() + (slash == std::string::npos ? 0 : slash + 1),
+                    "%d-%d-%d-%d-%d-%d", &when.tm_year, &when.tm_mon, &when.tm_mday, &when.tm_hour,
+                    &when.tm_min, &when.tm_sec) == 6) {
         when.tm_year -= 1900;
         when.tm_mon -= 1;
         when.tm_isdst = -1;
@@ -166,8 +167,8 @@ struct CRecordReader::Impl {
     std::uint64_t nLength = 0;
     std::uint64_t nIndex = 0;
     std::int64_t nLastUtcMs = 0;
-    std::int64_t nStartMs = 0;         // Assumed: the first message's time
-    std::vector<ClockMark> arrMarks;   // SentenceClock
+    std::int64_t nStartMs = 0;       // Assumed: the first message's time
+    std::vector<ClockMark> arrMarks; // SentenceClock
 
     void ScanClock(const std::string& path, std::int64_t modifiedMs);
     std::int64_t UntimedMs(std::uint64_t index) const;
@@ -185,7 +186,7 @@ bool CRecordReader::Open(const std::string& recordPath, std::string* error) {
         if (fd >= 0)
             close(fd);
         if (error)
-            *error = failure ? SystemErrorText(failure) : std::string("不是普通文件");
+            *error = failure ? SystemErrorText(failure) : UiText("RecordReader", "不是普通文件");
         return false;
     }
     m_p->nLength = static_cast<std::uint64_t>(info.st_size);
@@ -300,7 +301,8 @@ bool CRecordReader::Next(RecordMessage* message) {
         CTimesDecoder::Entry entry{};
         const std::int64_t before = p.decoder.LastUtcMs();
         if (p.decoder.Next(entryBytes, &at, &entry) && entry.nLength <= kBlock) {
-            std::string_view window = p.record.Window(entry.nLength ? entry.nLength : kMaxPiece + 1);
+            std::string_view window =
+                p.record.Window(entry.nLength ? entry.nLength : kMaxPiece + 1);
             std::size_t length = entry.nLength;
             if (length == 0) { // a text line: to its line feed
                 const std::size_t feed = window.substr(0, kMaxPiece + 1).find('\n');

@@ -2,21 +2,23 @@
 
 #include "platform/DialogUnits.h"
 
+#include <QCoreApplication>
 #include <QListWidget>
 #include <QPushButton>
 
 CSerialMonitorDlg::CSerialMonitorDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("串口监视");
+    setWindowTitle(QCoreApplication::translate("SerialMonitorDlg", "串口监视"));
     setFixedSize(DialogUnits(this, 0, 0, 374, 167).size());
     m_pList = new QListWidget(this);
     m_pList->setObjectName("list1008");
     PlaceInDialogUnits(m_pList, 7, 7, 360, 129);
-    auto* ok = new QPushButton("确定", this);
+    auto* ok = new QPushButton(QCoreApplication::translate("SerialMonitorDlg", "确定"), this);
     ok->setDefault(true);
     PlaceInDialogUnits(ok, 177, 146, 31, 14);
-    auto* cancel = new QPushButton("取消", this);
+    auto* cancel = new QPushButton(QCoreApplication::translate("SerialMonitorDlg", "取消"), this);
     PlaceInDialogUnits(cancel, 271, 146, 31, 14);
-    auto* clear = new QPushButton("清空接收区", this);
+    auto* clear =
+        new QPushButton(QCoreApplication::translate("SerialMonitorDlg", "清空接收区"), this);
     PlaceInDialogUnits(clear, 71, 146, 44, 14);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -5,6 +5,7 @@
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QMediaDevices>
 #include <cmath>
 
@@ -73,7 +74,8 @@ bool CAlarmTone::Play() {
                 connect(m_pSink, &QAudioSink::stateChanged, this, [this] {
                     if (m_pSink->error() != QAudio::NoError &&
                         m_pSink->error() != QAudio::UnderrunError)
-                        ReportUnavailable("报警声音无法播放：音频输出出错");
+                        ReportUnavailable(QCoreApplication::translate(
+                            "AlarmTone", "报警声音无法播放：音频输出出错"));
                 });
             }
             m_pBuffer = std::make_unique<QBuffer>(&m_pcm);
@@ -86,8 +88,10 @@ bool CAlarmTone::Play() {
         }
     }
     // No usable audio output: the bell, three times, on the same rhythm.
-    ReportUnavailable(device.isNull() ? "报警声音无法播放：没有可用的音频输出设备"
-                                      : "报警声音无法播放：音频设备不支持所需格式");
+    ReportUnavailable(
+        device.isNull()
+            ? QCoreApplication::translate("AlarmTone", "报警声音无法播放：没有可用的音频输出设备")
+            : QCoreApplication::translate("AlarmTone", "报警声音无法播放：音频设备不支持所需格式"));
     QApplication::beep();
     m_nBellsLeft = m_shape.beeps - 1;
     m_bellTimer.start();

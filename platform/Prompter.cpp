@@ -1,6 +1,7 @@
 #include "platform/Prompter.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -95,12 +96,12 @@ QSize CPrompter::PictureSize(QWidget* parent, const QString& title, QSize propos
         auto* box = new QSpinBox(&dialog);
         box->setRange(16, kLargest);
         box->setValue(value);
-        box->setSuffix(" 像素");
+        box->setSuffix(QCoreApplication::translate("Prompter", " 像素"));
         form->addRow(label, box);
         return box;
     };
-    QSpinBox* width = side("宽度：", proposed.width());
-    QSpinBox* height = side("高度：", proposed.height());
+    QSpinBox* width = side(QCoreApplication::translate("Prompter", "宽度："), proposed.width());
+    QSpinBox* height = side(QCoreApplication::translate("Prompter", "高度："), proposed.height());
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     form->addRow(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

@@ -1,4 +1,5 @@
 #include "platform/ReplacingFile.h"
+#include "platform/UiText.h"
 
 #include "platform/ErrorText.h"
 
@@ -92,7 +93,8 @@ bool CReplacingFile::Commit() {
 }
 
 std::string CReplacingFile::ErrorText() const {
-    return "无法写入文件：" + m_strPath + "\n" + SystemErrorText(m_nError);
+    return FillIn(UiText("ReplacingFile", "无法写入文件：%1\n%2"),
+                  {m_strPath, SystemErrorText(m_nError)});
 }
 
 std::string ReplaceFile(const std::string& path, std::string_view bytes) {

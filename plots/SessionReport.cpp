@@ -1,6 +1,7 @@
 #include "plots/SessionReport.h"
 
 #include "link/EventLog.h"
+#include "platform/UiText.h"
 
 #include <charconv>
 #include <cstdio>
@@ -32,44 +33,53 @@ std::string Clock(std::int64_t ms) {
 }
 
 std::string Where(const SessionSummary& summary, std::int64_t utcMs, std::size_t index) {
-    const std::string record = "第 " + std::to_string(index) + " 条记录";
-    return summary.bTimed ? CEventLog::IsoTime(utcMs) + "，" + record : record;
+    const std::string record =
+        FillIn(UiText("SessionReport", "第 %1 条记录"), {std::to_string(index)});
+    return summary.bTimed
+               ? FillIn(UiText("SessionReport", "%1，%2"), {CEventLog::IsoTime(utcMs), record})
+               : record;
 }
 
 std::string EventText(const LoggedEvent& event) {
-    static const std::map<std::string, std::string> kWords = {{"pitch", "俯仰角"},
-                                                              {"roll", "横滚角"},
-                                                              {"data", "数据中断"},
-                                                              {"active", "报警"},
-                                                              {"silenced", "静音"},
-                                                              {"acknowledged", "确认"},
-                                                              {"rectified", "已恢复（未确认）"},
-                                                              {"normal", "恢复正常"}};
+    // The event log's words (data) in the window's language.
+    static const std::map<std::string, const char*> kWords = {
+        {"pitch", QT_TRANSLATE_NOOP("SessionReport", "俯仰角")},
+        {"roll", QT_TRANSLATE_NOOP("SessionReport", "横滚角")},
+        {"data", QT_TRANSLATE_NOOP("SessionReport", "数据中断")},
+        {"active", QT_TRANSLATE_NOOP("SessionReport", "报警")},
+        {"silenced", QT_TRANSLATE_NOOP("SessionReport", "静音")},
+        {"acknowledged", QT_TRANSLATE_NOOP("SessionReport", "确认")},
+        {"rectified", QT_TRANSLATE_NOOP("SessionReport", "已恢复（未确认）")},
+        {"normal", QT_TRANSLATE_NOOP("SessionReport", "恢复正常")}};
     const auto word = [&](const std::string& key) {
         const auto it = kWords.find(key);
-        return it == kWords.end() ? key : it->second;
+        return it == kWords.end() ? key : UiText("SessionReport", it->second);
     };
     std::string text = event.strTime + "  " + word(event.strSubject) + " " + word(event.strEvent);
     if (!event.strValue.empty())
         text += " " + event.strValue;
     if (!event.strLimit.empty())
-        text += "（限值 " + event.strLimit + "）";
+        text += FillIn(UiText("SessionReport", "（限值 %1）"), {event.strLimit});
     return text;
 }
 
-void AngleLines(std::string& text, const char* name, const SessionSummary& summary,
+// pitch: true for the pitch lines, false for roll.
+void AngleLines(std::string& text, bool pitch, const SessionSummary& summary,
                 const SessionSummary::Extreme& extreme, const SessionSummary::Beyond& beyond) {
-    text += std::string("最大") + name + "：";
+    text +=
+        pitch ? UiText("SessionReport", "最大俯仰角：") : UiText("SessionReport", "最大横滚角：");
     if (!extreme.bReceived) {
-        text += "未收到\n";
+        text += UiText("SessionReport", "未收到\n");
         return;
     }
-    text +=
-        Shortest(extreme.fValue) + "°（" + Where(summary, extreme.nUtcMs, extreme.nIndex) + "）\n";
-    text += std::string(name) + "达到或超过 " + Limit(beyond.dLimit) + "°：";
+    text += FillIn(UiText("SessionReport", "%1°（%2）\n"),
+                   {Shortest(extreme.fValue), Where(summary, extreme.nUtcMs, extreme.nIndex)});
+    text += FillIn(pitch ? UiText("SessionReport", "俯仰角达到或超过 %1°：")
+                         : UiText("SessionReport", "横滚角达到或超过 %1°："),
+                   {Limit(beyond.dLimit)});
     if (summary.bTimed)
-        text += Seconds(beyond.nMs) + " 秒，";
-    text += std::to_string(beyond.nRecords) + " 条记录\n";
+        text += FillIn(UiText("SessionReport", "%1 秒，"), {Seconds(beyond.nMs)});
+    text += FillIn(UiText("SessionReport", "%1 条记录\n"), {std::to_string(beyond.nRecords)});
 }
 
 // A CSV field, quoted when it holds a comma, a quote or a line end.
@@ -98,33 +108,43 @@ void Row(std::string& csv, std::initializer_list<std::string> fields) {
 } // namespace
 
 std::string SessionSummaryText(const SessionSummary& summary, const std::string& path) {
-    std::string text = "文件：" + path + "\n";
-    text += "记录：" + std::to_string(summary.nRecords) + " 条\n";
+    std::string text = FillIn(UiText("SessionReport", "文件：%1\n"), {path});
+    text += FillIn(UiText("SessionReport", "记录：%1 条\n"), {std::to_string(summary.nRecords)});
     if (summary.bTimed) {
-        text += "开始：" + CEventLog::IsoTime(summary.nStartUtcMs) + "\n";
-        text += "结束：" + CEventLog::IsoTime(summary.nEndUtcMs) + "\n";
-        text += "时长：" + Clock(summary.nEndUtcMs - summary.nStartUtcMs) + "\n";
+        text += FillIn(UiText("SessionReport", "开始：%1\n"),
+                       {CEventLog::IsoTime(summary.nStartUtcMs)});
+        text +=
+            FillIn(UiText("SessionReport", "结束：%1\n"), {CEventLog::IsoTime(summary.nEndUtcMs)});
+        text += FillIn(UiText("SessionReport", "时长：%1\n"),
+                       {Clock(summary.nEndUtcMs - summary.nStartUtcMs)});
     } else {
-        text += "时长：未知（文件中没有时间）\n";
+        text += UiText("SessionReport", "时长：未知（文件中没有时间）\n");
     }
     if (!summary.arrMessages.empty()) {
-        text += "各类消息：\n";
+        text += UiText("SessionReport", "各类消息：\n");
         for (const auto& type : summary.arrMessages)
-            text += "  " + type.strName + "：" + std::to_string(type.nCount) + " 条\n";
+            text += FillIn(UiText("SessionReport", "  %1：%2 条\n"),
+                           {type.strName, std::to_string(type.nCount)});
     }
-    AngleLines(text, "俯仰角", summary, summary.pitch, summary.pitchBeyond);
-    AngleLines(text, "横滚角", summary, summary.roll, summary.rollBeyond);
-    text += "数据中断（超过 " + Limit(summary.dStaleSeconds) + " 秒）：";
+    AngleLines(text, true, summary, summary.pitch, summary.pitchBeyond);
+    AngleLines(text, false, summary, summary.roll, summary.rollBeyond);
+    text +=
+        FillIn(UiText("SessionReport", "数据中断（超过 %1 秒）："), {Limit(summary.dStaleSeconds)});
     if (!summary.bTimed) {
-        text += "文件中没有时间，无法判断\n";
+        text += UiText("SessionReport", "文件中没有时间，无法判断\n");
     } else {
-        text += summary.arrGaps.empty() ? "无\n" : std::to_string(summary.arrGaps.size()) + " 处\n";
+        text += summary.arrGaps.empty() ? UiText("SessionReport", "无\n")
+                                        : FillIn(UiText("SessionReport", "%1 处\n"),
+                                                 {std::to_string(summary.arrGaps.size())});
         for (const auto& gap : summary.arrGaps)
-            text += "  " + CEventLog::IsoTime(gap.nStartUtcMs) + " 起 " + Seconds(gap.nLengthMs) +
-                    " 秒（第 " + std::to_string(gap.nIndex) + " 条记录之后）\n";
+            text += FillIn(UiText("SessionReport", "  %1 起 %2 秒（第 %3 条记录之后）\n"),
+                           {CEventLog::IsoTime(gap.nStartUtcMs), Seconds(gap.nLengthMs),
+                            std::to_string(gap.nIndex)});
     }
-    text += "报警事件：";
-    text += summary.arrEvents.empty() ? "无\n" : std::to_string(summary.arrEvents.size()) + " 条\n";
+    text += UiText("SessionReport", "报警事件：");
+    text += summary.arrEvents.empty() ? UiText("SessionReport", "无\n")
+                                      : FillIn(UiText("SessionReport", "%1 条\n"),
+                                               {std::to_string(summary.arrEvents.size())});
     for (const auto& event : summary.arrEvents)
         text += "  " + EventText(event) + "\n";
     return text;

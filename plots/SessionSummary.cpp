@@ -1,4 +1,5 @@
 #include "plots/SessionSummary.h"
+#include "platform/UiText.h"
 
 #include "link/EventLog.h"
 #include "link/MessageCounts.h"
@@ -19,9 +20,9 @@ std::string TypeName(const CMessageCounts::Row& row) {
     case CMessageCounts::Row::Kind::Sentence:
         return std::string(row.Name());
     case CMessageCounts::Row::Kind::Packet: {
-        char text[32];
-        std::snprintf(text, sizeof text, "数据包 0x%02X", row.packetType);
-        std::string name = text;
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", row.packetType);
+        std::string name = FillIn(UiText("SessionSummary", "数据包 %1"), {hex});
         if (row.packetType > 0x20 && row.packetType < 0x7F)
             name += std::string(" ('") + static_cast<char>(row.packetType) + "')";
         return name;
@@ -29,7 +30,7 @@ std::string TypeName(const CMessageCounts::Row& row) {
     case CMessageCounts::Row::Kind::Other:
         break;
     }
-    return "其他";
+    return UiText("SessionSummary", "其他");
 }
 
 // One angle's largest |value| and its time at or beyond the limit.

@@ -4,35 +4,43 @@
 #include "platform/Prompter.h"
 #include "shell/AppIcon.h"
 
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 CAlarmLimitsDlg::CAlarmLimitsDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("报警角度设定");
+    setWindowTitle(QCoreApplication::translate("AlarmLimitsDlg", "报警角度设定"));
     setFixedSize(DialogUnits(this, 0, 0, 202, 100).size());
-    auto* ok = new QPushButton("确定", this);
+    auto* ok = new QPushButton(QCoreApplication::translate("AlarmLimitsDlg", "确定"), this);
     ok->setDefault(true);
     PlaceInDialogUnits(ok, 47, 79, 31, 14);
-    auto* cancel = new QPushButton("取消", this);
+    auto* cancel = new QPushButton(QCoreApplication::translate("AlarmLimitsDlg", "取消"), this);
     PlaceInDialogUnits(cancel, 117, 79, 31, 14);
-    auto* pitchGroup = new QGroupBox("俯仰角范围", this);
+    auto* pitchGroup =
+        new QGroupBox(QCoreApplication::translate("AlarmLimitsDlg", "俯仰角范围"), this);
     pitchGroup->setAlignment(Qt::AlignHCenter);
     PlaceInDialogUnits(pitchGroup, 7, 7, 82, 48);
-    auto* rollGroup = new QGroupBox("横滚角范围", this);
+    auto* rollGroup =
+        new QGroupBox(QCoreApplication::translate("AlarmLimitsDlg", "横滚角范围"), this);
     rollGroup->setAlignment(Qt::AlignHCenter);
     PlaceInDialogUnits(rollGroup, 113, 7, 82, 48);
-    PlaceInDialogUnits(new QLabel("正负", this), 19, 28, 15, 9);
-    PlaceInDialogUnits(new QLabel("正负", this), 125, 28, 15, 9);
+    PlaceInDialogUnits(new QLabel(QCoreApplication::translate("AlarmLimitsDlg", "正负"), this), 19,
+                       28, 15, 9);
+    PlaceInDialogUnits(new QLabel(QCoreApplication::translate("AlarmLimitsDlg", "正负"), this), 125,
+                       28, 15, 9);
     m_pPitch = new QLineEdit(this);
     m_pPitch->setObjectName("edit1005");
     PlaceInDialogUnits(m_pPitch, 45, 27, 31, 12);
     m_pRoll = new QLineEdit(this);
     m_pRoll->setObjectName("edit1006");
     PlaceInDialogUnits(m_pRoll, 153, 27, 31, 12);
-    PlaceInDialogUnits(new QLabel("实时监控时，角度超过上述设定范围系统将会报警！", this), 15, 65,
-                       173, 10);
+    PlaceInDialogUnits(
+        new QLabel(QCoreApplication::translate("AlarmLimitsDlg",
+                                               "实时监控时，角度超过上述设定范围系统将会报警！"),
+                   this),
+        15, 65, 173, 10);
     connect(ok, &QPushButton::clicked, this, &CAlarmLimitsDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -48,11 +56,12 @@ bool CAlarmLimitsDlg::ParseLimit(const QString& text, int* value, QString* messa
     bool ok = false;
     const int number = text.trimmed().toInt(&ok, 10);
     if (!ok) {
-        *message = "请输入一个整数。";
+        *message = QCoreApplication::translate("AlarmLimitsDlg", "请输入一个整数。");
         return false;
     }
     if (number < 0 || number > 90) {
-        *message = "请输入一个介于 0 和 90 之间的整数。";
+        *message =
+            QCoreApplication::translate("AlarmLimitsDlg", "请输入一个介于 0 和 90 之间的整数。");
         return false;
     }
     *value = number;
@@ -80,13 +89,13 @@ void CAlarmLimitsDlg::OnOK() {
 }
 
 CVersionInfoDlg::CVersionInfoDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("版本信息");
+    setWindowTitle(QCoreApplication::translate("AlarmLimitsDlg", "版本信息"));
     setFixedSize(DialogUnits(this, 0, 0, 241, 83).size());
     auto* icon = new QLabel(this);
     PlaceInDialogUnits(icon, 11, 17, 20, 20);
     icon->setPixmap(QuillmarIcon().pixmap(icon->size()));
     PlaceInDialogUnits(new QLabel("Velquor 1.0", this), 82, 7, 49, 9);
-    auto* ok = new QPushButton("确定", this);
+    auto* ok = new QPushButton(QCoreApplication::translate("AlarmLimitsDlg", "确定"), this);
     ok->setDefault(true);
     PlaceInDialogUnits(ok, 195, 7, 39, 14);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -2,6 +2,7 @@
 
 #include "link/InstrumentSession.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHeaderView>
@@ -12,14 +13,19 @@
 #include <sys/statvfs.h>
 
 namespace {
-const QStringList kColumns = {"类型", "数量", "速率(条/秒)", "最近(秒前)", "校验错误"};
+const char* const kColumns[] = {QT_TRANSLATE_NOOP("DataHealthDlg", "类型"),
+                                QT_TRANSLATE_NOOP("DataHealthDlg", "数量"),
+                                QT_TRANSLATE_NOOP("DataHealthDlg", "速率(条/秒)"),
+                                QT_TRANSLATE_NOOP("DataHealthDlg", "最近(秒前)"),
+                                QT_TRANSLATE_NOOP("DataHealthDlg", "校验错误")};
 
 QString TypeText(const CMessageCounts::Row& row) {
     switch (row.kind) {
     case CMessageCounts::Row::Kind::Sentence:
         return QString::fromLatin1(row.Name().data(), static_cast<qsizetype>(row.Name().size()));
     case CMessageCounts::Row::Kind::Packet: {
-        QString text = QString::asprintf("数据包 0x%02X", row.packetType);
+        QString text = QCoreApplication::translate("DataHealthDlg", "数据包 %1")
+                           .arg(QString::asprintf("0x%02X", row.packetType));
         if (row.packetType > 0x20 && row.packetType < 0x7F)
             text += QString(" ('%1')").arg(QChar(row.packetType));
         return text;
@@ -27,13 +33,13 @@ QString TypeText(const CMessageCounts::Row& row) {
     case CMessageCounts::Row::Kind::Other:
         break;
     }
-    return "其他";
+    return QCoreApplication::translate("DataHealthDlg", "其他");
 }
 
 QString SizeText(std::uint64_t bytes) {
     const double b = static_cast<double>(bytes);
     if (bytes < 1000)
-        return QString("%1 字节").arg(bytes);
+        return QCoreApplication::translate("DataHealthDlg", "%1 字节").arg(bytes);
     if (bytes < 1000000)
         return QString::number(b / 1e3, 'f', 1) + " KB";
     if (bytes < 1000000000)
@@ -46,7 +52,9 @@ QString DurationText(std::int64_t ms) {
     const QString clock =
         QString::asprintf("%02d:%02d:%02d", static_cast<int>(s / 3600 % 24),
                           static_cast<int>(s / 60 % 60), static_cast<int>(s % 60));
-    return s >= 86400 ? QString("%1 天 %2").arg(s / 86400).arg(clock) : clock;
+    return s >= 86400
+               ? QCoreApplication::translate("DataHealthDlg", "%1 天 %2").arg(s / 86400).arg(clock)
+               : clock;
 }
 
 void SetText(QLabel* label, const QString& text) {
@@ -57,13 +65,16 @@ void SetText(QLabel* label, const QString& text) {
 
 CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* parent)
     : QDialog(parent), m_pSession(&session) {
-    setWindowTitle("数据状态");
+    setWindowTitle(QCoreApplication::translate("DataHealthDlg", "数据状态"));
     setModal(false);
     resize(560, 520);
     auto* layout = new QVBoxLayout(this);
-    m_pTable = new QTableWidget(0, static_cast<int>(kColumns.size()), this);
+    m_pTable = new QTableWidget(0, static_cast<int>(std::size(kColumns)), this);
     m_pTable->setObjectName("types");
-    m_pTable->setHorizontalHeaderLabels(kColumns);
+    QStringList columns;
+    for (const char* column : kColumns)
+        columns << QCoreApplication::translate("DataHealthDlg", column);
+    m_pTable->setHorizontalHeaderLabels(columns);
     m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_pTable->verticalHeader()->hide();
     m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -71,16 +82,25 @@ CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* paren
     m_pTable->setFocusPolicy(Qt::NoFocus); // no current cell framed: nothing here to act on
     layout->addWidget(m_pTable, 1);
     auto* form = new QFormLayout;
-    m_pBadPackets = AddTotal(form, "坏数据包（校验和不符，已丢弃）", "badPackets");
-    m_pOverlongLines = AddTotal(form, "超长行（分段记录）", "overlongLines");
-    m_pDroppedBytes = AddTotal(form, "丢弃字节（窗口未及显示，记录完整）", "droppedBytes");
-    m_pUpTime = AddTotal(form, "连接时长", "upTime");
-    m_pReconnects = AddTotal(form, "重新连接次数", "reconnects");
-    m_pRecordFile = AddTotal(form, "记录文件", "recordFile");
+    m_pBadPackets = AddTotal(
+        form, QCoreApplication::translate("DataHealthDlg", "坏数据包（校验和不符，已丢弃）"),
+        "badPackets");
+    m_pOverlongLines = AddTotal(
+        form, QCoreApplication::translate("DataHealthDlg", "超长行（分段记录）"), "overlongLines");
+    m_pDroppedBytes = AddTotal(
+        form, QCoreApplication::translate("DataHealthDlg", "丢弃字节（窗口未及显示，记录完整）"),
+        "droppedBytes");
+    m_pUpTime = AddTotal(form, QCoreApplication::translate("DataHealthDlg", "连接时长"), "upTime");
+    m_pReconnects =
+        AddTotal(form, QCoreApplication::translate("DataHealthDlg", "重新连接次数"), "reconnects");
+    m_pRecordFile =
+        AddTotal(form, QCoreApplication::translate("DataHealthDlg", "记录文件"), "recordFile");
     m_pRecordFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pRecordFile->setWordWrap(true);
-    m_pRecordSize = AddTotal(form, "记录文件大小", "recordSize");
-    m_pFreeSpace = AddTotal(form, "磁盘剩余空间", "freeSpace");
+    m_pRecordSize =
+        AddTotal(form, QCoreApplication::translate("DataHealthDlg", "记录文件大小"), "recordSize");
+    m_pFreeSpace =
+        AddTotal(form, QCoreApplication::translate("DataHealthDlg", "磁盘剩余空间"), "freeSpace");
     layout->addLayout(form);
     m_timer.setInterval(kRefreshMs);
     connect(&m_timer, &QTimer::timeout, this, &CDataHealthDlg::Refresh);
@@ -89,7 +109,7 @@ CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* paren
 QLabel* CDataHealthDlg::AddTotal(QFormLayout* form, const QString& caption, const char* name) {
     auto* value = new QLabel(this);
     value->setObjectName(name);
-    form->addRow(caption + "：", value);
+    form->addRow(QCoreApplication::translate("DataHealthDlg", "%1：").arg(caption), value);
     return value;
 }
 
@@ -106,7 +126,8 @@ void CDataHealthDlg::hideEvent(QHideEvent* event) {
 
 void CDataHealthDlg::SetSession(const CInstrumentSession& session, bool replay) {
     m_pSession = &session;
-    setWindowTitle(replay ? "数据状态（回放）" : "数据状态");
+    setWindowTitle(replay ? QCoreApplication::translate("DataHealthDlg", "数据状态（回放）")
+                          : QCoreApplication::translate("DataHealthDlg", "数据状态"));
     if (isVisible())
         Refresh();
 }
@@ -129,7 +150,7 @@ void CDataHealthDlg::Refresh() {
     SetText(m_pDroppedBytes, QString::number(health.nDroppedBytes));
     SetText(m_pUpTime, health.link.kind == LinkState::Kind::Connected
                            ? DurationText(now - health.link.nSinceMs)
-                           : QString("未连接"));
+                           : QCoreApplication::translate("DataHealthDlg", "未连接"));
     SetText(m_pReconnects, QString::number(health.nReconnects));
     RefreshRecord(health.strRecordPath);
 }
@@ -157,7 +178,7 @@ void CDataHealthDlg::SetRow(int row, const CMessageCounts::Row& counts, std::int
 
 void CDataHealthDlg::RefreshRecord(const std::string& path) {
     if (path.empty()) {
-        SetText(m_pRecordFile, "没有记录文件");
+        SetText(m_pRecordFile, QCoreApplication::translate("DataHealthDlg", "没有记录文件"));
         SetText(m_pRecordSize, "—");
         SetText(m_pFreeSpace, "—");
         return;
@@ -175,7 +196,10 @@ void CDataHealthDlg::RefreshRecord(const std::string& path) {
     }
     const std::uint64_t free = static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize;
     const bool low = free < m_nLowSpaceBytes;
-    SetText(m_pFreeSpace, low ? SizeText(free) + "（不足 1 GB，请尽快腾出空间）" : SizeText(free));
+    SetText(m_pFreeSpace,
+            low ? SizeText(free) +
+                      QCoreApplication::translate("DataHealthDlg", "（不足 1 GB，请尽快腾出空间）")
+                : SizeText(free));
     const QString style = low ? "color: #c00000; font-weight: bold" : QString();
     if (m_pFreeSpace->styleSheet() != style)
         m_pFreeSpace->setStyleSheet(style);

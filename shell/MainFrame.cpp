@@ -39,7 +39,8 @@ constexpr int kFlashMs = 500;
 constexpr QSize kWindowSize(1035, 747);
 // Messages handed to the views in one turn of the event loop.
 constexpr int kRelaySlice = 20000;
-const char* const kDocumentFilter = "(*.txt) (*.txt);;所有文件 (*.*)";
+const char* const kDocumentFilter =
+    QT_TRANSLATE_NOOP("MainFrame", "(*.txt) (*.txt);;所有文件 (*.*)");
 
 QIcon ToolbarIcon(int id) {
     const QDir dir(":/toolbar");
@@ -169,14 +170,15 @@ QAction* CMainFrame::NewCommandAction(int id, const QString& text) {
 void CMainFrame::CreateMenus() {
     QMap<QString, QMenu*> popups;
     for (const MenuEntry& entry : MainMenu()) {
-        QAction* action = entry.id != 0 ? NewCommandAction(entry.id, entry.text) : nullptr;
+        QAction* action =
+            entry.id != 0 ? NewCommandAction(entry.id, MenuText(entry.text)) : nullptr;
         if (entry.popup.isEmpty()) {
             menuBar()->addAction(action);
             continue;
         }
         QMenu*& popup = popups[entry.popup];
         if (!popup) {
-            popup = menuBar()->addMenu(entry.popup);
+            popup = menuBar()->addMenu(MenuText(entry.popup));
             connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
             if (!m_pFileMenu)
                 m_pFileMenu = popup;
@@ -227,14 +229,14 @@ void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& text) {
         if (text.isEmpty())
-            bar->showMessage("就绪");
+            bar->showMessage(QCoreApplication::translate("MainFrame", "就绪"));
     });
-    bar->showMessage("就绪");
+    bar->showMessage(QCoreApplication::translate("MainFrame", "就绪"));
     // A notice that stays until the operator clicks it away.
     m_pNoticePane = new QLabel(bar);
     m_pNoticePane->setObjectName("noticePane");
     m_pNoticePane->setStyleSheet("color: #c00000");
-    m_pNoticePane->setToolTip("点击表示已看到");
+    m_pNoticePane->setToolTip(QCoreApplication::translate("MainFrame", "点击表示已看到"));
     m_pNoticePane->installEventFilter(this);
     bar->addPermanentWidget(m_pNoticePane);
     m_pStalePane = new QLabel(bar);
@@ -264,11 +266,12 @@ void CMainFrame::CreateStatusBar() {
     }
     // The lock keys, where a keyboard light tells their state.
     const QMap<QString, bool> lights = ReadLockLights();
-    for (const auto& [lock, text] :
-         {std::pair{"capslock", "大写"}, {"numlock", "数字"}, {"scrolllock", "滚动"}}) {
+    for (const auto& [lock, text] : {std::pair{"capslock", QT_TRANSLATE_NOOP("MainFrame", "大写")},
+                                     {"numlock", QT_TRANSLATE_NOOP("MainFrame", "数字")},
+                                     {"scrolllock", QT_TRANSLATE_NOOP("MainFrame", "滚动")}}) {
         if (!lights.contains(lock))
             continue;
-        auto* pane = new QLabel(QString::fromUtf8(text), bar);
+        auto* pane = new QLabel(QCoreApplication::translate("MainFrame", text), bar);
         pane->setObjectName(lock);
         pane->setFrameShape(QFrame::StyledPanel);
         m_lockPanes << pane;
@@ -362,8 +365,11 @@ bool CMainFrame::SaveModified() {
     if (!m_pDocument || !m_pDocument->IsModified())
         return true;
     const auto answer = CPrompter::Instance().MessageBox(
-        this, QString("是否保存对 %1 的更改？").arg(m_pDocument->Title()), QString(),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, CPrompter::Icon::Question);
+        this,
+        QCoreApplication::translate("MainFrame", "是否保存对 %1 的更改？")
+            .arg(m_pDocument->Title()),
+        QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+        CPrompter::Icon::Question);
     if (answer == QMessageBox::Cancel)
         return false;
     return answer == QMessageBox::No || DoSave(m_pDocument->PathName());
@@ -374,8 +380,8 @@ bool CMainFrame::DoSave(const QString& path) {
     if (target.isEmpty()) {
         CPrompter::FileDialogRequest request;
         request.save = true;
-        request.title = "另存为";
-        request.filter = kDocumentFilter;
+        request.title = QCoreApplication::translate("MainFrame", "另存为");
+        request.filter = QCoreApplication::translate("MainFrame", kDocumentFilter);
         request.defaultSuffix = "txt";
         request.proposedName = m_pDocument->Title().endsWith(".txt")
                                    ? m_pDocument->Title()
@@ -406,8 +412,8 @@ void CMainFrame::OnFileNew() {
 
 void CMainFrame::OnFileOpen() {
     CPrompter::FileDialogRequest request;
-    request.title = "打开";
-    request.filter = kDocumentFilter;
+    request.title = QCoreApplication::translate("MainFrame", "打开");
+    request.filter = QCoreApplication::translate("MainFrame", kDocumentFilter);
     const QString path = CPrompter::Instance().FileDialog(this, request);
     if (!path.isEmpty())
         OpenDocumentFile(path);
@@ -470,18 +476,21 @@ QString CMainFrame::OpenFailureText(const LinkState& link) const {
             if (const struct group* entry = getgrgid(info.st_gid))
                 groupName = QString::fromLocal8Bit(entry->gr_name);
         }
-        return QStringLiteral("无权打开串口 %1。请把当前用户加入用户组 %2"
-                              "（sudo usermod -aG %2 $USER），重新登录后再试")
+        return QCoreApplication::translate("MainFrame",
+                                           "无权打开串口 %1。请把当前用户加入用户组 %2"
+                                           "（sudo usermod -aG %2 $USER），重新登录后再试")
             .arg(PortLabel(link), groupName);
     }
     case EBUSY:
-        return QStringLiteral("串口 %1 正被其他程序占用").arg(PortLabel(link));
+        return QCoreApplication::translate("MainFrame", "串口 %1 正被其他程序占用")
+            .arg(PortLabel(link));
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        return QStringLiteral("串口 %1 未连接，等待设备接入…").arg(PortLabel(link));
+        return QCoreApplication::translate("MainFrame", "串口 %1 未连接，等待设备接入…")
+            .arg(PortLabel(link));
     default:
-        return QStringLiteral("无法打开串口 %1：%2")
+        return QCoreApplication::translate("MainFrame", "无法打开串口 %1：%2")
             .arg(PortLabel(link), QString::fromStdString(SystemErrorText(link.nError)));
     }
 }
@@ -491,23 +500,26 @@ QString CMainFrame::LinkText(const LinkState& link) const {
         return NetLinkText(link);
     switch (link.kind) {
     case LinkState::Kind::NoDevice:
-        return QStringLiteral("COM%1 没有对应的串口设备，请用“选择串口”选择其他串口")
+        return QCoreApplication::translate("MainFrame",
+                                           "COM%1 没有对应的串口设备，请用“选择串口”选择其他串口")
             .arg(link.nPort);
     case LinkState::Kind::OpenFailed:
         return OpenFailureText(link);
     case LinkState::Kind::Vanished:
-        return QStringLiteral("串口 %1 已断开，等待重新连接…").arg(PortLabel(link));
+        return QCoreApplication::translate("MainFrame", "串口 %1 已断开，等待重新连接…")
+            .arg(PortLabel(link));
     case LinkState::Kind::Connected:
     case LinkState::Kind::Connecting:
         break;
     }
     const QString source = QString::fromStdString(link.strSource);
-    QString text = QStringLiteral("已连接 %1").arg(source.isEmpty() ? PortLabel(link) : source);
+    QString text = QCoreApplication::translate("MainFrame", "已连接 %1")
+                       .arg(source.isEmpty() ? PortLabel(link) : source);
     // Connected but silent: say so, rather than look live.
     const std::int64_t since = std::max(m_pSession->LastByteMs(), link.nSinceMs);
     const std::int64_t silentMs = SteadyMs() - since;
     if (silentMs > m_pSession->Monitor().StaleMs())
-        text += "，" + StaleAgeText(silentMs);
+        text += QCoreApplication::translate("MainFrame", "，%1").arg(StaleAgeText(silentMs));
     return text;
 }
 
@@ -517,20 +529,22 @@ QString CMainFrame::RecordText(const RecordState& record) const {
     case RecordState::Kind::None:
         return QString();
     case RecordState::Kind::Open:
-        return QString("记录文件：%1").arg(path);
+        return QCoreApplication::translate("MainFrame", "记录文件：%1").arg(path);
     case RecordState::Kind::CreateFailed:
-        return QString("无法建立记录文件：%1\n%2\n接收和显示照常进行，但数据不会被记录。")
+        return QCoreApplication::translate(
+                   "MainFrame", "无法建立记录文件：%1\n%2\n接收和显示照常进行，但数据不会被记录。")
             .arg(path, QString::fromStdString(record.strError));
     case RecordState::Kind::WriteFailing:
-        return QString("记录文件写入失败：%1（%2）；数据暂存内存，恢复后补写")
+        return QCoreApplication::translate("MainFrame",
+                                           "记录文件写入失败：%1（%2）；数据暂存内存，恢复后补写")
             .arg(path, QString::fromStdString(SystemErrorText(record.nError)));
     case RecordState::Kind::Resumed:
-        return QString("记录已恢复：%1").arg(path);
+        return QCoreApplication::translate("MainFrame", "记录已恢复：%1").arg(path);
     case RecordState::Kind::Recreated:
-        return QString("记录文件 %1 被删除，已重新建立：%2")
+        return QCoreApplication::translate("MainFrame", "记录文件 %1 被删除，已重新建立：%2")
             .arg(QString::fromStdString(record.strOldPath), path);
     case RecordState::Kind::RecreateFailed:
-        return QString("记录文件 %1 被删除，无法重新建立（%2）")
+        return QCoreApplication::translate("MainFrame", "记录文件 %1 被删除，无法重新建立（%2）")
             .arg(QString::fromStdString(record.strOldPath),
                  QString::fromStdString(record.strError));
     }
@@ -545,9 +559,12 @@ QString CMainFrame::AlarmStatus() const {
     const CMonitorState& monitor = Shown().Monitor();
     const AlarmStates alarms = Shown().Alarms();
     const QString what[kAlarmSubjects] = {
-        QString("俯仰角超出报警范围 ±%1°").arg(monitor.PitchLimit()),
-        QString("横滚角超出报警范围 ±%1°").arg(monitor.RollLimit()),
-        QString("数据中断超过 %1 秒").arg(monitor.StaleMs() / 1000)};
+        QCoreApplication::translate("MainFrame", "俯仰角超出报警范围 ±%1°")
+            .arg(monitor.PitchLimit()),
+        QCoreApplication::translate("MainFrame", "横滚角超出报警范围 ±%1°")
+            .arg(monitor.RollLimit()),
+        QCoreApplication::translate("MainFrame", "数据中断超过 %1 秒")
+            .arg(monitor.StaleMs() / 1000)};
     QStringList parts;
     for (int i = 0; i < kAlarmSubjects; ++i) {
         switch (alarms.state[i]) {
@@ -557,17 +574,17 @@ QString CMainFrame::AlarmStatus() const {
             parts << what[i];
             break;
         case AlertState::ActiveSilenced:
-            parts << what[i] + "（已静音）";
+            parts << what[i] + QCoreApplication::translate("MainFrame", "（已静音）");
             break;
         case AlertState::ActiveAcknowledged:
-            parts << what[i] + "（已确认）";
+            parts << what[i] + QCoreApplication::translate("MainFrame", "（已确认）");
             break;
         case AlertState::RectifiedUnacknowledged:
-            parts << what[i] + "（已恢复，请确认）";
+            parts << what[i] + QCoreApplication::translate("MainFrame", "（已恢复，请确认）");
             break;
         }
     }
-    return parts.join("；");
+    return parts.join(QCoreApplication::translate("MainFrame", "；"));
 }
 
 QString CMainFrame::StaleStatus() const {
@@ -577,23 +594,26 @@ QString CMainFrame::StaleStatus() const {
     static const struct {
         Quantity quantity;
         const char* name;
-    } names[] = {{Quantity::Heading, "航向"},
-                 {Quantity::Pitch, "俯仰"},
-                 {Quantity::Roll, "横滚"},
-                 {Quantity::Position, "位置"}};
+    } names[] = {{Quantity::Heading, QT_TRANSLATE_NOOP("MainFrame", "航向")},
+                 {Quantity::Pitch, QT_TRANSLATE_NOOP("MainFrame", "俯仰")},
+                 {Quantity::Roll, QT_TRANSLATE_NOOP("MainFrame", "横滚")},
+                 {Quantity::Position, QT_TRANSLATE_NOOP("MainFrame", "位置")}};
     QStringList stale;
     for (const auto& entry : names) {
         if (values.IsStale(entry.quantity, now, monitor.StaleMs()))
-            stale << QString::fromUtf8(entry.name);
+            stale << QCoreApplication::translate("MainFrame", entry.name);
     }
-    return stale.isEmpty() ? QString() : "数据中断：" + stale.join("、");
+    return stale.isEmpty() ? QString()
+                           : QCoreApplication::translate("MainFrame", "数据中断：") +
+                                 stale.join(QCoreApplication::translate("MainFrame", "、"));
 }
 
 QString CMainFrame::NoticeStatus() const {
     const std::uint64_t dropped = m_pSession->Queue().DroppedMessages();
     if (dropped <= m_nDropsSeen)
         return QString();
-    return QString("窗口未能及时显示 %1 条消息（记录文件完整）").arg(dropped - m_nDropsSeen);
+    return QCoreApplication::translate("MainFrame", "窗口未能及时显示 %1 条消息（记录文件完整）")
+        .arg(dropped - m_nDropsSeen);
 }
 
 namespace {
@@ -620,7 +640,8 @@ void CMainFrame::RefreshStatus() {
     RefreshReplayPane();
     if (m_pLinkPane) {
         m_pLinkPane->setToolTip(
-            QString("已接收消息 %1 条；校验和不符 %2 条；断开时丢弃的不完整消息 %3 条")
+            QCoreApplication::translate(
+                "MainFrame", "已接收消息 %1 条；校验和不符 %2 条；断开时丢弃的不完整消息 %3 条")
                 .arg(m_pSession->MessagesFramed())
                 .arg(m_pSession->Monitor().ChecksumFailures())
                 .arg(m_pSession->PartialMessages()));
@@ -788,7 +809,7 @@ void CMainFrame::OnAlarmLimits() {
 void CMainFrame::OnSaveDataPath() {
     CPrompter::FileDialogRequest request;
     request.save = true;
-    request.title = "保存";
+    request.title = QCoreApplication::translate("MainFrame", "保存");
     request.filter = "Data Files (*.dat);;All File (*.*)";
     request.defaultSuffix = "DAT";
     request.proposedName = "TimeFileName";
@@ -800,10 +821,11 @@ void CMainFrame::OnSaveDataPath() {
     // The dialog has asked before an existing file is replaced. Bytes a
     // failed write left over go into the new file first.
     if (!m_pSession->ReplaceRecord(path.toStdString(), &error)) {
-        CPrompter::Instance().MessageBox(this,
-                                         QString("无法建立记录文件：%1\n%2\n记录仍写入原文件。")
-                                             .arg(path, QString::fromStdString(error)),
-                                         QString(), QMessageBox::Ok, CPrompter::Icon::Warning);
+        CPrompter::Instance().MessageBox(
+            this,
+            QCoreApplication::translate("MainFrame", "无法建立记录文件：%1\n%2\n记录仍写入原文件。")
+                .arg(path, QString::fromStdString(error)),
+            QString(), QMessageBox::Ok, CPrompter::Icon::Warning);
         return;
     }
     m_strRecordPath = path;

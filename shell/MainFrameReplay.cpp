@@ -8,6 +8,7 @@
 #include "shell/ReplayDlg.h"
 #include "view/QuillmarView.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QStatusBar>
 
@@ -23,8 +24,8 @@ CInstrumentSession& CMainFrame::Shown() const {
 
 void CMainFrame::OnReplay() {
     CPrompter::FileDialogRequest request;
-    request.title = "数据回放";
-    request.filter = "记录文件 (*.txt);;所有文件 (*.*)";
+    request.title = QCoreApplication::translate("MainFrame", "数据回放");
+    request.filter = QCoreApplication::translate("MainFrame", "记录文件 (*.txt);;所有文件 (*.*)");
     const QString path = CPrompter::Instance().FileDialog(this, request);
     if (!path.isEmpty())
         StartReplay(path, 1);

@@ -8,6 +8,10 @@
 #include <QString>
 #include <vector>
 
+// The tables hold the texts as written (Chinese); MenuText gives the one to
+// show, in the window's language.
+QString MenuText(const QString& source);
+
 // One entry of the main menu. A popup opens with `popup` set and id 0; a
 // separator has id 0 and an empty text.
 struct MenuEntry {

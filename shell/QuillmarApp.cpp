@@ -5,6 +5,7 @@
 #include "platform/CommandIds.h"
 #include "platform/Prompter.h"
 #include "shell/AlarmLimitsDlg.h"
+#include "shell/Language.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
 #include "shell/ReplayDlg.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLocale>
 #include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
@@ -82,8 +84,13 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "Load FILE, a record file this program wrote, into the analysis view at start-up, "
         "with the time of every record (with --screenshot, the picture is taken after the load).",
         "FILE");
+    const QCommandLineOption language(
+        "lang",
+        "The window's language: en (English) or zh (Chinese); default: the setting Language, "
+        "else English for an English locale, else Chinese.",
+        "LANG");
     parser.addOptions({port, source, serve, serveUdp, screenshot, after, records, analyse,
-                       analyseRecord, replay, replaySpeed, exportCsv});
+                       analyseRecord, replay, replaySpeed, exportCsv, language});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -124,6 +131,12 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         info.error = "--replay-speed takes 0.25, 0.5, 1, 2, 5, 10 or max";
         return info;
     }
+    info.language = ChooseLanguage(parser.value(language), ReadLanguageSetting(),
+                                   QLocale::system().uiLanguages());
+    if (info.language.isEmpty()) {
+        info.error = "--lang takes en or zh";
+        return info;
+    }
     info.screenshotAfterMs = parser.value(after).toInt(&ok);
     if (!ok || info.screenshotAfterMs < 0)
         info.error = "--screenshot-after takes a number of milliseconds";
@@ -141,7 +154,7 @@ bool CQuillmarApp::ParseSourceOptions(const QString& url, const QString& serve,
             return false;
         }
         if (!info->portDevice.isEmpty()) {
-            info->error = "--port 与 --source 不能同时使用";
+            info->error = "--port and --source cannot be given together";
             return false;
         }
         if (address.kind == SourceAddress::Kind::Serial)

@@ -3,6 +3,7 @@
 #include "platform/ErrorText.h"
 #include "platform/RegularFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -51,7 +52,8 @@ bool CQuillmarDoc::OnSaveDocument(const QString& path, QString* error) {
     QSaveFile file(path);
     const QByteArray bytes = Store();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QString("无法保存文件：%1\n%2").arg(path, file.errorString());
+        *error = QCoreApplication::translate("QuillmarDoc", "无法保存文件：%1\n%2")
+                     .arg(path, file.errorString());
         return false;
     }
     m_strPathName = path;
@@ -78,9 +80,9 @@ bool CQuillmarDoc::Load(const QByteArray& bytes, QString* error) {
 bool CQuillmarDoc::OnOpenDocument(const QString& path, QString* error) {
     const RegularFile opened = OpenRegularFile(QFile::encodeName(path).toStdString());
     if (opened.fd < 0) {
-        *error = QString("无法打开文件：%1\n%2")
+        *error = QCoreApplication::translate("QuillmarDoc", "无法打开文件：%1\n%2")
                      .arg(path, opened.notRegular
-                                    ? QString("不是普通文件")
+                                    ? QCoreApplication::translate("QuillmarDoc", "不是普通文件")
                                     : QString::fromStdString(SystemErrorText(opened.error)));
         return false;
     }
@@ -89,12 +91,14 @@ bool CQuillmarDoc::OnOpenDocument(const QString& path, QString* error) {
     file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     const QByteArray bytes = file.read(static_cast<qint64>(opened.size));
     if (file.error() != QFileDevice::NoError) {
-        *error = QString("无法打开文件：%1\n%2").arg(path, file.errorString());
+        *error = QCoreApplication::translate("QuillmarDoc", "无法打开文件：%1\n%2")
+                     .arg(path, file.errorString());
         return false;
     }
     QString reason;
     if (!Load(bytes, &reason)) {
-        *error = QString("无法打开文件：%1\n%2").arg(path, reason);
+        *error =
+            QCoreApplication::translate("QuillmarDoc", "无法打开文件：%1\n%2").arg(path, reason);
         return false;
     }
     m_strPathName = path;

@@ -1,6 +1,7 @@
 #include "shell/ReplayDlg.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -13,15 +14,18 @@ namespace {
 QString TimeSourceText(RecordTimeSource source) {
     switch (source) {
     case RecordTimeSource::TimingFile:
-        return "时间来源：接收时间文件（与记录时完全一致）";
+        return QCoreApplication::translate("ReplayDlg",
+                                           "时间来源：接收时间文件（与记录时完全一致）");
     case RecordTimeSource::SentenceClock:
-        return "时间来源：没有接收时间文件，按 GGA/RMC/ZDA 语句中的时间";
+        return QCoreApplication::translate(
+            "ReplayDlg", "时间来源：没有接收时间文件，按 GGA/RMC/ZDA 语句中的时间");
     case RecordTimeSource::Assumed:
-        return "时间来源：没有接收时间文件和时间语句，按每秒 10 条估计";
+        return QCoreApplication::translate(
+            "ReplayDlg", "时间来源：没有接收时间文件和时间语句，按每秒 10 条估计");
     case RecordTimeSource::None:
         break;
     }
-    return "时间来源：无";
+    return QCoreApplication::translate("ReplayDlg", "时间来源：无");
 }
 } // namespace
 
@@ -31,13 +35,14 @@ const std::vector<double>& CReplayDlg::Speeds() {
 }
 
 QString CReplayDlg::SpeedText(double speed) {
-    return speed == CReplaySource::kFastest ? QString("最快") : QString::number(speed) + "×";
+    return speed == CReplaySource::kFastest ? QCoreApplication::translate("ReplayDlg", "最快")
+                                            : QString::number(speed) + "×";
 }
 
 CReplayDlg::CReplayDlg(QObject* eventTarget, QWidget* parent)
     : QDialog(parent), m_listener(eventTarget),
       m_pSession(std::make_unique<CInstrumentSession>(&m_listener)) {
-    setWindowTitle("数据回放");
+    setWindowTitle(QCoreApplication::translate("ReplayDlg", "数据回放"));
     setModal(false);
     // A window the displays are compared with: small messages in the session's
     // queue are enough for the serial monitor, the rest the window skips.
@@ -52,12 +57,12 @@ CReplayDlg::CReplayDlg(QObject* eventTarget, QWidget* parent)
     m_pSpeed = new QComboBox(this);
     for (double speed : Speeds())
         m_pSpeed->addItem(SpeedText(speed));
-    m_pPause = new QPushButton("暂停", this);
-    m_pStep = new QPushButton("单步", this);
-    m_pEnd = new QPushButton("结束回放", this);
+    m_pPause = new QPushButton(QCoreApplication::translate("ReplayDlg", "暂停"), this);
+    m_pStep = new QPushButton(QCoreApplication::translate("ReplayDlg", "单步"), this);
+    m_pEnd = new QPushButton(QCoreApplication::translate("ReplayDlg", "结束回放"), this);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(new QLabel("速度：", this));
+    buttons->addWidget(new QLabel(QCoreApplication::translate("ReplayDlg", "速度："), this));
     buttons->addWidget(m_pSpeed);
     buttons->addWidget(m_pPause);
     buttons->addWidget(m_pStep);
@@ -89,10 +94,12 @@ CReplayDlg::~CReplayDlg() = default;
 bool CReplayDlg::Open(const QString& path, QString* error) {
     std::string reason;
     if (!m_source.Open(path.toStdString(), &reason)) {
-        *error = QString("无法回放记录文件：%1\n%2").arg(path, QString::fromStdString(reason));
+        *error = QCoreApplication::translate("ReplayDlg", "无法回放记录文件：%1\n%2")
+                     .arg(path, QString::fromStdString(reason));
         return false;
     }
-    m_pFile->setText("记录文件：" + QFileInfo(path).fileName());
+    m_pFile->setText(QCoreApplication::translate("ReplayDlg", "记录文件：") +
+                     QFileInfo(path).fileName());
     m_pFile->setToolTip(path);
     m_pTimes->setText(TimeSourceText(m_source.TimeSource()));
     return true;
@@ -110,7 +117,7 @@ void CReplayDlg::Start(double speed) {
 
 QString CReplayDlg::StatusText() const {
     const CReplaySource::Status status = m_source.CurrentStatus();
-    QString text = "回放";
+    QString text = QCoreApplication::translate("ReplayDlg", "回放");
     if (status.nUtcMs != 0) {
         const QDateTime time = QDateTime::fromMSecsSinceEpoch(status.nUtcMs, Qt::UTC);
         text +=
@@ -118,16 +125,19 @@ QString CReplayDlg::StatusText() const {
     }
     text += " (" + SpeedText(status.dSpeed);
     if (status.bFinished)
-        text += "，已结束";
+        text += QCoreApplication::translate("ReplayDlg", "，已结束");
     else if (status.bPaused)
-        text += "，暂停";
+        text += QCoreApplication::translate("ReplayDlg", "，暂停");
     return text + ")";
 }
 
 void CReplayDlg::Refresh() {
     const CReplaySource::Status status = m_source.CurrentStatus();
-    m_pPosition->setText(QString("%1，第 %2 条").arg(StatusText()).arg(status.nIndex));
-    m_pPause->setText(status.bPaused ? "继续" : "暂停");
+    m_pPosition->setText(QCoreApplication::translate("ReplayDlg", "%1，第 %2 条")
+                             .arg(StatusText())
+                             .arg(status.nIndex));
+    m_pPause->setText(status.bPaused ? QCoreApplication::translate("ReplayDlg", "继续")
+                                     : QCoreApplication::translate("ReplayDlg", "暂停"));
     if (!m_pSlider->isSliderDown() && m_source.Length() > 0) {
         const double part =
             static_cast<double>(status.nOffset) / static_cast<double>(m_source.Length());

@@ -103,3 +103,8 @@ void WriteAlarmLimits(int pitchLimit, int rollLimit) {
     key.Write("PitchLimit", pitchLimit);
     key.Write("RollLimit", rollLimit);
 }
+
+QString ReadLanguageSetting() {
+    CSettingsKey key;
+    return key.Create() == 0 ? key.ReadString("Language") : QString();
+}

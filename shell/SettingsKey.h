@@ -35,6 +35,8 @@ private:
     std::unique_ptr<QSettings> m_pSettings;
 };
 
+// The setting "Language" ("en", "zh"; empty when missing).
+QString ReadLanguageSetting();
 // The port number configured in "PortOfMonitor" (1 when missing or unusable).
 int ReadConfiguredPort();
 // The alarms' settings, each with its default where missing or out of range:

@@ -1,12 +1,11 @@
 #include "platform/Prompter.h"
 #include "shell/AppIcon.h"
 #include "shell/HeadlessExport.h"
+#include "shell/Language.h"
 #include "shell/QuillmarApp.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QSocketNotifier>
-#include <QTranslator>
 #include <csignal>
 #include <cstdio>
 #include <string_view>
@@ -71,22 +70,6 @@ bool NoDisplay(int argc, char* argv[]) {
     }
     return true;
 }
-
-// The file dialog's words for a folder and a drive, which Debian's catalogue
-// of Qt's texts leaves in English.
-class CFileTypeTexts : public QTranslator {
-public:
-    QString translate(const char* context, const char* source, const char*, int) const override {
-        if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
-            return {};
-        if (qstrcmp(source, "Folder") == 0)
-            return QStringLiteral("文件夹");
-        if (qstrcmp(source, "Drive") == 0)
-            return QStringLiteral("驱动器");
-        return {};
-    }
-    bool isEmpty() const override { return false; }
-};
 
 // SIGTERM (a logout, a service stopping it) and SIGINT (Ctrl+C in a
 // terminal) end the program as quitting does: the event loop ends and the
@@ -163,13 +146,9 @@ int main(int argc, char* argv[]) {
                              "offscreen\n");
         return 1;
     }
-    // Qt's own texts (message box buttons, file and print dialogs) in
-    // Chinese, as the rest of the window, whatever the system's language.
-    QTranslator qtTexts;
-    if (qtTexts.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
-    CFileTypeTexts fileTypeTexts;
-    QApplication::installTranslator(&fileTypeTexts);
+    // The window's language, Qt's own texts (message box buttons, file and
+    // print dialogs) with it.
+    ApplyLanguage(info.language);
     // A screenshot run ends by itself: nobody is there to answer a box.
     CUnattendedPrompter unattended;
     if (!info.screenshotFile.isEmpty())

@@ -1,4 +1,5 @@
 #include "survey/Line.h"
+#include "platform/UiText.h"
 
 namespace {
 // Where a record's continuation marker lies.
@@ -46,13 +47,13 @@ std::string StoreDocument(int lineFlag, const std::vector<CLine>& lines) {
 bool LoadDocument(const std::uint8_t* bytes, std::size_t size, int* lineFlag,
                   std::vector<CLine>* lines, std::string* reason) {
     if (size < 4) {
-        *reason = "文件太短，不是 Quillmar 文档";
+        *reason = UiText("Line", "文件太短，不是 Quillmar 文档");
         return false;
     }
     const int flag = GetInt(bytes);
     if (flag != 0 && flag != 1) {
         // The program only ever writes 0 or 1 here.
-        *reason = "不是 Quillmar 文档";
+        *reason = UiText("Line", "不是 Quillmar 文档");
         return false;
     }
     // Segments follow only a flag of 1. A flag of 1 alone is a document saved
@@ -64,7 +65,8 @@ bool LoadDocument(const std::uint8_t* bytes, std::size_t size, int* lineFlag,
     if (flag == 1 && size > 4) {
         for (std::size_t at = 4;; at += kRecord) {
             if (size - at < kRecord) {
-                *reason = "文件在第 " + std::to_string(count + 1) + " 条线段处中断，已损坏";
+                *reason = FillIn(UiText("Line", "文件在第 %1 条线段处中断，已损坏"),
+                                 {std::to_string(count + 1)});
                 return false;
             }
             ++count;

@@ -110,7 +110,7 @@ void CShapePreview::paintEvent(QPaintEvent*) {
 }
 
 CShipShapeDlg::CShipShapeDlg(QWidget* parent) : QDialog(parent), m_strFolder(DefaultShapeFolder()) {
-    setWindowTitle("船形选择");
+    setWindowTitle(QCoreApplication::translate("SurveyDialogs", "船形选择"));
 
     m_pList = new QListWidget(this);
     m_pList->setObjectName("list1002");
@@ -123,10 +123,10 @@ CShipShapeDlg::CShipShapeDlg(QWidget* parent) : QDialog(parent), m_strFolder(Def
     m_pPreview->move(m_pList->geometry().right() + 11, 10);
 
     const int column = m_pPreview->geometry().right() + 11;
-    auto* ok = new QPushButton("确定", this);
+    auto* ok = new QPushButton(QCoreApplication::translate("SurveyDialogs", "确定"), this);
     ok->setDefault(true);
     ok->setGeometry(column, 10, button.width(), button.height());
-    auto* cancel = new QPushButton("取消", this);
+    auto* cancel = new QPushButton(QCoreApplication::translate("SurveyDialogs", "取消"), this);
     cancel->setGeometry(column, 18 + button.height(), button.width(), button.height());
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

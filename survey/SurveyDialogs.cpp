@@ -3,6 +3,7 @@
 #include "platform/Canvas.h"
 #include "platform/DialogUnits.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,10 +28,10 @@ namespace {
 // "确定" and "取消" in the right-hand column of a dialog, as the small
 // parameter dialogs have them.
 void AddOkCancel(QDialog* dialog, int x = 129, int y = 7) {
-    auto* ok = new QPushButton("确定", dialog);
+    auto* ok = new QPushButton(QCoreApplication::translate("SurveyDialogs", "确定"), dialog);
     ok->setDefault(true);
     PlaceInDialogUnits(ok, x, y, 50, 14);
-    auto* cancel = new QPushButton("取消", dialog);
+    auto* cancel = new QPushButton(QCoreApplication::translate("SurveyDialogs", "取消"), dialog);
     PlaceInDialogUnits(cancel, x, y + 17, 50, 14);
     QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
@@ -44,31 +45,33 @@ struct MenuEntry {
 } // namespace
 
 CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("坐标库");
+    setWindowTitle(QCoreApplication::translate("SurveyDialogs", "坐标库"));
 
     m_pMenuBar = new QMenuBar(this);
     const struct {
         const char* title;
         std::initializer_list<MenuEntry> entries;
     } menus[] = {
-        {"文件[&F]",
-         {{ID_LIB_NEW, "新建"},
-          {ID_LIB_OPEN, "打开"},
-          {ID_LIB_SAVE, "存储"},
-          {ID_LIB_SAVE_AS, "另存"},
-          {ID_LIB_DELETE, "删除"},
-          {ID_LIB_PRINT, "打印"},
-          {ID_LIB_EXIT, "退出"}}},
-        {"功能[&O]",
-         {{ID_LIB_COPY, "复制"},
-          {ID_LIB_BEARING, "推算"},
-          {ID_LIB_PARALLEL, "生成"},
-          {ID_LIB_ENTRY, "录入"}}},
+        {QT_TRANSLATE_NOOP("SurveyDialogs", "文件[&F]"),
+         {{ID_LIB_NEW, QT_TRANSLATE_NOOP("SurveyDialogs", "新建")},
+          {ID_LIB_OPEN, QT_TRANSLATE_NOOP("SurveyDialogs", "打开")},
+          {ID_LIB_SAVE, QT_TRANSLATE_NOOP("SurveyDialogs", "存储")},
+          {ID_LIB_SAVE_AS, QT_TRANSLATE_NOOP("SurveyDialogs", "另存")},
+          {ID_LIB_DELETE, QT_TRANSLATE_NOOP("SurveyDialogs", "删除")},
+          {ID_LIB_PRINT, QT_TRANSLATE_NOOP("SurveyDialogs", "打印")},
+          {ID_LIB_EXIT, QT_TRANSLATE_NOOP("SurveyDialogs", "退出")}}},
+        {QT_TRANSLATE_NOOP("SurveyDialogs", "功能[&O]"),
+         {{ID_LIB_COPY, QT_TRANSLATE_NOOP("SurveyDialogs", "复制")},
+          {ID_LIB_BEARING, QT_TRANSLATE_NOOP("SurveyDialogs", "推算")},
+          {ID_LIB_PARALLEL, QT_TRANSLATE_NOOP("SurveyDialogs", "生成")},
+          {ID_LIB_ENTRY, QT_TRANSLATE_NOOP("SurveyDialogs", "录入")}}},
     };
     for (const auto& menu : menus) {
-        QMenu* popup = m_pMenuBar->addMenu(menu.title);
+        QMenu* popup =
+            m_pMenuBar->addMenu(QCoreApplication::translate("SurveyDialogs", menu.title));
         for (const MenuEntry& entry : menu.entries) {
-            QAction* action = popup->addAction(entry.text);
+            QAction* action =
+                popup->addAction(QCoreApplication::translate("SurveyDialogs", entry.text));
             action->setData(entry.id);
             const int id = entry.id;
             connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -80,7 +83,11 @@ CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
     const struct {
         const char* title;
         int width;
-    } columns[] = {{"点号", 50}, {"X", 100}, {"Y", 100}, {"H", 100}, {"说明", 150}};
+    } columns[] = {{QT_TRANSLATE_NOOP("SurveyDialogs", "点号"), 50},
+                   {"X", 100},
+                   {"Y", 100},
+                   {"H", 100},
+                   {QT_TRANSLATE_NOOP("SurveyDialogs", "说明"), 150}};
     m_pTable = new QTableWidget(0, 5, this);
     m_pTable->setObjectName("list1008");
     m_pTable->verticalHeader()->hide();
@@ -90,12 +97,15 @@ CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
     m_pTable->setShowGrid(false);
     int tableWidth = 0;
     for (int column = 0; column < 5; ++column) {
-        m_pTable->setHorizontalHeaderItem(column, new QTableWidgetItem(columns[column].title));
+        m_pTable->setHorizontalHeaderItem(column, new QTableWidgetItem(QCoreApplication::translate(
+                                                      "SurveyDialogs", columns[column].title)));
         m_pTable->setColumnWidth(column, columns[column].width);
         tableWidth += columns[column].width;
     }
-    const QStringList rows[] = {{"1", "32300.766", "32363.832", "69.931", "基点"},
-                                {"2", "30098.798", "365578.832", "71.931", "测量点"}};
+    const QStringList rows[] = {{"1", "32300.766", "32363.832", "69.931",
+                                 QCoreApplication::translate("SurveyDialogs", "基点")},
+                                {"2", "30098.798", "365578.832", "71.931",
+                                 QCoreApplication::translate("SurveyDialogs", "测量点")}};
     for (const QStringList& row : rows) {
         const int r = m_pTable->rowCount();
         m_pTable->insertRow(r);
@@ -110,11 +120,11 @@ CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
 
     const QRect button = DialogUnits(this, 0, 0, 50, 14);
     const int below = m_pTable->geometry().bottom() + 12;
-    m_pPlane = new QRadioButton("直角坐标", this);
+    m_pPlane = new QRadioButton(QCoreApplication::translate("SurveyDialogs", "直角坐标"), this);
     m_pPlane->setObjectName("radio1000");
     m_pPlane->setGeometry(10, below, 110, button.height());
     m_pPlane->setChecked(true);
-    m_pGeographic = new QRadioButton("经纬度", this);
+    m_pGeographic = new QRadioButton(QCoreApplication::translate("SurveyDialogs", "经纬度"), this);
     m_pGeographic->setObjectName("radio1001");
     m_pGeographic->setGeometry(130, below, 110, button.height());
     connect(m_pPlane, &QRadioButton::clicked, this, [this] { SetCoordMode(0); });
@@ -122,9 +132,12 @@ CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
 
     // Row editing is not offered yet: the buttons are there, and do nothing.
     int x = m_pTable->geometry().right() + 1;
-    for (const char* text : {"删除行(&D)", "插入行(&I)", "添加行(&A)"}) {
+    for (const char* text : {QT_TRANSLATE_NOOP("SurveyDialogs", "删除行(&D)"),
+                             QT_TRANSLATE_NOOP("SurveyDialogs", "插入行(&I)"),
+                             QT_TRANSLATE_NOOP("SurveyDialogs", "添加行(&A)")}) {
         x -= button.width();
-        (new QPushButton(text, this))->setGeometry(x, below, button.width(), button.height());
+        (new QPushButton(QCoreApplication::translate("SurveyDialogs", text), this))
+            ->setGeometry(x, below, button.width(), button.height());
         x -= 8;
     }
     setFixedSize(m_pTable->geometry().right() + 11, below + button.height() + 12);
@@ -185,13 +198,13 @@ void CCoordLibraryDlg::paintEvent(QPaintEvent*) {
 }
 
 CParallelLinesDlg::CParallelLinesDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("自动生成平行线");
+    setWindowTitle(QCoreApplication::translate("SurveyDialogs", "自动生成平行线"));
     setFixedSize(DialogUnits(this, 0, 0, 186, 95).size());
     AddOkCancel(this);
 }
 
 CBearingDistanceDlg::CBearingDistanceDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("方向距离推算");
+    setWindowTitle(QCoreApplication::translate("SurveyDialogs", "方向距离推算"));
     setFixedSize(DialogUnits(this, 0, 0, 186, 95).size());
     AddOkCancel(this);
 }
@@ -215,25 +228,30 @@ void CFileChoiceDlg::OnChooseFile() {
 }
 
 CChannelLayoutDlg::CChannelLayoutDlg(QWidget* parent)
-    : CFileChoiceDlg("航道布线参数", "调入库文件", 1010, parent) {}
+    : CFileChoiceDlg(QCoreApplication::translate("SurveyDialogs", "航道布线参数"),
+                     QCoreApplication::translate("SurveyDialogs", "调入库文件"), 1010, parent) {}
 
 CPlannedLineDlg::CPlannedLineDlg(QWidget* parent)
-    : CFileChoiceDlg("计划测线调入", "选择调入文件", 1013, parent) {}
+    : CFileChoiceDlg(QCoreApplication::translate("SurveyDialogs", "计划测线调入"),
+                     QCoreApplication::translate("SurveyDialogs", "选择调入文件"), 1013, parent) {}
 
 CCoordPlotDlg::CCoordPlotDlg(QWidget* parent)
-    : CFileChoiceDlg("坐标作图", "选择库文件", 1014, parent) {}
+    : CFileChoiceDlg(QCoreApplication::translate("SurveyDialogs", "坐标作图"),
+                     QCoreApplication::translate("SurveyDialogs", "选择库文件"), 1014, parent) {}
 
-CTextNoteDlg::CTextNoteDlg(QWidget* parent) : QDialog(parent), m_strNote("1号点") {
-    setWindowTitle("文字注记");
+CTextNoteDlg::CTextNoteDlg(QWidget* parent)
+    : QDialog(parent), m_strNote(QCoreApplication::translate("SurveyDialogs", "1号点")) {
+    setWindowTitle(QCoreApplication::translate("SurveyDialogs", "文字注记"));
     setFixedSize(DialogUnits(this, 0, 0, 186, 48).size());
-    PlaceInDialogUnits(new QLabel("文字内容：", this), 7, 9, 40, 9);
+    PlaceInDialogUnits(new QLabel(QCoreApplication::translate("SurveyDialogs", "文字内容："), this),
+                       7, 9, 40, 9);
     m_pEdit = new QLineEdit(m_strNote, this);
     m_pEdit->setObjectName("edit1005");
     PlaceInDialogUnits(m_pEdit, 50, 7, 70, 12);
-    auto* ok = new QPushButton("确定", this);
+    auto* ok = new QPushButton(QCoreApplication::translate("SurveyDialogs", "确定"), this);
     ok->setDefault(true);
     PlaceInDialogUnits(ok, 129, 7, 50, 14);
-    auto* cancel = new QPushButton("取消", this);
+    auto* cancel = new QPushButton(QCoreApplication::translate("SurveyDialogs", "取消"), this);
     PlaceInDialogUnits(cancel, 129, 24, 50, 14);
     connect(ok, &QPushButton::clicked, this, &CTextNoteDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

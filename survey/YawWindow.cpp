@@ -2,11 +2,12 @@
 
 #include "platform/Canvas.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QResizeEvent>
 
 CYawWindow::CYawWindow(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("偏航窗口");
+    setWindowTitle(QCoreApplication::translate("SurveyDialogs", "偏航窗口"));
     setModal(false);
     setSizeGripEnabled(true);
     resize(700, 90);

@@ -10,6 +10,7 @@
 #include "view/SessionSummaryDlg.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontInfo>
@@ -48,8 +49,9 @@ void CQuillmarView::DrawAnalysisPicture(CCanvas& canvas) const {
 void CQuillmarView::OnExport() {
     CPrompter::FileDialogRequest request;
     request.save = true;
-    request.title = "导出";
-    request.filter = "CSV 文件 (*.csv);;PNG 图片 (*.png);;PDF 文件 (*.pdf);;SVG 图片 (*.svg)";
+    request.title = QCoreApplication::translate("QuillmarView", "导出");
+    request.filter = QCoreApplication::translate(
+        "QuillmarView", "CSV 文件 (*.csv);;PNG 图片 (*.png);;PDF 文件 (*.pdf);;SVG 图片 (*.svg)");
     request.defaultSuffix = "csv";
     request.proposedName = BaseName(m_analysis.Path()) + ".csv";
     const QString path = CPrompter::Instance().FileDialog(this, request);
@@ -58,14 +60,17 @@ void CQuillmarView::OnExport() {
     const ExportFormat format = ExportFormatOf(path);
     std::string error;
     if (format == ExportFormat::Unknown) {
-        error = QString("不能导出为这种文件：%1\n请用 .csv、.png、.pdf 或 .svg 作扩展名")
-                    .arg(path)
-                    .toStdString();
+        error =
+            QCoreApplication::translate(
+                "QuillmarView", "不能导出为这种文件：%1\n请用 .csv、.png、.pdf 或 .svg 作扩展名")
+                .arg(path)
+                .toStdString();
     } else if (format == ExportFormat::Csv) {
         const WaitCursor wait;
         error = ExportAnalysisCsv(Encoded(path), m_analysis.Records(), m_analysis.Times());
     } else {
-        const QSize size = CPrompter::Instance().PictureSize(this, "导出图片的大小", this->size());
+        const QSize size = CPrompter::Instance().PictureSize(
+            this, QCoreApplication::translate("QuillmarView", "导出图片的大小"), this->size());
         if (size.isEmpty())
             return;
         const WaitCursor wait;

@@ -5,6 +5,7 @@
 #include "platform/ErrorText.h"
 #include "plots/RecordLoader.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <algorithm>
 #include <atomic>
@@ -23,7 +24,7 @@ static_assert(ID_TOGGLE_PITCH == ID_TOGGLE_HEADING + 1 && ID_TOGGLE_ERROR == ID_
 constexpr std::uint64_t kTraceBytesPerLine = 15;
 
 QString CannotOpen(const QString& path, const QString& reason) {
-    return QString("无法打开文件：%1\n%2").arg(path, reason);
+    return QCoreApplication::translate("AnalysisSession", "无法打开文件：%1\n%2").arg(path, reason);
 }
 
 QString R35Refusal(const QString& path, const LoadResult& result) {
@@ -34,13 +35,14 @@ QString R35Refusal(const QString& path, const LoadResult& result) {
     case LoadResult::Status::CannotOpen:
         return CannotOpen(path, QString::fromStdString(SystemErrorText(result.nError)));
     case LoadResult::Status::NotRegularFile:
-        return CannotOpen(path, "不是普通文件");
+        return CannotOpen(path, QCoreApplication::translate("AnalysisSession", "不是普通文件"));
     case LoadResult::Status::Empty:
-        return "所选的文件为空！";
+        return QCoreApplication::translate("AnalysisSession", "所选的文件为空！");
     case LoadResult::Status::GgaRecording:
-        return "所读文件有GPGGA格式,请打开R35格式的文件";
+        return QCoreApplication::translate("AnalysisSession",
+                                           "所读文件有GPGGA格式,请打开R35格式的文件");
     case LoadResult::Status::NotR35:
-        return "请检查文件格式";
+        return QCoreApplication::translate("AnalysisSession", "请检查文件格式");
     }
     return {};
 }
@@ -56,11 +58,12 @@ QString RecordRefusal(const QString& path, const RecordLoadResult& result) {
                                     ? QString::fromStdString(SystemErrorText(result.nError))
                                     : QString::fromStdString(result.strError));
     case Status::NotRegularFile:
-        return CannotOpen(path, "不是普通文件");
+        return CannotOpen(path, QCoreApplication::translate("AnalysisSession", "不是普通文件"));
     case Status::Empty:
-        return "所选的文件为空！";
+        return QCoreApplication::translate("AnalysisSession", "所选的文件为空！");
     case Status::NoAttitude:
-        return "所选的记录文件中没有方位角、俯仰角或横滚角";
+        return QCoreApplication::translate("AnalysisSession",
+                                           "所选的记录文件中没有方位角、俯仰角或横滚角");
     }
     return {};
 }
@@ -237,11 +240,11 @@ QString CAnalysisSession::TimeSourceText() const {
         return {};
     switch (Times().source) {
     case RecordTimeSource::TimingFile:
-        return "时间来自计时文件";
+        return QCoreApplication::translate("AnalysisSession", "时间来自计时文件");
     case RecordTimeSource::SentenceClock:
-        return "时间来自 GGA/RMC/ZDA";
+        return QCoreApplication::translate("AnalysisSession", "时间来自 GGA/RMC/ZDA");
     case RecordTimeSource::Assumed:
-        return "时间按每秒 10 条推算";
+        return QCoreApplication::translate("AnalysisSession", "时间按每秒 10 条推算");
     case RecordTimeSource::None:
         break;
     }
@@ -277,7 +280,7 @@ void CAnalysisSession::DrawProgress(CCanvas& canvas) const {
     canvas.LineTo(1010, 650);
     canvas.LineTo(10, 650);
     canvas.SelectPen(kProgressPen);
-    canvas.TextOut(10, 610, "正在读取文件...");
+    canvas.TextOut(10, 610, QCoreApplication::translate("AnalysisSession", "正在读取文件..."));
     canvas.TextOut(140, 610, "%");
     const std::uint64_t lines = m_pJob ? m_pJob->lines.load(std::memory_order_relaxed) : 0;
     const std::uint64_t length = m_pJob ? m_pJob->length.load(std::memory_order_relaxed) : 0;
@@ -338,12 +341,14 @@ QString CAnalysisSession::RecordTextAt(const CPlotFrame& frame, int x) const {
         return {};
     const auto i = static_cast<std::size_t>(at);
     const AnalysisSample& record = Records()[i];
-    QString text = QString("第 %1 条记录").arg(i);
+    QString text = QCoreApplication::translate("AnalysisSession", "第 %1 条记录").arg(i);
     if (Times().Known())
-        text += QString("，UTC %1").arg(ClockText(Times().UtcMs(i)));
-    text +=
-        QString("，方位角 %1，俯仰角 %2").arg(AngleText(record.fHeading), AngleText(record.fPitch));
+        text += QCoreApplication::translate("AnalysisSession", "，UTC %1")
+                    .arg(ClockText(Times().UtcMs(i)));
+    text += QCoreApplication::translate("AnalysisSession", "，方位角 %1，俯仰角 %2")
+                .arg(AngleText(record.fHeading), AngleText(record.fPitch));
     if (m_pData->nFirst[2] <= i)
-        text += QString("，横滚角 %1").arg(AngleText(record.fSpare1));
+        text += QCoreApplication::translate("AnalysisSession", "，横滚角 %1")
+                    .arg(AngleText(record.fSpare1));
     return text;
 }

@@ -1,6 +1,7 @@
 #include "link/MonitorState.h"
 #include "view/Drawing.h"
 
+#include <QCoreApplication>
 #include <cmath>
 #include <cstdio>
 
@@ -82,7 +83,9 @@ void ValueText(CCanvas& canvas, const CScale& scale, int y, const Shown& shown, 
         canvas.SetTextColour(kStaleText);
     Text(canvas, scale, 275, y, SignificantText(value));
     if (shown.stale)
-        Text(canvas, scale, 380, y, "（" + StaleAgeText(shown.ageMs) + "）");
+        Text(canvas, scale, 380, y,
+             QCoreApplication::translate("AttitudeDisplay", "（%1）")
+                 .arg(StaleAgeText(shown.ageMs)));
     canvas.SetTextColour(Qt::black);
 }
 
@@ -91,26 +94,28 @@ void ValueText(CCanvas& canvas, const CScale& scale, int y, const Shown& shown, 
 QString StaleAgeText(std::int64_t ageMs) {
     const std::int64_t seconds = ageMs / 1000;
     if (seconds < 120)
-        return QString("数据中断 %1 秒").arg(seconds);
+        return QCoreApplication::translate("AttitudeDisplay", "数据中断 %1 秒").arg(seconds);
     if (seconds < 7200)
-        return QString("数据中断 %1 分钟").arg(seconds / 60);
-    return QString("数据中断 %1 小时 %2 分钟").arg(seconds / 3600).arg(seconds / 60 % 60);
+        return QCoreApplication::translate("AttitudeDisplay", "数据中断 %1 分钟").arg(seconds / 60);
+    return QCoreApplication::translate("AttitudeDisplay", "数据中断 %1 小时 %2 分钟")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60);
 }
 
 void DrawAttitudeBackground(CCanvas& canvas, const CScale& scale) {
     canvas.SelectPen(Pens::kDial);
     Circle(canvas, scale, 95, 95, 405, 405);
     Circle(canvas, scale, 500, 50, 750, 300);
-    Text(canvas, scale, 600, 30, "俯仰角");
+    Text(canvas, scale, 600, 30, QCoreApplication::translate("AttitudeDisplay", "俯仰角"));
     Circle(canvas, scale, 500, 400, 750, 650);
-    Text(canvas, scale, 600, 380, "横滚角");
+    Text(canvas, scale, 600, 380, QCoreApplication::translate("AttitudeDisplay", "横滚角"));
 
     canvas.SelectPen(Pens::kScale);
-    Text(canvas, scale, 220, 30, "航向指示");
-    Text(canvas, scale, 75, 241, "西");
-    Text(canvas, scale, 410, 241, "东");
-    Text(canvas, scale, 242, 410, "南");
-    Text(canvas, scale, 242, 75, "北");
+    Text(canvas, scale, 220, 30, QCoreApplication::translate("AttitudeDisplay", "航向指示"));
+    Text(canvas, scale, 75, 241, QCoreApplication::translate("AttitudeDisplay", "西"));
+    Text(canvas, scale, 410, 241, QCoreApplication::translate("AttitudeDisplay", "东"));
+    Text(canvas, scale, 242, 410, QCoreApplication::translate("AttitudeDisplay", "南"));
+    Text(canvas, scale, 242, 75, QCoreApplication::translate("AttitudeDisplay", "北"));
     for (int inset = 95; inset <= 215; inset += 30)
         Circle(canvas, scale, inset, inset, 500 - inset, 500 - inset);
     Line(canvas, scale, 95, 250, 405, 250);
@@ -135,25 +140,25 @@ void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveVal
     ValuePointer(canvas, pitch,
                  RotatedPointer(scale, {625, 175}, {625, 300}, {625, 50}, {620, 70}, {630, 70},
                                 values.m_dPitch * kDegreesToRadians - kQuarterTurn));
-    Text(canvas, scale, 480, 168, "前");
-    Text(canvas, scale, 755, 168, "后");
-    Text(canvas, scale, 480, 518, "左");
-    Text(canvas, scale, 755, 518, "右");
-    Text(canvas, scale, 620, 306, "下");
-    Text(canvas, scale, 620, 656, "下");
+    Text(canvas, scale, 480, 168, QCoreApplication::translate("AttitudeDisplay", "前"));
+    Text(canvas, scale, 755, 168, QCoreApplication::translate("AttitudeDisplay", "后"));
+    Text(canvas, scale, 480, 518, QCoreApplication::translate("AttitudeDisplay", "左"));
+    Text(canvas, scale, 755, 518, QCoreApplication::translate("AttitudeDisplay", "右"));
+    Text(canvas, scale, 620, 306, QCoreApplication::translate("AttitudeDisplay", "下"));
+    Text(canvas, scale, 620, 656, QCoreApplication::translate("AttitudeDisplay", "下"));
     ValuePointer(canvas, roll,
                  RotatedPointer(scale, {625, 525}, {625, 650}, {625, 400}, {620, 420}, {630, 420},
                                 values.m_dRoll * kDegreesToRadians - kQuarterTurn));
 
-    Text(canvas, scale, 150, 500, "方位角为：");
+    Text(canvas, scale, 150, 500, QCoreApplication::translate("AttitudeDisplay", "方位角为："));
     ValueText(canvas, scale, 500, heading, values.m_dHeading);
-    Text(canvas, scale, 150, 530, "俯仰角为：");
+    Text(canvas, scale, 150, 530, QCoreApplication::translate("AttitudeDisplay", "俯仰角为："));
     ValueText(canvas, scale, 530, pitch, values.m_dPitch);
-    Text(canvas, scale, 150, 560, "经度为：");
+    Text(canvas, scale, 150, 560, QCoreApplication::translate("AttitudeDisplay", "经度为："));
     ValueText(canvas, scale, 560, position, values.m_dLongitude);
-    Text(canvas, scale, 150, 590, "纬度为：");
+    Text(canvas, scale, 150, 590, QCoreApplication::translate("AttitudeDisplay", "纬度为："));
     ValueText(canvas, scale, 590, position, values.m_dLatitude);
-    Text(canvas, scale, 150, 620, "横滚角为：");
+    Text(canvas, scale, 150, 620, QCoreApplication::translate("AttitudeDisplay", "横滚角为："));
     ValueText(canvas, scale, 620, roll, values.m_dRoll);
 }
 

@@ -3,6 +3,7 @@
 #include "platform/CommandIds.h"
 #include "platform/CommandTable.h"
 #include "survey/SurveyDialogs.h"
+#include <QCoreApplication>
 
 CDrawingTools::~CDrawingTools() {
     delete m_pYawWindow;
@@ -102,7 +103,7 @@ void CDrawingTools::LinePress(QPoint p) {
     if (m_pDocument &&
         !m_pDocument->AddLine(navigation.m_ptLineStart.x(), navigation.m_ptLineStart.y(),
                               m_ptLastMove.x(), m_ptLastMove.y())) {
-        m_host.note("图形已满，不能再添加线段");
+        m_host.note(QCoreApplication::translate("DrawingTools", "图形已满，不能再添加线段"));
         return;
     }
     navigation.m_ptLineStart = m_ptLastMove;
@@ -127,7 +128,8 @@ bool CDrawingTools::BandShown() const {
 
 void CDrawingTools::NotePress(QPoint p) {
     if (NoteCount() >= m_nNoteLimit) {
-        m_host.note(QString("文字注记已满（%1 条），不能再添加").arg(m_nNoteLimit));
+        m_host.note(QCoreApplication::translate("DrawingTools", "文字注记已满（%1 条），不能再添加")
+                        .arg(m_nNoteLimit));
         return;
     }
     m_notePoints.push_back(p);

@@ -3,6 +3,7 @@
 #include "view/Drawing.h"
 #include "view/Navigation.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -28,7 +29,7 @@ void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav, double p
     const double py = nav.m_nPanY;
     const double hs = kLiveHeadingScale;
     const double zx = nav.m_dZoomX, zy = nav.m_dZoomY;
-    canvas.TextOut(s.X(550), s.Y(365), "（单位：百）");
+    canvas.TextOut(s.X(550), s.Y(365), QCoreApplication::translate("LiveCurves", "（单位：百）"));
     for (int i = 0; i <= 360; i += 10)
         canvas.TextOut(s.X(1), s.Y(hs * i * zy + py), QString::number(i));
 
@@ -139,19 +140,21 @@ QString LiveSampleText(const CMonitorState& state, std::size_t i) {
     const LiveSample& sample = state.Samples()[i];
     const std::int64_t ms = state.SampleTimeMs(i);
     const std::int64_t tenths = ms / 100;
-    QString text = QString("第 %1 个样本，开始后 %2:%3:%4.%5")
+    QString text = QCoreApplication::translate("LiveCurves", "第 %1 个样本，开始后 %2:%3:%4.%5")
                        .arg(i)
                        .arg(tenths / 36000)
                        .arg(tenths / 600 % 60, 2, 10, QChar('0'))
                        .arg(tenths / 10 % 60, 2, 10, QChar('0'))
                        .arg(tenths % 10);
-    const auto angle = [&](const char* name, float value) {
+    const auto angle = [&](const QString& name, float value) {
         if (!std::isnan(value))
-            text += QString("，%1 %2").arg(QString::fromUtf8(name)).arg(value, 0, 'f', 2);
+            text += QCoreApplication::translate("LiveCurves", "，%1 %2")
+                        .arg(name)
+                        .arg(value, 0, 'f', 2);
     };
-    angle("方位角", sample.fHeading);
-    angle("俯仰角", sample.fPitch);
-    angle("横滚角", sample.fRoll);
+    angle(QCoreApplication::translate("LiveCurves", "方位角"), sample.fHeading);
+    angle(QCoreApplication::translate("LiveCurves", "俯仰角"), sample.fPitch);
+    angle(QCoreApplication::translate("LiveCurves", "横滚角"), sample.fRoll);
     return text;
 }
 
@@ -165,9 +168,12 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
     if (count == 0) {
         // Said in the picture: a box from inside painting would come back with
         // every message received.
-        canvas.TextOut(s.X(420), s.Y(150), "未接收到姿态仪数据");
-        canvas.TextOut(s.X(420), s.Y(175), "        请检查连接");
-        canvas.TextOut(s.X(420), s.Y(200), "分析数据请先调入文件");
+        canvas.TextOut(s.X(420), s.Y(150),
+                       QCoreApplication::translate("LiveCurves", "未接收到姿态仪数据"));
+        canvas.TextOut(s.X(420), s.Y(175),
+                       QCoreApplication::translate("LiveCurves", "        请检查连接"));
+        canvas.TextOut(s.X(420), s.Y(200),
+                       QCoreApplication::translate("LiveCurves", "分析数据请先调入文件"));
         return;
     }
     const double py = nav.m_nPanY;

@@ -1,5 +1,6 @@
 #include "view/Navigation.h"
 
+#include <QCoreApplication>
 #include <cmath>
 
 namespace {
@@ -8,20 +9,30 @@ constexpr double kStep = 1.5;
 constexpr double kShrink = 0.6666666666666666;
 constexpr double kMaxZoomX = 11.390625; // 1.5^6
 constexpr double kMaxZoomY = 7.59375;   // 1.5^5
-const char* const kNoMoreStretch = "视图已经不适宜再放大，请选择缩小按钮";
-const char* const kNoMoreShrink = "视图已经不适宜再缩小，请选择放大按钮";
-const char* const kPressedTooOften =
-    "按钮不是这样点地\n本按钮点击一次后\n鼠标到视图中左键点选缩放中心\n请按刷新按钮重新缩放";
-const char* const kSwitchedTooOften = "放大和缩小之间切换过多，请按刷新回原始视图后再缩放";
-const char* const kCentresFull = "缩放中心已满，请按刷新回原始视图后再缩放";
-const char* const kOneAreaOnly = "请换用纵横向或中心缩放察看细节";
+const char* const kNoMoreStretch =
+    QT_TRANSLATE_NOOP("Navigation", "视图已经不适宜再放大，请选择缩小按钮");
+const char* const kNoMoreShrink =
+    QT_TRANSLATE_NOOP("Navigation", "视图已经不适宜再缩小，请选择放大按钮");
+const char* const kPressedTooOften = QT_TRANSLATE_NOOP(
+    "Navigation",
+    "按钮不是这样点地\n本按钮点击一次后\n鼠标到视图中左键点选缩放中心\n请按刷新按钮重新缩放");
+const char* const kSwitchedTooOften =
+    QT_TRANSLATE_NOOP("Navigation", "放大和缩小之间切换过多，请按刷新回原始视图后再缩放");
+const char* const kCentresFull =
+    QT_TRANSLATE_NOOP("Navigation", "缩放中心已满，请按刷新回原始视图后再缩放");
+const char* const kOneAreaOnly = QT_TRANSLATE_NOOP("Navigation", "请换用纵横向或中心缩放察看细节");
+
+// The refusals are shown in the window's language.
+QString Refusal(const char* text) {
+    return QCoreApplication::translate("Navigation", text);
+}
 } // namespace
 
 QString CNavigation::StretchX() {
     m_nToolMode = kNoTool;
     m_bFollowLive = false;
     if (m_dZoomX >= kMaxZoomX)
-        return kNoMoreStretch;
+        return Refusal(kNoMoreStretch);
     m_dZoomX *= kStep;
     return {};
 }
@@ -30,7 +41,7 @@ QString CNavigation::StretchY() {
     m_nToolMode = kNoTool;
     m_bFollowLive = false;
     if (m_dZoomY >= kMaxZoomY)
-        return kNoMoreStretch;
+        return Refusal(kNoMoreStretch);
     m_dZoomY *= kStep;
     return {};
 }
@@ -39,7 +50,7 @@ QString CNavigation::ShrinkX() {
     m_nToolMode = kNoTool;
     m_bFollowLive = false;
     if (m_dZoomX < kStep)
-        return kNoMoreShrink;
+        return Refusal(kNoMoreShrink);
     m_dZoomX *= kShrink;
     return {};
 }
@@ -48,7 +59,7 @@ QString CNavigation::ShrinkY() {
     m_nToolMode = kNoTool;
     m_bFollowLive = false;
     if (m_dZoomY < kShrink)
-        return kNoMoreShrink;
+        return Refusal(kNoMoreShrink);
     m_dZoomY *= kShrink;
     return {};
 }
@@ -60,7 +71,7 @@ bool CNavigation::ZoomCentreIn(bool analysisView, QString* message) {
     if (m_nZoomInPresses < 5)
         ++m_nZoomInPresses;
     else
-        *message = kPressedTooOften;
+        *message = Refusal(kPressedTooOften);
     return true;
 }
 
@@ -71,16 +82,16 @@ bool CNavigation::ZoomCentreOut(bool analysisView, QString* message) {
     if (m_nZoomOutPresses < 4)
         ++m_nZoomOutPresses;
     else
-        *message = kPressedTooOften;
+        *message = Refusal(kPressedTooOften);
     return true;
 }
 
 QString CNavigation::ClickZoomIn(QPoint p) {
     const int phase = m_nZoomOutPresses; // zoom-in phase phase + 1
     if (phase > 3)
-        return kSwitchedTooOften;
+        return Refusal(kSwitchedTooOften);
     if (m_nZoomInCount >= kZoomCentres)
-        return kCentresFull;
+        return Refusal(kCentresFull);
     m_ptZoomIn[m_nZoomInCount++] = p;
     m_nZoomInPhaseEnd[phase] = m_nZoomInCount;
     m_dZoomStep = kStep;
@@ -93,7 +104,7 @@ QString CNavigation::ClickZoomOut(QPoint p) {
     const int phase = m_nZoomInPresses; // zoom-out phase 1..5
     m_dZoomStep = kStep;
     if (phase > 4)
-        return kSwitchedTooOften;
+        return Refusal(kSwitchedTooOften);
     if (phase < 1)
         return {};
     m_ptZoomOut[m_nZoomOutCount++] = p;
@@ -130,7 +141,7 @@ void CNavigation::MoveRelease(QPoint q) {
 
 QString CNavigation::AreaPress(QPoint p) {
     if (m_nClickState != 0)
-        return kOneAreaOnly;
+        return Refusal(kOneAreaOnly);
     m_ptAreaPress = p;
     m_nClickState = 1;
     return {};

@@ -75,7 +75,7 @@ void CQuillmarView::CancelLoad() {
     m_loadTimer.stop();
     update();
     emit CommandStateChanged();
-    emit StatusNote("已取消调入");
+    emit StatusNote(QCoreApplication::translate("QuillmarView", "已取消调入"));
     emit LoadFinished(false);
 }
 
@@ -91,9 +91,11 @@ void CQuillmarView::PollLoad() {
     Changed();
     emit CommandStateChanged(); // "取消调入" and "时间轴"
     if (finished.taken) {
-        QString note = QString("已调入 %1 条记录").arg(m_analysis.Records().size());
+        QString note = QCoreApplication::translate("QuillmarView", "已调入 %1 条记录")
+                           .arg(m_analysis.Records().size());
         if (!m_analysis.TimeSourceText().isEmpty())
-            note += "，" + m_analysis.TimeSourceText();
+            note += QCoreApplication::translate("QuillmarView", "，%1")
+                        .arg(m_analysis.TimeSourceText());
         emit StatusNote(note);
     }
     Refuse(finished.refusal);

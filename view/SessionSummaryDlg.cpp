@@ -3,6 +3,7 @@
 #include "platform/Prompter.h"
 #include "platform/ReplacingFile.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -13,19 +14,26 @@ CSessionSummaryDlg::CSessionSummaryDlg(QWidget* parent, const QString& text, con
                                        const QString& baseName)
     : QDialog(parent), m_pText(new QPlainTextEdit(text, this)), m_csv(csv),
       m_strBaseName(baseName) {
-    setWindowTitle("会话摘要");
+    setWindowTitle(QCoreApplication::translate("SessionSummaryDlg", "会话摘要"));
     m_pText->setReadOnly(true);
     m_pText->setLineWrapMode(QPlainTextEdit::NoWrap);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    QPushButton* csvButton = buttons->addButton("保存为 CSV…", QDialogButtonBox::ActionRole);
+    QPushButton* csvButton =
+        buttons->addButton(QCoreApplication::translate("SessionSummaryDlg", "保存为 CSV…"),
+                           QDialogButtonBox::ActionRole);
     csvButton->setObjectName("saveCsv");
-    QPushButton* textButton = buttons->addButton("保存为文本…", QDialogButtonBox::ActionRole);
+    QPushButton* textButton =
+        buttons->addButton(QCoreApplication::translate("SessionSummaryDlg", "保存为文本…"),
+                           QDialogButtonBox::ActionRole);
     textButton->setObjectName("saveText");
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(csvButton, &QPushButton::clicked, this,
-            [this] { Save(m_csv, "CSV 文件 (*.csv)", "csv"); });
-    connect(textButton, &QPushButton::clicked, this,
-            [this] { Save(Text().toUtf8(), "文本文件 (*.txt)", "txt"); });
+    connect(csvButton, &QPushButton::clicked, this, [this] {
+        Save(m_csv, QCoreApplication::translate("SessionSummaryDlg", "CSV 文件 (*.csv)"), "csv");
+    });
+    connect(textButton, &QPushButton::clicked, this, [this] {
+        Save(Text().toUtf8(), QCoreApplication::translate("SessionSummaryDlg", "文本文件 (*.txt)"),
+             "txt");
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pText);
     layout->addWidget(buttons);
@@ -40,10 +48,11 @@ void CSessionSummaryDlg::Save(const QByteArray& bytes, const QString& filter,
                               const QString& suffix) {
     CPrompter::FileDialogRequest request;
     request.save = true;
-    request.title = "保存会话摘要";
+    request.title = QCoreApplication::translate("SessionSummaryDlg", "保存会话摘要");
     request.filter = filter;
     request.defaultSuffix = suffix;
-    request.proposedName = m_strBaseName + "-摘要." + suffix;
+    request.proposedName =
+        m_strBaseName + QCoreApplication::translate("SessionSummaryDlg", "-摘要.") + suffix;
     const QString path = CPrompter::Instance().FileDialog(this, request);
     if (path.isEmpty())
         return;

@@ -10,6 +10,7 @@
 #include "view/QuillmarView.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -152,11 +153,12 @@ void CQuillmarView::OnLoadAnalysisFile(AnalysisSource source) {
     UpdateCursor();
     CPrompter::FileDialogRequest request;
     if (source == AnalysisSource::R35) {
-        request.title = "打开R35格式文件进行分析";
+        request.title = QCoreApplication::translate("QuillmarView", "打开R35格式文件进行分析");
         request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat)";
     } else {
-        request.title = "调入记录文件进行分析";
-        request.filter = "记录文件 (*.txt);;所有文件 (*)";
+        request.title = QCoreApplication::translate("QuillmarView", "调入记录文件进行分析");
+        request.filter =
+            QCoreApplication::translate("QuillmarView", "记录文件 (*.txt);;所有文件 (*)");
     }
     const QString path = CPrompter::Instance().FileDialog(this, request);
     if (!path.isEmpty())
@@ -165,7 +167,7 @@ void CQuillmarView::OnLoadAnalysisFile(AnalysisSource source) {
 
 void CQuillmarView::OnToggle(int id) {
     if (m_mode != ViewMode::Analysis) {
-        Refuse("请先调入文件");
+        Refuse(QCoreApplication::translate("QuillmarView", "请先调入文件"));
         return;
     }
     m_analysis.Toggle(id);
@@ -291,17 +293,17 @@ void CQuillmarView::contextMenuEvent(QContextMenuEvent* event) {
     const QPoint requested =
         event->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : event->globalPos();
     QMenu menu(this);
-    for (const auto& [text, id] : {std::pair{"刷新", ID_REFRESH},
-                                   {"放大", ID_ZOOM_CENTRE_IN},
-                                   {"缩小", ID_ZOOM_CENTRE_OUT},
-                                   {"平移", ID_MOVE},
-                                   {"退出", ID_EXIT_TOOL}}) {
-        QAction* action = menu.addAction(QString::fromUtf8(text));
+    for (const auto& [text, id] : {std::pair{QT_TRANSLATE_NOOP("QuillmarView", "刷新"), ID_REFRESH},
+                                   {QT_TRANSLATE_NOOP("QuillmarView", "放大"), ID_ZOOM_CENTRE_IN},
+                                   {QT_TRANSLATE_NOOP("QuillmarView", "缩小"), ID_ZOOM_CENTRE_OUT},
+                                   {QT_TRANSLATE_NOOP("QuillmarView", "平移"), ID_MOVE},
+                                   {QT_TRANSLATE_NOOP("QuillmarView", "退出"), ID_EXIT_TOOL}}) {
+        QAction* action = menu.addAction(QCoreApplication::translate("QuillmarView", text));
         action->setData(static_cast<int>(id));
     }
     if (m_mode == ViewMode::Analysis) {
         menu.addSeparator();
-        QAction* action = menu.addAction("导出…");
+        QAction* action = menu.addAction(QCoreApplication::translate("QuillmarView", "导出…"));
         action->setData(static_cast<int>(ID_ANALYSIS_EXPORT));
         action->setEnabled(HasRecords());
     }
@@ -313,7 +315,9 @@ void CQuillmarView::contextMenuEvent(QContextMenuEvent* event) {
 QString CQuillmarView::RunningTimeText(std::uint32_t minuteTicks, std::uint32_t hourTicks) {
     const std::uint32_t minutes = minuteTicks / 60000 % 60;
     const std::uint32_t hours = hourTicks / 3600000;
-    return QString("系统已连续运行了%1小时%2分钟").arg(hours).arg(minutes);
+    return QCoreApplication::translate("QuillmarView", "系统已连续运行了%1小时%2分钟")
+        .arg(hours)
+        .arg(minutes);
 }
 
 void CQuillmarView::OnRunTime() {
@@ -346,7 +350,8 @@ namespace {
 bool ChoosePdf(QWidget* parent, QPrinter& printer) {
     CPrompter::FileDialogRequest request;
     request.save = true;
-    request.title = "打印到 PDF 文件（没有可用的打印机）";
+    request.title =
+        QCoreApplication::translate("QuillmarView", "打印到 PDF 文件（没有可用的打印机）");
     request.filter = "PDF (*.pdf)";
     request.defaultSuffix = "pdf";
     request.proposedName = "Quillmar.pdf";

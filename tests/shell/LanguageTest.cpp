@@ -1,0 +1,190 @@
+#include "shell/Language.h"
+#include "platform/CommandIds.h"
+#include "shell/AlarmLimitsDlg.h"
+#include "shell/MainFrame.h"
+#include "shell/MainMenu.h"
+#include "support/TestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Language, OptionThenSettingThenLocale) {
+    const struct {
+        const char *option, *setting, *locale, *chosen;
+    } table[] = {
+        {"", "", "en-GB", "en"},     {"", "", "en", "en"},      {"", "", "zh-CN", "zh"},
+        {"", "", "de-DE", "zh"},     {"", "", "", "zh"},        {"", "en", "zh-CN", "en"},
+        {"", "zh", "en-US", "zh"},   {"", "fr", "en-US", "en"}, {"zh", "en", "en-US", "zh"},
+        {"en", "zh", "zh-CN", "en"}, {"fr", "", "en-US", ""},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(ChooseLanguage(row.option, row.setting, QStringList{row.locale}), row.chosen)
+            << row.option << "/" << row.setting << "/" << row.locale;
+}
+
+// Every text a person can read on a window and its children.
+void Collect(QWidget* window, QStringList& texts) {
+    QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    widgets.prepend(window);
+    for (QWidget* w : widgets) {
+        texts << w->windowTitle() << w->toolTip() << w->statusTip();
+        if (auto* label = qobject_cast<QLabel*>(w))
+            texts << label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            texts << button->text();
+        if (auto* group = qobject_cast<QGroupBox*>(w))
+            texts << group->title();
+        if (auto* edit = qobject_cast<QLineEdit*>(w))
+            texts << edit->text() << edit->placeholderText();
+        if (auto* spin = qobject_cast<QSpinBox*>(w))
+            texts << spin->prefix() << spin->suffix();
+        if (auto* text = qobject_cast<QTextEdit*>(w))
+            texts << text->toPlainText();
+        if (auto* text = qobject_cast<QPlainTextEdit*>(w))
+            texts << text->toPlainText();
+        if (auto* combo = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < combo->count(); ++i)
+                texts << combo->itemText(i);
+        if (auto* menu = qobject_cast<QMenu*>(w))
+            texts << menu->title();
+        if (auto* table = qobject_cast<QTableWidget*>(w)) {
+            for (int c = 0; c < table->columnCount(); ++c) {
+                texts << table->model()->headerData(c, Qt::Horizontal).toString();
+                for (int r = 0; r < table->rowCount(); ++r)
+                    texts << table->model()->index(r, c).data().toString();
+            }
+        }
+        for (QAction* action : w->actions())
+            texts << action->text() << action->toolTip() << action->statusTip();
+    }
+    texts.removeAll(QString());
+}
+
+// Runs work while collecting the texts of every window it opens, closing them.
+void CollectWhile(QWidget* main, const std::function<void()>& work, QStringList& texts) {
+    const auto sweep = [main, &texts] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w == main || !w->isVisible() || qobject_cast<QMenu*>(w))
+                continue;
+            Collect(w, texts);
+            w->close();
+        }
+    };
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, sweep);
+    timer.start(20);
+    work();
+    timer.stop();
+    sweep();
+}
+
+struct Rendering {
+    QStringList menuTree; // popup, then its entries, as shown
+    QStringList texts;    // everything else
+};
+
+// The main window, every dialog its commands open (with a record loaded, so
+// that the analysis commands open theirs) and the prompts they leave.
+Rendering Render(const QString& language) {
+    ApplyLanguage(language);
+    Rendering shown;
+    CFrameUnderTest t;
+    t.frame->show();
+    const QString record = QString(QUILLMAR_TEST_DATA) + "/mixed-stream.record";
+    t.prompter.m_files.push_back(record);
+    bool loaded = false;
+    QObject::connect(t.view, &CQuillmarView::LoadFinished, [&](bool ok) { loaded = ok; });
+    EXPECT_TRUE(t.frame->Commands().Run(ID_LOAD_RECORD_FILE));
+    EXPECT_TRUE(WaitUntil([&] { return loaded; }));
+    for (QAction* popup : t.frame->menuBar()->actions()) {
+        shown.menuTree << popup->text();
+        for (QAction* action : popup->menu()->actions())
+            if (!action->isSeparator())
+                shown.menuTree << action->text();
+    }
+    Collect(t.frame.get(), shown.texts);
+    std::vector<int> ids;
+    for (const MenuEntry& entry : MainMenu())
+        if (entry.id != 0 && entry.id != ID_APP_EXIT && entry.id != ID_APP_ABOUT)
+            ids.push_back(entry.id);
+    for (int id : {ID_SHIP_SHAPE, ID_CHANNEL_LAYOUT, ID_COORD_LIBRARY, ID_COORD_PLOT,
+                   ID_PLANNED_LINE, ID_YAW_WINDOW, ID_TEXT_NOTE_TOOL})
+        ids.push_back(id);
+    for (int id : ids) {
+        if (id == ID_REPLAY)
+            t.prompter.m_files.push_back(record);
+        CollectWhile(
+            t.frame.get(), [&] { t.frame->Commands().Run(id); }, shown.texts);
+        Collect(t.frame.get(), shown.texts);
+        shown.texts << t.frame->statusBar()->currentMessage();
+    }
+    CollectWhile(
+        t.frame.get(), [] { CVersionInfoDlg().exec(); }, shown.texts);
+    CollectWhile(
+        t.frame.get(), [] { CPrompter().PictureSize(nullptr, "", QSize(640, 480)); }, shown.texts);
+    for (const auto& box : t.prompter.m_boxes)
+        shown.texts << box.text << box.caption;
+    for (const auto& note : t.prompter.m_notes)
+        shown.texts << note.text << note.caption;
+    for (const auto& request : t.prompter.m_fileDialogs)
+        shown.texts << request.title << request.filter;
+    shown.texts.removeAll(QString());
+    shown.texts.removeDuplicates();
+    return shown;
+}
+
+// Chinese is the texts as written: the menu as the tables have it, the
+// dialogs with their titles. English leaves no Chinese anywhere.
+TEST(Language, EveryWindowSpeaksTheChosenLanguage) {
+    QStringList tables;
+    for (const MenuEntry& entry : MainMenu()) {
+        if (!tables.contains(entry.popup))
+            tables << entry.popup;
+        if (entry.id != 0)
+            tables << entry.text;
+    }
+    const Rendering chinese = Render("zh");
+    EXPECT_EQ(chinese.menuTree, tables);
+    const Rendering english = Render("en");
+    ApplyLanguage("zh");
+    EXPECT_EQ(english.menuTree.size(), tables.size());
+    const struct {
+        const char *zh, *en;
+    } titles[] = {{"报警角度设定", "Alarm Limits"},
+                  {"串口选择", "Select Port"},
+                  {"串口监视", "Serial Monitor"},
+                  {"数据状态", "Data Status"},
+                  {"数据回放", "Replay"},
+                  {"会话摘要", "Session Summary"},
+                  {"版本信息", "About Quillmar"},
+                  {"坐标库", "Coordinate Library"},
+                  {"船形选择", "Vessel Outline"},
+                  {"偏航窗口", "Cross-track Window"},
+                  {"宽度：", "Width:"}};
+    for (const auto& title : titles) {
+        EXPECT_TRUE(chinese.texts.contains(title.zh)) << title.zh;
+        EXPECT_TRUE(english.texts.contains(title.en)) << title.en;
+    }
+    const QRegularExpression cjk("[\\x{3000}-\\x{303f}\\x{4e00}-\\x{9fff}\\x{ff00}-\\x{ffef}]");
+    for (const QString& text : english.menuTree + english.texts)
+        EXPECT_FALSE(text.contains(cjk)) << "untranslated: " << text.toStdString();
+    EXPECT_GT(english.texts.size(), 200);
+}
+
+} // namespace
