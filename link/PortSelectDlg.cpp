@@ -47,7 +47,6 @@ int CPortSelectDlg::PreselectIndex(const QStringList& names, int port) {
 void CPortSelectDlg::SetNetSources(QStringList* sources, QString* chosen) {
     m_pSources = sources;
     m_pChosen = chosen;
-    setWindowTitle(QCoreApplication::translate("PortSelectDlg", "数据源选择"));
     setFixedSize(DialogUnits(this, 0, 0, 235, 82).size());
     auto* label = new QLabel(
         QCoreApplication::translate("PortSelectDlg",

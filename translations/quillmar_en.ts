@@ -208,6 +208,29 @@
     </message>
 </context>
 <context>
+    <name>CMainFrame</name>
+    <message>
+        <source>无法提供数据服务：%1</source>
+        <translation>Cannot serve the data: %1</translation>
+    </message>
+    <message>
+        <source>正在连接 %1…</source>
+        <translation>Connecting to %1…</translation>
+    </message>
+    <message>
+        <source>%1 连接已断开，等待重新连接…</source>
+        <translation>%1 disconnected, waiting to reconnect…</translation>
+    </message>
+    <message>
+        <source>%1 连接已断开（%2），等待重新连接…</source>
+        <translation>%1 disconnected (%2), waiting to reconnect…</translation>
+    </message>
+    <message>
+        <source>无法连接 %1：%2，稍后自动重试</source>
+        <translation>Cannot connect to %1: %2; retrying shortly</translation>
+    </message>
+</context>
+<context>
     <name>DataHealthDlg</name>
     <message>
         <source>类型</source>
@@ -1156,6 +1179,24 @@ Press Reset View to zoom again.</translation>
     </message>
 </context>
 <context>
+    <name>NetSource</name>
+    <message>
+        <source>无法识别的数据源 &quot;%1&quot;：应为 serial:/dev/ttyUSB0、tcp://主机:端口、udp://:端口 或 gpsd://主机[:端口]</source>
+        <translation>Unknown data source &quot;%1&quot;: expected serial:/dev/ttyUSB0, tcp://host:port, udp://:port or gpsd://host[:port]</translation>
+    </message>
+    <message>
+        <source>无法解析主机名 %1：%2</source>
+        <translation>Cannot resolve host name %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>NmeaServer</name>
+    <message>
+        <source>无法识别的服务地址 &quot;%1&quot;：应为 [主机:]端口</source>
+        <translation>Unknown server address &quot;%1&quot;: expected [host:]port</translation>
+    </message>
+</context>
+<context>
     <name>PortSelectDlg</name>
     <message>
         <source>串口选择</source>
@@ -1178,6 +1219,22 @@ Press Reset View to zoom again.</translation>
 串口被占用或没有连接好</source>
         <translation>     No free port available!
 The ports are in use or not connected.</translation>
+    </message>
+    <message>
+        <source>网络数据源 (tcp://主机:端口、udp://:端口、gpsd://主机):</source>
+        <translation>Network source (tcp://host:port, udp://:port, gpsd://host):</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>串口请在上面的列表中选择</source>
+        <translation>Choose serial ports from the list above</translation>
     </message>
 </context>
 <context>
