@@ -111,9 +111,10 @@ bool SourceAddress::Parse(std::string_view url, SourceAddress* address, std::str
     }
     if (!ok) {
         if (error)
-            *error = FillIn(UiText("NetSource", "无法识别的数据源 \"%1\"：应为 serial:/dev/ttyUSB0、"
-                                                "tcp://主机:端口、udp://:端口 或 gpsd://主机[:端口]"),
-                            {std::string(url)});
+            *error =
+                FillIn(UiText("NetSource", "无法识别的数据源 \"%1\"：应为 serial:/dev/ttyUSB0、"
+                                           "tcp://主机:端口、udp://:端口 或 gpsd://主机[:端口]"),
+                       {std::string(url)});
         return false;
     }
     *address = a;

@@ -48,10 +48,10 @@ void CPortSelectDlg::SetNetSources(QStringList* sources, QString* chosen) {
     m_pSources = sources;
     m_pChosen = chosen;
     setFixedSize(DialogUnits(this, 0, 0, 235, 82).size());
-    auto* label = new QLabel(
-        QCoreApplication::translate("PortSelectDlg",
-                                    "网络数据源 (tcp://主机:端口、udp://:端口、gpsd://主机):"),
-        this);
+    auto* label =
+        new QLabel(QCoreApplication::translate(
+                       "PortSelectDlg", "网络数据源 (tcp://主机:端口、udp://:端口、gpsd://主机):"),
+                   this);
     PlaceInDialogUnits(label, 14, 43, 214, 10);
     m_pUrl = new QLineEdit(this);
     m_pUrl->setObjectName("sourceUrl");

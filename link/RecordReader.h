@@ -35,8 +35,8 @@ enum class RecordTimeSource {
 struct RecordMessage {
     std::string_view bytes; // as recorded: a whole text line with its end, or a packet's data
     bool bPacket = false;
-    std::uint8_t nType = 0;   // a packet's type byte, where the timing file gives it
-    std::int64_t nUtcMs = 0;  // receive time, UTC milliseconds since 1970
+    std::uint8_t nType = 0;    // a packet's type byte, where the timing file gives it
+    std::int64_t nUtcMs = 0;   // receive time, UTC milliseconds since 1970
     std::uint64_t nOffset = 0; // where it begins in the record
     std::uint64_t nIndex = 0;  // its number, from 0
 };

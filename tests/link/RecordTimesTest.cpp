@@ -1,5 +1,5 @@
-#include "link/RecordReader.h"
 #include "link/RecordTimes.h"
+#include "link/RecordReader.h"
 
 #include <cstdio>
 #include <fstream>

@@ -33,7 +33,10 @@ TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
         {{"--source", "gpsd://"}, "", "gpsd://localhost:2947", ""},
         {{"--source", "serial:/dev/ttyUSB1"}, "/dev/ttyUSB1", "", ""},
         {{"--source", "tcp://host"}, "", "", "无法识别的数据源"},
-        {{"--port", "/dev/ttyUSB0", "--source", "udp://:60001"}, "/dev/ttyUSB0", "", "--port and --source"},
+        {{"--port", "/dev/ttyUSB0", "--source", "udp://:60001"},
+         "/dev/ttyUSB0",
+         "",
+         "--port and --source"},
         {{"--serve", "0.0.0.0:http"}, "", "", "无法识别的服务地址"},
         {{"--serve-udp", "255.255.255.255:10110"}, "", "", ""},
     };
