@@ -68,6 +68,7 @@ public:
 
     // The changes since the last call, in order.
     std::vector<Change> TakeChanges();
+    bool HasChanges() const { return !m_changes.empty(); }
 
 private:
     void Enter(AlertState to);

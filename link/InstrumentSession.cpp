@@ -197,6 +197,12 @@ void CInstrumentSession::TickAlarms(std::int64_t nowMs) {
 void CInstrumentSession::LogAlarmChanges() {
     bool changed = false;
     for (int i = 0; i < kAlarmSubjects; ++i) {
+        // Called after every message: the common case, nothing new, costs
+        // no more than a look.
+        if (!m_alerts[i].HasChanges() &&
+            m_nAlarmStates[i].load(std::memory_order_relaxed) ==
+                static_cast<int>(m_alerts[i].State()))
+            continue;
         for (const CAlert::Change& change : m_alerts[i].TakeChanges()) {
             Log(kAlarmSubjectNames[i], AlertEventName(change.to), CEventLog::Number(change.value),
                 CEventLog::Number(change.limit));
