@@ -199,9 +199,8 @@ void CInstrumentSession::LogAlarmChanges() {
     for (int i = 0; i < kAlarmSubjects; ++i) {
         // Called after every message: the common case, nothing new, costs
         // no more than a look.
-        if (!m_alerts[i].HasChanges() &&
-            m_nAlarmStates[i].load(std::memory_order_relaxed) ==
-                static_cast<int>(m_alerts[i].State()))
+        if (!m_alerts[i].HasChanges() && m_nAlarmStates[i].load(std::memory_order_relaxed) ==
+                                             static_cast<int>(m_alerts[i].State()))
             continue;
         for (const CAlert::Change& change : m_alerts[i].TakeChanges()) {
             Log(kAlarmSubjectNames[i], AlertEventName(change.to), CEventLog::Number(change.value),
