@@ -130,26 +130,6 @@ TEST_F(RecordTimesTest, ATornOrMissingTailIsReadWithoutTimesOfItsOwn) {
     EXPECT_NE(source, RecordTimeSource::TimingFile);
 }
 
-TEST_F(RecordTimesTest, ASeekGoesBackToWhereTellWas) {
-    Record(kMessages, kBase);
-    CRecordReader reader;
-    ASSERT_TRUE(reader.Open(m_strRecord, nullptr));
-    RecordMessage message;
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(reader.Next(&message));
-    const CRecordReader::Position third = reader.Tell();
-    while (reader.Next(&message)) {
-    }
-    for (const auto& [position, index] :
-         {std::pair{third, std::size_t{3}}, std::pair{CRecordReader::Position{}, std::size_t{0}}}) {
-        reader.Seek(position);
-        ASSERT_TRUE(reader.Next(&message));
-        EXPECT_EQ(std::string(message.bytes), kMessages[index].bytes);
-        EXPECT_EQ(message.nUtcMs, kMessages[index].utcMs);
-        EXPECT_EQ(message.nIndex, index);
-    }
-}
-
 // "$body*hh\r\n" with the checksum right.
 std::string Nmea(const std::string& body) {
     unsigned sum = 0;
