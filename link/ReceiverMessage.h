@@ -16,6 +16,7 @@
 // they are kept where a message ends or a packet is refused.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -74,6 +75,9 @@ public:
     }
 
     static std::uint8_t SumBytes(const std::uint8_t* p, int count);
+    // The first line feed or start byte in [p, end), or end.
+    static inline const std::uint8_t* FindLineEndOrStart(const std::uint8_t* p,
+                                                         const std::uint8_t* end);
     static bool IsChecksumValid(const std::uint8_t* packet, int total);
 
     // The completed message as bytes: a text line including its line end, or a
@@ -201,12 +205,57 @@ inline bool CReceiverMessage::FeedByte(std::uint8_t ch) {
     return length != 0 && Describe(m_cursor, length);
 }
 
+inline const std::uint8_t* CReceiverMessage::FindLineEndOrStart(const std::uint8_t* p,
+                                                                const std::uint8_t* end) {
+    // Eight bytes at a time: a line feed or start byte is a zero byte of the
+    // word xor'ed with it, found exactly by the mask (no false hits).
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    constexpr std::uint64_t kLineFeeds = 0x0A0A0A0A0A0A0A0Aull;
+    constexpr std::uint64_t kStarts = 0x0202020202020202ull;
+    const auto zeroBytes = [](std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); };
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (const std::uint64_t hits = zeroBytes(word ^ kLineFeeds) | zeroBytes(word ^ kStarts))
+            return p + std::countr_zero(hits) / 8;
+    }
+    while (p != end && *p != 0x0A && *p != STX)
+        ++p;
+    return p;
+}
+
 template <class OnMessage>
 void CReceiverMessage::Feed(const std::uint8_t* bytes, std::size_t count, OnMessage&& onMessage) {
     Cursor c = m_cursor;
     std::uint8_t* const buffer = m_buffer;
-    for (const std::uint8_t *p = bytes, *end = bytes + count; p != end; ++p) {
-        if (const int length = Step(c, buffer, *p)) {
+    for (const std::uint8_t *p = bytes, *end = bytes + count; p != end;) {
+        int length = 0;
+        if (c.state == State::Idle && *p != STX) {
+            // The bytes of a text line up to its line feed, a start byte or
+            // the piece's end go in at once, as Step would take them one by one.
+            if (!c.textLine) {
+                c.textLine = true;
+                c.index = 0;
+            }
+            const std::size_t room = static_cast<std::size_t>(kMaxTextPiece - c.index);
+            const std::uint8_t* const last =
+                static_cast<std::size_t>(end - p) < room ? end : p + room;
+            const std::uint8_t* stop = FindLineEndOrStart(p, last);
+            if (stop != last && *stop == 0x0A)
+                ++stop;
+            std::memcpy(buffer + c.index, p, static_cast<std::size_t>(stop - p));
+            c.index += static_cast<int>(stop - p);
+            const bool ended = stop[-1] == 0x0A || c.index >= kMaxTextPiece;
+            p = stop;
+            if (!ended)
+                continue;
+            length = c.index;
+            buffer[length] = 0;
+            c.index = 0;
+        } else {
+            length = Step(c, buffer, *p++);
+        }
+        if (length != 0) {
             m_cursor = c;
             if (Describe(c, length))
                 onMessage(*this);
