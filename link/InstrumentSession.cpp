@@ -157,6 +157,7 @@ const char* const kQuantityNames[kQuantities] = {"heading", "pitch", "roll", "po
 } // namespace
 
 void CInstrumentSession::MeasureAlarms(std::int64_t nowMs) {
+    m_nMeasuredMs = nowMs;
     // The comparison after every message, with the last angles received.
     static constexpr Quantity kAngles[] = {Quantity::Pitch, Quantity::Roll};
     const int limits[] = {m_monitor.PitchLimit(), m_monitor.RollLimit()};
@@ -462,7 +463,11 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
                                        : text.size() << 9 | message.m_nType << 1 | 1);
         const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs);
         m_counts.Count(message, kind == CMonitorState::Kind::BadChecksum, nowMs);
-        MeasureAlarms(nowMs);
+        // The comparison is the same for the same angles at the same time:
+        // a heading, a position or a packet within one read changes nothing.
+        if (nowMs != m_nMeasuredMs || kind == CMonitorState::Kind::Pitch ||
+            kind == CMonitorState::Kind::Roll || kind == CMonitorState::Kind::Attitude)
+            MeasureAlarms(nowMs);
         CMessageQueue::Encode(m_queueBatch, message);
         ++messages;
         if (message.m_nType == 'n' && (m_pPort || NetAnswers())) {

@@ -265,7 +265,8 @@ private:
     std::atomic<std::uint64_t> m_nMessages{0};
     std::atomic<std::uint64_t> m_nPartialMessages{0};
     std::atomic<int> m_nAlarmStates[kAlarmSubjects] = {};
-    mutable std::mutex m_eventLock; // the event log
+    std::int64_t m_nMeasuredMs = INT64_MIN; // when MeasureAlarms last ran
+    mutable std::mutex m_eventLock;         // the event log
     CEventLog m_events;
 
     std::mutex m_commandLock;

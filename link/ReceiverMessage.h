@@ -110,6 +110,16 @@ private:
         std::uint8_t length = 0; // length byte of the packet being received
     };
 
+    // m_cursor = c, a field at a time: the copy of the whole struct went
+    // through the stack, and its wide reload waited on the narrow stores.
+    void Keep(const Cursor& c) {
+        m_cursor.state = c.state;
+        m_cursor.textLine = c.textLine;
+        m_cursor.index = c.index;
+        m_cursor.type = c.type;
+        m_cursor.length = c.length;
+    }
+
     // What Step returns for a packet whose checksum does not match.
     static constexpr int kBadPacket = -1;
 
@@ -256,12 +266,12 @@ void CReceiverMessage::Feed(const std::uint8_t* bytes, std::size_t count, OnMess
             length = Step(c, buffer, *p++);
         }
         if (length != 0) {
-            m_cursor = c;
+            Keep(c);
             if (Describe(c, length))
                 onMessage(*this);
         }
     }
-    m_cursor = c;
+    Keep(c);
 }
 
 // Builds the command packets sent to the instrument. The 'd' command
