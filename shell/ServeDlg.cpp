@@ -20,6 +20,7 @@ CServeDlg::CServeDlg(CInstrumentSession& session, bool on, const QString& addres
                      const QString& udpAddress, QWidget* parent)
     : QDialog(parent), m_session(session) {
     setWindowTitle(tr("数据转发"));
+    setMinimumWidth(400); // the state line and the hints on one line each
     m_pOn = new QCheckBox(tr("向网络客户端转发收到的语句"), this);
     m_pOn->setChecked(on);
     m_pAddress = new QLineEdit(address, this);
