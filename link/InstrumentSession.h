@@ -32,6 +32,7 @@
 #include <ctime>
 #include <deque>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -96,6 +97,24 @@ struct SessionHealth {
     std::string strRecordPath;
 };
 
+// Where the received text lines are shared: a TCP server and datagrams.
+struct ServeTarget {
+    std::string strHost;    // the server's; empty: no server
+    unsigned nPort = 0;     // 0: one the system picks
+    std::string strUdpHost; // where the datagrams go; empty: none
+    unsigned nUdpPort = 0;
+};
+
+// The sharing as it stands, for the window.
+struct ServeState {
+    bool bListening = false;
+    std::string strAddress; // "host:port" listened on
+    unsigned nPort = 0;
+    std::string strUdpAddress; // "host:port" the datagrams go to; empty: none
+    std::size_t nClients = 0;
+    std::string strError; // why the last start or change could not be made
+};
+
 // The alarms' states as the window shows them.
 enum class AlarmSubject { Pitch, Roll, Data };
 constexpr int kAlarmSubjects = 3;
@@ -145,11 +164,16 @@ public:
     // (UDP) and reconnected after a loss. Carried out on the session's thread.
     void UseSourceAddress(const SourceAddress& address);
     // Shares every received text line with the clients of a TCP server on
-    // host:port, and optionally as datagrams to a host:port (udpHost empty:
-    // none). Before Start().
+    // host:port, or as datagrams to host:port. Before Start().
     bool Serve(const std::string& host, unsigned port, std::string* error);
     bool ServeUdp(const std::string& host, unsigned port, std::string* error);
-    unsigned ServePort() const { return m_server.Port(); }
+    unsigned ServePort() const { return Serving().nPort; }
+    // The sharing from now on: started, moved or stopped on the session's
+    // thread without a byte of reception lost. What cannot be done leaves the
+    // sharing as it was; the future gives the reason, or an empty text.
+    std::future<std::string> ServeAt(const ServeTarget& target);
+    // Any thread.
+    ServeState Serving() const;
     // Records into path from now on (created, or emptied: only for a file the
     // operator agreed to replace). Bytes a failed write left go there first.
     bool ReplaceRecord(const std::string& path, std::string* error);
@@ -212,6 +236,14 @@ private:
     void LoseNet(LinkState::Kind kind, const std::string& error);
     bool NetAnswers() const;
     void ServeBatch();
+    // Session thread: the server's part of a change, logged; false with *error
+    // leaves it as it was.
+    bool ListenAt(const std::string& host, unsigned port, std::string* error);
+    bool SendAt(const std::string& host, unsigned port, std::string* error);
+    void StopListening();
+    void StopSending();
+    void SetServeError(const std::string& error);
+    void UpdateServeClients();
     // Runs command on the session's thread (at once while it is not running).
     void RunOnThread(std::function<void()> command);
     // The alarms after a message, and as time passes; each change goes to
@@ -251,6 +283,10 @@ private:
     CNmeaServer m_server;
     std::string m_serveBatch; // the text lines of one read, for the server
     std::vector<std::string> m_dropped;
+    ServeTarget m_serving; // in effect
+    mutable std::mutex m_serveLock;
+    ServeState m_serveState;
+    std::size_t m_nServeClients = 0; // as m_serveState has it
     CAlert m_alerts[kAlarmSubjects];
     std::int64_t m_nAlarmTickAtMs = 0;
     bool m_bStale[kQuantities] = {};

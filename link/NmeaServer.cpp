@@ -90,18 +90,18 @@ bool CNmeaServer::ParseAddress(std::string_view text, std::string* host, unsigne
 }
 
 bool CNmeaServer::Listen(const std::string& host, unsigned port, std::string* error) {
-    if (m_fdListen >= 0)
-        close(m_fdListen);
-    m_fdListen = OpenSocket(
+    const int fd = OpenSocket(
         host, port, SOCK_STREAM,
-        [](int fd, const addrinfo* ai) {
+        [](int socket, const addrinfo* ai) {
             const int one = 1;
-            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-            return bind(fd, ai->ai_addr, ai->ai_addrlen) == 0 && listen(fd, 16) == 0;
+            setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+            return bind(socket, ai->ai_addr, ai->ai_addrlen) == 0 && listen(socket, 16) == 0;
         },
         error);
-    if (m_fdListen < 0)
+    if (fd < 0)
         return false;
+    StopListening();
+    m_fdListen = fd;
     sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     getsockname(m_fdListen, reinterpret_cast<sockaddr*>(&bound), &length);
@@ -112,28 +112,40 @@ bool CNmeaServer::Listen(const std::string& host, unsigned port, std::string* er
 }
 
 bool CNmeaServer::SendTo(const std::string& host, unsigned port, std::string* error) {
-    if (m_fdUdp >= 0)
-        close(m_fdUdp);
-    m_fdUdp = OpenSocket(
+    const int fd = OpenSocket(
         host, port, SOCK_DGRAM,
-        [](int fd, const addrinfo* ai) {
+        [](int socket, const addrinfo* ai) {
             const int one = 1;
-            setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
-            return connect(fd, ai->ai_addr, ai->ai_addrlen) == 0;
+            setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+            return connect(socket, ai->ai_addr, ai->ai_addrlen) == 0;
         },
         error);
-    return m_fdUdp >= 0;
+    if (fd < 0)
+        return false;
+    StopSending();
+    m_fdUdp = fd;
+    return true;
 }
 
-void CNmeaServer::Close() {
+void CNmeaServer::StopListening() {
     for (Client& client : m_clients)
         close(client.fd);
     m_clients.clear();
-    for (int* fd : {&m_fdListen, &m_fdUdp}) {
-        if (*fd >= 0)
-            close(*fd);
-        *fd = -1;
-    }
+    if (m_fdListen >= 0)
+        close(m_fdListen);
+    m_fdListen = -1;
+    m_nPort = 0;
+}
+
+void CNmeaServer::StopSending() {
+    if (m_fdUdp >= 0)
+        close(m_fdUdp);
+    m_fdUdp = -1;
+}
+
+void CNmeaServer::Close() {
+    StopListening();
+    StopSending();
 }
 
 void CNmeaServer::AddPollFds(std::vector<pollfd>& fds) const {

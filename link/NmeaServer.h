@@ -31,11 +31,16 @@ public:
     static bool ParseAddress(std::string_view text, std::string* host, unsigned* port,
                              std::string* error);
 
-    // Listens on host:port (port 0: one the system picks, see Port()).
+    // Listens on host:port (port 0: one the system picks, see Port()), in
+    // place of the listener in use, whose clients go. On failure all is as it was.
     bool Listen(const std::string& host, unsigned port, std::string* error);
-    // Sends the lines also as datagrams to host:port.
+    // Sends the lines also as datagrams to host:port, in place of where they
+    // went; on failure they go on going there.
     bool SendTo(const std::string& host, unsigned port, std::string* error);
+    void StopListening(); // and the clients go
+    void StopSending();
     void Close();
+    bool IsListening() const { return m_fdListen >= 0; }
     bool IsOpen() const { return m_fdListen >= 0 || m_fdUdp >= 0; }
     unsigned Port() const { return m_nPort; }
     std::size_t Clients() const { return m_clients.size(); }

@@ -54,6 +54,7 @@ enum CommandId : int {
     ID_FOLLOW_LIVE = 32900,        // "跟随最新"
     ID_REPLAY = 32901,             // "数据回放…"
     ID_REPLAY_END = 32902,         // "结束回放"
+    ID_NET_SERVE = 32903,          // "数据转发…"
     ID_ANALYSIS_EXPORT = 32905,    // "导出…"
     ID_SESSION_SUMMARY = 32906,    // "会话摘要"
 

@@ -65,6 +65,8 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     m_slots.Assign(key.NamedPortDevices(), CPortSlots::PresentDevices());
     if (!portDevice.isEmpty())
         m_slots.SetDevice(m_nPort, portDevice);
+    else // the network source chosen last time, unless a device is named for this run
+        m_strSource = key.ReadString("Source");
     FindFreePorts();
     const AlarmSettings alarms = ReadAlarmSettings();
     m_pSession->Monitor().SetStaleMs(static_cast<std::int64_t>(alarms.staleSeconds) * 1000);
@@ -282,6 +284,7 @@ void CMainFrame::CreateStatusBar() {
 void CMainFrame::RegisterCommands() {
     CCommandTable& table = m_commands;
     table.Register(ID_SELECT_PORT, [this] { OnSelectPort(); });   // "选择串口"
+    table.Register(ID_NET_SERVE, [this] { OnServe(); });          // "数据转发…"
     table.Register(ID_ALARM_LIMITS, [this] { OnAlarmLimits(); }); // "报警角度设定"
     auto any = [this](std::initializer_list<AlertState> states) {
         const AlarmStates alarms = Shown().Alarms();

@@ -49,6 +49,9 @@ public:
     // Shares the received text lines: a TCP server on "[host:]port" and, when
     // udpAddress is set, datagrams to "host:port". Before OnCreate.
     bool Serve(const QString& address, const QString& udpAddress, QString* error);
+    // "数据转发…": switches and moves the sharing while the session runs; the
+    // choice is kept in the settings (ServeAddress, ServeUdpAddress).
+    void OnServe();
     // Lists the serial devices present (tests give a list of their own).
     void SetDeviceLister(std::function<QStringList()> lister) {
         m_fnListDevices = std::move(lister);
@@ -147,7 +150,9 @@ private:
     COwnerDrawMenu m_menuStyle;
     CQuillmarView* m_pView = nullptr;
     CPortSlots m_slots;
-    QString m_strSource; // a network source's URL, or empty for the port
+    QString m_strSource;          // a network source's URL, or empty for the port
+    QString m_strServeAddress;    // the sharing in effect: "[host:]port", empty when off
+    QString m_strServeUdpAddress; // "host:port", empty for none
     CCommandTable m_commands;
     CQtSessionListener m_sessionListener;
     std::unique_ptr<CInstrumentSession> m_pSession;

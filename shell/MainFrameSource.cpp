@@ -3,10 +3,10 @@
 // source dialog, the network ones remembered in the settings), and the server
 // sharing what is received.
 #include "link/NetSource.h"
-#include "link/NmeaServer.h"
 #include "link/PortName.h"
 #include "link/PortSelectDlg.h"
 #include "shell/MainFrame.h"
+#include "shell/ServeDlg.h"
 #include "shell/SettingsKey.h"
 
 void CMainFrame::SetSource(const QString& url) {
@@ -28,17 +28,36 @@ bool CMainFrame::UseNetSource() {
 }
 
 bool CMainFrame::Serve(const QString& address, const QString& udpAddress, QString* error) {
-    std::string host, reason;
-    unsigned port = 0;
-    bool ok = CNmeaServer::ParseAddress(address.toStdString(), &host, &port, &reason) &&
-              m_pSession->Serve(host, port, &reason);
-    if (ok && !udpAddress.isEmpty()) {
-        ok = CNmeaServer::ParseAddress(udpAddress.toStdString(), &host, &port, &reason) &&
-             m_pSession->ServeUdp(host, port, &reason);
+    ServeTarget target;
+    QString reason;
+    bool ok = CServeDlg::Parse(true, address, udpAddress, &target, &reason);
+    if (ok) {
+        // The session has not started: this is carried out at once.
+        reason = QString::fromStdString(m_pSession->ServeAt(target).get());
+        ok = reason.isEmpty();
     }
-    if (!ok && error)
-        *error = tr("无法提供数据服务：%1").arg(QString::fromStdString(reason));
+    if (ok) {
+        m_strServeAddress = address;
+        m_strServeUdpAddress = udpAddress;
+    } else if (error) {
+        *error = tr("无法提供数据服务：%1").arg(reason);
+    }
     return ok;
+}
+
+void CMainFrame::OnServe() {
+    CSettingsKey key;
+    key.Create();
+    const bool on = !m_strServeAddress.isEmpty();
+    CServeDlg dialog(*m_pSession, on, on ? m_strServeAddress : QString("10110"),
+                     on ? m_strServeUdpAddress : key.ReadString("ServeUdpAddress"), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_strServeAddress = dialog.On() ? dialog.Address() : QString();
+    m_strServeUdpAddress = dialog.On() ? dialog.UdpAddress() : QString();
+    // Off is an empty ServeAddress; the datagrams' address stays for next time.
+    key.Write("ServeAddress", m_strServeAddress);
+    key.Write("ServeUdpAddress", dialog.UdpAddress());
 }
 
 QString CMainFrame::NetLinkText(const LinkState& link) const {
@@ -75,6 +94,7 @@ void CMainFrame::OnSelectPort() {
     key.WriteNetSources(sources); // added and removed, whichever button ends it
     if (result == QDialog::Accepted) {
         m_strSource = chosen;
+        key.Write("Source", chosen); // the next start opens it too; empty: the port
         OpenSerialPort();
     }
 }

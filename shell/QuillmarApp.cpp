@@ -187,7 +187,8 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         }
     }
     m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice, RecordFolder(info));
-    m_pFrame->SetSource(info.sourceUrl);
+    if (!info.sourceUrl.isEmpty()) // else the frame takes the source chosen last time
+        m_pFrame->SetSource(info.sourceUrl);
     StartServing(info);
     m_pFrame->Commands().Register(ID_APP_ABOUT, [] { // "关于(&A)..."
         CVersionInfoDlg dialog;
@@ -243,17 +244,20 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
 }
 
 void CQuillmarApp::StartServing(const CCommandLineInfo& info) {
-    QString address = info.serveAddress;
-    if (address.isEmpty()) {
-        CSettingsKey key;
-        if (key.Create() == 0)
+    // Each option in place of its setting, for this run.
+    QString address = info.serveAddress, udpAddress = info.serveUdpAddress;
+    CSettingsKey key;
+    if (key.Create() == 0) {
+        if (address.isEmpty())
             address = key.ReadString("ServeAddress");
+        if (udpAddress.isEmpty())
+            udpAddress = key.ReadString("ServeUdpAddress");
     }
     if (address.isEmpty())
         return; // off unless asked for
     // Reception and recording go on without the server: say why, once.
     QString error;
-    if (!m_pFrame->Serve(address, info.serveUdpAddress, &error))
+    if (!m_pFrame->Serve(address, udpAddress, &error))
         CPrompter::Instance().Notify(nullptr, error, QString(), CPrompter::Icon::Warning);
 }
 

@@ -231,6 +231,69 @@
     </message>
 </context>
 <context>
+    <name>CServeDlg</name>
+    <message>
+        <source>数据转发</source>
+        <translation>Data Sharing</translation>
+    </message>
+    <message>
+        <source>向网络客户端转发收到的语句</source>
+        <translation>Share the received sentences with network clients</translation>
+    </message>
+    <message>
+        <source>[主机:]端口，如 10110 或 0.0.0.0:10110</source>
+        <translation>[host:]port, e.g. 10110 or 0.0.0.0:10110</translation>
+    </message>
+    <message>
+        <source>主机:端口（可选，可为广播或组播地址）</source>
+        <translation>host:port (optional; may be a broadcast or multicast address)</translation>
+    </message>
+    <message>
+        <source>TCP 服务地址：</source>
+        <translation>TCP server address:</translation>
+    </message>
+    <message>
+        <source>UDP 发送地址：</source>
+        <translation>UDP destination:</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>正在监听 %1，%2 个客户端</source>
+        <translation>Listening on %1, %2 client(s)</translation>
+    </message>
+    <message>
+        <source>数据报发往 %1</source>
+        <translation>Datagrams to %1</translation>
+    </message>
+    <message>
+        <source>%1；数据报发往 %2</source>
+        <translation>%1; datagrams to %2</translation>
+    </message>
+    <message>
+        <source>未在转发</source>
+        <translation>Not sharing</translation>
+    </message>
+    <message>
+        <source>无法转发：%1</source>
+        <translation>Cannot share: %1</translation>
+    </message>
+    <message>
+        <source>正在应用…</source>
+        <translation>Applying…</translation>
+    </message>
+    <message>
+        <source>无法提供数据服务：%1</source>
+        <translation>Cannot serve the data: %1</translation>
+    </message>
+</context>
+<context>
     <name>DataHealthDlg</name>
     <message>
         <source>类型</source>
@@ -1143,6 +1206,16 @@ Save</translation>
 打印</source>
         <translation>Print the active document
 Print</translation>
+    </message>
+    <message>
+        <source>数据转发…</source>
+        <translation>Data Sharing…</translation>
+    </message>
+    <message>
+        <source>把收到的语句转发给网络客户端（TCP 服务，可选 UDP 数据报）
+数据转发</source>
+        <translation>Shares the received sentences with network clients (TCP server, optional UDP datagrams)
+Data Sharing</translation>
     </message>
 </context>
 <context>

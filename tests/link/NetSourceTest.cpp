@@ -14,6 +14,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 const std::string kStream = ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.bin");
 const std::string kRecord = ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.record");
@@ -292,6 +293,83 @@ TEST_F(NetSessionTest, ServerClientsGetTheTextLinesAndAStuckOneIsDropped) {
     EXPECT_NE(ReadFile(m_session.EventLogPath()).find(",serve,client-dropped," + stuck),
               std::string::npos);
     for (int fd : {peer, listening, clients[0], clients[1], clients[2]})
+        close(fd);
+}
+
+// Datagrams, one a line, to a socket bound on the loopback: together they are
+// the record's text lines, byte for byte.
+TEST_F(NetSessionTest, ServerSendsTheTextLinesAsDatagrams) {
+    const int receiver = Bound(SOCK_DGRAM, 0);
+    std::string error;
+    ASSERT_TRUE(m_session.ServeUdp("127.0.0.1", LocalPort(receiver), &error)) << error;
+    const int listening = Bound(SOCK_STREAM, 0);
+    Start("tcp://127.0.0.1:" + std::to_string(LocalPort(listening)));
+    const int peer = AcceptWithin(listening);
+    ASSERT_GE(peer, 0);
+    ASSERT_TRUE(SendAll(peer, kStream));
+    const std::string lines = Recorded(kStream, true);
+    std::string received;
+    char datagram[65536];
+    pollfd ready{receiver, POLLIN, 0};
+    while (received.size() < lines.size() && poll(&ready, 1, 10000) == 1) {
+        const ssize_t n = recv(receiver, datagram, sizeof datagram, 0);
+        ASSERT_GT(n, 0);
+        // Never two lines in one datagram (a long line's pieces may come apart).
+        EXPECT_EQ(std::string_view(datagram, n - 1).find('\n'), std::string_view::npos);
+        received.append(datagram, static_cast<std::size_t>(n));
+    }
+    EXPECT_TRUE(received == lines) << received;
+    EXPECT_TRUE(RecordIs(kRecord));
+    for (int fd : {peer, listening, receiver})
+        close(fd);
+}
+
+// While the source streams, the server is switched on, off (its client let go,
+// its port free) and on at another port; a port in use changes nothing. The
+// record misses nothing and the event log notes each start and stop.
+TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
+    const int listening = Bound(SOCK_STREAM, 0);
+    Start("tcp://127.0.0.1:" + std::to_string(LocalPort(listening)));
+    const int peer = AcceptWithin(listening);
+    ASSERT_GE(peer, 0);
+    const std::size_t half = kStream.find("\n$GPROT") + 1; // a line's end
+    const std::string parts[] = {kStream.substr(0, half), kStream.substr(half), kStream};
+    std::string sent, events;
+    const int probe = Bound(SOCK_STREAM, 0); // keeps the second port from the first server
+    unsigned ports[2] = {0, LocalPort(probe)};
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1)
+            close(probe);
+        ASSERT_EQ(m_session.ServeAt({"127.0.0.1", ports[round], {}, 0}).get(), "");
+        ports[round] = m_session.ServePort();
+        const int client = Connected(ports[round]);
+        ASSERT_TRUE(WaitFor([&] { return m_session.Serving().nClients == 1; }));
+        ASSERT_TRUE(SendAll(peer, parts[round]));
+        sent += parts[round];
+        const std::string lines = Recorded(parts[round], true);
+        EXPECT_TRUE(ReadAll(client, lines.size()) == lines);
+        // A port in use: the server stays where it is, with its client.
+        EXPECT_NE(m_session.ServeAt({"127.0.0.1", LocalPort(listening), {}, 0}).get(), "");
+        EXPECT_EQ(m_session.Serving().nPort, ports[round]);
+        ASSERT_EQ(m_session.ServeAt({}).get(), "");
+        EXPECT_EQ(ReadAll(client, 1), ""); // let go
+        const int again = Bound(SOCK_STREAM, ports[round]);
+        EXPECT_GE(again, 0);
+        for (int fd : {client, again})
+            close(fd);
+        for (const char* event : {"start", "stop"})
+            events += ",serve,"s + event + ",127.0.0.1:" + std::to_string(ports[round]) + ",\n";
+        ASSERT_TRUE(SendAll(peer, parts[2])); // served to none
+        sent += parts[2];
+    }
+    EXPECT_NE(ports[0], ports[1]);
+    EXPECT_TRUE(RecordIs(Recorded(sent, false)));
+    const std::string log = ReadFile(m_session.EventLogPath());
+    std::string logged;
+    for (std::size_t at = 0; (at = log.find(",serve,", at)) != std::string::npos; ++at)
+        logged += log.substr(at, log.find('\n', at) + 1 - at);
+    EXPECT_EQ(logged, events);
+    for (int fd : {peer, listening})
         close(fd);
 }
 

@@ -2,10 +2,14 @@
 #include "platform/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarApp.h"
+#include "shell/QuillmarDoc.h"
+#include "shell/ServeDlg.h"
 #include "shell/SettingsKey.h"
 #include "support/TestSupport.h"
+#include "view/QuillmarView.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,10 +19,25 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
+
+// A TCP socket listening on 127.0.0.1 at a port the system picks, and the port.
+int Listening(unsigned* port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
+    EXPECT_EQ(listen(fd, 4), 0);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    *port = ntohs(address.sin_port);
+    return fd;
+}
 
 TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
     struct Case {
@@ -60,15 +79,9 @@ TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
 TEST(SourceSelect, AUrlAddedAndChosenIsConnectedAndRemembered) {
     CLiveFrame live;
     // A server that never accepts: the system completes the connection all the same.
-    const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(listen(server, 1), 0);
-    getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
-    const QString url = QString("tcp://127.0.0.1:%1").arg(ntohs(address.sin_port));
+    unsigned port = 0;
+    const int server = Listening(&port);
+    const QString url = QString("tcp://127.0.0.1:%1").arg(port);
     live.Start();
     ASSERT_TRUE(WaitUntil([&] { return live.frame->Session().IsConnected(); }));
     auto answer = [&](const QList<QPair<QString, QString>>& steps) {
@@ -99,10 +112,93 @@ TEST(SourceSelect, AUrlAddedAndChosenIsConnectedAndRemembered) {
     CSettingsKey key;
     key.Create();
     EXPECT_EQ(key.NetSources(), QStringList{url});
+    EXPECT_EQ(key.ReadString("Source"), url);
+    {
+        // The next start, with no device named, takes the same source.
+        CQuillmarDoc doc;
+        CMainFrame next(&doc, QString(), live.dir.filePath("next"));
+        auto* view = new CQuillmarView(&next);
+        doc.AddView(view);
+        view->SetDocument(&doc);
+        ASSERT_TRUE(next.OnCreate(view));
+        EXPECT_TRUE(WaitUntil([&] { return next.LinkStatus() == "已连接 " + url; }));
+    }
     answer({{"", "COM1"}, {"", "设置"}});
     EXPECT_TRUE(WaitUntil([&] { return live.frame->Session().Link().strSource.empty(); }));
     EXPECT_TRUE(live.frame->Source().isEmpty());
+    CSettingsKey again; // as the next start reads it
+    again.Create();
+    EXPECT_EQ(again.ReadString("Source"), "");
     close(server);
+}
+
+// "数据转发…" while the instrument streams: a malformed address is refused with
+// the parser's reason, a port in use is told and changes nothing, a free one
+// starts the server (its client gets the lines) and is kept in the settings,
+// as is switching it off.
+TEST(ServeCommand, SwitchedFromTheWindowAndRemembered) {
+    CLiveFrame live;
+    live.Start();
+    unsigned busy = 0, free = 0;
+    const int holder = Listening(&busy);
+    close(Listening(&free));
+    const QString address = QString("127.0.0.1:%1").arg(free);
+    struct Step {
+        bool on;
+        QString address, box, setting; // box: the start of what the operator is told
+    };
+    const std::vector<Step> table = {
+        {true, "10110x", "无法识别的服务地址", ""},
+        {true, QString("127.0.0.1:%1").arg(busy), "无法提供数据服务", ""},
+        {true, address, "", address},
+        {false, address, "", ""},
+    };
+    int client = -1;
+    for (const Step& step : table) {
+        SCOPED_TRACE(step.address.toStdString());
+        const std::size_t boxes = live.prompter.m_boxes.size();
+        QTimer::singleShot(0, [&] {
+            CServeDlg* dialog = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                dialog = w->isVisible() && qobject_cast<CServeDlg*>(w) ? qobject_cast<CServeDlg*>(w)
+                                                                       : dialog;
+            ASSERT_TRUE(dialog);
+            if (!step.on) // the server as it stands, its client included
+                EXPECT_EQ(dialog->StateLabel()->text(), "正在监听 " + address + "，1 个客户端");
+            dialog->grab().save(TestOutputDir() + "/serve-dialog.png");
+            dialog->CheckBox()->setChecked(step.on);
+            dialog->AddressEdit()->setText(step.address);
+            dialog->OkButton()->click();
+            if (!step.box.isEmpty()) {
+                EXPECT_TRUE(WaitUntil([&] { return live.prompter.m_boxes.size() > boxes; }));
+                dialog->reject();
+            }
+        });
+        live.frame->OnCommand(ID_NET_SERVE);
+        if (!step.box.isEmpty())
+            EXPECT_TRUE(live.prompter.m_boxes.back().text.startsWith(step.box));
+        CSettingsKey key;
+        key.Create();
+        EXPECT_EQ(key.ReadString("ServeAddress"), step.setting);
+        EXPECT_EQ(live.frame->Session().Serving().bListening, !step.setting.isEmpty());
+        if (step.setting.isEmpty())
+            continue;
+        client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<std::uint16_t>(free));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        ASSERT_TRUE(WaitUntil([&] { return live.frame->Session().Serving().nClients == 1; }));
+        const std::string line = "$C12.5,-1.5\r\n";
+        ASSERT_TRUE(live.Send(line, 1));
+        char got[64] = {};
+        pollfd ready{client, POLLIN, 0};
+        ASSERT_EQ(poll(&ready, 1, 5000), 1);
+        EXPECT_EQ(std::string(got, recv(client, got, sizeof got, 0)), line);
+    }
+    for (int fd : {holder, client})
+        close(fd);
 }
 
 } // namespace
