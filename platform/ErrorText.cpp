@@ -51,6 +51,19 @@ std::string SystemErrorText(int error) {
         return UiText("ErrorText", "超出磁盘配额");
     case ETIMEDOUT:
         return UiText("ErrorText", "操作超时");
+    // What a network source or the sharing meets.
+    case EADDRINUSE:
+        return UiText("ErrorText", "地址已在使用");
+    case EADDRNOTAVAIL:
+        return UiText("ErrorText", "无法使用该地址");
+    case ECONNREFUSED:
+        return UiText("ErrorText", "连接被拒绝");
+    case ECONNRESET:
+        return UiText("ErrorText", "连接被对方重置");
+    case EHOSTUNREACH:
+        return UiText("ErrorText", "无法到达主机");
+    case ENETUNREACH:
+        return UiText("ErrorText", "网络不可达");
     default:
         break;
     }

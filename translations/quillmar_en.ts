@@ -489,6 +489,30 @@
         <source>操作超时</source>
         <translation>Operation timed out</translation>
     </message>
+    <message>
+        <source>地址已在使用</source>
+        <translation>Address already in use</translation>
+    </message>
+    <message>
+        <source>无法使用该地址</source>
+        <translation>Cannot use that address</translation>
+    </message>
+    <message>
+        <source>连接被拒绝</source>
+        <translation>Connection refused</translation>
+    </message>
+    <message>
+        <source>连接被对方重置</source>
+        <translation>Connection reset by the other side</translation>
+    </message>
+    <message>
+        <source>无法到达主机</source>
+        <translation>No route to host</translation>
+    </message>
+    <message>
+        <source>网络不可达</source>
+        <translation>Network is unreachable</translation>
+    </message>
 </context>
 <context>
     <name>Line</name>

@@ -30,7 +30,9 @@ TEST(SystemErrorText, CommonErrorsInChineseTheRestAsTheSystemSaysThem) {
                                                             {EROFS, "只读"},
                                                             {ENAMETOOLONG, "文件名"},
                                                             {EDQUOT, "配额"},
-                                                            {ETIMEDOUT, "超时"}};
+                                                            {ETIMEDOUT, "超时"},
+                                                            {EADDRINUSE, "已在使用"},
+                                                            {ECONNREFUSED, "拒绝"}};
     const QRegularExpression latin("[A-Za-z]");
     for (const auto& [error, word] : table) {
         const QString text = QString::fromStdString(SystemErrorText(error));
