@@ -76,8 +76,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-microhei | fonts-noto-cjk")
-# Chinese texts of Qt's own dialogs (file, print, message box buttons).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# Chinese texts of Qt's own dialogs (file, print, message box buttons), and the Wayland
+# plug-in (libqt6gui6 carries only xcb and offscreen: without it a Wayland desktop runs the
+# program through XWayland).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-wayland")
 include(CPack)
 
 if(QUILLMAR_TESTS)
