@@ -13,12 +13,13 @@ constexpr std::size_t kNoField = std::string_view::npos;
 
 // Where a comma field ends (CommaField), and a field of the instrument's own
 // sentence (ExtractFieldOf).
-bool EndsCommaField(char c) {
+// (Objects, not functions: TakeAngleAt is made for each and calls it inline.)
+constexpr auto EndsCommaField = [](char c) {
     return c == ',' || c == '*' || c == '\r' || c == '\n';
-}
-bool EndsInstrumentField(char c) {
+};
+constexpr auto EndsInstrumentField = [](char c) {
     return IsFieldDelimiter(c) || c == '\r' || c == '\n';
-}
+};
 
 // Keeps a field that holds an angle the samples can keep: a number within the
 // range of float (a reading of 1e39 would be an infinity on the curves).
@@ -102,6 +103,16 @@ private:
     int m_nCount = 1; // field 0 starts at the start
     std::size_t m_nScanned = 0;
 };
+
+// text = field. A number's field mostly keeps its length from one message to
+// the next: then its bytes are copied in place, without assign's general path
+// (which cost the session a fifth of its time).
+void AssignText(std::string& text, std::string_view field) {
+    if (text.size() == field.size())
+        std::memcpy(text.data(), field.data(), field.size());
+    else
+        text.assign(field);
+}
 
 AttitudeFields Finished(AttitudeFields fields) {
     if (!fields.heading.empty() || !fields.pitch.empty() || !fields.roll.empty())
@@ -257,7 +268,7 @@ CMonitorState::Kind CMonitorState::ReadAttitude(const AttitudeFields& fields, st
             double& value = i == 0   ? m_values.m_dHeading
                             : i == 1 ? m_values.m_dPitch
                                      : m_values.m_dRoll;
-            text.assign(texts[i]);
+            AssignText(text, texts[i]);
             value = values[i];
             m_values.m_nReceivedMs[q] = nowMs;
         }
@@ -270,8 +281,8 @@ CMonitorState::Kind CMonitorState::ReadAttitude(const AttitudeFields& fields, st
 
 CMonitorState::Kind CMonitorState::ReadPosition(const AttitudeFields& fields, std::int64_t nowMs) {
     std::lock_guard<std::mutex> guard(m_lock);
-    m_values.m_strLatitude.assign(fields.latitude);
-    m_values.m_strLongitude.assign(fields.longitude);
+    AssignText(m_values.m_strLatitude, fields.latitude);
+    AssignText(m_values.m_strLongitude, fields.longitude);
     m_values.m_dLatitude = fields.dLatitude;
     m_values.m_dLongitude = fields.dLongitude;
     m_values.m_nReceivedMs[static_cast<int>(Quantity::Position)] = nowMs;
