@@ -468,22 +468,36 @@ QString CMainFrame::PortLabel(const LinkState& link) {
     return QStringLiteral("COM%1 (%2)").arg(link.nPort).arg(QString::fromStdString(link.strDevice));
 }
 
+QString CMainFrame::NoPermissionText(const QString& port, const QString& device) {
+    QString groupName = "dialout";
+    struct stat info {};
+    const bool known = stat(device.toLocal8Bit().constData(), &info) == 0;
+    if (known) {
+        if (const struct group* entry = getgrgid(info.st_gid))
+            groupName = QString::fromLocal8Bit(entry->gr_name);
+    }
+    // A device only root may use: joining its group would not help (and
+    // joining root must not be advised). A udev rule hands it to dialout.
+    const mode_t groupReadWrite = S_IRGRP | S_IWGRP;
+    if (known && (info.st_gid == 0 || (info.st_mode & groupReadWrite) != groupReadWrite)) {
+        return QCoreApplication::translate(
+                   "MainFrame",
+                   "无权打开串口 %1：设备只允许 root 使用。请用 udev 规则把它交给 dialout 组"
+                   "（示例：/usr/share/doc/quillmar/99-quillmar-gnss.rules），"
+                   "把当前用户加入 dialout 组（sudo usermod -aG dialout $USER），重新登录后再试")
+            .arg(port);
+    }
+    return QCoreApplication::translate("MainFrame", "无权打开串口 %1。请把当前用户加入用户组 %2"
+                                                    "（sudo usermod -aG %2 $USER），重新登录后再试")
+        .arg(port, groupName);
+}
+
 QString CMainFrame::OpenFailureText(const LinkState& link) const {
     const QString device = QString::fromStdString(link.strDevice);
     switch (link.nError) {
     case EACCES:
-    case EPERM: {
-        QString groupName = "dialout";
-        struct stat info {};
-        if (stat(device.toLocal8Bit().constData(), &info) == 0) {
-            if (const struct group* entry = getgrgid(info.st_gid))
-                groupName = QString::fromLocal8Bit(entry->gr_name);
-        }
-        return QCoreApplication::translate("MainFrame",
-                                           "无权打开串口 %1。请把当前用户加入用户组 %2"
-                                           "（sudo usermod -aG %2 $USER），重新登录后再试")
-            .arg(PortLabel(link), groupName);
-    }
+    case EPERM:
+        return NoPermissionText(PortLabel(link), device);
     case EBUSY:
         return QCoreApplication::translate("MainFrame", "串口 %1 正被其他程序占用")
             .arg(PortLabel(link));

@@ -113,6 +113,9 @@ public:
     QString RecordStatus() const;
     QString StaleStatus() const;
     QString NoticeStatus() const;
+    // What to do when the port may not be opened: join the device's group,
+    // or, for a device only root may use, hand it to dialout first.
+    static QString NoPermissionText(const QString& port, const QString& device);
 
     int m_nPort = 1;
     QStringList m_arrFreePorts;

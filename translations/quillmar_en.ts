@@ -746,6 +746,10 @@ Recording continues into the previous file.</translation>
         <source>、</source>
         <translation>, </translation>
     </message>
+    <message>
+        <source>无权打开串口 %1：设备只允许 root 使用。请用 udev 规则把它交给 dialout 组（示例：/usr/share/doc/quillmar/99-quillmar-gnss.rules），把当前用户加入 dialout 组（sudo usermod -aG dialout $USER），重新登录后再试</source>
+        <translation>No permission to open port %1: only root may use the device. Hand it to the dialout group with a udev rule (example: /usr/share/doc/quillmar/99-quillmar-gnss.rules), add your user to dialout (sudo usermod -aG dialout $USER), log in again and retry</translation>
+    </message>
 </context>
 <context>
     <name>MainMenu</name>

@@ -1,10 +1,15 @@
 #include "link/PortSelectDlg.h"
+#include "shell/MainFrame.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QPushButton>
 #include <QTimer>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,6 +71,32 @@ TEST(PortSelect, SetStoresTheChosenPortsNumberAndCancelKeepsIt) {
         else
             EXPECT_EQ(dialog.ComboBox()->itemText(1), "COM3  /dev/ttyUSB1");
         EXPECT_EQ(dialog.windowTitle(), "串口选择");
+    }
+}
+
+// Refused a port: join the device's group, unless only root may use it (as on
+// a system without a rule for the adapter): then a udev rule comes first.
+TEST(PortSelect, NoPermissionSaysWhichGroupToJoinAndNeverRoot) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "giving the device file a group needs root";
+    QTemporaryDir dir;
+    const QString device = dir.filePath("ttyUSB0");
+    QFile(device).open(QIODevice::WriteOnly);
+    const struct group* dialout = getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    const struct {
+        gid_t group;
+        mode_t mode;
+        bool joinGroup;
+    } table[] = {{dialout->gr_gid, 0660, true}, {dialout->gr_gid, 0600, false}, {0, 0660, false}};
+    for (const auto& row : table) {
+        ASSERT_EQ(chown(qPrintable(device), 0, row.group), 0);
+        ASSERT_EQ(chmod(qPrintable(device), row.mode), 0);
+        const QString text = CMainFrame::NoPermissionText("COM1", device);
+        EXPECT_EQ(text.contains("请把当前用户加入用户组 dialout"), row.joinGroup)
+            << text.toStdString();
+        EXPECT_EQ(text.contains("udev"), !row.joinGroup) << text.toStdString();
+        EXPECT_FALSE(text.contains("-aG root")) << text.toStdString();
     }
 }
 
