@@ -69,7 +69,7 @@ void BM_SessionProcess(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(stream.size()));
 }
-BENCHMARK(BM_SessionProcess)->Arg(4096)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionProcess)->Arg(65536)->Arg(4096)->Arg(64)->Unit(benchmark::kMillisecond);
 
 long ResidentBytes() {
     long pages = 0, resident = 0;

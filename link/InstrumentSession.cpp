@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -169,7 +170,14 @@ void CInstrumentSession::MeasureAlarms(std::int64_t nowMs) {
         else
             m_alerts[i].Clear(nowMs); // never received: nothing to compare
     }
-    LogAlarmChanges();
+    // The data alarm moves only as time passes (TickAlarms).
+    if (AlarmMoved(0) || AlarmMoved(1))
+        LogAlarmChanges();
+}
+
+bool CInstrumentSession::AlarmMoved(int i) const {
+    return m_alerts[i].HasChanges() || m_nAlarmStates[i].load(std::memory_order_relaxed) !=
+                                           static_cast<int>(m_alerts[i].State());
 }
 
 void CInstrumentSession::TickAlarms(std::int64_t nowMs) {
@@ -199,10 +207,7 @@ void CInstrumentSession::TickAlarms(std::int64_t nowMs) {
 void CInstrumentSession::LogAlarmChanges() {
     bool changed = false;
     for (int i = 0; i < kAlarmSubjects; ++i) {
-        // Called after every message: the common case, nothing new, costs
-        // no more than a look.
-        if (!m_alerts[i].HasChanges() && m_nAlarmStates[i].load(std::memory_order_relaxed) ==
-                                             static_cast<int>(m_alerts[i].State()))
+        if (!AlarmMoved(i))
             continue;
         for (const CAlert::Change& change : m_alerts[i].TakeChanges()) {
             Log(kAlarmSubjectNames[i], AlertEventName(change.to), CEventLog::Number(change.value),
@@ -454,6 +459,7 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
     // One lock a read, not a message: the window's copy waits at most for the
     // framing of one read.
     std::unique_lock<std::mutex> health(m_healthLock);
+    std::optional<CMonitorState::CHeldValues> values(std::in_place, m_monitor);
     const std::int64_t utcMs = CEventLog::NowUtcMs();
     m_framer.Feed(bytes, count, [&](const CReceiverMessage& message) {
         const std::string_view text = CMonitorState::MessageText(message);
@@ -480,6 +486,7 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
             m_answersAtMs.push_back(nowMs + kAnswerDelayMs);
         }
     });
+    values.reset();
     health.unlock();
     if (messages == 0)
         return;

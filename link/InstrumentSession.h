@@ -251,6 +251,8 @@ private:
     void MeasureAlarms(std::int64_t nowMs);
     void TickAlarms(std::int64_t nowMs);
     void LogAlarmChanges();
+    // Alarm i has changes to log or a state the window has not been told of.
+    bool AlarmMoved(int i) const;
     void Log(std::string_view subject, std::string_view event, std::string_view value = {},
              std::string_view limit = {});
     void OpenEventLogLocked(); // beside the record file in use

@@ -255,7 +255,9 @@ CMonitorState::Kind CMonitorState::ReadAttitude(const AttitudeFields& fields, st
     int found = 0;
     Kind kind = Kind::None;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::unique_lock<std::mutex> guard(m_lock, std::defer_lock);
+        if (!m_bHeld)
+            guard.lock();
         for (int i = 0; i < 3; ++i) {
             if (texts[i].empty())
                 continue;
@@ -280,7 +282,9 @@ CMonitorState::Kind CMonitorState::ReadAttitude(const AttitudeFields& fields, st
 }
 
 CMonitorState::Kind CMonitorState::ReadPosition(const AttitudeFields& fields, std::int64_t nowMs) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::unique_lock<std::mutex> guard(m_lock, std::defer_lock);
+    if (!m_bHeld)
+        guard.lock();
     AssignText(m_values.m_strLatitude, fields.latitude);
     AssignText(m_values.m_strLongitude, fields.longitude);
     m_values.m_dLatitude = fields.dLatitude;

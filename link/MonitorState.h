@@ -121,12 +121,30 @@ public:
     std::int64_t SampleTimeMs(std::size_t i) const;
     static constexpr std::int64_t kTimeMarkMs = 30000;
 
+    // Holds the values locked while the interpreting thread takes the
+    // messages of one read, which then do not lock them one by one: the
+    // window's copy waits at most for the interpretation of one read.
+    class CHeldValues {
+    public:
+        explicit CHeldValues(CMonitorState& state) : m_state(state), m_guard(state.m_lock) {
+            state.m_bHeld = true;
+        }
+        ~CHeldValues() { m_state.m_bHeld = false; }
+        CHeldValues(const CHeldValues&) = delete;
+        CHeldValues& operator=(const CHeldValues&) = delete;
+
+    private:
+        CMonitorState& m_state;
+        std::lock_guard<std::mutex> m_guard;
+    };
+
 private:
     Kind ReadAttitude(const AttitudeFields& fields, std::int64_t nowMs);
     Kind ReadPosition(const AttitudeFields& fields, std::int64_t nowMs);
     void AppendSample(std::int64_t nowMs);
 
     mutable std::mutex m_lock; // guards m_values
+    bool m_bHeld = false;      // by CHeldValues; the interpreting thread's own
     CLiveValues m_values;
     CLiveSamples m_samples;
     CSampleGaps m_gaps;
