@@ -249,31 +249,28 @@ CMonitorState::Kind CMonitorState::InterpretText(std::string_view text, std::int
 }
 
 CMonitorState::Kind CMonitorState::ReadAttitude(const AttitudeFields& fields, std::int64_t nowMs) {
-    const std::string_view texts[] = {fields.heading, fields.pitch, fields.roll};
-    const double values[] = {fields.dHeading, fields.dPitch, fields.dRoll};
-    static constexpr Quantity kAngles[] = {Quantity::Heading, Quantity::Pitch, Quantity::Roll};
     int found = 0;
     Kind kind = Kind::None;
     {
         std::unique_lock<std::mutex> guard(m_lock, std::defer_lock);
         if (!m_bHeld)
             guard.lock();
-        for (int i = 0; i < 3; ++i) {
-            if (texts[i].empty())
-                continue;
+        const auto take = [&](std::string_view field, double value, Quantity q, Kind k,
+                              std::string& text, double& kept) {
+            if (field.empty())
+                return;
             ++found;
-            kind = i == 0 ? Kind::Heading : i == 1 ? Kind::Pitch : Kind::Roll;
-            const auto q = static_cast<int>(kAngles[i]);
-            std::string& text = i == 0   ? m_values.m_strHeading
-                                : i == 1 ? m_values.m_strPitch
-                                         : m_values.m_strRoll;
-            double& value = i == 0   ? m_values.m_dHeading
-                            : i == 1 ? m_values.m_dPitch
-                                     : m_values.m_dRoll;
-            AssignText(text, texts[i]);
-            value = values[i];
-            m_values.m_nReceivedMs[q] = nowMs;
-        }
+            kind = k;
+            AssignText(text, field);
+            kept = value;
+            m_values.m_nReceivedMs[static_cast<int>(q)] = nowMs;
+        };
+        take(fields.heading, fields.dHeading, Quantity::Heading, Kind::Heading,
+             m_values.m_strHeading, m_values.m_dHeading);
+        take(fields.pitch, fields.dPitch, Quantity::Pitch, Kind::Pitch, m_values.m_strPitch,
+             m_values.m_dPitch);
+        take(fields.roll, fields.dRoll, Quantity::Roll, Kind::Roll, m_values.m_strRoll,
+             m_values.m_dRoll);
     }
     if (found == 0)
         return Kind::None;

@@ -1,5 +1,6 @@
 #include "link/NumberText.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -57,24 +58,40 @@ std::string_view CommaField(std::string_view s, int n) {
 }
 
 bool ChecksumHolds(std::string_view s) {
-    const std::size_t star = s.find('*');
-    if (star == std::string_view::npos || s.empty() || s[0] != '$')
+    if (s.empty() || s[0] != '$')
         return true;
+    // Eight bytes at a time, folded at the end (XOR keeps every byte in its
+    // lane); the '*' is looked for in the same words, as a zero byte of the
+    // word xor'ed with it.
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    constexpr std::uint64_t kStars = 0x2A2A2A2A2A2A2A2Aull;
+    std::uint64_t words = 0;
+    std::size_t i = 1, star = std::string_view::npos;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        const std::uint64_t x = word ^ kStars;
+        if (const std::uint64_t stars = ~(((x & kLow7) + kLow7) | x | kLow7)) {
+            const int before = std::countr_zero(stars) / 8; // bytes ahead of the '*'
+            if (before > 0)
+                words ^= word & (~std::uint64_t{0} >> (64 - 8 * before));
+            star = i + static_cast<std::size_t>(before);
+            break;
+        }
+        words ^= word;
+    }
+    unsigned sum = 0;
+    if (star == std::string_view::npos) {
+        for (; i < s.size() && s[i] != '*'; ++i)
+            sum ^= static_cast<unsigned char>(s[i]);
+        if (i == s.size())
+            return true; // no checksum to hold
+        star = i;
+    }
     const int high = star + 1 < s.size() ? HexDigit(s[star + 1]) : -1;
     const int low = star + 2 < s.size() ? HexDigit(s[star + 2]) : -1;
     if (high < 0 || low < 0)
         return false;
-    // Eight bytes at a time, folded at the end: XOR keeps every byte in its lane.
-    std::uint64_t words = 0;
-    std::size_t i = 1;
-    for (; i + 8 <= star; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, s.data() + i, 8);
-        words ^= word;
-    }
-    unsigned sum = 0;
-    for (; i < star; ++i)
-        sum ^= static_cast<unsigned char>(s[i]);
     words ^= words >> 32;
     words ^= words >> 16;
     words ^= words >> 8;
