@@ -1,11 +1,12 @@
 // Qt-free helpers of every test program (the link tests link no Qt): framing
-// a stream offline, files and folders, waiting without an event loop, and
-// counting descriptors.
+// a stream offline, files and folders, loopback sockets, waiting without an
+// event loop, and counting descriptors.
 #pragma once
 
 #include "link/ReceiverMessage.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdlib>
 #include <dirent.h>
@@ -13,8 +14,12 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <netinet/in.h>
+#include <poll.h>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 struct ReceivedMessage {
@@ -52,6 +57,51 @@ inline std::string Bytes(std::initializer_list<int> values) {
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Replaces the file at path with bytes; false if it cannot be written whole.
+inline bool WriteFile(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+}
+
+inline sockaddr_in Loopback(unsigned port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+inline unsigned LocalPort(int fd) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+// A socket of type on 127.0.0.1:port (0: any), listening when it is TCP.
+inline int Bound(int type, unsigned port) {
+    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    const sockaddr_in address = Loopback(port);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        (type == SOCK_STREAM && listen(fd, 4) != 0)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A TCP client of 127.0.0.1:port, its receive buffer set when given.
+inline int Connected(unsigned port, int receiveBuffer = 0) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    const sockaddr_in address = Loopback(port);
+    EXPECT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    return fd;
 }
 
 // Looks at pred() every 2 ms until it holds or the time is up; returns pred().

@@ -20,10 +20,8 @@
 namespace {
 
 QString Write(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
-    QFile file(dir.filePath(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return file.fileName();
+    EXPECT_TRUE(WriteFile(dir.filePath(name).toStdString(), bytes.toStdString()));
+    return dir.filePath(name);
 }
 
 QString WriteR35(const QTemporaryDir& dir, int lines) {
