@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QProcess>
 #include <QStyleOptionMenuItem>
 #include <QToolBar>
 #include <cstdlib>
@@ -177,60 +176,6 @@ TEST(OwnerDrawMenu, EveryItemHoldsItsText) {
         }
     }
     EXPECT_TRUE(recentFileChecked);
-}
-
-// The program without a display, as over a plain terminal or in a script:
-// help and version need no window system, a screenshot run draws offscreen
-// by itself, a CSV export writes its file (or says why not), another run says
-// why it cannot start.
-TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
-    CScopedSettings settings;
-    const QString shot = TestOutputDir() + "/no-display.png";
-    QFile::remove(shot);
-    QTemporaryDir dir;
-    const QString recording = dir.filePath("r35.txt");
-    ASSERT_TRUE(WriteFile(recording.toStdString(), "$C180.5,-3.25\r\n$GPROT,1\r\n$C1,0.1\r\n"));
-    const QString csv = dir.filePath("r35.csv");
-    struct Case {
-        QStringList arguments;
-        int exitCode;
-        const char* said; // on the output or error stream
-    };
-    const std::vector<Case> table = {
-        {{"--help"}, 0, "--record-folder <DIR>"},
-        {{"-h"}, 0, "--version"},
-        {{"--version"}, 0, "Quillmar 1.0"},
-        {{"--port", "/nonexistent/tty", "--record-folder", settings.Folder(), "--screenshot", shot},
-         0,
-         "screenshot saved"},
-        {{"--port", "/nonexistent/tty"}, 1, "no display"},
-        {{"--analyse", recording, "--export-csv", csv}, 0, ""},
-        {{"--analyse", dir.filePath("missing.txt"), "--export-csv", dir.filePath("m.csv")},
-         1,
-         "无法打开文件"},
-        {{"--analyse", recording, "--export-csv", dir.filePath("no/r35.csv")}, 1, "无法写入文件"},
-    };
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(name);
-    environment.insert("XDG_CONFIG_HOME", settings.Folder());
-    for (const Case& c : table) {
-        SCOPED_TRACE(c.arguments.join(" ").toStdString());
-        QProcess program;
-        program.setProcessEnvironment(environment);
-        program.start(QUILLMAR_BINARY, c.arguments);
-        ASSERT_TRUE(program.waitForFinished(30000));
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program.exitCode(), c.exitCode);
-        EXPECT_TRUE(
-            (program.readAllStandardOutput() + program.readAllStandardError()).contains(c.said));
-    }
-    const QImage image(shot); // the window inside its frame
-    EXPECT_TRUE(image.width() <= 1035 && image.width() > 1000) << image.width();
-    EXPECT_TRUE(image.height() <= 747 && image.height() > 700) << image.height();
-    EXPECT_EQ(ReadFile(csv.toStdString()),
-              "index,time,heading,pitch,roll\n0,,180.5,-3.25,\n1,,1,0.1,\n");
-    EXPECT_FALSE(QFile::exists(dir.filePath("m.csv")));
 }
 
 } // namespace
