@@ -23,20 +23,6 @@ bool SendAll(int fd, std::string_view bytes) {
     return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
 }
 
-// Reads until `bytes` have come or the peer stops sending for long.
-std::string ReadAll(int fd, std::size_t bytes) {
-    std::string got;
-    char buffer[65536];
-    pollfd ready{fd, POLLIN, 0};
-    while (got.size() < bytes && poll(&ready, 1, 10000) == 1) {
-        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            break;
-        got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
-}
-
 SourceAddress Address(const std::string& url) {
     SourceAddress address;
     std::string error;
@@ -64,6 +50,14 @@ protected:
         m_session.UseSourceAddress(Address(url));
         m_session.Start();
     }
+    // Starts on a TCP server of the test's own (m_listening); the connection
+    // the session made to it.
+    int StartOnOwnServer() {
+        m_listening = Bound(SOCK_STREAM, 0);
+        Start("tcp://127.0.0.1:" + std::to_string(LocalPort(m_listening)));
+        return AcceptWithin(m_listening);
+    }
+    void TearDown() override { close(m_listening); }
     bool RecordIs(const std::string& expected) {
         return WaitFor(
                    [&] { return ReadFile(m_session.RecordPath()).size() >= expected.size(); }) &&
@@ -72,6 +66,7 @@ protected:
 
     CTempFolder m_folder;
     CInstrumentSession m_session;
+    int m_listening = -1;
 };
 
 TEST(SourceAddressTest, ParsesEachFormAndNamesTheBadOnes) {
@@ -210,11 +205,9 @@ TEST_F(NetSessionTest, GpsdSourceRecordsTheReceiversSentences) {
 TEST_F(NetSessionTest, ServerClientsGetTheTextLinesAndAStuckOneIsDropped) {
     std::string error;
     ASSERT_TRUE(m_session.Serve("127.0.0.1", 0, &error)) << error;
-    const int listening = Bound(SOCK_STREAM, 0);
     int clients[] = {Connected(m_session.ServePort()), Connected(m_session.ServePort()),
                      Connected(m_session.ServePort(), 4096)};
-    Start("tcp://127.0.0.1:" + std::to_string(LocalPort(listening)));
-    const int peer = AcceptWithin(listening);
+    const int peer = StartOnOwnServer();
     ASSERT_GE(peer, 0);
     std::string stream = kStream;
     for (std::uint64_t tick = 0; stream.size() < (8u << 20); ++tick)
@@ -223,7 +216,7 @@ TEST_F(NetSessionTest, ServerClientsGetTheTextLinesAndAStuckOneIsDropped) {
     std::string received[2];
     std::thread readers[2];
     for (int i = 0; i < 2; ++i)
-        readers[i] = std::thread([&, i] { received[i] = ReadAll(clients[i], lines.size()); });
+        readers[i] = std::thread([&, i] { received[i] = ReceiveAll(clients[i], lines.size()); });
     ASSERT_TRUE(SendAll(peer, stream));
     for (std::thread& reader : readers)
         reader.join();
@@ -233,7 +226,7 @@ TEST_F(NetSessionTest, ServerClientsGetTheTextLinesAndAStuckOneIsDropped) {
     const std::string stuck = "127.0.0.1:" + std::to_string(LocalPort(clients[2]));
     EXPECT_NE(ReadFile(m_session.EventLogPath()).find(",serve,client-dropped," + stuck),
               std::string::npos);
-    for (int fd : {peer, listening, clients[0], clients[1], clients[2]})
+    for (int fd : {peer, clients[0], clients[1], clients[2]})
         close(fd);
 }
 
@@ -243,9 +236,7 @@ TEST_F(NetSessionTest, ServerSendsTheTextLinesAsDatagrams) {
     const int receiver = Bound(SOCK_DGRAM, 0);
     std::string error;
     ASSERT_TRUE(m_session.ServeUdp("127.0.0.1", LocalPort(receiver), &error)) << error;
-    const int listening = Bound(SOCK_STREAM, 0);
-    Start("tcp://127.0.0.1:" + std::to_string(LocalPort(listening)));
-    const int peer = AcceptWithin(listening);
+    const int peer = StartOnOwnServer();
     ASSERT_GE(peer, 0);
     ASSERT_TRUE(SendAll(peer, kStream));
     const std::string lines = Recorded(kStream, true);
@@ -261,7 +252,7 @@ TEST_F(NetSessionTest, ServerSendsTheTextLinesAsDatagrams) {
     }
     EXPECT_TRUE(received == lines) << received;
     EXPECT_TRUE(RecordIs(kRecord));
-    for (int fd : {peer, listening, receiver})
+    for (int fd : {peer, receiver})
         close(fd);
 }
 
@@ -269,9 +260,7 @@ TEST_F(NetSessionTest, ServerSendsTheTextLinesAsDatagrams) {
 // its port free) and on at another port; a port in use changes nothing. The
 // record misses nothing and the event log notes each start and stop.
 TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
-    const int listening = Bound(SOCK_STREAM, 0);
-    Start("tcp://127.0.0.1:" + std::to_string(LocalPort(listening)));
-    const int peer = AcceptWithin(listening);
+    const int peer = StartOnOwnServer();
     ASSERT_GE(peer, 0);
     const std::size_t half = kStream.find("\n$GPROT") + 1; // a line's end
     const std::string parts[] = {kStream.substr(0, half), kStream.substr(half), kStream};
@@ -288,12 +277,12 @@ TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
         ASSERT_TRUE(SendAll(peer, parts[round]));
         sent += parts[round];
         const std::string lines = Recorded(parts[round], true);
-        EXPECT_TRUE(ReadAll(client, lines.size()) == lines);
+        EXPECT_TRUE(ReceiveAll(client, lines.size()) == lines);
         // A port in use: the server stays where it is, with its client.
-        EXPECT_NE(m_session.ServeAt({"127.0.0.1", LocalPort(listening), {}, 0}).get(), "");
+        EXPECT_NE(m_session.ServeAt({"127.0.0.1", LocalPort(m_listening), {}, 0}).get(), "");
         EXPECT_EQ(m_session.Serving().nPort, ports[round]);
         ASSERT_EQ(m_session.ServeAt({}).get(), "");
-        EXPECT_EQ(ReadAll(client, 1), ""); // let go
+        EXPECT_EQ(ReceiveAll(client, 1), ""); // let go
         const int again = Bound(SOCK_STREAM, ports[round]);
         EXPECT_GE(again, 0);
         for (int fd : {client, again})
@@ -310,8 +299,7 @@ TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
     for (std::size_t at = 0; (at = log.find(",serve,", at)) != std::string::npos; ++at)
         logged += log.substr(at, log.find('\n', at) + 1 - at);
     EXPECT_EQ(logged, events);
-    for (int fd : {peer, listening})
-        close(fd);
+    close(peer);
 }
 
 } // namespace

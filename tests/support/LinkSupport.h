@@ -104,6 +104,20 @@ inline int Connected(unsigned port, int receiveBuffer = 0) {
     return fd;
 }
 
+// Reads until `bytes` have come or the peer stops sending for long.
+inline std::string ReceiveAll(int fd, std::size_t bytes) {
+    std::string got;
+    char buffer[65536];
+    pollfd ready{fd, POLLIN, 0};
+    while (got.size() < bytes && poll(&ready, 1, 10000) == 1) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
 // Looks at pred() every 2 ms until it holds or the time is up; returns pred().
 inline bool WaitFor(const std::function<bool()>& pred,
                     std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
