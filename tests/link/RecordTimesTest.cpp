@@ -1,5 +1,4 @@
 #include "link/RecordTimes.h"
-#include "link/RecordReader.h"
 #include "support/LinkSupport.h"
 #include "tools/Simulator.h"
 
@@ -15,21 +14,6 @@ struct Written {
     std::int64_t utcMs;
     std::uint8_t type = 0;
 };
-
-std::vector<RecordMessage> ReadAll(const std::string& path, RecordTimeSource* source,
-                                   std::vector<std::string>* texts) {
-    CRecordReader reader;
-    std::string error;
-    EXPECT_TRUE(reader.Open(path, &error)) << error;
-    *source = reader.TimeSource();
-    std::vector<RecordMessage> messages;
-    RecordMessage message;
-    while (reader.Next(&message)) {
-        texts->emplace_back(message.bytes);
-        messages.push_back(message);
-    }
-    return messages;
-}
 
 class RecordTimesTest : public ::testing::Test {
 protected:
@@ -72,9 +56,7 @@ TEST_F(RecordTimesTest, MessagesComeBackCutWhereReceivedWithTheirTimes) {
     // A byte for a line soon after the one before.
     EXPECT_EQ(ReadFile(CRecordTimesWriter::PathFor(m_strRecord)).size(),
               kTimesHeaderSize + 1 + 3 + 1 + 4 + 1 + 3 + 1 + 5 + 3);
-    RecordTimeSource source;
-    std::vector<std::string> texts;
-    const auto read = ReadAll(m_strRecord, &source, &texts);
+    const auto [source, texts, read, timed] = ReadRecord(m_strRecord);
     EXPECT_EQ(source, RecordTimeSource::TimingFile);
     ASSERT_EQ(read.size(), kMessages.size());
     std::uint64_t offset = 0;
@@ -98,19 +80,14 @@ TEST_F(RecordTimesTest, ATornOrMissingTailIsReadWithoutTimesOfItsOwn) {
     const std::string whole = ReadFile(timesPath);
     for (std::size_t cut : {std::size_t{1}, std::size_t{2}, std::size_t{3}}) {
         WriteFile(timesPath, whole.substr(0, whole.size() - cut));
-        RecordTimeSource source;
-        std::vector<std::string> texts;
-        const auto read = ReadAll(m_strRecord, &source, &texts);
+        const auto [source, texts, read, timed] = ReadRecord(m_strRecord);
         ASSERT_EQ(read.size(), kMessages.size()) << cut;
         EXPECT_EQ(texts.back(), kMessages.back().bytes);
         EXPECT_EQ(read.back().nUtcMs, kMessages[kMessages.size() - 2].utcMs) << cut;
         EXPECT_EQ(read[5].nUtcMs, kMessages[5].utcMs);
     }
     WriteFile(timesPath, "QMTIMES0" + whole.substr(8));
-    RecordTimeSource source;
-    std::vector<std::string> texts;
-    ReadAll(m_strRecord, &source, &texts);
-    EXPECT_NE(source, RecordTimeSource::TimingFile);
+    EXPECT_NE(ReadRecord(m_strRecord).source, RecordTimeSource::TimingFile);
 }
 
 // Without a timing file: times from the sentences' clocks (the date from RMC
@@ -138,9 +115,7 @@ TEST_F(RecordTimesTest, WithoutTimingFileTimesComeFromTheSentences) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WriteFile(m_strRecord, c.record);
-        RecordTimeSource source;
-        std::vector<std::string> texts;
-        const auto read = ReadAll(m_strRecord, &source, &texts);
+        const auto [source, texts, read, timed] = ReadRecord(m_strRecord);
         EXPECT_EQ(source, c.source);
         ASSERT_EQ(read.size(), c.times.size());
         std::string joined;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "link/ReceiverMessage.h"
+#include "link/RecordReader.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -63,6 +64,31 @@ inline std::string ReadFile(const std::string& path) {
 inline bool WriteFile(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+}
+
+// A record read back: the time source, and per message its text, what the
+// reader made of it (its bytes gone with the reader: see texts) and whether
+// an entry of the timing file cut it.
+struct RecordReadBack {
+    RecordTimeSource source = RecordTimeSource::None;
+    std::vector<std::string> texts;
+    std::vector<RecordMessage> messages;
+    std::vector<bool> timed;
+};
+
+inline RecordReadBack ReadRecord(const std::string& path) {
+    RecordReadBack back;
+    CRecordReader reader;
+    std::string error;
+    EXPECT_TRUE(reader.Open(path, &error)) << error;
+    back.source = reader.TimeSource();
+    RecordMessage message;
+    for (auto before = reader.Tell(); reader.Next(&message); before = reader.Tell()) {
+        back.texts.emplace_back(message.bytes);
+        back.messages.push_back(message);
+        back.timed.push_back(reader.Tell().nTimesOffset > before.nTimesOffset);
+    }
+    return back;
 }
 
 inline sockaddr_in Loopback(unsigned port) {

@@ -1,4 +1,3 @@
-#include "link/RecordReader.h"
 #include "link/SerialMonitorDlg.h"
 #include "platform/AlarmTone.h"
 #include "platform/CommandIds.h"
@@ -35,30 +34,6 @@ void Feed(CQuillmarView& view, const QByteArray& bytes) {
         if (framer.FeedByte(static_cast<std::uint8_t>(c)))
             view.OnUpdate(nullptr, HINT_NEW_MESSAGE, &framer);
     }
-}
-
-struct ReadMessage {
-    std::string text;
-    bool packet;
-    std::uint8_t type;
-    std::int64_t utcMs;
-    RecordTimeSource source;
-    bool timed; // cut by an entry of the timing file
-};
-
-std::vector<ReadMessage> ReadRecord(const QString& path) {
-    CRecordReader reader;
-    std::vector<ReadMessage> messages;
-    EXPECT_TRUE(reader.Open(path.toStdString(), nullptr));
-    RecordMessage m;
-    CRecordReader::Position before = reader.Tell();
-    while (reader.Next(&m)) {
-        const bool timed = reader.Tell().nTimesOffset > before.nTimesOffset;
-        messages.push_back(
-            {std::string(m.bytes), m.bPacket, m.nType, m.nUtcMs, reader.TimeSource(), timed});
-        before = reader.Tell();
-    }
-    return messages;
 }
 
 TEST(Recording, AMixedStreamOverTheLineIsRecordedByteForByte) {
@@ -113,9 +88,9 @@ TEST(Recording, SaveDataPathMovesRecordingAndCancelChangesNothing) {
     EXPECT_EQ(ReadAll(first), "$C1,2\r\n");
     // The times go with the record.
     for (const QString& path : {first, chosen}) {
-        const auto messages = ReadRecord(path);
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].source, RecordTimeSource::TimingFile);
+        const RecordReadBack back = ReadRecord(path.toStdString());
+        ASSERT_EQ(back.messages.size(), 1u);
+        EXPECT_EQ(back.source, RecordTimeSource::TimingFile);
     }
     EXPECT_TRUE(live.frame->RecordStatus().contains("chosen.DAT"));
 }
@@ -148,19 +123,17 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     EXPECT_TRUE(record.endsWith("\r\n"));
     // The timing file cuts the record where the framer did, packets told
     // from lines, at most the last read's messages without times of their own.
-    const auto messages = ReadRecord(p.Record());
-    std::size_t timed = 0;
+    const auto [source, texts, messages, timed] = ReadRecord(p.Record().toStdString());
     for (std::size_t i = 0; i < messages.size(); ++i) {
         ASSERT_LT(i, framed.size());
-        timed += messages[i].timed;
-        if (messages[i].timed) {
-            EXPECT_EQ(messages[i].text, std::get<0>(framed[i])) << i;
-            EXPECT_EQ(messages[i].type, std::get<2>(framed[i])) << i;
+        if (timed[i]) {
+            EXPECT_EQ(texts[i], std::get<0>(framed[i])) << i;
+            EXPECT_EQ(messages[i].nType, std::get<2>(framed[i])) << i;
         }
-        EXPECT_EQ(messages[i].packet, std::get<1>(framed[i])) << i;
-        EXPECT_GE(messages[i].utcMs, i ? messages[i - 1].utcMs : p.startUtcMs);
+        EXPECT_EQ(messages[i].bPacket, std::get<1>(framed[i])) << i;
+        EXPECT_GE(messages[i].nUtcMs, i ? messages[i - 1].nUtcMs : p.startUtcMs);
     }
-    EXPECT_GE(timed + 10, messages.size());
+    EXPECT_GE(std::count(timed.begin(), timed.end(), true) + 10, std::ssize(messages));
 }
 
 // The event log the real program keeps beside its record, for a pitch over
