@@ -57,14 +57,13 @@ TEST(OwnerDrawMenu, EachKindOfItemDrawsItsParts) {
          {QRect(0, 40, 150, 10), "", QPixmap(), true, false, false, false},
          {Kind::Fill, Kind::Frame}},
     };
-    for (const Case& c : table) {
-        CRecordingCanvas canvas;
-        style.DrawItem(canvas, c.item);
-        EXPECT_EQ(Kinds(canvas), c.kinds) << c.name;
+    std::vector<CRecordingCanvas> drawn(table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        style.DrawItem(drawn[i], table[i].item);
+        EXPECT_EQ(Kinds(drawn[i]), table[i].kinds) << table[i].name;
     }
 
-    CRecordingCanvas selected;
-    style.DrawItem(selected, table[1].item);
+    const CRecordingCanvas& selected = drawn[1];
     EXPECT_EQ(selected.m_items[1].points, (std::vector<QPoint>{{0, 40}, {21, 61}})); // raised box
     EXPECT_EQ(selected.m_items[1].colour, QColor(Qt::white));
     EXPECT_EQ(selected.m_items[2].points[0], QPoint(2, 42));  // the image
@@ -75,24 +74,20 @@ TEST(OwnerDrawMenu, EachKindOfItemDrawsItsParts) {
     // Readable on the menu's background, whatever the highlight colours.
     EXPECT_GE(std::abs(style.m_selectedText.lightness() - style.m_background.lightness()), 96);
 
-    CRecordingCanvas noImage;
-    style.DrawItem(noImage, table[4].item);
+    const CRecordingCanvas& noImage = drawn[4];
     EXPECT_EQ(noImage.m_items[1].points[0], QPoint(0, 40));  // the sunken frame spans the item
     EXPECT_EQ(noImage.m_items[2].points[0], QPoint(26, 42)); // text at the same left edge
 
-    CRecordingCanvas checked;
-    style.DrawItem(checked, table[2].item);
+    const CRecordingCanvas& checked = drawn[2];
     EXPECT_EQ(checked.m_items[1].text, "√");
     EXPECT_EQ(checked.m_items[1].points, (std::vector<QPoint>{{2, 42}, {19, 59}}));
 
-    CRecordingCanvas greyed;
-    style.DrawItem(greyed, table[3].item);
+    const CRecordingCanvas& greyed = drawn[3];
     EXPECT_TRUE(greyed.m_items[1].flag); // blended image
     EXPECT_EQ(greyed.m_items[2].colour, QColor(Qt::white));
     EXPECT_EQ(greyed.m_items[3].colour, QColor(127, 127, 127));
 
-    CRecordingCanvas separator;
-    style.DrawItem(separator, table[5].item);
+    const CRecordingCanvas& separator = drawn[5];
     EXPECT_EQ(separator.m_items[1].points, (std::vector<QPoint>{{2, 44}, {147, 45}}));
     EXPECT_EQ(separator.m_items[1].colour, QColor(64, 0, 128));
 }
