@@ -83,7 +83,11 @@ TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
     EXPECT_EQ(prompter.m_boxes.size(), refused.size());
 }
 
-TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
+// The curve toggles need the analysis view and show as check marks. A load
+// runs beside the event loop: the command returns at once and the window goes
+// on while the file loads. A cancelled load ("取消调入" or Esc) leaves the
+// records and the picture shown before.
+TEST(AnalysisView, TogglesAndALoadBesideTheWindowThatACancelLeavesAsItWas) {
     CFrameUnderTest t;
     CMainFrame& frame = *t.frame;
     auto checked = [&](int id) {
@@ -98,9 +102,12 @@ TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
     EXPECT_EQ(t.prompter.m_boxes.back().text, "请先调入文件");
     EXPECT_TRUE(checked(ID_TOGGLE_HEADING));
 
-    t.view->StartLoad(WriteR35(t.dir, 500));
-    ASSERT_TRUE(LoadEnded(*t.view));
     frame.show();
+    QApplication::setActiveWindow(&frame);
+    const QString shown = WriteR35(t.dir, 500);
+    t.view->StartLoad(shown);
+    ASSERT_TRUE(LoadEnded(*t.view));
+    EXPECT_FALSE(frame.Action(ID_CANCEL_LOAD)->isEnabled());
     QCoreApplication::processEvents(); // the frame lays the view out
     const QImage before = t.view->grab().toImage();
     frame.Action(ID_TOGGLE_ROLL)->trigger();
@@ -108,27 +115,7 @@ TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
     EXPECT_EQ(t.view->grab().toImage(), before); // no roll curve to draw
     frame.Action(ID_TOGGLE_ROLL)->trigger();
     EXPECT_FALSE(checked(ID_TOGGLE_ROLL));
-    frame.Action(ID_TOGGLE_HEADING)->trigger();
-    frame.Action(ID_TOGGLE_PITCH)->trigger();
-    EXPECT_FALSE(checked(ID_TOGGLE_HEADING) || checked(ID_TOGGLE_PITCH));
-    CRecordingCanvas canvas;
-    t.view->OnDraw(canvas);
-    EXPECT_TRUE(canvas.m_items.empty()); // not even the time frame
-}
 
-// A load runs beside the event loop: the command returns at once and the
-// window goes on while the file loads. A cancelled load ("取消调入" or Esc)
-// leaves the records and the picture shown before.
-TEST(AnalysisView, ALoadRunsBesideTheWindowAndACancelKeepsWhatWasShown) {
-    CFrameUnderTest t;
-    CMainFrame& frame = *t.frame;
-    frame.show();
-    QApplication::setActiveWindow(&frame);
-    const QString shown = WriteR35(t.dir, 500);
-    t.view->StartLoad(shown);
-    ASSERT_TRUE(LoadEnded(*t.view));
-    EXPECT_FALSE(frame.Action(ID_CANCEL_LOAD)->isEnabled());
-    const QImage before = t.view->grab().toImage();
     QByteArray lines;
     for (int i = 0; i < 3000000; ++i)
         lines += "$C123.4,-2.50\r\n";
@@ -152,6 +139,13 @@ TEST(AnalysisView, ALoadRunsBesideTheWindowAndACancelKeepsWhatWasShown) {
     t.view->StartLoad(big); // and one left to end
     ASSERT_TRUE(LoadEnded(*t.view));
     EXPECT_EQ(t.view->Analysis().Records().size(), 3000000u);
+
+    frame.Action(ID_TOGGLE_HEADING)->trigger();
+    frame.Action(ID_TOGGLE_PITCH)->trigger();
+    EXPECT_FALSE(checked(ID_TOGGLE_HEADING) || checked(ID_TOGGLE_PITCH));
+    CRecordingCanvas canvas;
+    t.view->OnDraw(canvas);
+    EXPECT_TRUE(canvas.m_items.empty()); // not even the time frame
 }
 
 TEST(AnalysisView, TheProgressTraceIsThatOfEveryLine) {
