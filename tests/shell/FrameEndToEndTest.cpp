@@ -22,7 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kN("\x02\x00\x6E\x01\x41\xB0\x03", 7);
 const std::string kNBad("\x02\x00\x6E\x01\x41\xB1\x03", 7);
 const std::string kCommand6("\x02\x00\x06\x00\x06\x03", 6);
 
@@ -36,17 +35,6 @@ protected:
     }
     bool Connected() {
         return WaitUntil([&] { return m_frame->Session().IsConnected(); });
-    }
-    // Command packets the instrument receives within `ms`.
-    std::vector<std::string> CommandsWithin(int ms) {
-        std::vector<std::string> commands;
-        WaitUntil(
-            [&] {
-                std::ranges::copy(m_sim.ReadCommands(), std::back_inserter(commands));
-                return false; // gathers for the whole time
-            },
-            ms);
-        return commands;
     }
 
     CLiveFrame m_live;
@@ -137,9 +125,17 @@ TEST_F(FrameTest, ASilentInstrumentAndAnUnpluggedAdapterAreShownAsSuch) {
 TEST_F(FrameTest, AnNPacketIsAnsweredWithCommandSixAndOnlyAValidOne) {
     Start();
     const std::string wrongLength("\x02\x00\x6E\x02\x41\xB0\x03", 7);
-    ASSERT_TRUE(m_live.Send(kNBad + wrongLength + "$C1,2\r\n" + "n\r\n" + kN, 3));
+    ASSERT_TRUE(m_live.Send(
+        kNBad + wrongLength + "$C1,2\r\n" + "n\r\n" + CInstrumentSimulator::NPacket(), 3));
     EXPECT_EQ(m_recorder.m_messages.back().type, 0x6E);
-    EXPECT_EQ(CommandsWithin(1500), std::vector<std::string>{kCommand6});
+    std::vector<std::string> commands; // those the instrument receives meanwhile
+    WaitUntil(
+        [&] {
+            std::ranges::copy(m_sim.ReadCommands(), std::back_inserter(commands));
+            return false; // gathers for the whole time
+        },
+        1500);
+    EXPECT_EQ(commands, std::vector<std::string>{kCommand6});
 }
 
 // No adapter at the start: the slot in use has no device. One plugged in
