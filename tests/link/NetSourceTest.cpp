@@ -2,14 +2,9 @@
 #include "support/LinkSupport.h"
 #include "tools/Simulator.h"
 
-#include <arpa/inet.h>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -19,44 +14,6 @@ using namespace std::string_literals;
 const std::string kStream = ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.bin");
 const std::string kRecord = ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.record");
 
-sockaddr_in Loopback(unsigned port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-unsigned LocalPort(int fd) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
-
-// A socket of type on 127.0.0.1:port (0: any), listening when it is TCP.
-int Bound(int type, unsigned port) {
-    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    const sockaddr_in address = Loopback(port);
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        (type == SOCK_STREAM && listen(fd, 4) != 0)) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-int Connected(unsigned port, int receiveBuffer = 0) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (receiveBuffer)
-        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    const sockaddr_in address = Loopback(port);
-    EXPECT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    return fd;
-}
-
 int AcceptWithin(int listening) {
     pollfd ready{listening, POLLIN, 0};
     return poll(&ready, 1, 10000) == 1 ? accept(listening, nullptr, nullptr) : -1;
@@ -64,20 +21,6 @@ int AcceptWithin(int listening) {
 
 bool SendAll(int fd, std::string_view bytes) {
     return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-}
-
-// Reads until `bytes` have come or the peer stops sending for long.
-std::string ReadAll(int fd, std::size_t bytes) {
-    std::string got;
-    char buffer[65536];
-    pollfd ready{fd, POLLIN, 0};
-    while (got.size() < bytes && poll(&ready, 1, 10000) == 1) {
-        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            break;
-        got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
 }
 
 SourceAddress Address(const std::string& url) {
@@ -107,6 +50,14 @@ protected:
         m_session.UseSourceAddress(Address(url));
         m_session.Start();
     }
+    // Starts on a TCP server of the test's own (m_listening); the connection
+    // the session made to it.
+    int StartOnOwnServer() {
+        m_listening = Bound(SOCK_STREAM, 0);
+        Start("tcp://127.0.0.1:" + std::to_string(LocalPort(m_listening)));
+        return AcceptWithin(m_listening);
+    }
+    void TearDown() override { close(m_listening); }
     bool RecordIs(const std::string& expected) {
         return WaitFor(
                    [&] { return ReadFile(m_session.RecordPath()).size() >= expected.size(); }) &&
@@ -115,6 +66,7 @@ protected:
 
     CTempFolder m_folder;
     CInstrumentSession m_session;
+    int m_listening = -1;
 };
 
 TEST(SourceAddressTest, ParsesEachFormAndNamesTheBadOnes) {
@@ -151,47 +103,29 @@ TEST(SourceAddressTest, ParsesEachFormAndNamesTheBadOnes) {
     }
 }
 
-// A server feeding the stream in small pieces, and datagrams of a few hundred
-// bytes: the record is the golden one, byte for byte.
-TEST_F(NetSessionTest, TcpAndUdpSourcesRecordTheStreamByteForByte) {
-    for (const bool tcp : {true, false}) {
-        SCOPED_TRACE(tcp ? "tcp" : "udp");
-        CTempFolder folder;
-        CInstrumentSession session;
-        const int fd = Bound(tcp ? SOCK_STREAM : SOCK_DGRAM, 0);
-        const unsigned port = LocalPort(fd);
-        std::string error;
-        ASSERT_TRUE(session.CreateRecord(folder.path, std::tm{}, &error)) << error;
-        if (!tcp)
-            close(fd); // the session binds this port
-        session.UseSourceAddress(
-            Address((tcp ? "tcp://127.0.0.1:" : "udp://:") + std::to_string(port)));
-        session.Start();
-        const int peer = tcp ? AcceptWithin(fd) : socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        ASSERT_GE(peer, 0);
-        ASSERT_TRUE(WaitFor([&] { return session.IsConnected(); }));
-        const sockaddr_in to = Loopback(port);
-        for (std::size_t at = 0, piece = tcp ? 7 : 300; at < kStream.size(); at += piece) {
-            const std::string_view part = std::string_view(kStream).substr(at, piece);
-            if (tcp)
-                ASSERT_TRUE(SendAll(peer, part));
-            else
-                sendto(peer, part.data(), part.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                       sizeof to);
-        }
-        EXPECT_TRUE(
-            WaitFor([&] { return ReadFile(session.RecordPath()).size() >= kRecord.size(); }));
-        EXPECT_TRUE(ReadFile(session.RecordPath()) == kRecord);
-        EXPECT_EQ(session.Link().strSource, tcp ? "tcp://127.0.0.1:" + std::to_string(port)
-                                                : "udp://:" + std::to_string(port));
-        close(peer);
-        if (tcp)
-            close(fd);
+// Datagrams of a few hundred bytes: the record is the golden one, byte for byte.
+TEST_F(NetSessionTest, UdpSourceRecordsTheStreamByteForByte) {
+    const int probe = Bound(SOCK_DGRAM, 0);
+    const unsigned port = LocalPort(probe);
+    close(probe); // the session binds this port
+    const std::string url = "udp://:" + std::to_string(port);
+    Start(url);
+    const int peer = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_TRUE(WaitFor([&] { return m_session.IsConnected(); }));
+    const sockaddr_in to = Loopback(port);
+    for (std::size_t at = 0; at < kStream.size(); at += 300) {
+        const std::string_view part = std::string_view(kStream).substr(at, 300);
+        sendto(peer, part.data(), part.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+               sizeof to);
     }
+    EXPECT_TRUE(RecordIs(kRecord));
+    EXPECT_EQ(m_session.Link().strSource, url);
+    close(peer);
 }
 
-// The server goes away and comes back on the same port: the session connects
-// again by itself, the record goes on, and the event log says so.
+// A server feeding the stream in small pieces goes away and comes back on the
+// same port: the session connects again by itself, the record is the golden
+// one byte for byte, and the event log says so.
 TEST_F(NetSessionTest, TcpSourceReconnectsAndTheRecordGoesOn) {
     int listening = Bound(SOCK_STREAM, 0);
     const unsigned port = LocalPort(listening);
@@ -202,8 +136,10 @@ TEST_F(NetSessionTest, TcpSourceReconnectsAndTheRecordGoesOn) {
          {std::string_view(kStream).substr(0, half), std::string_view(kStream).substr(half)}) {
         const int peer = AcceptWithin(listening);
         ASSERT_GE(peer, 0);
-        ASSERT_TRUE(SendAll(peer, part));
+        for (std::size_t at = 0; at < part.size(); at += 7)
+            ASSERT_TRUE(SendAll(peer, part.substr(at, 7)));
         ASSERT_TRUE(WaitFor([&] { return m_session.MessagesFramed() > 0; }));
+        EXPECT_EQ(m_session.Link().strSource, url);
         std::this_thread::sleep_for(100ms); // the part is taken before the server goes
         close(peer);
         close(listening);
@@ -269,11 +205,9 @@ TEST_F(NetSessionTest, GpsdSourceRecordsTheReceiversSentences) {
 TEST_F(NetSessionTest, ServerClientsGetTheTextLinesAndAStuckOneIsDropped) {
     std::string error;
     ASSERT_TRUE(m_session.Serve("127.0.0.1", 0, &error)) << error;
-    const int listening = Bound(SOCK_STREAM, 0);
     int clients[] = {Connected(m_session.ServePort()), Connected(m_session.ServePort()),
                      Connected(m_session.ServePort(), 4096)};
-    Start("tcp://127.0.0.1:" + std::to_string(LocalPort(listening)));
-    const int peer = AcceptWithin(listening);
+    const int peer = StartOnOwnServer();
     ASSERT_GE(peer, 0);
     std::string stream = kStream;
     for (std::uint64_t tick = 0; stream.size() < (8u << 20); ++tick)
@@ -282,7 +216,7 @@ TEST_F(NetSessionTest, ServerClientsGetTheTextLinesAndAStuckOneIsDropped) {
     std::string received[2];
     std::thread readers[2];
     for (int i = 0; i < 2; ++i)
-        readers[i] = std::thread([&, i] { received[i] = ReadAll(clients[i], lines.size()); });
+        readers[i] = std::thread([&, i] { received[i] = ReceiveAll(clients[i], lines.size()); });
     ASSERT_TRUE(SendAll(peer, stream));
     for (std::thread& reader : readers)
         reader.join();
@@ -292,7 +226,7 @@ TEST_F(NetSessionTest, ServerClientsGetTheTextLinesAndAStuckOneIsDropped) {
     const std::string stuck = "127.0.0.1:" + std::to_string(LocalPort(clients[2]));
     EXPECT_NE(ReadFile(m_session.EventLogPath()).find(",serve,client-dropped," + stuck),
               std::string::npos);
-    for (int fd : {peer, listening, clients[0], clients[1], clients[2]})
+    for (int fd : {peer, clients[0], clients[1], clients[2]})
         close(fd);
 }
 
@@ -302,9 +236,7 @@ TEST_F(NetSessionTest, ServerSendsTheTextLinesAsDatagrams) {
     const int receiver = Bound(SOCK_DGRAM, 0);
     std::string error;
     ASSERT_TRUE(m_session.ServeUdp("127.0.0.1", LocalPort(receiver), &error)) << error;
-    const int listening = Bound(SOCK_STREAM, 0);
-    Start("tcp://127.0.0.1:" + std::to_string(LocalPort(listening)));
-    const int peer = AcceptWithin(listening);
+    const int peer = StartOnOwnServer();
     ASSERT_GE(peer, 0);
     ASSERT_TRUE(SendAll(peer, kStream));
     const std::string lines = Recorded(kStream, true);
@@ -320,7 +252,7 @@ TEST_F(NetSessionTest, ServerSendsTheTextLinesAsDatagrams) {
     }
     EXPECT_TRUE(received == lines) << received;
     EXPECT_TRUE(RecordIs(kRecord));
-    for (int fd : {peer, listening, receiver})
+    for (int fd : {peer, receiver})
         close(fd);
 }
 
@@ -328,9 +260,7 @@ TEST_F(NetSessionTest, ServerSendsTheTextLinesAsDatagrams) {
 // its port free) and on at another port; a port in use changes nothing. The
 // record misses nothing and the event log notes each start and stop.
 TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
-    const int listening = Bound(SOCK_STREAM, 0);
-    Start("tcp://127.0.0.1:" + std::to_string(LocalPort(listening)));
-    const int peer = AcceptWithin(listening);
+    const int peer = StartOnOwnServer();
     ASSERT_GE(peer, 0);
     const std::size_t half = kStream.find("\n$GPROT") + 1; // a line's end
     const std::string parts[] = {kStream.substr(0, half), kStream.substr(half), kStream};
@@ -347,12 +277,12 @@ TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
         ASSERT_TRUE(SendAll(peer, parts[round]));
         sent += parts[round];
         const std::string lines = Recorded(parts[round], true);
-        EXPECT_TRUE(ReadAll(client, lines.size()) == lines);
+        EXPECT_TRUE(ReceiveAll(client, lines.size()) == lines);
         // A port in use: the server stays where it is, with its client.
-        EXPECT_NE(m_session.ServeAt({"127.0.0.1", LocalPort(listening), {}, 0}).get(), "");
+        EXPECT_NE(m_session.ServeAt({"127.0.0.1", LocalPort(m_listening), {}, 0}).get(), "");
         EXPECT_EQ(m_session.Serving().nPort, ports[round]);
         ASSERT_EQ(m_session.ServeAt({}).get(), "");
-        EXPECT_EQ(ReadAll(client, 1), ""); // let go
+        EXPECT_EQ(ReceiveAll(client, 1), ""); // let go
         const int again = Bound(SOCK_STREAM, ports[round]);
         EXPECT_GE(again, 0);
         for (int fd : {client, again})
@@ -369,8 +299,7 @@ TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
     for (std::size_t at = 0; (at = log.find(",serve,", at)) != std::string::npos; ++at)
         logged += log.substr(at, log.find('\n', at) + 1 - at);
     EXPECT_EQ(logged, events);
-    for (int fd : {peer, listening})
-        close(fd);
+    close(peer);
 }
 
 } // namespace

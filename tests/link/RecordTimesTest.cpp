@@ -1,13 +1,12 @@
 #include "link/RecordTimes.h"
-#include "link/RecordReader.h"
+#include "support/LinkSupport.h"
+#include "tools/Simulator.h"
 
-#include <cstdio>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
-#include <unistd.h>
 
 namespace {
+
+const auto Nmea = &CInstrumentSimulator::WithNmeaChecksum;
 
 struct Written {
     std::string bytes;
@@ -16,41 +15,8 @@ struct Written {
     std::uint8_t type = 0;
 };
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void Spill(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::vector<RecordMessage> ReadAll(const std::string& path, RecordTimeSource* source,
-                                   std::vector<std::string>* texts) {
-    CRecordReader reader;
-    std::string error;
-    EXPECT_TRUE(reader.Open(path, &error)) << error;
-    *source = reader.TimeSource();
-    std::vector<RecordMessage> messages;
-    RecordMessage message;
-    while (reader.Next(&message)) {
-        texts->emplace_back(message.bytes);
-        messages.push_back(message);
-    }
-    return messages;
-}
-
 class RecordTimesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/quillmar-times-XXXXXX";
-        m_strDir = mkdtemp(pattern);
-        m_strRecord = m_strDir + "/2026-12-7-9-5-3.txt";
-    }
-    void TearDown() override { std::system(("rm -rf " + m_strDir).c_str()); }
-
     // Writes messages as the session does: the record, then the times of the same read.
     void Record(const std::vector<Written>& messages, std::int64_t baseUtcMs) {
         CRecordFile record;
@@ -64,7 +30,8 @@ protected:
         }
     }
 
-    std::string m_strDir, m_strRecord;
+    CTempFolder m_dir;
+    const std::string m_strRecord = m_dir.path + "/2026-12-7-9-5-3.txt";
 };
 
 const std::int64_t kBase = 1796634303125; // 2026-12-07T09:05:03.125Z
@@ -85,13 +52,11 @@ const std::vector<Written> kMessages = {
 
 TEST_F(RecordTimesTest, MessagesComeBackCutWhereReceivedWithTheirTimes) {
     Record(kMessages, kBase);
-    EXPECT_EQ(CRecordTimesWriter::PathFor(m_strRecord), m_strDir + "/2026-12-7-9-5-3-times.bin");
+    EXPECT_EQ(CRecordTimesWriter::PathFor(m_strRecord), m_dir.path + "/2026-12-7-9-5-3-times.bin");
     // A byte for a line soon after the one before.
-    EXPECT_EQ(Slurp(CRecordTimesWriter::PathFor(m_strRecord)).size(),
+    EXPECT_EQ(ReadFile(CRecordTimesWriter::PathFor(m_strRecord)).size(),
               kTimesHeaderSize + 1 + 3 + 1 + 4 + 1 + 3 + 1 + 5 + 3);
-    RecordTimeSource source;
-    std::vector<std::string> texts;
-    const auto read = ReadAll(m_strRecord, &source, &texts);
+    const auto [source, texts, read, timed] = ReadRecord(m_strRecord);
     EXPECT_EQ(source, RecordTimeSource::TimingFile);
     ASSERT_EQ(read.size(), kMessages.size());
     std::uint64_t offset = 0;
@@ -112,32 +77,17 @@ TEST_F(RecordTimesTest, MessagesComeBackCutWhereReceivedWithTheirTimes) {
 TEST_F(RecordTimesTest, ATornOrMissingTailIsReadWithoutTimesOfItsOwn) {
     Record(kMessages, kBase);
     const std::string timesPath = CRecordTimesWriter::PathFor(m_strRecord);
-    const std::string whole = Slurp(timesPath);
+    const std::string whole = ReadFile(timesPath);
     for (std::size_t cut : {std::size_t{1}, std::size_t{2}, std::size_t{3}}) {
-        Spill(timesPath, whole.substr(0, whole.size() - cut));
-        RecordTimeSource source;
-        std::vector<std::string> texts;
-        const auto read = ReadAll(m_strRecord, &source, &texts);
+        WriteFile(timesPath, whole.substr(0, whole.size() - cut));
+        const auto [source, texts, read, timed] = ReadRecord(m_strRecord);
         ASSERT_EQ(read.size(), kMessages.size()) << cut;
         EXPECT_EQ(texts.back(), kMessages.back().bytes);
         EXPECT_EQ(read.back().nUtcMs, kMessages[kMessages.size() - 2].utcMs) << cut;
         EXPECT_EQ(read[5].nUtcMs, kMessages[5].utcMs);
     }
-    Spill(timesPath, "QMTIMES0" + whole.substr(8));
-    RecordTimeSource source;
-    std::vector<std::string> texts;
-    ReadAll(m_strRecord, &source, &texts);
-    EXPECT_NE(source, RecordTimeSource::TimingFile);
-}
-
-// "$body*hh\r\n" with the checksum right.
-std::string Nmea(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
+    WriteFile(timesPath, "QMTIMES0" + whole.substr(8));
+    EXPECT_NE(ReadRecord(m_strRecord).source, RecordTimeSource::TimingFile);
 }
 
 // Without a timing file: times from the sentences' clocks (the date from RMC
@@ -152,22 +102,20 @@ TEST_F(RecordTimesTest, WithoutTimingFileTimesComeFromTheSentences) {
         std::vector<std::int64_t> times;
     } cases[] = {
         {"GgaDatedByZda",
-         Nmea("GPZDA,090503.00,07,12,2026,00,00") + "$C1,2\r\n$C1,2\r\n" +
-             Nmea("GPGGA,090504.00,,,,,0,,,,,,,,") + "$C1,2\r\n",
+         Nmea("$GPZDA,090503.00,07,12,2026,00,00") + "$C1,2\r\n$C1,2\r\n" +
+             Nmea("$GPGGA,090504.00,,,,,0,,,,,,,,") + "$C1,2\r\n",
          RecordTimeSource::SentenceClock,
          {dec7 + 32703000, dec7 + 32703333, dec7 + 32703666, dec7 + 32704000, dec7 + 32704333}},
         {"RmcDateAndMidnight",
-         Nmea("GPRMC,235959.50,A,,,,,,,061226,,") + "AB" + Nmea("GNGGA,000000.25,,,,,0,,,,,,,,"),
+         Nmea("$GPRMC,235959.50,A,,,,,,,061226,,") + "AB" + Nmea("$GNGGA,000000.25,,,,,0,,,,,,,,"),
          RecordTimeSource::SentenceClock,
          {dec7 - 500, dec7 - 125, dec7 + 250}},
         {"NoClockAtAll", "$C1,2\r\n$C1,2\r\n", RecordTimeSource::Assumed, {-1, 99}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Spill(m_strRecord, c.record);
-        RecordTimeSource source;
-        std::vector<std::string> texts;
-        const auto read = ReadAll(m_strRecord, &source, &texts);
+        WriteFile(m_strRecord, c.record);
+        const auto [source, texts, read, timed] = ReadRecord(m_strRecord);
         EXPECT_EQ(source, c.source);
         ASSERT_EQ(read.size(), c.times.size());
         std::string joined;

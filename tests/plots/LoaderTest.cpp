@@ -9,13 +9,6 @@ namespace {
 
 using Status = LoadResult::Status;
 
-std::string WriteFile(const QTemporaryDir& dir, const std::string& bytes) {
-    QFile file(dir.filePath("r35.txt"));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    return file.fileName().toStdString();
-}
-
 // Every file read whole and in blocks so small that its lines cross them
 // everywhere.
 TEST(Loader, ClassifiesEveryLineAndKeepsRecordsUpToAStop) {
@@ -55,8 +48,9 @@ TEST(Loader, ClassifiesEveryLineAndKeepsRecordsUpToAStop) {
         table.back().records.push_back({static_cast<float>(i), static_cast<float>(i % 17 - 8)});
     }
     QTemporaryDir dir;
+    const std::string path = dir.filePath("r35.txt").toStdString();
     for (const Case& c : table) {
-        const std::string path = WriteFile(dir, c.content);
+        ASSERT_TRUE(WriteFile(path, c.content));
         for (std::size_t block : {1u, 2u, 7u, 64u, 99u, 100u, 1u << 20}) {
             SCOPED_TRACE(testing::PrintToString(c.content.substr(0, 60)) + " in blocks of " +
                          std::to_string(block));
@@ -90,7 +84,8 @@ long PeakResidentKb() {
 TEST(Loader, AHugeFileIsNeverHeldInMemory) {
     // 1 GB that reads as a few lines and then nothing but NUL bytes.
     QTemporaryDir dir;
-    const std::string path = WriteFile(dir, "$C1,2\n$C3,4\n");
+    const std::string path = dir.filePath("r35.txt").toStdString();
+    ASSERT_TRUE(WriteFile(path, "$C1,2\n$C3,4\n"));
     ASSERT_EQ(truncate(path.c_str(), 1L << 30), 0);
     const long before = PeakResidentKb();
     std::vector<AnalysisSample> records;

@@ -4,9 +4,7 @@
 #include "platform/CommandIds.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <map>
@@ -157,19 +155,8 @@ TEST(RecordLoader, TheTimeAxisLabelsTheGridWithTheClock) {
 // loads into what the live path made of the stream sent, with its timing file
 // and without it (then the angles alone).
 TEST(RecordLoader, ARecordingOfTheProgramLoadsIntoTheLiveSamples) {
-    CScopedSettings settings;
-    QTemporaryDir dir;
-    CInstrumentSimulator sim;
-    std::string error;
-    ASSERT_TRUE(sim.Open(&error, dir.filePath("gnss").toStdString())) << error;
-    QProcess program;
-    program.start(QUILLMAR_BINARY, {"-platform", "offscreen", "--port", dir.filePath("gnss"),
-                                    "--record-folder", dir.filePath("records")});
-    auto recordPath = [&] {
-        const QStringList files = QDir(dir.filePath("records")).entryList({"*.txt"}, QDir::Files);
-        return files.isEmpty() ? QString() : dir.filePath("records/" + files[0]);
-    };
-    ASSERT_TRUE(WaitUntil([&] { return !recordPath().isEmpty(); }, 20000));
+    CProgramOnTheSimulator p;
+    ASSERT_TRUE(p.Start());
     Idle(500); // the port opened
     TrafficOptions options;
     ASSERT_TRUE(options.ParseSentences("c,hdt,rot,gga,ths,hpr,psat,pashr"));
@@ -177,12 +164,12 @@ TEST(RecordLoader, ARecordingOfTheProgramLoadsIntoTheLiveSamples) {
     for (std::uint64_t tick = 0; tick < 60; ++tick)
         sent += CInstrumentSimulator::Traffic(tick, 10, options);
     sent += CInstrumentSimulator::NPacket();
-    ASSERT_TRUE(sim.Write(sent));
-    const std::string record = recordPath().toStdString();
+    ASSERT_TRUE(p.sim.Write(sent));
+    const std::string record = p.Record().toStdString();
     const LiveReading live = ReadLive(sent, 0);
     ASSERT_TRUE(WaitUntil([&] { return ReadFile(record) == live.record; }, 20000));
-    program.terminate();
-    ASSERT_TRUE(program.waitForFinished(10000));
+    p.program.terminate();
+    ASSERT_TRUE(p.program.waitForFinished(10000));
 
     RecordLoadOutput out;
     EXPECT_EQ(LoadRecordFile(record, out).status, RecordLoadResult::Status::Complete);

@@ -5,12 +5,10 @@
 #include "survey/SurveyDialogs.h"
 #include "view/QuillmarView.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QStatusBar>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -108,18 +106,13 @@ TEST_F(DocumentFrame, AFailedSaveSaysWhyAndLeavingAModifiedDocumentAsksFirst) {
 TEST_F(DocumentFrame, TextNotesTakeTheirTextAndCancelDisarms) {
     m_frame->OnCommand(ID_TEXT_NOTE_TOOL);
     auto answer = [](bool ok, const QString& text) {
-        QTimer::singleShot(0, [=] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<CTextNoteDlg*>(w);
-                if (!dialog || !dialog->isVisible())
-                    continue;
-                EXPECT_EQ(dialog->Edit()->text(), "1号点");
-                dialog->Edit()->setText(text);
-                if (ok)
-                    dialog->OnOK();
-                else
-                    dialog->reject();
-            }
+        AnswerWhenShown<CTextNoteDlg>([=](CTextNoteDlg& dialog) {
+            EXPECT_EQ(dialog.Edit()->text(), "1号点");
+            dialog.Edit()->setText(text);
+            if (ok)
+                dialog.OnOK();
+            else
+                dialog.reject();
         });
     };
     answer(true, "锚地");

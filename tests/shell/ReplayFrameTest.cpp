@@ -7,22 +7,40 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
 
-// "数据回放…" from the command table plays a record into the displays and
-// 数据状态 while the live line goes on being recorded; the speed is chosen
-// with the keyboard in the replay window, and "结束回放" brings the live data
-// back.
-TEST(ReplayFrame, AReplayTakesTheDisplaysAndGivesThemBack) {
+// "数据状态" opened by its command on a live link shows a row for each type
+// that came and the link's up-time, a disk short of space in red; choosing it
+// again brings the same window forward. "数据回放…" then plays a record into
+// the displays and 数据状态 while the live line goes on being recorded; the
+// speed is chosen with the keyboard in the replay window, and "结束回放"
+// brings the live data back.
+TEST(ReplayFrame, DataHealthThenAReplayTakesTheDisplaysAndGivesThemBack) {
     CLiveFrame live;
     live.Start();
-    ASSERT_TRUE(live.Send(CInstrumentSimulator::WithNmeaChecksum("$GPHDT,12.5,T"), 1));
+    const std::string hdt = CInstrumentSimulator::WithNmeaChecksum("$GPHDT,12.5,T");
+    ASSERT_TRUE(live.Send(hdt + "$GPHDT,1.0,T*00\r\n" + CInstrumentSimulator::NPacket(), 3));
     CInstrumentSession& session = live.frame->Session();
     ASSERT_TRUE(live.frame->OnCommand(ID_DATA_HEALTH));
     auto* health = live.frame->findChild<CDataHealthDlg*>();
+    ASSERT_TRUE(health && health->isVisible());
+    QStringList rows; // type, count, checksum failures
+    for (int row = 0; row < health->Table()->rowCount(); ++row)
+        for (int column : {0, 1, 4})
+            rows << health->Table()->item(row, column)->text();
+    EXPECT_EQ(rows, (QStringList{"GPHDT", "2", "1", "数据包 0x6E ('n')", "1", "0"}));
+    EXPECT_NE(health->findChild<QLabel*>("upTime")->text(), "未连接");
+    auto* space = health->findChild<QLabel*>("freeSpace");
+    health->SetLowSpaceBytes(UINT64_MAX);
+    health->Refresh();
+    EXPECT_TRUE(space->text().contains("不足 1 GB") && space->styleSheet().contains("#c00000"));
+    health->grab().save(TestOutputDir() + "/data-health.png");
+    ASSERT_TRUE(live.frame->OnCommand(ID_DATA_HEALTH));
+    EXPECT_EQ(live.frame->findChildren<CDataHealthDlg*>().size(), 1);
 
     live.prompter.m_files.push_back(QUILLMAR_TEST_DATA "/mixed-stream.record");
     ASSERT_TRUE(live.frame->OnCommand(ID_REPLAY));

@@ -74,9 +74,7 @@ TEST(LockLights, ComeFromTheKernelsKeyboardLights) {
                                      {"input5::capslock", "0"},
                                      {"mmc0::", "1"}}) {
         QDir().mkpath(root.filePath(led));
-        QFile file(root.filePath(QString(led) + "/brightness"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(value);
+        ASSERT_TRUE(WriteFile(root.filePath(QString(led) + "/brightness").toStdString(), value));
     }
     const QMap<QString, bool> lights = ReadLockLights(root.path());
     EXPECT_EQ(lights, (QMap<QString, bool>{{"capslock", true}, {"numlock", true}}));

@@ -8,37 +8,17 @@
 #include "support/TestSupport.h"
 #include "view/QuillmarView.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
-// A TCP socket listening on 127.0.0.1 at a port the system picks, and the port.
-int Listening(unsigned* port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
-    EXPECT_EQ(listen(fd, 4), 0);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    *port = ntohs(address.sin_port);
-    return fd;
-}
-
+// The command line is checked before anything starts.
 TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
     struct Case {
         QStringList arguments;
@@ -58,6 +38,16 @@ TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
          "--port and --source"},
         {{"--serve", "0.0.0.0:http"}, "", "", "无法识别的服务地址"},
         {{"--serve-udp", "255.255.255.255:10110"}, "", "", ""},
+        {{}, "", "", ""},
+        {{"drawing.txt"}, "", "", ""},
+        {{"--port", "/dev/ttyUSB0", "--screenshot", "a.png", "--screenshot-after", "300"},
+         "/dev/ttyUSB0",
+         "",
+         ""},
+        {{"--screenshot-after", "soon"}, "", "", "--screenshot-after takes"},
+        {{"--port"}, "", "", "Missing value"},
+        {{"--bogus"}, "", "", "Unknown option"},
+        {{"a.txt", "b.txt"}, "", "", "only one document"},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.arguments.join(" ").toStdString());
@@ -79,29 +69,23 @@ TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
 TEST(SourceSelect, AUrlAddedAndChosenIsConnectedAndRemembered) {
     CLiveFrame live;
     // A server that never accepts: the system completes the connection all the same.
-    unsigned port = 0;
-    const int server = Listening(&port);
-    const QString url = QString("tcp://127.0.0.1:%1").arg(port);
+    const int server = Bound(SOCK_STREAM, 0);
+    const QString url = QString("tcp://127.0.0.1:%1").arg(LocalPort(server));
     live.Start();
     ASSERT_TRUE(WaitUntil([&] { return live.frame->Session().IsConnected(); }));
     auto answer = [&](const QList<QPair<QString, QString>>& steps) {
-        QTimer::singleShot(50, [steps] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<CPortSelectDlg*>(w);
-                if (!dialog || !dialog->isVisible())
-                    continue;
-                dialog->grab().save(TestOutputDir() + "/source-select.png");
+        AnswerWhenShown<CPortSelectDlg>(
+            [steps](CPortSelectDlg& dialog) {
+                dialog.grab().save(TestOutputDir() + "/source-select.png");
                 for (const auto& [text, button] : steps) {
                     if (!text.isEmpty())
-                        dialog->UrlEdit()->setText(text);
+                        dialog.UrlEdit()->setText(text);
                     if (button == "COM1")
-                        dialog->ComboBox()->setCurrentIndex(0);
-                    for (auto* push : dialog->findChildren<QPushButton*>())
-                        if (push->text() == button)
-                            push->click();
+                        dialog.ComboBox()->setCurrentIndex(0);
+                    ClickButton(&dialog, button);
                 }
-            }
-        });
+            },
+            50);
         live.frame->OnCommand(ID_SELECT_PORT);
     };
     answer({{"tcp://nowhere", "添加"}, {url, "添加"}, {"", "设置"}});
@@ -129,6 +113,8 @@ TEST(SourceSelect, AUrlAddedAndChosenIsConnectedAndRemembered) {
     CSettingsKey again; // as the next start reads it
     again.Create();
     EXPECT_EQ(again.ReadString("Source"), "");
+    EXPECT_EQ(live.frame->m_nPort, 1);
+    EXPECT_TRUE(live.Send("$C5,6\r\n", 1)); // the port reopened
     close(server);
 }
 
@@ -139,9 +125,9 @@ TEST(SourceSelect, AUrlAddedAndChosenIsConnectedAndRemembered) {
 TEST(ServeCommand, SwitchedFromTheWindowAndRemembered) {
     CLiveFrame live;
     live.Start();
-    unsigned busy = 0, free = 0;
-    const int holder = Listening(&busy);
-    close(Listening(&free));
+    const int holder = Bound(SOCK_STREAM, 0), probe = Bound(SOCK_STREAM, 0);
+    const unsigned busy = LocalPort(holder), free = LocalPort(probe);
+    close(probe);
     const QString address = QString("127.0.0.1:%1").arg(free);
     struct Step {
         bool on;
@@ -157,21 +143,16 @@ TEST(ServeCommand, SwitchedFromTheWindowAndRemembered) {
     for (const Step& step : table) {
         SCOPED_TRACE(step.address.toStdString());
         const std::size_t boxes = live.prompter.m_boxes.size();
-        QTimer::singleShot(0, [&] {
-            CServeDlg* dialog = nullptr;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                dialog = w->isVisible() && qobject_cast<CServeDlg*>(w) ? qobject_cast<CServeDlg*>(w)
-                                                                       : dialog;
-            ASSERT_TRUE(dialog);
+        AnswerWhenShown<CServeDlg>([&](CServeDlg& dialog) {
             if (!step.on) // the server as it stands, its client included
-                EXPECT_EQ(dialog->StateLabel()->text(), "正在监听 " + address + "，1 个客户端");
-            dialog->grab().save(TestOutputDir() + "/serve-dialog.png");
-            dialog->CheckBox()->setChecked(step.on);
-            dialog->AddressEdit()->setText(step.address);
-            dialog->OkButton()->click();
+                EXPECT_EQ(dialog.StateLabel()->text(), "正在监听 " + address + "，1 个客户端");
+            dialog.grab().save(TestOutputDir() + "/serve-dialog.png");
+            dialog.CheckBox()->setChecked(step.on);
+            dialog.AddressEdit()->setText(step.address);
+            dialog.OkButton()->click();
             if (!step.box.isEmpty()) {
                 EXPECT_TRUE(WaitUntil([&] { return live.prompter.m_boxes.size() > boxes; }));
-                dialog->reject();
+                dialog.reject();
             }
         });
         live.frame->OnCommand(ID_NET_SERVE);
@@ -183,19 +164,11 @@ TEST(ServeCommand, SwitchedFromTheWindowAndRemembered) {
         EXPECT_EQ(live.frame->Session().Serving().bListening, !step.setting.isEmpty());
         if (step.setting.isEmpty())
             continue;
-        client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<std::uint16_t>(free));
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        client = Connected(free);
         ASSERT_TRUE(WaitUntil([&] { return live.frame->Session().Serving().nClients == 1; }));
         const std::string line = "$C12.5,-1.5\r\n";
         ASSERT_TRUE(live.Send(line, 1));
-        char got[64] = {};
-        pollfd ready{client, POLLIN, 0};
-        ASSERT_EQ(poll(&ready, 1, 5000), 1);
-        EXPECT_EQ(std::string(got, recv(client, got, sizeof got, 0)), line);
+        EXPECT_EQ(ReceiveAll(client, line.size()), line);
     }
     for (int fd : {holder, client})
         close(fd);

@@ -1,11 +1,13 @@
 // Qt-free helpers of every test program (the link tests link no Qt): framing
-// a stream offline, files and folders, waiting without an event loop, and
-// counting descriptors.
+// a stream offline, files and folders, loopback sockets, waiting without an
+// event loop, and counting descriptors.
 #pragma once
 
 #include "link/ReceiverMessage.h"
+#include "link/RecordReader.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdlib>
 #include <dirent.h>
@@ -13,8 +15,12 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <netinet/in.h>
+#include <poll.h>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 struct ReceivedMessage {
@@ -52,6 +58,90 @@ inline std::string Bytes(std::initializer_list<int> values) {
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Replaces the file at path with bytes; false if it cannot be written whole.
+inline bool WriteFile(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+}
+
+// A record read back: the time source, and per message its text, what the
+// reader made of it (its bytes gone with the reader: see texts) and whether
+// an entry of the timing file cut it.
+struct RecordReadBack {
+    RecordTimeSource source = RecordTimeSource::None;
+    std::vector<std::string> texts;
+    std::vector<RecordMessage> messages;
+    std::vector<bool> timed;
+};
+
+inline RecordReadBack ReadRecord(const std::string& path) {
+    RecordReadBack back;
+    CRecordReader reader;
+    std::string error;
+    EXPECT_TRUE(reader.Open(path, &error)) << error;
+    back.source = reader.TimeSource();
+    RecordMessage message;
+    for (auto before = reader.Tell(); reader.Next(&message); before = reader.Tell()) {
+        back.texts.emplace_back(message.bytes);
+        back.messages.push_back(message);
+        back.timed.push_back(reader.Tell().nTimesOffset > before.nTimesOffset);
+    }
+    return back;
+}
+
+inline sockaddr_in Loopback(unsigned port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+inline unsigned LocalPort(int fd) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+// A socket of type on 127.0.0.1:port (0: any), listening when it is TCP.
+inline int Bound(int type, unsigned port) {
+    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    const sockaddr_in address = Loopback(port);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        (type == SOCK_STREAM && listen(fd, 4) != 0)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A TCP client of 127.0.0.1:port, its receive buffer set when given.
+inline int Connected(unsigned port, int receiveBuffer = 0) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    const sockaddr_in address = Loopback(port);
+    EXPECT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    return fd;
+}
+
+// Reads until `bytes` have come or the peer stops sending for long.
+inline std::string ReceiveAll(int fd, std::size_t bytes) {
+    std::string got;
+    char buffer[65536];
+    pollfd ready{fd, POLLIN, 0};
+    while (got.size() < bytes && poll(&ready, 1, 10000) == 1) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
 }
 
 // Looks at pred() every 2 ms until it holds or the time is up; returns pred().

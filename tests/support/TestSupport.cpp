@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -115,6 +116,13 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint at) {
         type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
     QMouseEvent event(type, at, widget->mapToGlobal(at), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(widget, &event);
+}
+
+void ClickButton(QWidget* parent, const QString& text) {
+    for (auto* button : parent->findChildren<QPushButton*>()) {
+        if (button->text() == text)
+            button->click();
+    }
 }
 
 void Click(QWidget* widget, QPoint at) {

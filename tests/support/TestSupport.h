@@ -2,6 +2,7 @@
 // a view that records what the document hands it, and event-loop waiting.
 #pragma once
 
+#include "link/EventLog.h"
 #include "link/ReceiverMessage.h"
 #include "platform/CommandTable.h"
 #include "platform/Prompter.h"
@@ -10,8 +11,12 @@
 #include "view/QuillmarView.h"
 #include "view/ViewUpdate.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QEvent>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -117,6 +122,20 @@ struct CLiveFrame {
     CQuillmarView* view = nullptr;
 };
 
+// Once the event loop turns, after delayMs, hands each visible top-level
+// window of type Dialog to answer: the reply to a modal dialog about to run.
+template <class Dialog> void AnswerWhenShown(std::function<void(Dialog&)> answer, int delayMs = 0) {
+    QTimer::singleShot(delayMs, [answer = std::move(answer)] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<Dialog*>(w); dialog && dialog->isVisible())
+                answer(*dialog);
+        }
+    });
+}
+
+// Clicks each push button of parent that reads text.
+void ClickButton(QWidget* parent, const QString& text);
+
 // Runs the event loop until pred() holds or timeoutMs passes; returns pred().
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 // Runs the event loop for ms milliseconds.
@@ -124,3 +143,33 @@ void Idle(int ms);
 
 // Where tests leave screenshots and other files for a person to look at.
 QString TestOutputDir();
+
+#ifdef QUILLMAR_BINARY // the programs that start the real program
+// The real program on the simulated instrument, with settings of its own,
+// started once its record file exists.
+struct CProgramOnTheSimulator {
+    bool Start() {
+        std::string error;
+        if (!sim.Open(&error, link.toStdString()))
+            return false;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", settings.Folder());
+        program.setProcessEnvironment(environment);
+        startUtcMs = CEventLog::NowUtcMs();
+        program.start(QUILLMAR_BINARY, {"-platform", "offscreen", "--port", link, "--record-folder",
+                                        dir.filePath("records")});
+        return program.waitForStarted() && WaitUntil([&] { return !Record().isEmpty(); }, 20000);
+    }
+    QString Record() const {
+        const QStringList files = QDir(dir.filePath("records")).entryList({"*.txt"}, QDir::Files);
+        return files.isEmpty() ? QString() : dir.filePath("records/" + files[0]);
+    }
+
+    CScopedSettings settings;
+    QTemporaryDir dir;
+    QString link = dir.filePath("gnss");
+    CInstrumentSimulator sim;
+    QProcess program;
+    std::int64_t startUtcMs = 0;
+};
+#endif

@@ -20,10 +20,8 @@
 namespace {
 
 QString Write(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
-    QFile file(dir.filePath(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return file.fileName();
+    EXPECT_TRUE(WriteFile(dir.filePath(name).toStdString(), bytes.toStdString()));
+    return dir.filePath(name);
 }
 
 QString WriteR35(const QTemporaryDir& dir, int lines) {
@@ -85,7 +83,11 @@ TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
     EXPECT_EQ(prompter.m_boxes.size(), refused.size());
 }
 
-TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
+// The curve toggles need the analysis view and show as check marks. A load
+// runs beside the event loop: the command returns at once and the window goes
+// on while the file loads. A cancelled load ("取消调入" or Esc) leaves the
+// records and the picture shown before.
+TEST(AnalysisView, TogglesAndALoadBesideTheWindowThatACancelLeavesAsItWas) {
     CFrameUnderTest t;
     CMainFrame& frame = *t.frame;
     auto checked = [&](int id) {
@@ -100,9 +102,12 @@ TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
     EXPECT_EQ(t.prompter.m_boxes.back().text, "请先调入文件");
     EXPECT_TRUE(checked(ID_TOGGLE_HEADING));
 
-    t.view->StartLoad(WriteR35(t.dir, 500));
-    ASSERT_TRUE(LoadEnded(*t.view));
     frame.show();
+    QApplication::setActiveWindow(&frame);
+    const QString shown = WriteR35(t.dir, 500);
+    t.view->StartLoad(shown);
+    ASSERT_TRUE(LoadEnded(*t.view));
+    EXPECT_FALSE(frame.Action(ID_CANCEL_LOAD)->isEnabled());
     QCoreApplication::processEvents(); // the frame lays the view out
     const QImage before = t.view->grab().toImage();
     frame.Action(ID_TOGGLE_ROLL)->trigger();
@@ -110,27 +115,7 @@ TEST(AnalysisView, TogglesNeedTheAnalysisViewAndShowAsCheckMarks) {
     EXPECT_EQ(t.view->grab().toImage(), before); // no roll curve to draw
     frame.Action(ID_TOGGLE_ROLL)->trigger();
     EXPECT_FALSE(checked(ID_TOGGLE_ROLL));
-    frame.Action(ID_TOGGLE_HEADING)->trigger();
-    frame.Action(ID_TOGGLE_PITCH)->trigger();
-    EXPECT_FALSE(checked(ID_TOGGLE_HEADING) || checked(ID_TOGGLE_PITCH));
-    CRecordingCanvas canvas;
-    t.view->OnDraw(canvas);
-    EXPECT_TRUE(canvas.m_items.empty()); // not even the time frame
-}
 
-// A load runs beside the event loop: the command returns at once and the
-// window goes on while the file loads. A cancelled load ("取消调入" or Esc)
-// leaves the records and the picture shown before.
-TEST(AnalysisView, ALoadRunsBesideTheWindowAndACancelKeepsWhatWasShown) {
-    CFrameUnderTest t;
-    CMainFrame& frame = *t.frame;
-    frame.show();
-    QApplication::setActiveWindow(&frame);
-    const QString shown = WriteR35(t.dir, 500);
-    t.view->StartLoad(shown);
-    ASSERT_TRUE(LoadEnded(*t.view));
-    EXPECT_FALSE(frame.Action(ID_CANCEL_LOAD)->isEnabled());
-    const QImage before = t.view->grab().toImage();
     QByteArray lines;
     for (int i = 0; i < 3000000; ++i)
         lines += "$C123.4,-2.50\r\n";
@@ -154,6 +139,13 @@ TEST(AnalysisView, ALoadRunsBesideTheWindowAndACancelKeepsWhatWasShown) {
     t.view->StartLoad(big); // and one left to end
     ASSERT_TRUE(LoadEnded(*t.view));
     EXPECT_EQ(t.view->Analysis().Records().size(), 3000000u);
+
+    frame.Action(ID_TOGGLE_HEADING)->trigger();
+    frame.Action(ID_TOGGLE_PITCH)->trigger();
+    EXPECT_FALSE(checked(ID_TOGGLE_HEADING) || checked(ID_TOGGLE_PITCH));
+    CRecordingCanvas canvas;
+    t.view->OnDraw(canvas);
+    EXPECT_TRUE(canvas.m_items.empty()); // not even the time frame
 }
 
 TEST(AnalysisView, TheProgressTraceIsThatOfEveryLine) {
@@ -177,39 +169,86 @@ TEST(AnalysisView, TheProgressTraceIsThatOfEveryLine) {
     }
 }
 
-// The batch plot: a recording becomes a picture and the program exits; a file
-// that does not load (a FIFO nobody writes to, as a recording or as the
-// document) ends the run at once, failed, with the reason on the error stream.
-TEST(AnalysisView, TheAnalyseOptionPlotsARecordingInOneCommand) {
+// The program without a display, as over a plain terminal or in a script:
+// help and version need no window system; a screenshot run draws offscreen
+// by itself, the batch plot of a recording too; a CSV export writes its file
+// (or says why not); a file that does not load (a FIFO nobody writes to, as a
+// recording or as the document) ends the run at once, failed, with the
+// reason on the error stream; another run says why it cannot start.
+TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
     CScopedSettings settings;
     QTemporaryDir dir;
     const QString fifo = dir.filePath("fifo");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString notRegular = "无法打开文件：" + fifo + " 不是普通文件";
-    const std::vector<std::pair<QStringList, QString>> table = {
-        // arguments, error stream
-        {{"--analyse", WriteR35(dir, 20000)}, ""},
-        {{"--analyse", fifo}, notRegular},
-        {{"--analyse-record", QUILLMAR_TEST_DATA "/mixed-stream.record"}, ""},
-        {{"--analyse-record", fifo}, notRegular},
-        {{fifo}, notRegular},
+    const QString recording = Write(dir, "r3.txt", "$C180.5,-3.25\r\n$GPROT,1\r\n$C1,0.1\r\n");
+    const QString csv = dir.filePath("r3.csv"), notTaken = dir.filePath("not-taken.png");
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        QString said; // on the error stream, or on either when it succeeds
+        QString shot; // with a screenshot taken there
     };
-    for (const auto& [arguments, said] : table) {
-        SCOPED_TRACE(arguments.join(" ").toStdString());
-        const bool plots = said.isEmpty();
-        const QString shot = plots ? TestOutputDir() + "/analyse-option" + arguments[0] + ".png"
-                                   : dir.filePath("not-taken.png");
-        QFile::remove(shot);
+    const std::vector<Case> table = {
+        {{"--help"}, 0, "--record-folder <DIR>", {}},
+        {{"-h"}, 0, "--version", {}},
+        {{"--version"}, 0, "Quillmar 1.0", {}},
+        {{}, 0, "screenshot saved", TestOutputDir() + "/no-display.png"},
+        {{"--port", "/nonexistent/tty"}, 1, "no display", {}},
+        {{"--analyse", recording, "--export-csv", csv}, 0, "", {}},
+        {{"--analyse", dir.filePath("missing.txt"), "--export-csv", dir.filePath("m.csv")},
+         1,
+         "无法打开文件",
+         {}},
+        {{"--analyse", recording, "--export-csv", dir.filePath("no/r3.csv")},
+         1,
+         "无法写入文件",
+         {}},
+        {{"--analyse", WriteR35(dir, 20000)}, 0, "", TestOutputDir() + "/analyse-option.png"},
+        {{"--analyse", fifo}, 1, notRegular, notTaken},
+        {{"--analyse-record", QUILLMAR_TEST_DATA "/mixed-stream.record"},
+         0,
+         "",
+         TestOutputDir() + "/analyse-record-option.png"},
+        {{"--analyse-record", fifo}, 1, notRegular, notTaken},
+        {{fifo}, 1, notRegular, notTaken},
+    };
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    environment.insert("XDG_CONFIG_HOME", settings.Folder());
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.arguments.join(" ").toStdString());
+        QStringList arguments = c.arguments;
+        if (!c.shot.isEmpty()) {
+            QFile::remove(c.shot);
+            arguments = QStringList{"--port",          "/nonexistent/tty",
+                                    "--record-folder", dir.filePath("records"),
+                                    "--screenshot",    c.shot} +
+                        arguments;
+        }
         QProcess program;
-        program.start(QUILLMAR_BINARY,
-                      QStringList{"-platform", "offscreen", "--port", "/nonexistent/tty",
-                                  "--record-folder", dir.filePath("records"), "--screenshot", shot}
-                          << arguments);
+        program.setProcessEnvironment(environment);
+        program.start(QUILLMAR_BINARY, arguments);
         ASSERT_TRUE(program.waitForFinished(30000));
-        EXPECT_EQ(program.exitCode(), plots ? 0 : 1);
-        EXPECT_EQ(QImage(shot).isNull(), !plots);
-        EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(said));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), c.exitCode);
+        const QByteArray errors = program.readAllStandardError();
+        EXPECT_TRUE(
+            QString::fromUtf8(c.exitCode ? errors : program.readAllStandardOutput() + errors)
+                .contains(c.said));
+        if (c.shot.isEmpty())
+            continue;
+        const QImage image(c.shot); // the window inside its frame
+        EXPECT_EQ(image.isNull(), c.exitCode != 0);
+        if (!image.isNull())
+            EXPECT_TRUE(image.width() <= 1035 && image.width() > 1000 && image.height() <= 747 &&
+                        image.height() > 700)
+                << image.width() << "x" << image.height();
     }
+    EXPECT_EQ(ReadFile(csv.toStdString()),
+              "index,time,heading,pitch,roll\n0,,180.5,-3.25,\n1,,1,0.1,\n");
+    EXPECT_FALSE(QFile::exists(dir.filePath("m.csv")));
 }
 
 } // namespace

@@ -317,11 +317,16 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
     EXPECT_TRUE(std::any_of(reduced.begin(), reduced.end(), [](QPoint p) { return p.y() == 630; }));
 }
 
-TEST(ViewDisplays, SwitchingKeepsPanAndSamplesAndDisarmsTools) {
+// Through the widget: switching displays keeps the pan and disarms the
+// tools, and commands for the analysis view do nothing; with samples, a drag
+// suspends the following and the toggle shows it; the pointer over a curve
+// display names the sample under it.
+TEST(ViewDisplays, SwitchingFollowingAndTheSampleUnderThePointer) {
     CScriptedPrompter prompter;
     CViewUnderTest t;
     CQuillmarView& view = t.view;
     const CNavigation& nav = view.Navigation();
+    view.show();
     t.Run(ID_VIEW_REALTIME2);
     t.Run(ID_MOVE);
     EXPECT_EQ(view.cursor().pixmap().size(), QSize(32, 32));
@@ -342,14 +347,7 @@ TEST(ViewDisplays, SwitchingKeepsPanAndSamplesAndDisarmsTools) {
     EXPECT_TRUE(prompter.m_boxes.back().text.startsWith("系统已连续运行了"));
     t.Run(ID_REFRESH);
     EXPECT_EQ(nav.m_nPanX, 0);
-}
 
-// Through the widget: a drag suspends the following and the toggle shows it;
-// the pointer over a curve display names the sample under it.
-TEST(ViewDisplays, FollowingAndTheSampleUnderThePointer) {
-    CViewUnderTest t;
-    CQuillmarView& view = t.view;
-    view.show();
     QSignalSpy hover(&view, &CQuillmarView::HoverNote);
     QSignalSpy changed(&view, &CQuillmarView::CommandStateChanged);
     for (int i = 0; i < 2000; ++i)

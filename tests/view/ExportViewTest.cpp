@@ -25,11 +25,6 @@ std::vector<AnalysisSample> Curves(int count) {
     return records;
 }
 
-QByteArray Contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Pixels of the heading curve's green, drawn plainly or smoothed.
 int GreenPixels(const QImage& image) {
     int count = 0;
@@ -66,7 +61,8 @@ TEST(AnalysisExport, EachFormatIsWrittenAtTheChosenSize) {
         prompter.m_files.push_back(dir.filePath(c.name));
         prompter.m_sizes.push_back(c.size);
         ASSERT_TRUE(t.Run(ID_ANALYSIS_EXPORT));
-        const QByteArray bytes = Contents(dir.filePath(c.name));
+        const QByteArray bytes =
+            QByteArray::fromStdString(ReadFile(dir.filePath(c.name).toStdString()));
         if (c.name.endsWith(".png")) {
             const QImage image = QImage::fromData(bytes, "PNG");
             EXPECT_EQ(image.size(), c.size);
@@ -111,15 +107,12 @@ TEST(AnalysisExport, TheSummaryShowsTheRecordingAndSavesBothForms) {
     CScriptedPrompter prompter;
     QTemporaryDir dir;
     CViewUnderTest t;
-    QFile recording(dir.filePath("r.txt"));
-    ASSERT_TRUE(recording.open(QIODevice::WriteOnly));
-    recording.write("$C10,1\r\n$C11,-31.5\r\n$C12,2\r\n");
-    recording.close();
-    QFile log(dir.filePath("r-events.csv"));
-    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
-    log.write("time,subject,event,value,limit\n2026-12-07T09:07:41.310Z,pitch,active,31.5,30\n");
-    log.close();
-    t.view.StartLoad(recording.fileName());
+    ASSERT_TRUE(
+        WriteFile(dir.filePath("r.txt").toStdString(), "$C10,1\r\n$C11,-31.5\r\n$C12,2\r\n"));
+    ASSERT_TRUE(WriteFile(dir.filePath("r-events.csv").toStdString(),
+                          "time,subject,event,value,limit\n"
+                          "2026-12-07T09:07:41.310Z,pitch,active,31.5,30\n"));
+    t.view.StartLoad(dir.filePath("r.txt"));
     ASSERT_TRUE(WaitUntil([&] { return !t.view.Analysis().IsLoading(); }, 60000));
     ASSERT_TRUE(t.Run(ID_SESSION_SUMMARY));
     auto* dialog = t.view.findChild<CSessionSummaryDlg*>();
@@ -133,11 +126,12 @@ TEST(AnalysisExport, TheSummaryShowsTheRecordingAndSavesBothForms) {
     dialog->findChild<QPushButton*>("saveCsv")->click();
     dialog->findChild<QPushButton*>("saveText")->click();
     EXPECT_EQ(prompter.m_fileDialogs.front().proposedName, "r-摘要.csv");
-    EXPECT_TRUE(Contents(dir.filePath("s.csv"))
+    EXPECT_TRUE(QByteArray::fromStdString(ReadFile(dir.filePath("s.csv").toStdString()))
                     .contains("\nmax,pitch,,-31.5,30,,1\n"
                               "beyond-records,pitch,,1,30,,\n"
                               "event,pitch,active,31.5,30,2026-12-07T09:07:41.310Z,\n"));
-    EXPECT_EQ(QString::fromUtf8(Contents(dir.filePath("s.txt"))), dialog->Text());
+    EXPECT_EQ(QString::fromStdString(ReadFile(dir.filePath("s.txt").toStdString())),
+              dialog->Text());
 }
 
 } // namespace
