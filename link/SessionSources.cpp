@@ -78,7 +78,17 @@ ServeState CInstrumentSession::Serving() const {
 bool CInstrumentSession::ListenAt(const std::string& host, unsigned port, std::string* error) {
     const bool was = m_server.IsListening();
     const std::string wasAddress = Serving().strAddress;
-    if (!m_server.Listen(host, port, error)) {
+    bool ok = m_server.Listen(host, port, error);
+    if (!ok && was && port != 0 && port == m_server.Port()) {
+        // Another host on the port in use: our own listener holds the port,
+        // so it goes first, and comes back should the new one fail.
+        const std::string oldHost = m_serving.strHost;
+        m_server.StopListening();
+        ok = m_server.Listen(host, port, error);
+        if (!ok && !m_server.Listen(oldHost, port, nullptr))
+            StopListening(); // the port went to another program meanwhile
+    }
+    if (!ok) {
         SetServeError(error ? *error : std::string());
         return false;
     }
@@ -118,12 +128,12 @@ bool CInstrumentSession::SendAt(const std::string& host, unsigned port, std::str
 }
 
 void CInstrumentSession::StopListening() {
-    if (!m_server.IsListening())
+    const ServeState state = Serving();
+    if (!state.bListening)
         return;
     m_server.StopListening();
     m_serving.strHost.clear();
     m_serving.nPort = 0;
-    ServeState state = Serving();
     Log("serve", "stop", state.strAddress);
     std::lock_guard<std::mutex> guard(m_serveLock);
     m_serveState.bListening = false;
