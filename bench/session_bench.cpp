@@ -133,13 +133,12 @@ void BM_ReplayFastest(benchmark::State& state) {
     for (auto _ : state) {
         CInstrumentSession session;
         session.Queue().SetCap(std::size_t{4} << 20);
-        CReplaySource source;
+        CReplaySource& source = session.UseSource(std::make_unique<CReplaySource>());
         std::string error;
         if (!source.Open(path, &error)) {
             state.SkipWithError(error.c_str());
             return;
         }
-        source.Attach(&session);
         source.SetSpeed(CReplaySource::kFastest);
         while (source.Pump(session, 0) >= 0)
             benchmark::DoNotOptimize(session.TakeMessages());

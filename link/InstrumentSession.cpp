@@ -1,6 +1,7 @@
 #include "link/InstrumentSession.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <optional>
@@ -38,6 +39,7 @@ CInstrumentSession::~CInstrumentSession() {
     }
     // The port's watch thread may still wake us: it ends with the port.
     m_pPort.reset();
+    m_pSource.reset(); // nothing reads from it now
     {
         std::lock_guard<std::mutex> guard(m_recordLock);
         m_record.Flush();
@@ -224,6 +226,13 @@ void CInstrumentSession::LogAlarmChanges() {
     }
     if (changed)
         Notify();
+}
+
+void CInstrumentSession::AdoptSource(std::unique_ptr<ISessionSource> source) {
+    assert(!m_thread.joinable());
+    m_pSource = std::move(source);
+    if (m_pSource)
+        m_pSource->AttachedTo(*this);
 }
 
 void CInstrumentSession::Start() {

@@ -64,6 +64,8 @@ public:
     virtual std::int64_t Pump(CInstrumentSession& session, std::int64_t nowMs) = 0;
     // A paused source's clock stands still: nothing goes stale meanwhile.
     virtual bool Paused() const = 0;
+    // The session that now owns the source (it may wake it from any thread).
+    virtual void AttachedTo(CInstrumentSession& session) = 0;
 };
 
 struct LinkState {
@@ -152,8 +154,14 @@ public:
     void Start();
     // A source of messages besides the port, pumped on the session's thread
     // (before Start). A session fed this way alone, without record and port,
-    // writes nothing and answers nothing.
-    void UseSource(ISessionSource* source) { m_pSource = source; }
+    // writes nothing and answers nothing. The session owns the source: it is
+    // destroyed after the session's thread has ended. The reference stays
+    // valid as long as the session.
+    template <class Source> Source& UseSource(std::unique_ptr<Source> source) {
+        Source& kept = *source;
+        AdoptSource(std::move(source));
+        return kept;
+    }
     // The source has something new to do (any thread).
     void WakeSource() { Wake(); }
     // Port number `port` on `device` from now on, closing the one in use; an
@@ -230,6 +238,7 @@ private:
     void OpenTimesLocked(); // beside the record file in use
     void AnswerDue(std::int64_t nowMs);
     // The network source and the server, in the thread's poll beside its eventfd.
+    void AdoptSource(std::unique_ptr<ISessionSource> source);
     void PollSources(int timeoutMs);
     void OpenNet(std::int64_t nowMs);
     void OnNetReady(short revents);
@@ -258,8 +267,8 @@ private:
     void OpenEventLogLocked(); // beside the record file in use
 
     ISessionListener* m_pListener;
-    ISessionSource* m_pSource = nullptr;
-    std::int64_t m_nSourceAtMs = -1; // -1: when woken
+    std::unique_ptr<ISessionSource> m_pSource; // destroyed only after m_thread ends
+    std::int64_t m_nSourceAtMs = -1;           // -1: when woken
     CMonitorState m_monitor;
     CMessageQueue m_queue;
 

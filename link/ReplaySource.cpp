@@ -21,11 +21,6 @@ bool CReplaySource::Open(const std::string& recordPath, std::string* error) {
     return true;
 }
 
-void CReplaySource::Attach(CInstrumentSession* session) {
-    m_pSession = session;
-    session->UseSource(this);
-}
-
 void CReplaySource::Wake() {
     if (m_pSession)
         m_pSession->WakeSource();

@@ -16,7 +16,8 @@
 // and reads forward.
 //
 // Control calls come from any thread and are carried out at the next Pump on
-// the session's thread, which they wake.
+// the session's thread, which they wake. The session owns its replay source
+// (CInstrumentSession::UseSource), so neither can outlive the other.
 #pragma once
 
 #include "link/InstrumentSession.h"
@@ -39,8 +40,6 @@ public:
     // Opens the record (and its timing file); false and *error in the user's
     // language when it cannot be read.
     bool Open(const std::string& recordPath, std::string* error);
-    // Feeds session from now on; before the session starts.
-    void Attach(CInstrumentSession* session);
     RecordTimeSource TimeSource() const { return m_timeSource; }
     std::uint64_t Length() const { return m_nLength; }
 
@@ -63,6 +62,7 @@ public:
 
     std::int64_t Pump(CInstrumentSession& session, std::int64_t nowMs) override;
     bool Paused() const override;
+    void AttachedTo(CInstrumentSession& session) override { m_pSession = &session; }
 
 private:
     struct Held {

@@ -41,13 +41,13 @@ QString CReplayDlg::SpeedText(double speed) {
 
 CReplayDlg::CReplayDlg(QObject* eventTarget, QWidget* parent)
     : QDialog(parent), m_listener(eventTarget),
-      m_pSession(std::make_unique<CInstrumentSession>(&m_listener)) {
+      m_pSession(std::make_unique<CInstrumentSession>(&m_listener)),
+      m_pSource(&m_pSession->UseSource(std::make_unique<CReplaySource>())) {
     setWindowTitle(QCoreApplication::translate("ReplayDlg", "数据回放"));
     setModal(false);
     // A window the displays are compared with: small messages in the session's
     // queue are enough for the serial monitor, the rest the window skips.
     m_pSession->Queue().SetCap(std::size_t{4} << 20);
-    m_source.Attach(m_pSession.get());
 
     m_pFile = new QLabel(this);
     m_pTimes = new QLabel(this);
@@ -77,7 +77,7 @@ CReplayDlg::CReplayDlg(QObject* eventTarget, QWidget* parent)
 
     connect(m_pSpeed, &QComboBox::activated, this, &CReplayDlg::OnSpeedChosen);
     connect(m_pPause, &QPushButton::clicked, this, &CReplayDlg::OnPauseClicked);
-    connect(m_pStep, &QPushButton::clicked, this, [this] { m_source.Step(); });
+    connect(m_pStep, &QPushButton::clicked, this, [this] { m_pSource->Step(); });
     connect(m_pEnd, &QPushButton::clicked, this, &CReplayDlg::reject);
     // A drag seeks once, where it is let go; a click or a key at once.
     connect(m_pSlider, &QSlider::sliderReleased, this, &CReplayDlg::OnSliderMoved);
@@ -93,7 +93,7 @@ CReplayDlg::~CReplayDlg() = default;
 
 bool CReplayDlg::Open(const QString& path, QString* error) {
     std::string reason;
-    if (!m_source.Open(path.toStdString(), &reason)) {
+    if (!m_pSource->Open(path.toStdString(), &reason)) {
         *error = QCoreApplication::translate("ReplayDlg", "无法回放记录文件：%1\n%2")
                      .arg(path, QString::fromStdString(reason));
         return false;
@@ -101,7 +101,7 @@ bool CReplayDlg::Open(const QString& path, QString* error) {
     m_pFile->setText(QCoreApplication::translate("ReplayDlg", "记录文件：") +
                      QFileInfo(path).fileName());
     m_pFile->setToolTip(path);
-    m_pTimes->setText(TimeSourceText(m_source.TimeSource()));
+    m_pTimes->setText(TimeSourceText(m_pSource->TimeSource()));
     return true;
 }
 
@@ -109,14 +109,14 @@ void CReplayDlg::Start(double speed) {
     const auto& speeds = Speeds();
     const auto at = std::find(speeds.begin(), speeds.end(), speed);
     m_pSpeed->setCurrentIndex(at == speeds.end() ? 2 : static_cast<int>(at - speeds.begin()));
-    m_source.SetSpeed(speed);
+    m_pSource->SetSpeed(speed);
     m_pSession->Start();
     m_timer.start();
     Refresh();
 }
 
 QString CReplayDlg::StatusText() const {
-    const CReplaySource::Status status = m_source.CurrentStatus();
+    const CReplaySource::Status status = m_pSource->CurrentStatus();
     QString text = QCoreApplication::translate("ReplayDlg", "回放");
     if (status.nUtcMs != 0) {
         const QDateTime time = QDateTime::fromMSecsSinceEpoch(status.nUtcMs, Qt::UTC);
@@ -132,15 +132,15 @@ QString CReplayDlg::StatusText() const {
 }
 
 void CReplayDlg::Refresh() {
-    const CReplaySource::Status status = m_source.CurrentStatus();
+    const CReplaySource::Status status = m_pSource->CurrentStatus();
     m_pPosition->setText(QCoreApplication::translate("ReplayDlg", "%1，第 %2 条")
                              .arg(StatusText())
                              .arg(status.nIndex));
     m_pPause->setText(status.bPaused ? QCoreApplication::translate("ReplayDlg", "继续")
                                      : QCoreApplication::translate("ReplayDlg", "暂停"));
-    if (!m_pSlider->isSliderDown() && m_source.Length() > 0) {
+    if (!m_pSlider->isSliderDown() && m_pSource->Length() > 0) {
         const double part =
-            static_cast<double>(status.nOffset) / static_cast<double>(m_source.Length());
+            static_cast<double>(status.nOffset) / static_cast<double>(m_pSource->Length());
         const QSignalBlocker quiet(m_pSlider);
         m_pSlider->setValue(static_cast<int>(part * kSliderSteps));
     }
@@ -148,18 +148,18 @@ void CReplayDlg::Refresh() {
 
 void CReplayDlg::OnSpeedChosen(int index) {
     if (index >= 0 && index < static_cast<int>(Speeds().size()))
-        m_source.SetSpeed(Speeds()[static_cast<std::size_t>(index)]);
+        m_pSource->SetSpeed(Speeds()[static_cast<std::size_t>(index)]);
     Refresh();
 }
 
 void CReplayDlg::OnPauseClicked() {
-    m_source.SetPaused(!m_source.CurrentStatus().bPaused);
+    m_pSource->SetPaused(!m_pSource->CurrentStatus().bPaused);
     Refresh();
 }
 
 void CReplayDlg::OnSliderMoved() {
     const double part = static_cast<double>(m_pSlider->value()) / kSliderSteps;
-    m_source.SeekTo(static_cast<std::uint64_t>(part * static_cast<double>(m_source.Length())));
+    m_pSource->SeekTo(static_cast<std::uint64_t>(part * static_cast<double>(m_pSource->Length())));
 }
 
 void CReplayDlg::reject() {

@@ -37,7 +37,7 @@ public:
     void Start(double speed);
 
     CInstrumentSession& Session() { return *m_pSession; }
-    CReplaySource& Source() { return m_source; }
+    CReplaySource& Source() { return *m_pSource; }
     CQtSessionListener& Listener() { return m_listener; }
     // For the status bar: "回放 2026-12-07 09:05:03.1 (1×)".
     QString StatusText() const;
@@ -61,8 +61,8 @@ private:
     void OnSliderMoved();
 
     CQtSessionListener m_listener;
-    CReplaySource m_source; // before the session: the session's thread ends first
     std::unique_ptr<CInstrumentSession> m_pSession;
+    CReplaySource* m_pSource; // the session's
     QLabel* m_pFile;
     QLabel* m_pTimes;
     QLabel* m_pPosition;

@@ -46,11 +46,10 @@ TEST(ReplayTest, MessagesComeAtTheirRecordedTimesScaledBySpeed) {
     for (double speed : {1.0, 10.0, 0.25}) {
         SCOPED_TRACE(speed);
         CInstrumentSession session;
-        CReplaySource source;
+        CReplaySource& source = session.UseSource(std::make_unique<CReplaySource>());
         std::string error;
         ASSERT_TRUE(source.Open(path, &error)) << error;
         EXPECT_EQ(source.TimeSource(), RecordTimeSource::TimingFile);
-        source.Attach(&session);
         source.SetSpeed(speed);
         const std::int64_t startMs = 5000000;
         std::int64_t due = source.Pump(session, startMs);
@@ -79,10 +78,10 @@ TEST(ReplayTest, PauseStepAndSeek) {
     const std::string record = ReadFile(path);
     auto offsetOf = [&](int i) { return record.find("$C" + std::to_string(i) + ","); };
     CInstrumentSession session;
-    CReplaySource source(4); // a checkpoint every 4 messages
+    // A checkpoint every 4 messages.
+    CReplaySource& source = session.UseSource(std::make_unique<CReplaySource>(4));
     std::string error;
     ASSERT_TRUE(source.Open(path, &error)) << error;
-    source.Attach(&session);
     source.SetPaused(true);
     EXPECT_EQ(source.Pump(session, 0), -1);
     EXPECT_EQ(session.MessagesFramed(), 0u);
@@ -150,9 +149,8 @@ TEST(ReplayTest, LiveReceptionIsRecordedWhileAReplayRuns) {
     ASSERT_TRUE(WaitFor([&] { return live.IsConnected(); }));
 
     CInstrumentSession replay;
-    CReplaySource source;
+    CReplaySource& source = replay.UseSource(std::make_unique<CReplaySource>());
     ASSERT_TRUE(source.Open(replayPath, &error)) << error;
-    source.Attach(&replay);
     source.SetSpeed(CReplaySource::kFastest);
     replay.Start();
     std::string sent;
