@@ -132,15 +132,17 @@ TEST_F(NetSessionTest, TcpSourceReconnectsAndTheRecordGoesOn) {
     const std::string url = "tcp://127.0.0.1:" + std::to_string(port);
     Start(url);
     const std::size_t half = kStream.find("\n$GPROT") + 1; // a line's end
+    std::size_t framed = 0;
     for (const std::string_view part :
          {std::string_view(kStream).substr(0, half), std::string_view(kStream).substr(half)}) {
         const int peer = AcceptWithin(listening);
         ASSERT_GE(peer, 0);
         for (std::size_t at = 0; at < part.size(); at += 7)
             ASSERT_TRUE(SendAll(peer, part.substr(at, 7)));
-        ASSERT_TRUE(WaitFor([&] { return m_session.MessagesFramed() > 0; }));
+        // The whole part is taken before the server goes.
+        framed += FrameOffline(std::string(part)).size();
+        ASSERT_TRUE(WaitFor([&] { return m_session.MessagesFramed() == framed; }));
         EXPECT_EQ(m_session.Link().strSource, url);
-        std::this_thread::sleep_for(100ms); // the part is taken before the server goes
         close(peer);
         close(listening);
         ASSERT_TRUE(WaitFor([&] { return !m_session.IsConnected(); }));

@@ -157,7 +157,6 @@ TEST(RecordLoader, TheTimeAxisLabelsTheGridWithTheClock) {
 TEST(RecordLoader, ARecordingOfTheProgramLoadsIntoTheLiveSamples) {
     CProgramOnTheSimulator p;
     ASSERT_TRUE(p.Start());
-    Idle(500); // the port opened
     TrafficOptions options;
     ASSERT_TRUE(options.ParseSentences("c,hdt,rot,gga,ths,hpr,psat,pashr"));
     std::string sent;
@@ -167,7 +166,7 @@ TEST(RecordLoader, ARecordingOfTheProgramLoadsIntoTheLiveSamples) {
     ASSERT_TRUE(p.sim.Write(sent));
     const std::string record = p.Record().toStdString();
     const LiveReading live = ReadLive(sent, 0);
-    ASSERT_TRUE(WaitUntil([&] { return ReadFile(record) == live.record; }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadFile(record) == live.record; }));
     p.program.terminate();
     ASSERT_TRUE(p.program.waitForFinished(10000));
 

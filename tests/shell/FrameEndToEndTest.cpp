@@ -61,8 +61,9 @@ TEST_F(FrameTest, EveryMessageReachesTheViewsInStreamOrderAlsoAfterAStall) {
             std::this_thread::sleep_for(50ms);
         }
     });
-    std::this_thread::sleep_for(1500ms); // the window does nothing at all
+    // The window does nothing at all until the session has framed the whole stream.
     instrument.join();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->Session().MessagesFramed() >= expected.size(); }));
     EXPECT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() >= expected.size(); }));
     EXPECT_EQ(m_recorder.m_messages, expected);
     EXPECT_TRUE(m_frame->NoticeStatus().isEmpty());
@@ -77,7 +78,9 @@ TEST_F(FrameTest, MessagesTheWindowCouldNotShowAreSaidUntilSeen) {
     for (std::uint64_t tick = 0; tick < 40; ++tick)
         stream += CInstrumentSimulator::Traffic(tick, 10.0, 0);
     ASSERT_TRUE(m_sim.Write(stream));
-    std::this_thread::sleep_for(500ms); // everything arrives while the window is away
+    // Everything arrives while the window is away.
+    const std::size_t framed = FrameOffline(stream).size();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->Session().MessagesFramed() >= framed; }));
     auto* notice = m_frame->statusBar()->findChild<QLabel*>("noticePane");
     ASSERT_TRUE(notice);
     ASSERT_TRUE(WaitUntil([&] { return !notice->text().isEmpty(); }));
@@ -99,7 +102,7 @@ TEST_F(FrameTest, ASilentInstrumentAndAnUnpluggedAdapterAreShownAsSuch) {
         "$C1,2\r\n" + CInstrumentSimulator::WithNmeaChecksum("$GPGGA,1,3110.4567,N,12129.8765,E,1"),
         2));
     EXPECT_TRUE(m_frame->StaleStatus().isEmpty());
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("数据中断"); }, 3000))
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("数据中断"); }))
         << m_frame->LinkStatus().toStdString();
     auto* stale = m_frame->statusBar()->findChild<QLabel*>("stalePane");
     ASSERT_TRUE(stale);
@@ -113,7 +116,7 @@ TEST_F(FrameTest, ASilentInstrumentAndAnUnpluggedAdapterAreShownAsSuch) {
         << m_frame->LinkStatus().toStdString();
     std::string error;
     ASSERT_TRUE(m_sim.Open(&error, m_live.Link().toStdString())) << error;
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("已连接"); }, 2500));
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("已连接"); }));
     ASSERT_TRUE(m_sim.Write("$C3,4\r\n"));
     ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 4; }));
     EXPECT_EQ(m_recorder.m_messages[3].bytes, "$C3,4\r\n");
@@ -153,7 +156,7 @@ TEST_F(FrameTest, AnAdapterPluggedInAfterTheStartIsOpened) {
     ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("没有对应的串口设备"); }))
         << m_frame->LinkStatus().toStdString();
     present << m_live.Link(); // plugged in
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->Session().IsConnected(); }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->Session().IsConnected(); }));
     EXPECT_EQ(m_frame->Slots().Device(8), m_live.Link());
     EXPECT_TRUE(m_live.Send("$C1,2\r\n", 1));
 }
@@ -166,7 +169,7 @@ TEST_F(FrameTest, APortHeldByAnotherProgramIsTakenOnceItIsLetGo) {
         << m_frame->LinkStatus().toStdString();
     EXPECT_FALSE(m_frame->m_arrFreePorts.contains("COM1"));
     holder.reset();
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->Session().IsConnected(); }, 2500));
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->Session().IsConnected(); }));
 }
 
 TEST_F(FrameTest, DriverFailuresAreShownWithoutStoppingReception) {

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -137,7 +138,8 @@ template <class Dialog> void AnswerWhenShown(std::function<void(Dialog&)> answer
 void ClickButton(QWidget* parent, const QString& text);
 
 // Runs the event loop until pred() holds or timeoutMs passes; returns pred().
-bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
+// The ceiling is generous: a loaded machine may be many times slower than an idle one.
+bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 30000);
 // Runs the event loop for ms milliseconds.
 void Idle(int ms);
 
@@ -158,8 +160,24 @@ struct CProgramOnTheSimulator {
         startUtcMs = CEventLog::NowUtcMs();
         program.start(QUILLMAR_BINARY, {"-platform", "offscreen", "--port", link, "--record-folder",
                                         dir.filePath("records")});
-        return program.waitForStarted() && WaitUntil([&] { return !Record().isEmpty(); }, 20000);
+        return program.waitForStarted() && WaitUntil([&] { return !Record().isEmpty(); }) &&
+               WaitUntil([&] { return HoldsLine(); });
     }
+    // Whether the program has the device (the simulator's line) open now (its
+    // descriptors as /proc shows them).
+    bool Holds(const std::string& device) const {
+        // A pseudo-terminal whose other side has gone reads as "… (deleted)".
+        std::error_code error;
+        const std::string path = std::filesystem::weakly_canonical(device, error).string();
+        const std::string fds = "/proc/" + std::to_string(program.processId()) + "/fd";
+        for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
+            const std::string held = std::filesystem::read_symlink(fd.path(), error).string();
+            if (held == path || held == path + " (deleted)")
+                return true;
+        }
+        return false;
+    }
+    bool HoldsLine() const { return Holds(sim.SlavePath()); }
     QString Record() const {
         const QStringList files = QDir(dir.filePath("records")).entryList({"*.txt"}, QDir::Files);
         return files.isEmpty() ? QString() : dir.filePath("records/" + files[0]);

@@ -151,18 +151,18 @@ TEST(Recording, TheEventLogTellsWhatHappenedInOrder) {
         sent += line.size();
         ASSERT_TRUE(WaitUntil([&] { return ReadAll(p.Record()).size() == qsizetype(sent); }));
     };
-    Idle(500); // the port opened
     send("$C1,2\r\n");
     send("$C1,7.5\r\n");
     send("$C1,2\r\n");
     // Roll from an instrument that sends it: heading, T, roll, pitch.
     send(CInstrumentSimulator::WithNmeaChecksum("$PASHR,130711.000,1.0,T,-12.5,2.0,0.01"));
     send(CInstrumentSimulator::WithNmeaChecksum("$PASHR,130711.100,1.0,T,-1.0,2.0,0.01"));
+    const std::string gone = p.sim.SlavePath();
     p.sim.Close();
-    Idle(1500);
+    ASSERT_TRUE(WaitUntil([&] { return !p.Holds(gone); })) << "the line that went is still held";
     std::string error;
     ASSERT_TRUE(p.sim.Open(&error, p.link.toStdString())) << error;
-    Idle(2000);
+    ASSERT_TRUE(WaitUntil([&] { return p.HoldsLine(); }));
     p.program.terminate();
     ASSERT_TRUE(p.program.waitForFinished(10000));
     EXPECT_EQ(p.program.exitStatus(), QProcess::NormalExit);
