@@ -3,12 +3,12 @@
 #include "plots/SessionReport.h"
 #include "plots/SessionSummary.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include "support/LinkSupport.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -55,9 +55,9 @@ TEST(CsvExport, RowsSayWhatWasReceivedAndWhen) {
 // shortest form that reads back as the very float recorded (std::to_chars's),
 // and an older file of that name is replaced.
 TEST(CsvExport, TheFileReadsBackExactlyAndReplacesTheOldOne) {
-    QTemporaryDir dir;
-    const std::string path = dir.filePath("out.csv").toStdString();
-    ASSERT_TRUE(QFile(QString::fromStdString(path)).open(QIODevice::WriteOnly));
+    CTempFolder dir;
+    const std::string path = dir.path + "/out.csv";
+    ASSERT_TRUE(WriteFile(path, "an older file"));
     std::vector<AnalysisSample> records;
     std::vector<std::uint32_t> offsets;
     for (int i = 0; i < 300000; ++i) {
@@ -69,30 +69,27 @@ TEST(CsvExport, TheFileReadsBackExactlyAndReplacesTheOldOne) {
     }
     const AnalysisTimes times = Timed(offsets);
     ASSERT_EQ(ExportAnalysisCsv(path, records, times), "");
-    QFile file(QString::fromStdString(path));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray written = file.readAll();
-    ASSERT_EQ(written.toStdString(), AnalysisCsv(records, times));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    const std::string written = ReadFile(path);
+    ASSERT_EQ(written, AnalysisCsv(records, times));
+    const auto files = std::filesystem::directory_iterator(dir.path);
+    EXPECT_EQ(std::distance(begin(files), end(files)), 1);
 
-    const QList<QByteArray> lines = written.split('\n');
-    ASSERT_EQ(lines.size(), static_cast<qsizetype>(records.size() + 2)); // header, last '\n'
-    auto same = [](const QByteArray& text, float value) {
+    const std::vector<std::string> lines = SplitFields(written, '\n');
+    ASSERT_EQ(lines.size(), records.size() + 2); // header, last '\n'
+    auto same = [](const std::string& text, float value) {
         char shortest[32] = {};
         std::to_chars(shortest, shortest + sizeof shortest, value);
-        return std::isnan(value)
-                   ? text.isEmpty()
-                   : text == shortest && std::strtof(text.constData(), nullptr) == value;
+        return std::isnan(value) ? text.empty()
+                                 : text == shortest && std::strtof(text.c_str(), nullptr) == value;
     };
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const QList<QByteArray> f = lines[static_cast<qsizetype>(i + 1)].split(',');
+        const std::vector<std::string> f = SplitFields(lines[i + 1], ',');
         ASSERT_TRUE(same(f[2], records[i].fHeading) && same(f[3], records[i].fPitch) &&
                     same(f[4], records[i].fSpare1))
-            << lines[static_cast<qsizetype>(i + 1)].toStdString();
+            << lines[i + 1];
     }
-    EXPECT_EQ(ExportAnalysisCsv(dir.filePath("none/out.csv").toStdString(), records, times),
-              "无法写入文件：" + dir.filePath("none/out.csv").toStdString() + "\n" +
-                  SystemErrorText(ENOENT));
+    EXPECT_EQ(ExportAnalysisCsv(dir.path + "/none/out.csv", records, times),
+              "无法写入文件：" + dir.path + "/none/out.csv\n" + SystemErrorText(ENOENT));
 }
 
 TEST(SessionSummary, ExtremesTimeBeyondLimitsAndGaps) {

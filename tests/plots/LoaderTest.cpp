@@ -1,7 +1,6 @@
 #include "plots/AnalysisLoader.h"
-#include "support/TestSupport.h"
+#include "support/LinkSupport.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -47,8 +46,8 @@ TEST(Loader, ClassifiesEveryLineAndKeepsRecordsUpToAStop) {
             "$C" + std::to_string(i) + "," + std::to_string(i % 17 - 8) + (i % 3 ? "\r\n" : "\n");
         table.back().records.push_back({static_cast<float>(i), static_cast<float>(i % 17 - 8)});
     }
-    QTemporaryDir dir;
-    const std::string path = dir.filePath("r35.txt").toStdString();
+    CTempFolder dir;
+    const std::string path = dir.path + "/r35.txt";
     for (const Case& c : table) {
         ASSERT_TRUE(WriteFile(path, c.content));
         for (std::size_t block : {1u, 2u, 7u, 64u, 99u, 100u, 1u << 20}) {
@@ -72,19 +71,18 @@ TEST(Loader, ClassifiesEveryLineAndKeepsRecordsUpToAStop) {
 }
 
 long PeakResidentKb() {
-    QFile status("/proc/self/status");
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
+    const std::string status = ReadFile("/proc/self/status");
+    const std::size_t at = status.find("VmHWM:");
+    return at == std::string::npos ? -1 : std::strtol(status.c_str() + at + 6, nullptr, 10);
 }
 
 TEST(Loader, AHugeFileIsNeverHeldInMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator keeps what is freed: no measure of our memory";
+#endif
     // 1 GB that reads as a few lines and then nothing but NUL bytes.
-    QTemporaryDir dir;
-    const std::string path = dir.filePath("r35.txt").toStdString();
+    CTempFolder dir;
+    const std::string path = dir.path + "/r35.txt";
     ASSERT_TRUE(WriteFile(path, "$C1,2\n$C3,4\n"));
     ASSERT_EQ(truncate(path.c_str(), 1L << 30), 0);
     const long before = PeakResidentKb();

@@ -146,7 +146,7 @@ inline std::string ReceiveAll(int fd, std::size_t bytes) {
 
 // Looks at pred() every 2 ms until it holds or the time is up; returns pred().
 inline bool WaitFor(const std::function<bool()>& pred,
-                    std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+                    std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
     const auto until = std::chrono::steady_clock::now() + timeout;
     while (!pred()) {
         if (std::chrono::steady_clock::now() > until)
@@ -154,6 +154,18 @@ inline bool WaitFor(const std::function<bool()>& pred,
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+// The pieces between separators, empty ones included ("a,,b," gives four).
+inline std::vector<std::string> SplitFields(std::string_view text, char separator) {
+    std::vector<std::string> fields;
+    for (std::size_t at = 0;;) {
+        const std::size_t end = text.find(separator, at);
+        fields.emplace_back(text.substr(at, end == std::string_view::npos ? end : end - at));
+        if (end == std::string_view::npos)
+            return fields;
+        at = end + 1;
+    }
 }
 
 // A fresh folder under /tmp, removed with everything in it.
