@@ -240,10 +240,10 @@ inline std::uint64_t FrameOnly(CReceiverMessage& framer, std::string_view bytes,
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const auto* end = p + bytes.size();
     for (; p != end; ++p) {
-        if (framer.FeedByte(*p)) {
+        framer.FeedByte(*p, [&](const CReceiverMessage& message) {
             ++messages;
-            *lengths += static_cast<std::uint64_t>(framer.m_nLength);
-        }
+            *lengths += static_cast<std::uint64_t>(message.m_nLength);
+        });
     }
     return messages;
 }
@@ -266,10 +266,10 @@ inline std::uint64_t FrameAndRead(CReceiverMessage& framer, std::string_view byt
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const auto* end = p + bytes.size();
     for (; p != end; ++p) {
-        if (framer.FeedByte(*p)) {
+        framer.FeedByte(*p, [&](const CReceiverMessage& message) {
             ++messages;
-            total += ReadAsTheViewDoes(framer);
-        }
+            total += ReadAsTheViewDoes(message);
+        });
     }
     *sum = total;
     return messages;

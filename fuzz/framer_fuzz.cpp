@@ -140,7 +140,7 @@ void Interpret(std::string_view sentence) {
     CHECK(std::isfinite(values.m_dHeading) && std::isfinite(values.m_dPitch));
 }
 
-// Checks the record a framer holds right after FeedByte returned true and
+// Checks the record a framer holds as it hands a message out and
 // appends it to out; readFields also puts the message through the view's reading.
 void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool readFields) {
     const std::string_view bytes = framer.Bytes();
@@ -151,8 +151,10 @@ void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool rea
     if (framer.m_bTextLine) {
         CHECK(framer.m_nType == 0);
         CHECK(bytes.size() <= static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece));
+        // A line's end, a full piece, or the noise a refused packet gave back.
         CHECK(bytes.back() == '\n' ||
-              bytes.size() == static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece));
+              bytes.size() == static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece) ||
+              bytes[0] != '$');
         CHECK(bytes.find('\n') == bytes.size() - 1 || bytes.find('\n') == std::string_view::npos);
         CHECK(bytes.find(static_cast<char>(CReceiverMessage::STX)) == std::string_view::npos);
         CHECK(framer.m_buffer[framer.m_nLength] == 0);
@@ -163,6 +165,7 @@ void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool rea
         CHECK(static_cast<std::size_t>(p[3]) + 6 == bytes.size());
         CHECK(framer.m_nType == p[2]);
         CHECK(CReceiverMessage::IsChecksumValid(p, framer.m_nLength));
+        CHECK(p[framer.m_nLength - 1] == CReceiverMessage::ETX);
         CHECK(framer.Payload() == bytes.substr(4, p[3]));
     }
     if (readFields) {
@@ -177,8 +180,12 @@ void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool rea
 // The wire format as documented: a text line runs to LF and is handed out in
 // pieces of kMaxTextPiece bytes; STX drops the partial line and starts a packet
 // of L + 6 bytes (STX, header, type, L, data, checksum, end byte) which is kept
-// when its checksum matches and skipped whole (and counted) otherwise. A line
-// handed out in more than one piece is counted as over-long.
+// when its checksum matches and its end byte is ETX; otherwise it is counted
+// and only the STX is skipped: the bytes after it are read again. Where those
+// bytes end (the refused packet's end) in a text line that does not begin with
+// '$', the line's bytes before its last '$' (all of them without one) are a
+// piece of their own, unless a packet that began before that end runs past it.
+// A line handed out in more than one piece of full size is counted as over-long.
 struct ModelCounts {
     std::uint64_t badPackets = 0;
     std::uint64_t overlongLines = 0;
@@ -187,6 +194,7 @@ std::vector<Message> Model(const std::uint8_t* data, std::size_t size, ModelCoun
     std::vector<Message> out;
     bool cut = false; // the line being collected has been cut before
     std::string line;
+    std::vector<std::size_t> ends; // where refused packets end, not yet reached
     std::size_t i = 0;
     while (i < size) {
         if (data[i] == CReceiverMessage::STX) {
@@ -197,15 +205,21 @@ std::vector<Message> Model(const std::uint8_t* data, std::size_t size, ModelCoun
             const std::size_t total = static_cast<std::size_t>(data[i + 3]) + 6;
             if (size - i < total)
                 break;
+            // Ends this packet reaches or passes are not reached in a line.
+            std::erase_if(ends, [&](std::size_t e) { return e > i && e <= i + total; });
             unsigned sum = 0;
             for (std::size_t k = 1; k < total - 2; ++k)
                 sum += data[i + k];
-            if (static_cast<std::uint8_t>(sum) == data[i + total - 2])
+            if (static_cast<std::uint8_t>(sum) == data[i + total - 2] &&
+                data[i + total - 1] == CReceiverMessage::ETX) {
                 out.push_back({false, data[i + 2],
                                std::string(reinterpret_cast<const char*>(data + i), total)});
-            else
+                i += total;
+            } else {
                 ++counts.badPackets;
-            i += total;
+                ends.push_back(i + total);
+                ++i;
+            }
             continue;
         }
         line.push_back(static_cast<char>(data[i]));
@@ -218,6 +232,13 @@ std::vector<Message> Model(const std::uint8_t* data, std::size_t size, ModelCoun
             line.clear();
         }
         ++i;
+        if (std::erase(ends, i) > 0 && !line.empty() && line[0] != '$') {
+            const std::size_t last = line.find_last_of('$');
+            const std::size_t noise = last == std::string::npos || last == 0 ? line.size() : last;
+            out.push_back({true, 0, line.substr(0, noise)});
+            line.erase(0, noise);
+            cut = false;
+        }
     }
     return out;
 }
@@ -287,8 +308,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             g_ring.Commit(n);
             // The direct framer sees the bytes as they are written.
             for (std::uint32_t i = 0; i < n; ++i) {
-                if (direct.FeedByte(data[produced + i]))
-                    Collect(direct, fromDirect, true);
+                direct.FeedByte(data[produced + i], [&](const CReceiverMessage& message) {
+                    Collect(message, fromDirect, true);
+                });
             }
             produced += n;
             continue;

@@ -6,10 +6,17 @@
 //     The checksum is the 8-bit sum of header, type, length and data.
 // The framer is a small state machine (Step) advanced one byte at a time; it
 // keeps its state across calls, so a message may arrive split over any number
-// of reads. FeedByte() feeds one byte, Feed() a block; when a byte completes a
-// message, the message is in m_buffer until the next byte is fed.
+// of reads. FeedByte() feeds one byte, Feed() a block; each message completed
+// is handed to a callback while it is in m_buffer.
 //
-// A bad packet is dropped (the stream goes on) and counted. A text line that
+// A packet whose checksum or end byte is wrong is counted, and the bytes after
+// its start byte are framed again as if the start byte alone had been noise
+// (a packet lexer's usual back-off): a stray 0x02 in a stream of sentences
+// costs the sentence it interrupted, never the ones that follow. Where the
+// bytes given back end inside a text line that does not begin with '$', the
+// bytes before its last '$' (all of them without one) are handed out as a
+// piece of their own: the refused packet's noise is not glued to the sentence
+// after it. A text line that
 // would overflow the buffer is handed out in pieces of kMaxTextPiece bytes, so
 // that no byte of an over-long line is lost or reordered on its way to the
 // record; such lines are counted too. The counts cost the common byte nothing:
@@ -37,8 +44,9 @@ public:
 
     CReceiverMessage() = default;
 
-    // Advances the framer by one byte; true when this byte completes a message.
-    inline bool FeedByte(std::uint8_t ch);
+    // Advances the framer by one byte, calling onMessage(*this) for every
+    // message completed (the end of a refused packet may complete several).
+    template <class OnMessage> void FeedByte(std::uint8_t ch, OnMessage&& onMessage);
 
     // Feeds a block: exactly FeedByte on each byte, calling onMessage(*this)
     // for every message completed, in stream order. The framer's state stays
@@ -48,7 +56,7 @@ public:
 
     State CurrentState() const { return m_cursor.state; }
 
-    // Packets dropped for a bad checksum, and text lines handed out in pieces
+    // Packets refused for a bad checksum or end byte, and text lines handed out in pieces
     // (each counted once, however many pieces), since the framer was made.
     std::uint64_t BadPackets() const { return m_nBadPackets; }
     std::uint64_t OverlongLines() const { return m_nOverlongLines; }
@@ -120,8 +128,39 @@ private:
         m_cursor.length = c.length;
     }
 
-    // What Step returns for a packet whose checksum does not match.
+    // What Step returns for a packet whose checksum or end byte is wrong.
     static constexpr int kBadPacket = -1;
+
+    // After a refused packet (m_cursor.index its length): its bytes after the
+    // start byte go through the framer again, a byte at a time or as a block;
+    // then the noise before a sentence start is handed out on its own.
+    template <bool kByByte, class OnMessage> void GiveBack(OnMessage& onMessage) {
+        std::uint8_t again[kBufferSize];
+        const int count = m_cursor.index - 1;
+        std::memcpy(again, m_buffer + 1, static_cast<std::size_t>(count));
+        m_cursor.index = 0;
+        if constexpr (kByByte) {
+            for (int i = 0; i < count; ++i)
+                FeedByte(again[i], onMessage);
+        } else {
+            Feed(again, static_cast<std::size_t>(count), onMessage);
+        }
+        Cursor& c = m_cursor;
+        if (c.state != State::Idle || !c.textLine || c.index == 0 || m_buffer[0] == '$')
+            return;
+        int noise = c.index;
+        while (noise > 1 && m_buffer[noise - 1] != '$')
+            --noise;
+        noise = noise > 1 ? noise - 1 : c.index; // up to the last '$', else all of it
+        std::uint8_t rest[kBufferSize];
+        const int kept = c.index - noise;
+        std::memcpy(rest, m_buffer + noise, static_cast<std::size_t>(kept));
+        m_buffer[noise] = 0;
+        Describe(c, noise);
+        onMessage(*this);
+        std::memcpy(m_buffer, rest, static_cast<std::size_t>(kept));
+        c.index = kept;
+    }
 
     // Advances c by the byte ch, which goes into buffer; returns the length of
     // the message the byte completed, kBadPacket, or 0. Always inlined: the
@@ -200,19 +239,23 @@ inline int CReceiverMessage::Step(Cursor& c, std::uint8_t* buffer, std::uint8_t 
         c.state = State::End;
         return 0;
     case State::End:
-        // The end byte's value is not checked. The write position stays: the
-        // next byte that is not STX starts a text line at the buffer's start,
-        // since textLine is false.
+        // The next byte that is not STX starts a text line at the buffer's
+        // start, since textLine is false.
         buffer[c.index++] = ch;
         c.state = State::Idle;
-        return IsChecksumValid(buffer, c.index) ? c.index : kBadPacket;
+        return ch == ETX && IsChecksumValid(buffer, c.index) ? c.index : kBadPacket;
     }
     return 0;
 }
 
-inline bool CReceiverMessage::FeedByte(std::uint8_t ch) {
+template <class OnMessage> void CReceiverMessage::FeedByte(std::uint8_t ch, OnMessage&& onMessage) {
     const int length = Step(m_cursor, m_buffer, ch);
-    return length != 0 && Describe(m_cursor, length);
+    if (length == 0)
+        return;
+    if (Describe(m_cursor, length))
+        onMessage(*this);
+    else
+        GiveBack<true>(onMessage);
 }
 
 inline const std::uint8_t* CReceiverMessage::FindLineEndOrStart(const std::uint8_t* p,
@@ -267,8 +310,12 @@ void CReceiverMessage::Feed(const std::uint8_t* bytes, std::size_t count, OnMess
         }
         if (length != 0) {
             Keep(c);
-            if (Describe(c, length))
+            if (Describe(c, length)) {
                 onMessage(*this);
+            } else {
+                GiveBack<false>(onMessage);
+                c = m_cursor;
+            }
         }
     }
     Keep(c);

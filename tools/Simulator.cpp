@@ -185,10 +185,10 @@ std::vector<std::string> CInstrumentSimulator::ReadCommands() {
         const ssize_t n = read(m_fdMaster, buffer, sizeof buffer);
         if (n <= 0)
             break;
-        for (ssize_t i = 0; i < n; ++i) {
-            if (m_framer.FeedByte(buffer[i]) && !m_framer.m_bTextLine)
-                commands.emplace_back(m_framer.Bytes());
-        }
+        m_framer.Feed(buffer, static_cast<std::size_t>(n), [&](const CReceiverMessage& message) {
+            if (!message.m_bTextLine)
+                commands.emplace_back(message.Bytes());
+        });
     }
     return commands;
 }

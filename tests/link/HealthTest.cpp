@@ -40,7 +40,7 @@ TEST(SessionHealth, CountsEveryMessageUnderItsType) {
          {"GPHDT 2/1", "GNHDT 1/0", "$C 1/0", "CCHDT 1/0", "GPROT 1/1", "PSAT,HPR 1/0",
           "PASHR 1/0"}},
         {n + bad + std::string("\x02\x00\x06\x00\x06\x03", 6) + n,
-         {"packet 110 2/0", "packet 6 1/0", "bad packets 1"}},
+         {"packet 110 2/0", "packet 6 1/0", "other 1/0", "bad packets 1"}},
         {"junk\r\n\r\n$ABCDEFGHIJK,1\r\n$gphdt,1\r\n$GP HDT\r\n" + std::string(700, 'x') + "\n",
          {"other 8/0", "over-long lines 1"}},
         {"$GPXYZ," + std::string(400, '1') + "\r\n" + std::string(298, 'y') + "\r\n",

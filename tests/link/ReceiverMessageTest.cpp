@@ -8,7 +8,11 @@ const std::string kN = Bytes({0x02, 0x00, 0x6E, 0x01, 0x41, 0xB0, 0x03});
 const std::string kNBad = Bytes({0x02, 0x00, 0x6E, 0x01, 0x41, 0xB1, 0x03});
 const std::string kCmd6 = Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x03});
 const std::string kStxData = Bytes({0x02, 0x00, 0x41, 0x02, 0x02, 0x02, 0x47, 0x03});
-const std::string kEtxUnchecked = Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x55});
+const std::string kWrongEnd = Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x55});
+// Sentences with a stray 0x02 in the second: it reads as a packet of ',' (44)
+// data bytes that swallows the third sentence and part of the fourth.
+const std::string kHdt1 = "$GPHDT,1.0,T*02\r\n", kHdt3 = "$GPHDT,3.0,T*00\r\n",
+                  kHdt4 = "$GPHDT,4.0,T*07\r\n";
 const std::string kLongLine = std::string(700, 'x') + "\n";
 
 // The longest packet: 255 data bytes, all of them STX.
@@ -46,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FramerCase{"hdt_line", "$GPHDT,123.4,T*2B\r\n", {{true, 0, "$GPHDT,123.4,T*2B\r\n"}}},
         FramerCase{"n_packet", kN, {{false, 0x6E, kN}}},
-        FramerCase{"bad_checksum_dropped", kNBad, {}},
+        FramerCase{"bad_checksum_refused_its_bytes_noise", kNBad, {{true, 0, kNBad.substr(1)}}},
         FramerCase{"empty_packet", kCmd6, {{false, 6, kCmd6}}},
         FramerCase{"line_cut_by_stx_is_dropped", "$GPHDT,1" + kN, {{false, 0x6E, kN}}},
         FramerCase{"text_after_packet_starts_fresh",
@@ -62,8 +66,31 @@ INSTANTIATE_TEST_SUITE_P(
         FramerCase{"longest_packet_fits",
                    kLongest + "$C1,2\n",
                    {{false, 0x41, kLongest}, {true, 0, "$C1,2\n"}}},
-        FramerCase{"bad_packet_then_line", kNBad + "$C3,4\r\n", {{true, 0, "$C3,4\r\n"}}},
-        FramerCase{"etx_value_not_checked", kEtxUnchecked, {{false, 6, kEtxUnchecked}}},
+        FramerCase{"bad_packet_then_line",
+                   kNBad + "$C3,4\r\n",
+                   {{true, 0, kNBad.substr(1)}, {true, 0, "$C3,4\r\n"}}},
+        FramerCase{"wrong_end_byte_refused",
+                   kWrongEnd + "$C1\n",
+                   {{true, 0, kWrongEnd.substr(1)}, {true, 0, "$C1\n"}}},
+        // The interrupted sentence is lost; the ones the false packet swallowed are not.
+        FramerCase{"stray_stx_costs_one_sentence",
+                   kHdt1 + "$GPHDT,2\x02,T*31\r\n" + kHdt3 + kHdt4 + kHdt1,
+                   {{true, 0, kHdt1},
+                    {true, 0, ",T*31\r\n"},
+                    {true, 0, kHdt3},
+                    {true, 0, kHdt4},
+                    {true, 0, kHdt1}}},
+        // A refused packet whose bytes end in noise and the start of a sentence.
+        FramerCase{"noise_before_a_sentence_start_handed_out_alone",
+                   "\x02"
+                   "ab\x08"
+                   "cd$GPHDT"
+                   ",5"
+                   ".0,T\r\n",
+                   {{true, 0,
+                     "ab\x08"
+                     "cd"},
+                    {true, 0, "$GPHDT,5.0,T\r\n"}}},
         FramerCase{"zero_bytes_in_line",
                    std::string("$C1\0,2\n", 7),
                    {{true, 0, std::string("$C1\0,2\n", 7)}}},

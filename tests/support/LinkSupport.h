@@ -45,8 +45,8 @@ inline std::vector<ReceivedMessage> FrameOffline(const std::string& stream, std:
     for (std::size_t at = 0; at < stream.size(); at += chunk ? chunk : 1) {
         if (chunk)
             framer.Feed(bytes + at, std::min(chunk, stream.size() - at), collect);
-        else if (framer.FeedByte(bytes[at]))
-            collect(framer);
+        else
+            framer.FeedByte(bytes[at], collect);
     }
     return out;
 }

@@ -31,8 +31,9 @@ QByteArray ReadAll(const QString& path) {
 void Feed(CQuillmarView& view, const QByteArray& bytes) {
     CReceiverMessage framer;
     for (char c : bytes) {
-        if (framer.FeedByte(static_cast<std::uint8_t>(c)))
-            view.OnUpdate(nullptr, HINT_NEW_MESSAGE, &framer);
+        framer.FeedByte(static_cast<std::uint8_t>(c), [&](CReceiverMessage& message) {
+            view.OnUpdate(nullptr, HINT_NEW_MESSAGE, &message);
+        });
     }
 }
 
