@@ -51,21 +51,44 @@ std::string CEventLog::Number(double value) {
 }
 
 bool CEventLog::Open(const std::string& path, std::string* error) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    Close();
+    m_strPath = path;
+    if (!OpenFile(error))
+        return false;
+    Flush();
+    return true;
+}
+
+bool CEventLog::OpenFile(std::string* error) {
+    const int fd = open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (error)
-            *error = path + ": " + SystemErrorText(errno);
+            *error = m_strPath + ": " + SystemErrorText(errno);
         return false;
     }
-    Close();
     m_fd = fd;
-    m_strPath = path;
     struct stat info {};
     if (fstat(fd, &info) == 0 && info.st_size == 0) {
-        static const char header[] = "time,subject,event,value,limit\n";
-        if (write(fd, header, sizeof header - 1) < 0 && error)
-            *error = path + ": " + SystemErrorText(errno);
+        static constexpr std::string_view header = "time,subject,event,value,limit\n";
+        if (!m_pending.starts_with(header))
+            m_pending.insert(0, header);
     }
+    return true;
+}
+
+bool CEventLog::Flush() {
+    if (m_fd < 0 && (m_strPath.empty() || !OpenFile(nullptr)))
+        return m_pending.empty();
+    while (!m_pending.empty()) {
+        const ssize_t written = write(m_fd, m_pending.data(), m_pending.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        m_pending.erase(0, static_cast<std::size_t>(written));
+    }
+    if (m_pending.capacity() > (64u << 10))
+        std::string().swap(m_pending);
     return true;
 }
 
@@ -77,17 +100,17 @@ void CEventLog::Close() {
 
 bool CEventLog::Write(std::string_view subject, std::string_view event, std::string_view value,
                       std::string_view limit, std::int64_t utcMs) {
-    if (m_fd < 0)
-        return false;
     std::string line = IsoTime(utcMs);
     for (std::string_view field : {subject, event, value, limit}) {
         line += ',';
         line += field;
     }
     line += '\n';
-    ssize_t written;
-    do {
-        written = write(m_fd, line.data(), line.size());
-    } while (written < 0 && errno == EINTR);
-    return written == static_cast<ssize_t>(line.size());
+    // Kept lines beyond the limit: the oldest whole lines go.
+    if (m_pending.size() + line.size() > kMaxPending) {
+        const std::size_t cut = m_pending.find('\n', m_pending.size() + line.size() - kMaxPending);
+        m_pending.erase(0, cut == std::string::npos ? m_pending.size() : cut + 1);
+    }
+    m_pending += line;
+    return Flush();
 }

@@ -7,8 +7,12 @@
 // Subjects and events: pitch, roll and data (no attitude received) with
 // active, silenced, acknowledged, rectified, normal; heading, pitch, roll,
 // position with stale and fresh; link with lost and restored; record with
-// write-failed and resumed; input with dropped (value: bytes); program with
-// start and end.
+// write-failed, resumed and dropped (value: bytes left out of the record);
+// input with dropped (value: bytes); program with start and end.
+//
+// Lines that cannot be written (a full disk, a folder not there yet, no log
+// opened yet) are kept in memory, in order, and written (after the header of
+// a new log) as soon as the log can be written again.
 #pragma once
 
 #include <cstdint>
@@ -28,20 +32,32 @@ public:
     static std::string IsoTime(std::int64_t utcMs);
     static std::int64_t NowUtcMs();
 
+    // Lines kept while they cannot be written; beyond this the oldest go.
+    static constexpr std::size_t kMaxPending = 4u << 20;
+
     // Opens (or creates, with its header) the log at path, closing the one in
-    // use. The lines go on at the end of a log that exists.
+    // use, and writes the lines kept so far. The lines go on at the end of a
+    // log that exists. False when it cannot be opened now: Flush tries again.
     bool Open(const std::string& path, std::string* error);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& Path() const { return m_strPath; }
 
-    // One line; value and limit may be empty. False when it could not be written.
+    // One line; value and limit may be empty. False when it could not be
+    // written now (it is kept for the next try).
     bool Write(std::string_view subject, std::string_view event, std::string_view value = {},
                std::string_view limit = {}, std::int64_t utcMs = NowUtcMs());
+    // Opens the log at its path if that failed before, and writes the lines
+    // kept; true when none is left.
+    bool Flush();
+    std::size_t Pending() const { return m_pending.size(); }
     // A number as the log writes it: up to three decimals, no trailing zeros.
     static std::string Number(double value);
 
 private:
+    bool OpenFile(std::string* error);
+
     int m_fd = -1;
     std::string m_strPath;
+    std::string m_pending; // lines not yet written, the header first where one is due
 };

@@ -56,6 +56,7 @@ bool CInstrumentSession::CreateRecord(const std::string& folder, const std::tm& 
     std::lock_guard<std::mutex> guard(m_recordLock);
     RecordState state;
     if (m_record.CreateNew(folder, when, error)) {
+        m_bKeepsLog = true;
         state.kind = RecordState::Kind::Open;
         state.strPath = m_record.Path();
         SetRecord(state);
@@ -74,6 +75,7 @@ bool CInstrumentSession::ReplaceRecord(const std::string& path, std::string* err
     std::lock_guard<std::mutex> guard(m_recordLock);
     if (!m_record.Replace(path, error))
         return false;
+    m_bKeepsLog = true;
     m_bWriteFailing = false;
     RecordState state;
     state.kind = RecordState::Kind::Open;
@@ -110,7 +112,8 @@ std::string CInstrumentSession::EventLogPath() const {
 void CInstrumentSession::Log(std::string_view subject, std::string_view event,
                              std::string_view value, std::string_view limit) {
     std::lock_guard<std::mutex> guard(m_eventLock);
-    m_events.Write(subject, event, value, limit);
+    if (m_bKeepsLog) // a session without a record (a replay) has no log
+        m_events.Write(subject, event, value, limit);
 }
 
 AlarmStates CInstrumentSession::Alarms() const {
@@ -523,15 +526,23 @@ void CInstrumentSession::WriteRecord(std::int64_t utcMs) {
     // A file deleted under us is made again before anything goes into it.
     if (m_record.IsRemoved())
         RecreateRecordLocked();
+    const std::size_t droppedBefore = m_record.DroppedBytes();
     const bool ok = m_record.Write(m_recordBatch);
     // After the record's write: a crash between the two leaves the record
-    // ahead, never the times.
+    // ahead, never the times. Messages the record had to drop (a full disk
+    // past the backlog's limit) get no times either: every later time stays
+    // with its message.
+    const bool dropped = m_record.DroppedBytes() != droppedBefore;
+    if (dropped)
+        m_nRecordDropped.store(m_record.DroppedBytes(), std::memory_order_relaxed);
     std::size_t at = 0;
-    for (const std::size_t lengthAndKind : m_timesBatch) {
-        const std::size_t length = lengthAndKind >> 9;
-        m_times.Add(std::string_view(m_recordBatch).substr(at, length), lengthAndKind & 1, utcMs,
-                    static_cast<std::uint8_t>(lengthAndKind >> 1));
-        at += length;
+    if (!dropped) {
+        for (const std::size_t lengthAndKind : m_timesBatch) {
+            const std::size_t length = lengthAndKind >> 9;
+            m_times.Add(std::string_view(m_recordBatch).substr(at, length), lengthAndKind & 1,
+                        utcMs, static_cast<std::uint8_t>(lengthAndKind >> 1));
+            at += length;
+        }
     }
     m_times.WriteBatch();
     if (ok == !m_bWriteFailing)
@@ -542,6 +553,16 @@ void CInstrumentSession::WriteRecord(std::int64_t utcMs) {
     state.strPath = m_record.Path();
     state.nError = ok ? 0 : m_record.LastError();
     SetRecord(state);
+    if (ok)
+        LogRecordDropsLocked();
+}
+
+void CInstrumentSession::LogRecordDropsLocked() {
+    const std::size_t dropped = m_record.DroppedBytes();
+    if (dropped == m_nRecordDroppedLogged)
+        return;
+    Log("record", "dropped", std::to_string(dropped - m_nRecordDroppedLogged));
+    m_nRecordDroppedLogged = dropped;
 }
 
 void CInstrumentSession::RecreateRecordLocked() {
@@ -569,12 +590,17 @@ void CInstrumentSession::CheckRecord() {
         RecreateRecordLocked();
     // Space may have come back: what failed writes left goes out now.
     m_times.Flush();
+    {
+        std::lock_guard<std::mutex> events(m_eventLock);
+        m_events.Flush();
+    }
     if (m_bWriteFailing && m_record.Flush()) {
         m_bWriteFailing = false;
         RecordState state;
         state.kind = RecordState::Kind::Resumed;
         state.strPath = m_record.Path();
         SetRecord(state);
+        LogRecordDropsLocked();
     }
 }
 

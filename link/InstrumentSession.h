@@ -208,6 +208,13 @@ public:
     std::string TakeMessages() { return m_queue.TakeAll(); }
     CMessageQueue& Queue() { return m_queue; }
     std::uint64_t MessagesFramed() const { return m_nMessages.load(); }
+    // Bytes the record had to leave out: a full disk past the backlog's limit.
+    std::uint64_t RecordDroppedBytes() const { return m_nRecordDropped.load(); }
+    // How much a full disk may hold back in memory before messages are dropped.
+    void SetRecordBacklogLimit(std::size_t bytes) {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        m_record.SetBacklogLimit(bytes);
+    }
     // Messages cut short when the port went away, dropped at the reopen.
     std::uint64_t PartialMessages() const { return m_nPartialMessages.load(); }
     // A copy of the counts per message type and the totals; any thread. The
@@ -239,6 +246,7 @@ private:
     void AnswerDue(std::int64_t nowMs);
     // The network source and the server, in the thread's poll beside its eventfd.
     void AdoptSource(std::unique_ptr<ISessionSource> source);
+    void LogRecordDropsLocked();
     void PollSources(int timeoutMs);
     void OpenNet(std::int64_t nowMs);
     void OnNetReady(short revents);
@@ -310,6 +318,9 @@ private:
     std::atomic<bool> m_bVanished{false};
     std::atomic<std::int64_t> m_nLastByteMs{-1};
     std::atomic<std::uint64_t> m_nMessages{0};
+    std::atomic<std::uint64_t> m_nRecordDropped{0};
+    std::atomic<bool> m_bKeepsLog{false};   // a record was made: events are logged beside it
+    std::size_t m_nRecordDroppedLogged = 0; // under m_recordLock
     std::atomic<std::uint64_t> m_nPartialMessages{0};
     std::atomic<int> m_nAlarmStates[kAlarmSubjects] = {};
     std::int64_t m_nMeasuredMs = INT64_MIN; // when MeasureAlarms last ran

@@ -98,6 +98,9 @@ bool CRecordFile::Write(std::string_view bytes) {
     } while (written < 0 && errno == EINTR);
     const std::size_t done = written > 0 ? static_cast<std::size_t>(written) : 0;
     if (done == total) {
+        // A large backlog's memory goes back to the system once written.
+        if (m_backlog.capacity() > (1u << 20))
+            std::string().swap(m_backlog);
         m_backlog.clear();
         m_nLastError = 0;
         return true;
@@ -109,7 +112,7 @@ bool CRecordFile::Write(std::string_view bytes) {
         m_backlog.assign(bytes.substr(fromBytes));
     } else {
         m_backlog.erase(0, done);
-        if (m_backlog.size() + bytes.size() <= kMaxBacklog)
+        if (m_backlog.size() + bytes.size() <= m_nMaxBacklog)
             m_backlog.append(bytes);
         else
             m_nDropped += bytes.size();

@@ -15,8 +15,8 @@
 
 class CRecordFile {
 public:
-    // Bytes kept in memory while writes fail; beyond this the newest are
-    // dropped and counted (a day of the instrument's traffic is ~80 MB).
+    // Bytes kept in memory while writes fail; beyond this a write's bytes are
+    // dropped whole and counted (a day of the instrument's traffic is ~80 MB).
     static constexpr std::size_t kMaxBacklog = 256u << 20;
 
     CRecordFile() = default;
@@ -50,6 +50,7 @@ public:
     int LastError() const { return m_nLastError; }
     std::size_t Backlog() const { return m_backlog.size(); }
     std::size_t DroppedBytes() const { return m_nDropped; }
+    void SetBacklogLimit(std::size_t bytes) { m_nMaxBacklog = bytes; }
 
 private:
     bool OpenExclusive(const std::string& path, std::string* error);
@@ -61,5 +62,6 @@ private:
     std::string m_strPath;
     std::string m_backlog;
     std::size_t m_nDropped = 0;
+    std::size_t m_nMaxBacklog = kMaxBacklog;
     int m_nLastError = 0;
 };

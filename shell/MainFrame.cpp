@@ -626,11 +626,19 @@ QString CMainFrame::StaleStatus() const {
 }
 
 QString CMainFrame::NoticeStatus() const {
+    QStringList notices;
+    // Bytes the record lost to a full disk come first: they are gone for good.
+    const std::uint64_t lost = m_pSession->RecordDroppedBytes();
+    if (lost > m_nRecordLossSeen)
+        notices << QCoreApplication::translate("MainFrame",
+                                               "磁盘已满：记录文件缺少 %1 字节（见事件日志）")
+                       .arg(lost - m_nRecordLossSeen);
     const std::uint64_t dropped = m_pSession->Queue().DroppedMessages();
-    if (dropped <= m_nDropsSeen)
-        return QString();
-    return QCoreApplication::translate("MainFrame", "窗口未能及时显示 %1 条消息（记录文件完整）")
-        .arg(dropped - m_nDropsSeen);
+    if (dropped > m_nDropsSeen)
+        notices << QCoreApplication::translate("MainFrame",
+                                               "窗口未能及时显示 %1 条消息（记录文件完整）")
+                       .arg(dropped - m_nDropsSeen);
+    return notices.join(QCoreApplication::translate("MainFrame", "；"));
 }
 
 namespace {
@@ -721,6 +729,7 @@ bool CMainFrame::event(QEvent* e) {
 bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
     if (watched == m_pNoticePane && e->type() == QEvent::MouseButtonPress) {
         m_nDropsSeen = m_pSession->Queue().DroppedMessages();
+        m_nRecordLossSeen = m_pSession->RecordDroppedBytes();
         RefreshStatus();
         return true;
     }

@@ -183,7 +183,8 @@ private:
     std::size_t m_nRelayAt = 0;
     bool m_bRelaying = false;
     bool m_bShownOnce = false;
-    std::uint64_t m_nDropsSeen = 0; // messages left out that the operator has seen counted
+    std::uint64_t m_nDropsSeen = 0;      // messages left out that the operator has seen counted
+    std::uint64_t m_nRecordLossSeen = 0; // bytes the record lost that the operator has seen
     QStringList m_recentFiles;
     QMenu* m_pFileMenu = nullptr;
     QList<QAction*> m_recentActions;

@@ -750,6 +750,10 @@ Recording continues into the previous file.</translation>
         <source>无权打开串口 %1：设备只允许 root 使用。请用 udev 规则把它交给 dialout 组（示例：/usr/share/doc/quillmar/99-quillmar-gnss.rules），把当前用户加入 dialout 组（sudo usermod -aG dialout $USER），重新登录后再试</source>
         <translation>No permission to open port %1: only root may use the device. Hand it to the dialout group with a udev rule (example: /usr/share/doc/quillmar/99-quillmar-gnss.rules), add your user to dialout (sudo usermod -aG dialout $USER), log in again and retry</translation>
     </message>
+    <message>
+        <source>磁盘已满：记录文件缺少 %1 字节（见事件日志）</source>
+        <translation>Disk full: the record file lacks %1 bytes (see the event log)</translation>
+    </message>
 </context>
 <context>
     <name>MainMenu</name>

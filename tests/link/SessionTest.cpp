@@ -218,6 +218,55 @@ TEST(SessionRecord, AFullDiskAndADeletedFileLoseNothing) {
     EXPECT_EQ(ReadFile(path), "$C3010.0,1.0\r\n");
 }
 
+// Past the backlog's limit a full disk costs whole reads: the record leaves
+// them out, the timing file leaves out their times (so the reader still cuts
+// every later message where it was received), and the event log, on the same
+// full disk, keeps its lines until it can write them, header first.
+TEST(SessionRecord, ReadsPastTheBacklogLimitAreLeftOutUntimedAndLogged) {
+    CTempFolder folder;
+    FullDisk disk(folder.path + "/disk");
+    CInstrumentSession session;
+    std::string error;
+    ASSERT_TRUE(session.CreateRecord(folder.path + "/disk", std::tm{}, &error)) << error;
+    session.SetRecordBacklogLimit(4096);
+    const std::string path = session.RecordPath();
+    std::vector<std::string> kept; // the messages the record must hold, as cut
+    std::int64_t now = 0;
+    auto send = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            // A line, and a packet whose data is the line's number.
+            const std::string data = std::to_string(i);
+            std::string packet = Bytes({0x02, 0x00, 'A', static_cast<int>(data.size())}) + data;
+            std::uint8_t sum = 0;
+            for (std::size_t k = 1; k < packet.size(); ++k)
+                sum += static_cast<std::uint8_t>(packet[k]);
+            packet += Bytes({sum, 0x03});
+            const std::string read = "$C" + data + ".0,1.0\r\n" + packet;
+            const std::uint64_t lost = session.RecordDroppedBytes();
+            session.Process(reinterpret_cast<const std::uint8_t*>(read.data()), read.size(), ++now);
+            if (session.RecordDroppedBytes() == lost)
+                kept.insert(kept.end(), {"$C" + data + ".0,1.0\r\n", data});
+        }
+    };
+    send(0, 10);
+    disk.Fill(path);
+    send(10, 2000);
+    ASSERT_GT(session.RecordDroppedBytes(), 0u);
+    disk.Free();
+    send(2000, 2010);
+    EXPECT_EQ(session.Record().kind, RecordState::Kind::Resumed);
+    const RecordReadBack back = ReadRecord(path);
+    EXPECT_EQ(back.source, RecordTimeSource::TimingFile);
+    EXPECT_TRUE(back.texts == kept)
+        << back.texts.size() << " messages read, " << kept.size() << " kept";
+    const std::string events = ReadFile(session.EventLogPath());
+    EXPECT_TRUE(events.starts_with("time,subject,event,value,limit\n")) << events;
+    for (const std::string& line : std::vector<std::string>{
+             ",record,write-failed,,", ",record,resumed,,",
+             ",record,dropped," + std::to_string(session.RecordDroppedBytes()) + ","})
+        EXPECT_NE(events.find(line), std::string::npos) << line << "\n" << events;
+}
+
 TEST(SessionRecord, StartsInTheSameSecondKeepEveryFile) {
     CTempFolder folder;
     std::tm when{};
