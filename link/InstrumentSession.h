@@ -208,6 +208,10 @@ public:
     std::string TakeMessages() { return m_queue.TakeAll(); }
     CMessageQueue& Queue() { return m_queue; }
     std::uint64_t MessagesFramed() const { return m_nMessages.load(); }
+    // A line in the event log beside the record (any thread).
+    void LogEvent(std::string_view subject, std::string_view event, std::string_view value = {}) {
+        Log(subject, event, value);
+    }
     // Bytes the record had to leave out: a full disk past the backlog's limit.
     std::uint64_t RecordDroppedBytes() const { return m_nRecordDropped.load(); }
     // How much a full disk may hold back in memory before messages are dropped.

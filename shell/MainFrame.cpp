@@ -1,5 +1,6 @@
 #include "shell/MainFrame.h"
 
+#include "link/NetSource.h"
 #include "link/PortName.h"
 #include "link/PortSelectDlg.h"
 #include "platform/AlarmTone.h"
@@ -85,6 +86,17 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
                                          CPrompter::Icon::Warning);
         }
     }
+    // Settings that could not be used are named, never passed over in silence.
+    m_badSettings = alarms.badKeys;
+    SourceAddress address;
+    std::string reason;
+    if (!m_strSource.isEmpty() &&
+        !SourceAddress::Parse(m_strSource.toStdString(), &address, &reason)) {
+        m_strBadSource = QString::fromStdString(reason);
+        m_badSettings << "Source";
+    }
+    for (const QString& name : m_badSettings)
+        m_pSession->LogEvent("program", "bad-setting", name.toStdString());
 
     // The initial rectangle of the main window (its outer size: see showEvent).
     move(-5, -5);
@@ -513,6 +525,10 @@ QString CMainFrame::OpenFailureText(const LinkState& link) const {
 }
 
 QString CMainFrame::LinkText(const LinkState& link) const {
+    if (!m_strBadSource.isEmpty())
+        return QCoreApplication::translate("MainFrame",
+                                           "设置中的数据源 Source=%1 无效（%2），未打开任何数据源")
+            .arg(m_strSource, m_strBadSource);
     if (!link.strSource.empty() && link.kind != LinkState::Kind::Connected)
         return NetLinkText(link);
     switch (link.kind) {
@@ -627,6 +643,9 @@ QString CMainFrame::StaleStatus() const {
 
 QString CMainFrame::NoticeStatus() const {
     QStringList notices;
+    if (!m_badSettings.isEmpty() && !m_bBadSettingsSeen)
+        notices << QCoreApplication::translate("MainFrame", "设置无效，已改用默认值：%1")
+                       .arg(m_badSettings.join(QCoreApplication::translate("MainFrame", "、")));
     // Bytes the record lost to a full disk come first: they are gone for good.
     const std::uint64_t lost = m_pSession->RecordDroppedBytes();
     if (lost > m_nRecordLossSeen)
@@ -678,7 +697,8 @@ QString CMainFrame::LinkStatus() const {
 }
 
 void CMainFrame::OpenSerialPort() {
-    if (UseNetSource()) {
+    if (UseNetSource() || !m_strBadSource.isEmpty()) {
+        // An invalid source in the settings: nothing is opened in its place.
         m_portScan.stop();
         return;
     }
@@ -730,6 +750,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
     if (watched == m_pNoticePane && e->type() == QEvent::MouseButtonPress) {
         m_nDropsSeen = m_pSession->Queue().DroppedMessages();
         m_nRecordLossSeen = m_pSession->RecordDroppedBytes();
+        m_bBadSettingsSeen = true;
         RefreshStatus();
         return true;
     }

@@ -185,6 +185,9 @@ private:
     bool m_bShownOnce = false;
     std::uint64_t m_nDropsSeen = 0;      // messages left out that the operator has seen counted
     std::uint64_t m_nRecordLossSeen = 0; // bytes the record lost that the operator has seen
+    QStringList m_badSettings;           // named in the notice until clicked, and in the event log
+    bool m_bBadSettingsSeen = false;
+    QString m_strBadSource; // why the Source setting cannot be used; nothing is opened then
     QStringList m_recentFiles;
     QMenu* m_pFileMenu = nullptr;
     QList<QAction*> m_recentActions;

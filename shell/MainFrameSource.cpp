@@ -11,6 +11,7 @@
 
 void CMainFrame::SetSource(const QString& url) {
     m_strSource = url;
+    m_strBadSource.clear(); // the one chosen for this run goes before the settings'
 }
 
 bool CMainFrame::UseNetSource() {
@@ -94,6 +95,7 @@ void CMainFrame::OnSelectPort() {
     key.WriteNetSources(sources); // added and removed, whichever button ends it
     if (result == QDialog::Accepted) {
         m_strSource = chosen;
+        m_strBadSource.clear();
         key.Write("Source", chosen); // the next start opens it too; empty: the port
         OpenSerialPort();
     }

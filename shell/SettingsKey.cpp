@@ -83,9 +83,15 @@ AlarmSettings ReadAlarmSettings() {
     if (key.Create() != 0)
         return settings;
     auto number = [&](const char* name, double low, double high, double fallback) {
+        const QString text = key.ReadString(name);
         bool ok = false;
-        const double value = key.ReadString(name).toDouble(&ok);
-        return ok && value >= low && value <= high ? value : fallback;
+        const double value = text.toDouble(&ok);
+        // NaN fails both comparisons; infinities fail one.
+        if (ok && value >= low && value <= high)
+            return value;
+        if (!text.isEmpty())
+            settings.badKeys << name;
+        return fallback;
     };
     settings.pitchLimit = static_cast<int>(number("PitchLimit", 0, 90, settings.pitchLimit));
     settings.rollLimit = static_cast<int>(number("RollLimit", 0, 90, settings.rollLimit));

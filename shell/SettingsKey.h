@@ -51,6 +51,9 @@ struct AlarmSettings {
     double hysteresis = 0.5;
     int delayMs = 0;
     int staleSeconds = 3;
+    // Settings that were there but not numbers in their range (NaN, infinite,
+    // out of range): their defaults are used.
+    QStringList badKeys;
 };
 AlarmSettings ReadAlarmSettings();
 void WriteAlarmLimits(int pitchLimit, int rollLimit);

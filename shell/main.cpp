@@ -71,9 +71,10 @@ bool NoDisplay(int argc, char* argv[]) {
     return true;
 }
 
-// SIGTERM (a logout, a service stopping it) and SIGINT (Ctrl+C in a
-// terminal) end the program as quitting does: the event loop ends and the
-// record, the event log and the port are closed in order. The handler only
+// SIGTERM (a logout, a service stopping it), SIGINT (Ctrl+C in a terminal),
+// SIGHUP (the terminal it was started from closing) and SIGQUIT (Ctrl+\\) end
+// the program as quitting does: the event loop ends and the record, the event
+// log and the port are closed in order. The handler only
 // writes a byte; the event loop reads it.
 int g_quitSignal[2] = {-1, -1};
 
@@ -91,8 +92,8 @@ void QuitOnSignals(QSocketNotifier*& notifier) {
     action.sa_handler = OnQuitSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
+        sigaction(signal, &action, nullptr);
 }
 
 } // namespace

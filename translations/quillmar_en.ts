@@ -754,6 +754,14 @@ Recording continues into the previous file.</translation>
         <source>磁盘已满：记录文件缺少 %1 字节（见事件日志）</source>
         <translation>Disk full: the record file lacks %1 bytes (see the event log)</translation>
     </message>
+    <message>
+        <source>设置中的数据源 Source=%1 无效（%2），未打开任何数据源</source>
+        <translation>The source in the settings, Source=%1, is not valid (%2); no source was opened</translation>
+    </message>
+    <message>
+        <source>设置无效，已改用默认值：%1</source>
+        <translation>Settings not valid, their defaults are used: %1</translation>
+    </message>
 </context>
 <context>
     <name>MainMenu</name>

@@ -118,6 +118,40 @@ TEST(SourceSelect, AUrlAddedAndChosenIsConnectedAndRemembered) {
     close(server);
 }
 
+// Settings that cannot be used are named in the status bar and the event
+// log: an invalid source opens nothing in its place (never COM1), limits that
+// are no numbers in range fall back to their defaults.
+TEST(SourceSelect, InvalidSettingsAreNamedAndNothingIsOpenedInTheirPlace) {
+    for (const QString url : {"udp://:99999", "garbage://x"}) {
+        SCOPED_TRACE(url.toStdString());
+        CScopedSettings settings;
+        settings.Set("Source", url);
+        settings.Set("PitchLimit", "nan");
+        settings.Set("StaleSeconds", "inf");
+        settings.Set("RollLimit", "12"); // a good one is not named
+        CQuillmarDoc doc;
+        QTemporaryDir dir;
+        CMainFrame frame(&doc, QString(), dir.filePath("records"));
+        auto* view = new CQuillmarView(&frame);
+        doc.AddView(view);
+        view->SetDocument(&doc);
+        ASSERT_TRUE(frame.OnCreate(view));
+        EXPECT_TRUE(WaitUntil([&] { return frame.LinkStatus().contains("Source=" + url); }));
+        EXPECT_TRUE(frame.LinkStatus().contains("无法识别的数据源"))
+            << frame.LinkStatus().toStdString();
+        EXPECT_TRUE(frame.Session().Link().strDevice.empty());
+        EXPECT_FALSE(frame.Session().IsConnected());
+        EXPECT_EQ(frame.NoticeStatus(), "设置无效，已改用默认值：PitchLimit、StaleSeconds、Source");
+        EXPECT_EQ(frame.Session().Monitor().StaleMs(), 3000);
+        const std::string events = ReadFile(frame.Session().EventLogPath());
+        for (const char* name : {"PitchLimit", "StaleSeconds", "Source"})
+            EXPECT_NE(events.find(std::string(",program,bad-setting,") + name), std::string::npos)
+                << name << "\n"
+                << events;
+        EXPECT_EQ(events.find("RollLimit"), std::string::npos);
+    }
+}
+
 // "数据转发…" while the instrument streams: a malformed address is refused with
 // the parser's reason, a port in use is told and changes nothing, a free one
 // starts the server (its client gets the lines) and is kept in the settings,

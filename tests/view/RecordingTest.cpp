@@ -19,6 +19,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -186,6 +188,23 @@ TEST(Recording, TheEventLogTellsWhatHappenedInOrder) {
     EXPECT_EQ(said, (QStringList{"program,start,,", "pitch,active,7.5,5", "pitch,rectified,2,5",
                                  "roll,active,-12.5,10", "roll,rectified,-1,10", "link,lost,,",
                                  "link,restored,,", "program,end,,"}));
+}
+
+// Whatever ends the program from outside (a logout, Ctrl+C, the terminal
+// closing, Ctrl+\\) ends it as quitting does: status 0 and "program,end" last.
+TEST(Recording, EverySignalThatEndsTheProgramEndsTheLog) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(signal));
+        CProgramOnTheSimulator p;
+        ASSERT_TRUE(p.Start());
+        ASSERT_EQ(kill(static_cast<pid_t>(p.program.processId()), signal), 0);
+        ASSERT_TRUE(p.program.waitForFinished(30000));
+        EXPECT_EQ(p.program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.program.exitCode(), 0);
+        QString events = p.Record();
+        events.replace(".txt", "-events.csv");
+        EXPECT_TRUE(ReadAll(events).endsWith(",program,end,,\n")) << ReadAll(events).toStdString();
+    }
 }
 
 TEST(SerialMonitor, ShowsFifteenLinesClearsAndStartsEmpty) {
