@@ -45,6 +45,7 @@ CInstrumentSession::~CInstrumentSession() {
         m_record.Flush();
         m_record.Close();
         m_times.Close();
+        m_raw.Close();
     }
     Log("program", "end");
     if (m_fdWake >= 0)
@@ -91,6 +92,10 @@ void CInstrumentSession::OpenTimesLocked() {
     // the record is still whole; its reader then takes times from the
     // sentences.
     std::string error;
+    if (m_bRawCapture && !m_raw.Open(m_record.Path(), CEventLog::NowUtcMs(), &error)) {
+        m_raw.Close();
+        Log("raw", "create-failed", error);
+    }
     if (!m_times.Open(m_record.Path(), CEventLog::NowUtcMs(), &error)) {
         m_times.Close();
         Log("times", "create-failed", error);
@@ -500,11 +505,11 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
     });
     values.reset();
     health.unlock();
+    // The read as read, then the messages of it in one write, before the next
+    // read is taken.
+    WriteRecord({reinterpret_cast<const char*>(bytes), count}, utcMs);
     if (messages == 0)
         return;
-    // The messages of one read reach the system in one write, before the next
-    // read is taken.
-    WriteRecord(utcMs);
     m_recordBatch.clear();
     m_timesBatch.clear();
     ServeBatch();
@@ -519,13 +524,16 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
     Notify();
 }
 
-void CInstrumentSession::WriteRecord(std::int64_t utcMs) {
+void CInstrumentSession::WriteRecord(std::string_view read, std::int64_t utcMs) {
     std::lock_guard<std::mutex> guard(m_recordLock);
     if (!m_record.IsOpen())
         return;
     // A file deleted under us is made again before anything goes into it.
     if (m_record.IsRemoved())
         RecreateRecordLocked();
+    m_raw.Add(read, utcMs);
+    if (m_recordBatch.empty())
+        return;
     const std::size_t droppedBefore = m_record.DroppedBytes();
     const bool ok = m_record.Write(m_recordBatch);
     // After the record's write: a crash between the two leaves the record
@@ -590,6 +598,7 @@ void CInstrumentSession::CheckRecord() {
         RecreateRecordLocked();
     // Space may have come back: what failed writes left goes out now.
     m_times.Flush();
+    m_raw.Check(CEventLog::NowUtcMs());
     {
         std::lock_guard<std::mutex> events(m_eventLock);
         m_events.Flush();

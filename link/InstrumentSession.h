@@ -22,6 +22,7 @@
 #include "link/MonitorState.h"
 #include "link/NetSource.h"
 #include "link/NmeaServer.h"
+#include "link/RawCapture.h"
 #include "link/ReceiverMessage.h"
 #include "link/RecordFile.h"
 #include "link/RecordTimes.h"
@@ -212,12 +213,20 @@ public:
     void LogEvent(std::string_view subject, std::string_view event, std::string_view value = {}) {
         Log(subject, event, value);
     }
+    // Whether records get a raw capture beside them (link/RawCapture.h); on
+    // unless switched off before the record is made.
+    void SetRawCapture(bool on) { m_bRawCapture = on; }
+    std::string RawCapturePath() const {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        return m_raw.Path();
+    }
     // Bytes the record had to leave out: a full disk past the backlog's limit.
     std::uint64_t RecordDroppedBytes() const { return m_nRecordDropped.load(); }
     // How much a full disk may hold back in memory before messages are dropped.
     void SetRecordBacklogLimit(std::size_t bytes) {
         std::lock_guard<std::mutex> guard(m_recordLock);
         m_record.SetBacklogLimit(bytes);
+        m_raw.SetBacklogLimit(bytes);
     }
     // Messages cut short when the port went away, dropped at the reopen.
     std::uint64_t PartialMessages() const { return m_nPartialMessages.load(); }
@@ -243,7 +252,7 @@ private:
     void TryOpen(std::int64_t nowMs);
     void SetLink(const LinkState& state);
     void SetRecord(const RecordState& state);
-    void WriteRecord(std::int64_t utcMs);
+    void WriteRecord(std::string_view read, std::int64_t utcMs);
     void CheckRecord();
     void RecreateRecordLocked();
     void OpenTimesLocked(); // beside the record file in use
@@ -334,9 +343,11 @@ private:
     std::mutex m_commandLock;
     std::vector<std::function<void()>> m_commands;
 
-    std::mutex m_recordLock; // the record file, held while it is written
+    mutable std::mutex m_recordLock; // the record file, held while it is written
     CRecordFile m_record;
     CRecordTimesWriter m_times; // beside the record, written with it
+    CRawCapture m_raw;          // every byte read, beside the record
+    bool m_bRawCapture = true;
     bool m_bWriteFailing = false;
     mutable std::mutex m_recordStateLock; // what the window reads of it
     RecordState m_recordState;

@@ -75,6 +75,9 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     m_alertSettings.delayMs = alarms.delayMs;
     m_alertSettings.hysteresis = alarms.hysteresis;
     m_pSession->SetAlertSettings(m_alertSettings);
+    // Every byte read is kept beside the record unless the setting says otherwise.
+    const QString raw = key.ReadString("RawCapture").trimmed().toLower();
+    m_pSession->SetRawCapture(!(raw == "0" || raw == "false" || raw == "off" || raw == "no"));
     if (!recordFolder.isEmpty()) {
         const std::time_t now = std::time(nullptr);
         std::tm local{};

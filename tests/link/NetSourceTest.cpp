@@ -151,6 +151,7 @@ TEST_F(NetSessionTest, TcpSourceReconnectsAndTheRecordGoesOn) {
     }
     close(listening);
     EXPECT_TRUE(ReadFile(m_session.RecordPath()) == kRecord);
+    EXPECT_TRUE(ReadFile(m_session.RawCapturePath()) == kStream); // binary and noise too
     const std::string events = ReadFile(m_session.EventLogPath());
     for (const char* event : {",link,lost,", ",link,restored,"})
         EXPECT_NE(events.find(event + url), std::string::npos) << event << "\n" << events;

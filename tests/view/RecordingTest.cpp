@@ -192,11 +192,24 @@ TEST(Recording, TheEventLogTellsWhatHappenedInOrder) {
 
 // Whatever ends the program from outside (a logout, Ctrl+C, the terminal
 // closing, Ctrl+\\) ends it as quitting does: status 0 and "program,end" last.
+// The raw capture beside the record holds the bytes sent, unless switched off.
 TEST(Recording, EverySignalThatEndsTheProgramEndsTheLog) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(strsignal(signal));
         CProgramOnTheSimulator p;
+        const bool raw = signal != SIGQUIT;
+        if (!raw)
+            p.settings.Set("RawCapture", "false");
         ASSERT_TRUE(p.Start());
+        const std::string bytes = "\x01\xffnoise\r\n$C1,2\r\n$C3";
+        ASSERT_TRUE(p.sim.Write(bytes));
+        QString capture = p.Record();
+        capture.replace(".txt", "-raw.bin");
+        if (raw)
+            ASSERT_TRUE(
+                WaitUntil([&] { return ReadAll(capture).size() == qsizetype(bytes.size()); }));
+        else
+            ASSERT_TRUE(WaitUntil([&] { return ReadAll(p.Record()).size() > 0; }));
         ASSERT_EQ(kill(static_cast<pid_t>(p.program.processId()), signal), 0);
         ASSERT_TRUE(p.program.waitForFinished(30000));
         EXPECT_EQ(p.program.exitStatus(), QProcess::NormalExit);
@@ -204,6 +217,9 @@ TEST(Recording, EverySignalThatEndsTheProgramEndsTheLog) {
         QString events = p.Record();
         events.replace(".txt", "-events.csv");
         EXPECT_TRUE(ReadAll(events).endsWith(",program,end,,\n")) << ReadAll(events).toStdString();
+        EXPECT_EQ(QFileInfo::exists(capture), raw);
+        if (raw) // the line cut short by the end is there too
+            EXPECT_EQ(ReadAll(capture).toStdString(), bytes);
     }
 }
 
