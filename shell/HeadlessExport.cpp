@@ -3,6 +3,7 @@
 #include "plots/AnalysisLoader.h"
 #include "plots/CsvExport.h"
 #include "plots/RecordLoader.h"
+#include "shell/SettingsKey.h"
 #include "view/AnalysisSession.h"
 
 #include <QFile>
@@ -25,6 +26,8 @@ int ExportCsvFile(const std::vector<AnalysisSample>& records, const AnalysisTime
 }
 
 int RunCsvExport(const CCommandLineInfo& info) {
+    if (const QString refusal = SettingsRefusal(); !refusal.isEmpty())
+        Say(refusal);
     if (!info.analysisRecordFile.isEmpty()) {
         RecordLoadOutput out;
         const RecordLoadResult result =
@@ -34,6 +37,9 @@ int RunCsvExport(const CCommandLineInfo& info) {
             Say(refusal);
             return 1;
         }
+        // The times are not those a script would expect: said, not hidden.
+        if (!out.times.strSourceNote.empty())
+            Say(CAnalysisSession::TimeSourceText(out.times));
         return ExportCsvFile(out.records, out.times, info.exportCsvFile);
     }
     if (info.analysisFile.isEmpty()) {

@@ -17,7 +17,7 @@ constexpr float kNaN = NAN;
 constexpr std::int64_t kStart = 1796634303125; // 2026-12-07T09:05:03.125Z
 
 AnalysisTimes Timed(std::vector<std::uint32_t> offsets) {
-    return {RecordTimeSource::TimingFile, kStart, std::move(offsets)};
+    return {RecordTimeSource::TimingFile, kStart, std::move(offsets), {}};
 }
 
 AnalysisSample Record(float heading, float pitch, float roll) {
