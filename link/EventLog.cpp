@@ -1,6 +1,7 @@
 #include "link/EventLog.h"
 
 #include "platform/ErrorText.h"
+#include "platform/WrittenFiles.h"
 
 #include <cerrno>
 #include <chrono>
@@ -59,6 +60,7 @@ bool CEventLog::Open(const std::string& path, std::string* error) {
     }
     Close();
     m_fd = fd;
+    NoteWrittenFile(fd);
     m_strPath = path;
     struct stat info {};
     if (fstat(fd, &info) == 0 && info.st_size == 0) {
@@ -70,8 +72,10 @@ bool CEventLog::Open(const std::string& path, std::string* error) {
 }
 
 void CEventLog::Close() {
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
+        ForgetWrittenFile(m_fd);
         close(m_fd);
+    }
     m_fd = -1;
 }
 
