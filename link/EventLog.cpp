@@ -1,6 +1,7 @@
 #include "link/EventLog.h"
 
 #include "platform/ErrorText.h"
+#include "platform/WrittenFiles.h"
 
 #include <cerrno>
 #include <chrono>
@@ -67,6 +68,7 @@ bool CEventLog::OpenFile(std::string* error) {
         return false;
     }
     m_fd = fd;
+    NoteWrittenFile(fd);
     struct stat info {};
     if (fstat(fd, &info) == 0 && info.st_size == 0) {
         static constexpr std::string_view header = "time,subject,event,value,limit\n";
@@ -93,8 +95,10 @@ bool CEventLog::Flush() {
 }
 
 void CEventLog::Close() {
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
+        ForgetWrittenFile(m_fd);
         close(m_fd);
+    }
     m_fd = -1;
 }
 

@@ -1,6 +1,7 @@
 #include "link/RecordFile.h"
 
 #include "platform/ErrorText.h"
+#include "platform/WrittenFiles.h"
 
 #include <cerrno>
 #include <cstring>
@@ -53,6 +54,7 @@ bool CRecordFile::OpenWith(const std::string& path, int flags, std::string* erro
     }
     Close();
     m_fd = fd;
+    NoteWrittenFile(fd);
     m_strPath = path;
     m_nLastError = 0;
     return true;
@@ -81,8 +83,10 @@ bool CRecordFile::Replace(const std::string& path, std::string* error) {
 }
 
 void CRecordFile::Close() {
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
+        ForgetWrittenFile(m_fd);
         close(m_fd);
+    }
     m_fd = -1;
 }
 

@@ -4,12 +4,14 @@
 #include "link/NumberText.h"
 #include "link/RecordTimes.h"
 #include "platform/ErrorText.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -125,7 +127,7 @@ std::int64_t TimeOfDayMs(std::string_view field) {
 }
 
 // Days since 1970 of a civil date (proleptic Gregorian).
-std::int64_t DaysFromCivil(int y, int m, int d) {
+constexpr std::int64_t DaysFromCivil(int y, int m, int d) {
     y -= m <= 2;
     const int era = (y >= 0 ? y : y - 399) / 400;
     const int yoe = y - era * 400;
@@ -134,14 +136,81 @@ std::int64_t DaysFromCivil(int y, int m, int d) {
     return static_cast<std::int64_t>(era) * 146097 + doe - 719468;
 }
 
-// The UTC the record's own name gives ("2026-12-7-9-5-3.txt", local time);
-// else its modification time.
+// The times a recording may believe: within the years 2000 to 2100, never
+// back by more than a second, never on by more than a day a message. Any
+// two such times differ by little enough that nothing computed from them
+// overflows.
+constexpr std::int64_t kEarliestMs = DaysFromCivil(2000, 1, 1) * kDayMs;
+constexpr std::int64_t kLatestMs = DaysFromCivil(2101, 1, 1) * kDayMs; // the first not believed
+constexpr std::int64_t kBackwardsMs = 1000;
+
+enum class TimeFault { None, Backwards, Jump, OutOfYears, NoEntries };
+
+class CTimeCheck {
+public:
+    // The next time of a run, `messages` after the one before.
+    TimeFault Add(std::int64_t utcMs, std::uint64_t messages = 1) {
+        if (utcMs < kEarliestMs || utcMs >= kLatestMs)
+            return TimeFault::OutOfYears;
+        if (m_bAny) {
+            const std::int64_t step = utcMs - m_nLastMs;
+            if (step < -kBackwardsMs)
+                return TimeFault::Backwards;
+            // A hundred years hold fewer than 2^16 days.
+            if (step >
+                kDayMs * static_cast<std::int64_t>(std::min<std::uint64_t>(messages, 1u << 16)))
+                return TimeFault::Jump;
+        }
+        m_bAny = true;
+        m_nLastMs = utcMs;
+        return TimeFault::None;
+    }
+
+private:
+    bool m_bAny = false;
+    std::int64_t m_nLastMs = 0;
+};
+
+std::string TimingFileNote(TimeFault fault) {
+    switch (fault) {
+    case TimeFault::Backwards:
+        return UiText("RecordReader", "计时文件的时间倒退超过 1 秒，未采用");
+    case TimeFault::Jump:
+        return UiText("RecordReader", "计时文件的时间在两条消息之间跳过一天以上，未采用");
+    case TimeFault::OutOfYears:
+        return UiText("RecordReader", "计时文件的时间不在 2000–2100 年间，未采用");
+    case TimeFault::NoEntries:
+        return UiText("RecordReader", "计时文件没有一条完整的时间，未采用");
+    case TimeFault::None:
+        break;
+    }
+    return {};
+}
+
+std::string SentenceClockNote(TimeFault fault) {
+    switch (fault) {
+    case TimeFault::Backwards:
+        return UiText("RecordReader", "GGA/RMC/ZDA 的时间倒退超过 1 秒，未采用");
+    case TimeFault::Jump:
+        return UiText("RecordReader", "GGA/RMC/ZDA 的时间在两条消息之间跳过一天以上，未采用");
+    case TimeFault::OutOfYears:
+        return UiText("RecordReader", "GGA/RMC/ZDA 的时间不在 2000–2100 年间，未采用");
+    case TimeFault::NoEntries:
+    case TimeFault::None:
+        break;
+    }
+    return {};
+}
+
+// The UTC the record's own name gives ("2026-12-7-9-5-3.txt", local time,
+// a year from 2000 to 2100); else its modification time.
 std::int64_t NamedStartMs(const std::string& path, std::int64_t modifiedMs) {
     const std::size_t slash = path.rfind('/');
     std::tm when{};
     if (std::sscanf(path.c_str() + (slash == std::string::npos ? 0 : slash + 1),
                     "%d-%d-%d-%d-%d-%d", &when.tm_year, &when.tm_mon, &when.tm_mday, &when.tm_hour,
-                    &when.tm_min, &when.tm_sec) == 6) {
+                    &when.tm_min, &when.tm_sec) == 6 &&
+        when.tm_year >= 2000 && when.tm_year <= 2100) {
         when.tm_year -= 1900;
         when.tm_mon -= 1;
         when.tm_isdst = -1;
@@ -169,7 +238,11 @@ struct CRecordReader::Impl {
     std::int64_t nLastUtcMs = 0;
     std::int64_t nStartMs = 0;       // Assumed: the first message's time
     std::vector<ClockMark> arrMarks; // SentenceClock
+    std::string strNote;             // why a better source of times was not used
 
+    void Note(const std::string& note);
+    bool OpenTimes(const std::string& path);
+    TimeFault CheckTimes();
     void ScanClock(const std::string& path, std::int64_t modifiedMs);
     std::int64_t UntimedMs(std::uint64_t index) const;
 };
@@ -179,41 +252,111 @@ CRecordReader::~CRecordReader() = default;
 
 bool CRecordReader::Open(const std::string& recordPath, std::string* error) {
     m_p = std::make_unique<Impl>();
-    const int fd = open(recordPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO would wait for a writer, a device never end: only a regular file.
+    const RegularFile file = OpenRegularFile(recordPath);
     struct stat info {};
-    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const int failure = fd < 0 ? errno : 0;
-        if (fd >= 0)
-            close(fd);
+    if (file.fd < 0 || fstat(file.fd, &info) != 0) {
+        const int failure = file.fd < 0 ? file.error : errno;
+        if (file.fd >= 0)
+            close(file.fd);
         if (error)
-            *error = failure ? SystemErrorText(failure) : UiText("RecordReader", "不是普通文件");
+            *error =
+                file.notRegular ? UiText("RecordReader", "不是普通文件") : SystemErrorText(failure);
         return false;
     }
-    m_p->nLength = static_cast<std::uint64_t>(info.st_size);
-    m_p->record.Attach(fd);
+    m_p->nLength = file.size;
+    m_p->record.Attach(file.fd);
+    // Bounded, so that an absurd date (touch -d) cannot overflow what is
+    // counted from it.
+    constexpr std::int64_t kSecondsBound = std::int64_t{1} << 40;
     const std::int64_t modifiedMs =
-        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+        std::clamp<std::int64_t>(info.st_mtim.tv_sec, -kSecondsBound, kSecondsBound) * 1000 +
+        info.st_mtim.tv_nsec / 1000000;
 
-    const int timesFd = open(CRecordTimesWriter::PathFor(recordPath).c_str(), O_RDONLY | O_CLOEXEC);
-    if (timesFd >= 0) {
-        m_p->times.Attach(timesFd);
-        if (m_p->decoder.ReadHeader(m_p->times.Window(kTimesHeaderSize))) {
-            m_p->times.Advance(kTimesHeaderSize);
-            m_p->bTimed = m_p->bHasTimes = true;
-            m_p->source = RecordTimeSource::TimingFile;
-            m_p->nLastUtcMs = m_p->decoder.BaseUtcMs();
-            return true;
-        }
-        m_p->times.Close(); // not a timing file of ours
-    }
+    if (m_p->OpenTimes(CRecordTimesWriter::PathFor(recordPath)))
+        return true;
     m_p->ScanClock(recordPath, modifiedMs);
     return true;
+}
+
+RecordTimeSource CRecordReader::TimeSource() const {
+    return m_p->source;
+}
+
+const std::string& CRecordReader::TimeSourceNote() const {
+    return m_p->strNote;
+}
+
+void CRecordReader::Impl::Note(const std::string& note) {
+    if (!strNote.empty())
+        strNote += UiText("RecordReader", "；");
+    strNote += note;
+}
+
+// Takes the timing file at path when it is there, is one of ours and its
+// times can be believed; else says why it was left aside.
+bool CRecordReader::Impl::OpenTimes(const std::string& path) {
+    const RegularFile file = OpenRegularFile(path);
+    if (file.fd < 0) {
+        if (file.notRegular)
+            Note(UiText("RecordReader", "计时文件不是普通文件，未采用"));
+        else if (file.error != ENOENT)
+            Note(FillIn(UiText("RecordReader", "计时文件无法读取（%1），未采用"),
+                        {SystemErrorText(file.error)}));
+        return false;
+    }
+    times.Attach(file.fd);
+    if (!decoder.ReadHeader(times.Window(kTimesHeaderSize))) {
+        times.Close();
+        Note(UiText("RecordReader", "计时文件不是本程序的计时文件，未采用"));
+        return false;
+    }
+    times.Advance(kTimesHeaderSize);
+    if (const TimeFault fault = CheckTimes(); fault != TimeFault::None) {
+        times.Close();
+        Note(TimingFileNote(fault));
+        return false;
+    }
+    times.SeekTo(kTimesHeaderSize);
+    bTimed = bHasTimes = true;
+    source = RecordTimeSource::TimingFile;
+    nLastUtcMs = decoder.BaseUtcMs();
+    return true;
+}
+
+// Runs through the timing file's entries once: each time must be one to
+// believe, and at least one whole entry there for a record that is not empty
+// (a torn first entry would stamp every message with the base time).
+TimeFault CRecordReader::Impl::CheckTimes() {
+    CTimesDecoder reading = decoder;
+    CTimeCheck check;
+    if (const TimeFault fault = check.Add(reading.BaseUtcMs()); fault != TimeFault::None)
+        return fault;
+    std::uint64_t entries = 0;
+    for (;;) {
+        const std::string_view bytes = times.Window(32);
+        std::size_t at = 0;
+        CTimesDecoder::Entry entry{};
+        if (!reading.Next(bytes, &at, &entry))
+            break;
+        times.Advance(at);
+        // Judged on the step itself: the sum of a wild one means nothing.
+        if (entry.nDeltaMs < -kBackwardsMs)
+            return TimeFault::Backwards;
+        if (entry.nDeltaMs > kDayMs)
+            return TimeFault::Jump;
+        if (const TimeFault fault = check.Add(entry.nUtcMs); fault != TimeFault::None)
+            return fault;
+        ++entries;
+    }
+    return entries == 0 && nLength > 0 ? TimeFault::NoEntries : TimeFault::None;
 }
 
 void CRecordReader::Impl::ScanClock(const std::string& path, std::int64_t modifiedMs) {
     std::int64_t dayMs = -1; // midnight of the date last read from RMC or ZDA
     std::int64_t lastTimeOfDay = -1;
     std::uint64_t index = 0;
+    CTimeCheck check;
     const std::int64_t named = NamedStartMs(path, modifiedMs);
     for (;;) {
         const std::string_view window = record.Window(kMaxPiece + 1);
@@ -248,8 +391,17 @@ void CRecordReader::Impl::ScanClock(const std::string& path, std::int64_t modifi
                 dayMs += kDayMs; // past midnight without a dated sentence
             lastTimeOfDay = timeOfDay;
             const std::int64_t utc = dayMs + timeOfDay;
-            if (arrMarks.empty() || arrMarks.back().nUtcMs != utc)
+            if (arrMarks.empty() || arrMarks.back().nUtcMs != utc) {
+                const TimeFault fault =
+                    check.Add(utc, arrMarks.empty() ? 1 : index - arrMarks.back().nIndex);
+                if (fault != TimeFault::None) {
+                    // Clocks that cannot be believed: the messages are counted instead.
+                    Note(SentenceClockNote(fault));
+                    arrMarks.clear();
+                    break;
+                }
                 arrMarks.push_back({index, utc});
+            }
         }
         ++index;
     }
@@ -259,7 +411,7 @@ void CRecordReader::Impl::ScanClock(const std::string& path, std::int64_t modifi
 }
 
 std::int64_t CRecordReader::Impl::UntimedMs(std::uint64_t index) const {
-    if (arrMarks.empty())
+    if (arrMarks.empty()) // no overflow before 10^16 messages
         return nStartMs + static_cast<std::int64_t>(index) * kAssumedMs;
     // Between two marks, the messages came at an even pace; outside them, at
     // the pace of the nearest interval (10 a second with a single mark).
@@ -271,14 +423,14 @@ std::int64_t CRecordReader::Impl::UntimedMs(std::uint64_t index) const {
         --after;
     const ClockMark& b = after == arrMarks.begin() ? *after : *(after - 1);
     const ClockMark& a = *after;
-    const auto di = static_cast<std::int64_t>(index) - static_cast<std::int64_t>(b.nIndex);
-    if (a.nIndex == b.nIndex)
-        return b.nUtcMs + di * kAssumedMs;
-    return b.nUtcMs + (a.nUtcMs - b.nUtcMs) * di / static_cast<std::int64_t>(a.nIndex - b.nIndex);
-}
-
-RecordTimeSource CRecordReader::TimeSource() const {
-    return m_p->source;
+    // Wide: a century between marks times millions of messages is beyond 64 bits.
+    __extension__ using Wide = __int128;
+    const Wide di = static_cast<Wide>(index) - static_cast<Wide>(b.nIndex);
+    const Wide utc = a.nIndex == b.nIndex ? b.nUtcMs + di * kAssumedMs
+                                          : b.nUtcMs + (a.nUtcMs - b.nUtcMs) * di /
+                                                           static_cast<Wide>(a.nIndex - b.nIndex);
+    return static_cast<std::int64_t>(std::clamp<Wide>(utc, std::numeric_limits<std::int64_t>::min(),
+                                                      std::numeric_limits<std::int64_t>::max()));
 }
 
 std::uint64_t CRecordReader::Length() const {

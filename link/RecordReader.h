@@ -16,6 +16,12 @@
 // message between them; a record without any is taken as 10 messages a
 // second from the file's name (or modification time).
 //
+// Times are believed only within the years 2000 to 2100, going back by at
+// most a second and on by at most a day a message: a timing file whose times
+// do not hold to that (or that is not a regular file, not ours, or has no
+// whole entry) is left aside for the clock sentences, and clock sentences
+// that do not for the count of 10 a second. TimeSourceNote() says why.
+//
 // Nothing is allocated per message: the reader reads blocks and hands out
 // views into them, valid until the next call.
 #pragma once
@@ -54,6 +60,9 @@ public:
     // the user's language) when the record cannot be read.
     bool Open(const std::string& recordPath, std::string* error);
     RecordTimeSource TimeSource() const;
+    // Why a better source of times was left aside, in the user's language
+    // ("计时文件的时间倒退超过 1 秒，未采用"); empty when none was.
+    const std::string& TimeSourceNote() const;
     std::uint64_t Length() const; // the record's length in bytes
 
     // The next message; false at the end of the record (or on a read error:

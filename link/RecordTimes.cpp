@@ -67,7 +67,9 @@ void CRecordTimesWriter::Add(std::string_view text, bool packet, std::int64_t ut
         return;
     const bool line = !packet && text.find('\n') == text.size() - 1;
     const unsigned kind = line ? 0 : packet ? 1 : 2;
-    PutVarint(m_batch, Zigzag(utcMs - m_nLastUtcMs) << 2 | kind);
+    const auto delta = static_cast<std::int64_t>(static_cast<std::uint64_t>(utcMs) -
+                                                 static_cast<std::uint64_t>(m_nLastUtcMs));
+    PutVarint(m_batch, Zigzag(delta) << 2 | kind);
     if (kind != 0)
         PutVarint(m_batch, text.size());
     if (kind == 1)
@@ -110,7 +112,10 @@ bool CTimesDecoder::Next(std::string_view bytes, std::size_t* at, Entry* entry) 
         type = static_cast<std::uint8_t>(bytes[cursor++]);
     }
     *at = cursor;
-    m_nLastUtcMs += Unzigzag(head >> 2);
+    const std::int64_t delta = Unzigzag(head >> 2);
+    m_nLastUtcMs = static_cast<std::int64_t>(static_cast<std::uint64_t>(m_nLastUtcMs) +
+                                             static_cast<std::uint64_t>(delta));
+    entry->nDeltaMs = delta;
     entry->nLength = length;
     entry->bPacket = kind == 1;
     entry->nType = type;

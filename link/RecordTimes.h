@@ -71,13 +71,15 @@ public:
         bool bPacket;
         std::uint8_t nType; // a packet's type byte
         std::int64_t nUtcMs;
+        std::int64_t nDeltaMs; // since the entry before (the first: since the base time)
     };
     // False unless bytes begin with the header; sets the base time.
     bool ReadHeader(std::string_view bytes);
     std::int64_t BaseUtcMs() const { return m_nBaseUtcMs; }
     // Decodes the entry at bytes[*at]; false, leaving *at alone, when the
     // bytes end inside it (a torn entry, or one that continues in the next
-    // block).
+    // block). Times are summed modulo 2^64, so a file of nonsense gives
+    // nonsense times, never an overflow: the reader judges them.
     bool Next(std::string_view bytes, std::size_t* at, Entry* entry);
     // The time of the entry last decoded (to go on from after a seek).
     std::int64_t LastUtcMs() const { return m_nLastUtcMs; }

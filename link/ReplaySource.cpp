@@ -16,6 +16,7 @@ bool CReplaySource::Open(const std::string& recordPath, std::string* error) {
     if (!m_reader.Open(recordPath, error))
         return false;
     m_timeSource = m_reader.TimeSource();
+    m_strTimeNote = m_reader.TimeSourceNote();
     m_nLength = m_reader.Length();
     m_checkpoints.assign(1, m_reader.Tell());
     return true;

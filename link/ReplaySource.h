@@ -41,6 +41,8 @@ public:
     // language when it cannot be read.
     bool Open(const std::string& recordPath, std::string* error);
     RecordTimeSource TimeSource() const { return m_timeSource; }
+    // Why the record's timing file (or clock sentences) were left aside; empty when not.
+    const std::string& TimeSourceNote() const { return m_strTimeNote; }
     std::uint64_t Length() const { return m_nLength; }
 
     // Control; any thread.
@@ -81,6 +83,7 @@ private:
 
     CRecordReader m_reader;
     RecordTimeSource m_timeSource = RecordTimeSource::None;
+    std::string m_strTimeNote;
     std::uint64_t m_nLength = 0;
     CInstrumentSession* m_pSession = nullptr;
 

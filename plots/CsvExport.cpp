@@ -1,6 +1,8 @@
 #include "plots/CsvExport.h"
 
-#include "platform/ReplacingFile.h"
+#include "link/EventLog.h"
+#include "link/RecordTimes.h"
+#include "platform/UiText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -127,10 +129,19 @@ std::string AnalysisCsv(const std::vector<AnalysisSample>& records, const Analys
     return csv;
 }
 
+std::vector<KeptFile> RecordingFiles(const std::string& path) {
+    const std::string times = CRecordTimesWriter::PathFor(path);
+    const std::string stem = times.substr(0, times.size() - std::strlen("-times.bin"));
+    return {{path, UiText("CsvExport", "载入的文件")},
+            {times, UiText("CsvExport", "载入文件的计时文件")},
+            {stem + "-raw.bin", UiText("CsvExport", "载入文件的原始数据文件")},
+            {CEventLog::PathFor(path), UiText("CsvExport", "载入文件的事件日志")}};
+}
+
 std::string ExportAnalysisCsv(const std::string& path, const std::vector<AnalysisSample>& records,
-                              const AnalysisTimes& times) {
+                              const AnalysisTimes& times, std::vector<KeptFile> kept) {
     CReplacingFile file;
-    if (!file.Open(path))
+    if (!file.Open(path, std::move(kept)))
         return file.ErrorText();
     const auto block = std::make_unique<char[]>(kBlockSize);
     char* const begin = block.get();

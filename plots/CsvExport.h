@@ -8,6 +8,7 @@
 // Plain C++.
 #pragma once
 
+#include "platform/ReplacingFile.h"
 #include "plots/Samples.h"
 
 #include <cstddef>
@@ -44,8 +45,12 @@ private:
 
 // The whole CSV in memory (small exports, tests).
 std::string AnalysisCsv(const std::vector<AnalysisSample>& records, const AnalysisTimes& times);
+// The files of the recording loaded from path that no export may take the
+// place of: the file itself, and beside it its timing file, its raw capture
+// ("X-raw.bin") and its event log, whether they are there or not.
+std::vector<KeptFile> RecordingFiles(const std::string& path);
 // Writes the CSV to path in large blocks, one write each, taking the place of
-// a file there only once complete (platform/ReplacingFile.h). Empty when
-// written, else what went wrong, for the operator.
+// a file there only once complete (platform/ReplacingFile.h), unless it is
+// one of kept. Empty when written, else what went wrong, for the operator.
 std::string ExportAnalysisCsv(const std::string& path, const std::vector<AnalysisSample>& records,
-                              const AnalysisTimes& times);
+                              const AnalysisTimes& times, std::vector<KeptFile> kept = {});

@@ -134,6 +134,7 @@ RecordLoadResult LoadRecordFile(const std::string& path, RecordLoadOutput& out,
     ReserveFor(out.records, bound);
     ReserveFor(out.times.arrOffsetMs, bound);
     out.times.source = reader.TimeSource();
+    out.times.strSourceNote = reader.TimeSourceNote();
     CPrefault prefault(out);
 
     const float none = std::numeric_limits<float>::quiet_NaN();

@@ -6,6 +6,7 @@
 #include "link/RecordReader.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct AttitudeSample {
@@ -31,6 +32,7 @@ struct AnalysisTimes {
     RecordTimeSource source = RecordTimeSource::None;
     std::int64_t nStartUtcMs = 0;
     std::vector<std::uint32_t> arrOffsetMs;
+    std::string strSourceNote; // why a better source was left aside (CRecordReader::TimeSourceNote)
 
     bool Known() const { return source != RecordTimeSource::None && !arrOffsetMs.empty(); }
     std::int64_t UtcMs(std::size_t i) const { return nStartUtcMs + arrOffsetMs[i]; }

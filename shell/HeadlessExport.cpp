@@ -3,6 +3,7 @@
 #include "plots/AnalysisLoader.h"
 #include "plots/CsvExport.h"
 #include "plots/RecordLoader.h"
+#include "shell/SettingsKey.h"
 #include "view/AnalysisSession.h"
 
 #include <QFile>
@@ -15,9 +16,11 @@ void Say(const QString& text) {
 } // namespace
 
 int ExportCsvFile(const std::vector<AnalysisSample>& records, const AnalysisTimes& times,
-                  const QString& path) {
+                  const QString& path, const QString& loadedPath) {
+    // Never over the recording it was made from, nor over its own files.
     const std::string error =
-        ExportAnalysisCsv(QFile::encodeName(path).toStdString(), records, times);
+        ExportAnalysisCsv(QFile::encodeName(path).toStdString(), records, times,
+                          RecordingFiles(QFile::encodeName(loadedPath).toStdString()));
     if (error.empty())
         return 0;
     Say(QString::fromStdString(error));
@@ -25,6 +28,8 @@ int ExportCsvFile(const std::vector<AnalysisSample>& records, const AnalysisTime
 }
 
 int RunCsvExport(const CCommandLineInfo& info) {
+    if (const QString refusal = SettingsRefusal(); !refusal.isEmpty())
+        Say(refusal);
     if (!info.analysisRecordFile.isEmpty()) {
         RecordLoadOutput out;
         const RecordLoadResult result =
@@ -34,7 +39,10 @@ int RunCsvExport(const CCommandLineInfo& info) {
             Say(refusal);
             return 1;
         }
-        return ExportCsvFile(out.records, out.times, info.exportCsvFile);
+        // The times are not those a script would expect: said, not hidden.
+        if (!out.times.strSourceNote.empty())
+            Say(CAnalysisSession::TimeSourceText(out.times));
+        return ExportCsvFile(out.records, out.times, info.exportCsvFile, info.analysisRecordFile);
     }
     if (info.analysisFile.isEmpty()) {
         Say("--export-csv needs the recording to export: --analyse FILE or --analyse-record FILE");
@@ -49,5 +57,5 @@ int RunCsvExport(const CCommandLineInfo& info) {
         return 1;
     }
     // The instrument's own files carry no times.
-    return ExportCsvFile(records, AnalysisTimes{}, info.exportCsvFile);
+    return ExportCsvFile(records, AnalysisTimes{}, info.exportCsvFile, info.analysisFile);
 }

@@ -11,7 +11,8 @@
 // written; 1 the file did not load or the CSV could not be written (the
 // reason on the error stream); 2 nothing named to export.
 int RunCsvExport(const CCommandLineInfo& info);
-// Writes loaded records (and their times) to path as CSV; the exit status, as
+// Writes records (and their times) loaded from loadedPath to path as CSV,
+// never in the place of the recording or its own files; the exit status, as
 // above. Any loader of recordings ends here.
 int ExportCsvFile(const std::vector<AnalysisSample>& records, const AnalysisTimes& times,
-                  const QString& path);
+                  const QString& path, const QString& loadedPath);

@@ -1,5 +1,7 @@
 #include "shell/LockLights.h"
 
+#include "platform/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -10,8 +12,12 @@ QMap<QString, bool> ReadLockLights(const QString& root) {
         const QString lock = name.section("::", -1);
         if (lock != "capslock" && lock != "numlock" && lock != "scrolllock")
             continue;
-        QFile brightness(leds.filePath(name + "/brightness"));
-        if (!brightness.open(QIODevice::ReadOnly))
+        // Read without blocking, as every file is: the root is a folder a test may give.
+        const RegularFile opened =
+            OpenRegularFile(QFile::encodeName(leds.filePath(name + "/brightness")).toStdString());
+        QFile brightness;
+        if (opened.fd < 0 ||
+            !brightness.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
             continue;
         const bool on = brightness.readAll().trimmed().toInt() > 0;
         lights[lock] = lights.value(lock) || on;

@@ -187,6 +187,9 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         }
     }
     m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice, RecordFolder(info));
+    // The program runs on its defaults: said once, not a reason to stop.
+    if (const QString refusal = SettingsRefusal(); !refusal.isEmpty())
+        CPrompter::Instance().Notify(nullptr, refusal, QString(), CPrompter::Icon::Warning);
     if (!info.sourceUrl.isEmpty()) // else the frame takes the source chosen last time
         m_pFrame->SetSource(info.sourceUrl);
     StartServing(info);

@@ -11,7 +11,15 @@
 #include <QVBoxLayout>
 
 namespace {
-QString TimeSourceText(RecordTimeSource source) {
+QString TimeSourceText(RecordTimeSource source, const std::string& note) {
+    // The timing file (or the clock sentences) there but left aside, and why.
+    if (!note.empty() && source == RecordTimeSource::SentenceClock)
+        return QCoreApplication::translate("ReplayDlg",
+                                           "时间来源：按 GGA/RMC/ZDA 语句中的时间（%1）")
+            .arg(QString::fromStdString(note));
+    if (!note.empty() && source == RecordTimeSource::Assumed)
+        return QCoreApplication::translate("ReplayDlg", "时间来源：按每秒 10 条估计（%1）")
+            .arg(QString::fromStdString(note));
     switch (source) {
     case RecordTimeSource::TimingFile:
         return QCoreApplication::translate("ReplayDlg",
@@ -101,7 +109,7 @@ bool CReplayDlg::Open(const QString& path, QString* error) {
     m_pFile->setText(QCoreApplication::translate("ReplayDlg", "记录文件：") +
                      QFileInfo(path).fileName());
     m_pFile->setToolTip(path);
-    m_pTimes->setText(TimeSourceText(m_pSource->TimeSource()));
+    m_pTimes->setText(TimeSourceText(m_pSource->TimeSource(), m_pSource->TimeSourceNote()));
     return true;
 }
 

@@ -2,7 +2,48 @@
 
 #include "link/PortName.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QLibraryInfo>
 #include <QSettings>
+#include <QStandardPaths>
+#include <sys/stat.h>
+
+namespace {
+const char kOrganization[] = "Quillmar Solution";
+const char kApplication[] = "Quillmar";
+
+QString& Folder() {
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+void SetSettingsFolder(const QString& folder) {
+    Folder() = folder;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
+
+QString SettingsRefusal() {
+    // The files QSettings reads, the user's and the machine's, each looked at
+    // without opening it.
+    const QString user =
+        Folder().isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                           : Folder();
+    const QString machine = QLibraryInfo::path(QLibraryInfo::SettingsPath);
+    for (const QString& folder : {user, machine}) {
+        for (const QString& name : {QString("%1/%2.ini").arg(kOrganization, kApplication),
+                                    QString("%1.ini").arg(kOrganization)}) {
+            const QString path = folder + "/" + name;
+            struct stat info {};
+            if (stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+                return QCoreApplication::translate(
+                           "SettingsKey", "设置文件不是普通文件：%1\n本次运行不读取也不保存设置")
+                    .arg(path);
+        }
+    }
+    return {};
+}
 
 CSettingsKey::CSettingsKey() = default;
 CSettingsKey::~CSettingsKey() {
@@ -10,8 +51,11 @@ CSettingsKey::~CSettingsKey() {
 }
 
 long CSettingsKey::Create() {
+    m_pSettings.reset();
+    if (!SettingsRefusal().isEmpty())
+        return 5;
     m_pSettings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                              "Quillmar Solution", "Quillmar");
+                                              kOrganization, kApplication);
     return m_pSettings->status() == QSettings::AccessError ? 5 : 0;
 }
 

@@ -15,7 +15,7 @@ class CSettingsKey {
 public:
     CSettingsKey();
     ~CSettingsKey();
-    // 0 when the settings can be used, else 5 (no access).
+    // 0 when the settings can be used, else 5 (no access, or SettingsRefusal()).
     long Create();
     // The text of a value; empty when it is missing or cannot be read.
     QString ReadString(const QString& name) const;
@@ -34,6 +34,14 @@ public:
 private:
     std::unique_ptr<QSettings> m_pSettings;
 };
+
+// The folder the settings file is in (the user's configuration folder unless
+// given; tests give one of their own).
+void SetSettingsFolder(const QString& folder);
+// Why the settings cannot be used in this run: a settings file there that is
+// not a regular file (reading a FIFO would wait for ever). Empty when they
+// can; while not, Create() refuses and every setting reads as missing.
+QString SettingsRefusal();
 
 // The setting "Language" ("en", "zh"; empty when missing).
 QString ReadLanguageSetting();

@@ -2,6 +2,7 @@
 
 #include "platform/Canvas.h"
 #include "platform/DialogUnits.h"
+#include "platform/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -86,8 +87,11 @@ void CShapePreview::Draw(CCanvas& canvas, const QString& path) {
     if (path.isEmpty())
         return;
     canvas.SelectPen(CPen{1, Qt::red});
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // A FIFO among the outlines would hold the window for ever: a regular file only.
+    const RegularFile opened = OpenRegularFile(QFile::encodeName(path).toStdString());
+    QFile file;
+    if (opened.fd < 0 ||
+        !file.open(opened.fd, QIODevice::ReadOnly | QIODevice::Text, QFileDevice::AutoCloseHandle))
         return;
     COutlineReader reader(file);
     long count = 0;

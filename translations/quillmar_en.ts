@@ -119,6 +119,10 @@
         <source>，UTC %1</source>
         <translation>, UTC %1</translation>
     </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
 </context>
 <context>
     <name>AttitudeDisplay</name>
@@ -291,6 +295,25 @@
     <message>
         <source>无法提供数据服务：%1</source>
         <translation>Cannot serve the data: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CsvExport</name>
+    <message>
+        <source>载入的文件</source>
+        <translation>the loaded file</translation>
+    </message>
+    <message>
+        <source>载入文件的计时文件</source>
+        <translation>the loaded file's timing file</translation>
+    </message>
+    <message>
+        <source>载入文件的原始数据文件</source>
+        <translation>the loaded file's raw capture</translation>
+    </message>
+    <message>
+        <source>载入文件的事件日志</source>
+        <translation>the loaded file's event log</translation>
     </message>
 </context>
 <context>
@@ -1464,12 +1487,62 @@ Use the extension .csv, .png, .pdf or .svg</translation>
         <source>，%1</source>
         <translation>, %1</translation>
     </message>
+    <message>
+        <source>%1 已存在。
+要替换它吗？</source>
+        <translation>%1 already exists.
+Do you want to replace it?</translation>
+    </message>
 </context>
 <context>
     <name>RecordReader</name>
     <message>
         <source>不是普通文件</source>
         <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>计时文件的时间倒退超过 1 秒，未采用</source>
+        <translation>the timing file's times go back by more than a second; not used</translation>
+    </message>
+    <message>
+        <source>计时文件的时间在两条消息之间跳过一天以上，未采用</source>
+        <translation>the timing file's times jump by more than a day between two messages; not used</translation>
+    </message>
+    <message>
+        <source>计时文件的时间不在 2000–2100 年间，未采用</source>
+        <translation>the timing file's times are outside the years 2000–2100; not used</translation>
+    </message>
+    <message>
+        <source>计时文件没有一条完整的时间，未采用</source>
+        <translation>the timing file holds no whole entry; not used</translation>
+    </message>
+    <message>
+        <source>GGA/RMC/ZDA 的时间倒退超过 1 秒，未采用</source>
+        <translation>the GGA/RMC/ZDA times go back by more than a second; not used</translation>
+    </message>
+    <message>
+        <source>GGA/RMC/ZDA 的时间在两条消息之间跳过一天以上，未采用</source>
+        <translation>the GGA/RMC/ZDA times jump by more than a day between two messages; not used</translation>
+    </message>
+    <message>
+        <source>GGA/RMC/ZDA 的时间不在 2000–2100 年间，未采用</source>
+        <translation>the GGA/RMC/ZDA times are outside the years 2000–2100; not used</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>计时文件不是普通文件，未采用</source>
+        <translation>the timing file is not a regular file; not used</translation>
+    </message>
+    <message>
+        <source>计时文件无法读取（%1），未采用</source>
+        <translation>the timing file cannot be read (%1); not used</translation>
+    </message>
+    <message>
+        <source>计时文件不是本程序的计时文件，未采用</source>
+        <translation>the timing file is not one of this program's; not used</translation>
     </message>
 </context>
 <context>
@@ -1479,6 +1552,18 @@ Use the extension .csv, .png, .pdf or .svg</translation>
 %2</source>
         <translation>Cannot write file: %1
 %2</translation>
+    </message>
+    <message>
+        <source>它不是普通文件（而是设备、管道、套接字或文件夹），不能被替换</source>
+        <translation>It is not a regular file (but a device, pipe, socket or folder) and cannot be replaced.</translation>
+    </message>
+    <message>
+        <source>这是%1，不能覆盖它</source>
+        <translation>It is %1 and must not be overwritten.</translation>
+    </message>
+    <message>
+        <source>本程序正在写入这个文件，不能覆盖它</source>
+        <translation>This program is writing to that file; it must not be overwritten.</translation>
     </message>
 </context>
 <context>
@@ -1552,6 +1637,14 @@ Use the extension .csv, .png, .pdf or .svg</translation>
     <message>
         <source>继续</source>
         <translation>Resume</translation>
+    </message>
+    <message>
+        <source>时间来源：按 GGA/RMC/ZDA 语句中的时间（%1）</source>
+        <translation>Times: from the GGA/RMC/ZDA sentences (%1)</translation>
+    </message>
+    <message>
+        <source>时间来源：按每秒 10 条估计（%1）</source>
+        <translation>Times: estimated at 10 per second (%1)</translation>
     </message>
 </context>
 <context>
@@ -1784,6 +1877,15 @@ Use the extension .csv, .png, .pdf or .svg</translation>
     <message>
         <source>-摘要.</source>
         <translation>-summary.</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsKey</name>
+    <message>
+        <source>设置文件不是普通文件：%1
+本次运行不读取也不保存设置</source>
+        <translation>The settings file is not a regular file: %1
+This run neither reads nor saves the settings.</translation>
     </message>
 </context>
 <context>

@@ -54,20 +54,34 @@ void CQuillmarView::OnExport() {
         "QuillmarView", "CSV 文件 (*.csv);;PNG 图片 (*.png);;PDF 文件 (*.pdf);;SVG 图片 (*.svg)");
     request.defaultSuffix = "csv";
     request.proposedName = BaseName(m_analysis.Path()) + ".csv";
+    request.confirmOverwrite = false; // asked below, once the target is known to be replaceable
     const QString path = CPrompter::Instance().FileDialog(this, request);
     if (path.isEmpty())
         return;
     const ExportFormat format = ExportFormatOf(path);
-    std::string error;
-    if (format == ExportFormat::Unknown) {
-        error =
-            QCoreApplication::translate(
-                "QuillmarView", "不能导出为这种文件：%1\n请用 .csv、.png、.pdf 或 .svg 作扩展名")
-                .arg(path)
-                .toStdString();
+    // Never over the recording shown, nor over its own files.
+    const std::vector<KeptFile> kept = m_analysis.Path().isEmpty()
+                                           ? std::vector<KeptFile>{}
+                                           : RecordingFiles(Encoded(m_analysis.Path()));
+    std::string error =
+        format == ExportFormat::Unknown
+            ? QCoreApplication::translate(
+                  "QuillmarView", "不能导出为这种文件：%1\n请用 .csv、.png、.pdf 或 .svg 作扩展名")
+                  .arg(path)
+                  .toStdString()
+            : ReplaceRefusal(Encoded(path), kept);
+    if (error.empty() && QFileInfo::exists(path) &&
+        CPrompter::Instance().MessageBox(
+            this,
+            QCoreApplication::translate("QuillmarView", "%1 已存在。\n要替换它吗？").arg(path),
+            QString(), QMessageBox::Yes | QMessageBox::No,
+            CPrompter::Icon::Question) != QMessageBox::Yes)
+        return;
+    if (!error.empty()) {
+        // Refused before anything was asked or written.
     } else if (format == ExportFormat::Csv) {
         const WaitCursor wait;
-        error = ExportAnalysisCsv(Encoded(path), m_analysis.Records(), m_analysis.Times());
+        error = ExportAnalysisCsv(Encoded(path), m_analysis.Records(), m_analysis.Times(), kept);
     } else {
         const QSize size = CPrompter::Instance().PictureSize(
             this, QCoreApplication::translate("QuillmarView", "导出图片的大小"), this->size());
@@ -79,9 +93,9 @@ void CQuillmarView::OnExport() {
         font.setPixelSize(QFontInfo(this->font()).pixelSize());
         const QByteArray bytes = RenderPicture(
             format, size, font, [this](CCanvas& canvas) { DrawAnalysisPicture(canvas); });
-        error =
-            ReplaceFile(Encoded(path), std::string_view(bytes.constData(),
-                                                        static_cast<std::size_t>(bytes.size())));
+        error = ReplaceFile(
+            Encoded(path),
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), kept);
     }
     if (!error.empty())
         CPrompter::Instance().MessageBox(this, QString::fromStdString(error), QString(),

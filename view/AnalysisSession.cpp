@@ -236,19 +236,31 @@ CAnalysisData CAnalysisSession::Data() const {
 }
 
 QString CAnalysisSession::TimeSourceText() const {
-    if (!Times().Known())
+    return TimeSourceText(Times());
+}
+
+QString CAnalysisSession::TimeSourceText(const AnalysisTimes& times) {
+    if (!times.Known())
         return {};
-    switch (Times().source) {
+    QString text;
+    switch (times.source) {
     case RecordTimeSource::TimingFile:
-        return QCoreApplication::translate("AnalysisSession", "时间来自计时文件");
-    case RecordTimeSource::SentenceClock:
-        return QCoreApplication::translate("AnalysisSession", "时间来自 GGA/RMC/ZDA");
-    case RecordTimeSource::Assumed:
-        return QCoreApplication::translate("AnalysisSession", "时间按每秒 10 条推算");
-    case RecordTimeSource::None:
+        text = QCoreApplication::translate("AnalysisSession", "时间来自计时文件");
         break;
+    case RecordTimeSource::SentenceClock:
+        text = QCoreApplication::translate("AnalysisSession", "时间来自 GGA/RMC/ZDA");
+        break;
+    case RecordTimeSource::Assumed:
+        text = QCoreApplication::translate("AnalysisSession", "时间按每秒 10 条推算");
+        break;
+    case RecordTimeSource::None:
+        return {};
     }
-    return {};
+    // Why the better source beside the record was left aside.
+    if (!times.strSourceNote.empty())
+        text = QCoreApplication::translate("AnalysisSession", "%1（%2）")
+                   .arg(text, QString::fromStdString(times.strSourceNote));
+    return text;
 }
 
 bool CAnalysisSession::IsToggle(int id) {

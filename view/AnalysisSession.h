@@ -86,6 +86,8 @@ public:
     // What the status bar says of where the records' times come from; empty
     // without times.
     QString TimeSourceText() const;
+    // Where the times came from, and why a better source was left aside.
+    static QString TimeSourceText(const AnalysisTimes& times);
 
     // The curve toggles (ID_TOGGLE_*): a curve is drawn while its counter is
     // even, so heading and pitch are on at first.

@@ -1,3 +1,5 @@
+#include "link/EventLog.h"
+#include "link/RecordFile.h"
 #include "platform/ErrorText.h"
 #include "plots/CsvExport.h"
 #include "plots/SessionReport.h"
@@ -10,6 +12,12 @@
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,7 +25,7 @@ constexpr float kNaN = NAN;
 constexpr std::int64_t kStart = 1796634303125; // 2026-12-07T09:05:03.125Z
 
 AnalysisTimes Timed(std::vector<std::uint32_t> offsets) {
-    return {RecordTimeSource::TimingFile, kStart, std::move(offsets)};
+    return {RecordTimeSource::TimingFile, kStart, std::move(offsets), {}};
 }
 
 AnalysisSample Record(float heading, float pitch, float roll) {
@@ -90,6 +98,120 @@ TEST(CsvExport, TheFileReadsBackExactlyAndReplacesTheOldOne) {
     }
     EXPECT_EQ(ExportAnalysisCsv(dir.path + "/none/out.csv", records, times),
               "无法写入文件：" + dir.path + "/none/out.csv\n" + SystemErrorText(ENOENT));
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The loaded recording and its own files, whatever the spelling or link that
+// names them, the files the running session writes, and whatever is not a
+// regular file (also behind a symbolic link) are never replaced: refused
+// with the reason, the target as it was and no temporary left behind.
+TEST(CsvExport, RefusesTheRecordingItsFilesTheSessionsAndWhatIsNotARegularFile) {
+    CTempFolder dir;
+    const std::string d = dir.path, loaded = d + "/r.txt";
+    ASSERT_TRUE(WriteFile(loaded, "$C1,2\r\n") && WriteFile(d + "/r-times.bin", "QMTIMES1") &&
+                WriteFile(d + "/other.csv", "older"));
+    ASSERT_EQ(mkfifo((d + "/fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir((d + "/folder").c_str(), 0700), 0);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s/socket", d.c_str());
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(symlink("fifo", (d + "/to-fifo").c_str()), 0);
+    ASSERT_EQ(symlink(loaded.c_str(), (d + "/to-loaded.csv").c_str()), 0);
+    ASSERT_EQ(link(loaded.c_str(), (d + "/same-inode.csv").c_str()), 0);
+    CRecordFile record; // the session's, being written
+    CEventLog events;
+    ASSERT_TRUE(record.Replace(d + "/live.txt", nullptr) &&
+                events.Open(d + "/live-events.csv", nullptr));
+
+    const std::string notRegular = "它不是普通文件（而是设备、管道、套接字或文件夹），不能被替换";
+    const std::string writing = "本程序正在写入这个文件，不能覆盖它";
+    std::vector<std::pair<std::string, std::string>> table = {
+        {loaded, "这是载入的文件，不能覆盖它"},
+        {d + "/folder/../r.txt", "这是载入的文件，不能覆盖它"},
+        {d + "//r.txt", "这是载入的文件，不能覆盖它"},
+        {d + "/to-loaded.csv", "这是载入的文件，不能覆盖它"},
+        {d + "/same-inode.csv", "这是载入的文件，不能覆盖它"},
+        {d + "/r-times.bin", "这是载入文件的计时文件，不能覆盖它"},
+        {d + "/r-raw.bin", "这是载入文件的原始数据文件，不能覆盖它"}, // not there yet
+        {d + "/r-events.csv", "这是载入文件的事件日志，不能覆盖它"},
+        {d + "/live.txt", writing},
+        {d + "/live-events.csv", writing},
+        {d + "/fifo", notRegular},
+        {d + "/to-fifo", notRegular},
+        {d + "/folder", notRegular},
+        {d + "/socket", notRegular},
+    };
+    // A device node of our own (/dev/null's numbers), where the system lets us make one.
+    if (mknod((d + "/device").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+        table.push_back({d + "/device", notRegular});
+    const std::vector<std::string> before = FolderNames(d);
+    const std::vector<AnalysisSample> records = {Record(1, 2, kNaN)};
+    for (const auto& [target, reason] : table) {
+        SCOPED_TRACE(target);
+        const std::string error = ExportAnalysisCsv(target, records, {}, RecordingFiles(loaded));
+        EXPECT_NE(error, "");
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    }
+    EXPECT_EQ(FolderNames(d), before);
+    EXPECT_EQ(ReadFile(loaded), "$C1,2\r\n");
+    EXPECT_EQ(ReadFile(d + "/r-times.bin"), "QMTIMES1");
+    struct stat info {};
+    EXPECT_TRUE(stat((d + "/fifo").c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(stat((d + "/socket").c_str(), &info) == 0 && S_ISSOCK(info.st_mode));
+    close(sock);
+
+    // Once the session lets go of its record, it is a file like another.
+    record.Close();
+    EXPECT_EQ(ExportAnalysisCsv(d + "/live.txt", records, {}, RecordingFiles(loaded)), "");
+    EXPECT_EQ(ExportAnalysisCsv(d + "/other.csv", records, {}, RecordingFiles(loaded)), "");
+    EXPECT_EQ(ReadFile(d + "/other.csv"), AnalysisCsv(records, {}));
+}
+
+// Temporaries of a replacement whose process was killed are removed by the
+// next one in that folder: only names of exactly that form, of a process that
+// is gone, and only files.
+TEST(CsvExport, TemporariesLeftByAProcessThatIsGoneAreRemoved) {
+    CTempFolder dir;
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string gone = std::to_string(child), alive = std::to_string(getppid());
+    struct Case {
+        std::string name;
+        bool removed;
+    };
+    const std::vector<Case> table = {
+        {".out.csv." + gone + "-0.tmp", true},
+        {".other.v1.png." + gone + "-17.tmp", true},
+        {".out.csv." + alive + "-0.tmp", false},    // its process still runs
+        {".out.csv." + gone + "-x.tmp", false},     // not our form
+        {".out.csv." + gone + ".tmp", false},       // no serial number
+        {"out.csv." + gone + "-0.tmp", false},      // not hidden
+        {"." + gone + "-0.tmp", false},             // no name
+        {".out.csv." + gone + "-0.tmp.bak", false}, // more after it
+        {".folder." + gone + "-0.tmp", false},      // a folder
+    };
+    for (const Case& c : table) {
+        if (c.name.starts_with(".folder"))
+            ASSERT_EQ(mkdir((dir.path + "/" + c.name).c_str(), 0700), 0);
+        else
+            ASSERT_TRUE(WriteFile(dir.path + "/" + c.name, "left"));
+    }
+    ASSERT_EQ(ReplaceFile(dir.path + "/out.csv", "new"), "");
+    for (const Case& c : table)
+        EXPECT_EQ(std::filesystem::exists(dir.path + "/" + c.name), !c.removed) << c.name;
+    EXPECT_EQ(ReadFile(dir.path + "/out.csv"), "new");
 }
 
 TEST(SessionSummary, ExtremesTimeBeyondLimitsAndGaps) {

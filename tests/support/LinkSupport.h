@@ -74,6 +74,7 @@ struct RecordReadBack {
     std::vector<std::string> texts;
     std::vector<RecordMessage> messages;
     std::vector<bool> timed;
+    std::string note; // why a timing file or the clock sentences were left aside
 };
 
 inline RecordReadBack ReadRecord(const std::string& path) {
@@ -82,6 +83,7 @@ inline RecordReadBack ReadRecord(const std::string& path) {
     std::string error;
     EXPECT_TRUE(reader.Open(path, &error)) << error;
     back.source = reader.TimeSource();
+    back.note = reader.TimeSourceNote();
     RecordMessage message;
     for (auto before = reader.Tell(); reader.Next(&message); before = reader.Tell()) {
         back.texts.emplace_back(message.bytes);

@@ -2,6 +2,7 @@
 
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
+#include "shell/SettingsKey.h"
 #include "view/QuillmarView.h"
 
 #include <QApplication>
@@ -54,7 +55,7 @@ QSize CScriptedPrompter::PictureSize(QWidget*, const QString&, QSize proposed) {
 }
 
 CScopedSettings::CScopedSettings() {
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+    SetSettingsFolder(m_dir.path());
 }
 
 void CScopedSettings::Set(const QString& key, const QString& value) {

@@ -174,7 +174,10 @@ TEST(AnalysisView, TheProgressTraceIsThatOfEveryLine) {
 // by itself, the batch plot of a recording too; a CSV export writes its file
 // (or says why not); a file that does not load (a FIFO nobody writes to, as a
 // recording or as the document) ends the run at once, failed, with the
-// reason on the error stream; another run says why it cannot start.
+// reason on the error stream; another run says why it cannot start. An
+// export never takes the place of the recording, its own files or what is
+// not a regular file. A FIFO read anywhere (a timing file, a replayed record,
+// the settings file) is refused at once, never waited on.
 TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
     CScopedSettings settings;
     QTemporaryDir dir;
@@ -183,11 +186,23 @@ TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
     const QString notRegular = "无法打开文件：" + fifo + " 不是普通文件";
     const QString recording = Write(dir, "r3.txt", "$C180.5,-3.25\r\n$GPROT,1\r\n$C1,0.1\r\n");
     const QString csv = dir.filePath("r3.csv"), notTaken = dir.filePath("not-taken.png");
+    // A record with its timing file, and one whose timing file is a FIFO.
+    const QByteArray record = "$GPZDA,090503.00,07,12,2026,00,00*6B\r\n$C1,2\r\n";
+    const QString timed = Write(dir, "rec.txt", record), untimed = Write(dir, "piped.txt", record);
+    const QByteArray times("QMTIMES1\x95\xda\xbf\x4f\xa2\x01\x00\x00\x00\xa0\x06", 19);
+    Write(dir, "rec-times.bin", times);
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("piped-times.bin")).constData(), 0600), 0);
+    QTemporaryDir pipedSettings; // its settings file a FIFO
+    ASSERT_TRUE(QDir(pipedSettings.path()).mkpath("Quillmar Solution"));
+    const QString settingsFile = pipedSettings.filePath("Quillmar Solution/Quillmar.ini");
+    ASSERT_EQ(mkfifo(QFile::encodeName(settingsFile).constData(), 0600), 0);
+    const QString timesFifo = "计时文件不是普通文件，未采用";
     struct Case {
         QStringList arguments;
         int exitCode;
-        QString said; // on the error stream, or on either when it succeeds
-        QString shot; // with a screenshot taken there
+        QString said;            // on the error stream, or on either when it succeeds
+        QString shot;            // with a screenshot taken there
+        QString configHome = {}; // the settings' folder, when not the usual one
     };
     const std::vector<Case> table = {
         {{"--help"}, 0, "--record-folder <DIR>", {}},
@@ -212,6 +227,31 @@ TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
          TestOutputDir() + "/analyse-record-option.png"},
         {{"--analyse-record", fifo}, 1, notRegular, notTaken},
         {{fifo}, 1, notRegular, notTaken},
+        {{"--analyse-record", timed, "--export-csv", timed}, 1, "这是载入的文件，不能覆盖它", {}},
+        {{"--analyse-record", timed, "--export-csv", dir.filePath("rec-times.bin")},
+         1,
+         "这是载入文件的计时文件，不能覆盖它",
+         {}},
+        {{"--analyse-record", timed, "--export-csv", dir.filePath("rec-raw.bin")},
+         1,
+         "这是载入文件的原始数据文件，不能覆盖它",
+         {}},
+        {{"--analyse", recording, "--export-csv", dir.path() + "/./r3.txt"},
+         1,
+         "这是载入的文件，不能覆盖它",
+         {}},
+        {{"--analyse", recording, "--export-csv", fifo}, 1, "它不是普通文件", {}},
+        {{"--analyse-record", untimed, "--export-csv", dir.filePath("piped.csv")},
+         0,
+         timesFifo,
+         {}},
+        {{"--replay", fifo}, 1, "不是普通文件", notTaken},
+        {{"--replay", untimed}, 0, "", TestOutputDir() + "/replay-times-fifo.png"},
+        {{},
+         0,
+         "设置文件不是普通文件：" + settingsFile,
+         dir.filePath("settings-fifo.png"),
+         pipedSettings.path()},
     };
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -228,7 +268,10 @@ TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
                         arguments;
         }
         QProcess program;
-        program.setProcessEnvironment(environment);
+        QProcessEnvironment own = environment;
+        if (!c.configHome.isEmpty())
+            own.insert("XDG_CONFIG_HOME", c.configHome);
+        program.setProcessEnvironment(own);
         program.start(QUILLMAR_BINARY, arguments);
         ASSERT_TRUE(program.waitForFinished(30000));
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
@@ -248,6 +291,15 @@ TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
     }
     EXPECT_EQ(ReadFile(csv.toStdString()),
               "index,time,heading,pitch,roll\n0,,180.5,-3.25,\n1,,1,0.1,\n");
+    // Refused exports left every file as it was.
+    EXPECT_EQ(ReadFile(timed.toStdString()), record.toStdString());
+    EXPECT_EQ(ReadFile(dir.filePath("rec-times.bin").toStdString()), times.toStdString());
+    EXPECT_EQ(ReadFile(recording.toStdString()), "$C180.5,-3.25\r\n$GPROT,1\r\n$C1,0.1\r\n");
+    EXPECT_FALSE(QFile::exists(dir.filePath("rec-raw.bin")));
+    EXPECT_TRUE(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo));
+    // The timing file left aside, the times came from the record's clock.
+    EXPECT_TRUE(QByteArray::fromStdString(ReadFile(dir.filePath("piped.csv").toStdString()))
+                    .contains("\n0,2026-12-07T09:05:03.100Z,1,2,\n"));
     EXPECT_FALSE(QFile::exists(dir.filePath("m.csv")));
 }
 

@@ -12,6 +12,7 @@
 #include <QSvgRenderer>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -100,6 +101,62 @@ TEST(AnalysisExport, EachFormatIsWrittenAtTheChosenSize) {
         ASSERT_FALSE(prompter.m_boxes.empty());
         EXPECT_TRUE(prompter.m_boxes.back().text.contains(said)) << path.toStdString();
     }
+}
+
+// "导出…" of a loaded file: its own files and what is not a regular file are
+// refused at once with the reason, nothing asked; an existing file is
+// replaced only when the operator says yes.
+TEST(AnalysisExport, RefusesTheRecordingAndAsksBeforeReplacingAFile) {
+    CScriptedPrompter prompter;
+    QTemporaryDir dir;
+    CViewUnderTest t;
+    const std::string recording = "$C10,1\r\n$C11,-3\r\n";
+    // A recording under a name an export could take, and its event log.
+    const QString loaded = dir.filePath("r.csv"), old = dir.filePath("old.csv");
+    const QString events = dir.filePath("r-events.csv");
+    ASSERT_TRUE(WriteFile(loaded.toStdString(), recording) &&
+                WriteFile(events.toStdString(), "time,subject,event,value,limit\n"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("fifo.csv")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(loaded, dir.filePath("link.png")));
+    t.view.StartLoad(loaded);
+    ASSERT_TRUE(WaitUntil([&] { return !t.view.Analysis().IsLoading(); }, 60000));
+    ASSERT_EQ(t.view.Analysis().Records().size(), 2u);
+
+    struct Case {
+        QString target;
+        std::deque<QMessageBox::StandardButton> answers;
+        QString said;    // in the last box
+        std::string old; // what old.csv then holds
+    };
+    const QString exists = old + " 已存在。\n要替换它吗？";
+    const std::string csv = AnalysisCsv(t.view.Analysis().Records(), t.view.Analysis().Times());
+    const std::vector<Case> table = {
+        {loaded, {}, "这是载入的文件，不能覆盖它", "older"},
+        {dir.filePath("link.png"), {}, "这是载入的文件，不能覆盖它", "older"},
+        {events, {}, "这是载入文件的事件日志，不能覆盖它", "older"},
+        {dir.filePath("fifo.csv"), {}, "它不是普通文件", "older"},
+        {old, {QMessageBox::No}, exists, "older"},
+        {old, {QMessageBox::Yes}, exists, csv},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.target.toStdString());
+        ASSERT_TRUE(WriteFile(old.toStdString(), "older"));
+        prompter.m_boxes.clear();
+        prompter.m_answers = c.answers;
+        prompter.m_files.push_back(c.target);
+        ASSERT_TRUE(t.Run(ID_ANALYSIS_EXPORT));
+        ASSERT_EQ(prompter.m_boxes.size(), 1u); // the refusal, or the question alone
+        EXPECT_TRUE(prompter.m_boxes.back().text.contains(c.said))
+            << prompter.m_boxes.back().text.toStdString();
+        EXPECT_EQ(ReadFile(old.toStdString()), c.old);
+    }
+    EXPECT_FALSE(prompter.m_fileDialogs.back().confirmOverwrite); // asked here, not twice
+    EXPECT_EQ(ReadFile(loaded.toStdString()), recording);
+    EXPECT_EQ(ReadFile(events.toStdString()), "time,subject,event,value,limit\n");
+    EXPECT_TRUE(QFileInfo(dir.filePath("link.png")).isSymLink());
+    struct stat info {};
+    EXPECT_TRUE(stat(QFile::encodeName(dir.filePath("fifo.csv")).constData(), &info) == 0 &&
+                S_ISFIFO(info.st_mode));
 }
 
 // "会话摘要" of a loaded file with its event log beside it, and both saves.

@@ -126,7 +126,7 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     EXPECT_TRUE(record.endsWith("\r\n"));
     // The timing file cuts the record where the framer did, packets told
     // from lines, at most the last read's messages without times of their own.
-    const auto [source, texts, messages, timed] = ReadRecord(p.Record().toStdString());
+    const auto [source, texts, messages, timed, note] = ReadRecord(p.Record().toStdString());
     for (std::size_t i = 0; i < messages.size(); ++i) {
         ASSERT_LT(i, framed.size());
         if (timed[i]) {
