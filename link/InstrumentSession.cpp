@@ -336,6 +336,8 @@ void CInstrumentSession::Run() {
             due = m_answersAtMs.front();
         if (m_nSourceAtMs >= 0 && m_nSourceAtMs < due)
             due = m_nSourceAtMs;
+        if (const std::int64_t at = m_server.WakeAtMs(); at >= 0 && at < due)
+            due = at;
         PollSources(static_cast<int>(std::max<std::int64_t>(0, due - SteadyMs())));
         std::uint64_t count;
         while (read(m_fdWake, &count, sizeof count) > 0) {
@@ -364,6 +366,7 @@ void CInstrumentSession::Run() {
         if (now >= m_nAlarmTickAtMs) {
             if (!m_pSource || !m_pSource->Paused())
                 TickAlarms(now);
+            CountSkippedClientLines(now);
             m_nAlarmTickAtMs = now + kAlarmTickMs;
         }
     }

@@ -112,9 +112,13 @@ struct ServeState {
     bool bListening = false;
     std::string strAddress; // "host:port" listened on
     unsigned nPort = 0;
-    std::string strUdpAddress; // "host:port" the datagrams go to; empty: none
+    bool bOpenToNetwork = false; // other hosts can connect (not a loopback address)
+    std::string strUdpAddress;   // "host:port" the datagrams go to; empty: none
     std::size_t nClients = 0;
-    std::string strError; // why the last start or change could not be made
+    std::uint64_t nRefused = 0; // clients turned away: too many, or descriptors running out
+    std::uint64_t nDropped = 0; // clients let go for falling behind
+    int nAcceptError = 0;       // while no client can be taken: the system's reason (EMFILE…)
+    std::string strError;       // why the last start or change could not be made
 };
 
 // The alarms' states as the window shows them.
@@ -180,6 +184,9 @@ public:
     // thread without a byte of reception lost. What cannot be done leaves the
     // sharing as it was; the future gives the reason, or an empty text.
     std::future<std::string> ServeAt(const ServeTarget& target);
+    // How many clients, how much queued for them, how many descriptors kept
+    // free (ServeLimits); carried out on the session's thread.
+    void SetServeLimits(const ServeLimits& limits);
     // Any thread.
     ServeState Serving() const;
     // Records into path from now on (created, or emptied: only for a file the
@@ -208,6 +215,9 @@ public:
     std::string TakeMessages() { return m_queue.TakeAll(); }
     CMessageQueue& Queue() { return m_queue; }
     std::uint64_t MessagesFramed() const { return m_nMessages.load(); }
+    // How often the session's thread came out of its wait: a thread that
+    // spins shows here.
+    std::uint64_t Wakeups() const { return m_nWakeups.load(); }
     // Messages cut short when the port went away, dropped at the reopen.
     std::uint64_t PartialMessages() const { return m_nPartialMessages.load(); }
     // A copy of the counts per message type and the totals; any thread. The
@@ -245,6 +255,12 @@ private:
     void LoseNet(LinkState::Kind kind, const std::string& error);
     bool NetAnswers() const;
     void ServeBatch();
+    void LogServeEvents();
+    // A line about one client, within so many a minute: a client that
+    // connects again and again must not fill the disk. The lines left out
+    // are counted in one line when the minute is over.
+    void LogClient(std::string_view event, const std::string& address, std::size_t limit);
+    void CountSkippedClientLines(std::int64_t nowMs);
     // Session thread: the server's part of a change, logged; false with *error
     // leaves it as it was.
     bool ListenAt(const std::string& host, unsigned port, std::string* error);
@@ -252,7 +268,7 @@ private:
     void StopListening();
     void StopSending();
     void SetServeError(const std::string& error);
-    void UpdateServeClients();
+    void UpdateServeState();
     // Runs command on the session's thread (at once while it is not running).
     void RunOnThread(std::function<void()> command);
     // The alarms after a message, and as time passes; each change goes to
@@ -293,11 +309,14 @@ private:
     std::vector<std::uint8_t> m_netBuffer;
     CNmeaServer m_server;
     std::string m_serveBatch; // the text lines of one read, for the server
-    std::vector<std::string> m_dropped;
+    std::vector<ServeEvent> m_serveEvents;
     ServeTarget m_serving; // in effect
     mutable std::mutex m_serveLock;
     ServeState m_serveState;
-    std::size_t m_nServeClients = 0; // as m_serveState has it
+    ServeState m_serveCounts; // the counts as m_serveState has them
+    std::int64_t m_nClientLinesUntilMs = 0;
+    int m_nClientLines = 0;
+    std::uint64_t m_nClientLinesSkipped = 0;
     CAlert m_alerts[kAlarmSubjects];
     std::int64_t m_nAlarmTickAtMs = 0;
     bool m_bStale[kQuantities] = {};
@@ -310,6 +329,7 @@ private:
     std::atomic<bool> m_bVanished{false};
     std::atomic<std::int64_t> m_nLastByteMs{-1};
     std::atomic<std::uint64_t> m_nMessages{0};
+    std::atomic<std::uint64_t> m_nWakeups{0};
     std::atomic<std::uint64_t> m_nPartialMessages{0};
     std::atomic<int> m_nAlarmStates[kAlarmSubjects] = {};
     std::int64_t m_nMeasuredMs = INT64_MIN; // when MeasureAlarms last ran
