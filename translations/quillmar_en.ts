@@ -229,6 +229,18 @@
         <source>无法连接 %1：%2，稍后自动重试</source>
         <translation>Cannot connect to %1: %2; retrying shortly</translation>
     </message>
+    <message>
+        <source>数据转发对网络开放：%1</source>
+        <translation>Sharing open to the network: %1</translation>
+    </message>
+    <message>
+        <source>数据转发暂不接受新客户端（%1）</source>
+        <translation>Sharing takes no new clients for now (%1)</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
 </context>
 <context>
     <name>CServeDlg</name>
@@ -291,6 +303,18 @@
     <message>
         <source>无法提供数据服务：%1</source>
         <translation>Cannot serve the data: %1</translation>
+    </message>
+    <message>
+        <source>（对网络开放：能连到本机的任何人都能读取数据）</source>
+        <translation> (open to the network: anyone who can reach this machine can read the data)</translation>
+    </message>
+    <message>
+        <source>；已拒绝 %1 个，已断开 %2 个</source>
+        <translation>; %1 refused, %2 dropped</translation>
+    </message>
+    <message>
+        <source>暂不接受新客户端（%1），每秒重试</source>
+        <translation>Taking no new clients for now (%1); trying again every second</translation>
     </message>
 </context>
 <context>
