@@ -7,8 +7,14 @@
 // Subjects and events: pitch, roll and data (no attitude received) with
 // active, silenced, acknowledged, rectified, normal; heading, pitch, roll,
 // position with stale and fresh; link with lost and restored; record with
-// write-failed and resumed; input with dropped (value: bytes); program with
-// start and end.
+// write-failed and resumed; input with dropped (value: bytes), datagrams-lost
+// (value: datagrams), new-sender, sender-refused and too-many-senders (value:
+// a UDP sender's address); serve with start, stop, open-to-network,
+// udp-start, udp-stop, client-connected, client-refused,
+// client-refused-descriptors, client-dropped (value: the client's address,
+// limit: the bound that refused or dropped it), client-lines-skipped,
+// accept-paused (value: the system's error name) and accept-resumed; program
+// with start and end.
 #pragma once
 
 #include <cstdint>

@@ -95,6 +95,8 @@ struct SessionHealth {
     std::uint64_t nOverlongLines = 0; // recorded in pieces
     std::uint64_t nDroppedBytes = 0;  // left out of the window's queue (recorded all the same)
     std::uint64_t nReconnects = 0;    // connections after the first
+    std::uint64_t nDatagramsLost = 0; // UDP: dropped by the system, its receive buffer full
+    CUdpSenders senders;              // UDP: who sent the datagrams, and who was refused
     LinkState link;
     std::string strRecordPath;
 };
@@ -230,6 +232,10 @@ public:
     void Process(const std::uint8_t* bytes, std::size_t count, std::int64_t nowMs);
 
 private:
+    // Process on bytes in parts ending at ends[0..parts); with wholes, each
+    // part is a whole (a datagram) whose end ends its last message.
+    void ProcessParts(const std::uint8_t* bytes, const std::size_t* ends, std::size_t parts,
+                      bool wholes, std::int64_t nowMs);
     void PostPortEvent(PortEvent event, unsigned port, std::size_t bytes) override;
     void PostPortError(const std::string& text) override;
 
@@ -252,6 +258,12 @@ private:
     void PollSources(int timeoutMs);
     void OpenNet(std::int64_t nowMs);
     void OnNetReady(short revents);
+    // What a UDP source's read brought: its senders noted, its datagrams
+    // framed one by one, the system's drops counted.
+    void TakeDatagrams(std::int64_t nowMs);
+    // As time passes: the lines of the event log that wait for it.
+    void TickSources(std::int64_t nowMs);
+    void LogDatagramsLost(std::int64_t nowMs);
     void LoseNet(LinkState::Kind kind, const std::string& error);
     bool NetAnswers() const;
     void ServeBatch();
@@ -307,6 +319,9 @@ private:
     std::int64_t m_nBackoffMs = kReconnectMs;
     std::vector<pollfd> m_pollFds;
     std::vector<std::uint8_t> m_netBuffer;
+    std::uint64_t m_nNetLostSeen = 0;    // m_pNet->DatagramsLost() as last counted
+    std::uint64_t m_nLostLogged = 0;     // of m_nDatagramsLost
+    std::int64_t m_nLostLoggedAtMs = -1; // at most a line a second
     CNmeaServer m_server;
     std::string m_serveBatch; // the text lines of one read, for the server
     std::vector<ServeEvent> m_serveEvents;
@@ -355,4 +370,6 @@ private:
     // thread, a read at a time.
     mutable std::mutex m_healthLock;
     CMessageCounts m_counts;
+    CUdpSenders m_senders;
+    std::uint64_t m_nDatagramsLost = 0;
 };

@@ -61,6 +61,11 @@ void CInstrumentSession::OpenNet(std::int64_t nowMs) {
         return;
     }
     m_pNet = std::move(net);
+    m_nNetLostSeen = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_healthLock);
+        m_senders = CUdpSenders(); // this source's, from now on
+    }
     state.kind = m_pNet->IsConnected() ? LinkState::Kind::Connected : LinkState::Kind::Connecting;
     SetLink(state);
 }
@@ -70,7 +75,9 @@ void CInstrumentSession::OnNetReady(short revents) {
     std::string error;
     m_netBuffer.clear();
     const bool ok = m_pNet->OnReady(revents, m_netBuffer, &error);
-    if (!m_netBuffer.empty())
+    if (m_address.kind == SourceAddress::Kind::Udp)
+        TakeDatagrams(SteadyMs());
+    else if (!m_netBuffer.empty())
         Process(m_netBuffer.data(), m_netBuffer.size(), SteadyMs());
     if (!ok) {
         LoseNet(wasConnected ? LinkState::Kind::Vanished : LinkState::Kind::OpenFailed, error);
@@ -93,4 +100,39 @@ void CInstrumentSession::LoseNet(LinkState::Kind kind, const std::string& error)
     // 1 s, 2 s, 4 s, then every 5 s: a server that is down is not hammered.
     m_nReconnectAtMs = SteadyMs() + m_nBackoffMs;
     m_nBackoffMs = std::min(m_nBackoffMs * 2, kReconnectMaxMs);
+}
+
+void CInstrumentSession::TakeDatagrams(std::int64_t nowMs) {
+    for (const CNetSource::NewSender& sender : m_pNet->NewSenders()) {
+        if (sender.heard == CUdpSenders::Heard::FirstUnlisted)
+            Log("input", "too-many-senders", sender.strAddress,
+                std::to_string(CUdpSenders::kMaxSenders));
+        else
+            Log("input", sender.accepted ? "new-sender" : "sender-refused", sender.strAddress);
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_healthLock);
+        m_senders = m_pNet->Senders();
+        m_nDatagramsLost += m_pNet->DatagramsLost() - m_nNetLostSeen;
+        m_nNetLostSeen = m_pNet->DatagramsLost();
+    }
+    const std::vector<std::size_t>& ends = m_pNet->DatagramEnds();
+    ProcessParts(m_netBuffer.data(), ends.data(), ends.size(), true, nowMs);
+    LogDatagramsLost(nowMs);
+}
+
+void CInstrumentSession::TickSources(std::int64_t nowMs) {
+    CountSkippedClientLines(nowMs);
+    LogDatagramsLost(nowMs);
+}
+
+void CInstrumentSession::LogDatagramsLost(std::int64_t nowMs) {
+    // A burst loses many at a time: a line a second at most, with how many.
+    // (Written on this thread only: read here without the lock.)
+    const std::uint64_t lost = m_nDatagramsLost;
+    if (lost == m_nLostLogged || (m_nLostLoggedAtMs >= 0 && nowMs - m_nLostLoggedAtMs < 1000))
+        return;
+    Log("input", "datagrams-lost", std::to_string(lost - m_nLostLogged));
+    m_nLostLogged = lost;
+    m_nLostLoggedAtMs = nowMs;
 }
