@@ -46,6 +46,7 @@ CInstrumentSession::~CInstrumentSession() {
         m_record.Close();
         m_times.Close();
     }
+    LogSkippedClientLines();
     Log("program", "end");
     if (m_fdWake >= 0)
         close(m_fdWake);

@@ -268,11 +268,12 @@ private:
     bool NetAnswers() const;
     void ServeBatch();
     void LogServeEvents();
-    // A line about one client, within so many a minute: a client that
-    // connects again and again must not fill the disk. The lines left out
-    // are counted in one line when the minute is over.
+    // A line about a client that came, within so many a minute: a client
+    // that connects again and again must not fill the disk. The lines left
+    // out are counted in one line when the minute is over (or the session ends).
     void LogClient(std::string_view event, const std::string& address, std::size_t limit);
     void CountSkippedClientLines(std::int64_t nowMs);
+    void LogSkippedClientLines();
     // Session thread: the server's part of a change, logged; false with *error
     // leaves it as it was.
     bool ListenAt(const std::string& host, unsigned port, std::string* error);

@@ -205,7 +205,8 @@ void CInstrumentSession::LogServeEvents() {
             LogClient("client-refused-descriptors", event.strAddress, event.nLimit);
             break;
         case ServeEvent::Kind::Dropped:
-            LogClient("client-dropped", event.strAddress, event.nLimit);
+            // Each takes a queue's worth of the stream: never many.
+            Log("serve", "client-dropped", event.strAddress, std::to_string(event.nLimit));
             break;
         case ServeEvent::Kind::AcceptPaused:
             Log("serve", "accept-paused", ErrorName(event.nError));
@@ -232,9 +233,13 @@ void CInstrumentSession::LogClient(std::string_view event, const std::string& ad
 void CInstrumentSession::CountSkippedClientLines(std::int64_t nowMs) {
     if (nowMs < m_nClientLinesUntilMs)
         return;
+    LogSkippedClientLines();
+    m_nClientLines = 0;
+    m_nClientLinesUntilMs = nowMs + kClientLineWindowMs;
+}
+
+void CInstrumentSession::LogSkippedClientLines() {
     if (m_nClientLinesSkipped != 0)
         Log("serve", "client-lines-skipped", std::to_string(m_nClientLinesSkipped));
     m_nClientLinesSkipped = 0;
-    m_nClientLines = 0;
-    m_nClientLinesUntilMs = nowMs + kClientLineWindowMs;
 }

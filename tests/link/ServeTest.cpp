@@ -68,6 +68,35 @@ TEST_F(NetSessionTest, ServerTakesNoMoreClientsThanItsCap) {
         close(fd);
 }
 
+// A client that connects again and again writes 60 lines a minute at most;
+// the rest are counted in one line, written at the latest as the session ends.
+TEST(NetSessionServeLogTest, AtMostSixtyClientLinesAMinute) {
+    CTempFolder folder;
+    std::string path;
+    {
+        CInstrumentSession session;
+        std::string error;
+        ASSERT_TRUE(session.CreateRecord(folder.path, std::tm{}, &error)) << error;
+        session.SetServeLimits({1, 16u << 20, 16});
+        ASSERT_TRUE(session.Serve("127.0.0.1", 0, &error)) << error;
+        session.Start();
+        std::vector<int> clients;
+        while (clients.size() < 71) { // one taken, seventy refused
+            clients.push_back(Connected(session.ServePort()));
+            ASSERT_TRUE(WaitFor([&] { return session.Serving().nRefused == clients.size() - 1; }));
+        }
+        for (int fd : clients)
+            close(fd);
+        path = session.EventLogPath();
+        EXPECT_EQ(ReadFile(path).find("client-lines-skipped"), std::string::npos);
+    }
+    const std::string log = ReadFile(path);
+    EXPECT_EQ(Occurrences(log, ",serve,client-connected,") +
+                  Occurrences(log, ",serve,client-refused,"),
+              60u);
+    EXPECT_NE(log.find(",serve,client-lines-skipped,11,\n"), std::string::npos) << log;
+}
+
 // With every descriptor taken the listener rests instead of waking the thread
 // for a client it cannot take, says so once, and takes the client when
 // descriptors come back. Clients then take what is left but the session's
