@@ -25,6 +25,15 @@ constexpr std::size_t kKeptQueueCapacity = 64u << 10;
 constexpr std::size_t kTrimBytes = 1u << 20;
 constexpr int kClientSendBuffer = 256 << 10;
 
+// The system hands out the lowest free number, so every number below fd is
+// taken: a descriptor this high leaves fewer than reserve free.
+bool LeavesTooFew(int fd, int reserve) {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY)
+        return false;
+    return static_cast<rlim_t>(fd) + static_cast<rlim_t>(std::max(reserve, 0)) >= files.rlim_cur;
+}
+
 bool IsLoopback(const sockaddr_storage& address) {
     if (address.ss_family == AF_INET) {
         const auto& in = reinterpret_cast<const sockaddr_in&>(address);
@@ -267,17 +276,10 @@ void CNmeaServer::Accept(std::int64_t nowMs, std::vector<ServeEvent>& events) {
 
 void CNmeaServer::Admit(int fd, std::string address, std::vector<ServeEvent>& events) {
     ServeEvent event{ServeEvent::Kind::Connected, std::move(address), 0, 0};
-    // The system hands out the lowest free number, so every number below fd
-    // is taken: one this high leaves fewer than the reserve free.
-    rlimit files{};
-    const bool reserveLow =
-        getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY &&
-        static_cast<rlim_t>(fd) + static_cast<rlim_t>(std::max(m_limits.nReserveDescriptors, 0)) >=
-            files.rlim_cur;
     if (m_clients.size() >= m_limits.nMaxClients) {
         event.kind = ServeEvent::Kind::Refused;
         event.nLimit = m_limits.nMaxClients;
-    } else if (reserveLow) {
+    } else if (LeavesTooFew(fd, m_limits.nReserveDescriptors)) {
         event.kind = ServeEvent::Kind::RefusedDescriptors;
         event.nLimit = static_cast<std::size_t>(m_limits.nReserveDescriptors);
     }
