@@ -16,6 +16,8 @@
 // interpretation must change only what the message carries. The framers'
 // counts of bad packets and over-long lines must be the model's, and the
 // counts per message type must add up to the messages within a bounded table.
+// Then the input ends as a datagram does, and both framers hand out alike what
+// they were assembling.
 
 #include "link/MessageCounts.h"
 #include "link/MonitorState.h"
@@ -142,7 +144,9 @@ void Interpret(std::string_view sentence) {
 
 // Checks the record a framer holds as it hands a message out and
 // appends it to out; readFields also puts the message through the view's reading.
-void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool readFields) {
+// ended: handed out by the end of a whole, where a line may lack its end.
+void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool readFields,
+             bool ended = false) {
     const std::string_view bytes = framer.Bytes();
     CHECK(framer.m_nLength > 0);
     CHECK(bytes.size() == static_cast<std::size_t>(framer.m_nLength));
@@ -152,7 +156,7 @@ void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool rea
         CHECK(framer.m_nType == 0);
         CHECK(bytes.size() <= static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece));
         // A line's end, a full piece, or the noise a refused packet gave back.
-        CHECK(bytes.back() == '\n' ||
+        CHECK(ended || bytes.back() == '\n' ||
               bytes.size() == static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece) ||
               bytes[0] != '$');
         CHECK(bytes.find('\n') == bytes.size() - 1 || bytes.find('\n') == std::string_view::npos);
@@ -352,5 +356,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         total += row.count;
     }
     CHECK(total == fromRing.size());
+
+    // The input as one whole (a datagram): what was being assembled comes out
+    // of both framers alike, and nothing is left for the next whole.
+    direct.EndMessage([&](const CReceiverMessage& m) { Collect(m, fromDirect, false, true); });
+    ringed.EndMessage([&](const CReceiverMessage& m) { Collect(m, fromRing, false, true); });
+    CHECK(fromDirect == fromRing);
+    CHECK(direct.BadPackets() == ringed.BadPackets());
+    CHECK(direct.CurrentState() == CReceiverMessage::State::Idle);
+    CHECK(!ringed.EndMessage([](const CReceiverMessage&) { CHECK(false); }));
     return 0;
 }

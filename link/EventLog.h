@@ -8,7 +8,13 @@
 // active, silenced, acknowledged, rectified, normal; heading, pitch, roll,
 // position with stale and fresh; link with lost and restored; record with
 // write-failed, resumed and dropped (value: bytes left out of the record);
-// input with dropped (value: bytes); program with start and end.
+// input with dropped (value: bytes), datagrams-lost (value: datagrams),
+// new-sender, sender-refused and too-many-senders (value: a UDP sender's
+// address); serve with start, stop, open-to-network, udp-start, udp-stop,
+// client-connected, client-refused, client-refused-descriptors,
+// client-dropped (value: the client's address, limit: the bound that refused
+// or dropped it), client-lines-skipped, accept-paused (value: the system's
+// error name) and accept-resumed; program with start, end and bad-setting.
 //
 // Lines that cannot be written (a full disk, a folder not there yet, no log
 // opened yet) are kept in memory, in order, and written (after the header of

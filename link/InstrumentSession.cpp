@@ -47,6 +47,7 @@ CInstrumentSession::~CInstrumentSession() {
         m_times.Close();
         m_raw.Close();
     }
+    LogSkippedClientLines();
     Log("program", "end");
     if (m_fdWake >= 0)
         close(m_fdWake);
@@ -282,6 +283,8 @@ SessionHealth CInstrumentSession::Health() const {
         std::lock_guard<std::mutex> guard(m_healthLock);
         health.types = m_counts;
         health.nBadPackets = m_framer.BadPackets();
+        health.nDatagramsLost = m_nDatagramsLost;
+        health.senders = m_senders;
         health.nOverlongLines = m_framer.OverlongLines();
     }
     {
@@ -344,6 +347,8 @@ void CInstrumentSession::Run() {
             due = m_answersAtMs.front();
         if (m_nSourceAtMs >= 0 && m_nSourceAtMs < due)
             due = m_nSourceAtMs;
+        if (const std::int64_t at = m_server.WakeAtMs(); at >= 0 && at < due)
+            due = at;
         PollSources(static_cast<int>(std::max<std::int64_t>(0, due - SteadyMs())));
         std::uint64_t count;
         while (read(m_fdWake, &count, sizeof count) > 0) {
@@ -372,6 +377,7 @@ void CInstrumentSession::Run() {
         if (now >= m_nAlarmTickAtMs) {
             if (!m_pSource || !m_pSource->Paused())
                 TickAlarms(now);
+            TickSources(now);
             m_nAlarmTickAtMs = now + kAlarmTickMs;
         }
     }
@@ -469,7 +475,12 @@ void CInstrumentSession::SetRecord(const RecordState& state) {
 }
 
 void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, std::int64_t nowMs) {
-    if (count == 0)
+    ProcessParts(bytes, &count, 1, false, nowMs);
+}
+
+void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size_t* ends,
+                                      std::size_t parts, bool wholes, std::int64_t nowMs) {
+    if (parts == 0)
         return;
     m_nLastByteMs.store(nowMs, std::memory_order_relaxed);
     std::uint64_t messages = 0;
@@ -478,7 +489,7 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
     std::unique_lock<std::mutex> health(m_healthLock);
     std::optional<CMonitorState::CHeldValues> values(std::in_place, m_monitor);
     const std::int64_t utcMs = CEventLog::NowUtcMs();
-    m_framer.Feed(bytes, count, [&](const CReceiverMessage& message) {
+    const auto onMessage = [&](const CReceiverMessage& message) {
         const std::string_view text = CMonitorState::MessageText(message);
         m_recordBatch.append(text);
         if (message.m_bTextLine && m_server.IsOpen())
@@ -502,7 +513,12 @@ void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, s
             // The instrument wants a pause before the answer.
             m_answersAtMs.push_back(nowMs + kAnswerDelayMs);
         }
-    });
+    };
+    for (std::size_t i = 0, at = 0; i < parts; at = ends[i++]) {
+        m_framer.Feed(bytes + at, ends[i] - at, onMessage);
+        if (wholes) // a datagram's end ends its last message, whole or not
+            m_framer.EndMessage(onMessage);
+    }
     values.reset();
     health.unlock();
     // The read as read, then the messages of it in one write, before the next

@@ -96,6 +96,8 @@ struct SessionHealth {
     std::uint64_t nOverlongLines = 0; // recorded in pieces
     std::uint64_t nDroppedBytes = 0;  // left out of the window's queue (recorded all the same)
     std::uint64_t nReconnects = 0;    // connections after the first
+    std::uint64_t nDatagramsLost = 0; // UDP: dropped by the system, its receive buffer full
+    CUdpSenders senders;              // UDP: who sent the datagrams, and who was refused
     LinkState link;
     std::string strRecordPath;
 };
@@ -113,9 +115,13 @@ struct ServeState {
     bool bListening = false;
     std::string strAddress; // "host:port" listened on
     unsigned nPort = 0;
-    std::string strUdpAddress; // "host:port" the datagrams go to; empty: none
+    bool bOpenToNetwork = false; // other hosts can connect (not a loopback address)
+    std::string strUdpAddress;   // "host:port" the datagrams go to; empty: none
     std::size_t nClients = 0;
-    std::string strError; // why the last start or change could not be made
+    std::uint64_t nRefused = 0; // clients turned away: too many, or descriptors running out
+    std::uint64_t nDropped = 0; // clients let go for falling behind
+    int nAcceptError = 0;       // while no client can be taken: the system's reason (EMFILE…)
+    std::string strError;       // why the last start or change could not be made
 };
 
 // The alarms' states as the window shows them.
@@ -181,6 +187,9 @@ public:
     // thread without a byte of reception lost. What cannot be done leaves the
     // sharing as it was; the future gives the reason, or an empty text.
     std::future<std::string> ServeAt(const ServeTarget& target);
+    // How many clients, how much queued for them, how many descriptors kept
+    // free (ServeLimits); carried out on the session's thread.
+    void SetServeLimits(const ServeLimits& limits);
     // Any thread.
     ServeState Serving() const;
     // Records into path from now on (created, or emptied: only for a file the
@@ -228,6 +237,9 @@ public:
         m_record.SetBacklogLimit(bytes);
         m_raw.SetBacklogLimit(bytes);
     }
+    // How often the session's thread came out of its wait: a thread that
+    // spins shows here.
+    std::uint64_t Wakeups() const { return m_nWakeups.load(); }
     // Messages cut short when the port went away, dropped at the reopen.
     std::uint64_t PartialMessages() const { return m_nPartialMessages.load(); }
     // A copy of the counts per message type and the totals; any thread. The
@@ -240,6 +252,10 @@ public:
     void Process(const std::uint8_t* bytes, std::size_t count, std::int64_t nowMs);
 
 private:
+    // Process on bytes in parts ending at ends[0..parts); with wholes, each
+    // part is a whole (a datagram) whose end ends its last message.
+    void ProcessParts(const std::uint8_t* bytes, const std::size_t* ends, std::size_t parts,
+                      bool wholes, std::int64_t nowMs);
     void PostPortEvent(PortEvent event, unsigned port, std::size_t bytes) override;
     void PostPortError(const std::string& text) override;
 
@@ -263,9 +279,22 @@ private:
     void PollSources(int timeoutMs);
     void OpenNet(std::int64_t nowMs);
     void OnNetReady(short revents);
+    // What a UDP source's read brought: its senders noted, its datagrams
+    // framed one by one, the system's drops counted.
+    void TakeDatagrams(std::int64_t nowMs);
+    // As time passes: the lines of the event log that wait for it.
+    void TickSources(std::int64_t nowMs);
+    void LogDatagramsLost(std::int64_t nowMs);
     void LoseNet(LinkState::Kind kind, const std::string& error);
     bool NetAnswers() const;
     void ServeBatch();
+    void LogServeEvents();
+    // A line about a client that came, within so many a minute: a client
+    // that connects again and again must not fill the disk. The lines left
+    // out are counted in one line when the minute is over (or the session ends).
+    void LogClient(std::string_view event, const std::string& address, std::size_t limit);
+    void CountSkippedClientLines(std::int64_t nowMs);
+    void LogSkippedClientLines();
     // Session thread: the server's part of a change, logged; false with *error
     // leaves it as it was.
     bool ListenAt(const std::string& host, unsigned port, std::string* error);
@@ -273,7 +302,7 @@ private:
     void StopListening();
     void StopSending();
     void SetServeError(const std::string& error);
-    void UpdateServeClients();
+    void UpdateServeState();
     // Runs command on the session's thread (at once while it is not running).
     void RunOnThread(std::function<void()> command);
     // The alarms after a message, and as time passes; each change goes to
@@ -312,13 +341,19 @@ private:
     std::int64_t m_nBackoffMs = kReconnectMs;
     std::vector<pollfd> m_pollFds;
     std::vector<std::uint8_t> m_netBuffer;
+    std::uint64_t m_nNetLostSeen = 0;    // m_pNet->DatagramsLost() as last counted
+    std::uint64_t m_nLostLogged = 0;     // of m_nDatagramsLost
+    std::int64_t m_nLostLoggedAtMs = -1; // at most a line a second
     CNmeaServer m_server;
     std::string m_serveBatch; // the text lines of one read, for the server
-    std::vector<std::string> m_dropped;
+    std::vector<ServeEvent> m_serveEvents;
     ServeTarget m_serving; // in effect
     mutable std::mutex m_serveLock;
     ServeState m_serveState;
-    std::size_t m_nServeClients = 0; // as m_serveState has it
+    ServeState m_serveCounts; // the counts as m_serveState has them
+    std::int64_t m_nClientLinesUntilMs = 0;
+    int m_nClientLines = 0;
+    std::uint64_t m_nClientLinesSkipped = 0;
     CAlert m_alerts[kAlarmSubjects];
     std::int64_t m_nAlarmTickAtMs = 0;
     bool m_bStale[kQuantities] = {};
@@ -334,6 +369,7 @@ private:
     std::atomic<std::uint64_t> m_nRecordDropped{0};
     std::atomic<bool> m_bKeepsLog{false};   // a record was made: events are logged beside it
     std::size_t m_nRecordDroppedLogged = 0; // under m_recordLock
+    std::atomic<std::uint64_t> m_nWakeups{0};
     std::atomic<std::uint64_t> m_nPartialMessages{0};
     std::atomic<int> m_nAlarmStates[kAlarmSubjects] = {};
     std::int64_t m_nMeasuredMs = INT64_MIN; // when MeasureAlarms last ran
@@ -361,4 +397,6 @@ private:
     // thread, a read at a time.
     mutable std::mutex m_healthLock;
     CMessageCounts m_counts;
+    CUdpSenders m_senders;
+    std::uint64_t m_nDatagramsLost = 0;
 };

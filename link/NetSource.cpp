@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -90,6 +91,30 @@ int SocketError(int fd) {
 }
 } // namespace
 
+namespace {
+// "?from=127.0.0.1,10.1.0.0/16" of a UDP source's URL into its senders; false
+// with *error.
+bool ParseQuery(std::string_view url, std::string_view query, SourceAddress* address,
+                std::string* error) {
+    std::string bad;
+    if (!query.starts_with("from=")) {
+        if (error)
+            *error = FillIn(UiText("NetSource", "无法识别的数据源 \"%1\"：UDP 数据源之后只能是 "
+                                                "?from=地址或网段[,…]"),
+                            {std::string(url)});
+        return false;
+    }
+    if (!ParseSenderList(query.substr(5), &address->senders, &bad)) {
+        if (error)
+            *error = FillIn(UiText("NetSource", "无法识别的数据源 \"%1\"：\"%2\" 不是 IP "
+                                                "地址或网段（如 127.0.0.1 或 10.1.0.0/16）"),
+                            {std::string(url), bad});
+        return false;
+    }
+    return true;
+}
+} // namespace
+
 bool SourceAddress::Parse(std::string_view url, SourceAddress* address, std::string* error) {
     SourceAddress a;
     bool ok = false;
@@ -107,7 +132,13 @@ bool SourceAddress::Parse(std::string_view url, SourceAddress* address, std::str
             a.strHost = "localhost";
     } else if (url.starts_with("udp://")) {
         a.kind = Kind::Udp;
-        ok = SplitHostPort(url.substr(6), 0, &a.strHost, &a.nPort);
+        std::string_view rest = url.substr(6);
+        if (const std::size_t query = rest.find('?'); query != std::string_view::npos) {
+            if (!ParseQuery(url, rest.substr(query + 1), &a, error))
+                return false;
+            rest = rest.substr(0, query);
+        }
+        ok = SplitHostPort(rest, 0, &a.strHost, &a.nPort);
     }
     if (!ok) {
         if (error)
@@ -130,7 +161,8 @@ std::string SourceAddress::Url() const {
     case Kind::Tcp:
         return "tcp://" + host + ":" + port;
     case Kind::Udp:
-        return "udp://" + host + ":" + port;
+        return "udp://" + host + ":" + port +
+               (senders.empty() ? std::string() : "?from=" + SenderListText(senders));
     case Kind::Gpsd:
         return "gpsd://" + host + ":" + port;
     }
@@ -142,6 +174,9 @@ bool CNetSource::Open(const SourceAddress& address, std::string* error) {
     m_address = address;
     m_bLineStart = true;
     m_bSkipping = false;
+    m_nDropCount = 0;
+    m_nDatagramsLost = 0;
+    m_senders = CUdpSenders();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     const bool udp = address.kind == SourceAddress::Kind::Udp;
@@ -171,6 +206,12 @@ bool CNetSource::Open(const SourceAddress& address, std::string* error) {
             const int one = 1;
             setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
             setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+            // Room for a burst while the thread records; past the system's
+            // ceiling only as root. What it still drops is counted.
+            const int room = kReceiveBufferBytes;
+            if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &room, sizeof room) != 0)
+                setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &room, sizeof room);
+            setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &one, sizeof one);
             ok = bind(fd, ai->ai_addr, ai->ai_addrlen) == 0;
             if (ok && group)
                 ok = JoinGroup(fd, ai);
@@ -235,20 +276,45 @@ bool CNetSource::OnReady(short revents, std::vector<std::uint8_t>& received, std
             return true;
         return Connected(error);
     }
-    // One read of a stream, a few datagrams: what came is framed and recorded
-    // before more is taken, and a fast sender cannot keep us here.
+    if (m_address.kind == SourceAddress::Kind::Udp)
+        return ReadDatagrams(received, error);
+    // One read of a stream: what came is framed and recorded before more is
+    // taken, and a fast sender cannot keep us here.
     std::uint8_t buffer[65536];
-    for (int datagrams = 0; datagrams < 64;) {
+    for (;;) {
         const ssize_t got = recv(m_fd, buffer, sizeof buffer, 0);
         if (got > 0) {
             AppendFiltered(buffer, static_cast<std::size_t>(got), received);
-            if (m_address.kind != SourceAddress::Kind::Udp)
-                return true;
-            ++datagrams;
-            continue;
+            return true;
         }
-        if (got == 0 && m_address.kind != SourceAddress::Kind::Udp)
+        if (got == 0)
             return false; // the server closed the connection
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return true;
+        if (error)
+            *error = SystemErrorText(errno);
+        return false;
+    }
+}
+
+bool CNetSource::ReadDatagrams(std::vector<std::uint8_t>& received, std::string* error) {
+    m_datagramEnds.clear();
+    m_newSenders.clear();
+    std::uint8_t buffer[65536]; // the largest datagram
+    for (int datagrams = 0; datagrams < kDatagramsPerRead;) {
+        sockaddr_storage from{};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint32_t))];
+        iovec part{buffer, sizeof buffer};
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t got = recvmsg(m_fd, &message, 0);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
@@ -258,8 +324,34 @@ bool CNetSource::OnReady(short revents, std::vector<std::uint8_t>& received, std
                 *error = SystemErrorText(errno);
             return false;
         }
+        ++datagrams;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+                std::uint32_t dropped = 0;
+                std::memcpy(&dropped, CMSG_DATA(c), sizeof dropped);
+                NoteDropCount(dropped);
+            }
+        }
+        const SenderAddress sender = SenderAddress::From(from);
+        bool accepted = m_address.senders.empty();
+        for (const AddressPrefix& prefix : m_address.senders)
+            accepted = accepted || prefix.Contains(sender);
+        const CUdpSenders::Heard heard = m_senders.Count(sender, accepted);
+        if (heard == CUdpSenders::Heard::First || heard == CUdpSenders::Heard::FirstUnlisted)
+            m_newSenders.push_back({sender.Text(), heard, accepted});
+        if (!accepted)
+            continue; // never framed, never recorded
+        received.insert(received.end(), buffer, buffer + got);
+        m_datagramEnds.push_back(received.size());
     }
     return true;
+}
+
+void CNetSource::NoteDropCount(std::uint32_t dropped) {
+    // The socket's count since it was made, 32 bits wide: the difference
+    // survives its wrapping.
+    m_nDatagramsLost += static_cast<std::uint32_t>(dropped - m_nDropCount);
+    m_nDropCount = dropped;
 }
 
 void CNetSource::AppendFiltered(const std::uint8_t* bytes, std::size_t count,

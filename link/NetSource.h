@@ -6,7 +6,14 @@
 // wake-up descriptor; no thread of its own. gpsd speaks JSON besides the
 // sentences it passes on: its own lines (those beginning '{') are left out,
 // so that what reaches the framer is what the receiver sent.
+//
+// A datagram is a whole: the session ends any message it left unfinished
+// before the next is framed (DatagramEnds). The UDP socket asks for a large
+// receive buffer, and the datagrams the system still had to drop for want of
+// room are counted (SO_RXQ_OVFL), as are the senders (CUdpSenders).
 #pragma once
+
+#include "link/UdpSenders.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,9 +27,11 @@ struct SourceAddress {
     std::string strDevice; // Serial: the device
     std::string strHost;   // Tcp, Gpsd: the server; Udp: a multicast group, or empty
     unsigned nPort = 0;
+    std::vector<AddressPrefix> senders; // Udp: the only senders taken; empty: any
 
     // "serial:/dev/ttyUSB0", "tcp://host:port", "udp://:port",
-    // "udp://239.192.0.1:60001", "gpsd://host[:port]" (2947 by default).
+    // "udp://239.192.0.1:60001", "gpsd://host[:port]" (2947 by default); a
+    // UDP one may end in "?from=127.0.0.1,10.1.0.0/16".
     // false and *error (in the user's language) when url is none of these.
     static bool Parse(std::string_view url, SourceAddress* address, std::string* error);
     std::string Url() const;
@@ -33,6 +42,8 @@ struct SourceAddress {
 class CNetSource {
 public:
     static constexpr unsigned kDefaultGpsdPort = 2947;
+    static constexpr int kReceiveBufferBytes = 4 << 20; // UDP, as far as the system allows
+    static constexpr int kDatagramsPerRead = 64;
 
     CNetSource() = default;
     ~CNetSource() { Close(); }
@@ -56,8 +67,25 @@ public:
     // Sends bytes to a two-way source; false when they could not all go.
     bool Send(const std::uint8_t* bytes, std::size_t count);
 
+    // UDP: where each datagram the last OnReady took ends in what it appended.
+    const std::vector<std::size_t>& DatagramEnds() const { return m_datagramEnds; }
+    // UDP: datagrams the system dropped, its receive buffer full, since Open.
+    std::uint64_t DatagramsLost() const { return m_nDatagramsLost; }
+    const CUdpSenders& Senders() const { return m_senders; }
+    // UDP: the senders the last OnReady heard from first, with what became of
+    // them; kept until the next OnReady.
+    struct NewSender {
+        std::string strAddress;
+        CUdpSenders::Heard heard;
+        bool accepted;
+    };
+    const std::vector<NewSender>& NewSenders() const { return m_newSenders; }
+    // The number SO_RXQ_OVFL gave with a datagram: all the socket dropped so far.
+    void NoteDropCount(std::uint32_t dropped);
+
 private:
     bool Connected(std::string* error);
+    bool ReadDatagrams(std::vector<std::uint8_t>& received, std::string* error);
     void AppendFiltered(const std::uint8_t* bytes, std::size_t count,
                         std::vector<std::uint8_t>& received);
 
@@ -66,4 +94,9 @@ private:
     bool m_bConnected = false;
     bool m_bLineStart = true; // gpsd: where its own lines are told from the receiver's
     bool m_bSkipping = false;
+    std::vector<std::size_t> m_datagramEnds;
+    std::uint32_t m_nDropCount = 0; // as SO_RXQ_OVFL last gave it
+    std::uint64_t m_nDatagramsLost = 0;
+    CUdpSenders m_senders;
+    std::vector<NewSender> m_newSenders;
 };

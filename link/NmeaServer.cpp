@@ -7,13 +7,43 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
+#include <malloc.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
+// A client that caught up keeps this much of its queue's memory; more goes.
+constexpr std::size_t kKeptQueueCapacity = 64u << 10;
+// Memory let go that is handed back to the system at once: the allocator
+// would keep it for the next client otherwise, and a burst of slow clients
+// would leave the program large for good.
+constexpr std::size_t kTrimBytes = 1u << 20;
+constexpr int kClientSendBuffer = 256 << 10;
+
+// The system hands out the lowest free number, so every number below fd is
+// taken: a descriptor this high leaves fewer than reserve free.
+bool LeavesTooFew(int fd, int reserve) {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY)
+        return false;
+    return static_cast<rlim_t>(fd) + static_cast<rlim_t>(std::max(reserve, 0)) >= files.rlim_cur;
+}
+
+bool IsLoopback(const sockaddr_storage& address) {
+    if (address.ss_family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(address);
+        return ntohl(in.sin_addr.s_addr) >> 24 == 127;
+    }
+    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(address);
+    return IN6_IS_ADDR_LOOPBACK(&in6.sin6_addr) ||
+           (IN6_IS_ADDR_V4MAPPED(&in6.sin6_addr) && in6.sin6_addr.s6_addr[12] == 127);
+}
+
 std::string AddressText(const sockaddr_storage& address) {
     char host[INET6_ADDRSTRLEN] = "";
     unsigned port = 0;
@@ -108,6 +138,7 @@ bool CNmeaServer::Listen(const std::string& host, unsigned port, std::string* er
     m_nPort = bound.ss_family == AF_INET
                   ? ntohs(reinterpret_cast<const sockaddr_in&>(bound).sin_port)
                   : ntohs(reinterpret_cast<const sockaddr_in6&>(bound).sin6_port);
+    m_bOpenToNetwork = !IsLoopback(bound);
     return true;
 }
 
@@ -128,13 +159,19 @@ bool CNmeaServer::SendTo(const std::string& host, unsigned port, std::string* er
 }
 
 void CNmeaServer::StopListening() {
-    for (Client& client : m_clients)
+    std::size_t released = 0;
+    for (Client& client : m_clients) {
         close(client.fd);
+        released += client.queue.capacity();
+    }
     m_clients.clear();
+    Released(released);
     if (m_fdListen >= 0)
         close(m_fdListen);
     m_fdListen = -1;
     m_nPort = 0;
+    m_bOpenToNetwork = false;
+    m_nAcceptError = 0;
 }
 
 void CNmeaServer::StopSending() {
@@ -148,8 +185,30 @@ void CNmeaServer::Close() {
     StopSending();
 }
 
+std::size_t CNmeaServer::QueuedBytes() const {
+    std::size_t total = 0;
+    for (const Client& client : m_clients)
+        total += client.queue.size() - client.nSent;
+    return total;
+}
+
+void CNmeaServer::Tick(std::int64_t nowMs, std::vector<ServeEvent>& events) {
+    if (m_nAcceptError == 0 || nowMs < m_nResumeAtMs)
+        return;
+    // A descriptor of our own says whether the system has one to give again,
+    // without taking a client only to close it.
+    const int probe = eventfd(0, EFD_CLOEXEC);
+    if (probe < 0) {
+        m_nResumeAtMs = nowMs + kAcceptPauseMs;
+        return;
+    }
+    close(probe);
+    m_nAcceptError = 0;
+    events.push_back({ServeEvent::Kind::AcceptResumed, {}, 0, 0});
+}
+
 void CNmeaServer::AddPollFds(std::vector<pollfd>& fds) const {
-    if (m_fdListen >= 0)
+    if (m_fdListen >= 0 && m_nAcceptError == 0)
         fds.push_back({m_fdListen, POLLIN, 0});
     for (const Client& client : m_clients) {
         const bool waiting = client.queue.size() > client.nSent;
@@ -157,7 +216,8 @@ void CNmeaServer::AddPollFds(std::vector<pollfd>& fds) const {
     }
 }
 
-void CNmeaServer::OnReady(const pollfd* fds, std::size_t count, std::vector<std::string>& dropped) {
+void CNmeaServer::OnReady(const pollfd* fds, std::size_t count, std::int64_t nowMs,
+                          std::vector<ServeEvent>& events) {
     bool accept = false;
     for (std::size_t i = 0; i < count; ++i) {
         if (fds[i].revents == 0)
@@ -181,28 +241,63 @@ void CNmeaServer::OnReady(const pollfd* fds, std::size_t count, std::vector<std:
         if (keep && (fds[i].revents & POLLOUT))
             keep = Flush(*found);
         if (!keep) {
-            if (found->queue.size() - found->nSent > kClientQueueBytes)
-                dropped.push_back(found->strAddress);
-            Drop(static_cast<std::size_t>(found - m_clients.begin()));
+            const bool full = found->queue.size() - found->nSent > kClientQueueBytes;
+            Drop(static_cast<std::size_t>(found - m_clients.begin()), full ? kClientQueueBytes : 0,
+                 events);
         }
     }
     if (accept)
-        Accept();
+        Accept(nowMs, events);
 }
 
-void CNmeaServer::Accept() {
-    for (;;) {
+void CNmeaServer::Accept(std::int64_t nowMs, std::vector<ServeEvent>& events) {
+    for (int taken = 0; taken < kAcceptsPerWake; ++taken) {
         sockaddr_storage address{};
         socklen_t length = sizeof address;
         const int fd = accept4(m_fdListen, reinterpret_cast<sockaddr*>(&address), &length,
                                SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
+        if (fd >= 0) {
+            Admit(fd, AddressText(address), events);
+            continue;
+        }
+        if (errno == EINTR || errno == ECONNABORTED)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
             return;
-        m_clients.push_back({fd, AddressText(address), {}, 0});
+        // No descriptor (EMFILE, ENFILE), no memory, or worse: the connection
+        // stays queued and the listener would wake the thread again at once.
+        // It rests instead, and says why once.
+        m_nAcceptError = errno;
+        m_nResumeAtMs = nowMs + kAcceptPauseMs;
+        events.push_back({ServeEvent::Kind::AcceptPaused, {}, 0, m_nAcceptError});
+        return;
     }
 }
 
-void CNmeaServer::Send(std::string_view lines, std::vector<std::string>& dropped) {
+void CNmeaServer::Admit(int fd, std::string address, std::vector<ServeEvent>& events) {
+    ServeEvent event{ServeEvent::Kind::Connected, std::move(address), 0, 0};
+    if (m_clients.size() >= m_limits.nMaxClients) {
+        event.kind = ServeEvent::Kind::Refused;
+        event.nLimit = m_limits.nMaxClients;
+    } else if (LeavesTooFew(fd, m_limits.nReserveDescriptors)) {
+        event.kind = ServeEvent::Kind::RefusedDescriptors;
+        event.nLimit = static_cast<std::size_t>(m_limits.nReserveDescriptors);
+    }
+    if (event.kind == ServeEvent::Kind::Connected) {
+        // The system's own buffer for a client would grow to megabytes for
+        // one that stops reading; a fixed one keeps the kernel's share
+        // bounded too, and is ample for a stream of sentences.
+        const int sendBuffer = kClientSendBuffer;
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+        m_clients.push_back({fd, event.strAddress, {}, 0});
+    } else {
+        close(fd);
+        ++m_nRefused;
+    }
+    events.push_back(std::move(event));
+}
+
+void CNmeaServer::Send(std::string_view lines, std::vector<ServeEvent>& events) {
     if (lines.empty())
         return;
     if (m_fdUdp >= 0) {
@@ -218,10 +313,23 @@ void CNmeaServer::Send(std::string_view lines, std::vector<std::string>& dropped
         Client& client = m_clients[i];
         client.queue.append(lines);
         if (!Flush(client)) {
-            if (client.queue.size() - client.nSent > kClientQueueBytes)
-                dropped.push_back(client.strAddress);
-            Drop(i);
+            const bool full = client.queue.size() - client.nSent > kClientQueueBytes;
+            Drop(i, full ? kClientQueueBytes : 0, events);
         }
+    }
+    BoundQueues(events);
+}
+
+void CNmeaServer::BoundQueues(std::vector<ServeEvent>& events) {
+    std::size_t total = QueuedBytes();
+    while (total > m_limits.nMaxQueuedBytes && !m_clients.empty()) {
+        const auto behind = [](const Client& c) { return c.queue.size() - c.nSent; };
+        const auto slowest = std::max_element(
+            m_clients.begin(), m_clients.end(),
+            [&](const Client& a, const Client& b) { return behind(a) < behind(b); });
+        total -= behind(*slowest);
+        Drop(static_cast<std::size_t>(slowest - m_clients.begin()), m_limits.nMaxQueuedBytes,
+             events);
     }
 }
 
@@ -241,7 +349,13 @@ bool CNmeaServer::Flush(Client& client) {
         return false;
     }
     if (client.nSent == client.queue.size()) {
-        client.queue.clear();
+        if (client.queue.capacity() > kKeptQueueCapacity) {
+            const std::size_t capacity = client.queue.capacity();
+            std::string().swap(client.queue);
+            Released(capacity);
+        } else {
+            client.queue.clear();
+        }
         client.nSent = 0;
     } else if (client.nSent > client.queue.size() / 2) {
         client.queue.erase(0, client.nSent);
@@ -250,7 +364,22 @@ bool CNmeaServer::Flush(Client& client) {
     return client.queue.size() - client.nSent <= kClientQueueBytes;
 }
 
-void CNmeaServer::Drop(std::size_t index) {
-    close(m_clients[index].fd);
+void CNmeaServer::Drop(std::size_t index, std::size_t limit, std::vector<ServeEvent>& events) {
+    Client& client = m_clients[index];
+    close(client.fd);
+    if (limit != 0) {
+        ++m_nDropped;
+        events.push_back({ServeEvent::Kind::Dropped, client.strAddress, limit, 0});
+    }
+    const std::size_t capacity = client.queue.capacity();
     m_clients.erase(m_clients.begin() + static_cast<std::ptrdiff_t>(index));
+    Released(capacity);
+}
+
+void CNmeaServer::Released(std::size_t bytes) {
+    m_nReleasedBytes += bytes;
+    if (m_nReleasedBytes < kTrimBytes)
+        return;
+    m_nReleasedBytes = 0;
+    malloc_trim(0);
 }

@@ -8,18 +8,54 @@
 // client's socket takes it. A client whose queue passes kClientQueueBytes (it
 // stopped reading, or reads slower than the instrument sends) is dropped, so
 // that no client can hold up reception or the record.
+//
+// Nothing a client does may cost the session more than a bounded share of the
+// machine: there are at most ServeLimits::nMaxClients clients (the next one is
+// taken and closed at once), all queues together hold at most nMaxQueuedBytes
+// (past that the client furthest behind goes first), a client is refused
+// while fewer than nReserveDescriptors descriptors remain for the session's
+// own sources and files, and when the system has no descriptor to give
+// (EMFILE, ENFILE) the listener rests for kAcceptPauseMs rather than waking
+// the thread again and again for a connection it cannot take.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 struct pollfd;
 
+struct ServeLimits {
+    std::size_t nMaxClients = 32;
+    std::size_t nMaxQueuedBytes = 16u << 20; // all clients' queues together
+    int nReserveDescriptors = 16;            // kept for the session's sources and files
+};
+
+// What became of the clients, for the event log and the counts.
+struct ServeEvent {
+    enum class Kind {
+        Connected,
+        Refused,            // the client cap: nLimit clients
+        RefusedDescriptors, // fewer than nLimit descriptors would remain
+        Dropped,            // its queue, or all queues together, passed nLimit bytes
+        AcceptPaused,       // accept failed for nError: the listener rests
+        AcceptResumed,
+    };
+    Kind kind = Kind::Connected;
+    std::string strAddress; // the client's
+    std::size_t nLimit = 0;
+    int nError = 0;
+};
+
 class CNmeaServer {
 public:
     static constexpr std::size_t kClientQueueBytes = 1u << 20;
+    static constexpr std::int64_t kAcceptPauseMs = 1000;
+    // At most this many clients are taken at one wake: reception goes on
+    // between, whatever the rate of connections.
+    static constexpr int kAcceptsPerWake = 64;
 
     CNmeaServer() = default;
     ~CNmeaServer() { Close(); }
@@ -40,19 +76,35 @@ public:
     void StopListening(); // and the clients go
     void StopSending();
     void Close();
+    void SetLimits(const ServeLimits& limits) { m_limits = limits; }
+    const ServeLimits& Limits() const { return m_limits; }
     bool IsListening() const { return m_fdListen >= 0; }
     bool IsOpen() const { return m_fdListen >= 0 || m_fdUdp >= 0; }
     unsigned Port() const { return m_nPort; }
+    // Listening on an address other hosts can reach (not 127.0.0.0/8 or ::1).
+    bool OpenToNetwork() const { return m_bOpenToNetwork; }
     std::size_t Clients() const { return m_clients.size(); }
+    // Since the server was made.
+    std::uint64_t Refused() const { return m_nRefused; }
+    std::uint64_t Dropped() const { return m_nDropped; }
+    // The reason accept failed (EMFILE, …) while the listener rests; 0 when it listens.
+    int AcceptError() const { return m_nAcceptError; }
+    // What the queues of all clients hold.
+    std::size_t QueuedBytes() const;
 
-    // The descriptors to poll, appended to fds.
+    // When the listener's rest ends (SteadyMs); -1 while it is not resting.
+    std::int64_t WakeAtMs() const { return m_nAcceptError ? m_nResumeAtMs : -1; }
+    // Before each poll: ends the listener's rest once it is over and a
+    // descriptor can be had again.
+    void Tick(std::int64_t nowMs, std::vector<ServeEvent>& events);
+    // The descriptors to poll, appended to fds (the listener not while it rests).
     void AddPollFds(std::vector<pollfd>& fds) const;
     // After poll, with the entries AddPollFds appended (in the same order):
-    // takes new clients, sends what waits, forgets those gone. The addresses
-    // of clients dropped for a full queue go to dropped.
-    void OnReady(const pollfd* fds, std::size_t count, std::vector<std::string>& dropped);
+    // takes new clients, sends what waits, forgets those gone.
+    void OnReady(const pollfd* fds, std::size_t count, std::int64_t nowMs,
+                 std::vector<ServeEvent>& events);
     // Hands text lines (one or more, each as received) to every client.
-    void Send(std::string_view lines, std::vector<std::string>& dropped);
+    void Send(std::string_view lines, std::vector<ServeEvent>& events);
 
 private:
     struct Client {
@@ -61,13 +113,27 @@ private:
         std::string queue;     // bytes not yet taken by the socket
         std::size_t nSent = 0; // of queue's front
     };
-    void Accept();
+    void Accept(std::int64_t nowMs, std::vector<ServeEvent>& events);
+    // A client just accepted as fd: kept, or closed with the reason.
+    void Admit(int fd, std::string address, std::vector<ServeEvent>& events);
     // false when the client is to go: it closed, failed, or its queue is full.
     bool Flush(Client& client);
-    void Drop(std::size_t index);
+    // Lets client index go; logged as dropped when limit is not 0.
+    void Drop(std::size_t index, std::size_t limit, std::vector<ServeEvent>& events);
+    // While all queues together hold too much, the client furthest behind goes.
+    void BoundQueues(std::vector<ServeEvent>& events);
+    // Memory of queues let go goes back to the system once it adds up.
+    void Released(std::size_t bytes);
 
+    ServeLimits m_limits;
     int m_fdListen = -1;
     unsigned m_nPort = 0;
+    bool m_bOpenToNetwork = false;
     int m_fdUdp = -1;
     std::vector<Client> m_clients;
+    std::uint64_t m_nRefused = 0;
+    std::uint64_t m_nDropped = 0;
+    int m_nAcceptError = 0;
+    std::int64_t m_nResumeAtMs = 0;
+    std::size_t m_nReleasedBytes = 0; // not yet given back to the system
 };

@@ -72,6 +72,13 @@ public:
         return partial;
     }
 
+    // The end of a whole that held the bytes fed since (a datagram): a packet
+    // cut short is refused as a bad one is, and the text line being
+    // collected is handed out as it stands, without a line feed, so that
+    // neither is glued to what comes next and no byte of a line is lost.
+    // True when a message was being assembled.
+    template <class OnMessage> bool EndMessage(OnMessage&& onMessage);
+
     // Makes this the record of a completed message, as the framer leaves one.
     void Assign(bool textLine, std::uint8_t type, std::string_view bytes) {
         const std::size_t n = bytes.size() < kBufferSize - 1 ? bytes.size() : kBufferSize - 1;
@@ -319,6 +326,28 @@ void CReceiverMessage::Feed(const std::uint8_t* bytes, std::size_t count, OnMess
         }
     }
     Keep(c);
+}
+
+template <class OnMessage> bool CReceiverMessage::EndMessage(OnMessage&& onMessage) {
+    bool partial = false;
+    // Each refusal takes the start byte away: the bytes after it may hold
+    // another packet's start, refused in turn.
+    while (m_cursor.state != State::Idle) {
+        m_cursor.state = State::Idle;
+        Describe(m_cursor, kBadPacket);
+        GiveBack<true>(onMessage);
+        partial = true;
+    }
+    if (m_cursor.textLine && m_cursor.index > 0) {
+        const int length = m_cursor.index;
+        m_buffer[length] = 0;
+        m_cursor.index = 0;
+        Describe(m_cursor, length);
+        onMessage(*this);
+        partial = true;
+    }
+    m_bCutLine = false; // the next whole starts a line of its own
+    return partial;
 }
 
 // Builds the command packets sent to the instrument. The 'd' command

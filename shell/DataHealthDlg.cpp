@@ -93,6 +93,11 @@ CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* paren
     m_pUpTime = AddTotal(form, QCoreApplication::translate("DataHealthDlg", "连接时长"), "upTime");
     m_pReconnects =
         AddTotal(form, QCoreApplication::translate("DataHealthDlg", "重新连接次数"), "reconnects");
+    m_pDatagramsLost = AddTotal(
+        form, QCoreApplication::translate("DataHealthDlg", "丢失的数据报（系统接收缓冲区已满）"),
+        "datagramsLost");
+    m_pSenders =
+        AddTotal(form, QCoreApplication::translate("DataHealthDlg", "数据报发送方"), "senders");
     m_pRecordFile =
         AddTotal(form, QCoreApplication::translate("DataHealthDlg", "记录文件"), "recordFile");
     m_pRecordFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -152,7 +157,31 @@ void CDataHealthDlg::Refresh() {
                            ? DurationText(now - health.link.nSinceMs)
                            : QCoreApplication::translate("DataHealthDlg", "未连接"));
     SetText(m_pReconnects, QString::number(health.nReconnects));
+    SetText(m_pDatagramsLost, QString::number(health.nDatagramsLost));
+    const QString lostStyle = health.nDatagramsLost ? "color: #c00000" : QString();
+    if (m_pDatagramsLost->styleSheet() != lostStyle)
+        m_pDatagramsLost->setStyleSheet(lostStyle);
+    RefreshSenders(health.senders);
     RefreshRecord(health.strRecordPath);
+}
+
+void CDataHealthDlg::RefreshSenders(const CUdpSenders& senders) {
+    QStringList lines;
+    for (int i = 0; i < senders.Senders(); ++i) {
+        const CUdpSenders::Sender& sender = senders.At(i);
+        const QString address = QString::fromStdString(sender.address.Text());
+        lines << (sender.accepted
+                      ? QCoreApplication::translate("DataHealthDlg", "%1：%2 个数据报")
+                      : QCoreApplication::translate("DataHealthDlg", "%1：已拒绝 %2 个数据报"))
+                     .arg(address)
+                     .arg(sender.datagrams);
+    }
+    if (senders.UnlistedDatagrams() != 0) {
+        lines << QCoreApplication::translate("DataHealthDlg",
+                                             "其他发送方（过多，未逐一列出）：%1 个数据报")
+                     .arg(senders.UnlistedDatagrams());
+    }
+    SetText(m_pSenders, lines.isEmpty() ? QString("—") : lines.join('\n'));
 }
 
 void CDataHealthDlg::SetCell(int row, int column, const QString& text) {

@@ -1,7 +1,8 @@
 // "数据状态": how the data is arriving, per message type (count, rate over the
 // last ten seconds, age of the last one, checksum failures) and in total (bad
 // packets, over-long lines, bytes the window dropped, the link's up-time and
-// reconnects, the record file's size and the free space on its disk).
+// reconnects, a UDP source's datagrams the system dropped and who sent them,
+// the record file's size and the free space on its disk).
 //
 // A window that may stay open beside the displays for days: it refreshes
 // twice a second while shown and not at all while hidden, reuses its table
@@ -10,6 +11,7 @@
 #pragma once
 
 #include "link/MessageCounts.h"
+#include "link/UdpSenders.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -44,6 +46,7 @@ private:
     void SetRow(int row, const CMessageCounts::Row& counts, std::int64_t nowMs);
     void SetCell(int row, int column, const QString& text);
     void RefreshRecord(const std::string& path);
+    void RefreshSenders(const CUdpSenders& senders);
 
     const CInstrumentSession* m_pSession;
     std::uint64_t m_nLowSpaceBytes = kLowSpaceBytes;
@@ -53,6 +56,8 @@ private:
     QLabel* m_pDroppedBytes;
     QLabel* m_pUpTime;
     QLabel* m_pReconnects;
+    QLabel* m_pDatagramsLost;
+    QLabel* m_pSenders;
     QLabel* m_pRecordFile;
     QLabel* m_pRecordSize;
     QLabel* m_pFreeSpace;

@@ -256,6 +256,10 @@ void CMainFrame::CreateStatusBar() {
     m_pNoticePane->setToolTip(QCoreApplication::translate("MainFrame", "点击表示已看到"));
     m_pNoticePane->installEventFilter(this);
     bar->addPermanentWidget(m_pNoticePane);
+    m_pServePane = new QLabel(bar);
+    m_pServePane->setObjectName("servePane");
+    m_pServePane->setStyleSheet("color: #b05000");
+    bar->addPermanentWidget(m_pServePane);
     m_pStalePane = new QLabel(bar);
     m_pStalePane->setObjectName("stalePane");
     m_pStalePane->setStyleSheet("color: #606060");
@@ -684,6 +688,7 @@ void CMainFrame::RefreshStatus() {
     SetPane(m_pAlarmPane, AlarmStatus());
     SetPane(m_pStalePane, StaleStatus());
     SetPane(m_pNoticePane, NoticeStatus());
+    SetPane(m_pServePane, ServeStatus());
     RefreshReplayPane();
     if (m_pLinkPane) {
         m_pLinkPane->setToolTip(

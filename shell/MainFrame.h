@@ -113,6 +113,9 @@ public:
     QString RecordStatus() const;
     QString StaleStatus() const;
     QString NoticeStatus() const;
+    // The sharing, where the operator must know of it: open to the network,
+    // or not taking clients for want of descriptors.
+    QString ServeStatus() const;
     // What to do when the port may not be opened: join the device's group,
     // or, for a device only root may use, hand it to dialout first.
     static QString NoPermissionText(const QString& port, const QString& device);
@@ -168,6 +171,7 @@ private:
     QLabel* m_pAlarmPane = nullptr;
     QLabel* m_pStalePane = nullptr;
     QLabel* m_pNoticePane = nullptr;
+    QLabel* m_pServePane = nullptr;
     QList<QLabel*> m_lockPanes;
     QTimer m_statusTimer; // ages of values and of the link's silence
     QTimer m_portScan;    // looks for adapters while the slot in use has none

@@ -5,6 +5,7 @@
 #include "link/NetSource.h"
 #include "link/PortName.h"
 #include "link/PortSelectDlg.h"
+#include "platform/ErrorText.h"
 #include "shell/MainFrame.h"
 #include "shell/ServeDlg.h"
 #include "shell/SettingsKey.h"
@@ -59,6 +60,19 @@ void CMainFrame::OnServe() {
     // Off is an empty ServeAddress; the datagrams' address stays for next time.
     key.Write("ServeAddress", m_strServeAddress);
     key.Write("ServeUdpAddress", dialog.UdpAddress());
+}
+
+QString CMainFrame::ServeStatus() const {
+    const ServeState state = m_pSession->Serving();
+    if (!state.bListening)
+        return QString();
+    QStringList parts;
+    if (state.bOpenToNetwork)
+        parts << tr("数据转发对网络开放：%1").arg(QString::fromStdString(state.strAddress));
+    if (state.nAcceptError != 0)
+        parts << tr("数据转发暂不接受新客户端（%1）")
+                     .arg(QString::fromStdString(SystemErrorText(state.nAcceptError)));
+    return parts.join(tr("；"));
 }
 
 QString CMainFrame::NetLinkText(const LinkState& link) const {

@@ -249,6 +249,8 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
 void CQuillmarApp::StartServing(const CCommandLineInfo& info) {
     // Each option in place of its setting, for this run.
     QString address = info.serveAddress, udpAddress = info.serveUdpAddress;
+    // The bounds hold for a server started later from the window too.
+    m_pFrame->Session().SetServeLimits(ReadServeLimits());
     CSettingsKey key;
     if (key.Create() == 0) {
         if (address.isEmpty())

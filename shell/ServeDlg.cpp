@@ -1,6 +1,7 @@
 #include "shell/ServeDlg.h"
 
 #include "link/NmeaServer.h"
+#include "platform/ErrorText.h"
 #include "platform/Prompter.h"
 
 #include <QCheckBox>
@@ -93,6 +94,13 @@ QString CServeDlg::StateText(const ServeState& state) {
         text = tr("正在监听 %1，%2 个客户端")
                    .arg(QString::fromStdString(state.strAddress))
                    .arg(state.nClients);
+        if (state.bOpenToNetwork)
+            text += tr("（对网络开放：能连到本机的任何人都能读取数据）");
+        if (state.nRefused != 0 || state.nDropped != 0)
+            text += tr("；已拒绝 %1 个，已断开 %2 个").arg(state.nRefused).arg(state.nDropped);
+        if (state.nAcceptError != 0)
+            text += "\n" + tr("暂不接受新客户端（%1），每秒重试")
+                               .arg(QString::fromStdString(SystemErrorText(state.nAcceptError)));
     }
     if (!state.strUdpAddress.empty()) {
         const QString udp = QString::fromStdString(state.strUdpAddress);

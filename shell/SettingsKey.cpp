@@ -146,6 +146,22 @@ AlarmSettings ReadAlarmSettings() {
     return settings;
 }
 
+ServeLimits ReadServeLimits() {
+    ServeLimits limits;
+    CSettingsKey key;
+    if (key.Create() != 0)
+        return limits;
+    auto number = [&](const char* name, qlonglong low, qlonglong high, std::size_t fallback) {
+        bool ok = false;
+        const qlonglong value = key.ReadString(name).toLongLong(&ok);
+        return ok && value >= low && value <= high ? static_cast<std::size_t>(value) : fallback;
+    };
+    limits.nMaxClients = number("ServeMaxClients", 1, 65536, limits.nMaxClients);
+    limits.nMaxQueuedBytes =
+        number("ServeMaxQueuedBytes", 64 << 10, qlonglong(1) << 30, limits.nMaxQueuedBytes);
+    return limits;
+}
+
 void WriteAlarmLimits(int pitchLimit, int rollLimit) {
     CSettingsKey key;
     if (key.Create() != 0)

@@ -3,6 +3,8 @@
 // setting is read and written here.
 #pragma once
 
+#include "link/NmeaServer.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -64,4 +66,8 @@ struct AlarmSettings {
     QStringList badKeys;
 };
 AlarmSettings ReadAlarmSettings();
+// The sharing server's bounds, each with its default where missing or out of
+// range: "ServeMaxClients" (1..65536, 32) and "ServeMaxQueuedBytes" (what all
+// clients' queues may hold together, 64 KiB..1 GiB, 16 MiB).
+ServeLimits ReadServeLimits();
 void WriteAlarmLimits(int pitchLimit, int rollLimit);

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -96,6 +97,16 @@ void QuitOnSignals(QSocketNotifier*& notifier) {
         sigaction(signal, &action, nullptr);
 }
 
+// Sources, record files and the sharing server's clients all take
+// descriptors: the soft limit (often 1024) goes up to what this user may have.
+void RaiseDescriptorLimit() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -124,6 +135,7 @@ int main(int argc, char* argv[]) {
     }
     // Without a display, the window is drawn offscreen: a screenshot run
     // needs no more. Another run has nothing to show and ends below.
+    RaiseDescriptorLimit();
     const bool noDisplay = NoDisplay(argc, argv);
     if (noDisplay)
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -233,6 +233,18 @@
         <source>无法连接 %1：%2，稍后自动重试</source>
         <translation>Cannot connect to %1: %2; retrying shortly</translation>
     </message>
+    <message>
+        <source>数据转发对网络开放：%1</source>
+        <translation>Sharing open to the network: %1</translation>
+    </message>
+    <message>
+        <source>数据转发暂不接受新客户端（%1）</source>
+        <translation>Sharing takes no new clients for now (%1)</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
 </context>
 <context>
     <name>CServeDlg</name>
@@ -295,6 +307,18 @@
     <message>
         <source>无法提供数据服务：%1</source>
         <translation>Cannot serve the data: %1</translation>
+    </message>
+    <message>
+        <source>（对网络开放：能连到本机的任何人都能读取数据）</source>
+        <translation> (open to the network: anyone who can reach this machine can read the data)</translation>
+    </message>
+    <message>
+        <source>；已拒绝 %1 个，已断开 %2 个</source>
+        <translation>; %1 refused, %2 dropped</translation>
+    </message>
+    <message>
+        <source>暂不接受新客户端（%1），每秒重试</source>
+        <translation>Taking no new clients for now (%1); trying again every second</translation>
     </message>
 </context>
 <context>
@@ -409,6 +433,26 @@
     <message>
         <source>%1：</source>
         <translation>%1:</translation>
+    </message>
+    <message>
+        <source>丢失的数据报（系统接收缓冲区已满）</source>
+        <translation>Datagrams lost (the system's receive buffer was full)</translation>
+    </message>
+    <message>
+        <source>数据报发送方</source>
+        <translation>Datagram senders</translation>
+    </message>
+    <message>
+        <source>%1：%2 个数据报</source>
+        <translation>%1: %2 datagrams</translation>
+    </message>
+    <message>
+        <source>%1：已拒绝 %2 个数据报</source>
+        <translation>%1: %2 datagrams refused</translation>
+    </message>
+    <message>
+        <source>其他发送方（过多，未逐一列出）：%1 个数据报</source>
+        <translation>Other senders (too many to list): %1 datagrams</translation>
     </message>
 </context>
 <context>
@@ -1323,6 +1367,14 @@ Press Reset View to zoom again.</translation>
     <message>
         <source>无法解析主机名 %1：%2</source>
         <translation>Cannot resolve host name %1: %2</translation>
+    </message>
+    <message>
+        <source>无法识别的数据源 &quot;%1&quot;：UDP 数据源之后只能是 ?from=地址或网段[,…]</source>
+        <translation>Unknown data source &quot;%1&quot;: a UDP source may only be followed by ?from=address or network[,…]</translation>
+    </message>
+    <message>
+        <source>无法识别的数据源 &quot;%1&quot;：&quot;%2&quot; 不是 IP 地址或网段（如 127.0.0.1 或 10.1.0.0/16）</source>
+        <translation>Unknown data source &quot;%1&quot;: &quot;%2&quot; is no IP address or network (such as 127.0.0.1 or 10.1.0.0/16)</translation>
     </message>
 </context>
 <context>

@@ -123,6 +123,41 @@ TEST(Framer, ResetDropsAMessageBeingAssembled) {
     }
 }
 
+// The end of a whole (a datagram) hands out what it left: a line without its
+// line feed, or a packet cut short refused as a bad one (its bytes after the
+// start given back); the next whole frames alone.
+TEST(Framer, EndOfAWholeHandsOutWhatWasBeingAssembled) {
+    struct Case {
+        std::string before;
+        std::vector<std::string> handedOut;
+        std::uint64_t badPackets;
+    };
+    const std::vector<Case> table = {
+        {"$C1,2\n", {}, 0},
+        {"$GPHDT,1", {"$GPHDT,1"}, 0},
+        {kN, {}, 0},
+        {kN.substr(0, 3), {Bytes({0x00, 0x6E})}, 1},
+        {"$GP" + kN.substr(0, 6), {kN.substr(1, 5)}, 1},
+        {kN.substr(0, 4) + "$C5", {"$C5"}, 1}, // a bad packet's noise went before
+        {kLongLine.substr(0, 400), {kLongLine.substr(299, 101)}, 0},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(testing::PrintToString(c.before));
+        CReceiverMessage framer;
+        std::vector<std::string> out;
+        const auto collect = [&](const CReceiverMessage& m) { out.emplace_back(m.Bytes()); };
+        framer.Feed(reinterpret_cast<const std::uint8_t*>(c.before.data()), c.before.size(),
+                    collect);
+        out.clear();
+        EXPECT_EQ(framer.EndMessage(collect), !c.handedOut.empty());
+        EXPECT_EQ(out, c.handedOut);
+        EXPECT_EQ(framer.BadPackets(), c.badPackets);
+        out.clear();
+        framer.Feed(reinterpret_cast<const std::uint8_t*>("$C3,4\n"), 6, collect);
+        EXPECT_EQ(out, std::vector<std::string>{"$C3,4\n"});
+    }
+}
+
 // Every command packet byte for byte, each one a packet we would accept; a
 // builder's 'd' packets alternate, its first carrying 00 00 00 whatever other
 // builders built before.

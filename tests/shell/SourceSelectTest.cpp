@@ -155,7 +155,8 @@ TEST(SourceSelect, InvalidSettingsAreNamedAndNothingIsOpenedInTheirPlace) {
 // "数据转发…" while the instrument streams: a malformed address is refused with
 // the parser's reason, a port in use is told and changes nothing, a free one
 // starts the server (its client gets the lines) and is kept in the settings,
-// as is switching it off.
+// as is switching it off. A server every host can reach says so in the status
+// bar and the dialog.
 TEST(ServeCommand, SwitchedFromTheWindowAndRemembered) {
     CLiveFrame live;
     live.Start();
@@ -163,23 +164,27 @@ TEST(ServeCommand, SwitchedFromTheWindowAndRemembered) {
     const unsigned busy = LocalPort(holder), free = LocalPort(probe);
     close(probe);
     const QString address = QString("127.0.0.1:%1").arg(free);
+    const QString everyHost = QString("0.0.0.0:%1").arg(free);
     struct Step {
         bool on;
         QString address, box, setting; // box: the start of what the operator is told
+        QString status;                // the status bar's word on the sharing
     };
     const std::vector<Step> table = {
-        {true, "10110x", "无法识别的服务地址", ""},
-        {true, QString("127.0.0.1:%1").arg(busy), "无法提供数据服务", ""},
-        {true, address, "", address},
-        {false, address, "", ""},
+        {true, "10110x", "无法识别的服务地址", "", ""},
+        {true, QString("127.0.0.1:%1").arg(busy), "无法提供数据服务", "", ""},
+        {true, address, "", address, ""},
+        {true, everyHost, "", everyHost, "数据转发对网络开放：" + everyHost},
+        {false, address, "", "", ""},
     };
     int client = -1;
+    QString shown; // what the dialog says of the server in effect, with its client
     for (const Step& step : table) {
         SCOPED_TRACE(step.address.toStdString());
         const std::size_t boxes = live.prompter.m_boxes.size();
         AnswerWhenShown<CServeDlg>([&](CServeDlg& dialog) {
-            if (!step.on) // the server as it stands, its client included
-                EXPECT_EQ(dialog.StateLabel()->text(), "正在监听 " + address + "，1 个客户端");
+            if (!shown.isEmpty())
+                EXPECT_EQ(dialog.StateLabel()->text(), shown);
             dialog.grab().save(TestOutputDir() + "/serve-dialog.png");
             dialog.CheckBox()->setChecked(step.on);
             dialog.AddressEdit()->setText(step.address);
@@ -196,13 +201,17 @@ TEST(ServeCommand, SwitchedFromTheWindowAndRemembered) {
         key.Create();
         EXPECT_EQ(key.ReadString("ServeAddress"), step.setting);
         EXPECT_EQ(live.frame->Session().Serving().bListening, !step.setting.isEmpty());
+        EXPECT_EQ(live.frame->ServeStatus(), step.status);
         if (step.setting.isEmpty())
             continue;
+        close(client); // let go by a server that moved
         client = Connected(free);
         ASSERT_TRUE(WaitUntil([&] { return live.frame->Session().Serving().nClients == 1; }));
         const std::string line = "$C12.5,-1.5\r\n";
         ASSERT_TRUE(live.Send(line, 1));
         EXPECT_EQ(ReceiveAll(client, line.size()), line);
+        shown = "正在监听 " + step.setting + "，1 个客户端" +
+                (step.status.isEmpty() ? "" : "（对网络开放：能连到本机的任何人都能读取数据）");
     }
     for (int fd : {holder, client})
         close(fd);
