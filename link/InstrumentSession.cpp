@@ -523,7 +523,7 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
     health.unlock();
     // The read as read, then the messages of it in one write, before the next
     // read is taken.
-    WriteRecord({reinterpret_cast<const char*>(bytes), count}, utcMs);
+    WriteRecord(bytes, ends, parts, utcMs);
     if (messages == 0)
         return;
     m_recordBatch.clear();
@@ -540,14 +540,17 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
     Notify();
 }
 
-void CInstrumentSession::WriteRecord(std::string_view read, std::int64_t utcMs) {
+void CInstrumentSession::WriteRecord(const std::uint8_t* bytes, const std::size_t* ends,
+                                     std::size_t parts, std::int64_t utcMs) {
     std::lock_guard<std::mutex> guard(m_recordLock);
     if (!m_record.IsOpen())
         return;
     // A file deleted under us is made again before anything goes into it.
     if (m_record.IsRemoved())
         RecreateRecordLocked();
-    m_raw.Add(read, utcMs);
+    // Each datagram is a read of its own in the raw capture.
+    for (std::size_t i = 0, at = 0; i < parts; at = ends[i++])
+        m_raw.Add({reinterpret_cast<const char*>(bytes) + at, ends[i] - at}, utcMs);
     if (m_recordBatch.empty())
         return;
     const std::size_t droppedBefore = m_record.DroppedBytes();

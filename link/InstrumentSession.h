@@ -268,7 +268,8 @@ private:
     void TryOpen(std::int64_t nowMs);
     void SetLink(const LinkState& state);
     void SetRecord(const RecordState& state);
-    void WriteRecord(std::string_view read, std::int64_t utcMs);
+    void WriteRecord(const std::uint8_t* bytes, const std::size_t* ends, std::size_t parts,
+                     std::int64_t utcMs);
     void CheckRecord();
     void RecreateRecordLocked();
     void OpenTimesLocked(); // beside the record file in use
