@@ -51,10 +51,12 @@ std::uint64_t Stream(CInstrumentSession& session, const std::string& stream, std
     return session.MessagesFramed();
 }
 
-// arg: bytes per read (4096: the line outrunning the program; 64: a slow line).
+// args: bytes per read (4096: the line outrunning the program; 64: a slow line),
+// and whether the raw capture is kept beside the record (1, the default) or not.
 void BM_SessionProcess(benchmark::State& state) {
     RecordFolder folder;
     CInstrumentSession session;
+    session.SetRawCapture(state.range(1) != 0);
     std::string error;
     if (!folder.ok || !session.CreateRecord(folder.path, std::tm{}, &error)) {
         state.SkipWithError("no record file");
@@ -69,7 +71,13 @@ void BM_SessionProcess(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(stream.size()));
 }
-BENCHMARK(BM_SessionProcess)->Arg(65536)->Arg(4096)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionProcess)
+    ->Args({65536, 1})
+    ->Args({65536, 0})
+    ->Args({4096, 1})
+    ->Args({4096, 0})
+    ->Args({64, 1})
+    ->Unit(benchmark::kMillisecond);
 
 long ResidentBytes() {
     long pages = 0, resident = 0;

@@ -1,5 +1,6 @@
 #include "link/EventLog.h"
 
+#include "link/RecordFile.h"
 #include "platform/ErrorText.h"
 #include "platform/WrittenFiles.h"
 
@@ -16,11 +17,7 @@ CEventLog::~CEventLog() {
 }
 
 std::string CEventLog::PathFor(const std::string& recordPath) {
-    const std::size_t slash = recordPath.rfind('/');
-    const std::size_t dot = recordPath.rfind('.');
-    const bool hasExtension =
-        dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (hasExtension ? recordPath.substr(0, dot) : recordPath) + "-events.csv";
+    return BesideRecord(recordPath, "-events.csv");
 }
 
 std::int64_t CEventLog::NowUtcMs() {

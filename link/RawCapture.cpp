@@ -1,11 +1,7 @@
 #include "link/RawCapture.h"
 
 std::string CRawCapture::PathFor(const std::string& recordPath) {
-    const std::size_t slash = recordPath.rfind('/');
-    const std::size_t dot = recordPath.rfind('.');
-    const bool hasExtension =
-        dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (hasExtension ? recordPath.substr(0, dot) : recordPath) + "-raw.bin";
+    return BesideRecord(recordPath, "-raw.bin");
 }
 
 bool CRawCapture::Open(const std::string& recordPath, std::int64_t baseUtcMs, std::string* error) {

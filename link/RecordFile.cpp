@@ -60,6 +60,14 @@ bool CRecordFile::OpenWith(const std::string& path, int flags, std::string* erro
     return true;
 }
 
+std::string BesideRecord(const std::string& recordPath, std::string_view suffix) {
+    const std::size_t slash = recordPath.rfind('/');
+    const std::size_t dot = recordPath.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? recordPath.substr(0, dot) : recordPath) + std::string(suffix);
+}
+
 bool CRecordFile::CreateNew(const std::string& folder, const std::tm& when, std::string* error) {
     if (!MakeFolders(folder, error)) {
         m_nLastError = errno;

@@ -13,6 +13,10 @@
 #include <string>
 #include <string_view>
 
+// A file that goes with a record: "X.txt" with suffix "-times.bin" is
+// "X-times.bin" (a name without an extension keeps it whole).
+std::string BesideRecord(const std::string& recordPath, std::string_view suffix);
+
 class CRecordFile {
 public:
     // Bytes kept in memory while writes fail; beyond this a write's bytes are

@@ -35,11 +35,7 @@ std::int64_t Unzigzag(std::uint64_t value) {
 } // namespace
 
 std::string CRecordTimesWriter::PathFor(const std::string& recordPath) {
-    const std::size_t slash = recordPath.rfind('/');
-    const std::size_t dot = recordPath.rfind('.');
-    const bool hasExtension =
-        dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (hasExtension ? recordPath.substr(0, dot) : recordPath) + "-times.bin";
+    return BesideRecord(recordPath, "-times.bin");
 }
 
 bool CRecordTimesWriter::Open(const std::string& recordPath, std::int64_t baseUtcMs,
