@@ -70,7 +70,37 @@ bool CInstrumentSession::CreateRecord(const std::string& folder, const std::tm& 
     state.strPath = folder + "/" + CRecordFile::FileName(when);
     state.strError = error ? *error : std::string();
     SetRecord(state);
+    // Tried again on the session's thread; the log keeps its lines meanwhile
+    // and writes them, with the gap, once the record is made.
+    m_bKeepsLog = true;
+    m_strRetryFolder = folder;
+    m_nRetryFromUtcMs = CEventLog::NowUtcMs();
+    m_nRetryAtUtcMs = m_nRetryFromUtcMs + m_nRecordRetryMs;
+    Log("record", "create-failed", state.strError);
     return false;
+}
+
+void CInstrumentSession::RetryRecordLocked() {
+    const std::int64_t now = CEventLog::NowUtcMs();
+    if (m_strRetryFolder.empty() || now < m_nRetryAtUtcMs)
+        return;
+    m_nRetryAtUtcMs = now + m_nRecordRetryMs;
+    const std::time_t seconds = static_cast<std::time_t>(now / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    std::string error;
+    if (!m_record.CreateNew(m_strRetryFolder, local, &error))
+        return;
+    m_strRetryFolder.clear();
+    RecordState state;
+    state.kind = RecordState::Kind::StartedLate;
+    state.strPath = m_record.Path();
+    state.nGapMs = now - m_nRetryFromUtcMs;
+    SetRecord(state);
+    OpenEventLogLocked();
+    OpenTimesLocked();
+    Log("record", "started-late", CEventLog::Number(static_cast<double>(state.nGapMs) / 1000.0),
+        m_record.Path());
 }
 
 bool CInstrumentSession::ReplaceRecord(const std::string& path, std::string* error) {
@@ -523,7 +553,7 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
     health.unlock();
     // The read as read, then the messages of it in one write, before the next
     // read is taken.
-    WriteRecord(bytes, ends, parts, utcMs);
+    WriteRecord(bytes, ends, parts, wholes, utcMs);
     if (messages == 0)
         return;
     m_recordBatch.clear();
@@ -541,7 +571,7 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
 }
 
 void CInstrumentSession::WriteRecord(const std::uint8_t* bytes, const std::size_t* ends,
-                                     std::size_t parts, std::int64_t utcMs) {
+                                     std::size_t parts, bool wholes, std::int64_t utcMs) {
     std::lock_guard<std::mutex> guard(m_recordLock);
     if (!m_record.IsOpen())
         return;
@@ -550,7 +580,7 @@ void CInstrumentSession::WriteRecord(const std::uint8_t* bytes, const std::size_
         RecreateRecordLocked();
     // Each datagram is a read of its own in the raw capture.
     for (std::size_t i = 0, at = 0; i < parts; at = ends[i++])
-        m_raw.Add({reinterpret_cast<const char*>(bytes) + at, ends[i] - at}, utcMs);
+        m_raw.Add({reinterpret_cast<const char*>(bytes) + at, ends[i] - at}, utcMs, wholes);
     if (m_recordBatch.empty())
         return;
     const std::size_t droppedBefore = m_record.DroppedBytes();
@@ -611,6 +641,8 @@ void CInstrumentSession::RecreateRecordLocked() {
 
 void CInstrumentSession::CheckRecord() {
     std::lock_guard<std::mutex> guard(m_recordLock);
+    if (!m_record.IsOpen())
+        RetryRecordLocked();
     if (!m_record.IsOpen())
         return;
     if (m_record.IsRemoved())

@@ -81,12 +81,22 @@ struct LinkState {
 };
 
 struct RecordState {
-    enum class Kind { None, Open, CreateFailed, WriteFailing, Resumed, Recreated, RecreateFailed };
+    enum class Kind {
+        None,
+        Open,
+        CreateFailed, // tried again every kRecordRetryMs
+        StartedLate,  // the folder became usable: recording starts now
+        WriteFailing,
+        Resumed,
+        Recreated,
+        RecreateFailed
+    };
     Kind kind = Kind::None;
     std::string strPath;    // the file in use, or the one that could not be made
     std::string strOldPath; // Recreated, RecreateFailed: the file that was deleted
     std::string strError;   // CreateFailed, RecreateFailed: the system's reason
     int nError = 0;         // WriteFailing: errno
+    std::int64_t nGapMs = 0; // StartedLate: how long nothing was recorded
 };
 
 // How the data is arriving, for the data-health window.
@@ -147,6 +157,7 @@ public:
     static constexpr std::int64_t kReconnectMaxMs = 5000; // a network source's back-off
     static constexpr std::int64_t kAnswerDelayMs = 300;   // after an 'n' packet
     static constexpr std::int64_t kRecordCheckMs = 1000;
+    static constexpr std::int64_t kRecordRetryMs = 5000; // a record folder not usable yet
     static constexpr std::int64_t kAlarmTickMs = 100; // delays, silences, values going stale
 
     explicit CInstrumentSession(ISessionListener* listener = nullptr);
@@ -155,8 +166,11 @@ public:
     CInstrumentSession& operator=(const CInstrumentSession&) = delete;
 
     // The record file, created exclusively in folder and named for `when`.
-    // Before Start().
+    // Before Start(). When the folder cannot be used (a USB disk or a share
+    // that comes late) the session tries again every kRecordRetryMs, keeping
+    // the event log's lines, and the record is named for the time it starts.
     bool CreateRecord(const std::string& folder, const std::tm& when, std::string* error);
+    void SetRecordRetryMs(std::int64_t ms) { m_nRecordRetryMs = ms; }
     // Starts the thread, which opens the port given to UsePort.
     void Start();
     // A source of messages besides the port, pumped on the session's thread
@@ -250,12 +264,12 @@ public:
     // queues. Public so that benchmarks and tests can drive it without a port;
     // only one thread may call it at a time, and not while the session runs.
     void Process(const std::uint8_t* bytes, std::size_t count, std::int64_t nowMs);
-
-private:
     // Process on bytes in parts ending at ends[0..parts); with wholes, each
     // part is a whole (a datagram) whose end ends its last message.
     void ProcessParts(const std::uint8_t* bytes, const std::size_t* ends, std::size_t parts,
                       bool wholes, std::int64_t nowMs);
+
+private:
     void PostPortEvent(PortEvent event, unsigned port, std::size_t bytes) override;
     void PostPortError(const std::string& text) override;
 
@@ -269,8 +283,9 @@ private:
     void SetLink(const LinkState& state);
     void SetRecord(const RecordState& state);
     void WriteRecord(const std::uint8_t* bytes, const std::size_t* ends, std::size_t parts,
-                     std::int64_t utcMs);
+                     bool wholes, std::int64_t utcMs);
     void CheckRecord();
+    void RetryRecordLocked();
     void RecreateRecordLocked();
     void OpenTimesLocked(); // beside the record file in use
     void AnswerDue(std::int64_t nowMs);
@@ -370,6 +385,11 @@ private:
     std::atomic<std::uint64_t> m_nRecordDropped{0};
     std::atomic<bool> m_bKeepsLog{false};   // a record was made: events are logged beside it
     std::size_t m_nRecordDroppedLogged = 0; // under m_recordLock
+    // A record folder that could not be used at start-up, under m_recordLock.
+    std::string m_strRetryFolder;
+    std::int64_t m_nRetryFromUtcMs = 0; // since when nothing is recorded
+    std::int64_t m_nRetryAtUtcMs = 0;
+    std::int64_t m_nRecordRetryMs = kRecordRetryMs;
     std::atomic<std::uint64_t> m_nWakeups{0};
     std::atomic<std::uint64_t> m_nPartialMessages{0};
     std::atomic<int> m_nAlarmStates[kAlarmSubjects] = {};

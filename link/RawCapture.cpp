@@ -19,7 +19,7 @@ void CRawCapture::Close() {
     m_times.Close();
 }
 
-void CRawCapture::Add(std::string_view bytes, std::int64_t utcMs) {
+void CRawCapture::Add(std::string_view bytes, std::int64_t utcMs, bool whole) {
     if (!m_file.IsOpen() || bytes.empty())
         return;
     const std::size_t dropped = m_file.DroppedBytes();
@@ -27,7 +27,10 @@ void CRawCapture::Add(std::string_view bytes, std::int64_t utcMs) {
     // A read the capture had to leave out gets no time: later times stay with their reads.
     if (m_file.DroppedBytes() != dropped)
         return;
-    m_times.Add(bytes, false, utcMs);
+    if (whole)
+        m_times.AddWhole(bytes, utcMs);
+    else
+        m_times.Add(bytes, false, utcMs);
     m_times.WriteBatch();
 }
 

@@ -32,8 +32,9 @@ public:
     bool IsOpen() const { return m_file.IsOpen(); }
     const std::string& Path() const { return m_file.Path(); }
 
-    // One read, as read.
-    void Add(std::string_view bytes, std::int64_t utcMs);
+    // One read, as read; whole: a datagram, whose end ends any message it
+    // left unfinished (the replay frames it so).
+    void Add(std::string_view bytes, std::int64_t utcMs, bool whole = false);
     // Writes what failed writes left, and makes the capture again if it was
     // deleted; true when nothing is left.
     bool Check(std::int64_t utcMs);

@@ -465,6 +465,7 @@ bool CRecordReader::Next(RecordMessage* message) {
                 p.record.Advance(length);
                 message->bytes = window.substr(0, length);
                 message->bPacket = entry.bPacket;
+                message->bWhole = entry.bWhole;
                 message->nType = entry.nType;
                 message->nUtcMs = p.nLastUtcMs = entry.nUtcMs;
                 ++p.nIndex;
@@ -483,6 +484,7 @@ bool CRecordReader::Next(RecordMessage* message) {
     p.record.Advance(length);
     message->bytes = window.substr(0, length);
     message->bPacket = packet;
+    message->bWhole = false;
     message->nType = 0;
     message->nUtcMs = p.bHasTimes ? p.nLastUtcMs : p.UntimedMs(p.nIndex);
     ++p.nIndex;

@@ -41,6 +41,7 @@ enum class RecordTimeSource {
 struct RecordMessage {
     std::string_view bytes; // as recorded: a whole text line with its end, or a packet's data
     bool bPacket = false;
+    bool bWhole = false;       // a raw capture's datagram, read whole
     std::uint8_t nType = 0;    // a packet's type byte, where the timing file gives it
     std::int64_t nUtcMs = 0;   // receive time, UTC milliseconds since 1970
     std::uint64_t nOffset = 0; // where it begins in the record

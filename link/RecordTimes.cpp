@@ -62,12 +62,21 @@ void CRecordTimesWriter::Add(std::string_view text, bool packet, std::int64_t ut
     if (!m_file.IsOpen() || text.empty())
         return;
     const bool line = !packet && text.find('\n') == text.size() - 1;
-    const unsigned kind = line ? 0 : packet ? 1 : 2;
+    Put(line ? 0 : packet ? 1 : 2, text.size(), utcMs, packetType);
+}
+
+void CRecordTimesWriter::AddWhole(std::string_view bytes, std::int64_t utcMs) {
+    if (m_file.IsOpen() && !bytes.empty())
+        Put(3, bytes.size(), utcMs, 0);
+}
+
+void CRecordTimesWriter::Put(unsigned kind, std::size_t length, std::int64_t utcMs,
+                             std::uint8_t packetType) {
     const auto delta = static_cast<std::int64_t>(static_cast<std::uint64_t>(utcMs) -
                                                  static_cast<std::uint64_t>(m_nLastUtcMs));
     PutVarint(m_batch, Zigzag(delta) << 2 | kind);
     if (kind != 0)
-        PutVarint(m_batch, text.size());
+        PutVarint(m_batch, length);
     if (kind == 1)
         m_batch.push_back(static_cast<char>(packetType));
     m_nLastUtcMs = utcMs;
@@ -99,8 +108,8 @@ bool CTimesDecoder::Next(std::string_view bytes, std::size_t* at, Entry* entry) 
     if (!GetVarint(bytes, &cursor, &head))
         return false;
     const unsigned kind = head & 3;
-    if (kind == 3 || (kind != 0 && (!GetVarint(bytes, &cursor, &length) || length == 0)))
-        return false; // not ours, or torn
+    if (kind != 0 && (!GetVarint(bytes, &cursor, &length) || length == 0))
+        return false; // torn
     std::uint8_t type = 0;
     if (kind == 1) {
         if (cursor >= bytes.size())
@@ -114,6 +123,7 @@ bool CTimesDecoder::Next(std::string_view bytes, std::size_t* at, Entry* entry) 
     entry->nDeltaMs = delta;
     entry->nLength = length;
     entry->bPacket = kind == 1;
+    entry->bWhole = kind == 3;
     entry->nType = type;
     entry->nUtcMs = m_nLastUtcMs;
     return true;

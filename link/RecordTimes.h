@@ -15,7 +15,9 @@
 // kind 0 is a text line that ends at the first line feed from where it
 // begins (what nearly every message is: its length is left to the reader);
 // 1 a packet's data bytes; 2 a text line that does not end there (a piece of
-// an over-long line, or a line cut short). At the instrument's pace and up to
+// an over-long line, or a line cut short); 3, in a raw capture's times only,
+// a datagram read whole (its length follows as for kind 2): its end ended
+// whatever message it left unfinished. At the instrument's pace and up to
 // a hundred messages a second an entry is one byte, two for a message that
 // comes 32 ms or more after the one before.
 // The entries of one
@@ -52,12 +54,16 @@ public:
     // One message of the current read, in order, as recorded.
     // packetType: a packet's type byte (the record keeps only its data).
     void Add(std::string_view text, bool packet, std::int64_t utcMs, std::uint8_t packetType = 0);
+    // A datagram, read whole (a raw capture's read of a datagram source).
+    void AddWhole(std::string_view bytes, std::int64_t utcMs);
     // Writes the entries added since the last call (one write), after what
     // failed writes left; false when not everything reached the system.
     bool WriteBatch();
     bool Flush() { return m_file.Flush(); }
 
 private:
+    void Put(unsigned kind, std::size_t length, std::int64_t utcMs, std::uint8_t packetType);
+
     CRecordFile m_file;
     std::string m_batch;
     std::int64_t m_nLastUtcMs = 0;
@@ -69,6 +75,7 @@ public:
     struct Entry {
         std::uint64_t nLength; // 0: up to and including the first line feed
         bool bPacket;
+        bool bWhole; // a datagram read whole
         std::uint8_t nType; // a packet's type byte
         std::int64_t nUtcMs;
         std::int64_t nDeltaMs; // since the entry before (the first: since the base time)

@@ -92,6 +92,7 @@ bool CReplaySource::ReadNext() {
         return false;
     m_held.bytes.assign(message.bytes);
     m_held.bPacket = message.bPacket;
+    m_held.bWhole = message.bWhole;
     m_held.nType = message.nType;
     m_held.nUtcMs = message.nUtcMs;
     m_held.nOffset = message.nOffset;
@@ -121,9 +122,15 @@ void CReplaySource::Seek(std::uint64_t recordOffset) {
     }
 }
 
-void CReplaySource::Append(const Held& message) {
+void CReplaySource::Append(CInstrumentSession& session, std::int64_t nowMs, const Held& message) {
     const std::string_view bytes = message.bytes;
-    if (!message.bPacket || bytes.size() > kMaxPacketData) {
+    // A block is datagrams or a stream, never both.
+    if (message.bWhole != !m_ends.empty())
+        Flush(session, nowMs);
+    if (message.bWhole) {
+        m_batch.append(bytes);
+        m_ends.push_back(m_batch.size());
+    } else if (!message.bPacket || bytes.size() > kMaxPacketData) {
         m_batch.append(bytes);
     } else {
         // STX, header, type, length, data, checksum (of all four), ETX.
@@ -145,8 +152,13 @@ void CReplaySource::Append(const Held& message) {
 void CReplaySource::Flush(CInstrumentSession& session, std::int64_t nowMs) {
     if (m_batch.empty())
         return;
-    session.Process(reinterpret_cast<const std::uint8_t*>(m_batch.data()), m_batch.size(), nowMs);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(m_batch.data());
+    if (m_ends.empty())
+        session.Process(bytes, m_batch.size(), nowMs);
+    else
+        session.ProcessParts(bytes, m_ends.data(), m_ends.size(), true, nowMs);
     m_batch.clear();
+    m_ends.clear();
     std::lock_guard<std::mutex> guard(m_lock);
     m_status.nIndex = m_last.nIndex + 1;
     m_status.nOffset = m_last.nOffset;
@@ -177,7 +189,7 @@ std::int64_t CReplaySource::Pump(CInstrumentSession& session, std::int64_t nowMs
     }
     if (paused) {
         for (; steps > 0 && (m_bHeld || ReadNext()); --steps) {
-            Append(m_held);
+            Append(session, nowMs, m_held);
             m_bHeld = false;
             Flush(session, nowMs); // one message, one read
         }
@@ -209,7 +221,7 @@ std::int64_t CReplaySource::Pump(CInstrumentSession& session, std::int64_t nowMs
             Flush(session, nowMs);
             return nowMs; // again at once, after the session's other work
         }
-        Append(m_held);
+        Append(session, nowMs, m_held);
         m_bHeld = false;
     }
 }

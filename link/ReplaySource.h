@@ -10,6 +10,10 @@
 // kFastestBatch messages follow one another with the session's other work in
 // between.
 //
+// A raw capture (link/RawCapture.h) is played read by read, binary and noise
+// included; a datagram source's reads are framed as datagrams, each ending
+// whatever message it left unfinished, as the live session framed them.
+//
 // A packet's data bytes are framed again (the record keeps the data only, so
 // the type byte is unknown: 0). Seeking starts from the nearest checkpoint
 // (a reader position kept every few thousand messages as the replay reads)
@@ -70,6 +74,7 @@ private:
     struct Held {
         std::string bytes;
         bool bPacket = false;
+        bool bWhole = false;    // a datagram of a raw capture
         std::uint8_t nType = 0; // the packet's type, as the timing file keeps it
         std::int64_t nUtcMs = 0;
         std::uint64_t nOffset = 0;
@@ -77,7 +82,7 @@ private:
     };
     bool ReadNext();
     void Seek(std::uint64_t recordOffset);
-    void Append(const Held& message);
+    void Append(CInstrumentSession& session, std::int64_t nowMs, const Held& message);
     void Flush(CInstrumentSession& session, std::int64_t nowMs);
     void Wake();
 
@@ -96,6 +101,7 @@ private:
     std::int64_t m_nAnchorMs = 0;    // SteadyMs at the anchor
     std::int64_t m_nAnchorUtcMs = 0; // the recording's time there
     std::string m_batch;
+    std::vector<std::size_t> m_ends; // of the datagrams in m_batch, when it holds datagrams
     Held m_last; // the last message added to m_batch
 
     // Control, under m_lock.

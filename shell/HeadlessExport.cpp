@@ -6,6 +6,7 @@
 #include "shell/SettingsKey.h"
 #include "view/AnalysisSession.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <cstdio>
 
@@ -45,7 +46,9 @@ int RunCsvExport(const CCommandLineInfo& info) {
         return ExportCsvFile(out.records, out.times, info.exportCsvFile, info.analysisRecordFile);
     }
     if (info.analysisFile.isEmpty()) {
-        Say("--export-csv needs the recording to export: --analyse FILE or --analyse-record FILE");
+        Say(QCoreApplication::translate(
+            "HeadlessExport",
+            "--export-csv 需要指明要导出的记录：--analyse 文件 或 --analyse-record 文件"));
         return 2;
     }
     std::vector<AnalysisSample> records;

@@ -95,8 +95,9 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     std::string reason;
     if (!m_strSource.isEmpty() &&
         !SourceAddress::Parse(m_strSource.toStdString(), &address, &reason)) {
+        // Not replaced by a default: the link pane says nothing was opened.
         m_strBadSource = QString::fromStdString(reason);
-        m_badSettings << "Source";
+        m_pSession->LogEvent("program", "bad-setting", "Source");
     }
     for (const QString& name : m_badSettings)
         m_pSession->LogEvent("program", "bad-setting", name.toStdString());
@@ -571,9 +572,16 @@ QString CMainFrame::RecordText(const RecordState& record) const {
     case RecordState::Kind::Open:
         return QCoreApplication::translate("MainFrame", "记录文件：%1").arg(path);
     case RecordState::Kind::CreateFailed:
-        return QCoreApplication::translate(
-                   "MainFrame", "无法建立记录文件：%1\n%2\n接收和显示照常进行，但数据不会被记录。")
-            .arg(path, QString::fromStdString(record.strError));
+        return QCoreApplication::translate("MainFrame",
+                                           "无法建立记录文件：%1\n%2\n接收和显示照常进行，但数据不会"
+                                           "被记录；每 %3 秒重试一次。")
+            .arg(path, QString::fromStdString(record.strError))
+            .arg(CInstrumentSession::kRecordRetryMs / 1000);
+    case RecordState::Kind::StartedLate:
+        return QCoreApplication::translate("MainFrame",
+                                           "记录文件夹已可用，记录从现在开始：%1（此前 %2 秒未记录）")
+            .arg(path)
+            .arg((record.nGapMs + 500) / 1000);
     case RecordState::Kind::WriteFailing:
         return QCoreApplication::translate("MainFrame",
                                            "记录文件写入失败：%1（%2）；数据暂存内存，恢复后补写")

@@ -114,6 +114,9 @@ int main(int argc, char* argv[]) {
     if (const Request request = WindowlessRequest(argc, argv); request != Request::Run) {
         QCoreApplication core(argc, argv);
         if (request == Request::ExportCsv) {
+            // The settings (the language among them) are the window's.
+            QCoreApplication::setOrganizationName("Quillmar Solution");
+            QCoreApplication::setApplicationName("Quillmar");
             // "-platform NAME" is the window system's, which an export does without.
             QStringList arguments = QCoreApplication::arguments();
             for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
@@ -125,6 +128,8 @@ int main(int argc, char* argv[]) {
                 std::fprintf(stderr, "quillmar: %s\n", qPrintable(info.error));
                 return 2;
             }
+            // Its messages speak the window's language.
+            ApplyLanguage(info.language);
             return RunCsvExport(info);
         }
         if (request == Request::Version)

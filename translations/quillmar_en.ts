@@ -582,6 +582,13 @@
     </message>
 </context>
 <context>
+    <name>HeadlessExport</name>
+    <message>
+        <source>--export-csv 需要指明要导出的记录：--analyse 文件 或 --analyse-record 文件</source>
+        <translation>--export-csv needs the recording to export: --analyse FILE or --analyse-record FILE</translation>
+    </message>
+</context>
+<context>
     <name>Line</name>
     <message>
         <source>文件太短，不是 Quillmar 文档</source>
@@ -706,14 +713,6 @@
         <translation>Record file: %1</translation>
     </message>
     <message>
-        <source>无法建立记录文件：%1
-%2
-接收和显示照常进行，但数据不会被记录。</source>
-        <translation>Cannot create the record file: %1
-%2
-Data is received and shown as usual but not recorded.</translation>
-    </message>
-    <message>
         <source>记录文件写入失败：%1（%2）；数据暂存内存，恢复后补写</source>
         <translation>Writing the record file failed: %1 (%2); data is kept in memory and written when possible</translation>
     </message>
@@ -828,6 +827,18 @@ Recording continues into the previous file.</translation>
     <message>
         <source>设置无效，已改用默认值：%1</source>
         <translation>Settings not valid, their defaults are used: %1</translation>
+    </message>
+    <message>
+        <source>无法建立记录文件：%1
+%2
+接收和显示照常进行，但数据不会被记录；每 %3 秒重试一次。</source>
+        <translation>Cannot create the record file: %1
+%2
+Reception and display go on, but nothing is recorded; trying again every %3 seconds.</translation>
+    </message>
+    <message>
+        <source>记录文件夹已可用，记录从现在开始：%1（此前 %2 秒未记录）</source>
+        <translation>The record folder can be used now; recording starts here: %1 (the %2 seconds before were not recorded)</translation>
     </message>
 </context>
 <context>
@@ -1159,7 +1170,7 @@ Export</translation>
     <message>
         <source>调入记录的时长、最大俯仰角和横滚角、超限时间、数据中断和报警事件
 会话摘要</source>
-        <translation>The loaded recording&apos;s duration, largest pitch and roll, time beyond limits, data gaps and alarm events
+        <translation>The loaded recording's duration, largest pitch and roll, time beyond limits, data gaps and alarm events
 Session summary</translation>
     </message>
     <message>

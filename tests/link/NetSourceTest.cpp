@@ -1,4 +1,5 @@
 #include "link/NetSessionFixture.h"
+#include "link/ReplaySource.h"
 #include "tools/Simulator.h"
 
 #include <condition_variable>
@@ -179,6 +180,16 @@ TEST(NetSessionUdpTest, FramesEachDatagramAloneAndTakesOnlyItsSenders) {
         const std::string log = ReadFile(session.EventLogPath());
         for (const std::string& line : c.logged)
             EXPECT_NE(log.find(line + "\n"), std::string::npos) << line << "\n" << log;
+        // Played back, the raw capture frames each datagram alone, as it came.
+        CInstrumentSession replay;
+        CReplaySource& source = replay.UseSource(std::make_unique<CReplaySource>());
+        ASSERT_TRUE(source.Open(session.RawCapturePath(), &error)) << error;
+        source.SetSpeed(CReplaySource::kFastest);
+        while (source.Pump(replay, 0) >= 0)
+            replay.TakeMessages();
+        EXPECT_EQ(replay.MessagesFramed(), session.MessagesFramed());
+        EXPECT_TRUE(replay.Monitor().LastAngle(Quantity::Heading, &heading));
+        EXPECT_EQ(heading, c.heading);
     }
 }
 

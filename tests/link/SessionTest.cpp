@@ -320,6 +320,37 @@ TEST(SessionRecord, ReadsPastTheBacklogLimitAreLeftOutUntimedAndLogged) {
         EXPECT_NE(events.find(line), std::string::npos) << line << "\n" << events;
 }
 
+// A record folder that cannot be used at start-up (a USB disk or a share that
+// comes late) is tried again: once it can be made the record starts there,
+// and the event log has every line since the start, header first, with the
+// gap it left.
+TEST(SessionRecord, AFolderThatComesLateIsRecordedIntoOnceItCan) {
+    CTempFolder folder;
+    const std::string blocker = folder.path + "/usb";
+    WriteFile(blocker, "not a folder yet");
+    CInstrumentSession session;
+    session.SetRecordRetryMs(20);
+    std::string error;
+    ASSERT_FALSE(session.CreateRecord(blocker + "/records", std::tm{}, &error));
+    EXPECT_EQ(session.Record().kind, RecordState::Kind::CreateFailed);
+    session.Start();
+    session.LogEvent("program", "bad-setting", "PitchLimit");
+    ASSERT_EQ(unlink(blocker.c_str()), 0);
+    ASSERT_TRUE(WaitFor([&] { return session.Record().kind == RecordState::Kind::StartedLate; }));
+    const std::string path = session.RecordPath();
+    EXPECT_TRUE(path.starts_with(blocker + "/records/")) << path;
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(session.EventLogPath()).find("started-late") !=
+                                     std::string::npos; }));
+    const std::string events = ReadFile(session.EventLogPath());
+    std::size_t at = 0;
+    for (const char* line : {"time,subject,event,value,limit\n", ",record,create-failed,",
+                             ",program,start,,\n", ",program,bad-setting,PitchLimit,\n",
+                             ",record,started-late,"}) {
+        at = events.find(line, at);
+        EXPECT_NE(at, std::string::npos) << line << "\n" << events;
+    }
+}
+
 TEST(SessionRecord, StartsInTheSameSecondKeepEveryFile) {
     CTempFolder folder;
     std::tm when{};

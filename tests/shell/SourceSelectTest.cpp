@@ -141,7 +141,7 @@ TEST(SourceSelect, InvalidSettingsAreNamedAndNothingIsOpenedInTheirPlace) {
             << frame.LinkStatus().toStdString();
         EXPECT_TRUE(frame.Session().Link().strDevice.empty());
         EXPECT_FALSE(frame.Session().IsConnected());
-        EXPECT_EQ(frame.NoticeStatus(), "设置无效，已改用默认值：PitchLimit、StaleSeconds、Source");
+        EXPECT_EQ(frame.NoticeStatus(), "设置无效，已改用默认值：PitchLimit、StaleSeconds");
         EXPECT_EQ(frame.Session().Monitor().StaleMs(), 3000);
         const std::string events = ReadFile(frame.Session().EventLogPath());
         for (const char* name : {"PitchLimit", "StaleSeconds", "Source"})

@@ -174,7 +174,8 @@ TEST(AnalysisView, TheProgressTraceIsThatOfEveryLine) {
 // by itself, the batch plot of a recording too; a CSV export writes its file
 // (or says why not); a file that does not load (a FIFO nobody writes to, as a
 // recording or as the document) ends the run at once, failed, with the
-// reason on the error stream; another run says why it cannot start. An
+// reason on the error stream, in the window's language; another run says why
+// it cannot start. An
 // export never takes the place of the recording, its own files or what is
 // not a regular file. A FIFO read anywhere (a timing file, a replayed record,
 // the settings file) is refused at once, never waited on.
@@ -228,6 +229,15 @@ TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
         {{"--analyse-record", fifo}, 1, notRegular, notTaken},
         {{fifo}, 1, notRegular, notTaken},
         {{"--analyse-record", timed, "--export-csv", timed}, 1, "这是载入的文件，不能覆盖它", {}},
+        {{"--lang", "en", "--analyse-record", timed, "--export-csv", timed},
+         1,
+         "It is the loaded file and must not be overwritten.",
+         {}},
+        {{"--lang", "en", "--analyse", recording, "--export-csv", fifo},
+         1,
+         "It is not a regular file",
+         {}},
+        {{"--lang", "en", "--export-csv", csv}, 2, "--export-csv needs the recording", {}},
         {{"--analyse-record", timed, "--export-csv", dir.filePath("rec-times.bin")},
          1,
          "这是载入文件的计时文件，不能覆盖它",
