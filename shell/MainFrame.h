@@ -4,10 +4,10 @@
 #pragma once
 
 #include "link/InstrumentSession.h"
-#include "link/PortSlots.h"
-#include "link/SessionEvents.h"
 #include "platform/CommandTable.h"
 #include "shell/OwnerDrawMenu.h"
+#include "shell/PortSlots.h"
+#include "shell/SessionEvents.h"
 
 #include <QMainWindow>
 #include <QMap>

@@ -4,9 +4,9 @@
 // sharing what is received.
 #include "link/NetSource.h"
 #include "link/PortName.h"
-#include "link/PortSelectDlg.h"
 #include "platform/ErrorText.h"
 #include "shell/MainFrame.h"
+#include "shell/PortSelectDlg.h"
 #include "shell/ServeDlg.h"
 #include "shell/SettingsKey.h"
 

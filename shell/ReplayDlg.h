@@ -7,7 +7,7 @@
 #pragma once
 
 #include "link/ReplaySource.h"
-#include "link/SessionEvents.h"
+#include "shell/SessionEvents.h"
 
 #include <QDialog>
 #include <QTimer>

@@ -7,11 +7,11 @@
 #pragma once
 
 #include "link/MonitorState.h"
-#include "link/SerialMonitorDlg.h"
 #include "plots/PlotFrame.h"
 #include "view/AnalysisSession.h"
 #include "view/DrawingTools.h"
 #include "view/Navigation.h"
+#include "view/SerialMonitorDlg.h"
 #include "view/ViewMode.h"
 #include "view/ViewUpdate.h"
 

@@ -1,5 +1,5 @@
-#include "link/PortSelectDlg.h"
 #include "shell/MainFrame.h"
+#include "shell/PortSelectDlg.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "link/PortName.h"
-#include "link/PortSlots.h"
 #include "shell/LockLights.h"
+#include "shell/PortSlots.h"
 #include "shell/SettingsKey.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,6 @@
-#include "link/PortSelectDlg.h"
 #include "platform/CommandIds.h"
 #include "shell/MainFrame.h"
+#include "shell/PortSelectDlg.h"
 #include "shell/QuillmarApp.h"
 #include "shell/QuillmarDoc.h"
 #include "shell/ServeDlg.h"

@@ -1,4 +1,3 @@
-#include "link/SerialMonitorDlg.h"
 #include "platform/AlarmTone.h"
 #include "platform/CommandIds.h"
 #include "shell/AlarmLimitsDlg.h"
@@ -6,6 +5,7 @@
 #include "shell/MainFrame.h"
 #include "shell/SettingsKey.h"
 #include "support/TestSupport.h"
+#include "view/SerialMonitorDlg.h"
 
 #include <QApplication>
 #include <QAudioDevice>

@@ -1,4 +1,4 @@
-#include "link/SerialMonitorDlg.h"
+#include "view/SerialMonitorDlg.h"
 
 #include "platform/DialogUnits.h"
 

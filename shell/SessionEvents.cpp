@@ -1,4 +1,4 @@
-#include "link/SessionEvents.h"
+#include "shell/SessionEvents.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "link/PortSlots.h"
+#include "shell/PortSlots.h"
 
 #include "link/PortName.h"
 

@@ -1,4 +1,4 @@
-#include "link/PortSelectDlg.h"
+#include "shell/PortSelectDlg.h"
 
 #include "link/PortName.h"
 #include "platform/DialogUnits.h"
