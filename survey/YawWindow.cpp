@@ -1,4 +1,4 @@
-#include "survey/SurveyDialogs.h"
+#include "survey/YawWindow.h"
 
 #include "platform/Canvas.h"
 

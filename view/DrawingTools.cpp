@@ -2,7 +2,11 @@
 
 #include "platform/CommandIds.h"
 #include "platform/CommandTable.h"
-#include "survey/SurveyDialogs.h"
+#include "survey/CoordLibraryDlg.h"
+#include "survey/FileChoiceDlg.h"
+#include "survey/ShipShapeDlg.h"
+#include "survey/TextNoteDlg.h"
+#include "survey/YawWindow.h"
 #include <QCoreApplication>
 
 CDrawingTools::~CDrawingTools() {

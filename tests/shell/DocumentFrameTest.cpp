@@ -2,7 +2,7 @@
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
 #include "support/TestSupport.h"
-#include "survey/SurveyDialogs.h"
+#include "survey/TextNoteDlg.h"
 #include "view/QuillmarView.h"
 
 #include <QFile>

@@ -1,6 +1,10 @@
 #include "platform/Canvas.h"
 #include "support/TestSupport.h"
-#include "survey/SurveyDialogs.h"
+#include "survey/CoordLibraryDlg.h"
+#include "survey/FileChoiceDlg.h"
+#include "survey/ShapePreview.h"
+#include "survey/ShipShapeDlg.h"
+#include "survey/YawWindow.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -209,19 +213,19 @@ TEST(SurveyFileChoice, TheButtonStoresTheChosenPathAndCancelKeepsIt) {
     CChannelLayoutDlg channel;
     CPlannedLineDlg planned;
     CCoordPlotDlg plot;
-    const std::tuple<CFileChoiceDlg*, QString, QString, QString> table[] = {
-        {&channel, "航道布线参数", "调入库文件", "button1010"},
-        {&planned, "计划测线调入", "选择调入文件", "button1013"},
-        {&plot, "坐标作图", "选择库文件", "button1014"}};
-    for (const auto& [dialog, caption, text, id] : table) {
+    const std::tuple<CFileChoiceDlg*, QString, QString> table[] = {
+        {&channel, "航道布线参数", "调入库文件"},
+        {&planned, "计划测线调入", "选择调入文件"},
+        {&plot, "坐标作图", "选择库文件"}};
+    for (const auto& [dialog, caption, text] : table) {
         CScriptedPrompter prompter;
         EXPECT_EQ(dialog->windowTitle(), caption);
-        auto* button = dialog->findChild<QPushButton*>(id);
-        ASSERT_TRUE(button && button->text() == text) << id.toStdString();
+        auto* button = dialog->findChild<QPushButton*>("chooseFile");
+        ASSERT_TRUE(button && button->text() == text) << caption.toStdString();
         prompter.m_files = {"", "/survey/channel.txt", ""}; // cancel, choose, cancel
         for (const char* expected : {"", "/survey/channel.txt", "/survey/channel.txt"}) {
             button->click();
-            EXPECT_EQ(dialog->Path(), expected) << id.toStdString();
+            EXPECT_EQ(dialog->Path(), expected) << caption.toStdString();
         }
         ASSERT_EQ(prompter.m_fileDialogs.size(), 3u);
         EXPECT_EQ(prompter.m_fileDialogs[0].filter, "Data Files (*.txt)");

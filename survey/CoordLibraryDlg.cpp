@@ -1,41 +1,19 @@
-#include "survey/SurveyDialogs.h"
+#include "survey/CoordLibraryDlg.h"
 
 #include "platform/Canvas.h"
 #include "platform/DialogUnits.h"
+#include "survey/FileChoiceDlg.h"
+#include "survey/ParameterDlg.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 
-CPrompter::FileDialogRequest SurveyFileRequest(bool save) {
-    CPrompter::FileDialogRequest request;
-    request.save = save;
-    request.filter = "Data Files (*.txt)";
-    request.defaultSuffix = "DAT";
-    request.proposedName = "Untitled";
-    request.confirmOverwrite = true;
-    return request;
-}
-
 namespace {
-
-// "确定" and "取消" in the right-hand column of a dialog, as the small
-// parameter dialogs have them.
-void AddOkCancel(QDialog* dialog, int x = 129, int y = 7) {
-    auto* ok = new QPushButton(QCoreApplication::translate("SurveyDialogs", "确定"), dialog);
-    ok->setDefault(true);
-    PlaceInDialogUnits(ok, x, y, 50, 14);
-    auto* cancel = new QPushButton(QCoreApplication::translate("SurveyDialogs", "取消"), dialog);
-    PlaceInDialogUnits(cancel, x, y + 17, 50, 14);
-    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
-    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
-}
 
 struct MenuEntry {
     int id;
@@ -89,7 +67,7 @@ CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
                    {"H", 100},
                    {QT_TRANSLATE_NOOP("SurveyDialogs", "说明"), 150}};
     m_pTable = new QTableWidget(0, 5, this);
-    m_pTable->setObjectName("list1008");
+    m_pTable->setObjectName("pointTable");
     m_pTable->verticalHeader()->hide();
     m_pTable->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -121,11 +99,11 @@ CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
     const QRect button = DialogUnits(this, 0, 0, 50, 14);
     const int below = m_pTable->geometry().bottom() + 12;
     m_pPlane = new QRadioButton(QCoreApplication::translate("SurveyDialogs", "直角坐标"), this);
-    m_pPlane->setObjectName("radio1000");
+    m_pPlane->setObjectName("planeCoords");
     m_pPlane->setGeometry(10, below, 110, button.height());
     m_pPlane->setChecked(true);
     m_pGeographic = new QRadioButton(QCoreApplication::translate("SurveyDialogs", "经纬度"), this);
-    m_pGeographic->setObjectName("radio1001");
+    m_pGeographic->setObjectName("geographicCoords");
     m_pGeographic->setGeometry(130, below, 110, button.height());
     connect(m_pPlane, &QRadioButton::clicked, this, [this] { SetCoordMode(0); });
     connect(m_pGeographic, &QRadioButton::clicked, this, [this] { SetCoordMode(1); });
@@ -195,69 +173,4 @@ void CCoordLibraryDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     CPainterCanvas canvas(painter, size());
     DrawSketch(canvas);
-}
-
-CParallelLinesDlg::CParallelLinesDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QCoreApplication::translate("SurveyDialogs", "自动生成平行线"));
-    setFixedSize(DialogUnits(this, 0, 0, 186, 95).size());
-    AddOkCancel(this);
-}
-
-CBearingDistanceDlg::CBearingDistanceDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QCoreApplication::translate("SurveyDialogs", "方向距离推算"));
-    setFixedSize(DialogUnits(this, 0, 0, 186, 95).size());
-    AddOkCancel(this);
-}
-
-CFileChoiceDlg::CFileChoiceDlg(const QString& caption, const QString& buttonText, int buttonId,
-                               QWidget* parent)
-    : QDialog(parent) {
-    setWindowTitle(caption);
-    setFixedSize(DialogUnits(this, 0, 0, 186, 95).size());
-    AddOkCancel(this);
-    auto* choose = new QPushButton(buttonText, this);
-    choose->setObjectName(QString("button%1").arg(buttonId));
-    PlaceInDialogUnits(choose, 7, 7, 70, 14);
-    connect(choose, &QPushButton::clicked, this, &CFileChoiceDlg::OnChooseFile);
-}
-
-void CFileChoiceDlg::OnChooseFile() {
-    const QString path = CPrompter::Instance().FileDialog(this, SurveyFileRequest(false));
-    if (!path.isEmpty())
-        m_strPath = path;
-}
-
-CChannelLayoutDlg::CChannelLayoutDlg(QWidget* parent)
-    : CFileChoiceDlg(QCoreApplication::translate("SurveyDialogs", "航道布线参数"),
-                     QCoreApplication::translate("SurveyDialogs", "调入库文件"), 1010, parent) {}
-
-CPlannedLineDlg::CPlannedLineDlg(QWidget* parent)
-    : CFileChoiceDlg(QCoreApplication::translate("SurveyDialogs", "计划测线调入"),
-                     QCoreApplication::translate("SurveyDialogs", "选择调入文件"), 1013, parent) {}
-
-CCoordPlotDlg::CCoordPlotDlg(QWidget* parent)
-    : CFileChoiceDlg(QCoreApplication::translate("SurveyDialogs", "坐标作图"),
-                     QCoreApplication::translate("SurveyDialogs", "选择库文件"), 1014, parent) {}
-
-CTextNoteDlg::CTextNoteDlg(QWidget* parent)
-    : QDialog(parent), m_strNote(QCoreApplication::translate("SurveyDialogs", "1号点")) {
-    setWindowTitle(QCoreApplication::translate("SurveyDialogs", "文字注记"));
-    setFixedSize(DialogUnits(this, 0, 0, 186, 48).size());
-    PlaceInDialogUnits(new QLabel(QCoreApplication::translate("SurveyDialogs", "文字内容："), this),
-                       7, 9, 40, 9);
-    m_pEdit = new QLineEdit(m_strNote, this);
-    m_pEdit->setObjectName("edit1005");
-    PlaceInDialogUnits(m_pEdit, 50, 7, 70, 12);
-    auto* ok = new QPushButton(QCoreApplication::translate("SurveyDialogs", "确定"), this);
-    ok->setDefault(true);
-    PlaceInDialogUnits(ok, 129, 7, 50, 14);
-    auto* cancel = new QPushButton(QCoreApplication::translate("SurveyDialogs", "取消"), this);
-    PlaceInDialogUnits(cancel, 129, 24, 50, 14);
-    connect(ok, &QPushButton::clicked, this, &CTextNoteDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-void CTextNoteDlg::OnOK() {
-    m_strNote = m_pEdit->text();
-    accept();
 }
