@@ -1,10 +1,10 @@
 // The analysis view's costs: loading a recording (MB/s, lines/s) and painting
 // both curves at 1023 x 670 against the number of records, at reset and after
 // three centre zooms.
-#include "platform/CommandIds.h"
 #include "platform/CommandTable.h"
 #include "plots/AnalysisCurves.h"
 #include "plots/AnalysisLoader.h"
+#include "shell/CommandIds.h"
 #include "view/Navigation.h"
 #include "view/QuillmarView.h"
 

@@ -1,8 +1,8 @@
 // The main frame's part in 数据回放: starting and ending a replay, and which
 // session the displays show meanwhile. The live session goes on receiving and
 // recording throughout; only what the window shows changes.
-#include "platform/CommandIds.h"
 #include "platform/Prompter.h"
+#include "shell/CommandIds.h"
 #include "shell/DataHealthDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/ReplayDlg.h"

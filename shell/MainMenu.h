@@ -3,7 +3,7 @@
 // in the command table by the part that owns it.
 #pragma once
 
-#include "platform/CommandIds.h"
+#include "shell/CommandIds.h"
 
 #include <QString>
 #include <vector>

@@ -2,9 +2,9 @@
 
 #include "link/NetSource.h"
 #include "link/NmeaServer.h"
-#include "platform/CommandIds.h"
 #include "platform/Prompter.h"
 #include "shell/AlarmLimitsDlg.h"
+#include "shell/CommandIds.h"
 #include "shell/Language.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"

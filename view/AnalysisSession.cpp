@@ -1,9 +1,9 @@
 #include "view/AnalysisSession.h"
 
 #include "platform/Canvas.h"
-#include "platform/CommandIds.h"
 #include "platform/ErrorText.h"
 #include "plots/RecordLoader.h"
+#include "shell/CommandIds.h"
 
 #include <QCoreApplication>
 #include <QDataStream>

@@ -1,7 +1,7 @@
 #include "view/DrawingTools.h"
 
-#include "platform/CommandIds.h"
 #include "platform/CommandTable.h"
+#include "shell/CommandIds.h"
 #include "survey/CoordLibraryDlg.h"
 #include "survey/FileChoiceDlg.h"
 #include "survey/ShipShapeDlg.h"

@@ -2,10 +2,10 @@
 // them), the mouse tools, the cursor, the context menu, the running-time
 // report and printing.
 #include "platform/Canvas.h"
-#include "platform/CommandIds.h"
 #include "platform/CommandTable.h"
 #include "platform/Prompter.h"
 #include "platform/TickCount.h"
+#include "shell/CommandIds.h"
 #include "view/Drawing.h"
 #include "view/QuillmarView.h"
 

@@ -1,7 +1,7 @@
 #include "plots/RecordLoader.h"
 #include "link/MonitorState.h"
 #include "link/RecordTimes.h"
-#include "platform/CommandIds.h"
+#include "shell/CommandIds.h"
 #include "support/TestSupport.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "shell/Language.h"
-#include "platform/CommandIds.h"
 #include "shell/AlarmLimitsDlg.h"
+#include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/MainMenu.h"
 #include "support/TestSupport.h"

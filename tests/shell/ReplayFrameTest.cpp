@@ -1,4 +1,4 @@
-#include "platform/CommandIds.h"
+#include "shell/CommandIds.h"
 #include "shell/DataHealthDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/ReplayDlg.h"

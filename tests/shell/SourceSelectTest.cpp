@@ -1,4 +1,4 @@
-#include "platform/CommandIds.h"
+#include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/PortSelectDlg.h"
 #include "shell/QuillmarApp.h"

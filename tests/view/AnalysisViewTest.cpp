@@ -1,5 +1,5 @@
-#include "platform/CommandIds.h"
 #include "platform/ErrorText.h"
+#include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
 #include "support/TestSupport.h"

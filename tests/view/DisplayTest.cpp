@@ -1,5 +1,5 @@
 #include "link/MonitorState.h"
-#include "platform/CommandIds.h"
+#include "shell/CommandIds.h"
 #include "support/TestSupport.h"
 #include "tools/Simulator.h"
 #include "view/Drawing.h"

@@ -1,6 +1,6 @@
-#include "platform/CommandIds.h"
 #include "platform/ErrorText.h"
 #include "plots/CsvExport.h"
+#include "shell/CommandIds.h"
 #include "support/TestSupport.h"
 #include "view/QuillmarView.h"
 #include "view/SessionSummaryDlg.h"

@@ -1,5 +1,5 @@
 #include "view/Navigation.h"
-#include "platform/CommandIds.h"
+#include "shell/CommandIds.h"
 #include "support/TestSupport.h"
 #include "view/QuillmarView.h"
 

@@ -1,7 +1,7 @@
 #include "platform/AlarmTone.h"
-#include "platform/CommandIds.h"
 #include "shell/AlarmLimitsDlg.h"
 #include "shell/AppIcon.h"
+#include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/SettingsKey.h"
 #include "support/TestSupport.h"

@@ -1,6 +1,8 @@
 // Command ids: one numbering for menus, toolbar, accelerators, context menu
 // and the command table, so any command can be issued by its number. The
-// comment after an id is its menu text, where a menu offers it.
+// comment after an id is its menu text, where a menu offers it (the menu
+// tables are in MainMenu.cpp). The view registers its commands under these
+// numbers too: this header is all it takes from the shell.
 #pragma once
 
 enum CommandId : int {
