@@ -14,7 +14,7 @@ enum CommandId : int {
     ID_LINE_TOOL = 32781,         // "画线"
     ID_MEASURE_MODE = 32784,      // "测量方式": view mode 1
     ID_PLAYBACK = 32787,          // "数据回放": view mode 4
-    ID_VIEW_MODE_5 = 32788,       // view mode 5
+    ID_VIEW_MODE_5 = 32788,       // view mode 5 (ViewMode::Unlisted)
     ID_COORD_LIBRARY = 32796,     // "坐标库"
     ID_COORD_PLOT = 32797,        // "坐标作图"
     ID_LINE_STYLE = 32798,        // "线形设置" (does nothing)

@@ -23,7 +23,7 @@ CPortSelectDlg::CPortSelectDlg(const QList<Entry>& freePorts, int* port, QWidget
     auto* cancel = new QPushButton(QCoreApplication::translate("PortSelectDlg", "取消"), this);
     PlaceInDialogUnits(cancel, 178, 25, 50, 14);
     m_pCombo = new QComboBox(this);
-    m_pCombo->setObjectName("combo1000");
+    m_pCombo->setObjectName("portChoice");
     // Wide enough for each entry to name its device beside its slot.
     PlaceInDialogUnits(m_pCombo, 43, 7, 120, 14);
     auto* label = new QLabel(

@@ -37,12 +37,12 @@ void CDrawingTools::OnCommand(int id) {
     QWidget* window = m_host.window;
     switch (id) {
     case ID_LINE_TOOL:
-        navigation.m_nToolMode = CNavigation::kLineTool;
+        navigation.m_nToolMode = ToolMode::Line;
         if (m_pDocument)
             m_pDocument->SetLineFlag(1);
         break;
     case ID_TEXT_NOTE_TOOL:
-        navigation.m_nToolMode = CNavigation::kNoteTool;
+        navigation.m_nToolMode = ToolMode::Note;
         break;
     case ID_SHIP_SHAPE: {
         CShipShapeDlg dialog(window);
@@ -85,7 +85,7 @@ void CDrawingTools::OnCommand(int id) {
     case ID_PLAYBACK:
         // Modes no display draws: the view shows its background.
         m_host.setMode(id == ID_MEASURE_MODE  ? ViewMode::Measure
-                       : id == ID_VIEW_MODE_5 ? ViewMode::Mode5
+                       : id == ID_VIEW_MODE_5 ? ViewMode::Unlisted
                                               : ViewMode::Playback);
         break;
     default:
@@ -115,7 +115,7 @@ void CDrawingTools::LinePress(QPoint p) {
 }
 
 bool CDrawingTools::MouseMove(QPoint q) {
-    if (m_host.navigation->m_nToolMode != CNavigation::kLineTool)
+    if (m_host.navigation->m_nToolMode != ToolMode::Line)
         return false;
     m_ptLastMove = q;
     if (m_host.navigation->m_nClickState != 1)
@@ -126,7 +126,7 @@ bool CDrawingTools::MouseMove(QPoint q) {
 }
 
 bool CDrawingTools::BandShown() const {
-    return m_bBandShown && m_host.navigation->m_nToolMode == CNavigation::kLineTool &&
+    return m_bBandShown && m_host.navigation->m_nToolMode == ToolMode::Line &&
            m_host.navigation->m_nClickState == 1;
 }
 
@@ -142,7 +142,7 @@ void CDrawingTools::NotePress(QPoint p) {
         if (static_cast<int>(m_noteTexts.size()) < m_nNoteLimit)
             m_noteTexts.push_back(dialog.Note());
     } else {
-        m_host.navigation->m_nToolMode = CNavigation::kNoTool; // Cancel disarms; the point stays
+        m_host.navigation->m_nToolMode = ToolMode::None; // Cancel disarms; the point stays
         m_host.changed();
     }
 }

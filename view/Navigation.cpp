@@ -29,7 +29,7 @@ QString Refusal(const char* text) {
 } // namespace
 
 QString CNavigation::StretchX() {
-    m_nToolMode = kNoTool;
+    m_nToolMode = ToolMode::None;
     m_bFollowLive = false;
     if (m_dZoomX >= kMaxZoomX)
         return Refusal(kNoMoreStretch);
@@ -38,7 +38,7 @@ QString CNavigation::StretchX() {
 }
 
 QString CNavigation::StretchY() {
-    m_nToolMode = kNoTool;
+    m_nToolMode = ToolMode::None;
     m_bFollowLive = false;
     if (m_dZoomY >= kMaxZoomY)
         return Refusal(kNoMoreStretch);
@@ -47,7 +47,7 @@ QString CNavigation::StretchY() {
 }
 
 QString CNavigation::ShrinkX() {
-    m_nToolMode = kNoTool;
+    m_nToolMode = ToolMode::None;
     m_bFollowLive = false;
     if (m_dZoomX < kStep)
         return Refusal(kNoMoreShrink);
@@ -56,7 +56,7 @@ QString CNavigation::ShrinkX() {
 }
 
 QString CNavigation::ShrinkY() {
-    m_nToolMode = kNoTool;
+    m_nToolMode = ToolMode::None;
     m_bFollowLive = false;
     if (m_dZoomY < kShrink)
         return Refusal(kNoMoreShrink);
@@ -67,7 +67,7 @@ QString CNavigation::ShrinkY() {
 bool CNavigation::ZoomCentreIn(bool analysisView, QString* message) {
     if (!analysisView)
         return false;
-    m_nToolMode = kZoomInPick;
+    m_nToolMode = ToolMode::ZoomInPick;
     if (m_nZoomInPresses < 5)
         ++m_nZoomInPresses;
     else
@@ -78,7 +78,7 @@ bool CNavigation::ZoomCentreIn(bool analysisView, QString* message) {
 bool CNavigation::ZoomCentreOut(bool analysisView, QString* message) {
     if (!analysisView)
         return false;
-    m_nToolMode = kZoomOutPick;
+    m_nToolMode = ToolMode::ZoomOutPick;
     if (m_nZoomOutPresses < 4)
         ++m_nZoomOutPresses;
     else
@@ -157,7 +157,7 @@ bool CNavigation::AreaRelease(QPoint q) {
 }
 
 void CNavigation::ExitTool() {
-    m_nToolMode = kNoTool;
+    m_nToolMode = ToolMode::None;
     m_nClickState = 0;
     m_ptLineStart = QPoint(0, 0);
     m_bDragging = false;
@@ -173,7 +173,7 @@ void CNavigation::ResetView() {
     m_nZoomInPresses = m_nZoomOutPresses = 0;
     m_nPanX = m_nPanY = 0;
     m_bFollowLive = true;
-    m_nToolMode = kNoTool;
+    m_nToolMode = ToolMode::None;
     m_nClickState = 0;
     m_bDragging = false;
 }

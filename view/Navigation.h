@@ -20,20 +20,14 @@ inline QRect AreaRectOf(int left, int top, int right, int bottom) {
     return rect;
 }
 
+// The tool a left press in the view works: none, the drawing tools' line and
+// note, the pan, the framing of an area, the picks of the centre zooms.
+enum class ToolMode { None, Line, Note, Move, Area, ZoomInPick, ZoomOutPick };
+
 class CNavigation : public IZoomChain {
 public:
     static constexpr int kZoomCentres = 100;
     static constexpr int kPhases = 4;
-
-    enum ToolMode {
-        kNoTool = 0,
-        kLineTool = 1,
-        kNoteTool = 3,
-        kMoveTool = 5,
-        kAreaTool = 6,
-        kZoomInPick = 7,
-        kZoomOutPick = 8
-    };
 
     // 32843, 32845, 32847, 32852: each ends any tool first, and stops the
     // live curves following the newest sample.
@@ -79,7 +73,7 @@ public:
     // The live curves keep the newest sample at the right edge ("跟随最新").
     bool m_bFollowLive = true;
     // The one tool armed, whichever part armed it (the line and note tools too).
-    int m_nToolMode = kNoTool;
+    ToolMode m_nToolMode = ToolMode::None;
     double m_dZoomX = 1.0, m_dZoomY = 1.0;
     double m_dZoomStep = 1.0;
     QPoint m_ptZoomIn[kZoomCentres];

@@ -10,7 +10,7 @@ CSerialMonitorDlg::CSerialMonitorDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QCoreApplication::translate("SerialMonitorDlg", "串口监视"));
     setFixedSize(DialogUnits(this, 0, 0, 374, 167).size());
     m_pList = new QListWidget(this);
-    m_pList->setObjectName("list1008");
+    m_pList->setObjectName("receivedMessages");
     PlaceInDialogUnits(m_pList, 7, 7, 360, 129);
     auto* ok = new QPushButton(QCoreApplication::translate("SerialMonitorDlg", "确定"), this);
     ok->setDefault(true);

@@ -99,7 +99,7 @@ void CQuillmarView::OnNavigationCommand(int id) {
     switch (id) {
     case ID_VIEW_REALTIME1:
     case ID_VIEW_REALTIME2:
-        m_navigation.m_nToolMode = CNavigation::kNoTool;
+        m_navigation.m_nToolMode = ToolMode::None;
         m_mode = id == ID_VIEW_REALTIME1 ? ViewMode::RealTime1 : ViewMode::RealTime2;
         break;
     case ID_STRETCH_X:
@@ -126,10 +126,10 @@ void CQuillmarView::OnNavigationCommand(int id) {
         break;
     }
     case ID_MOVE:
-        m_navigation.m_nToolMode = CNavigation::kMoveTool;
+        m_navigation.m_nToolMode = ToolMode::Move;
         break;
     case ID_AREA_ZOOM:
-        m_navigation.m_nToolMode = CNavigation::kAreaTool;
+        m_navigation.m_nToolMode = ToolMode::Area;
         UpdateCursor();
         return; // no repaint
     case ID_REFRESH:
@@ -149,7 +149,7 @@ void CQuillmarView::OnExitTool() {
 
 void CQuillmarView::OnLoadAnalysisFile(AnalysisSource source) {
     SetMode(ViewMode::Analysis); // before the dialog: a cancel still shows the analysis view
-    m_navigation.m_nToolMode = CNavigation::kNoTool;
+    m_navigation.m_nToolMode = ToolMode::None;
     UpdateCursor();
     CPrompter::FileDialogRequest request;
     if (source == AnalysisSource::R35) {
@@ -176,19 +176,19 @@ void CQuillmarView::OnToggle(int id) {
 
 void CQuillmarView::UpdateCursor() {
     switch (m_navigation.m_nToolMode) {
-    case CNavigation::kLineTool:
+    case ToolMode::Line:
         setCursor(Qt::CrossCursor);
         break;
-    case CNavigation::kNoteTool:
+    case ToolMode::Note:
         setCursor(ToolCursor("145-text.xpm", 17, 5));
         break;
-    case CNavigation::kMoveTool:
+    case ToolMode::Move:
         setCursor(ToolCursor("151-hand.xpm", 16, 17));
         break;
-    case CNavigation::kZoomInPick:
+    case ToolMode::ZoomInPick:
         setCursor(ToolCursor("169-zoomin.xpm", 12, 11));
         break;
-    case CNavigation::kZoomOutPick:
+    case ToolMode::ZoomOutPick:
         setCursor(ToolCursor("170-zoomout.xpm", 12, 11));
         break;
     default:
@@ -199,23 +199,23 @@ void CQuillmarView::UpdateCursor() {
 
 void CQuillmarView::Press(QPoint p) {
     switch (m_navigation.m_nToolMode) {
-    case CNavigation::kLineTool:
+    case ToolMode::Line:
         m_tools.LinePress(p);
         break;
-    case CNavigation::kNoteTool:
+    case ToolMode::Note:
         m_tools.NotePress(p);
         break;
-    case CNavigation::kMoveTool:
+    case ToolMode::Move:
         m_navigation.MovePress(p);
         break;
-    case CNavigation::kAreaTool:
+    case ToolMode::Area:
         Refuse(m_navigation.AreaPress(p));
         break;
-    case CNavigation::kZoomInPick:
+    case ToolMode::ZoomInPick:
         Refuse(m_navigation.ClickZoomIn(p));
         update();
         break;
-    case CNavigation::kZoomOutPick:
+    case ToolMode::ZoomOutPick:
         Refuse(m_navigation.ClickZoomOut(p));
         update();
         break;
@@ -226,10 +226,10 @@ void CQuillmarView::Press(QPoint p) {
 
 void CQuillmarView::Release(QPoint q) {
     const bool following = m_navigation.m_bFollowLive;
-    if (m_navigation.m_nToolMode == CNavigation::kMoveTool) {
+    if (m_navigation.m_nToolMode == ToolMode::Move) {
         m_navigation.MoveRelease(q);
         update();
-    } else if (m_navigation.m_nToolMode == CNavigation::kAreaTool && m_navigation.AreaRelease(q)) {
+    } else if (m_navigation.m_nToolMode == ToolMode::Area && m_navigation.AreaRelease(q)) {
         // The framed outline shows at once; the enlarged picture follows.
         m_rcOutline = m_navigation.m_rcZoomArea;
         update();

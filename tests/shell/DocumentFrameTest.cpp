@@ -121,7 +121,7 @@ TEST_F(DocumentFrame, TextNotesTakeTheirTextAndCancelDisarms) {
     EXPECT_EQ(tools.NoteTexts(), std::vector<QString>{"锚地"});
     answer(false, "");
     Click(m_view, {60, 70});
-    EXPECT_EQ(m_view->Navigation().m_nToolMode, CNavigation::kNoTool);
+    EXPECT_EQ(m_view->Navigation().m_nToolMode, ToolMode::None);
     ASSERT_EQ(tools.NoteCount(), 2);
     EXPECT_EQ(tools.NotePoint(1), QPoint(60, 70));
     EXPECT_EQ(tools.NoteTexts().size(), 1u);

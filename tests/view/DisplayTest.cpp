@@ -334,12 +334,12 @@ TEST(ViewDisplays, SwitchingFollowingAndTheSampleUnderThePointer) {
     SendMouse(&view, QEvent::MouseButtonPress, {100, 100});
     SendMouse(&view, QEvent::MouseButtonRelease, {110, 105});
     t.Run(ID_VIEW_REALTIME1);
-    EXPECT_EQ(nav.m_nToolMode, CNavigation::kNoTool);
+    EXPECT_EQ(nav.m_nToolMode, ToolMode::None);
     EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
     t.Run(ID_VIEW_REALTIME2);
     EXPECT_EQ(QPoint(nav.m_nPanX, nav.m_nPanY), QPoint(10, 5));
     t.Run(ID_ZOOM_CENTRE_IN); // not the analysis view: nothing
-    EXPECT_EQ(nav.m_nToolMode, CNavigation::kNoTool);
+    EXPECT_EQ(nav.m_nToolMode, ToolMode::None);
     t.Run(ID_SHRINK_X);
     ASSERT_EQ(prompter.m_boxes.size(), 1u);
     EXPECT_EQ(prompter.m_boxes[0].text, "视图已经不适宜再缩小，请选择放大按钮");

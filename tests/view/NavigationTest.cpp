@@ -27,12 +27,12 @@ TEST(Navigation, StretchAndShrinkStopAtTheirLimitsOnExactValues) {
     };
     for (const Case& c : table) {
         CNavigation nav;
-        nav.m_nToolMode = CNavigation::kMoveTool;
+        nav.m_nToolMode = ToolMode::Move;
         for (int i = 0; i < c.accepted; ++i)
             EXPECT_TRUE((nav.*c.command)().isEmpty()) << i;
         EXPECT_EQ((nav.*c.command)(), c.refusal);
         EXPECT_EQ(c.horizontal ? nav.m_dZoomX : nav.m_dZoomY, c.last);
-        EXPECT_EQ(nav.m_nToolMode, CNavigation::kNoTool);
+        EXPECT_EQ(nav.m_nToolMode, ToolMode::None);
     }
     CNavigation nav;
     for (int i = 0; i < 3; ++i)
@@ -84,7 +84,7 @@ TEST(Navigation, CentreZoomPressesAndSwitchesAreLimitedUntilRefresh) {
     CNavigation nav;
     QString message;
     EXPECT_FALSE(nav.ZoomCentreIn(false, &message) || nav.ZoomCentreOut(false, &message));
-    EXPECT_EQ(nav.m_nToolMode, CNavigation::kNoTool);
+    EXPECT_EQ(nav.m_nToolMode, ToolMode::None);
     nav.ZoomCentreOut(true, &message);
     EXPECT_TRUE(nav.ClickZoomOut({5, 5}).isEmpty()); // nothing to zoom out of: ignored
     EXPECT_EQ(nav.m_nZoomOutCount, 0);
@@ -99,10 +99,10 @@ TEST(Navigation, CentreZoomPressesAndSwitchesAreLimitedUntilRefresh) {
         EXPECT_TRUE(nav.ZoomCentreIn(true, &message) && message.isEmpty());
     EXPECT_TRUE(nav.ClickZoomIn({1, 1}).isEmpty());
     EXPECT_EQ(nav.m_nZoomInCount, 1);
-    nav.m_nToolMode = CNavigation::kNoTool;
+    nav.m_nToolMode = ToolMode::None;
     EXPECT_TRUE(nav.ZoomCentreIn(true, &message));
     EXPECT_TRUE(message.startsWith("按钮不是这样点地\n"));
-    EXPECT_EQ(nav.m_nToolMode, CNavigation::kZoomInPick);
+    EXPECT_EQ(nav.m_nToolMode, ToolMode::ZoomInPick);
     EXPECT_EQ(nav.m_nZoomInPresses, 5);
     nav.ZoomCentreOut(true, &message);
     EXPECT_EQ(nav.ClickZoomOut({1, 1}), kSwitched); // after five zoom-in presses
@@ -179,7 +179,7 @@ TEST(ViewCommands, CentreZoomAndTheToolsWorkOnTheWidget) {
         const int before = spike();
         Click(&t.view, {300, 200});
         EXPECT_EQ(spike(), before);
-        EXPECT_EQ(t.view.Navigation().m_nToolMode, CNavigation::kNoTool);
+        EXPECT_EQ(t.view.Navigation().m_nToolMode, ToolMode::None);
         EXPECT_EQ(t.view.cursor().shape(), Qt::ArrowCursor);
         t.Run(ID_REFRESH);
     }
