@@ -92,10 +92,10 @@ struct RecordState {
         RecreateFailed
     };
     Kind kind = Kind::None;
-    std::string strPath;    // the file in use, or the one that could not be made
-    std::string strOldPath; // Recreated, RecreateFailed: the file that was deleted
-    std::string strError;   // CreateFailed, RecreateFailed: the system's reason
-    int nError = 0;         // WriteFailing: errno
+    std::string strPath;     // the file in use, or the one that could not be made
+    std::string strOldPath;  // Recreated, RecreateFailed: the file that was deleted
+    std::string strError;    // CreateFailed, RecreateFailed: the system's reason
+    int nError = 0;          // WriteFailing: errno
     std::int64_t nGapMs = 0; // StartedLate: how long nothing was recorded
 };
 
@@ -158,7 +158,7 @@ public:
     static constexpr std::int64_t kAnswerDelayMs = 300;   // after an 'n' packet
     static constexpr std::int64_t kRecordCheckMs = 1000;
     static constexpr std::int64_t kRecordRetryMs = 5000; // a record folder not usable yet
-    static constexpr std::int64_t kAlarmTickMs = 100; // delays, silences, values going stale
+    static constexpr std::int64_t kAlarmTickMs = 100;    // delays, silences, values going stale
 
     explicit CInstrumentSession(ISessionListener* listener = nullptr);
     ~CInstrumentSession() override;
