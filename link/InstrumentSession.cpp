@@ -19,15 +19,11 @@ bool SameLink(const LinkState& a, const LinkState& b) {
     return a.kind == b.kind && a.nPort == b.nPort && a.strDevice == b.strDevice &&
            a.nError == b.nError && a.strSource == b.strSource && a.strError == b.strError;
 }
-
-bool SameRecord(const RecordState& a, const RecordState& b) {
-    return a.kind == b.kind && a.strPath == b.strPath && a.strOldPath == b.strOldPath &&
-           a.strError == b.strError && a.nError == b.nError;
-}
 } // namespace
 
 CInstrumentSession::CInstrumentSession(ISessionListener* listener)
-    : m_pListener(listener), m_readBuffer(CReceiveRing::kSize + 1) {
+    : m_pListener(listener), m_recorder([this] { Notify(); }), m_alarms(m_monitor, m_recorder),
+      m_sharing(m_recorder, [this] { Notify(); }), m_readBuffer(CReceiveRing::kSize + 1) {
     m_fdWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
@@ -40,123 +36,11 @@ CInstrumentSession::~CInstrumentSession() {
     // The port's watch thread may still wake us: it ends with the port.
     m_pPort.reset();
     m_pSource.reset(); // nothing reads from it now
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        m_record.Flush();
-        m_record.Close();
-        m_times.Close();
-        m_raw.Close();
-    }
-    LogSkippedClientLines();
+    m_recorder.CloseRecord();
+    m_sharing.LogSkippedLines();
     Log("program", "end");
     if (m_fdWake >= 0)
         close(m_fdWake);
-}
-
-bool CInstrumentSession::CreateRecord(const std::string& folder, const std::tm& when,
-                                      std::string* error) {
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    RecordState state;
-    if (m_record.CreateNew(folder, when, error)) {
-        m_bKeepsLog = true;
-        state.kind = RecordState::Kind::Open;
-        state.strPath = m_record.Path();
-        SetRecord(state);
-        OpenEventLogLocked();
-        OpenTimesLocked();
-        return true;
-    }
-    state.kind = RecordState::Kind::CreateFailed;
-    state.strPath = folder + "/" + CRecordFile::FileName(when);
-    state.strError = error ? *error : std::string();
-    SetRecord(state);
-    // Tried again on the session's thread; the log keeps its lines meanwhile
-    // and writes them, with the gap, once the record is made.
-    m_bKeepsLog = true;
-    m_strRetryFolder = folder;
-    m_nRetryFromUtcMs = CEventLog::NowUtcMs();
-    m_nRetryAtUtcMs = m_nRetryFromUtcMs + m_nRecordRetryMs;
-    Log("record", "create-failed", state.strError);
-    return false;
-}
-
-void CInstrumentSession::RetryRecordLocked() {
-    const std::int64_t now = CEventLog::NowUtcMs();
-    if (m_strRetryFolder.empty() || now < m_nRetryAtUtcMs)
-        return;
-    m_nRetryAtUtcMs = now + m_nRecordRetryMs;
-    const std::time_t seconds = static_cast<std::time_t>(now / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    std::string error;
-    if (!m_record.CreateNew(m_strRetryFolder, local, &error))
-        return;
-    m_strRetryFolder.clear();
-    RecordState state;
-    state.kind = RecordState::Kind::StartedLate;
-    state.strPath = m_record.Path();
-    state.nGapMs = now - m_nRetryFromUtcMs;
-    SetRecord(state);
-    OpenEventLogLocked();
-    OpenTimesLocked();
-    Log("record", "started-late", CEventLog::Number(static_cast<double>(state.nGapMs) / 1000.0),
-        m_record.Path());
-}
-
-bool CInstrumentSession::ReplaceRecord(const std::string& path, std::string* error) {
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    if (!m_record.Replace(path, error))
-        return false;
-    m_bKeepsLog = true;
-    m_bWriteFailing = false;
-    RecordState state;
-    state.kind = RecordState::Kind::Open;
-    state.strPath = path;
-    SetRecord(state);
-    OpenEventLogLocked();
-    OpenTimesLocked();
-    return true;
-}
-
-void CInstrumentSession::OpenTimesLocked() {
-    // The record starts afresh here, so do its times. Without a timing file
-    // the record is still whole; its reader then takes times from the
-    // sentences.
-    std::string error;
-    if (m_bRawCapture && !m_raw.Open(m_record.Path(), CEventLog::NowUtcMs(), &error)) {
-        m_raw.Close();
-        Log("raw", "create-failed", error);
-    }
-    if (!m_times.Open(m_record.Path(), CEventLog::NowUtcMs(), &error)) {
-        m_times.Close();
-        Log("times", "create-failed", error);
-    }
-}
-
-void CInstrumentSession::OpenEventLogLocked() {
-    const std::string path = CEventLog::PathFor(m_record.Path());
-    std::lock_guard<std::mutex> guard(m_eventLock);
-    if (m_events.Path() != path || !m_events.IsOpen())
-        m_events.Open(path, nullptr);
-}
-
-std::string CInstrumentSession::EventLogPath() const {
-    std::lock_guard<std::mutex> guard(m_eventLock);
-    return m_events.Path();
-}
-
-void CInstrumentSession::Log(std::string_view subject, std::string_view event,
-                             std::string_view value, std::string_view limit) {
-    std::lock_guard<std::mutex> guard(m_eventLock);
-    if (m_bKeepsLog) // a session without a record (a replay) has no log
-        m_events.Write(subject, event, value, limit);
-}
-
-AlarmStates CInstrumentSession::Alarms() const {
-    AlarmStates states;
-    for (int i = 0; i < kAlarmSubjects; ++i)
-        states.state[i] = static_cast<AlertState>(m_nAlarmStates[i].load());
-    return states;
 }
 
 void CInstrumentSession::RunOnThread(std::function<void()> command) {
@@ -173,98 +57,20 @@ void CInstrumentSession::RunOnThread(std::function<void()> command) {
 
 void CInstrumentSession::AcknowledgeAlarms() {
     RunOnThread([this] {
-        for (CAlert& alert : m_alerts)
-            alert.Acknowledge(SteadyMs());
-        LogAlarmChanges();
+        if (m_alarms.Acknowledge(SteadyMs()))
+            Notify();
     });
 }
 
 void CInstrumentSession::SilenceAlarms() {
     RunOnThread([this] {
-        for (CAlert& alert : m_alerts)
-            alert.Silence(SteadyMs());
-        LogAlarmChanges();
+        if (m_alarms.Silence(SteadyMs()))
+            Notify();
     });
 }
 
 void CInstrumentSession::SetAlertSettings(const AlertSettings& settings) {
-    RunOnThread([this, settings] {
-        for (CAlert& alert : m_alerts)
-            alert.SetSettings(settings);
-    });
-}
-
-namespace {
-const char* const kAlarmSubjectNames[kAlarmSubjects] = {"pitch", "roll", "data"};
-const char* const kQuantityNames[kQuantities] = {"heading", "pitch", "roll", "position"};
-} // namespace
-
-void CInstrumentSession::MeasureAlarms(std::int64_t nowMs) {
-    m_nMeasuredMs = nowMs;
-    // The comparison after every message, with the last angles received.
-    static constexpr Quantity kAngles[] = {Quantity::Pitch, Quantity::Roll};
-    const int limits[] = {m_monitor.PitchLimit(), m_monitor.RollLimit()};
-    for (int i = 0; i < 2; ++i) {
-        double angle = 0;
-        if (m_monitor.LastAngle(kAngles[i], &angle))
-            m_alerts[i].MeasureAngle(angle, limits[i], nowMs);
-        else
-            m_alerts[i].Clear(nowMs); // never received: nothing to compare
-    }
-    // The data alarm moves only as time passes (TickAlarms).
-    if (AlarmMoved(0) || AlarmMoved(1))
-        LogAlarmChanges();
-}
-
-bool CInstrumentSession::AlarmMoved(int i) const {
-    return m_alerts[i].HasChanges() || m_nAlarmStates[i].load(std::memory_order_relaxed) !=
-                                           static_cast<int>(m_alerts[i].State());
-}
-
-void CInstrumentSession::TickAlarms(std::int64_t nowMs) {
-    const std::int64_t staleMs = m_monitor.StaleMs();
-    // Values that stop (and start again) coming.
-    const CLiveValues values = m_monitor.Values();
-    for (int q = 0; q < kQuantities; ++q) {
-        const auto quantity = static_cast<Quantity>(q);
-        const bool stale = values.IsStale(quantity, nowMs, staleMs);
-        if (stale != m_bStale[q]) {
-            m_bStale[q] = stale;
-            Log(kQuantityNames[q], stale ? "stale" : "fresh",
-                CEventLog::Number(static_cast<double>(values.AgeMs(quantity, nowMs)) / 1000));
-        }
-    }
-    // Data lost: no attitude for the stale time, once some has come.
-    const std::int64_t last = m_monitor.LastAttitudeMs();
-    const double ageSeconds = last >= 0 ? static_cast<double>(nowMs - last) / 1000 : 0;
-    m_alerts[static_cast<int>(AlarmSubject::Data)].Measure(
-        last >= 0 && nowMs - last > staleMs, ageSeconds, static_cast<double>(staleMs) / 1000,
-        nowMs);
-    for (CAlert& alert : m_alerts)
-        alert.Tick(nowMs);
-    LogAlarmChanges();
-}
-
-void CInstrumentSession::LogAlarmChanges() {
-    bool changed = false;
-    for (int i = 0; i < kAlarmSubjects; ++i) {
-        if (!AlarmMoved(i))
-            continue;
-        for (const CAlert::Change& change : m_alerts[i].TakeChanges()) {
-            Log(kAlarmSubjectNames[i], AlertEventName(change.to), CEventLog::Number(change.value),
-                CEventLog::Number(change.limit));
-            // An alarm that starts is marked on the curves at its sample.
-            const bool starts = change.to == AlertState::ActiveUnacknowledged &&
-                                change.from != AlertState::ActiveSilenced;
-            if (starts && i != static_cast<int>(AlarmSubject::Data))
-                m_monitor.MarkAlarm();
-        }
-        const int state = static_cast<int>(m_alerts[i].State());
-        if (m_nAlarmStates[i].exchange(state) != state)
-            changed = true;
-    }
-    if (changed)
-        Notify();
+    RunOnThread([this, settings] { m_alarms.SetSettings(settings); });
 }
 
 void CInstrumentSession::AdoptSource(std::unique_ptr<ISessionSource> source) {
@@ -327,16 +133,6 @@ SessionHealth CInstrumentSession::Health() const {
     return health;
 }
 
-RecordState CInstrumentSession::Record() const {
-    std::lock_guard<std::mutex> guard(m_recordStateLock);
-    return m_recordState;
-}
-
-std::string CInstrumentSession::RecordPath() const {
-    std::lock_guard<std::mutex> guard(m_recordStateLock);
-    return m_strRecordPath;
-}
-
 void CInstrumentSession::PostPortEvent(PortEvent event, unsigned, std::size_t) {
     if (event == PortEvent::Vanished)
         m_bVanished = true;
@@ -377,7 +173,7 @@ void CInstrumentSession::Run() {
             due = m_answersAtMs.front();
         if (m_nSourceAtMs >= 0 && m_nSourceAtMs < due)
             due = m_nSourceAtMs;
-        if (const std::int64_t at = m_server.WakeAtMs(); at >= 0 && at < due)
+        if (const std::int64_t at = m_sharing.WakeAtMs(); at >= 0 && at < due)
             due = at;
         PollSources(static_cast<int>(std::max<std::int64_t>(0, due - SteadyMs())));
         std::uint64_t count;
@@ -401,12 +197,12 @@ void CInstrumentSession::Run() {
             TryOpen(now);
         AnswerDue(now);
         if (now >= m_nRecordCheckAtMs) {
-            CheckRecord();
+            m_recorder.Check();
             m_nRecordCheckAtMs = now + kRecordCheckMs;
         }
         if (now >= m_nAlarmTickAtMs) {
-            if (!m_pSource || !m_pSource->Paused())
-                TickAlarms(now);
+            if ((!m_pSource || !m_pSource->Paused()) && m_alarms.Tick(now))
+                Notify();
             TickSources(now);
             m_nAlarmTickAtMs = now + kAlarmTickMs;
         }
@@ -487,23 +283,6 @@ void CInstrumentSession::SetLink(const LinkState& state) {
     Notify();
 }
 
-void CInstrumentSession::SetRecord(const RecordState& state) {
-    // Called with m_recordLock held; the window reads the state under a lock
-    // of its own, never waiting for a write to the disk.
-    {
-        std::lock_guard<std::mutex> guard(m_recordStateLock);
-        m_strRecordPath = m_record.Path();
-        if (SameRecord(m_recordState, state))
-            return;
-        m_recordState = state;
-    }
-    if (state.kind == RecordState::Kind::WriteFailing)
-        Log("record", "write-failed");
-    else if (state.kind == RecordState::Kind::Resumed)
-        Log("record", "resumed");
-    Notify();
-}
-
 void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, std::int64_t nowMs) {
     ProcessParts(bytes, &count, 1, false, nowMs);
 }
@@ -522,8 +301,8 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
     const auto onMessage = [&](const CReceiverMessage& message) {
         const std::string_view text = CMonitorState::MessageText(message);
         m_recordBatch.append(text);
-        if (message.m_bTextLine && m_server.IsOpen())
-            m_serveBatch.append(text);
+        if (message.m_bTextLine && m_sharing.Wanted())
+            m_sharing.Add(text);
         if (!text.empty()) // an empty packet leaves nothing in the record
             m_timesBatch.push_back(message.m_bTextLine
                                        ? text.size() << 9
@@ -532,9 +311,10 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
         m_counts.Count(message, kind == CMonitorState::Kind::BadChecksum, nowMs);
         // The comparison is the same for the same angles at the same time:
         // a heading, a position or a packet within one read changes nothing.
-        if (nowMs != m_nMeasuredMs || kind == CMonitorState::Kind::Pitch ||
-            kind == CMonitorState::Kind::Roll || kind == CMonitorState::Kind::Attitude)
-            MeasureAlarms(nowMs);
+        if ((nowMs != m_alarms.MeasuredMs() || kind == CMonitorState::Kind::Pitch ||
+             kind == CMonitorState::Kind::Roll || kind == CMonitorState::Kind::Attitude) &&
+            m_alarms.Measure(nowMs))
+            Notify();
         CMessageQueue::Encode(m_queueBatch, message);
         ++messages;
         if (message.m_nType == 'n' && (m_pPort || NetAnswers())) {
@@ -553,12 +333,12 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
     health.unlock();
     // The read as read, then the messages of it in one write, before the next
     // read is taken.
-    WriteRecord(bytes, ends, parts, wholes, utcMs);
+    m_recorder.Write(bytes, ends, parts, wholes, m_recordBatch, m_timesBatch, utcMs);
     if (messages == 0)
         return;
     m_recordBatch.clear();
     m_timesBatch.clear();
-    ServeBatch();
+    m_sharing.Flush();
     m_queue.Add(m_queueBatch);
     m_queueBatch.clear();
     const std::uint64_t dropped = m_queue.DroppedBytes();
@@ -568,100 +348,6 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
     }
     m_nMessages.fetch_add(messages, std::memory_order_relaxed);
     Notify();
-}
-
-void CInstrumentSession::WriteRecord(const std::uint8_t* bytes, const std::size_t* ends,
-                                     std::size_t parts, bool wholes, std::int64_t utcMs) {
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    if (!m_record.IsOpen())
-        return;
-    // A file deleted under us is made again before anything goes into it.
-    if (m_record.IsRemoved())
-        RecreateRecordLocked();
-    // Each datagram is a read of its own in the raw capture.
-    for (std::size_t i = 0, at = 0; i < parts; at = ends[i++])
-        m_raw.Add({reinterpret_cast<const char*>(bytes) + at, ends[i] - at}, utcMs, wholes);
-    if (m_recordBatch.empty())
-        return;
-    const std::size_t droppedBefore = m_record.DroppedBytes();
-    const bool ok = m_record.Write(m_recordBatch);
-    // After the record's write: a crash between the two leaves the record
-    // ahead, never the times. Messages the record had to drop (a full disk
-    // past the backlog's limit) get no times either: every later time stays
-    // with its message.
-    const bool dropped = m_record.DroppedBytes() != droppedBefore;
-    if (dropped)
-        m_nRecordDropped.store(m_record.DroppedBytes(), std::memory_order_relaxed);
-    std::size_t at = 0;
-    if (!dropped) {
-        for (const std::size_t lengthAndKind : m_timesBatch) {
-            const std::size_t length = lengthAndKind >> 9;
-            m_times.Add(std::string_view(m_recordBatch).substr(at, length), lengthAndKind & 1,
-                        utcMs, static_cast<std::uint8_t>(lengthAndKind >> 1));
-            at += length;
-        }
-    }
-    m_times.WriteBatch();
-    if (ok == !m_bWriteFailing)
-        return;
-    m_bWriteFailing = !ok;
-    RecordState state;
-    state.kind = ok ? RecordState::Kind::Resumed : RecordState::Kind::WriteFailing;
-    state.strPath = m_record.Path();
-    state.nError = ok ? 0 : m_record.LastError();
-    SetRecord(state);
-    if (ok)
-        LogRecordDropsLocked();
-}
-
-void CInstrumentSession::LogRecordDropsLocked() {
-    const std::size_t dropped = m_record.DroppedBytes();
-    if (dropped == m_nRecordDroppedLogged)
-        return;
-    Log("record", "dropped", std::to_string(dropped - m_nRecordDroppedLogged));
-    m_nRecordDroppedLogged = dropped;
-}
-
-void CInstrumentSession::RecreateRecordLocked() {
-    RecordState state;
-    state.strOldPath = m_record.Path();
-    std::string error;
-    if (m_record.Recreate(&error)) {
-        state.kind = RecordState::Kind::Recreated;
-        state.strPath = m_record.Path();
-        OpenEventLogLocked(); // the log goes with the record, under its new name if it has one
-        OpenTimesLocked();
-    } else {
-        state.kind = RecordState::Kind::RecreateFailed;
-        state.strPath = state.strOldPath;
-        state.strError = error;
-    }
-    SetRecord(state);
-}
-
-void CInstrumentSession::CheckRecord() {
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    if (!m_record.IsOpen())
-        RetryRecordLocked();
-    if (!m_record.IsOpen())
-        return;
-    if (m_record.IsRemoved())
-        RecreateRecordLocked();
-    // Space may have come back: what failed writes left goes out now.
-    m_times.Flush();
-    m_raw.Check(CEventLog::NowUtcMs());
-    {
-        std::lock_guard<std::mutex> events(m_eventLock);
-        m_events.Flush();
-    }
-    if (m_bWriteFailing && m_record.Flush()) {
-        m_bWriteFailing = false;
-        RecordState state;
-        state.kind = RecordState::Kind::Resumed;
-        state.strPath = m_record.Path();
-        SetRecord(state);
-        LogRecordDropsLocked();
-    }
 }
 
 void CInstrumentSession::AnswerDue(std::int64_t nowMs) {

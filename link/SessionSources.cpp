@@ -29,21 +29,20 @@ bool CInstrumentSession::NetAnswers() const {
 }
 
 void CInstrumentSession::PollSources(int timeoutMs) {
-    m_server.Tick(SteadyMs(), m_serveEvents);
+    m_sharing.BeforePoll(SteadyMs());
     m_pollFds.clear();
     m_pollFds.push_back({m_fdWake, POLLIN, 0});
     const bool net = m_pNet && m_pNet->IsOpen();
     if (net)
         m_pollFds.push_back({m_pNet->Fd(), m_pNet->PollEvents(), 0});
     const std::size_t serverAt = m_pollFds.size();
-    m_server.AddPollFds(m_pollFds);
+    m_sharing.AddPollFds(m_pollFds);
     const int ready = poll(m_pollFds.data(), m_pollFds.size(), timeoutMs);
     m_nWakeups.fetch_add(1, std::memory_order_relaxed);
     // Clients first: one that connected before the data gets all of it.
     if (ready > 0 && m_pollFds.size() > serverAt)
-        m_server.OnReady(m_pollFds.data() + serverAt, m_pollFds.size() - serverAt, SteadyMs(),
-                         m_serveEvents);
-    ServeBatch(); // logs what became of the clients
+        m_sharing.OnReady(m_pollFds.data() + serverAt, m_pollFds.size() - serverAt, SteadyMs());
+    m_sharing.Flush(); // logs what became of the clients
     if (ready > 0 && net && m_pollFds[1].revents)
         OnNetReady(m_pollFds[1].revents);
 }
@@ -122,7 +121,7 @@ void CInstrumentSession::TakeDatagrams(std::int64_t nowMs) {
 }
 
 void CInstrumentSession::TickSources(std::int64_t nowMs) {
-    CountSkippedClientLines(nowMs);
+    m_sharing.CountSkippedLines(nowMs);
     LogDatagramsLost(nowMs);
 }
 
@@ -135,4 +134,15 @@ void CInstrumentSession::LogDatagramsLost(std::int64_t nowMs) {
     Log("input", "datagrams-lost", std::to_string(lost - m_nLostLogged));
     m_nLostLogged = lost;
     m_nLostLoggedAtMs = nowMs;
+}
+
+std::future<std::string> CInstrumentSession::ServeAt(const ServeTarget& target) {
+    auto done = std::make_shared<std::promise<std::string>>();
+    std::future<std::string> result = done->get_future();
+    RunOnThread([this, target, done] { done->set_value(m_sharing.Change(target)); });
+    return result;
+}
+
+void CInstrumentSession::SetServeLimits(const ServeLimits& limits) {
+    RunOnThread([this, limits] { m_sharing.SetLimits(limits); });
 }
