@@ -75,7 +75,7 @@ public:
     struct Entry {
         std::uint64_t nLength; // 0: up to and including the first line feed
         bool bPacket;
-        bool bWhole; // a datagram read whole
+        bool bWhole;        // a datagram read whole
         std::uint8_t nType; // a packet's type byte
         std::int64_t nUtcMs;
         std::int64_t nDeltaMs; // since the entry before (the first: since the base time)

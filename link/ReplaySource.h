@@ -102,7 +102,7 @@ private:
     std::int64_t m_nAnchorUtcMs = 0; // the recording's time there
     std::string m_batch;
     std::vector<std::size_t> m_ends; // of the datagrams in m_batch, when it holds datagrams
-    Held m_last; // the last message added to m_batch
+    Held m_last;                     // the last message added to m_batch
 
     // Control, under m_lock.
     mutable std::mutex m_lock;

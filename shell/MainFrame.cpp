@@ -572,14 +572,14 @@ QString CMainFrame::RecordText(const RecordState& record) const {
     case RecordState::Kind::Open:
         return QCoreApplication::translate("MainFrame", "记录文件：%1").arg(path);
     case RecordState::Kind::CreateFailed:
-        return QCoreApplication::translate("MainFrame",
-                                           "无法建立记录文件：%1\n%2\n接收和显示照常进行，但数据不会"
-                                           "被记录；每 %3 秒重试一次。")
+        return QCoreApplication::translate(
+                   "MainFrame", "无法建立记录文件：%1\n%2\n接收和显示照常进行，但数据不会"
+                                "被记录；每 %3 秒重试一次。")
             .arg(path, QString::fromStdString(record.strError))
             .arg(CInstrumentSession::kRecordRetryMs / 1000);
     case RecordState::Kind::StartedLate:
-        return QCoreApplication::translate("MainFrame",
-                                           "记录文件夹已可用，记录从现在开始：%1（此前 %2 秒未记录）")
+        return QCoreApplication::translate(
+                   "MainFrame", "记录文件夹已可用，记录从现在开始：%1（此前 %2 秒未记录）")
             .arg(path)
             .arg((record.nGapMs + 500) / 1000);
     case RecordState::Kind::WriteFailing:

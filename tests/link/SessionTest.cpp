@@ -339,13 +339,14 @@ TEST(SessionRecord, AFolderThatComesLateIsRecordedIntoOnceItCan) {
     ASSERT_TRUE(WaitFor([&] { return session.Record().kind == RecordState::Kind::StartedLate; }));
     const std::string path = session.RecordPath();
     EXPECT_TRUE(path.starts_with(blocker + "/records/")) << path;
-    ASSERT_TRUE(WaitFor([&] { return ReadFile(session.EventLogPath()).find("started-late") !=
-                                     std::string::npos; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return ReadFile(session.EventLogPath()).find("started-late") != std::string::npos;
+    }));
     const std::string events = ReadFile(session.EventLogPath());
     std::size_t at = 0;
-    for (const char* line : {"time,subject,event,value,limit\n", ",record,create-failed,",
-                             ",program,start,,\n", ",program,bad-setting,PitchLimit,\n",
-                             ",record,started-late,"}) {
+    for (const char* line :
+         {"time,subject,event,value,limit\n", ",record,create-failed,", ",program,start,,\n",
+          ",program,bad-setting,PitchLimit,\n", ",record,started-late,"}) {
         at = events.find(line, at);
         EXPECT_NE(at, std::string::npos) << line << "\n" << events;
     }
