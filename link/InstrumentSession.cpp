@@ -11,8 +11,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr PortEvents kPortEvents{PortEvent::Received, PortEvent::Cts};
-constexpr unsigned kWriteBufferSize = 512;
 constexpr std::uint8_t kAnswerCommand = 0x06;
 
 bool SameLink(const LinkState& a, const LinkState& b) {
@@ -23,7 +21,7 @@ bool SameLink(const LinkState& a, const LinkState& b) {
 
 CInstrumentSession::CInstrumentSession(ISessionListener* listener)
     : m_pListener(listener), m_recorder([this] { Notify(); }), m_alarms(m_monitor, m_recorder),
-      m_sharing(m_recorder, [this] { Notify(); }), m_readBuffer(CReceiveRing::kSize + 1) {
+      m_sharing(m_recorder, [this] { Notify(); }) {
     m_fdWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
@@ -34,7 +32,7 @@ CInstrumentSession::~CInstrumentSession() {
         m_thread.join();
     }
     // The port's watch thread may still wake us: it ends with the port.
-    m_pPort.reset();
+    m_pInput.reset();
     m_pSource.reset(); // nothing reads from it now
     m_recorder.CloseRecord();
     m_sharing.LogSkippedLines();
@@ -88,26 +86,27 @@ void CInstrumentSession::Start() {
 }
 
 void CInstrumentSession::UsePort(unsigned port, const std::string& device) {
-    if (!m_thread.joinable()) {
+    RunOnThread([this, port, device] {
         m_nPort = port;
-        m_strDevice = device;
-        m_bUseNet = false;
-        return;
-    }
-    {
-        std::lock_guard<std::mutex> guard(m_commandLock);
-        m_commands.push_back([this, port, device] {
-            DrainPort();
-            ClosePort();
-            m_nPort = port;
-            m_strDevice = device;
-            m_bUseNet = false;
-            TryOpen(SteadyMs());
-        });
-    }
-    Wake();
+        UseInput(SerialInput(port, device));
+    });
 }
 
+std::unique_ptr<IByteSource> CInstrumentSession::SerialInput(unsigned port,
+                                                             const std::string& device) {
+    if (device.empty())
+        return nullptr;
+    return std::make_unique<CSerialSource>(
+        port, device, [this] { Wake(); }, [this](const std::string& text) { ReportError(text); });
+}
+
+void CInstrumentSession::UseInput(std::unique_ptr<IByteSource> input) {
+    DrainInput();
+    CloseInput();
+    m_pInput = std::move(input);
+    if (m_thread.joinable())
+        TryOpen(SteadyMs());
+}
 LinkState CInstrumentSession::Link() const {
     std::lock_guard<std::mutex> guard(m_linkLock);
     return m_linkState;
@@ -119,8 +118,8 @@ SessionHealth CInstrumentSession::Health() const {
         std::lock_guard<std::mutex> guard(m_healthLock);
         health.types = m_counts;
         health.nBadPackets = m_framer.BadPackets();
-        health.nDatagramsLost = m_nDatagramsLost;
-        health.senders = m_senders;
+        health.nDatagramsLost = m_sourceCounts.nDatagramsLost;
+        health.senders = m_sourceCounts.senders;
         health.nOverlongLines = m_framer.OverlongLines();
     }
     {
@@ -133,14 +132,7 @@ SessionHealth CInstrumentSession::Health() const {
     return health;
 }
 
-void CInstrumentSession::PostPortEvent(PortEvent event, unsigned, std::size_t) {
-    if (event == PortEvent::Vanished)
-        m_bVanished = true;
-    if (event == PortEvent::Received || event == PortEvent::Vanished)
-        Wake();
-}
-
-void CInstrumentSession::PostPortError(const std::string& text) {
+void CInstrumentSession::ReportError(const std::string& text) {
     if (m_pListener)
         m_pListener->SessionError(text);
     else
@@ -182,17 +174,10 @@ void CInstrumentSession::Run() {
         if (m_bStop)
             break;
         RunCommands();
-        DrainPort();
+        DrainInput();
         if (m_pSource)
             m_nSourceAtMs = m_pSource->Pump(*this, SteadyMs());
         now = SteadyMs();
-        if (m_pPort && m_bVanished && !m_pPort->IsWatching()) {
-            // The adapter went away: what it sent before is in the ring.
-            DrainPort();
-            ClosePort();
-            SetLink({LinkState::Kind::Vanished, m_nPort, m_strDevice, 0, 0, {}, {}});
-            m_nReconnectAtMs = now + kReconnectMs;
-        }
         if (m_nReconnectAtMs >= 0 && now >= m_nReconnectAtMs)
             TryOpen(now);
         AnswerDue(now);
@@ -219,19 +204,59 @@ void CInstrumentSession::RunCommands() {
         command();
 }
 
-void CInstrumentSession::DrainPort() {
-    while (m_pPort) {
-        const unsigned count = m_pPort->TakeReceived(m_readBuffer.data());
-        if (count == 0)
-            break;
-        Process(m_readBuffer.data(), count, SteadyMs());
+void CInstrumentSession::DrainInput() {
+    // A source that wakes us (a serial port): everything its thread took.
+    while (m_pInput && m_pInput->PollFd() < 0) {
+        m_read.Clear();
+        LinkState lost;
+        const bool ok = m_pInput->Take(0, m_read, &lost);
+        ProcessRead(m_read);
+        if (!ok)
+            LoseInput(lost);
+        else if (!m_read.bytes.empty())
+            continue;
+        break;
     }
 }
 
-void CInstrumentSession::ClosePort() {
-    m_pPort.reset();
-    m_pNet.reset();
-    m_bVanished = false;
+void CInstrumentSession::OnInputReady(short revents) {
+    const bool wasConnected = m_pInput->IsConnected();
+    m_read.Clear();
+    LinkState lost;
+    const bool ok = m_pInput->Take(revents, m_read, &lost);
+    // Its senders noted, its datagrams framed one by one, the system's drops counted.
+    SourceCounts counts = m_sourceCounts; // written on this thread only
+    m_pInput->Account(m_recorder, counts);
+    {
+        std::lock_guard<std::mutex> guard(m_healthLock);
+        m_sourceCounts = counts;
+    }
+    ProcessRead(m_read);
+    LogDatagramsLost(SteadyMs());
+    if (!ok) {
+        LoseInput(lost);
+    } else if (!wasConnected && m_pInput->IsConnected()) {
+        m_pInput->ResetRetry();
+        SetLink(m_pInput->State(LinkState::Kind::Connected));
+    }
+}
+
+void CInstrumentSession::ProcessRead(const SourceRead& read) {
+    if (read.bDatagrams)
+        ProcessParts(read.bytes.data(), read.ends.data(), read.ends.size(), true, SteadyMs());
+    else if (!read.bytes.empty())
+        Process(read.bytes.data(), read.bytes.size(), SteadyMs());
+}
+
+void CInstrumentSession::LoseInput(const LinkState& lost) {
+    CloseInput(); // a line cut short is dropped, not glued to the next connection's
+    SetLink(lost);
+    m_nReconnectAtMs = SteadyMs() + m_pInput->NextRetryMs();
+}
+
+void CInstrumentSession::CloseInput() {
+    if (m_pInput)
+        m_pInput->Close();
     m_answersAtMs.clear(); // asked for on a connection that is gone
     if (m_framer.Reset())
         m_nPartialMessages.fetch_add(1);
@@ -239,25 +264,22 @@ void CInstrumentSession::ClosePort() {
 
 void CInstrumentSession::TryOpen(std::int64_t nowMs) {
     m_nReconnectAtMs = -1;
-    if (m_bUseNet) {
-        OpenNet(nowMs);
+    if (!m_pInput) {
+        SetLink({LinkState::Kind::NoDevice, m_nPort, {}, 0, 0, {}, {}});
         return;
     }
-    if (m_strDevice.empty()) {
-        SetLink({LinkState::Kind::NoDevice, m_nPort, m_strDevice, 0, 0, {}, {}});
-        return;
+    LinkState state;
+    const bool opened = m_pInput->Open(&state);
+    if (opened) {
+        if (state.kind == LinkState::Kind::Connected)
+            m_pInput->ResetRetry();
+        std::lock_guard<std::mutex> guard(m_healthLock);
+        m_sourceCounts.senders = CUdpSenders(); // this source's, from now on
     }
-    auto port = std::make_unique<CSerialPort>();
-    if (!port->Open(this, m_nPort, m_strDevice, kBaud, 'N', 8, 1, kPortEvents, kWriteBufferSize)) {
-        SetLink({LinkState::Kind::OpenFailed, m_nPort, m_strDevice, port->OpenError(), 0, {}, {}});
-        // Keep trying: the adapter may be plugged in, or let go by another program.
-        m_nReconnectAtMs = nowMs + kReconnectMs;
-        return;
-    }
-    m_bVanished = false;
-    port->StartWatching();
-    m_pPort = std::move(port);
-    SetLink({LinkState::Kind::Connected, m_nPort, m_strDevice, 0, 0, {}, {}});
+    SetLink(state);
+    // Kept trying: the adapter may be plugged in, the server come up.
+    if (!opened && state.kind != LinkState::Kind::NoDevice)
+        m_nReconnectAtMs = nowMs + m_pInput->NextRetryMs();
 }
 
 void CInstrumentSession::SetLink(const LinkState& state) {
@@ -317,9 +339,8 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
             Notify();
         CMessageQueue::Encode(m_queueBatch, message);
         ++messages;
-        if (message.m_nType == 'n' && (m_pPort || NetAnswers())) {
-            if (m_pPort)
-                m_pPort->SetBaudRate(kBaud);
+        if (message.m_nType == 'n' && m_pInput && m_pInput->CanAnswer()) {
+            m_pInput->AnswerComing();
             // The instrument wants a pause before the answer.
             m_answersAtMs.push_back(nowMs + kAnswerDelayMs);
         }
@@ -353,13 +374,10 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
 void CInstrumentSession::AnswerDue(std::int64_t nowMs) {
     while (!m_answersAtMs.empty() && m_answersAtMs.front() <= nowMs) {
         m_answersAtMs.pop_front();
-        if (!m_pPort && !NetAnswers())
+        if (!m_pInput || !m_pInput->CanAnswer())
             continue;
         std::uint8_t packet[32];
         const int length = m_commandBuilder.Build(kAnswerCommand, packet);
-        if (m_pPort)
-            m_pPort->SendBytes(packet, static_cast<unsigned>(length));
-        else
-            m_pNet->Send(packet, static_cast<std::size_t>(length));
+        m_pInput->Answer(packet, static_cast<std::size_t>(length));
     }
 }

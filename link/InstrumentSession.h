@@ -16,12 +16,11 @@
 #pragma once
 
 #include "link/AlarmWatcher.h"
+#include "link/ByteSource.h"
 #include "link/MessageCounts.h"
 #include "link/MessageQueue.h"
 #include "link/MonitorState.h"
-#include "link/NetSource.h"
 #include "link/ReceiverMessage.h"
-#include "link/SerialPort.h"
 #include "link/SessionRecorder.h"
 #include "link/SessionSharing.h"
 
@@ -66,17 +65,6 @@ public:
     virtual void AttachedTo(CInstrumentSession& session) = 0;
 };
 
-struct LinkState {
-    enum class Kind { NoDevice, Connected, OpenFailed, Vanished, Connecting };
-    Kind kind = Kind::NoDevice;
-    unsigned nPort = 0;
-    std::string strDevice;
-    int nError = 0;            // OpenFailed: errno of the open
-    std::int64_t nSinceMs = 0; // when the link came to this state (SteadyMs)
-    std::string strSource;     // a network source's URL; empty for the serial port
-    std::string strError;      // a network source's OpenFailed, Vanished: the reason
-};
-
 // How the data is arriving, for the data-health window.
 struct SessionHealth {
     CMessageCounts types;
@@ -90,18 +78,15 @@ struct SessionHealth {
     std::string strRecordPath;
 };
 
-class CInstrumentSession final : private IPortOwner {
+class CInstrumentSession final {
 public:
-    static constexpr unsigned kBaud = 9600;
-    static constexpr std::int64_t kReconnectMs = 1000;
-    static constexpr std::int64_t kReconnectMaxMs = 5000; // a network source's back-off
-    static constexpr std::int64_t kAnswerDelayMs = 300;   // after an 'n' packet
+    static constexpr std::int64_t kAnswerDelayMs = 300; // after an 'n' packet
     static constexpr std::int64_t kRecordCheckMs = 1000;
     static constexpr std::int64_t kRecordRetryMs = CSessionRecorder::kRetryMs;
     static constexpr std::int64_t kAlarmTickMs = 100; // delays, silences, values going stale
 
     explicit CInstrumentSession(ISessionListener* listener = nullptr);
-    ~CInstrumentSession() override;
+    ~CInstrumentSession();
     CInstrumentSession(const CInstrumentSession&) = delete;
     CInstrumentSession& operator=(const CInstrumentSession&) = delete;
 
@@ -211,31 +196,29 @@ public:
                       bool wholes, std::int64_t nowMs);
 
 private:
-    void PostPortEvent(PortEvent event, unsigned port, std::size_t bytes) override;
-    void PostPortError(const std::string& text) override;
-
     void Run();
     void Wake();
     void Notify();
     void RunCommands();
-    void DrainPort();
-    void ClosePort();
+    // The input: a serial port drained as its watch thread wakes us, a
+    // polled source read when poll says so; lost, it is opened again later.
+    void DrainInput();
+    void CloseInput();
+    void OnInputReady(short revents);
+    void LoseInput(const LinkState& lost);
+    void ProcessRead(const SourceRead& read);
+    void UseInput(std::unique_ptr<IByteSource> input);
+    std::unique_ptr<IByteSource> SerialInput(unsigned port, const std::string& device);
+    void ReportError(const std::string& text);
     void TryOpen(std::int64_t nowMs);
     void SetLink(const LinkState& state);
     void AnswerDue(std::int64_t nowMs);
-    // The network source and the server, in the thread's poll beside its eventfd.
     void AdoptSource(std::unique_ptr<ISessionSource> source);
+    // The input and the server, in the thread's poll beside its eventfd.
     void PollSources(int timeoutMs);
-    void OpenNet(std::int64_t nowMs);
-    void OnNetReady(short revents);
-    // What a UDP source's read brought: its senders noted, its datagrams
-    // framed one by one, the system's drops counted.
-    void TakeDatagrams(std::int64_t nowMs);
     // As time passes: the lines of the event log that wait for it.
     void TickSources(std::int64_t nowMs);
     void LogDatagramsLost(std::int64_t nowMs);
-    void LoseNet(LinkState::Kind kind, const std::string& error);
-    bool NetAnswers() const;
     // Runs command on the session's thread (at once while it is not running).
     void RunOnThread(std::function<void()> command);
     void Log(std::string_view subject, std::string_view event, std::string_view value = {},
@@ -253,26 +236,19 @@ private:
     CSessionSharing m_sharing;
 
     // Session thread only.
-    CReceiverMessage m_framer;
+    CReceiverMessage m_framer; // the input's
     CCommandBuilder m_commandBuilder;
-    std::unique_ptr<CSerialPort> m_pPort;
-    unsigned m_nPort = 0;
-    std::string m_strDevice;
+    std::unique_ptr<IByteSource> m_pInput; // none: no device
+    unsigned m_nPort = 0;                  // the serial port's number
+    SourceRead m_read;
     std::int64_t m_nReconnectAtMs = -1; // -1: no attempt due
     std::int64_t m_nRecordCheckAtMs = 0;
     std::deque<std::int64_t> m_answersAtMs;
     std::string m_recordBatch;             // the texts of one read's messages
     std::string m_queueBatch;              // the same messages, encoded for the window
     std::vector<std::size_t> m_timesBatch; // length << 9 | packet type << 1 | packet
-    std::vector<std::uint8_t> m_readBuffer;
-    std::unique_ptr<CNetSource> m_pNet;
-    SourceAddress m_address; // of m_pNet
-    bool m_bUseNet = false;
-    std::int64_t m_nBackoffMs = kReconnectMs;
     std::vector<pollfd> m_pollFds;
-    std::vector<std::uint8_t> m_netBuffer;
-    std::uint64_t m_nNetLostSeen = 0;    // m_pNet->DatagramsLost() as last counted
-    std::uint64_t m_nLostLogged = 0;     // of m_nDatagramsLost
+    std::uint64_t m_nLostLogged = 0;     // of the datagrams lost
     std::int64_t m_nLostLoggedAtMs = -1; // at most a line a second
     std::int64_t m_nAlarmTickAtMs = 0;
     bool m_bLinkLost = false;
@@ -281,7 +257,6 @@ private:
     std::thread m_thread;
     int m_fdWake = -1;
     std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bVanished{false};
     std::atomic<std::int64_t> m_nLastByteMs{-1};
     std::atomic<std::uint64_t> m_nMessages{0};
     std::atomic<std::uint64_t> m_nWakeups{0};
@@ -298,6 +273,5 @@ private:
     // thread, a read at a time.
     mutable std::mutex m_healthLock;
     CMessageCounts m_counts;
-    CUdpSenders m_senders;
-    std::uint64_t m_nDatagramsLost = 0;
+    SourceCounts m_sourceCounts;
 };
