@@ -320,15 +320,14 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
     std::unique_lock<std::mutex> health(m_healthLock);
     std::optional<CMonitorState::CHeldValues> values(std::in_place, m_monitor);
     const std::int64_t utcMs = CEventLog::NowUtcMs();
-    const auto onMessage = [&](const CReceiverMessage& message) {
-        const std::string_view text = CMonitorState::MessageText(message);
+    const auto onMessage = [&](const FramedMessage& message) {
+        const std::string_view text = message.Text();
         m_recordBatch.append(text);
-        if (message.m_bTextLine && m_sharing.Wanted())
+        if (message.bTextLine && m_sharing.Wanted())
             m_sharing.Add(text);
         if (!text.empty()) // an empty packet leaves nothing in the record
-            m_timesBatch.push_back(message.m_bTextLine
-                                       ? text.size() << 9
-                                       : text.size() << 9 | message.m_nType << 1 | 1);
+            m_timesBatch.push_back(message.bTextLine ? text.size() << 9
+                                                     : text.size() << 9 | message.nType << 1 | 1);
         const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs);
         m_counts.Count(message, kind == CMonitorState::Kind::BadChecksum, nowMs);
         // The comparison is the same for the same angles at the same time:
@@ -339,7 +338,7 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
             Notify();
         CMessageQueue::Encode(m_queueBatch, message);
         ++messages;
-        if (message.m_nType == 'n' && m_pInput && m_pInput->CanAnswer()) {
+        if (message.nType == 'n' && m_pInput && m_pInput->CanAnswer()) {
             m_pInput->AnswerComing();
             // The instrument wants a pause before the answer.
             m_answersAtMs.push_back(nowMs + kAnswerDelayMs);
