@@ -211,8 +211,8 @@ const std::string& Garbage() {
 // The view's reading of a message: "GGA" gives latitude and longitude (fields
 // 3 and 6), "HDT" the heading and "ROT" the pitch (field 2), anything else a
 // heading in field 1 and a pitch in field 2.
-inline double ReadAsTheViewDoes(const CReceiverMessage& message) {
-    const std::string_view s = message.m_bTextLine ? message.Bytes() : message.Payload();
+inline double ReadAsTheViewDoes(const FramedMessage& message) {
+    const std::string_view s = message.bTextLine ? message.bytes : message.Payload();
     const std::string_view kind = ExtractFieldOf(s, 1);
     if (kind == "GGA")
         return Atof(ExtractFieldOf(s, 3)) + Atof(ExtractFieldOf(s, 6));
@@ -230,9 +230,9 @@ inline std::uint64_t FrameOnly(CReceiverMessage& framer, std::string_view bytes,
     if constexpr (kBlock) {
         std::uint64_t total = 0;
         framer.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                    [&](const CReceiverMessage& message) {
+                    [&](const FramedMessage& message) {
                         ++messages;
-                        total += static_cast<std::uint64_t>(message.m_nLength);
+                        total += message.bytes.size();
                     });
         *lengths += total;
         return messages;
@@ -240,9 +240,9 @@ inline std::uint64_t FrameOnly(CReceiverMessage& framer, std::string_view bytes,
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const auto* end = p + bytes.size();
     for (; p != end; ++p) {
-        framer.FeedByte(*p, [&](const CReceiverMessage& message) {
+        framer.FeedByte(*p, [&](const FramedMessage& message) {
             ++messages;
-            *lengths += static_cast<std::uint64_t>(message.m_nLength);
+            *lengths += message.bytes.size();
         });
     }
     return messages;
@@ -256,7 +256,7 @@ inline std::uint64_t FrameAndRead(CReceiverMessage& framer, std::string_view byt
     double total = *sum;
     if constexpr (kBlock) {
         framer.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                    [&](const CReceiverMessage& message) {
+                    [&](const FramedMessage& message) {
                         ++messages;
                         total += ReadAsTheViewDoes(message);
                     });
@@ -266,7 +266,7 @@ inline std::uint64_t FrameAndRead(CReceiverMessage& framer, std::string_view byt
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const auto* end = p + bytes.size();
     for (; p != end; ++p) {
-        framer.FeedByte(*p, [&](const CReceiverMessage& message) {
+        framer.FeedByte(*p, [&](const FramedMessage& message) {
             ++messages;
             total += ReadAsTheViewDoes(message);
         });

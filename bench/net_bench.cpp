@@ -41,7 +41,7 @@ std::uint64_t MessagesIn(const std::string& stream) {
     std::uint64_t count = 0;
     CReceiverMessage framer;
     framer.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
-                [&](const CReceiverMessage&) { ++count; });
+                [&](const FramedMessage&) { ++count; });
     return count;
 }
 

@@ -40,13 +40,13 @@ int main(int argc, char* argv[]) {
         const std::string traffic = CInstrumentSimulator::Traffic(tick, kRateHz, options);
         const std::int64_t utcMs = kBaseUtcMs + static_cast<std::int64_t>(tick * 1000 / kRateHz);
         framer.Feed(reinterpret_cast<const std::uint8_t*>(traffic.data()), traffic.size(),
-                    [&](const CReceiverMessage& message) {
-                        const std::string_view text = CMonitorState::MessageText(message);
+                    [&](const FramedMessage& message) {
+                        const std::string_view text = message.Text();
                         if (text.empty() || written >= messages)
                             return;
                         batch.append(text);
-                        times.Add(text, !message.m_bTextLine, utcMs,
-                                  message.m_bTextLine ? 0 : message.m_nType);
+                        times.Add(text, !message.bTextLine, utcMs,
+                                  message.bTextLine ? 0 : message.nType);
                         ++written;
                     });
         if (batch.size() >= (1u << 20)) {

@@ -142,18 +142,17 @@ void Interpret(std::string_view sentence) {
     CHECK(std::isfinite(values.m_dHeading) && std::isfinite(values.m_dPitch));
 }
 
-// Checks the record a framer holds as it hands a message out and
+// Checks a message as the framer hands it out (the framer idle meanwhile) and
 // appends it to out; readFields also puts the message through the view's reading.
 // ended: handed out by the end of a whole, where a line may lack its end.
-void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool readFields,
-             bool ended = false) {
-    const std::string_view bytes = framer.Bytes();
-    CHECK(framer.m_nLength > 0);
-    CHECK(bytes.size() == static_cast<std::size_t>(framer.m_nLength));
+void Collect(const CReceiverMessage& framer, const FramedMessage& message,
+             std::vector<Message>& out, bool readFields, bool ended = false) {
+    const std::string_view bytes = message.bytes;
+    CHECK(!bytes.empty());
     CHECK(bytes.size() < CReceiverMessage::kBufferSize);
     CHECK(framer.CurrentState() == CReceiverMessage::State::Idle);
-    if (framer.m_bTextLine) {
-        CHECK(framer.m_nType == 0);
+    if (message.bTextLine) {
+        CHECK(message.nType == 0);
         CHECK(bytes.size() <= static_cast<std::size_t>(CReceiverMessage::kMaxTextPiece));
         // A line's end, a full piece, or the noise a refused packet gave back.
         CHECK(ended || bytes.back() == '\n' ||
@@ -161,24 +160,25 @@ void Collect(const CReceiverMessage& framer, std::vector<Message>& out, bool rea
               bytes[0] != '$');
         CHECK(bytes.find('\n') == bytes.size() - 1 || bytes.find('\n') == std::string_view::npos);
         CHECK(bytes.find(static_cast<char>(CReceiverMessage::STX)) == std::string_view::npos);
-        CHECK(framer.m_buffer[framer.m_nLength] == 0);
+        CHECK(bytes.data()[bytes.size()] == 0);
     } else {
-        const auto* p = framer.m_buffer;
+        const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+        const int length = static_cast<int>(bytes.size());
         CHECK(bytes.size() >= 6);
         CHECK(p[0] == CReceiverMessage::STX);
         CHECK(static_cast<std::size_t>(p[3]) + 6 == bytes.size());
-        CHECK(framer.m_nType == p[2]);
-        CHECK(CReceiverMessage::IsChecksumValid(p, framer.m_nLength));
-        CHECK(p[framer.m_nLength - 1] == CReceiverMessage::ETX);
-        CHECK(framer.Payload() == bytes.substr(4, p[3]));
+        CHECK(message.nType == p[2]);
+        CHECK(CReceiverMessage::IsChecksumValid(p, length));
+        CHECK(p[length - 1] == CReceiverMessage::ETX);
+        CHECK(message.Payload() == bytes.substr(4, p[3]));
     }
     if (readFields) {
-        const std::string_view sentence = framer.m_bTextLine ? bytes : framer.Payload();
+        const std::string_view sentence = message.Text();
         CheckFields(sentence);
-        if (framer.m_bTextLine)
+        if (message.bTextLine)
             Interpret(sentence);
     }
-    out.push_back({framer.m_bTextLine, framer.m_nType, std::string(bytes)});
+    out.push_back({message.bTextLine, message.nType, std::string(bytes)});
 }
 
 // The wire format as documented: a text line runs to LF and is handed out in
@@ -312,8 +312,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             g_ring.Commit(n);
             // The direct framer sees the bytes as they are written.
             for (std::uint32_t i = 0; i < n; ++i) {
-                direct.FeedByte(data[produced + i], [&](const CReceiverMessage& message) {
-                    Collect(message, fromDirect, true);
+                direct.FeedByte(data[produced + i], [&](const FramedMessage& message) {
+                    Collect(direct, message, fromDirect, true);
                 });
             }
             produced += n;
@@ -325,8 +325,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CHECK(consumed + count == produced);
         CHECK(std::memcmp(g_taken, data + consumed, count) == 0);
         // What the frame does with a read: the block feed.
-        ringed.Feed(g_taken, count,
-                    [&](const CReceiverMessage& message) { Collect(message, fromRing, false); });
+        ringed.Feed(g_taken, count, [&](const FramedMessage& message) {
+            Collect(ringed, message, fromRing, false);
+        });
         consumed += count;
     }
     CHECK(g_ring.Empty());
@@ -359,11 +360,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The input as one whole (a datagram): what was being assembled comes out
     // of both framers alike, and nothing is left for the next whole.
-    direct.EndMessage([&](const CReceiverMessage& m) { Collect(m, fromDirect, false, true); });
-    ringed.EndMessage([&](const CReceiverMessage& m) { Collect(m, fromRing, false, true); });
+    direct.EndMessage([&](const FramedMessage& m) { Collect(direct, m, fromDirect, false, true); });
+    ringed.EndMessage([&](const FramedMessage& m) { Collect(ringed, m, fromRing, false, true); });
     CHECK(fromDirect == fromRing);
     CHECK(direct.BadPackets() == ringed.BadPackets());
     CHECK(direct.CurrentState() == CReceiverMessage::State::Idle);
-    CHECK(!ringed.EndMessage([](const CReceiverMessage&) { CHECK(false); }));
+    CHECK(!ringed.EndMessage([](const FramedMessage&) { CHECK(false); }));
     return 0;
 }

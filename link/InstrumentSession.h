@@ -15,18 +15,14 @@
 // received lines are non-blocking sockets in the same poll.
 #pragma once
 
-#include "link/Alert.h"
-#include "link/EventLog.h"
+#include "link/AlarmWatcher.h"
+#include "link/ByteSource.h"
 #include "link/MessageCounts.h"
 #include "link/MessageQueue.h"
 #include "link/MonitorState.h"
-#include "link/NetSource.h"
-#include "link/NmeaServer.h"
-#include "link/RawCapture.h"
 #include "link/ReceiverMessage.h"
-#include "link/RecordFile.h"
-#include "link/RecordTimes.h"
-#include "link/SerialPort.h"
+#include "link/SessionRecorder.h"
+#include "link/SessionSharing.h"
 
 #include <atomic>
 #include <cstdint>
@@ -69,36 +65,6 @@ public:
     virtual void AttachedTo(CInstrumentSession& session) = 0;
 };
 
-struct LinkState {
-    enum class Kind { NoDevice, Connected, OpenFailed, Vanished, Connecting };
-    Kind kind = Kind::NoDevice;
-    unsigned nPort = 0;
-    std::string strDevice;
-    int nError = 0;            // OpenFailed: errno of the open
-    std::int64_t nSinceMs = 0; // when the link came to this state (SteadyMs)
-    std::string strSource;     // a network source's URL; empty for the serial port
-    std::string strError;      // a network source's OpenFailed, Vanished: the reason
-};
-
-struct RecordState {
-    enum class Kind {
-        None,
-        Open,
-        CreateFailed, // tried again every kRecordRetryMs
-        StartedLate,  // the folder became usable: recording starts now
-        WriteFailing,
-        Resumed,
-        Recreated,
-        RecreateFailed
-    };
-    Kind kind = Kind::None;
-    std::string strPath;     // the file in use, or the one that could not be made
-    std::string strOldPath;  // Recreated, RecreateFailed: the file that was deleted
-    std::string strError;    // CreateFailed, RecreateFailed: the system's reason
-    int nError = 0;          // WriteFailing: errno
-    std::int64_t nGapMs = 0; // StartedLate: how long nothing was recorded
-};
-
 // How the data is arriving, for the data-health window.
 struct SessionHealth {
     CMessageCounts types;
@@ -112,56 +78,15 @@ struct SessionHealth {
     std::string strRecordPath;
 };
 
-// Where the received text lines are shared: a TCP server and datagrams.
-struct ServeTarget {
-    std::string strHost;    // the server's; empty: no server
-    unsigned nPort = 0;     // 0: one the system picks
-    std::string strUdpHost; // where the datagrams go; empty: none
-    unsigned nUdpPort = 0;
-};
-
-// The sharing as it stands, for the window.
-struct ServeState {
-    bool bListening = false;
-    std::string strAddress; // "host:port" listened on
-    unsigned nPort = 0;
-    bool bOpenToNetwork = false; // other hosts can connect (not a loopback address)
-    std::string strUdpAddress;   // "host:port" the datagrams go to; empty: none
-    std::size_t nClients = 0;
-    std::uint64_t nRefused = 0; // clients turned away: too many, or descriptors running out
-    std::uint64_t nDropped = 0; // clients let go for falling behind
-    int nAcceptError = 0;       // while no client can be taken: the system's reason (EMFILE…)
-    std::string strError;       // why the last start or change could not be made
-};
-
-// The alarms' states as the window shows them.
-enum class AlarmSubject { Pitch, Roll, Data };
-constexpr int kAlarmSubjects = 3;
-struct AlarmStates {
-    AlertState state[kAlarmSubjects] = {};
-    AlertState Of(AlarmSubject s) const { return state[static_cast<int>(s)]; }
-    // The tone sounds while an alarm is active and unacknowledged.
-    bool Sounding() const {
-        for (AlertState s : state)
-            if (s == AlertState::ActiveUnacknowledged)
-                return true;
-        return false;
-    }
-    bool operator==(const AlarmStates&) const = default;
-};
-
-class CInstrumentSession final : private IPortOwner {
+class CInstrumentSession final {
 public:
-    static constexpr unsigned kBaud = 9600;
-    static constexpr std::int64_t kReconnectMs = 1000;
-    static constexpr std::int64_t kReconnectMaxMs = 5000; // a network source's back-off
-    static constexpr std::int64_t kAnswerDelayMs = 300;   // after an 'n' packet
+    static constexpr std::int64_t kAnswerDelayMs = 300; // after an 'n' packet
     static constexpr std::int64_t kRecordCheckMs = 1000;
-    static constexpr std::int64_t kRecordRetryMs = 5000; // a record folder not usable yet
-    static constexpr std::int64_t kAlarmTickMs = 100;    // delays, silences, values going stale
+    static constexpr std::int64_t kRecordRetryMs = CSessionRecorder::kRetryMs;
+    static constexpr std::int64_t kAlarmTickMs = 100; // delays, silences, values going stale
 
     explicit CInstrumentSession(ISessionListener* listener = nullptr);
-    ~CInstrumentSession() override;
+    ~CInstrumentSession();
     CInstrumentSession(const CInstrumentSession&) = delete;
     CInstrumentSession& operator=(const CInstrumentSession&) = delete;
 
@@ -169,8 +94,10 @@ public:
     // Before Start(). When the folder cannot be used (a USB disk or a share
     // that comes late) the session tries again every kRecordRetryMs, keeping
     // the event log's lines, and the record is named for the time it starts.
-    bool CreateRecord(const std::string& folder, const std::tm& when, std::string* error);
-    void SetRecordRetryMs(std::int64_t ms) { m_nRecordRetryMs = ms; }
+    bool CreateRecord(const std::string& folder, const std::tm& when, std::string* error) {
+        return m_recorder.CreateRecord(folder, when, error);
+    }
+    void SetRecordRetryMs(std::int64_t ms) { m_recorder.SetRetryMs(ms); }
     // Starts the thread, which opens the port given to UsePort.
     void Start();
     // A source of messages besides the port, pumped on the session's thread
@@ -194,8 +121,12 @@ public:
     void UseSourceAddress(const SourceAddress& address);
     // Shares every received text line with the clients of a TCP server on
     // host:port, or as datagrams to host:port. Before Start().
-    bool Serve(const std::string& host, unsigned port, std::string* error);
-    bool ServeUdp(const std::string& host, unsigned port, std::string* error);
+    bool Serve(const std::string& host, unsigned port, std::string* error) {
+        return m_sharing.Listen(host, port, error);
+    }
+    bool ServeUdp(const std::string& host, unsigned port, std::string* error) {
+        return m_sharing.SendTo(host, port, error);
+    }
     unsigned ServePort() const { return Serving().nPort; }
     // The sharing from now on: started, moved or stopped on the session's
     // thread without a byte of reception lost. What cannot be done leaves the
@@ -205,26 +136,28 @@ public:
     // free (ServeLimits); carried out on the session's thread.
     void SetServeLimits(const ServeLimits& limits);
     // Any thread.
-    ServeState Serving() const;
+    ServeState Serving() const { return m_sharing.State(); }
     // Records into path from now on (created, or emptied: only for a file the
     // operator agreed to replace). Bytes a failed write left go there first.
-    bool ReplaceRecord(const std::string& path, std::string* error);
+    bool ReplaceRecord(const std::string& path, std::string* error) {
+        return m_recorder.ReplaceRecord(path, error);
+    }
 
     // What the window reads; any thread.
     CMonitorState& Monitor() { return m_monitor; }
     const CMonitorState& Monitor() const { return m_monitor; }
     LinkState Link() const;
-    RecordState Record() const;
-    std::string RecordPath() const;
+    RecordState Record() const { return m_recorder.State(); }
+    std::string RecordPath() const { return m_recorder.Path(); }
     bool IsConnected() const { return Link().kind == LinkState::Kind::Connected; }
     // The alarms (pitch, roll, data lost). Acknowledge and silence act on
     // every alarm that can take them; carried out on the session's thread.
-    AlarmStates Alarms() const;
+    AlarmStates Alarms() const { return m_alarms.States(); }
     void AcknowledgeAlarms();
     void SilenceAlarms();
     void SetAlertSettings(const AlertSettings& settings);
     // The event log beside the record file.
-    std::string EventLogPath() const;
+    std::string EventLogPath() const { return m_recorder.EventLogPath(); }
 
     // Milliseconds (SteadyMs) when bytes last arrived; -1 before the first.
     std::int64_t LastByteMs() const { return m_nLastByteMs.load(); }
@@ -234,23 +167,16 @@ public:
     std::uint64_t MessagesFramed() const { return m_nMessages.load(); }
     // A line in the event log beside the record (any thread).
     void LogEvent(std::string_view subject, std::string_view event, std::string_view value = {}) {
-        Log(subject, event, value);
+        m_recorder.Log(subject, event, value);
     }
     // Whether records get a raw capture beside them (link/RawCapture.h); on
     // unless switched off before the record is made.
-    void SetRawCapture(bool on) { m_bRawCapture = on; }
-    std::string RawCapturePath() const {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        return m_raw.Path();
-    }
+    void SetRawCapture(bool on) { m_recorder.SetRawCapture(on); }
+    std::string RawCapturePath() const { return m_recorder.RawCapturePath(); }
     // Bytes the record had to leave out: a full disk past the backlog's limit.
-    std::uint64_t RecordDroppedBytes() const { return m_nRecordDropped.load(); }
+    std::uint64_t RecordDroppedBytes() const { return m_recorder.DroppedBytes(); }
     // How much a full disk may hold back in memory before messages are dropped.
-    void SetRecordBacklogLimit(std::size_t bytes) {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        m_record.SetBacklogLimit(bytes);
-        m_raw.SetBacklogLimit(bytes);
-    }
+    void SetRecordBacklogLimit(std::size_t bytes) { m_recorder.SetBacklogLimit(bytes); }
     // How often the session's thread came out of its wait: a thread that
     // spins shows here.
     std::uint64_t Wakeups() const { return m_nWakeups.load(); }
@@ -270,145 +196,74 @@ public:
                       bool wholes, std::int64_t nowMs);
 
 private:
-    void PostPortEvent(PortEvent event, unsigned port, std::size_t bytes) override;
-    void PostPortError(const std::string& text) override;
-
     void Run();
     void Wake();
     void Notify();
     void RunCommands();
-    void DrainPort();
-    void ClosePort();
+    // The input: a serial port drained as its watch thread wakes us, a
+    // polled source read when poll says so; lost, it is opened again later.
+    void DrainInput();
+    void CloseInput();
+    void OnInputReady(short revents);
+    void LoseInput(const LinkState& lost);
+    void ProcessRead(const SourceRead& read);
+    void UseInput(std::unique_ptr<IByteSource> input);
+    std::unique_ptr<IByteSource> SerialInput(unsigned port, const std::string& device);
+    void ReportError(const std::string& text);
     void TryOpen(std::int64_t nowMs);
     void SetLink(const LinkState& state);
-    void SetRecord(const RecordState& state);
-    void WriteRecord(const std::uint8_t* bytes, const std::size_t* ends, std::size_t parts,
-                     bool wholes, std::int64_t utcMs);
-    void CheckRecord();
-    void RetryRecordLocked();
-    void RecreateRecordLocked();
-    void OpenTimesLocked(); // beside the record file in use
     void AnswerDue(std::int64_t nowMs);
-    // The network source and the server, in the thread's poll beside its eventfd.
     void AdoptSource(std::unique_ptr<ISessionSource> source);
-    void LogRecordDropsLocked();
+    // The input and the server, in the thread's poll beside its eventfd.
     void PollSources(int timeoutMs);
-    void OpenNet(std::int64_t nowMs);
-    void OnNetReady(short revents);
-    // What a UDP source's read brought: its senders noted, its datagrams
-    // framed one by one, the system's drops counted.
-    void TakeDatagrams(std::int64_t nowMs);
     // As time passes: the lines of the event log that wait for it.
     void TickSources(std::int64_t nowMs);
     void LogDatagramsLost(std::int64_t nowMs);
-    void LoseNet(LinkState::Kind kind, const std::string& error);
-    bool NetAnswers() const;
-    void ServeBatch();
-    void LogServeEvents();
-    // A line about a client that came, within so many a minute: a client
-    // that connects again and again must not fill the disk. The lines left
-    // out are counted in one line when the minute is over (or the session ends).
-    void LogClient(std::string_view event, const std::string& address, std::size_t limit);
-    void CountSkippedClientLines(std::int64_t nowMs);
-    void LogSkippedClientLines();
-    // Session thread: the server's part of a change, logged; false with *error
-    // leaves it as it was.
-    bool ListenAt(const std::string& host, unsigned port, std::string* error);
-    bool SendAt(const std::string& host, unsigned port, std::string* error);
-    void StopListening();
-    void StopSending();
-    void SetServeError(const std::string& error);
-    void UpdateServeState();
     // Runs command on the session's thread (at once while it is not running).
     void RunOnThread(std::function<void()> command);
-    // The alarms after a message, and as time passes; each change goes to
-    // the event log, and the window is told of new states.
-    void MeasureAlarms(std::int64_t nowMs);
-    void TickAlarms(std::int64_t nowMs);
-    void LogAlarmChanges();
-    // Alarm i has changes to log or a state the window has not been told of.
-    bool AlarmMoved(int i) const;
     void Log(std::string_view subject, std::string_view event, std::string_view value = {},
-             std::string_view limit = {});
-    void OpenEventLogLocked(); // beside the record file in use
+             std::string_view limit = {}) {
+        m_recorder.Log(subject, event, value, limit);
+    }
 
     ISessionListener* m_pListener;
     std::unique_ptr<ISessionSource> m_pSource; // destroyed only after m_thread ends
     std::int64_t m_nSourceAtMs = -1;           // -1: when woken
     CMonitorState m_monitor;
     CMessageQueue m_queue;
+    CSessionRecorder m_recorder;
+    CAlarmWatcher m_alarms;
+    CSessionSharing m_sharing;
 
     // Session thread only.
-    CReceiverMessage m_framer;
+    CReceiverMessage m_framer; // the input's
     CCommandBuilder m_commandBuilder;
-    std::unique_ptr<CSerialPort> m_pPort;
-    unsigned m_nPort = 0;
-    std::string m_strDevice;
+    std::unique_ptr<IByteSource> m_pInput; // none: no device
+    unsigned m_nPort = 0;                  // the serial port's number
+    SourceRead m_read;
     std::int64_t m_nReconnectAtMs = -1; // -1: no attempt due
     std::int64_t m_nRecordCheckAtMs = 0;
     std::deque<std::int64_t> m_answersAtMs;
     std::string m_recordBatch;             // the texts of one read's messages
     std::string m_queueBatch;              // the same messages, encoded for the window
     std::vector<std::size_t> m_timesBatch; // length << 9 | packet type << 1 | packet
-    std::vector<std::uint8_t> m_readBuffer;
-    std::unique_ptr<CNetSource> m_pNet;
-    SourceAddress m_address; // of m_pNet
-    bool m_bUseNet = false;
-    std::int64_t m_nBackoffMs = kReconnectMs;
     std::vector<pollfd> m_pollFds;
-    std::vector<std::uint8_t> m_netBuffer;
-    std::uint64_t m_nNetLostSeen = 0;    // m_pNet->DatagramsLost() as last counted
-    std::uint64_t m_nLostLogged = 0;     // of m_nDatagramsLost
+    std::uint64_t m_nLostLogged = 0;     // of the datagrams lost
     std::int64_t m_nLostLoggedAtMs = -1; // at most a line a second
-    CNmeaServer m_server;
-    std::string m_serveBatch; // the text lines of one read, for the server
-    std::vector<ServeEvent> m_serveEvents;
-    ServeTarget m_serving; // in effect
-    mutable std::mutex m_serveLock;
-    ServeState m_serveState;
-    ServeState m_serveCounts; // the counts as m_serveState has them
-    std::int64_t m_nClientLinesUntilMs = 0;
-    int m_nClientLines = 0;
-    std::uint64_t m_nClientLinesSkipped = 0;
-    CAlert m_alerts[kAlarmSubjects];
     std::int64_t m_nAlarmTickAtMs = 0;
-    bool m_bStale[kQuantities] = {};
     bool m_bLinkLost = false;
     std::uint64_t m_nDroppedLogged = 0;
 
     std::thread m_thread;
     int m_fdWake = -1;
     std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bVanished{false};
     std::atomic<std::int64_t> m_nLastByteMs{-1};
     std::atomic<std::uint64_t> m_nMessages{0};
-    std::atomic<std::uint64_t> m_nRecordDropped{0};
-    std::atomic<bool> m_bKeepsLog{false};   // a record was made: events are logged beside it
-    std::size_t m_nRecordDroppedLogged = 0; // under m_recordLock
-    // A record folder that could not be used at start-up, under m_recordLock.
-    std::string m_strRetryFolder;
-    std::int64_t m_nRetryFromUtcMs = 0; // since when nothing is recorded
-    std::int64_t m_nRetryAtUtcMs = 0;
-    std::int64_t m_nRecordRetryMs = kRecordRetryMs;
     std::atomic<std::uint64_t> m_nWakeups{0};
     std::atomic<std::uint64_t> m_nPartialMessages{0};
-    std::atomic<int> m_nAlarmStates[kAlarmSubjects] = {};
-    std::int64_t m_nMeasuredMs = INT64_MIN; // when MeasureAlarms last ran
-    mutable std::mutex m_eventLock;         // the event log
-    CEventLog m_events;
 
     std::mutex m_commandLock;
     std::vector<std::function<void()>> m_commands;
-
-    mutable std::mutex m_recordLock; // the record file, held while it is written
-    CRecordFile m_record;
-    CRecordTimesWriter m_times; // beside the record, written with it
-    CRawCapture m_raw;          // every byte read, beside the record
-    bool m_bRawCapture = true;
-    bool m_bWriteFailing = false;
-    mutable std::mutex m_recordStateLock; // what the window reads of it
-    RecordState m_recordState;
-    std::string m_strRecordPath;
 
     mutable std::mutex m_linkLock;
     LinkState m_linkState;
@@ -418,6 +273,5 @@ private:
     // thread, a read at a time.
     mutable std::mutex m_healthLock;
     CMessageCounts m_counts;
-    CUdpSenders m_senders;
-    std::uint64_t m_nDatagramsLost = 0;
+    SourceCounts m_sourceCounts;
 };

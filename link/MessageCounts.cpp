@@ -1,6 +1,6 @@
 #include "link/MessageCounts.h"
 
-#include "link/ReceiverMessage.h"
+#include "link/FramedMessage.h"
 
 #include <algorithm>
 #include <bit>
@@ -93,12 +93,11 @@ CMessageCounts::CMessageCounts() {
     m_index.fill(kEmpty);
 }
 
-void CMessageCounts::Count(const CReceiverMessage& message, bool checksumFailed,
-                           std::int64_t nowMs) {
-    if (message.m_bTextLine)
-        CountText(message.Bytes(), checksumFailed, nowMs);
+void CMessageCounts::Count(const FramedMessage& message, bool checksumFailed, std::int64_t nowMs) {
+    if (message.bTextLine)
+        CountText(message.bytes, checksumFailed, nowMs);
     else
-        CountPacket(message.m_nType, nowMs);
+        CountPacket(message.nType, nowMs);
 }
 
 void CMessageCounts::CountText(std::string_view text, bool checksumFailed, std::int64_t nowMs) {

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string_view>
 
-class CReceiverMessage;
+struct FramedMessage;
 
 class CMessageCounts {
 public:
@@ -50,7 +50,7 @@ public:
 
     // Counts one message that arrived at nowMs (milliseconds, not negative);
     // checksumFailed: a sentence whose "*hh" did not match.
-    void Count(const CReceiverMessage& message, bool checksumFailed, std::int64_t nowMs);
+    void Count(const FramedMessage& message, bool checksumFailed, std::int64_t nowMs);
     void CountText(std::string_view text, bool checksumFailed, std::int64_t nowMs);
     void CountPacket(std::uint8_t type, std::int64_t nowMs);
 

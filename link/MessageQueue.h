@@ -11,7 +11,7 @@
 // length in two bytes (little-endian), then the message's bytes.
 #pragma once
 
-#include "link/ReceiverMessage.h"
+#include "link/FramedMessage.h"
 
 #include <atomic>
 #include <cstddef>
@@ -25,26 +25,29 @@ public:
     static constexpr std::size_t kDefaultCap = std::size_t{256} << 20;
     static constexpr std::size_t kHeader = 4;
 
-    static void Encode(std::string& batch, const CReceiverMessage& message) {
-        const std::string_view bytes = message.Bytes();
+    static void Encode(std::string& batch, const FramedMessage& message) {
+        const std::string_view bytes = message.bytes;
         const char header[kHeader] = {
-            static_cast<char>(message.m_bTextLine ? 1 : 0), static_cast<char>(message.m_nType),
+            static_cast<char>(message.bTextLine ? 1 : 0), static_cast<char>(message.nType),
             static_cast<char>(bytes.size() & 0xFF), static_cast<char>(bytes.size() >> 8)};
         batch.append(header, kHeader);
         batch.append(bytes);
     }
 
-    // Walks an encoded batch, filling a message record as the framer would.
+    // Walks an encoded batch, giving its messages as the framer gave them;
+    // their bytes are in the batch.
     class CReader {
     public:
         explicit CReader(std::string_view batch, std::size_t at = 0) : m_batch(batch), m_at(at) {}
         std::size_t Position() const { return m_at; }
-        bool Next(CReceiverMessage& message) {
+        bool Next(FramedMessage& message) {
             if (m_at + kHeader > m_batch.size())
                 return false;
             const auto* h = reinterpret_cast<const unsigned char*>(m_batch.data() + m_at);
             const std::size_t length = h[2] | (std::size_t{h[3]} << 8);
-            message.Assign(h[0] & 1, h[1], m_batch.substr(m_at + kHeader, length));
+            message.bytes = m_batch.substr(m_at + kHeader, length);
+            message.bTextLine = h[0] & 1;
+            message.nType = h[1];
             m_at += kHeader + length;
             return true;
         }

@@ -3,15 +3,15 @@
 // thread interprets every message; the window copies the values (under a
 // short lock) and reads the samples (without one) when it draws.
 //
-// Only what a message really says changes anything: the instrument's own
-// "$C<heading>,<pitch>" sentence; HDT and THS (heading), ROT (the
-// instrument's pitch), HPR (heading, pitch, roll) and GGA (position) from any
-// talker; the proprietary $PSAT,HPR and $PASHR (heading, pitch, roll). Every other sentence, every
-// packet, and a sentence whose "*hh" checksum does not match is recorded and shown as received but
+// Only what a message really says changes anything: the sentences
+// ReadSentence reads (link/Sentences.h) move the values and add a sample when
+// they carry an angle. Every other sentence, every packet, and a sentence
+// whose "*hh" checksum does not match is recorded and shown as received but
 // leaves the values and the curves alone.
 #pragma once
 
 #include "link/LiveSamples.h"
+#include "link/Sentences.h"
 
 #include <atomic>
 #include <chrono>
@@ -20,27 +20,7 @@
 #include <string>
 #include <string_view>
 
-class CReceiverMessage;
-
-// What one text line says of the attitude and the position, read without
-// changing anything: the one reading of the live link (CMonitorState) and of
-// recordings loaded for analysis, so the two cannot drift apart.
-struct AttitudeFields {
-    enum class Kind : std::uint8_t { None, BadChecksum, Angles, Position };
-    Kind kind = Kind::None;
-    // The angles the line carries: a field that is no angle (empty, not a
-    // number, beyond float's range) is left empty, and its value 0.
-    std::string_view heading, pitch, roll;
-    double dHeading = 0, dPitch = 0, dRoll = 0;
-    // A GGA with a fix (Kind::Position): ddmm.mmmm and dddmm.mmmm as sent.
-    std::string_view latitude, longitude;
-    double dLatitude = 0, dLongitude = 0;
-};
-
-// Reads one line as the header of this file says (the "*hh" checksum, the
-// instrument's own "$C" sentence, HDT, ROT, THS, HPR, GGA from any talker,
-// $PSAT,HPR and $PASHR). Kind::Angles only when at least one angle is there.
-AttitudeFields ReadAttitudeFields(std::string_view text);
+struct FramedMessage;
 
 // Alarm limits in whole degrees, 0..90; 30 until the operator sets them.
 constexpr int kDefaultAlarmLimit = 30;
@@ -51,9 +31,6 @@ inline std::int64_t SteadyMs() {
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-
-enum class Quantity { Heading, Pitch, Roll, Position };
-constexpr int kQuantities = 4;
 
 // The values as last received, as text and number, and when each arrived.
 struct CLiveValues {
@@ -82,12 +59,8 @@ public:
 
     // Interprets one message received at nowMs (SteadyMs()). Packets carry no
     // attitude; text lines are read as the header says.
-    Kind Interpret(const CReceiverMessage& message, std::int64_t nowMs);
+    Kind Interpret(const FramedMessage& message, std::int64_t nowMs);
     Kind InterpretText(std::string_view text, std::int64_t nowMs = 0);
-
-    // The message as it is recorded: a text line whole, zero bytes included;
-    // a packet's data bytes only.
-    static std::string_view MessageText(const CReceiverMessage& message);
 
     // Any thread.
     CLiveValues Values() const;
@@ -139,8 +112,8 @@ public:
     };
 
 private:
-    Kind ReadAttitude(const AttitudeFields& fields, std::int64_t nowMs);
-    Kind ReadPosition(const AttitudeFields& fields, std::int64_t nowMs);
+    // Takes the valid observations of a line into the values.
+    Kind TakeReading(const SentenceReading& reading, std::int64_t nowMs);
     void AppendSample(std::int64_t nowMs);
 
     mutable std::mutex m_lock; // guards m_values

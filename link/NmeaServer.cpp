@@ -125,7 +125,10 @@ bool CNmeaServer::Listen(const std::string& host, unsigned port, std::string* er
         [](int socket, const addrinfo* ai) {
             const int one = 1;
             setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-            return bind(socket, ai->ai_addr, ai->ai_addrlen) == 0 && listen(socket, 16) == 0;
+            // As long a queue as the system allows: clients that come all at
+            // once are each taken, served or refused, never left waiting
+            // unseen in a full queue.
+            return bind(socket, ai->ai_addr, ai->ai_addrlen) == 0 && listen(socket, SOMAXCONN) == 0;
         },
         error);
     if (fd < 0)

@@ -7,7 +7,8 @@
 // The framer is a small state machine (Step) advanced one byte at a time; it
 // keeps its state across calls, so a message may arrive split over any number
 // of reads. FeedByte() feeds one byte, Feed() a block; each message completed
-// is handed to a callback while it is in m_buffer.
+// is handed to a callback as a FramedMessage whose bytes are in m_buffer
+// until the callback returns (a text line's followed by a zero byte).
 //
 // A packet whose checksum or end byte is wrong is counted, and the bytes after
 // its start byte are framed again as if the start byte alone had been noise
@@ -22,6 +23,8 @@
 // record; such lines are counted too. The counts cost the common byte nothing:
 // they are kept where a message ends or a packet is refused.
 #pragma once
+
+#include "link/FramedMessage.h"
 
 #include <bit>
 #include <cstddef>
@@ -44,12 +47,13 @@ public:
 
     CReceiverMessage() = default;
 
-    // Advances the framer by one byte, calling onMessage(*this) for every
-    // message completed (the end of a refused packet may complete several).
+    // Advances the framer by one byte, calling onMessage(const FramedMessage&)
+    // for every message completed (the end of a refused packet may complete
+    // several).
     template <class OnMessage> void FeedByte(std::uint8_t ch, OnMessage&& onMessage);
 
-    // Feeds a block: exactly FeedByte on each byte, calling onMessage(*this)
-    // for every message completed, in stream order. The framer's state stays
+    // Feeds a block: exactly FeedByte on each byte, calling onMessage for
+    // every message completed, in stream order. The framer's state stays
     // in registers between messages, which makes it about twice as fast.
     template <class OnMessage>
     void Feed(const std::uint8_t* bytes, std::size_t count, OnMessage&& onMessage);
@@ -79,42 +83,20 @@ public:
     // True when a message was being assembled.
     template <class OnMessage> bool EndMessage(OnMessage&& onMessage);
 
-    // Makes this the record of a completed message, as the framer leaves one.
-    void Assign(bool textLine, std::uint8_t type, std::string_view bytes) {
-        const std::size_t n = bytes.size() < kBufferSize - 1 ? bytes.size() : kBufferSize - 1;
-        std::memcpy(m_buffer, bytes.data(), n);
-        m_buffer[n] = 0;
-        m_bTextLine = textLine;
-        m_nType = type;
-        m_nLength = static_cast<int>(n);
-    }
-
     static std::uint8_t SumBytes(const std::uint8_t* p, int count);
     // The first line feed or start byte in [p, end), or end.
     static inline const std::uint8_t* FindLineEndOrStart(const std::uint8_t* p,
                                                          const std::uint8_t* end);
     static bool IsChecksumValid(const std::uint8_t* packet, int total);
 
-    // The completed message as bytes: a text line including its line end, or a
-    // packet from STX through ETX.
-    std::string_view Bytes() const {
-        return {reinterpret_cast<const char*>(m_buffer), static_cast<std::size_t>(m_nLength)};
-    }
-    // The packet's data bytes (between the four header bytes and checksum+ETX).
-    std::string_view Payload() const {
-        if (m_nLength < 6)
-            return {};
-        return {reinterpret_cast<const char*>(m_buffer) + 4,
-                static_cast<std::size_t>(m_nLength - 6)};
-    }
-
-    // The message completed last (or assigned): a text line or a packet of type m_nType.
-    bool m_bTextLine = false;
-    std::uint8_t m_nType = 0;
-    int m_nLength = 0;
-    std::uint8_t m_buffer[kBufferSize] = {};
-
 private:
+    // The message completed last, as it is handed out.
+    FramedMessage Message() const {
+        return {{reinterpret_cast<const char*>(m_buffer), static_cast<std::size_t>(m_nLength)},
+                m_bTextLine,
+                m_nType};
+    }
+
     // The framer's state. The block feed keeps a copy in locals, where the
     // stores into m_buffer cannot alias it.
     struct Cursor {
@@ -164,7 +146,7 @@ private:
         std::memcpy(rest, m_buffer + noise, static_cast<std::size_t>(kept));
         m_buffer[noise] = 0;
         Describe(c, noise);
-        onMessage(*this);
+        onMessage(Message());
         std::memcpy(m_buffer, rest, static_cast<std::size_t>(kept));
         c.index = kept;
     }
@@ -193,6 +175,11 @@ private:
         return true;
     }
 
+    // The message completed last: a text line or a packet of type m_nType.
+    bool m_bTextLine = false;
+    std::uint8_t m_nType = 0;
+    int m_nLength = 0;
+    std::uint8_t m_buffer[kBufferSize] = {};
     Cursor m_cursor;
     bool m_bCutLine = false; // the last piece handed out was cut from a longer line
     std::uint64_t m_nBadPackets = 0;
@@ -260,7 +247,7 @@ template <class OnMessage> void CReceiverMessage::FeedByte(std::uint8_t ch, OnMe
     if (length == 0)
         return;
     if (Describe(m_cursor, length))
-        onMessage(*this);
+        onMessage(Message());
     else
         GiveBack<true>(onMessage);
 }
@@ -318,7 +305,7 @@ void CReceiverMessage::Feed(const std::uint8_t* bytes, std::size_t count, OnMess
         if (length != 0) {
             Keep(c);
             if (Describe(c, length)) {
-                onMessage(*this);
+                onMessage(Message());
             } else {
                 GiveBack<false>(onMessage);
                 c = m_cursor;
@@ -343,7 +330,7 @@ template <class OnMessage> bool CReceiverMessage::EndMessage(OnMessage&& onMessa
         m_buffer[length] = 0;
         m_cursor.index = 0;
         Describe(m_cursor, length);
-        onMessage(*this);
+        onMessage(Message());
         partial = true;
     }
     m_bCutLine = false; // the next whole starts a line of its own

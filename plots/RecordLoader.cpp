@@ -1,7 +1,7 @@
 #include "plots/RecordLoader.h"
 
-#include "link/MonitorState.h"
 #include "link/RecordReader.h"
+#include "link/Sentences.h"
 #include "platform/RegularFile.h"
 
 #include <algorithm>
@@ -160,22 +160,33 @@ RecordLoadResult LoadRecordFile(const std::string& path, RecordLoadOutput& out,
             out.counts.CountPacket(message.nType, utcMs);
             continue;
         }
-        const AttitudeFields fields = ReadAttitudeFields(message.bytes);
-        out.counts.CountText(message.bytes, fields.kind == AttitudeFields::Kind::BadChecksum,
+        const SentenceReading reading = ReadSentence(message.bytes);
+        out.counts.CountText(message.bytes, reading.checksum == SentenceReading::Checksum::Fails,
                              utcMs);
-        if (fields.kind == AttitudeFields::Kind::Position) {
-            ++result.nPositions;
+        // Each angle keeps its last value, as a live sample does.
+        bool angle = false;
+        for (const Observation& o : reading) {
+            if (o.validity != Validity::Valid)
+                continue;
+            const auto value = static_cast<float>(o.value.dNumber);
+            switch (o.quantity) {
+            case Quantity::Heading:
+                heading = value, angle = true;
+                break;
+            case Quantity::Pitch:
+                pitch = value, angle = true;
+                break;
+            case Quantity::Roll:
+                roll = value, angle = true;
+                break;
+            case Quantity::Position:
+                break;
+            }
+        }
+        if (!angle) {
+            result.nPositions += reading.Valid(Quantity::Position) != nullptr;
             continue;
         }
-        if (fields.kind != AttitudeFields::Kind::Angles)
-            continue;
-        // Each angle keeps its last value, as a live sample does.
-        if (!fields.heading.empty())
-            heading = static_cast<float>(fields.dHeading);
-        if (!fields.pitch.empty())
-            pitch = static_cast<float>(fields.dPitch);
-        if (!fields.roll.empty())
-            roll = static_cast<float>(fields.dRoll);
         if (!started) {
             out.times.nStartUtcMs = message.nUtcMs;
             started = true;

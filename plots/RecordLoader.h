@@ -3,7 +3,7 @@
 // analysis records, with the time each message arrived.
 //
 // The messages and their times come from CRecordReader (link/RecordReader.h);
-// each line is read by ReadAttitudeFields (link/MonitorState.h), the reading
+// each line is read by ReadSentence (link/Sentences.h), the reading
 // of the live link, so a recording loads into the records the live samples of
 // the same stream were: one record per message that carries at least one
 // angle, holding the last value received of heading, pitch and roll. An angle

@@ -801,7 +801,7 @@ void CMainFrame::RelayMessages() {
         m_nRelayAt = 0;
     }
     CMessageQueue::CReader reader(m_relayBatch, m_nRelayAt);
-    CReceiverMessage message;
+    FramedMessage message;
     for (int n = 0; n < kRelaySlice && reader.Next(message); ++n)
         m_pDocument->UpdateAllViews(nullptr, HINT_NEW_MESSAGE, &message);
     m_nRelayAt = reader.Position();

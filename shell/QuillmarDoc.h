@@ -20,7 +20,7 @@ public:
 
     void AddView(IDocumentView* view) { m_views.push_back(view); }
     void RemoveView(IDocumentView* view);
-    void UpdateAllViews(IDocumentView* sender, long hint, const CReceiverMessage* message);
+    void UpdateAllViews(IDocumentView* sender, long hint, const FramedMessage* message);
 
     bool AddLine(int x1, int y1, int x2, int y2) override;
     void SetLineFlag(int flag) override { m_nLineFlag = flag; }

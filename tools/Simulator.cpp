@@ -185,9 +185,9 @@ std::vector<std::string> CInstrumentSimulator::ReadCommands() {
         const ssize_t n = read(m_fdMaster, buffer, sizeof buffer);
         if (n <= 0)
             break;
-        m_framer.Feed(buffer, static_cast<std::size_t>(n), [&](const CReceiverMessage& message) {
-            if (!message.m_bTextLine)
-                commands.emplace_back(message.Bytes());
+        m_framer.Feed(buffer, static_cast<std::size_t>(n), [&](const FramedMessage& message) {
+            if (!message.bTextLine)
+                commands.emplace_back(message.bytes);
         });
     }
     return commands;

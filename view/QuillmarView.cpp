@@ -2,7 +2,7 @@
 // analysis load with its progress trace.
 #include "view/QuillmarView.h"
 
-#include "link/ReceiverMessage.h"
+#include "link/FramedMessage.h"
 #include "platform/Canvas.h"
 #include "platform/Prompter.h"
 #include "view/Drawing.h"
@@ -42,12 +42,12 @@ void CQuillmarView::resizeEvent(QResizeEvent* event) {
     update();
 }
 
-void CQuillmarView::OnUpdate(IDocumentView*, long hint, const CReceiverMessage* message) {
+void CQuillmarView::OnUpdate(IDocumentView*, long hint, const FramedMessage* message) {
     if (hint != HINT_NEW_MESSAGE || !message || !m_dlgMonitor.IsShown())
         return;
     // The session has interpreted and recorded the message already; the frame
     // repaints the displays once a burst has been handed over.
-    const std::string_view text = CMonitorState::MessageText(*message);
+    const std::string_view text = message->Text();
     m_dlgMonitor.AppendMessage(
         QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
 }

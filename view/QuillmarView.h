@@ -47,7 +47,7 @@ public:
     void RegisterCommands(CCommandTable& table);
 
     // A message received: echoed into the serial monitor while it is open.
-    void OnUpdate(IDocumentView* sender, long hint, const CReceiverMessage* message) override;
+    void OnUpdate(IDocumentView* sender, long hint, const FramedMessage* message) override;
     // Starts loading a recorded attitude file (R35) or a record file of this
     // program into the analysis view, as if chosen in the load dialog. The
     // load runs on a thread of its own with the progress trace shown;

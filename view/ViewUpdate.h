@@ -2,12 +2,12 @@
 // from the instrument; the message is valid only during the call.
 #pragma once
 
-class CReceiverMessage;
+struct FramedMessage;
 
 constexpr long HINT_NEW_MESSAGE = 1000;
 
 class IDocumentView {
 public:
     virtual ~IDocumentView() = default;
-    virtual void OnUpdate(IDocumentView* sender, long hint, const CReceiverMessage* message) = 0;
+    virtual void OnUpdate(IDocumentView* sender, long hint, const FramedMessage* message) = 0;
 };

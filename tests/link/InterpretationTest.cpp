@@ -45,60 +45,41 @@ std::string Nmea(const std::string& body) {
     return CInstrumentSimulator::WithNmeaChecksum(body);
 }
 
-// The same sentence with its checksum off by one.
-std::string Corrupt(const std::string& body) {
-    std::string line = Nmea(body);
-    const std::size_t star = line.find('*');
-    line[star + 2] = line[star + 2] == '0' ? '1' : '0';
-    return line;
-}
-
 // Lines fed one after another into one state: each row sees what the rows
-// before it left. Only the instrument's "$C" sentence, HDT, ROT and GGA from
-// any talker move anything; everything else, and a sentence whose checksum
-// does not match, is left alone. A heading or pitch adds a sample.
+// before it left. What each sentence says is SentencesTest's; here, only what
+// a line carries moves the values, a field it leaves empty keeps its value, a
+// sentence whose checksum does not match moves nothing, and a line with an
+// angle adds a sample.
 TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
     using K = CMonitorState::Kind;
+    const float none = std::nanf("");
     struct Row {
         std::string line;
         K kind;
         const char *heading, *pitch, *latitude;   // texts after the line ("" never received)
         float sampleHeading = 0, samplePitch = 0; // NaN: not yet received
-        std::int64_t atMs = 0;                    // 0: 100 ms after the row before
+        float sampleRoll = std::nanf("");
+        std::int64_t atMs = 0; // 0: 100 ms after the row before
     };
-    const float none = std::nanf("");
     const std::vector<Row> table = {
         {Nmea("$GPZDA,130711.00,07,12,2026,00,00"), K::None, "", "", ""},
-        {Nmea("$GPRMC,130711.00,A,3110.4567,N,12129.8765,E,0.1,45.0,071226,,,A"), K::None, "", "",
-         ""},
-        {Nmea("$GPVTG,45.0,T,,M,0.1,N,0.2,K,A"), K::None, "", "", ""},
-        {Nmea("$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00"), K::None, "", "",
-         ""},
         // HDT before any pitch: the sample's pitch is not a value yet.
         {Nmea("$IIHDT,200.0,T"), K::Heading, "200.0", "", "", 200, none},
         {"$C123.4,-2.5\r\n", K::Attitude, "123.4", "-2.5", "", 123.4f, -2.5f},
         {"$HEHDT,201.5,T*29\r\n", K::Heading, "201.5", "-2.5", "", 201.5f, -2.5f},
-        {Corrupt("$GNHDT,1.0,T"), K::BadChecksum, "201.5", "-2.5", ""},
+        {"$GNHDT,1.0,T*00\r\n", K::BadChecksum, "201.5", "-2.5", ""},
         {Nmea("$GPROT,-3.0,A"), K::Pitch, "201.5", "-3.0", "", 201.5f, -3},
         {Nmea("$GNGGA,012345.00,3346.1000,S,15112.2000,W,1,08,1.0,10.0,M,0.0,M,,"), K::Position,
          "201.5", "-3.0", "3346.1000"},
-        // No fix: empty fields are no position.
         {Nmea("$GPGGA,012346.00,,,,,0,00,,,M,,M,,"), K::None, "201.5", "-3.0", "3346.1000"},
         {Nmea("$GPHDT,,T"), K::None, "201.5", "-3.0", "3346.1000"},
-        // The instrument's own sentences: C, E, N and P separate its fields, so
-        // an exponent's E cuts the number and -3 is field 2.
-        {"$C10.0P3.0\n", K::Attitude, "10.0", "3.0", nullptr, 10, 3},
-        {"$C1.5E-3,2\r\n", K::Attitude, "1.5", "-3", nullptr, 1.5f, -3},
-        {"$C359.9\r\n", K::Heading, "359.9", "-3", nullptr, 359.9f, -3},
-        {Nmea("$C12.0,1.0"), K::Attitude, "12.0", "1.0", nullptr, 12, 1},
-        {"$C13.0,1.0*00\r\n", K::BadChecksum, "12.0", "1.0", nullptr},
-        {"$C13.0,1.0*\r\n", K::BadChecksum, "12.0", "1.0", nullptr},
-        {"$Cabc,xyz\r\n", K::None, "12.0", "1.0", nullptr},
-        {"$C1e39,1\r\n", K::None, "12.0", "1.0", nullptr}, // beyond float
-        {Nmea("$GPROT,-1e39,A"), K::None, "12.0", "1.0", nullptr},
-        {"\n", K::None, "12.0", "1.0", nullptr},
+        {"$C359.9\r\n", K::Heading, "359.9", "-3.0", nullptr, 359.9f, -3},
+        {Nmea("$PSAT,HPR,130711.00,251.3,,3.5,N"), K::Attitude, "251.3", "-3.0", nullptr, 251.3f,
+         -3, 3.5f},
+        {"$C13.0,1.0*00\r\n", K::BadChecksum, "251.3", "-3.0", nullptr},
+        {"\n", K::None, "251.3", "-3.0", nullptr},
         // After more than the stale time without a sample, the curves break.
-        {"$C14.0,1.5\r\n", K::Attitude, "14.0", "1.5", nullptr, 14, 1.5f, 60000},
+        {"$C14.0,1.5\r\n", K::Attitude, "14.0", "1.5", nullptr, 14, 1.5f, 3.5f, 60000},
     };
     CMonitorState state;
     std::size_t samples = 0;
@@ -118,73 +99,28 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
         ASSERT_EQ(state.Samples().Size(), samples);
         if (appends) {
             const LiveSample& sample = state.Samples()[samples - 1];
-            EXPECT_FLOAT_EQ(sample.fHeading, row.sampleHeading);
-            if (std::isnan(row.samplePitch))
-                EXPECT_TRUE(std::isnan(sample.fPitch));
-            else
-                EXPECT_FLOAT_EQ(sample.fPitch, row.samplePitch);
-            EXPECT_TRUE(std::isnan(sample.fRoll)); // no message here carries roll
+            const float got[] = {sample.fHeading, sample.fPitch, sample.fRoll};
+            const float expected[] = {row.sampleHeading, row.samplePitch, row.sampleRoll};
+            for (int i = 0; i < 3; ++i) {
+                if (std::isnan(expected[i]))
+                    EXPECT_TRUE(std::isnan(got[i])) << i;
+                else
+                    EXPECT_FLOAT_EQ(got[i], expected[i]) << i;
+            }
         }
     }
     const CLiveValues values = state.Values();
-    EXPECT_EQ(values.m_strLongitude, "15112.2000"); // southern and western positions whole
-    EXPECT_FALSE(values.Received(Quantity::Roll));
-    EXPECT_EQ(state.ChecksumFailures(), 3u);
+    EXPECT_EQ(values.m_strLongitude, "15112.2000");
+    EXPECT_EQ(values.m_strRoll, "3.5");
+    double roll = 0;
+    EXPECT_TRUE(state.LastAngle(Quantity::Roll, &roll));
+    EXPECT_EQ(roll, 3.5);
+    EXPECT_EQ(state.ChecksumFailures(), 2u);
     ASSERT_EQ(state.Gaps().Size(), 1u);
     EXPECT_EQ(state.Gaps()[0], samples - 1);
     // Sample times after the first: both sides of the gap exact.
-    EXPECT_EQ(state.SampleTimeMs(samples - 1), 58500);
-    EXPECT_EQ(state.SampleTimeMs(samples - 2), 1100);
-}
-
-// The attitude sentences of other instruments, each on a fresh state: heading,
-// pitch and roll as read ("" not received), and the roll in the sample.
-TEST(Interpretation, OtherInstrumentsSentencesCarryHeadingPitchAndRoll) {
-    using K = CMonitorState::Kind;
-    struct Case {
-        const char* layout;
-        std::string line;
-        K kind;
-        const char *heading, *pitch, *roll;
-    };
-    const std::vector<Case> table = {
-        {"THS: heading,mode", Nmea("$INTHS,123.45,A"), K::Heading, "123.45", "", ""},
-        {"THS: mode E still a heading", Nmea("$HETHS,7.5,E"), K::Heading, "7.5", "", ""},
-        {"THS: mode V not valid", Nmea("$INTHS,123.45,V"), K::None, "", "", ""},
-        {"THS: empty heading", Nmea("$GPTHS,,A"), K::None, "", "", ""},
-        {"PSAT,HPR: utc,heading,pitch,roll,type", Nmea("$PSAT,HPR,130711.00,251.3,-1.25,3.5,N"),
-         K::Attitude, "251.3", "-1.25", "3.5"},
-        {"PSAT,HPR: no pitch, gyro heading", Nmea("$PSAT,HPR,130711.00,251.3,,3.5,G"), K::Attitude,
-         "251.3", "", "3.5"},
-        {"PSAT other than HPR", Nmea("$PSAT,INTLT,130711.00,1.0,2.0"), K::None, "", "", ""},
-        {"--HPR: utc,heading,pitch,roll,QF,sats,age,stn",
-         Nmea("$GNHPR,130711.00,88.10,2.20,-4.40,4,18,1.0,0000"), K::Attitude, "88.10", "2.20",
-         "-4.40"},
-        {"--HPR: QF 0 no solution", Nmea("$GNHPR,130711.00,88.10,2.20,-4.40,0,0,,"), K::None, "",
-         "", ""},
-        {"PASHR: utc,heading,T,roll,pitch,heave,...",
-         Nmea("$PASHR,130711.000,45.36,T,-0.57,-0.63,0.02,0.086,0.086,0.025,1,1"), K::Attitude,
-         "45.36", "-0.63", "-0.57"},
-        {"PASHR: a word, not T, in field 3", Nmea("$PASHR,POS,0,13,130711.00,3110.4,N"), K::None,
-         "", "", ""},
-        {"PASHR: bad checksum", Corrupt("$PASHR,130711.000,45.36,T,-0.57,-0.63,0.02"),
-         K::BadChecksum, "", "", ""},
-        {"a talker that begins with C", Nmea("$CCHDT,17.0,T"), K::Heading, "17.0", "", ""},
-    };
-    for (const Case& c : table) {
-        SCOPED_TRACE(c.layout);
-        CMonitorState state;
-        EXPECT_EQ(state.InterpretText(c.line, 500), c.kind);
-        const CLiveValues values = state.Values();
-        EXPECT_EQ(values.m_strHeading, c.heading);
-        EXPECT_EQ(values.m_strPitch, c.pitch);
-        EXPECT_EQ(values.m_strRoll, c.roll);
-        ASSERT_EQ(state.Samples().Size(), c.kind == K::None || c.kind == K::BadChecksum ? 0u : 1u);
-        if (*c.roll)
-            EXPECT_FLOAT_EQ(state.Samples()[0].fRoll, static_cast<float>(Atof(c.roll)));
-        double roll = 0;
-        EXPECT_EQ(state.LastAngle(Quantity::Roll, &roll), *c.roll != 0);
-    }
+    EXPECT_EQ(state.SampleTimeMs(samples - 1), 58800);
+    EXPECT_EQ(state.SampleTimeMs(samples - 2), 900);
 }
 
 // Packets carry no attitude, whatever their data look like; their text is the
@@ -197,9 +133,9 @@ TEST(Interpretation, PacketsChangeNothing) {
                                CInstrumentSimulator::NPacket();
     std::vector<std::string> texts;
     framer.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
-                [&](const CReceiverMessage& message) {
+                [&](const FramedMessage& message) {
                     EXPECT_EQ(state.Interpret(message, 0), CMonitorState::Kind::None);
-                    texts.emplace_back(CMonitorState::MessageText(message));
+                    texts.emplace_back(message.Text());
                 });
     EXPECT_EQ(texts, (std::vector<std::string>{"$C7,8", "A"}));
     EXPECT_EQ(state.Samples().Size(), 0u);

@@ -34,9 +34,9 @@ inline std::string Recorded(const std::string& stream, bool textOnly) {
     std::string recorded;
     CReceiverMessage framer;
     framer.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
-                [&](const CReceiverMessage& m) {
-                    if (m.m_bTextLine || !textOnly)
-                        recorded += CMonitorState::MessageText(m);
+                [&](const FramedMessage& m) {
+                    if (m.bTextLine || !textOnly)
+                        recorded += m.Text();
                 });
     return recorded;
 }

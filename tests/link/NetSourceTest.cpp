@@ -104,7 +104,7 @@ TEST_F(NetSessionTest, UdpSourceRecordsTheStreamByteForByte) {
     CReceiverMessage framer;
     std::size_t start = 0, cut = 0;
     for (std::size_t at = 0; at < kStream.size(); ++at) {
-        framer.FeedByte(static_cast<std::uint8_t>(kStream[at]), [](const CReceiverMessage&) {});
+        framer.FeedByte(static_cast<std::uint8_t>(kStream[at]), [](const FramedMessage&) {});
         if (CReceiverMessage copy = framer; !copy.Reset())
             cut = at + 1;
         if (cut > start && (at + 1 - start >= 300 || at + 1 == kStream.size())) {

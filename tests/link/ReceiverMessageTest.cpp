@@ -113,7 +113,7 @@ TEST(Framer, ResetDropsAMessageBeingAssembled) {
         std::vector<std::string> after;
         auto feed = [&](const std::string& bytes) {
             framer.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                        [&](const CReceiverMessage& m) { after.emplace_back(m.Bytes()); });
+                        [&](const FramedMessage& m) { after.emplace_back(m.bytes); });
         };
         feed(before);
         after.clear();
@@ -145,7 +145,7 @@ TEST(Framer, EndOfAWholeHandsOutWhatWasBeingAssembled) {
         SCOPED_TRACE(testing::PrintToString(c.before));
         CReceiverMessage framer;
         std::vector<std::string> out;
-        const auto collect = [&](const CReceiverMessage& m) { out.emplace_back(m.Bytes()); };
+        const auto collect = [&](const FramedMessage& m) { out.emplace_back(m.bytes); };
         framer.Feed(reinterpret_cast<const std::uint8_t*>(c.before.data()), c.before.size(),
                     collect);
         out.clear();

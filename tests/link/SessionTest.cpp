@@ -21,7 +21,7 @@ struct Expected {
 };
 
 // A message as the window's queue encodes it.
-std::string Encoded(const CReceiverMessage& message) {
+std::string Encoded(const FramedMessage& message) {
     std::string encoded;
     CMessageQueue::Encode(encoded, message);
     return encoded;
@@ -31,9 +31,9 @@ Expected Expect(const std::string& stream) {
     Expected expected;
     CReceiverMessage framer;
     framer.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
-                [&](const CReceiverMessage& message) {
+                [&](const FramedMessage& message) {
                     expected.messages.push_back(Encoded(message));
-                    expected.record += CMonitorState::MessageText(message);
+                    expected.record += message.Text();
                 });
     return expected;
 }
@@ -41,7 +41,7 @@ Expected Expect(const std::string& stream) {
 std::vector<std::string> Split(const std::string& batch) {
     std::vector<std::string> messages;
     CMessageQueue::CReader reader(batch);
-    for (CReceiverMessage message; reader.Next(message);)
+    for (FramedMessage message; reader.Next(message);)
         messages.push_back(Encoded(message));
     return messages;
 }

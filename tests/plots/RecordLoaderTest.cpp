@@ -46,10 +46,10 @@ LiveReading ReadLive(const std::string& stream, std::int64_t baseMs,
     std::int64_t ms = baseMs;
     CReceiverMessage framer;
     framer.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
-                [&](const CReceiverMessage& m) {
-                    if (CMonitorState::MessageText(m).empty())
+                [&](const FramedMessage& m) {
+                    if (m.Text().empty())
                         return;
-                    live.record += CMonitorState::MessageText(m);
+                    live.record += m.Text();
                     const auto kind = monitor.Interpret(m, ms);
                     counts.Count(m, kind == CMonitorState::Kind::BadChecksum, ms);
                     if (monitor.Samples().Size() > live.samples.size()) {
@@ -57,7 +57,7 @@ LiveReading ReadLive(const std::string& stream, std::int64_t baseMs,
                         live.sampleMs.push_back(ms);
                     }
                     if (times.IsOpen())
-                        times.Add(CMonitorState::MessageText(m), !m.m_bTextLine, ms, m.m_nType);
+                        times.Add(m.Text(), !m.bTextLine, ms, m.nType);
                     ms += 100;
                 });
     if (times.IsOpen()) {

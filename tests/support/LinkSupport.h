@@ -36,10 +36,10 @@ struct ReceivedMessage {
 inline std::vector<ReceivedMessage> FrameOffline(const std::string& stream, std::size_t chunk = 0) {
     CReceiverMessage framer;
     std::vector<ReceivedMessage> out;
-    auto collect = [&](const CReceiverMessage& m) {
-        out.push_back({m.m_bTextLine, m.m_nType, std::string(m.Bytes())});
-        if (m.m_bTextLine)
-            EXPECT_EQ(m.m_buffer[m.m_nLength], 0);
+    auto collect = [&](const FramedMessage& m) {
+        out.push_back({m.bTextLine, m.nType, std::string(m.bytes)});
+        if (m.bTextLine)
+            EXPECT_EQ(m.bytes.data()[m.bytes.size()], 0);
     };
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(stream.data());
     for (std::size_t at = 0; at < stream.size(); at += chunk ? chunk : 1) {

@@ -61,10 +61,9 @@ private:
 
 class CRecordingView : public IDocumentView {
 public:
-    void OnUpdate(IDocumentView*, long hint, const CReceiverMessage* message) override {
+    void OnUpdate(IDocumentView*, long hint, const FramedMessage* message) override {
         if (hint == HINT_NEW_MESSAGE && message)
-            m_messages.push_back(
-                {message->m_bTextLine, message->m_nType, std::string(message->Bytes())});
+            m_messages.push_back({message->bTextLine, message->nType, std::string(message->bytes)});
     }
     std::vector<ReceivedMessage> m_messages;
 };

@@ -33,7 +33,7 @@ QByteArray ReadAll(const QString& path) {
 void Feed(CQuillmarView& view, const QByteArray& bytes) {
     CReceiverMessage framer;
     for (char c : bytes) {
-        framer.FeedByte(static_cast<std::uint8_t>(c), [&](CReceiverMessage& message) {
+        framer.FeedByte(static_cast<std::uint8_t>(c), [&](const FramedMessage& message) {
             view.OnUpdate(nullptr, HINT_NEW_MESSAGE, &message);
         });
     }
@@ -116,9 +116,8 @@ TEST(Recording, KillingTheProgramLeavesWholeMessagesOnly) {
     std::string whole; // what the record of everything sent holds
     CReceiverMessage framer;
     framer.Feed(reinterpret_cast<const std::uint8_t*>(sent.data()), sent.size(),
-                [&](const CReceiverMessage& m) {
-                    framed.emplace_back(CMonitorState::MessageText(m), !m.m_bTextLine,
-                                        m.m_bTextLine ? 0 : m.m_nType);
+                [&](const FramedMessage& m) {
+                    framed.emplace_back(m.Text(), !m.bTextLine, m.bTextLine ? 0 : m.nType);
                     whole += std::get<0>(framed.back());
                 });
     // A prefix of it that ends at a message's end.
