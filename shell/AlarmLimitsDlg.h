@@ -29,10 +29,3 @@ private:
     QLineEdit* m_pPitch;
     QLineEdit* m_pRoll;
 };
-
-// The version box "版本信息".
-class CVersionInfoDlg : public QDialog {
-    Q_OBJECT
-public:
-    explicit CVersionInfoDlg(QWidget* parent = nullptr);
-};

@@ -3,13 +3,13 @@
 #include "link/NetSource.h"
 #include "link/NmeaServer.h"
 #include "platform/Prompter.h"
-#include "shell/AlarmLimitsDlg.h"
 #include "shell/CommandIds.h"
 #include "shell/Language.h"
 #include "shell/MainFrame.h"
 #include "shell/QuillmarDoc.h"
 #include "shell/ReplayDlg.h"
 #include "shell/SettingsKey.h"
+#include "shell/VersionInfoDlg.h"
 #include "view/QuillmarView.h"
 
 #include <QApplication>

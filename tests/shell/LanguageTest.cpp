@@ -1,8 +1,8 @@
 #include "shell/Language.h"
-#include "shell/AlarmLimitsDlg.h"
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/MainMenu.h"
+#include "shell/VersionInfoDlg.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractButton>

@@ -4,6 +4,7 @@
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/SettingsKey.h"
+#include "shell/VersionInfoDlg.h"
 #include "support/TestSupport.h"
 #include "view/SerialMonitorDlg.h"
 
