@@ -16,6 +16,8 @@
 // (milliseconds of any steady clock), so the machine is tested with a fake one.
 #pragma once
 
+#include "link/AlarmSettings.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -31,9 +33,11 @@ enum class AlertState {
 const char* AlertEventName(AlertState to);
 
 struct AlertSettings {
-    std::int64_t delayMs = 0;       // a condition must hold this long to start
+    // As the operator sets them (AlarmSettings): a condition must hold delayMs
+    // to start; an angle is over until it is hysteresis degrees below its limit.
+    std::int64_t delayMs = AlarmSettings{}.delayMs;
     std::int64_t silenceMs = 30000; // how long "静音" keeps an alert quiet
-    double hysteresis = 0.5;        // degrees below the limit for an angle to be over
+    double hysteresis = AlarmSettings{}.hysteresis;
 };
 
 class CAlert {

@@ -10,6 +10,7 @@
 // leaves the values and the curves alone.
 #pragma once
 
+#include "link/AlarmSettings.h"
 #include "link/LiveSamples.h"
 #include "link/Sentences.h"
 
@@ -21,9 +22,6 @@
 #include <string_view>
 
 struct FramedMessage;
-
-// Alarm limits in whole degrees, 0..90; 30 until the operator sets them.
-constexpr int kDefaultAlarmLimit = 30;
 
 // The clock the values are stamped with: milliseconds of a steady clock.
 inline std::int64_t SteadyMs() {
@@ -55,7 +53,6 @@ class CMonitorState {
 public:
     // Attitude: more than one of heading, pitch and roll.
     enum class Kind { None, Position, Heading, Pitch, Roll, Attitude, BadChecksum };
-    static constexpr std::int64_t kDefaultStaleMs = 3000;
 
     // Interprets one message received at nowMs (SteadyMs()). Packets carry no
     // attitude; text lines are read as the header says.
@@ -123,9 +120,9 @@ private:
     CSampleGaps m_gaps;
     CSampleTimes m_times;
     std::atomic<std::int64_t> m_nLastSampleMs{0};
-    std::atomic<std::int64_t> m_nStaleMs{kDefaultStaleMs};
+    std::atomic<std::int64_t> m_nStaleMs{AlarmSettings{}.StaleMs()};
     std::atomic<std::uint64_t> m_nChecksumFailures{0};
-    std::atomic<int> m_nPitchLimit{kDefaultAlarmLimit};
-    std::atomic<int> m_nRollLimit{kDefaultAlarmLimit};
+    std::atomic<int> m_nPitchLimit{AlarmSettings{}.pitchLimit};
+    std::atomic<int> m_nRollLimit{AlarmSettings{}.rollLimit};
     CSampleGaps m_alarmMarks;
 };

@@ -10,6 +10,7 @@
 // duration, no gap and no time beyond a limit, only record counts and indices.
 #pragma once
 
+#include "link/AlarmSettings.h"
 #include "plots/Samples.h"
 
 #include <cstddef>
@@ -21,9 +22,9 @@
 class CMessageCounts;
 
 struct SummaryLimits {
-    double pitchLimit = 30; // degrees; an alarm starts at limit <= |angle|
-    double rollLimit = 30;
-    double staleSeconds = 3; // a pause longer than this is a data gap
+    double pitchLimit = AlarmSettings{}.pitchLimit; // degrees; an alarm starts at limit <= |angle|
+    double rollLimit = AlarmSettings{}.rollLimit;
+    double staleSeconds = AlarmSettings{}.staleSeconds; // a pause longer than this is a data gap
 };
 
 // One line of an event log ("time,subject,event,value,limit") about an alarm.

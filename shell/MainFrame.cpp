@@ -69,12 +69,9 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     else // the network source chosen last time, unless a device is named for this run
         m_strSource = key.ReadString("Source");
     FindFreePorts();
-    const AlarmSettings alarms = ReadAlarmSettings();
-    m_pSession->Monitor().SetStaleMs(static_cast<std::int64_t>(alarms.staleSeconds) * 1000);
-    m_pSession->Monitor().SetAlarmLimits(alarms.pitchLimit, alarms.rollLimit);
-    m_alertSettings.delayMs = alarms.delayMs;
-    m_alertSettings.hysteresis = alarms.hysteresis;
-    m_pSession->SetAlertSettings(m_alertSettings);
+    // Settings that could not be used are named, never passed over in silence.
+    m_alarmSettings = ReadAlarmSettings(&m_badSettings);
+    ApplyAlarms();
     // Every byte read is kept beside the record unless the setting says otherwise.
     const QString raw = key.ReadString("RawCapture").trimmed().toLower();
     m_pSession->SetRawCapture(!(raw == "0" || raw == "false" || raw == "off" || raw == "no"));
@@ -89,8 +86,6 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
                                          CPrompter::Icon::Warning);
         }
     }
-    // Settings that could not be used are named, never passed over in silence.
-    m_badSettings = alarms.badKeys;
     SourceAddress address;
     std::string reason;
     if (!m_strSource.isEmpty() &&
@@ -854,15 +849,20 @@ void CMainFrame::RefreshAlarm() {
         m_pAlarmPane->setStyleSheet(style);
 }
 
+void CMainFrame::ApplyAlarms() {
+    ApplyAlarmSettings(*m_pSession, m_alarmSettings);
+    if (m_pReplay)
+        ApplyAlarmSettings(m_pReplay->Session(), m_alarmSettings);
+}
+
 void CMainFrame::OnAlarmLimits() {
-    CMonitorState& monitor = m_pSession->Monitor();
     CAlarmLimitsDlg dialog(this);
-    dialog.OnInitDialog(monitor.PitchLimit(), monitor.RollLimit());
+    dialog.OnInitDialog(m_alarmSettings.pitchLimit, m_alarmSettings.rollLimit);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    monitor.SetAlarmLimits(dialog.m_nPitch, dialog.m_nRoll);
-    if (m_pReplay)
-        m_pReplay->Session().Monitor().SetAlarmLimits(dialog.m_nPitch, dialog.m_nRoll);
+    m_alarmSettings.pitchLimit = dialog.m_nPitch;
+    m_alarmSettings.rollLimit = dialog.m_nRoll;
+    ApplyAlarms();
     WriteAlarmLimits(dialog.m_nPitch, dialog.m_nRoll); // kept for the next start
     update();
     if (m_pView)

@@ -3,6 +3,7 @@
 // views and whose state it shows.
 #pragma once
 
+#include "link/AlarmSettings.h"
 #include "link/InstrumentSession.h"
 #include "platform/CommandTable.h"
 #include "shell/OwnerDrawMenu.h"
@@ -144,6 +145,8 @@ private:
     void RefreshStatus();
     void RefreshLockPanes();
     void RefreshAlarm();
+    // The alarm settings, to the live session and to a replay's.
+    void ApplyAlarms();
     void ScanPorts();
     QString LinkText(const LinkState& link) const;
     QString RecordText(const RecordState& record) const;
@@ -196,7 +199,7 @@ private:
     QMenu* m_pFileMenu = nullptr;
     QList<QAction*> m_recentActions;
     CDataHealthDlg* m_pHealthDlg = nullptr; // made when first asked for, kept
-    AlertSettings m_alertSettings;
+    AlarmSettings m_alarmSettings; // as read at the start, limits as set since
     CReplayDlg* m_pReplay = nullptr; // while a record is played back
     QLabel* m_pReplayPane = nullptr;
 };

@@ -41,11 +41,7 @@ bool CMainFrame::StartReplay(const QString& path, double speed) {
         return false;
     }
     EndReplay(); // one replay at a time
-    const CMonitorState& live = m_pSession->Monitor();
-    CMonitorState& monitor = replay->Session().Monitor();
-    monitor.SetStaleMs(live.StaleMs());
-    monitor.SetAlarmLimits(live.PitchLimit(), live.RollLimit());
-    replay->Session().SetAlertSettings(m_alertSettings);
+    ApplyAlarmSettings(replay->Session(), m_alarmSettings);
     m_pReplay = replay;
     connect(replay, &CReplayDlg::Ended, this, &CMainFrame::EndReplay);
     ShowSession(replay->Session());

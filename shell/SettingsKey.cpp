@@ -121,7 +121,7 @@ int ReadConfiguredPort() {
     return PortFromSettingText(text.toStdString());
 }
 
-AlarmSettings ReadAlarmSettings() {
+AlarmSettings ReadAlarmSettings(QStringList* badKeys) {
     AlarmSettings settings;
     CSettingsKey key;
     if (key.Create() != 0)
@@ -133,14 +133,15 @@ AlarmSettings ReadAlarmSettings() {
         // NaN fails both comparisons; infinities fail one.
         if (ok && value >= low && value <= high)
             return value;
-        if (!text.isEmpty())
-            settings.badKeys << name;
+        if (!text.isEmpty() && badKeys)
+            *badKeys << name;
         return fallback;
     };
     settings.pitchLimit = static_cast<int>(number("PitchLimit", 0, 90, settings.pitchLimit));
     settings.rollLimit = static_cast<int>(number("RollLimit", 0, 90, settings.rollLimit));
     settings.hysteresis = number("AlarmHysteresis", 0, 90, settings.hysteresis);
-    settings.delayMs = static_cast<int>(number("AlarmDelayMs", 0, 3600000, settings.delayMs));
+    settings.delayMs = static_cast<std::int64_t>(
+        number("AlarmDelayMs", 0, 3600000, static_cast<double>(settings.delayMs)));
     settings.staleSeconds =
         static_cast<int>(number("StaleSeconds", 1, 86400, settings.staleSeconds));
     return settings;

@@ -3,6 +3,7 @@
 // setting is read and written here.
 #pragma once
 
+#include "link/AlarmSettings.h"
 #include "link/NmeaServer.h"
 
 #include <QMap>
@@ -49,23 +50,12 @@ QString SettingsRefusal();
 QString ReadLanguageSetting();
 // The port number configured in "PortOfMonitor" (1 when missing or unusable).
 int ReadConfiguredPort();
-// The alarms' settings, each with its default where missing or out of range:
-// "PitchLimit" and "RollLimit" (whole degrees 0..90, 30), "AlarmHysteresis"
-// (degrees below the limit at which an alarm is over, 0.5), "AlarmDelayMs"
-// (how long a limit must be exceeded before the alarm starts, 0) and
-// "StaleSeconds" (how long a value may go unrefreshed before it is shown as
-// interrupted and data counts as lost, 3).
-struct AlarmSettings {
-    int pitchLimit = 30;
-    int rollLimit = 30;
-    double hysteresis = 0.5;
-    int delayMs = 0;
-    int staleSeconds = 3;
-    // Settings that were there but not numbers in their range (NaN, infinite,
-    // out of range): their defaults are used.
-    QStringList badKeys;
-};
-AlarmSettings ReadAlarmSettings();
+// The alarms' settings, each with its default (link/AlarmSettings.h) where
+// missing or out of range: "PitchLimit" and "RollLimit" (whole degrees 0..90),
+// "AlarmHysteresis" (degrees 0..90), "AlarmDelayMs" (0..3600000) and
+// "StaleSeconds" (1..86400). badKeys gets the settings that were there but not
+// numbers in their range (NaN, infinite, out of range).
+AlarmSettings ReadAlarmSettings(QStringList* badKeys = nullptr);
 // The sharing server's bounds, each with its default where missing or out of
 // range: "ServeMaxClients" (1..65536, 32) and "ServeMaxQueuedBytes" (what all
 // clients' queues may hold together, 64 KiB..1 GiB, 16 MiB).
