@@ -9,6 +9,7 @@
 #include "shell/OwnerDrawMenu.h"
 #include "shell/PortSlots.h"
 #include "shell/SessionEvents.h"
+#include "shell/StatusTexts.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -110,16 +111,12 @@ public:
     const CPortSlots& Slots() const { return m_slots; }
     CInstrumentSession& Session() const { return *m_pSession; }
     CAlarmTone* Alarm() const { return m_pAlarm; }
-    QString AlarmStatus() const;
-    QString RecordStatus() const;
-    QString StaleStatus() const;
-    QString NoticeStatus() const;
-    // The sharing, where the operator must know of it: open to the network,
-    // or not taking clients for want of descriptors.
-    QString ServeStatus() const;
-    // What to do when the port may not be opened: join the device's group,
-    // or, for a device only root may use, hand it to dialout first.
-    static QString NoPermissionText(const QString& port, const QString& device);
+    // The panes' texts as they stand (shell/StatusTexts.h).
+    QString AlarmStatus() const { return AlarmPaneText(Facts()); }
+    QString RecordStatus() const { return RecordPaneText(Facts()); }
+    QString StaleStatus() const { return StalePaneText(Facts()); }
+    QString NoticeStatus() const { return NoticePaneText(Facts()); }
+    QString ServeStatus() const { return ServePaneText(m_pSession->Serving()); }
 
     int m_nPort = 1;
     QStringList m_arrFreePorts;
@@ -142,17 +139,14 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void RelayMessages();
+    // What the panes are worked out from, at this moment.
+    StatusFacts Facts() const;
     void RefreshStatus();
     void RefreshLockPanes();
     void RefreshAlarm();
     // The alarm settings, to the live session and to a replay's.
     void ApplyAlarms();
     void ScanPorts();
-    QString LinkText(const LinkState& link) const;
-    QString RecordText(const RecordState& record) const;
-    static QString PortLabel(const LinkState& link);
-    QString OpenFailureText(const LinkState& link) const;
-    QString NetLinkText(const LinkState& link) const;
     bool UseNetSource(); // false when the port is the source
 
     CQuillmarDoc* m_pDocument;

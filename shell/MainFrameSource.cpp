@@ -4,7 +4,6 @@
 // sharing what is received.
 #include "link/NetSource.h"
 #include "link/PortName.h"
-#include "platform/ErrorText.h"
 #include "shell/MainFrame.h"
 #include "shell/PortSelectDlg.h"
 #include "shell/ServeDlg.h"
@@ -60,33 +59,6 @@ void CMainFrame::OnServe() {
     // Off is an empty ServeAddress; the datagrams' address stays for next time.
     key.Write("ServeAddress", m_strServeAddress);
     key.Write("ServeUdpAddress", dialog.UdpAddress());
-}
-
-QString CMainFrame::ServeStatus() const {
-    const ServeState state = m_pSession->Serving();
-    if (!state.bListening)
-        return QString();
-    QStringList parts;
-    if (state.bOpenToNetwork)
-        parts << tr("数据转发对网络开放：%1").arg(QString::fromStdString(state.strAddress));
-    if (state.nAcceptError != 0)
-        parts << tr("数据转发暂不接受新客户端（%1）")
-                     .arg(QString::fromStdString(SystemErrorText(state.nAcceptError)));
-    return parts.join(tr("；"));
-}
-
-QString CMainFrame::NetLinkText(const LinkState& link) const {
-    const QString source = QString::fromStdString(link.strSource);
-    const QString reason = QString::fromStdString(link.strError);
-    switch (link.kind) {
-    case LinkState::Kind::Connecting:
-        return tr("正在连接 %1…").arg(source);
-    case LinkState::Kind::Vanished:
-        return reason.isEmpty() ? tr("%1 连接已断开，等待重新连接…").arg(source)
-                                : tr("%1 连接已断开（%2），等待重新连接…").arg(source, reason);
-    default:
-        return tr("无法连接 %1：%2，稍后自动重试").arg(source, reason);
-    }
 }
 
 void CMainFrame::OnSelectPort() {

@@ -1,5 +1,5 @@
-#include "shell/MainFrame.h"
 #include "shell/PortSelectDlg.h"
+#include "shell/StatusTexts.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
@@ -87,7 +87,7 @@ TEST(PortSelect, NoPermissionSaysWhichGroupToJoinAndNeverRoot) {
     for (const auto& row : table) {
         ASSERT_EQ(chown(qPrintable(device), 0, row.group), 0);
         ASSERT_EQ(chmod(qPrintable(device), row.mode), 0);
-        const QString text = CMainFrame::NoPermissionText("COM1", device);
+        const QString text = NoPermissionText("COM1", device);
         EXPECT_EQ(text.contains("请把当前用户加入用户组 dialout"), row.joinGroup)
             << text.toStdString();
         EXPECT_EQ(text.contains("udev"), !row.joinGroup) << text.toStdString();

@@ -323,15 +323,19 @@ TEST(AlarmLimits, TheFrameAppliesOKAndIgnoresCancel) {
     ASSERT_TRUE(WaitUntil([&] { return frame.Alarm()->IsSounding(); }));
     if (QMediaDevices::defaultAudioOutput().isNull()) // said, as it cannot be heard
         EXPECT_TRUE(frame.statusBar()->currentMessage().contains("报警声音无法播放"));
-    EXPECT_EQ(frame.AlarmStatus(), "俯仰角超出报警范围 ±5°");
+    auto* pane = frame.statusBar()->findChild<QLabel*>("alarmPane");
+    ASSERT_TRUE(pane);
+    EXPECT_EQ(pane->text(), "俯仰角超出报警范围 ±5°");
+    // Each step's text: StatusTexts.
+    auto pitch = [&] { return frame.Shown().Alarms().Of(AlarmSubject::Pitch); };
     EXPECT_TRUE(frame.OnCommand(ID_ALARM_SILENCE));
     ASSERT_TRUE(WaitUntil([&] { return !frame.Alarm()->IsSounding(); }));
-    EXPECT_EQ(frame.AlarmStatus(), "俯仰角超出报警范围 ±5°（已静音）");
+    EXPECT_EQ(pitch(), AlertState::ActiveSilenced);
     ASSERT_TRUE(live.Send("$C1,2\r\n", 2));
-    ASSERT_TRUE(WaitUntil([&] { return frame.AlarmStatus().contains("已恢复"); }));
+    ASSERT_TRUE(WaitUntil([&] { return pitch() == AlertState::RectifiedUnacknowledged; }));
     EXPECT_FALSE(frame.OnCommand(ID_ALARM_SILENCE)); // nothing left to silence
     EXPECT_TRUE(frame.OnCommand(ID_ALARM_ACKNOWLEDGE));
-    ASSERT_TRUE(WaitUntil([&] { return frame.AlarmStatus().isEmpty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return pane->text().isEmpty(); }));
     EXPECT_FALSE(frame.Alarm()->IsSounding());
     EXPECT_EQ(monitor.Samples().Size(), 2u);
 }
