@@ -27,17 +27,9 @@
 #include <QToolBar>
 
 namespace {
-constexpr int kRecentFiles = 4;
 constexpr int kStatusIntervalMs = 1000;
-constexpr int kRepaintMs = 50;
 constexpr int kPortScanMs = 1000;
-constexpr int kToneRepeatMs = 2000;
-constexpr int kFlashMs = 500;
 constexpr QSize kWindowSize(1035, 747);
-// Messages handed to the views in one turn of the event loop.
-constexpr int kRelaySlice = 20000;
-const char* const kDocumentFilter =
-    QT_TRANSLATE_NOOP("MainFrame", "(*.txt) (*.txt);;所有文件 (*.*)");
 
 QIcon ToolbarIcon(int id) {
     const QDir dir(":/toolbar");
@@ -54,7 +46,8 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
                        const QString& recordFolder)
     : m_pDocument(document), m_sessionListener(this),
       m_pSession(std::make_unique<CInstrumentSession>(&m_sessionListener)),
-      m_pAlarm(new CAlarmTone(this)) {
+      m_annunciator([this] { return Shown().Alarms(); }), m_relay(document, this),
+      m_documents(document, this) {
     InitResources(); // the images live in a static library
     m_nPort = ReadConfiguredPort();
     CSettingsKey key;
@@ -96,25 +89,10 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     // The initial rectangle of the main window (its outer size: see showEvent).
     move(-5, -5);
     resize(kWindowSize);
-    m_recentFiles = key.RecentFiles(kRecentFiles);
-    m_toneTimer.setInterval(kToneRepeatMs);
-    connect(&m_toneTimer, &QTimer::timeout, this, [this] {
-        if (Shown().Alarms().Sounding())
-            m_pAlarm->Play();
-    });
-    m_flashTimer.setInterval(kFlashMs);
-    connect(&m_flashTimer, &QTimer::timeout, this, [this] {
-        m_bFlashPhase = !m_bFlashPhase;
-        RefreshAlarm();
-    });
+    // "确认报警" and "静音" can be chosen while there is something to do.
+    connect(&m_annunciator, &CAnnunciator::AlarmsChanged, this, &CMainFrame::UpdateCommandUI);
     m_portScan.setInterval(kPortScanMs);
     connect(&m_portScan, &QTimer::timeout, this, &CMainFrame::ScanPorts);
-    m_repaintTimer.setSingleShot(true);
-    m_repaintTimer.setInterval(kRepaintMs);
-    connect(&m_repaintTimer, &QTimer::timeout, this, [this] {
-        if (m_pView)
-            m_pView->update();
-    });
     m_statusTimer.setInterval(kStatusIntervalMs);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] {
         RefreshStatus();
@@ -147,6 +125,8 @@ void CMainFrame::FindFreePorts() {
 
 bool CMainFrame::OnCreate(CQuillmarView* view) {
     m_pView = view;
+    m_relay.SetView(view);
+    m_documents.SetView(view);
     setCentralWidget(view);
     view->AttachMonitor(&m_pSession->Monitor());
     RegisterCommands();
@@ -156,9 +136,9 @@ bool CMainFrame::OnCreate(CQuillmarView* view) {
     CreateToolBar();
     CreateStatusBar();
     m_menuStyle.Convert(menuBar(), m_pToolBar);
-    RefreshRecentFiles();
+    m_documents.SetMenu(m_pFileMenu, Action(ID_FILE_MRU_FILE1));
     UpdateCommandUI();
-    connect(m_pAlarm, &CAlarmTone::Unavailable, this,
+    connect(Alarm(), &CAlarmTone::Unavailable, this,
             [this](const QString& reason) { statusBar()->showMessage(reason, 10000); });
     OpenSerialPort();
     m_pSession->Start();
@@ -260,6 +240,7 @@ void CMainFrame::CreateStatusBar() {
     m_pAlarmPane->setObjectName("alarmPane");
     m_pAlarmPane->setStyleSheet("color: #c00000; font-weight: bold");
     bar->addPermanentWidget(m_pAlarmPane);
+    m_annunciator.SetPane(m_pAlarmPane);
     m_pRecordPane = new QLabel(bar);
     m_pRecordPane->setObjectName("recordPane");
     bar->addPermanentWidget(m_pRecordPane);
@@ -318,16 +299,7 @@ void CMainFrame::RegisterCommands() {
                     {}});
     table.Register(ID_SAVE_DATA_PATH, [this] { OnSaveDataPath(); }); // "保存数据路径"
     table.Register(ID_DATA_HEALTH, [this] { OnDataHealth(); });      // "数据状态"
-    table.Register(ID_FILE_NEW, [this] { OnFileNew(); });
-    table.Register(ID_FILE_OPEN, [this] { OnFileOpen(); });
-    table.Register(ID_FILE_SAVE, [this] { DoSave(m_pDocument->PathName()); });
-    table.Register(ID_FILE_SAVE_AS, [this] { DoSave(QString()); });
-    for (int i = 0; i < kRecentFiles; ++i) {
-        table.Register(ID_FILE_MRU_FILE1 + i, [this, i] {
-            if (i < m_recentFiles.size())
-                OpenDocumentFile(m_recentFiles[i]);
-        });
-    }
+    m_documents.RegisterCommands(table);
     RegisterReplayCommands();
     table.Register(ID_APP_EXIT, [this] { close(); }); // "退出(&X)"
     table.Register(ID_VIEW_TOOLBAR,                   // "工具栏(&T)"
@@ -336,123 +308,8 @@ void CMainFrame::RegisterCommands() {
                     [this] { return m_pToolBar && !m_pToolBar->isHidden() ? 1 : 0; }});
 }
 
-void CMainFrame::RefreshRecentFiles() {
-    // The recent files stand in place of the greyed "最近文件" while there are any.
-    QAction* placeholder = Action(ID_FILE_MRU_FILE1);
-    if (!placeholder || !m_pFileMenu)
-        return;
-    for (QAction* action : m_recentActions)
-        m_pFileMenu->removeAction(action);
-    qDeleteAll(m_recentActions);
-    m_recentActions.clear();
-    placeholder->setVisible(m_recentFiles.isEmpty());
-    for (int i = 0; i < m_recentFiles.size(); ++i) {
-        auto* action = new QAction(QString("&%1 %2").arg(i + 1).arg(m_recentFiles[i]), this);
-        action->setStatusTip(PromptFor(ID_FILE_MRU_FILE1).statusPrompt);
-        const int id = ID_FILE_MRU_FILE1 + i;
-        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-        m_pFileMenu->insertAction(placeholder, action);
-        m_recentActions << action;
-    }
-}
-
-void CMainFrame::AddRecentFile(const QString& path) {
-    m_recentFiles.removeAll(path);
-    m_recentFiles.prepend(path);
-    while (m_recentFiles.size() > kRecentFiles)
-        m_recentFiles.removeLast();
-    SaveRecentFiles();
-}
-
-void CMainFrame::SaveRecentFiles() {
-    CSettingsKey key;
-    if (key.Create() == 0)
-        key.WriteRecentFiles(m_recentFiles, kRecentFiles);
-    RefreshRecentFiles();
-}
-
-void CMainFrame::UpdateTitle() {
-    setWindowTitle(m_pDocument->Title() + " - Quillmar");
-}
-
-bool CMainFrame::SaveModified() {
-    if (!m_pDocument || !m_pDocument->IsModified())
-        return true;
-    const auto answer = CPrompter::Instance().MessageBox(
-        this,
-        QCoreApplication::translate("MainFrame", "是否保存对 %1 的更改？")
-            .arg(m_pDocument->Title()),
-        QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-        CPrompter::Icon::Question);
-    if (answer == QMessageBox::Cancel)
-        return false;
-    return answer == QMessageBox::No || DoSave(m_pDocument->PathName());
-}
-
-bool CMainFrame::DoSave(const QString& path) {
-    QString target = path;
-    if (target.isEmpty()) {
-        CPrompter::FileDialogRequest request;
-        request.save = true;
-        request.title = QCoreApplication::translate("MainFrame", "另存为");
-        request.filter = QCoreApplication::translate("MainFrame", kDocumentFilter);
-        request.defaultSuffix = "txt";
-        request.proposedName = m_pDocument->Title().endsWith(".txt")
-                                   ? m_pDocument->Title()
-                                   : m_pDocument->Title() + ".txt";
-        target = CPrompter::Instance().FileDialog(this, request);
-        if (target.isEmpty())
-            return false;
-    }
-    QString error;
-    if (!m_pDocument->OnSaveDocument(target, &error)) {
-        CPrompter::Instance().MessageBox(this, error, QString(), QMessageBox::Ok,
-                                         CPrompter::Icon::Warning);
-        return false;
-    }
-    AddRecentFile(target);
-    UpdateTitle();
-    return true;
-}
-
-void CMainFrame::OnFileNew() {
-    if (!SaveModified())
-        return;
-    m_pDocument->OnNewDocument();
-    UpdateTitle();
-    if (m_pView)
-        m_pView->update();
-}
-
-void CMainFrame::OnFileOpen() {
-    CPrompter::FileDialogRequest request;
-    request.title = QCoreApplication::translate("MainFrame", "打开");
-    request.filter = QCoreApplication::translate("MainFrame", kDocumentFilter);
-    const QString path = CPrompter::Instance().FileDialog(this, request);
-    if (!path.isEmpty())
-        OpenDocumentFile(path);
-}
-
-bool CMainFrame::OpenDocumentFile(const QString& path) {
-    if (!SaveModified())
-        return false;
-    QString error;
-    if (!m_pDocument->OnOpenDocument(path, &error)) {
-        CPrompter::Instance().MessageBox(this, error, QString(), QMessageBox::Ok,
-                                         CPrompter::Icon::Warning);
-        if (m_recentFiles.removeAll(path) > 0) // a recent file that is gone leaves the list
-            SaveRecentFiles();
-        return false;
-    }
-    AddRecentFile(path);
-    UpdateTitle();
-    if (m_pView)
-        m_pView->update();
-    return true;
-}
-
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (!SaveModified()) {
+    if (!m_documents.SaveModified()) {
         event->ignore();
         return;
     }
@@ -461,7 +318,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::UpdateCommandUI() {
     // Commands nobody handles are greyed; the placeholder "最近文件" too (the
-    // recent files' own entries are made by RefreshRecentFiles).
+    // recent files' own entries are made by CDocumentCommands).
     for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
         const bool enabled = it.key() != ID_FILE_MRU_FILE1 && m_commands.IsEnabled(it.key());
         const int check = m_commands.CheckState(it.key());
@@ -599,81 +456,11 @@ void CMainFrame::OnSessionChanged() {
     m_sessionListener.Taken(); // a change from now on posts a new event
     if (m_pReplay)
         m_pReplay->Listener().Taken();
-    RelayMessages();
-    RefreshAlarm();
+    // While a record is replayed, the window shows the replay's messages.
+    m_relay.Relay(Shown(), m_pReplay ? m_pSession.get() : nullptr);
+    m_annunciator.Refresh();
     RefreshStatus();
-    // The newest state is drawn at most every kRepaintMs, however often
-    // messages come: a burst costs one picture.
-    if (!m_repaintTimer.isActive())
-        m_repaintTimer.start();
-}
-
-void CMainFrame::RelayMessages() {
-    // A view that runs an event loop while being told (a modal box) must not
-    // be told the next messages under its feet; the outer call goes on.
-    if (m_bRelaying || !m_pDocument)
-        return;
-    m_bRelaying = true;
-    if (m_nRelayAt >= m_relayBatch.size()) {
-        // While a record is replayed, the live messages are recorded and
-        // interpreted as ever, but the window shows the replay's.
-        if (m_pReplay)
-            m_pSession->TakeMessages();
-        m_relayBatch = Shown().TakeMessages();
-        m_nRelayAt = 0;
-    }
-    CMessageQueue::CReader reader(m_relayBatch, m_nRelayAt);
-    FramedMessage message;
-    for (int n = 0; n < kRelaySlice && reader.Next(message); ++n)
-        m_pDocument->UpdateAllViews(nullptr, HINT_NEW_MESSAGE, &message);
-    m_nRelayAt = reader.Position();
-    const bool more = m_nRelayAt < m_relayBatch.size();
-    if (!more) {
-        m_relayBatch = std::string();
-        m_nRelayAt = 0;
-    }
-    m_bRelaying = false;
-    // The rest of a long backlog after whatever else waits (input, paints).
-    if (more)
-        QCoreApplication::postEvent(this, new CSessionEvent);
-}
-
-void CMainFrame::RefreshAlarm() {
-    const AlarmStates alarms = Shown().Alarms();
-    if (!(alarms == m_lastAlarms)) {
-        m_lastAlarms = alarms;
-        UpdateCommandUI(); // "确认报警" and "静音" can be chosen while there is something to do
-    }
-    // The tone pattern sounds now and every two seconds while an alarm is
-    // active and unacknowledged; silencing or acknowledging stops it.
-    if (alarms.Sounding() && !m_toneTimer.isActive()) {
-        m_pAlarm->Play();
-        m_toneTimer.start();
-    } else if (!alarms.Sounding() && m_toneTimer.isActive()) {
-        m_toneTimer.stop();
-        m_pAlarm->Stop();
-    }
-    // The pane flashes red while an alarm waits for acknowledgement, stays red
-    // once acknowledged, and flashes orange when it ended unacknowledged.
-    const bool waiting =
-        alarms.Sounding() || std::count(std::begin(alarms.state), std::end(alarms.state),
-                                        AlertState::ActiveSilenced) > 0;
-    const bool rectified = std::count(std::begin(alarms.state), std::end(alarms.state),
-                                      AlertState::RectifiedUnacknowledged) > 0;
-    const bool flashing = waiting || rectified;
-    if (flashing && !m_flashTimer.isActive())
-        m_flashTimer.start();
-    else if (!flashing)
-        m_flashTimer.stop();
-    const bool dark = flashing && m_bFlashPhase;
-    const QString colour = waiting || !rectified ? "#c00000" : "#d07000";
-    const QString style =
-        dark ? QString("color: white; background: %1; font-weight: bold").arg(colour)
-             : QString("color: %1; font-weight: bold").arg(colour);
-    // Set only when it changes: a style sheet is parsed and the pane polished
-    // anew each time, and this runs for every read from the port.
-    if (m_pAlarmPane && m_pAlarmPane->styleSheet() != style)
-        m_pAlarmPane->setStyleSheet(style);
+    m_relay.Repaint();
 }
 
 void CMainFrame::ApplyAlarms() {

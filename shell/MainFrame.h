@@ -1,11 +1,16 @@
 // The main window: menu, toolbar and status bar, and the instrument session
 // (port, framer, record, on its own thread) whose messages it hands to the
-// views and whose state it shows.
+// views (CMessageRelay) and whose state it shows (the panes' texts in
+// shell/StatusTexts.h, the tone and the flashing in CAnnunciator). The
+// document's file commands are CDocumentCommands'.
 #pragma once
 
 #include "link/AlarmSettings.h"
 #include "link/InstrumentSession.h"
 #include "platform/CommandTable.h"
+#include "shell/Annunciator.h"
+#include "shell/DocumentCommands.h"
+#include "shell/MessageRelay.h"
 #include "shell/OwnerDrawMenu.h"
 #include "shell/PortSlots.h"
 #include "shell/SessionEvents.h"
@@ -58,9 +63,6 @@ public:
     void SetDeviceLister(std::function<QStringList()> lister) {
         m_fnListDevices = std::move(lister);
     }
-    // Puts a document opened elsewhere (the command line) at the top of the
-    // recent files.
-    void AddRecentFile(const QString& path);
     // Hands the messages that wait to the views and shows the session's state.
     void OnSessionChanged();
     void OnSelectPort();
@@ -79,15 +81,8 @@ public:
     // while one runs, else the live one.
     CInstrumentSession& Shown() const;
 
-    // The document's file commands.
-    void OnFileNew();
-    void OnFileOpen();
-    bool OpenDocumentFile(const QString& path);
-    bool DoSave(const QString& path); // empty: ask where (save as)
-    // Asks whether to save a modified document; false when the operator cancels.
-    bool SaveModified();
-    const QStringList& RecentFiles() const { return m_recentFiles; }
-    void UpdateTitle();
+    // The document's file commands and recent files.
+    CDocumentCommands& Documents() { return m_documents; }
 
     // Every command, by id: registered by the part that owns it (the frame's
     // own, the view's parts, the application's).
@@ -110,7 +105,7 @@ public:
     QString LinkStatus() const;
     const CPortSlots& Slots() const { return m_slots; }
     CInstrumentSession& Session() const { return *m_pSession; }
-    CAlarmTone* Alarm() const { return m_pAlarm; }
+    CAlarmTone* Alarm() const { return m_annunciator.Tone(); }
     // The panes' texts as they stand (shell/StatusTexts.h).
     QString AlarmStatus() const { return AlarmPaneText(Facts()); }
     QString RecordStatus() const { return RecordPaneText(Facts()); }
@@ -134,16 +129,12 @@ private:
     void ShowSession(CInstrumentSession& session);
     void RefreshReplayPane();
     void CreateMenus();
-    void SaveRecentFiles();
-    void RefreshRecentFiles();
     void CreateToolBar();
     void CreateStatusBar();
-    void RelayMessages();
     // What the panes are worked out from, at this moment.
     StatusFacts Facts() const;
     void RefreshStatus();
     void RefreshLockPanes();
-    void RefreshAlarm();
     // The alarm settings, to the live session and to a replay's.
     void ApplyAlarms();
     void ScanPorts();
@@ -159,7 +150,10 @@ private:
     CCommandTable m_commands;
     CQtSessionListener m_sessionListener;
     std::unique_ptr<CInstrumentSession> m_pSession;
-    CAlarmTone* m_pAlarm;
+    AlarmSettings m_alarmSettings; // as read at the start, limits as set since
+    CAnnunciator m_annunciator;
+    CMessageRelay m_relay;
+    CDocumentCommands m_documents;
     QMap<int, QList<QAction*>> m_actions;
     QAction* NewCommandAction(int id, const QString& text);
     QToolBar* m_pToolBar = nullptr;
@@ -172,28 +166,15 @@ private:
     QList<QLabel*> m_lockPanes;
     QTimer m_statusTimer; // ages of values and of the link's silence
     QTimer m_portScan;    // looks for adapters while the slot in use has none
-    QTimer m_toneTimer;   // the tone again every two seconds while an alarm sounds
-    QTimer m_flashTimer;  // the alarm pane's flashing
-    bool m_bFlashPhase = false;
-    AlarmStates m_lastAlarms;
     std::function<QStringList()> m_fnListDevices = &CPortSlots::PresentDevices;
-    QTimer m_repaintTimer; // folds the repaints a burst of messages asks for
-    // Messages taken from the session and not yet handed to the views: a long
-    // backlog is handed over in slices, so the window stays responsive.
-    std::string m_relayBatch;
-    std::size_t m_nRelayAt = 0;
-    bool m_bRelaying = false;
     bool m_bShownOnce = false;
     std::uint64_t m_nDropsSeen = 0;      // messages left out that the operator has seen counted
     std::uint64_t m_nRecordLossSeen = 0; // bytes the record lost that the operator has seen
     QStringList m_badSettings;           // named in the notice until clicked, and in the event log
     bool m_bBadSettingsSeen = false;
     QString m_strBadSource; // why the Source setting cannot be used; nothing is opened then
-    QStringList m_recentFiles;
     QMenu* m_pFileMenu = nullptr;
-    QList<QAction*> m_recentActions;
     CDataHealthDlg* m_pHealthDlg = nullptr; // made when first asked for, kept
-    AlarmSettings m_alarmSettings; // as read at the start, limits as set since
-    CReplayDlg* m_pReplay = nullptr; // while a record is played back
+    CReplayDlg* m_pReplay = nullptr;        // while a record is played back
     QLabel* m_pReplayPane = nullptr;
 };

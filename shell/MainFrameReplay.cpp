@@ -65,9 +65,7 @@ void CMainFrame::EndReplay() {
 }
 
 void CMainFrame::ShowSession(CInstrumentSession& session) {
-    // A relay batch half handed over belongs to the other session.
-    m_relayBatch = std::string();
-    m_nRelayAt = 0;
+    m_relay.Forget();
     if (m_pView)
         m_pView->AttachMonitor(&session.Monitor());
     if (m_pHealthDlg)

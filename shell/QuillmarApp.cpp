@@ -198,7 +198,7 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         dialog.exec();
     });
     if (!info.documentFile.isEmpty())
-        m_pFrame->AddRecentFile(QFileInfo(info.documentFile).absoluteFilePath());
+        m_pFrame->Documents().AddRecentFile(QFileInfo(info.documentFile).absoluteFilePath());
     auto* view = new CQuillmarView(m_pFrame);
     m_pDocument->AddView(view);
     view->SetDocument(m_pDocument.get());

@@ -69,17 +69,17 @@ TEST_F(DocumentFrame, SaveOpenNewAndTheRecentFiles) {
         m_prompter.m_files.push_back(Path(name));
         m_frame->OnCommand(ID_FILE_SAVE_AS);
     }
-    EXPECT_EQ(m_frame->RecentFiles(),
+    EXPECT_EQ(m_frame->Documents().RecentFiles(),
               (QStringList{Path("e.txt"), Path("d.txt"), Path("c.txt"), Path("b.txt")}));
     m_prompter.m_files.push_back(Path("first.txt"));
     m_frame->OnCommand(ID_FILE_OPEN);
     EXPECT_EQ(m_doc.Lines().size(), 2u);
-    EXPECT_EQ(m_frame->RecentFiles().first(), Path("first.txt"));
+    EXPECT_EQ(m_frame->Documents().RecentFiles().first(), Path("first.txt"));
 
     QFile::remove(Path("c.txt"));
     m_frame->OnCommand(ID_FILE_MRU_FILE1 + 3); // c.txt, gone
     EXPECT_TRUE(m_prompter.m_boxes.back().text.contains(Path("c.txt")));
-    EXPECT_FALSE(m_frame->RecentFiles().contains(Path("c.txt")));
+    EXPECT_FALSE(m_frame->Documents().RecentFiles().contains(Path("c.txt")));
     EXPECT_EQ(m_doc.Lines().size(), 2u); // the document stays as it was
 }
 

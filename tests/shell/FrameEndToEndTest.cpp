@@ -252,7 +252,7 @@ TEST(Application, StartsOnThePortGivenWithItsDocumentOrEndsWithAReason) {
             EXPECT_TRUE(prompter.m_boxes[0].text.contains(document));
             continue;
         }
-        EXPECT_EQ(app.Frame()->RecentFiles().value(0), document);
+        EXPECT_EQ(app.Frame()->Documents().RecentFiles().value(0), document);
         EXPECT_EQ(app.Frame()->windowTitle(), "Velquor 1.0");
         ASSERT_TRUE(WaitUntil([&] { return app.Frame()->Session().IsConnected(); }));
         EXPECT_EQ(app.Frame()->Session().Link().strDevice, sim.SlavePath());

@@ -139,7 +139,7 @@ public:
 // room to spare, cut to that width.
 TEST(OwnerDrawMenu, EveryItemHoldsItsText) {
     CFrameUnderTest t;
-    ASSERT_TRUE(t.frame->DoSave(t.dir.filePath("最近保存的文档.txt")));
+    ASSERT_TRUE(t.frame->Documents().DoSave(t.dir.filePath("最近保存的文档.txt")));
     bool recentFileChecked = false;
     for (QAction* position : t.frame->menuBar()->actions()) {
         QMenu* menu = position->menu();
