@@ -139,7 +139,7 @@ void BM_ReplayFastest(benchmark::State& state) {
     }
     std::uint64_t messages = 0;
     for (auto _ : state) {
-        CInstrumentSession session;
+        CInstrumentSession session(nullptr, CInstrumentSession::Role::Replay);
         session.Queue().SetCap(std::size_t{4} << 20);
         CReplaySource& source = session.UseSource(std::make_unique<CReplaySource>());
         std::string error;

@@ -1,11 +1,11 @@
 // What the session reads from: one interface for every source of bytes — a
 // serial port, a TCP or UDP socket, gpsd — so the session's loop is the same
 // for all of them: open, poll, take what came, answer a packet where the
-// source can, reopen after a loss. (A record played back feeds the session
-// through ISessionSource instead: it has a clock of its own.)
+// source can, reopen after a loss. A record played back (link/ReplaySource.h)
+// is one more source, with a clock of its own instead of a descriptor.
 //
-// Sources run on the session's thread; a serial port's watch thread only
-// wakes it.
+// Sources run on the session's thread; a serial port's watch thread and a
+// replay's controls only wake it.
 #pragma once
 
 #include "link/NetSource.h"
@@ -80,6 +80,14 @@ public:
     virtual void Answer(const std::uint8_t* bytes, std::size_t count) = 0;
     // After a take: what the event log should say of it, and the counts.
     virtual void Account(IEventSink&, SourceCounts&) {}
+    // A source with a clock of its own (a replay): when it has something due
+    // without being polled or woken (SteadyMs), -1 for not before a wake; and
+    // whether its clock stands still, so that nothing goes stale meanwhile.
+    virtual std::int64_t TakeAtMs() const { return -1; }
+    virtual bool Paused() const { return false; }
+    // The session that owns the source: wake tells it, from any thread, that
+    // the source has something new to do.
+    virtual void AttachedTo(std::function<void()> /*wake*/) {}
 };
 
 // A serial port (link/SerialPort.h) at the instrument's 9600 baud 8N1. Its

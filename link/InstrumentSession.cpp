@@ -19,10 +19,39 @@ bool SameLink(const LinkState& a, const LinkState& b) {
 }
 } // namespace
 
-CInstrumentSession::CInstrumentSession(ISessionListener* listener)
-    : m_pListener(listener), m_recorder([this] { Notify(); }), m_alarms(m_monitor, m_recorder),
-      m_sharing(m_recorder, [this] { Notify(); }) {
+CInstrumentSession::CInstrumentSession(ISessionListener* listener, Role role)
+    : m_pListener(listener),
+      m_pRecorder(role == Role::Live ? std::make_unique<CSessionRecorder>([this] { Notify(); })
+                                     : nullptr),
+      m_alarms(m_monitor, m_pRecorder ? static_cast<IEventSink&>(*m_pRecorder) : NoEvents()) {
+    if (role == Role::Live)
+        m_pSharing = std::make_unique<CSessionSharing>(*m_pRecorder, [this] { Notify(); });
     m_fdWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+IEventSink& CInstrumentSession::NoEvents() {
+    class CNoEvents final : public IEventSink {
+        void Log(std::string_view, std::string_view, std::string_view, std::string_view) override {}
+    };
+    static CNoEvents none;
+    return none;
+}
+
+bool CInstrumentSession::CreateRecord(const std::string& folder, const std::tm& when,
+                                      std::string* error) {
+    if (!m_pRecorder) {
+        *error = "a replay records nothing";
+        return false;
+    }
+    return m_pRecorder->CreateRecord(folder, when, error);
+}
+
+bool CInstrumentSession::ReplaceRecord(const std::string& path, std::string* error) {
+    if (!m_pRecorder) {
+        *error = "a replay records nothing";
+        return false;
+    }
+    return m_pRecorder->ReplaceRecord(path, error);
 }
 
 CInstrumentSession::~CInstrumentSession() {
@@ -33,9 +62,10 @@ CInstrumentSession::~CInstrumentSession() {
     }
     // The port's watch thread may still wake us: it ends with the port.
     m_pInput.reset();
-    m_pSource.reset(); // nothing reads from it now
-    m_recorder.CloseRecord();
-    m_sharing.LogSkippedLines();
+    if (m_pRecorder)
+        m_pRecorder->CloseRecord();
+    if (m_pSharing)
+        m_pSharing->LogSkippedLines();
     Log("program", "end");
     if (m_fdWake >= 0)
         close(m_fdWake);
@@ -71,11 +101,11 @@ void CInstrumentSession::SetAlertSettings(const AlertSettings& settings) {
     RunOnThread([this, settings] { m_alarms.SetSettings(settings); });
 }
 
-void CInstrumentSession::AdoptSource(std::unique_ptr<ISessionSource> source) {
+void CInstrumentSession::AdoptInput(std::unique_ptr<IByteSource> input) {
     assert(!m_thread.joinable());
-    m_pSource = std::move(source);
-    if (m_pSource)
-        m_pSource->AttachedTo(*this);
+    m_pInput = std::move(input);
+    if (m_pInput)
+        m_pInput->AttachedTo([this] { Wake(); });
 }
 
 void CInstrumentSession::Start() {
@@ -163,9 +193,9 @@ void CInstrumentSession::Run() {
             due = m_nReconnectAtMs;
         if (!m_answersAtMs.empty() && m_answersAtMs.front() < due)
             due = m_answersAtMs.front();
-        if (m_nSourceAtMs >= 0 && m_nSourceAtMs < due)
-            due = m_nSourceAtMs;
-        if (const std::int64_t at = m_sharing.WakeAtMs(); at >= 0 && at < due)
+        if (const std::int64_t at = m_pSharing ? m_pSharing->WakeAtMs() : -1; at >= 0 && at < due)
+            due = at;
+        if (const std::int64_t at = m_pInput ? m_pInput->TakeAtMs() : -1; at >= 0 && at < due)
             due = at;
         PollSources(static_cast<int>(std::max<std::int64_t>(0, due - SteadyMs())));
         std::uint64_t count;
@@ -175,18 +205,17 @@ void CInstrumentSession::Run() {
             break;
         RunCommands();
         DrainInput();
-        if (m_pSource)
-            m_nSourceAtMs = m_pSource->Pump(*this, SteadyMs());
         now = SteadyMs();
         if (m_nReconnectAtMs >= 0 && now >= m_nReconnectAtMs)
             TryOpen(now);
         AnswerDue(now);
         if (now >= m_nRecordCheckAtMs) {
-            m_recorder.Check();
+            if (m_pRecorder)
+                m_pRecorder->Check();
             m_nRecordCheckAtMs = now + kRecordCheckMs;
         }
         if (now >= m_nAlarmTickAtMs) {
-            if ((!m_pSource || !m_pSource->Paused()) && m_alarms.Tick(now))
+            if ((!m_pInput || !m_pInput->Paused()) && m_alarms.Tick(now))
                 Notify();
             TickSources(now);
             m_nAlarmTickAtMs = now + kAlarmTickMs;
@@ -205,15 +234,16 @@ void CInstrumentSession::RunCommands() {
 }
 
 void CInstrumentSession::DrainInput() {
-    // A source that wakes us (a serial port): everything its thread took.
+    // A source that wakes us (a serial port): everything its thread took; one
+    // with a clock (a replay): what is due, a block a turn of the loop.
     while (m_pInput && m_pInput->PollFd() < 0) {
         m_read.Clear();
         LinkState lost;
         const bool ok = m_pInput->Take(0, m_read, &lost);
-        ProcessRead(m_read);
+        ProcessRead(m_read, SteadyMs());
         if (!ok)
             LoseInput(lost);
-        else if (!m_read.bytes.empty())
+        else if (!m_read.bytes.empty() && m_pInput->TakeAtMs() < 0)
             continue;
         break;
     }
@@ -226,12 +256,12 @@ void CInstrumentSession::OnInputReady(short revents) {
     const bool ok = m_pInput->Take(revents, m_read, &lost);
     // Its senders noted, its datagrams framed one by one, the system's drops counted.
     SourceCounts counts = m_sourceCounts; // written on this thread only
-    m_pInput->Account(m_recorder, counts);
+    m_pInput->Account(m_pRecorder ? static_cast<IEventSink&>(*m_pRecorder) : NoEvents(), counts);
     {
         std::lock_guard<std::mutex> guard(m_healthLock);
         m_sourceCounts = counts;
     }
-    ProcessRead(m_read);
+    ProcessRead(m_read, SteadyMs());
     LogDatagramsLost(SteadyMs());
     if (!ok) {
         LoseInput(lost);
@@ -241,11 +271,11 @@ void CInstrumentSession::OnInputReady(short revents) {
     }
 }
 
-void CInstrumentSession::ProcessRead(const SourceRead& read) {
+void CInstrumentSession::ProcessRead(const SourceRead& read, std::int64_t nowMs) {
     if (read.bDatagrams)
-        ProcessParts(read.bytes.data(), read.ends.data(), read.ends.size(), true, SteadyMs());
+        ProcessParts(read.bytes.data(), read.ends.data(), read.ends.size(), true, nowMs);
     else if (!read.bytes.empty())
-        Process(read.bytes.data(), read.bytes.size(), SteadyMs());
+        Process(read.bytes.data(), read.bytes.size(), nowMs);
 }
 
 void CInstrumentSession::LoseInput(const LinkState& lost) {
@@ -323,8 +353,8 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
     const auto onMessage = [&](const FramedMessage& message) {
         const std::string_view text = message.Text();
         m_recordBatch.append(text);
-        if (message.bTextLine && m_sharing.Wanted())
-            m_sharing.Add(text);
+        if (message.bTextLine && m_pSharing && m_pSharing->Wanted())
+            m_pSharing->Add(text);
         if (!text.empty()) // an empty packet leaves nothing in the record
             m_timesBatch.push_back(message.bTextLine ? text.size() << 9
                                                      : text.size() << 9 | message.nType << 1 | 1);
@@ -353,12 +383,14 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
     health.unlock();
     // The read as read, then the messages of it in one write, before the next
     // read is taken.
-    m_recorder.Write(bytes, ends, parts, wholes, m_recordBatch, m_timesBatch, utcMs);
+    if (m_pRecorder)
+        m_pRecorder->Write(bytes, ends, parts, wholes, m_recordBatch, m_timesBatch, utcMs);
     if (messages == 0)
         return;
     m_recordBatch.clear();
     m_timesBatch.clear();
-    m_sharing.Flush();
+    if (m_pSharing)
+        m_pSharing->Flush();
     m_queue.Add(m_queueBatch);
     m_queueBatch.clear();
     const std::uint64_t dropped = m_queue.DroppedBytes();

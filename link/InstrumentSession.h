@@ -49,22 +49,6 @@ public:
     virtual void SessionError(const std::string& text) = 0;
 };
 
-class CInstrumentSession;
-
-// What feeds a session instead of (or beside) the port: a record played back.
-// Its calls come on the session's thread.
-class ISessionSource {
-public:
-    virtual ~ISessionSource() = default;
-    // Hands what is due at nowMs (SteadyMs) to session.Process; returns when
-    // it wants to be called again (SteadyMs), -1 for not before a Wake.
-    virtual std::int64_t Pump(CInstrumentSession& session, std::int64_t nowMs) = 0;
-    // A paused source's clock stands still: nothing goes stale meanwhile.
-    virtual bool Paused() const = 0;
-    // The session that now owns the source (it may wake it from any thread).
-    virtual void AttachedTo(CInstrumentSession& session) = 0;
-};
-
 // How the data is arriving, for the data-health window.
 struct SessionHealth {
     CMessageCounts types;
@@ -85,7 +69,12 @@ public:
     static constexpr std::int64_t kRecordRetryMs = CSessionRecorder::kRetryMs;
     static constexpr std::int64_t kAlarmTickMs = 100; // delays, silences, values going stale
 
-    explicit CInstrumentSession(ISessionListener* listener = nullptr);
+    // A live session records, logs its events and can share what it
+    // receives; a replay's session does none of that: it frames, interprets,
+    // alarms and queues what its source gives.
+    enum class Role { Live, Replay };
+
+    explicit CInstrumentSession(ISessionListener* listener = nullptr, Role role = Role::Live);
     ~CInstrumentSession();
     CInstrumentSession(const CInstrumentSession&) = delete;
     CInstrumentSession& operator=(const CInstrumentSession&) = delete;
@@ -94,24 +83,21 @@ public:
     // Before Start(). When the folder cannot be used (a USB disk or a share
     // that comes late) the session tries again every kRecordRetryMs, keeping
     // the event log's lines, and the record is named for the time it starts.
-    bool CreateRecord(const std::string& folder, const std::tm& when, std::string* error) {
-        return m_recorder.CreateRecord(folder, when, error);
+    bool CreateRecord(const std::string& folder, const std::tm& when, std::string* error);
+    void SetRecordRetryMs(std::int64_t ms) {
+        if (m_pRecorder)
+            m_pRecorder->SetRetryMs(ms);
     }
-    void SetRecordRetryMs(std::int64_t ms) { m_recorder.SetRetryMs(ms); }
     // Starts the thread, which opens the port given to UsePort.
     void Start();
-    // A source of messages besides the port, pumped on the session's thread
-    // (before Start). A session fed this way alone, without record and port,
-    // writes nothing and answers nothing. The session owns the source: it is
-    // destroyed after the session's thread has ended. The reference stays
-    // valid as long as the session.
+    // The input from the start (before Start): a replay's source, say. The
+    // session owns it: it is destroyed after the session's thread has ended,
+    // and the reference stays valid as long as the session.
     template <class Source> Source& UseSource(std::unique_ptr<Source> source) {
         Source& kept = *source;
-        AdoptSource(std::move(source));
+        AdoptInput(std::move(source));
         return kept;
     }
-    // The source has something new to do (any thread).
-    void WakeSource() { Wake(); }
     // Port number `port` on `device` from now on, closing the one in use; an
     // empty device means none. Carried out on the session's thread.
     void UsePort(unsigned port, const std::string& device);
@@ -121,12 +107,8 @@ public:
     void UseSourceAddress(const SourceAddress& address);
     // Shares every received text line with the clients of a TCP server on
     // host:port, or as datagrams to host:port. Before Start().
-    bool Serve(const std::string& host, unsigned port, std::string* error) {
-        return m_sharing.Listen(host, port, error);
-    }
-    bool ServeUdp(const std::string& host, unsigned port, std::string* error) {
-        return m_sharing.SendTo(host, port, error);
-    }
+    bool Serve(const std::string& host, unsigned port, std::string* error);
+    bool ServeUdp(const std::string& host, unsigned port, std::string* error);
     unsigned ServePort() const { return Serving().nPort; }
     // The sharing from now on: started, moved or stopped on the session's
     // thread without a byte of reception lost. What cannot be done leaves the
@@ -136,19 +118,17 @@ public:
     // free (ServeLimits); carried out on the session's thread.
     void SetServeLimits(const ServeLimits& limits);
     // Any thread.
-    ServeState Serving() const { return m_sharing.State(); }
+    ServeState Serving() const { return m_pSharing ? m_pSharing->State() : ServeState{}; }
     // Records into path from now on (created, or emptied: only for a file the
     // operator agreed to replace). Bytes a failed write left go there first.
-    bool ReplaceRecord(const std::string& path, std::string* error) {
-        return m_recorder.ReplaceRecord(path, error);
-    }
+    bool ReplaceRecord(const std::string& path, std::string* error);
 
     // What the window reads; any thread.
     CMonitorState& Monitor() { return m_monitor; }
     const CMonitorState& Monitor() const { return m_monitor; }
     LinkState Link() const;
-    RecordState Record() const { return m_recorder.State(); }
-    std::string RecordPath() const { return m_recorder.Path(); }
+    RecordState Record() const { return m_pRecorder ? m_pRecorder->State() : RecordState{}; }
+    std::string RecordPath() const { return m_pRecorder ? m_pRecorder->Path() : std::string(); }
     bool IsConnected() const { return Link().kind == LinkState::Kind::Connected; }
     // The alarms (pitch, roll, data lost). Acknowledge and silence act on
     // every alarm that can take them; carried out on the session's thread.
@@ -157,7 +137,9 @@ public:
     void SilenceAlarms();
     void SetAlertSettings(const AlertSettings& settings);
     // The event log beside the record file.
-    std::string EventLogPath() const { return m_recorder.EventLogPath(); }
+    std::string EventLogPath() const {
+        return m_pRecorder ? m_pRecorder->EventLogPath() : std::string();
+    }
 
     // Milliseconds (SteadyMs) when bytes last arrived; -1 before the first.
     std::int64_t LastByteMs() const { return m_nLastByteMs.load(); }
@@ -167,16 +149,26 @@ public:
     std::uint64_t MessagesFramed() const { return m_nMessages.load(); }
     // A line in the event log beside the record (any thread).
     void LogEvent(std::string_view subject, std::string_view event, std::string_view value = {}) {
-        m_recorder.Log(subject, event, value);
+        Log(subject, event, value);
     }
     // Whether records get a raw capture beside them (link/RawCapture.h); on
     // unless switched off before the record is made.
-    void SetRawCapture(bool on) { m_recorder.SetRawCapture(on); }
-    std::string RawCapturePath() const { return m_recorder.RawCapturePath(); }
+    void SetRawCapture(bool on) {
+        if (m_pRecorder)
+            m_pRecorder->SetRawCapture(on);
+    }
+    std::string RawCapturePath() const {
+        return m_pRecorder ? m_pRecorder->RawCapturePath() : std::string();
+    }
     // Bytes the record had to leave out: a full disk past the backlog's limit.
-    std::uint64_t RecordDroppedBytes() const { return m_recorder.DroppedBytes(); }
+    std::uint64_t RecordDroppedBytes() const {
+        return m_pRecorder ? m_pRecorder->DroppedBytes() : 0;
+    }
     // How much a full disk may hold back in memory before messages are dropped.
-    void SetRecordBacklogLimit(std::size_t bytes) { m_recorder.SetBacklogLimit(bytes); }
+    void SetRecordBacklogLimit(std::size_t bytes) {
+        if (m_pRecorder)
+            m_pRecorder->SetBacklogLimit(bytes);
+    }
     // How often the session's thread came out of its wait: a thread that
     // spins shows here.
     std::uint64_t Wakeups() const { return m_nWakeups.load(); }
@@ -194,6 +186,8 @@ public:
     // part is a whole (a datagram) whose end ends its last message.
     void ProcessParts(const std::uint8_t* bytes, const std::size_t* ends, std::size_t parts,
                       bool wholes, std::int64_t nowMs);
+    // Process on what a source's take brought.
+    void ProcessRead(const SourceRead& read, std::int64_t nowMs);
 
 private:
     void Run();
@@ -206,14 +200,15 @@ private:
     void CloseInput();
     void OnInputReady(short revents);
     void LoseInput(const LinkState& lost);
-    void ProcessRead(const SourceRead& read);
     void UseInput(std::unique_ptr<IByteSource> input);
     std::unique_ptr<IByteSource> SerialInput(unsigned port, const std::string& device);
     void ReportError(const std::string& text);
     void TryOpen(std::int64_t nowMs);
     void SetLink(const LinkState& state);
     void AnswerDue(std::int64_t nowMs);
-    void AdoptSource(std::unique_ptr<ISessionSource> source);
+    void AdoptInput(std::unique_ptr<IByteSource> input);
+    // Where a replay's events go: nowhere.
+    static IEventSink& NoEvents();
     // The input and the server, in the thread's poll beside its eventfd.
     void PollSources(int timeoutMs);
     // As time passes: the lines of the event log that wait for it.
@@ -223,22 +218,21 @@ private:
     void RunOnThread(std::function<void()> command);
     void Log(std::string_view subject, std::string_view event, std::string_view value = {},
              std::string_view limit = {}) {
-        m_recorder.Log(subject, event, value, limit);
+        if (m_pRecorder)
+            m_pRecorder->Log(subject, event, value, limit);
     }
 
     ISessionListener* m_pListener;
-    std::unique_ptr<ISessionSource> m_pSource; // destroyed only after m_thread ends
-    std::int64_t m_nSourceAtMs = -1;           // -1: when woken
     CMonitorState m_monitor;
     CMessageQueue m_queue;
-    CSessionRecorder m_recorder;
+    std::unique_ptr<CSessionRecorder> m_pRecorder; // none for a replay
     CAlarmWatcher m_alarms;
-    CSessionSharing m_sharing;
+    std::unique_ptr<CSessionSharing> m_pSharing; // none for a replay
 
     // Session thread only.
     CReceiverMessage m_framer; // the input's
     CCommandBuilder m_commandBuilder;
-    std::unique_ptr<IByteSource> m_pInput; // none: no device
+    std::unique_ptr<IByteSource> m_pInput; // none: no device; destroyed only after m_thread ends
     unsigned m_nPort = 0;                  // the serial port's number
     SourceRead m_read;
     std::int64_t m_nReconnectAtMs = -1; // -1: no attempt due

@@ -18,13 +18,26 @@ bool CReplaySource::Open(const std::string& recordPath, std::string* error) {
     m_timeSource = m_reader.TimeSource();
     m_strTimeNote = m_reader.TimeSourceNote();
     m_nLength = m_reader.Length();
+    m_strPath = recordPath;
     m_checkpoints.assign(1, m_reader.Tell());
     return true;
 }
 
+LinkState CReplaySource::State(LinkState::Kind kind) const {
+    LinkState state;
+    state.kind = kind;
+    state.strSource = m_strPath;
+    return state;
+}
+
+bool CReplaySource::Open(LinkState* state) {
+    *state = State(LinkState::Kind::Connected);
+    return true;
+}
+
 void CReplaySource::Wake() {
-    if (m_pSession)
-        m_pSession->WakeSource();
+    if (m_wake)
+        m_wake();
 }
 
 void CReplaySource::SetSpeed(double speed) {
@@ -110,6 +123,7 @@ void CReplaySource::Seek(std::uint64_t recordOffset) {
                                   });
     m_reader.Seek(after == m_checkpoints.begin() ? *after : *std::prev(after));
     m_bHeld = false;
+    m_bDrained = false;
     bool finished = false;
     while (!finished && (!m_bHeld || m_held.nOffset < recordOffset))
         finished = !ReadNext();
@@ -122,51 +136,48 @@ void CReplaySource::Seek(std::uint64_t recordOffset) {
     }
 }
 
-void CReplaySource::Append(CInstrumentSession& session, std::int64_t nowMs, const Held& message) {
+void CReplaySource::Append(SourceRead& read, const Held& message) {
     const std::string_view bytes = message.bytes;
-    // A block is datagrams or a stream, never both.
-    if (message.bWhole != !m_ends.empty())
-        Flush(session, nowMs);
+    auto& out = read.bytes;
+    if (read.bytes.empty())
+        read.bDatagrams = message.bWhole;
     if (message.bWhole) {
-        m_batch.append(bytes);
-        m_ends.push_back(m_batch.size());
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        read.ends.push_back(out.size());
     } else if (!message.bPacket || bytes.size() > kMaxPacketData) {
-        m_batch.append(bytes);
+        out.insert(out.end(), bytes.begin(), bytes.end());
     } else {
         // STX, header, type, length, data, checksum (of all four), ETX.
-        const char head[] = {static_cast<char>(CReceiverMessage::STX), 0,
-                             static_cast<char>(message.nType), static_cast<char>(bytes.size())};
-        m_batch.append(head, sizeof head);
-        m_batch.append(bytes);
-        const auto* start = reinterpret_cast<const std::uint8_t*>(m_batch.data()) +
-                            (m_batch.size() - bytes.size() - 3);
-        m_batch.push_back(static_cast<char>(
-            CReceiverMessage::SumBytes(start, static_cast<int>(bytes.size() + 3))));
-        m_batch.push_back(static_cast<char>(CReceiverMessage::ETX));
+        const std::uint8_t head[] = {CReceiverMessage::STX, 0, message.nType,
+                                     static_cast<std::uint8_t>(bytes.size())};
+        const std::size_t start = out.size();
+        out.insert(out.end(), std::begin(head), std::end(head));
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        out.push_back(
+            CReceiverMessage::SumBytes(out.data() + start + 1, static_cast<int>(bytes.size() + 3)));
+        out.push_back(CReceiverMessage::ETX);
     }
     m_last.nIndex = message.nIndex;
     m_last.nOffset = message.nOffset + bytes.size();
     m_last.nUtcMs = message.nUtcMs;
 }
 
-void CReplaySource::Flush(CInstrumentSession& session, std::int64_t nowMs) {
-    if (m_batch.empty())
-        return;
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(m_batch.data());
-    if (m_ends.empty())
-        session.Process(bytes, m_batch.size(), nowMs);
-    else
-        session.ProcessParts(bytes, m_ends.data(), m_ends.size(), true, nowMs);
-    m_batch.clear();
-    m_ends.clear();
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_status.nIndex = m_last.nIndex + 1;
-    m_status.nOffset = m_last.nOffset;
-    m_status.nUtcMs = m_last.nUtcMs;
-    m_bFresh = true;
+bool CReplaySource::Take(short /*revents*/, SourceRead& read, LinkState* /*lost*/) {
+    m_nTakeAtMs = TakeDue(SteadyMs(), read);
+    return true;
 }
 
 std::int64_t CReplaySource::Pump(CInstrumentSession& session, std::int64_t nowMs) {
+    m_pumped.Clear();
+    m_nTakeAtMs = TakeDue(nowMs, m_pumped);
+    session.ProcessRead(m_pumped, nowMs);
+    if (m_bDrained) // taken in: finished now, not at the next take
+        m_nTakeAtMs = TakeDue(nowMs, m_pumped);
+    return m_nTakeAtMs;
+}
+
+std::int64_t CReplaySource::TakeDue(std::int64_t nowMs, SourceRead& read) {
+    read.bDatagrams = false;
     double speed;
     bool paused;
     int steps;
@@ -187,21 +198,44 @@ std::int64_t CReplaySource::Pump(CInstrumentSession& session, std::int64_t nowMs
         steps = m_nSteps;
         m_nSteps = 0;
     }
+    // What was taken, as the replay's position; called with the take complete.
+    const auto handOver = [&](std::int64_t next) {
+        if (read.bytes.empty())
+            return next;
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_status.nIndex = m_last.nIndex + 1;
+        m_status.nOffset = m_last.nOffset;
+        m_status.nUtcMs = m_last.nUtcMs;
+        m_bFresh = true;
+        return next;
+    };
     if (paused) {
         for (; steps > 0 && (m_bHeld || ReadNext()); --steps) {
-            Append(session, nowMs, m_held);
+            if (!read.bytes.empty() && read.bDatagrams != m_held.bWhole) {
+                std::lock_guard<std::mutex> guard(m_lock);
+                m_nSteps += steps; // the rest in a take of their own
+                break;
+            }
+            Append(read, m_held);
             m_bHeld = false;
-            Flush(session, nowMs); // one message, one read
         }
+        return handOver(steps > 0 ? nowMs : -1);
+    }
+    if (m_bDrained) {
+        // The session has taken the last block: now the replay is finished.
+        m_bDrained = false;
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_status.bFinished = true;
         return -1;
     }
     for (std::size_t n = 0;; ++n) {
         if (!m_bHeld && !ReadNext()) {
-            Flush(session, nowMs);
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_status.bFinished = true;
-            return -1;
+            m_bDrained = true;
+            return handOver(nowMs);
         }
+        // A take is datagrams or a stream, never both.
+        if (!read.bytes.empty() && read.bDatagrams != m_held.bWhole)
+            return handOver(nowMs);
         if (speed > kFastest) {
             if (!m_bAnchored) {
                 m_bAnchored = true;
@@ -213,15 +247,12 @@ std::int64_t CReplaySource::Pump(CInstrumentSession& session, std::int64_t nowMs
             const double since = static_cast<double>(m_held.nUtcMs - m_nAnchorUtcMs) / speed;
             const std::int64_t dueMs =
                 m_nAnchorMs + static_cast<std::int64_t>(std::ceil(std::max(0.0, since)));
-            if (dueMs > nowMs) {
-                Flush(session, nowMs);
-                return dueMs;
-            }
+            if (dueMs > nowMs)
+                return handOver(dueMs);
         } else if (n == kFastestBatch) {
-            Flush(session, nowMs);
-            return nowMs; // again at once, after the session's other work
+            return handOver(nowMs); // again at once, after the session's other work
         }
-        Append(session, nowMs, m_held);
+        Append(read, m_held);
         m_bHeld = false;
     }
 }

@@ -1,5 +1,6 @@
 // A record file played back into an instrument session of its own, as the
-// port would have delivered it.
+// port would have delivered it: one more byte source (link/ByteSource.h),
+// with a clock where the others have a descriptor.
 //
 // The messages come from CRecordReader with their receive times; a message
 // is due when the replay's clock, anchored at the last start, resume, seek or
@@ -8,7 +9,7 @@
 // goes to CInstrumentSession::Process in one block, so it is framed and
 // interpreted exactly as a read from the port. As fast as possible, blocks of
 // kFastestBatch messages follow one another with the session's other work in
-// between.
+// between. The replay is finished once the session has taken its last block.
 //
 // A raw capture (link/RawCapture.h) is played read by read, binary and noise
 // included; a datagram source's reads are framed as datagrams, each ending
@@ -19,21 +20,23 @@
 // (a reader position kept every few thousand messages as the replay reads)
 // and reads forward.
 //
-// Control calls come from any thread and are carried out at the next Pump on
+// Control calls come from any thread and are carried out at the next take on
 // the session's thread, which they wake. The session owns its replay source
 // (CInstrumentSession::UseSource), so neither can outlive the other.
 #pragma once
 
+#include "link/ByteSource.h"
 #include "link/InstrumentSession.h"
 #include "link/RecordReader.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
-class CReplaySource final : public ISessionSource {
+class CReplaySource final : public IByteSource {
 public:
     static constexpr double kFastest = 0; // the speed of "as fast as possible"
     static constexpr std::uint64_t kCheckpointEvery = 4096;
@@ -66,9 +69,22 @@ public:
     };
     Status CurrentStatus() const;
 
-    std::int64_t Pump(CInstrumentSession& session, std::int64_t nowMs) override;
+    // Hands what is due at nowMs (SteadyMs) to session, as its thread does;
+    // returns when something is due next, -1 for not before a control call.
+    // For driving a replay without the session's thread.
+    std::int64_t Pump(CInstrumentSession& session, std::int64_t nowMs);
+
+    // The source, on the session's thread.
+    LinkState State(LinkState::Kind kind) const override;
+    bool Open(LinkState* state) override;
+    void Close() override {}
+    bool Take(short revents, SourceRead& read, LinkState* lost) override;
+    bool IsConnected() const override { return true; }
+    bool CanAnswer() const override { return false; } // nobody to answer
+    void Answer(const std::uint8_t*, std::size_t) override {}
+    std::int64_t TakeAtMs() const override { return m_nTakeAtMs; }
     bool Paused() const override;
-    void AttachedTo(CInstrumentSession& session) override { m_pSession = &session; }
+    void AttachedTo(std::function<void()> wake) override { m_wake = std::move(wake); }
 
 private:
     struct Held {
@@ -82,15 +98,17 @@ private:
     };
     bool ReadNext();
     void Seek(std::uint64_t recordOffset);
-    void Append(CInstrumentSession& session, std::int64_t nowMs, const Held& message);
-    void Flush(CInstrumentSession& session, std::int64_t nowMs);
+    // What is due at nowMs into read; when something is due next.
+    std::int64_t TakeDue(std::int64_t nowMs, SourceRead& read);
+    void Append(SourceRead& read, const Held& message);
     void Wake();
 
     CRecordReader m_reader;
     RecordTimeSource m_timeSource = RecordTimeSource::None;
     std::string m_strTimeNote;
     std::uint64_t m_nLength = 0;
-    CInstrumentSession* m_pSession = nullptr;
+    std::string m_strPath;
+    std::function<void()> m_wake; // the session's
 
     // Session thread only.
     const std::uint64_t m_nCheckpointEvery;
@@ -100,9 +118,10 @@ private:
     bool m_bAnchored = false;
     std::int64_t m_nAnchorMs = 0;    // SteadyMs at the anchor
     std::int64_t m_nAnchorUtcMs = 0; // the recording's time there
-    std::string m_batch;
-    std::vector<std::size_t> m_ends; // of the datagrams in m_batch, when it holds datagrams
-    Held m_last;                     // the last message added to m_batch
+    std::int64_t m_nTakeAtMs = 0;    // when something is due next; -1: at a control call
+    bool m_bDrained = false;         // the last block was handed over: finished at the next take
+    Held m_last;                     // the last message added to a take
+    SourceRead m_pumped;             // Pump's
 
     // Control, under m_lock.
     mutable std::mutex m_lock;

@@ -17,26 +17,30 @@ void CInstrumentSession::UseSourceAddress(const SourceAddress& address) {
 }
 
 void CInstrumentSession::PollSources(int timeoutMs) {
-    m_sharing.BeforePoll(SteadyMs());
+    if (m_pSharing)
+        m_pSharing->BeforePoll(SteadyMs());
     m_pollFds.clear();
     m_pollFds.push_back({m_fdWake, POLLIN, 0});
     const int fd = m_pInput ? m_pInput->PollFd() : -1;
     if (fd >= 0)
         m_pollFds.push_back({fd, m_pInput->PollEvents(), 0});
     const std::size_t serverAt = m_pollFds.size();
-    m_sharing.AddPollFds(m_pollFds);
+    if (m_pSharing)
+        m_pSharing->AddPollFds(m_pollFds);
     const int ready = poll(m_pollFds.data(), m_pollFds.size(), timeoutMs);
     m_nWakeups.fetch_add(1, std::memory_order_relaxed);
     // Clients first: one that connected before the data gets all of it.
     if (ready > 0 && m_pollFds.size() > serverAt)
-        m_sharing.OnReady(m_pollFds.data() + serverAt, m_pollFds.size() - serverAt, SteadyMs());
-    m_sharing.Flush(); // logs what became of the clients
+        m_pSharing->OnReady(m_pollFds.data() + serverAt, m_pollFds.size() - serverAt, SteadyMs());
+    if (m_pSharing)
+        m_pSharing->Flush(); // logs what became of the clients
     if (ready > 0 && fd >= 0 && m_pollFds[1].revents)
         OnInputReady(m_pollFds[1].revents);
 }
 
 void CInstrumentSession::TickSources(std::int64_t nowMs) {
-    m_sharing.CountSkippedLines(nowMs);
+    if (m_pSharing)
+        m_pSharing->CountSkippedLines(nowMs);
     LogDatagramsLost(nowMs);
 }
 
@@ -54,10 +58,31 @@ void CInstrumentSession::LogDatagramsLost(std::int64_t nowMs) {
 std::future<std::string> CInstrumentSession::ServeAt(const ServeTarget& target) {
     auto done = std::make_shared<std::promise<std::string>>();
     std::future<std::string> result = done->get_future();
-    RunOnThread([this, target, done] { done->set_value(m_sharing.Change(target)); });
+    if (!m_pSharing) {
+        done->set_value("a replay shares nothing");
+        return result;
+    }
+    RunOnThread([this, target, done] { done->set_value(m_pSharing->Change(target)); });
     return result;
 }
 
 void CInstrumentSession::SetServeLimits(const ServeLimits& limits) {
-    RunOnThread([this, limits] { m_sharing.SetLimits(limits); });
+    if (m_pSharing)
+        RunOnThread([this, limits] { m_pSharing->SetLimits(limits); });
+}
+
+bool CInstrumentSession::Serve(const std::string& host, unsigned port, std::string* error) {
+    if (!m_pSharing) {
+        *error = "a replay shares nothing";
+        return false;
+    }
+    return m_pSharing->Listen(host, port, error);
+}
+
+bool CInstrumentSession::ServeUdp(const std::string& host, unsigned port, std::string* error) {
+    if (!m_pSharing) {
+        *error = "a replay shares nothing";
+        return false;
+    }
+    return m_pSharing->SendTo(host, port, error);
 }

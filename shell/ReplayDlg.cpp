@@ -48,8 +48,8 @@ QString CReplayDlg::SpeedText(double speed) {
 }
 
 CReplayDlg::CReplayDlg(QObject* eventTarget, QWidget* parent)
-    : QDialog(parent), m_listener(eventTarget),
-      m_pSession(std::make_unique<CInstrumentSession>(&m_listener)),
+    : QDialog(parent), m_listener(eventTarget), m_pSession(std::make_unique<CInstrumentSession>(
+                                                    &m_listener, CInstrumentSession::Role::Replay)),
       m_pSource(&m_pSession->UseSource(std::make_unique<CReplaySource>())) {
     setWindowTitle(QCoreApplication::translate("ReplayDlg", "数据回放"));
     setModal(false);
