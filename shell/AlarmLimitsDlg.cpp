@@ -30,10 +30,10 @@ CAlarmLimitsDlg::CAlarmLimitsDlg(QWidget* parent) : QDialog(parent) {
     PlaceInDialogUnits(new QLabel(QCoreApplication::translate("AlarmLimitsDlg", "正负"), this), 125,
                        28, 15, 9);
     m_pPitch = new QLineEdit(this);
-    m_pPitch->setObjectName("edit1005");
+    m_pPitch->setObjectName("pitchLimit");
     PlaceInDialogUnits(m_pPitch, 45, 27, 31, 12);
     m_pRoll = new QLineEdit(this);
-    m_pRoll->setObjectName("edit1006");
+    m_pRoll->setObjectName("rollLimit");
     PlaceInDialogUnits(m_pRoll, 153, 27, 31, 12);
     PlaceInDialogUnits(
         new QLabel(QCoreApplication::translate("AlarmLimitsDlg",

@@ -197,7 +197,7 @@ void CMainFrame::CreateMenus() {
 
 void CMainFrame::CreateToolBar() {
     m_pToolBar = new QToolBar(this);
-    m_pToolBar->setObjectName("AFX_IDW_TOOLBAR");
+    m_pToolBar->setObjectName("toolBar");
     m_pToolBar->setIconSize(QSize(18, 18));
     for (int id : MainToolbar()) {
         if (id == 0) {
