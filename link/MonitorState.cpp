@@ -17,14 +17,21 @@ void AssignText(std::string& text, std::string_view field) {
 }
 } // namespace
 
-CMonitorState::Kind CMonitorState::Interpret(const FramedMessage& message, std::int64_t nowMs) {
-    if (!message.bTextLine)
+CMonitorState::Kind CMonitorState::Interpret(const FramedMessage& message, std::int64_t nowMs,
+                                             SentenceReading* reading) {
+    if (!message.bTextLine) {
+        if (reading)
+            *reading = SentenceReading();
         return Kind::None;
-    return InterpretText(message.bytes, nowMs);
+    }
+    return InterpretText(message.bytes, nowMs, reading);
 }
 
-CMonitorState::Kind CMonitorState::InterpretText(std::string_view text, std::int64_t nowMs) {
-    const SentenceReading reading = ReadSentence(text);
+CMonitorState::Kind CMonitorState::InterpretText(std::string_view text, std::int64_t nowMs,
+                                                 SentenceReading* out) {
+    SentenceReading local;
+    SentenceReading& reading = out ? *out : local;
+    reading = ReadSentence(text, Options());
     if (reading.checksum == SentenceReading::Checksum::Fails) {
         m_nChecksumFailures.fetch_add(1, std::memory_order_relaxed);
         return Kind::BadChecksum;
@@ -60,6 +67,21 @@ CMonitorState::Kind CMonitorState::TakeReading(const SentenceReading& reading, s
                 break;
             case Quantity::Roll:
                 angle(o.value, Kind::Roll, m_values.m_strRoll, m_values.m_dRoll);
+                break;
+            case Quantity::MagneticHeading:
+                m_values.m_dMagneticHeading = o.value.dNumber;
+                break;
+            case Quantity::TrueFromMagnetic:
+                m_values.m_dTrueFromMagnetic = o.value.dNumber;
+                break;
+            case Quantity::RateOfTurn:
+                m_values.m_dRateOfTurn = o.value.dNumber;
+                break;
+            case Quantity::Course:
+                m_values.m_dCourse = o.value.dNumber;
+                break;
+            case Quantity::Speed:
+                m_values.m_dSpeed = o.value.dNumber;
                 break;
             case Quantity::Position:
                 position = true;

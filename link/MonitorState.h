@@ -36,7 +36,11 @@ struct CLiveValues {
     std::string m_strLatitude, m_strLongitude; // ddmm.mmmm and dddmm.mmmm, as sent
     double m_dHeading = 0, m_dPitch = 0, m_dRoll = 0;
     double m_dLatitude = 0, m_dLongitude = 0;
-    std::int64_t m_nReceivedMs[kQuantities] = {-1, -1, -1, -1}; // -1: never
+    // Shown as values, never drawn or alarmed: degrees, degrees a minute, knots.
+    double m_dMagneticHeading = 0, m_dTrueFromMagnetic = 0, m_dRateOfTurn = 0;
+    double m_dCourse = 0, m_dSpeed = 0;
+    static_assert(kQuantities == 9);
+    std::int64_t m_nReceivedMs[kQuantities] = {-1, -1, -1, -1, -1, -1, -1, -1, -1}; // -1: never
 
     bool Received(Quantity q) const { return m_nReceivedMs[static_cast<int>(q)] >= 0; }
     // Milliseconds since q arrived, at nowMs; -1 when it never did.
@@ -55,9 +59,17 @@ public:
     enum class Kind { None, Position, Heading, Pitch, Roll, Attitude, BadChecksum };
 
     // Interprets one message received at nowMs (SteadyMs()). Packets carry no
-    // attitude; text lines are read as the header says.
-    Kind Interpret(const FramedMessage& message, std::int64_t nowMs);
-    Kind InterpretText(std::string_view text, std::int64_t nowMs = 0);
+    // attitude; text lines are read as the header says, and what was read is
+    // left in *reading when asked for (views into the message).
+    Kind Interpret(const FramedMessage& message, std::int64_t nowMs,
+                   SentenceReading* reading = nullptr);
+    Kind InterpretText(std::string_view text, std::int64_t nowMs = 0,
+                       SentenceReading* reading = nullptr);
+    // How sentences are read from now on (RotMeaning); any thread.
+    void SetSentenceOptions(const SentenceOptions& options) {
+        m_bGpRotIsPitch.store(options.bGpRotIsPitch);
+    }
+    SentenceOptions Options() const { return {m_bGpRotIsPitch.load()}; }
 
     // Any thread.
     CLiveValues Values() const;
@@ -122,6 +134,7 @@ private:
     std::atomic<std::int64_t> m_nLastSampleMs{0};
     std::atomic<std::int64_t> m_nStaleMs{AlarmSettings{}.StaleMs()};
     std::atomic<std::uint64_t> m_nChecksumFailures{0};
+    std::atomic<bool> m_bGpRotIsPitch{true};
     std::atomic<int> m_nPitchLimit{AlarmSettings{}.pitchLimit};
     std::atomic<int> m_nRollLimit{AlarmSettings{}.rollLimit};
     CSampleGaps m_alarmMarks;

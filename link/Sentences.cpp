@@ -23,13 +23,16 @@ constexpr auto EndsInstrumentField = [](char c) {
 // Keeps a field that holds an angle the samples can keep: a number within the
 // range of float.
 void TakeAngle(std::string_view field, Observation& o) {
-    if (!IsNumber(field))
+    o.value = {field, 0};
+    if (field.empty())
         return;
-    const double v = Atof(field);
-    if (std::fabs(v) > std::numeric_limits<float>::max())
+    const double v = IsNumber(field) ? Atof(field) : std::numeric_limits<double>::infinity();
+    if (!(std::fabs(v) <= std::numeric_limits<float>::max())) {
+        o.validity = Validity::NotPlausible;
         return;
+    }
     o.validity = Validity::Valid;
-    o.value = {field, v};
+    o.value.dNumber = v;
 }
 
 // The same for the field of line that starts at `at` (kNoField: none) and
@@ -58,7 +61,7 @@ void TakeAngleAt(std::string_view line, std::size_t at, Ends ends, Observation& 
 // is found from where the one before started, eight bytes at a time.
 class CCommaFields {
 public:
-    static constexpr int kFields = 6;
+    static constexpr int kFields = 16;
     explicit CCommaFields(std::string_view s) : m_s(s) {}
     std::string_view Line() const { return m_s; }
     // Where field n starts; kNoField when the sentence has fewer.
@@ -114,14 +117,46 @@ void AddAngle(SentenceReading& reading, Quantity q, CCommaFields& field, int n) 
     TakeAngleAt(field.Line(), field.Start(n), EndsCommaField, Add(reading, q));
 }
 
+// The sentence's status says its values are not to be used: the values it
+// carries are Invalid (an empty field stays NotPresent).
+void SetAside(SentenceReading& reading) {
+    for (Observation& o : reading.arrObservations) {
+        if (&o - reading.arrObservations < reading.nObservations &&
+            o.validity != Validity::NotPresent)
+            o.validity = Validity::Invalid;
+    }
+}
+
+// Whether a valid value lies within its quantity's range.
+bool Plausible(Quantity q, double v) {
+    switch (q) {
+    case Quantity::Heading:
+    case Quantity::MagneticHeading:
+    case Quantity::TrueFromMagnetic:
+    case Quantity::Course:
+        return v >= 0 && v < 360;
+    case Quantity::Pitch:
+        return v >= -90 && v <= 90;
+    case Quantity::Roll:
+        return v >= -180 && v <= 180;
+    case Quantity::Speed:
+        return v >= 0;
+    case Quantity::Position:
+    case Quantity::RateOfTurn:
+        return true;
+    }
+    return true;
+}
+
 // A sentence's readers: each adds the observations of the quantities its
 // sentence carries. False when the line is not that sentence after all.
-using SentenceReader = bool (*)(CCommaFields& field, SentenceReading& reading);
+using SentenceReader = bool (*)(CCommaFields& field, SentenceReading& reading,
+                                const SentenceOptions& options);
 
 // The instrument's own "$C<heading><delimiter><pitch>": fields 1 and 2 as
 // ExtractFieldOf splits them (C, E, N and P separate too). Without a heading
 // it is some talker's sentence ("$CCHDT").
-bool ReadInstrument(CCommaFields& field, SentenceReading& reading) {
+bool ReadInstrument(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
     const std::string_view text = field.Line();
     Observation heading;
     TakeAngleAt(text, 2, EndsInstrumentField, heading);
@@ -141,71 +176,206 @@ bool ReadInstrument(CCommaFields& field, SentenceReading& reading) {
 }
 
 // $--HDT,heading,T
-bool ReadHdt(CCommaFields& field, SentenceReading& reading) {
+bool ReadHdt(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
     AddAngle(reading, Quantity::Heading, field, 1);
     return true;
 }
 
-// $--ROT,rate,status: the instrument sends its pitch in it.
-bool ReadRot(CCommaFields& field, SentenceReading& reading) {
-    AddAngle(reading, Quantity::Pitch, field, 1);
+// $--HDM,heading,M: a magnetic heading.
+bool ReadHdm(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
+    AddAngle(reading, Quantity::MagneticHeading, field, 1);
     return true;
 }
 
-// $--GGA,utc,latitude,N/S,longitude,E/W,quality,...: without a fix the fields
-// are empty, and that is no position.
-bool ReadGga(CCommaFields& field, SentenceReading& reading) {
+// A signed correction of comma fields n (degrees) and n + 1 (E or W); 0 when
+// the field is empty, false when it is not one.
+bool Correction(CCommaFields& field, int n, double* degrees) {
+    Observation o;
+    TakeAngleAt(field.Line(), field.Start(n), EndsCommaField, o);
+    const std::string_view side = field[n + 1];
+    if (o.validity == Validity::NotPresent) {
+        *degrees = 0;
+        return true;
+    }
+    if (o.validity != Validity::Valid || (side != "E" && side != "W"))
+        return false;
+    *degrees = side == "E" ? o.value.dNumber : -o.value.dNumber;
+    return true;
+}
+
+// An angle brought into 0 <= a < 360.
+double Bearing(double degrees) {
+    const double a = std::fmod(degrees, 360.0);
+    return a < 0 ? a + 360.0 : a;
+}
+
+// $--HDG,sensor heading,deviation,E/W,variation,E/W: the magnetic heading is
+// the sensor's corrected by the deviation; with the variation known, the true
+// heading it implies too (never shown as the true heading: kept for
+// comparisons).
+bool ReadHdg(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
+    Observation& magnetic = Add(reading, Quantity::MagneticHeading);
+    TakeAngleAt(field.Line(), field.Start(1), EndsCommaField, magnetic);
+    if (magnetic.validity != Validity::Valid)
+        return true;
+    double deviation = 0, variation = 0;
+    if (!Correction(field, 2, &deviation)) {
+        magnetic.validity = Validity::NotPlausible;
+        return true;
+    }
+    magnetic.value.dNumber = Bearing(magnetic.value.dNumber + deviation);
+    if (field[4].empty() || !Correction(field, 4, &variation))
+        return true;
+    Observation& implied = Add(reading, Quantity::TrueFromMagnetic);
+    implied.validity = Validity::Valid;
+    implied.value = {magnetic.value.text, Bearing(magnetic.value.dNumber + variation)};
+    return true;
+}
+
+// $--ROT,rate,status: status V is not valid. The instrument sends its pitch
+// as $GPROT; from every other talker it is the rate of turn.
+bool ReadRot(CCommaFields& field, SentenceReading& reading, const SentenceOptions& options) {
+    const std::string_view address = field[0];
+    const bool pitch = options.bGpRotIsPitch && address.substr(1, 2) == "GP";
+    AddAngle(reading, pitch ? Quantity::Pitch : Quantity::RateOfTurn, field, 1);
+    if (field[2] == "V")
+        SetAside(reading);
+    return true;
+}
+
+// $--GGA,utc,latitude,N/S,longitude,E/W,quality,...: quality 0 is no fix,
+// and its position is not taken even where the fields hold one.
+bool ReadGga(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
     Observation& o = Add(reading, Quantity::Position);
     const std::string_view latitude = field[2], longitude = field[4];
     if (IsNumber(latitude) && IsNumber(longitude)) {
-        o.validity = Validity::Valid;
+        o.validity = field[6] == "0" ? Validity::Invalid : Validity::Valid;
         o.value = {latitude, Atof(latitude)};
         o.second = {longitude, Atof(longitude)};
+    } else if (!latitude.empty() || !longitude.empty()) {
+        o.validity = field[6] == "0" ? Validity::Invalid : Validity::NotPlausible;
+    } else if (field[6] == "0") {
+        o.validity = Validity::Invalid;
     }
     return true;
 }
 
-// $--THS,heading,mode: mode V is a heading that is not valid.
-bool ReadThs(CCommaFields& field, SentenceReading& reading) {
-    if (field[2] == "V")
-        Add(reading, Quantity::Heading);
-    else
-        AddAngle(reading, Quantity::Heading, field, 1);
+// $--THS,heading,mode: A (autonomous), E (estimated), M (manual) and S
+// (simulator) carry a heading, E and S shown as such; V or no mode does not.
+bool ReadThs(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
+    AddAngle(reading, Quantity::Heading, field, 1);
+    const std::string_view mode = field[2];
+    if (mode == "E" || mode == "S")
+        reading.status = mode;
+    else if (mode != "A" && mode != "M")
+        SetAside(reading);
     return true;
 }
 
-// Heading, pitch and roll in comma fields h, p and r, unless the sentence's
-// status says there is no solution.
+// Heading, pitch and roll in comma fields h, p and r (0: the sentence has no
+// such field); set aside unless the sentence's status says it has a solution.
 void AddAttitude(SentenceReading& reading, CCommaFields& field, int h, int p, int r,
                  bool solution) {
     const Quantity quantities[] = {Quantity::Heading, Quantity::Pitch, Quantity::Roll};
     const int fields[] = {h, p, r};
     for (int i = 0; i < 3; ++i) {
-        if (solution)
+        if (fields[i] > 0)
             AddAngle(reading, quantities[i], field, fields[i]);
-        else
-            Add(reading, quantities[i]);
     }
+    if (!solution)
+        SetAside(reading);
 }
 
 // $--HPR,utc,heading,pitch,roll,quality,satellites,age,station: quality 0 is
 // no solution.
-bool ReadHpr(CCommaFields& field, SentenceReading& reading) {
+bool ReadHpr(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
     AddAttitude(reading, field, 2, 3, 4, field[5] != "0");
     return true;
 }
 
-// Hemisphere: $PSAT,HPR,utc,heading,pitch,roll,type.
-bool ReadPsatHpr(CCommaFields& field, SentenceReading& reading) {
+// Hemisphere: $PSAT,HPR,utc,heading,pitch,roll,type; type N is the GNSS
+// solution, G the gyro's, coasting.
+bool ReadPsatHpr(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
     AddAttitude(reading, field, 3, 4, 5, true);
+    reading.status = field[6];
     return true;
 }
 
-// OxTS, Trimble, Hemisphere: $PASHR,utc,heading,T,roll,pitch,heave,... The
-// other $PASHR forms carry a word, not "T", in the third field, and no attitude.
-bool ReadPashr(CCommaFields& field, SentenceReading& reading) {
-    if (field[3] == "T")
-        AddAttitude(reading, field, 2, 5, 4, true);
+// OxTS, Trimble, Hemisphere: $PASHR,utc,heading,T,roll,pitch,heave,roll
+// accuracy,pitch accuracy,heading accuracy,aiding status,IMU status. The
+// other $PASHR forms carry a word, not "T", in the third field, and no
+// attitude.
+bool ReadPashr(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
+    if (field[3] != "T")
+        return true;
+    AddAttitude(reading, field, 2, 5, 4, true);
+    // The last two fields, as sent: "1,1".
+    const std::size_t from = field.Start(10);
+    if (from != kNoField) {
+        std::string_view rest = field.Line().substr(from);
+        rest = rest.substr(0, rest.find_first_of("*\r\n"));
+        reading.status = rest;
+    }
+    return true;
+}
+
+// SkyTraq dual-antenna RTK: $PSTI,036,utc,date,heading,pitch,roll,mode; mode
+// N is no solution.
+bool ReadPsti036(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
+    const std::string_view mode = field[7];
+    AddAttitude(reading, field, 4, 5, 6, !mode.empty() && mode != "N");
+    reading.status = mode;
+    return true;
+}
+
+// Trimble two-antenna: $PTNL,AVR,utc,yaw,Yaw,tilt,Tilt,roll,Roll,range,
+// quality,pdop,satellites. The yaw is the heading (given from -180 to 180 by
+// some: brought into 0..360), the tilt the pitch; quality 0 is no solution.
+bool ReadPtnlAvr(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
+    AddAttitude(reading, field, 3, 5, field[7].empty() ? 0 : 7, field[10] != "0");
+    Observation& yaw = reading.arrObservations[0];
+    if (yaw.validity == Validity::Valid && yaw.value.dNumber < 0 && yaw.value.dNumber >= -180)
+        yaw.value.dNumber += 360;
+    return true;
+}
+
+// $--XDR,type,value,unit,name repeated: angular transducers (type A, unit D)
+// named PTCH, PITCH or TRIM give the pitch, ROLL or HEEL the roll; the first
+// of each counts. Other transducers say nothing.
+bool ReadXdr(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
+    bool pitch = false, roll = false;
+    for (int n = 1; n + 3 < CCommaFields::kFields && field.Start(n + 3) != kNoField; n += 4) {
+        if (field[n] != "A" || field[n + 2] != "D")
+            continue;
+        const std::string_view name = field[n + 3];
+        if (!pitch && (name == "PTCH" || name == "PITCH" || name == "TRIM")) {
+            pitch = true;
+            AddAngle(reading, Quantity::Pitch, field, n + 1);
+        } else if (!roll && (name == "ROLL" || name == "HEEL")) {
+            roll = true;
+            AddAngle(reading, Quantity::Roll, field, n + 1);
+        }
+    }
+    return true;
+}
+
+// $--VTG,course,T,course,M,speed,N,speed,K,mode: the true course and the
+// speed in knots; mode N is not valid.
+bool ReadVtg(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
+    AddAngle(reading, Quantity::Course, field, 1);
+    AddAngle(reading, Quantity::Speed, field, 5);
+    if (field[9] == "N")
+        SetAside(reading);
+    return true;
+}
+
+// $--RMC,utc,status,latitude,N/S,longitude,E/W,speed,course,...: course and
+// speed over ground (the position comes from GGA); status V is not valid.
+bool ReadRmc(CCommaFields& field, SentenceReading& reading, const SentenceOptions&) {
+    AddAngle(reading, Quantity::Course, field, 8);
+    AddAngle(reading, Quantity::Speed, field, 7);
+    if (field[2] != "A")
+        SetAside(reading);
     return true;
 }
 
@@ -227,6 +397,13 @@ constexpr SentenceKind kSentences[] = {
     {"HPR", ReadHpr},
     {"PSAT,HPR", ReadPsatHpr},
     {"PASHR", ReadPashr},
+    {"PSTI,036", ReadPsti036},
+    {"PTNL,AVR", ReadPtnlAvr},
+    {"XDR", ReadXdr},
+    {"HDG", ReadHdg},
+    {"HDM", ReadHdm},
+    {"VTG", ReadVtg},
+    {"RMC", ReadRmc},
 };
 
 // Whether the sentence of `address` (field 0 without "$") is called `name`:
@@ -242,14 +419,26 @@ bool IsCalled(std::string_view name, std::string_view address, CCommaFields& fie
 }
 } // namespace
 
-SentenceReading ReadSentence(std::string_view text) {
+SentenceReading ReadSentence(std::string_view text, const SentenceOptions& options) {
     SentenceReading reading;
+    if (!text.empty() && text[0] == '\\') {
+        reading.tag = ReadTagBlock(text);
+        if (reading.tag.state != TagBlock::State::Holds) {
+            reading.checksum = SentenceReading::Checksum::Fails;
+            return reading;
+        }
+        text.remove_prefix(reading.tag.nLength);
+    }
     if (text.size() < 2 || text[0] != '$')
         return reading;
     if (!ChecksumHolds(text)) {
         reading.checksum = SentenceReading::Checksum::Fails;
         return reading;
     }
+    std::size_t length = text.size();
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r'))
+        --length;
+    reading.bOverlong = length + 2 > SentenceReading::kMaxSentence;
     CCommaFields field(text);
     std::string_view address; // read when first needed
     for (const SentenceKind& kind : kSentences) {
@@ -262,8 +451,13 @@ SentenceReading ReadSentence(std::string_view text) {
             if (!IsCalled(kind.name, address, field))
                 continue;
         }
-        if (kind.read(field, reading))
+        if (kind.read(field, reading, options))
             break;
+    }
+    for (Observation& o : reading.arrObservations) {
+        if (&o - reading.arrObservations < reading.nObservations && o.validity == Validity::Valid &&
+            !Plausible(o.quantity, o.value.dNumber))
+            o.validity = Validity::NotPlausible;
     }
     return reading;
 }

@@ -104,7 +104,8 @@ std::uint32_t OffsetMs(std::int64_t utcMs, std::int64_t startMs) {
 } // namespace
 
 RecordLoadResult LoadRecordFile(const std::string& path, RecordLoadOutput& out,
-                                const LoadProgress& progress, const std::atomic<bool>* cancel) {
+                                const LoadProgress& progress, const std::atomic<bool>* cancel,
+                                const SentenceOptions& options) {
     RecordLoadResult result;
     out.records.clear();
     out.times = AnalysisTimes();
@@ -160,7 +161,7 @@ RecordLoadResult LoadRecordFile(const std::string& path, RecordLoadOutput& out,
             out.counts.CountPacket(message.nType, utcMs);
             continue;
         }
-        const SentenceReading reading = ReadSentence(message.bytes);
+        const SentenceReading reading = ReadSentence(message.bytes, options);
         out.counts.CountText(message.bytes, reading.checksum == SentenceReading::Checksum::Fails,
                              utcMs);
         // Each angle keeps its last value, as a live sample does.
@@ -179,7 +180,7 @@ RecordLoadResult LoadRecordFile(const std::string& path, RecordLoadOutput& out,
             case Quantity::Roll:
                 roll = value, angle = true;
                 break;
-            case Quantity::Position:
+            default: // not drawn
                 break;
             }
         }

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "link/MessageCounts.h"
+#include "link/Sentences.h"
 #include "plots/AnalysisLoader.h"
 #include "plots/Samples.h"
 
@@ -45,7 +46,9 @@ struct RecordLoadOutput {
 
 // Reads path into out (emptied first). progress, now and then, gets the bytes
 // read so far and the file's length; cancel, when set, ends the load soon
-// (Status::Cancelled, out then holds what was read).
+// (Status::Cancelled, out then holds what was read). The sentences are read
+// with options, as the live session reads them.
 RecordLoadResult LoadRecordFile(const std::string& path, RecordLoadOutput& out,
                                 const LoadProgress& progress = {},
-                                const std::atomic<bool>* cancel = nullptr);
+                                const std::atomic<bool>* cancel = nullptr,
+                                const SentenceOptions& options = {});
