@@ -358,8 +358,8 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
         if (!text.empty()) // an empty packet leaves nothing in the record
             m_timesBatch.push_back(message.bTextLine ? text.size() << 9
                                                      : text.size() << 9 | message.nType << 1 | 1);
-        const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs);
-        m_counts.Count(message, kind == CMonitorState::Kind::BadChecksum, nowMs);
+        const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs, &m_reading);
+        m_counts.Count(message, m_reading, nowMs);
         // The comparison is the same for the same angles at the same time:
         // a heading, a position or a packet within one read changes nothing.
         if ((nowMs != m_alarms.MeasuredMs() || kind == CMonitorState::Kind::Pitch ||

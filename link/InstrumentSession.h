@@ -235,6 +235,7 @@ private:
     std::unique_ptr<IByteSource> m_pInput; // none: no device; destroyed only after m_thread ends
     unsigned m_nPort = 0;                  // the serial port's number
     SourceRead m_read;
+    SentenceReading m_reading;          // of the message being framed
     std::int64_t m_nReconnectAtMs = -1; // -1: no attempt due
     std::int64_t m_nRecordCheckAtMs = 0;
     std::deque<std::int64_t> m_answersAtMs;

@@ -100,7 +100,35 @@ void CMessageCounts::Count(const FramedMessage& message, bool checksumFailed, st
         CountPacket(message.nType, nowMs);
 }
 
-void CMessageCounts::CountText(std::string_view text, bool checksumFailed, std::int64_t nowMs) {
+void CMessageCounts::Count(const FramedMessage& message, const SentenceReading& reading,
+                           std::int64_t nowMs) {
+    if (message.bTextLine)
+        CountReading(message.bytes, reading, nowMs);
+    else
+        CountPacket(message.nType, nowMs);
+}
+
+void CMessageCounts::CountReading(std::string_view text, const SentenceReading& reading,
+                                  std::int64_t nowMs) {
+    // A tag block's sentence is counted under its own name.
+    text.remove_prefix(std::min(reading.tag.nLength, text.size()));
+    Row& row = CountText(text, reading.checksum == SentenceReading::Checksum::Fails, nowMs);
+    for (const Observation& o : reading)
+        ++row.observed[static_cast<int>(o.quantity)][static_cast<int>(o.validity)];
+    row.overlong += reading.bOverlong;
+    const auto keep = [](std::string_view from, char* to, std::uint8_t& length) {
+        length = static_cast<std::uint8_t>(std::min<std::size_t>(from.size(), kNameSize));
+        std::memcpy(to, from.data(), length);
+    };
+    if (reading.status.size() != row.statusLength ||
+        !std::equal(reading.status.begin(), reading.status.end(), row.status))
+        keep(reading.status, row.status, row.statusLength);
+    if (!reading.tag.source.empty())
+        keep(reading.tag.source, row.source, row.sourceLength);
+}
+
+CMessageCounts::Row& CMessageCounts::CountText(std::string_view text, bool checksumFailed,
+                                               std::int64_t nowMs) {
     Row* row = &m_rows[kMaxTypes];
     if (text.size() >= 2 && text[0] == '$') {
         // The instrument's own sentence, "$C" and a number (a talker such as
@@ -114,6 +142,7 @@ void CMessageCounts::CountText(std::string_view text, bool checksumFailed, std::
         }
     }
     row->Add(nowMs, checksumFailed);
+    return *row;
 }
 
 CMessageCounts::Row& CMessageCounts::FindSentence(std::string_view text) {

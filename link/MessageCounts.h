@@ -5,12 +5,19 @@
 // failures, when the last one came and how many came in each of the last
 // seconds.
 //
+// For a sentence also: per quantity it gave, how many were valid, set aside
+// by its status, or not plausible; how many were longer than NMEA 0183
+// allows; its last status (THS mode E, PSAT,HPR's G, ...) and the device its
+// tag block names (s:).
+//
 // The session's thread counts every message; the window copies the table.
 // Memory is fixed, whatever the line sends: at most kMaxTypes types, found
 // through a small open-addressed index. Further types, and text that is no
 // sentence (garbage, the later pieces of an over-long line), are counted in
 // one "other" row.
 #pragma once
+
+#include "link/Sentences.h"
 
 #include <array>
 #include <cstdint>
@@ -37,6 +44,15 @@ public:
         std::int64_t lastSecond = 0;
         // Counts of the seconds lastSecond - kRateSeconds .. lastSecond, by second modulo the size.
         std::uint32_t perSecond[kRateSeconds + 1] = {};
+        // Sentences: observations by quantity and validity.
+        std::uint32_t observed[kQuantities][kValidities] = {};
+        std::uint64_t overlong = 0;
+        std::uint8_t statusLength = 0, sourceLength = 0;
+        char status[kNameSize] = {}; // the last one's own status, as sent (cut to fit)
+        char source[kNameSize] = {}; // the last tag block's s: (cut to fit)
+
+        std::string_view Status() const { return {status, statusLength}; }
+        std::string_view Source() const { return {source, sourceLength}; }
 
         std::string_view Name() const { return {name, nameLength}; }
         // Messages a second over the whole seconds before nowMs's, the last
@@ -51,7 +67,10 @@ public:
     // Counts one message that arrived at nowMs (milliseconds, not negative);
     // checksumFailed: a sentence whose "*hh" did not match.
     void Count(const FramedMessage& message, bool checksumFailed, std::int64_t nowMs);
-    void CountText(std::string_view text, bool checksumFailed, std::int64_t nowMs);
+    Row& CountText(std::string_view text, bool checksumFailed, std::int64_t nowMs);
+    // A message and what ReadSentence read of it (nothing for a packet).
+    void Count(const FramedMessage& message, const SentenceReading& reading, std::int64_t nowMs);
+    void CountReading(std::string_view text, const SentenceReading& reading, std::int64_t nowMs);
     void CountPacket(std::uint8_t type, std::int64_t nowMs);
 
     // The types in the order they first came.

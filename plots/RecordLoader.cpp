@@ -162,8 +162,7 @@ RecordLoadResult LoadRecordFile(const std::string& path, RecordLoadOutput& out,
             continue;
         }
         const SentenceReading reading = ReadSentence(message.bytes, options);
-        out.counts.CountText(message.bytes, reading.checksum == SentenceReading::Checksum::Fails,
-                             utcMs);
+        out.counts.CountReading(message.bytes, reading, utcMs);
         // Each angle keeps its last value, as a live sample does.
         bool angle = false;
         for (const Observation& o : reading) {

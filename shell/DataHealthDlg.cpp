@@ -17,7 +17,55 @@ const char* const kColumns[] = {QT_TRANSLATE_NOOP("DataHealthDlg", "类型"),
                                 QT_TRANSLATE_NOOP("DataHealthDlg", "数量"),
                                 QT_TRANSLATE_NOOP("DataHealthDlg", "速率(条/秒)"),
                                 QT_TRANSLATE_NOOP("DataHealthDlg", "最近(秒前)"),
-                                QT_TRANSLATE_NOOP("DataHealthDlg", "校验错误")};
+                                QT_TRANSLATE_NOOP("DataHealthDlg", "校验错误"),
+                                QT_TRANSLATE_NOOP("DataHealthDlg", "读到的量")};
+
+const char* const kQuantityNames[kQuantities] = {
+    QT_TRANSLATE_NOOP("DataHealthDlg", "航向"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "俯仰角"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "横滚角"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "位置"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "磁航向"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "磁航向所示真航向"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "转向速率"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "对地航向"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "对地航速")};
+const char* const kValidityNames[kValidities] = {
+    QT_TRANSLATE_NOOP("DataHealthDlg", "空"), QT_TRANSLATE_NOOP("DataHealthDlg", "有效"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "无效"), QT_TRANSLATE_NOOP("DataHealthDlg", "不可信")};
+
+// What a sentence type gave: "航向：有效 120，不可信 3；俯仰角：有效 120", then
+// its last status, the device its tag blocks name and the over-long ones.
+QString ReadingsText(const CMessageCounts::Row& row) {
+    const auto named = [](const char* text) {
+        return QCoreApplication::translate("DataHealthDlg", text);
+    };
+    QStringList parts;
+    for (int q = 0; q < kQuantities; ++q) {
+        QStringList counts;
+        for (int v = 0; v < kValidities; ++v) {
+            if (row.observed[q][v] != 0)
+                counts << QCoreApplication::translate("DataHealthDlg", "%1 %2")
+                              .arg(named(kValidityNames[v]))
+                              .arg(row.observed[q][v]);
+        }
+        if (!counts.isEmpty())
+            parts << QCoreApplication::translate("DataHealthDlg", "%1：%2")
+                         .arg(named(kQuantityNames[q]),
+                              counts.join(QCoreApplication::translate("DataHealthDlg", "，")));
+    }
+    const auto latin = [](std::string_view text) {
+        return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    };
+    if (!row.Status().empty())
+        parts << QCoreApplication::translate("DataHealthDlg", "状态 %1").arg(latin(row.Status()));
+    if (!row.Source().empty())
+        parts << QCoreApplication::translate("DataHealthDlg", "设备 %1").arg(latin(row.Source()));
+    if (row.overlong != 0)
+        parts
+            << QCoreApplication::translate("DataHealthDlg", "超过 82 字符 %1 条").arg(row.overlong);
+    return parts.join(QCoreApplication::translate("DataHealthDlg", "；"));
+}
 
 QString TypeText(const CMessageCounts::Row& row) {
     switch (row.kind) {
@@ -67,7 +115,7 @@ CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* paren
     : QDialog(parent), m_pSession(&session) {
     setWindowTitle(QCoreApplication::translate("DataHealthDlg", "数据状态"));
     setModal(false);
-    resize(560, 520);
+    resize(860, 520);
     auto* layout = new QVBoxLayout(this);
     m_pTable = new QTableWidget(0, static_cast<int>(std::size(kColumns)), this);
     m_pTable->setObjectName("types");
@@ -75,7 +123,8 @@ CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* paren
     for (const char* column : kColumns)
         columns << QCoreApplication::translate("DataHealthDlg", column);
     m_pTable->setHorizontalHeaderLabels(columns);
-    m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_pTable->horizontalHeader()->setStretchLastSection(true);
     m_pTable->verticalHeader()->hide();
     m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pTable->setSelectionMode(QAbstractItemView::NoSelection);
@@ -188,7 +237,8 @@ void CDataHealthDlg::SetCell(int row, int column, const QString& text) {
     QTableWidgetItem* item = m_pTable->item(row, column);
     if (!item) {
         item = new QTableWidgetItem;
-        item->setTextAlignment(Qt::AlignVCenter | (column == 0 ? Qt::AlignLeft : Qt::AlignRight));
+        item->setTextAlignment(Qt::AlignVCenter |
+                               (column == 0 || column == 5 ? Qt::AlignLeft : Qt::AlignRight));
         m_pTable->setItem(row, column, item);
     }
     item->setText(text); // an unchanged text changes nothing
@@ -203,6 +253,7 @@ void CDataHealthDlg::SetRow(int row, const CMessageCounts::Row& counts, std::int
     SetCell(row, 4, QString::number(counts.checksumFailures));
     m_pTable->item(row, 4)->setForeground(
         counts.checksumFailures ? QColor(0xc0, 0, 0) : palette().color(QPalette::Text));
+    SetCell(row, 5, ReadingsText(counts));
 }
 
 void CDataHealthDlg::RefreshRecord(const std::string& path) {

@@ -34,7 +34,8 @@ int RunCsvExport(const CCommandLineInfo& info) {
     if (!info.analysisRecordFile.isEmpty()) {
         RecordLoadOutput out;
         const RecordLoadResult result =
-            LoadRecordFile(QFile::encodeName(info.analysisRecordFile).toStdString(), out);
+            LoadRecordFile(QFile::encodeName(info.analysisRecordFile).toStdString(), out, {},
+                           nullptr, ReadSentenceOptions());
         if (const QString refusal = CAnalysisSession::Refusal(result, info.analysisRecordFile);
             !refusal.isEmpty()) {
             Say(refusal);

@@ -60,6 +60,8 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     FindFreePorts();
     // Settings that could not be used are named, never passed over in silence.
     m_alarmSettings = ReadAlarmSettings(&m_badSettings);
+    m_sentenceOptions = ReadSentenceOptions(&m_badSettings);
+    m_pSession->Monitor().SetSentenceOptions(m_sentenceOptions);
     ApplyAlarms();
     // Every byte read is kept beside the record unless the setting says otherwise.
     const QString raw = key.ReadString("RawCapture").trimmed().toLower();
@@ -129,6 +131,7 @@ bool CMainFrame::OnCreate(CQuillmarView* view) {
     m_documents.SetView(view);
     setCentralWidget(view);
     view->AttachMonitor(&m_pSession->Monitor());
+    view->Analysis().SetSentenceOptions(m_sentenceOptions);
     RegisterCommands();
     view->RegisterCommands(m_commands);
     m_commands.SetAfterRun([this](int) { UpdateCommandUI(); });

@@ -150,7 +150,8 @@ private:
     CCommandTable m_commands;
     CQtSessionListener m_sessionListener;
     std::unique_ptr<CInstrumentSession> m_pSession;
-    AlarmSettings m_alarmSettings; // as read at the start, limits as set since
+    AlarmSettings m_alarmSettings;     // as read at the start, limits as set since
+    SentenceOptions m_sentenceOptions; // as read at the start, for live, replay and analysis
     CAnnunciator m_annunciator;
     CMessageRelay m_relay;
     CDocumentCommands m_documents;

@@ -42,6 +42,7 @@ bool CMainFrame::StartReplay(const QString& path, double speed) {
     }
     EndReplay(); // one replay at a time
     ApplyAlarmSettings(replay->Session(), m_alarmSettings);
+    replay->Session().Monitor().SetSentenceOptions(m_sentenceOptions);
     m_pReplay = replay;
     connect(replay, &CReplayDlg::Ended, this, &CMainFrame::EndReplay);
     ShowSession(replay->Session());

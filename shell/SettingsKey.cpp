@@ -147,6 +147,19 @@ AlarmSettings ReadAlarmSettings(QStringList* badKeys) {
     return settings;
 }
 
+SentenceOptions ReadSentenceOptions(QStringList* badKeys) {
+    SentenceOptions options;
+    CSettingsKey key;
+    if (key.Create() != 0)
+        return options;
+    const QString meaning = key.ReadString("RotMeaning").trimmed().toLower();
+    if (meaning == "rate")
+        options.bGpRotIsPitch = false;
+    else if (!meaning.isEmpty() && meaning != "pitch" && badKeys)
+        *badKeys << "RotMeaning";
+    return options;
+}
+
 ServeLimits ReadServeLimits() {
     ServeLimits limits;
     CSettingsKey key;

@@ -5,6 +5,7 @@
 
 #include "link/AlarmSettings.h"
 #include "link/NmeaServer.h"
+#include "link/Sentences.h"
 
 #include <QMap>
 #include <QString>
@@ -56,6 +57,9 @@ int ReadConfiguredPort();
 // "StaleSeconds" (1..86400). badKeys gets the settings that were there but not
 // numbers in their range (NaN, infinite, out of range).
 AlarmSettings ReadAlarmSettings(QStringList* badKeys = nullptr);
+// How sentences are read: RotMeaning "pitch" (the default: $GPROT is the
+// instrument's pitch) or "rate" (a receiver's real rate of turn).
+SentenceOptions ReadSentenceOptions(QStringList* badKeys = nullptr);
 // The sharing server's bounds, each with its default where missing or out of
 // range: "ServeMaxClients" (1..65536, 32) and "ServeMaxQueuedBytes" (what all
 // clients' queues may hold together, 64 KiB..1 GiB, 16 MiB).

@@ -127,9 +127,17 @@ std::string CInstrumentSimulator::Traffic(std::uint64_t tick, double rateHz,
         }
         if (name == "hdt")
             std::snprintf(line, sizeof line, "$%sHDT,%.2f,T", talker, heading);
-        else if (name == "rot")
-            std::snprintf(line, sizeof line, "$%sROT,%.2f,A", talker, pitch);
-        else if (name == "ths")
+        else if (name == "rot" && options.talker == "GP")
+            std::snprintf(line, sizeof line, "$GPROT,%.2f,A", pitch); // the instrument's pitch
+        else if (name == "rot") {
+            // Any other talker's ROT is a rate of turn, degrees a minute: the
+            // simulated heading's own; the instrument's pitch still comes as
+            // $GPROT.
+            const double rate = 60.0 * (3.0 + 15.0 * (2 * pi / 90.0) * std::cos(2 * pi * t / 90.0));
+            std::snprintf(line, sizeof line, "$GPROT,%.2f,A", pitch);
+            nmea(line);
+            std::snprintf(line, sizeof line, "$%sROT,%.2f,A", talker, rate);
+        } else if (name == "ths")
             std::snprintf(line, sizeof line, "$%sTHS,%.2f,A", talker, heading);
         else if (name == "hpr")
             std::snprintf(line, sizeof line, "$%sHPR,%s,%.2f,%.2f,%.2f,4,18,1.0,0000", talker, utc,

@@ -20,8 +20,9 @@
 struct TrafficOptions {
     double nPacketEverySeconds = 30; // 0: never
     // Sentences at the tick rate, in this order: "c" (the instrument's own),
-    // "hdt", "rot", "ths", "hpr" ($--HPR), "psat" ($PSAT,HPR), "pashr"; "gga"
-    // once a second.
+    // "hdt", "rot" (with talker GP the instrument's pitch; with any other the
+    // heading's rate of turn, beside the pitch as $GPROT), "ths", "hpr"
+    // ($--HPR), "psat" ($PSAT,HPR), "pashr"; "gga" once a second.
     std::vector<std::string> sentences = {"c", "hdt", "rot", "gga"};
     std::string talker = "GP";
     // Every this many ticks the first checksummed sentence carries a wrong

@@ -210,6 +210,14 @@
         <source>（%1）</source>
         <translation> (%1)</translation>
     </message>
+    <message>
+        <source>转向速率：</source>
+        <translation>Rate of turn:</translation>
+    </message>
+    <message>
+        <source> °/分</source>
+        <translation> °/min</translation>
+    </message>
 </context>
 <context>
     <name>CMainFrame</name>
@@ -329,15 +337,15 @@
     </message>
     <message>
         <source>载入文件的计时文件</source>
-        <translation>the loaded file's timing file</translation>
+        <translation>the loaded file&apos;s timing file</translation>
     </message>
     <message>
         <source>载入文件的原始数据文件</source>
-        <translation>the loaded file's raw capture</translation>
+        <translation>the loaded file&apos;s raw capture</translation>
     </message>
     <message>
         <source>载入文件的事件日志</source>
-        <translation>the loaded file's event log</translation>
+        <translation>the loaded file&apos;s event log</translation>
     </message>
 </context>
 <context>
@@ -436,7 +444,7 @@
     </message>
     <message>
         <source>丢失的数据报（系统接收缓冲区已满）</source>
-        <translation>Datagrams lost (the system's receive buffer was full)</translation>
+        <translation>Datagrams lost (the system&apos;s receive buffer was full)</translation>
     </message>
     <message>
         <source>数据报发送方</source>
@@ -453,6 +461,90 @@
     <message>
         <source>其他发送方（过多，未逐一列出）：%1 个数据报</source>
         <translation>Other senders (too many to list): %1 datagrams</translation>
+    </message>
+    <message>
+        <source>读到的量</source>
+        <translation>Quantities read</translation>
+    </message>
+    <message>
+        <source>航向</source>
+        <translation>Heading</translation>
+    </message>
+    <message>
+        <source>俯仰角</source>
+        <translation>Pitch</translation>
+    </message>
+    <message>
+        <source>横滚角</source>
+        <translation>Roll</translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>磁航向</source>
+        <translation>Magnetic heading</translation>
+    </message>
+    <message>
+        <source>磁航向所示真航向</source>
+        <translation>True heading from magnetic</translation>
+    </message>
+    <message>
+        <source>转向速率</source>
+        <translation>Rate of turn</translation>
+    </message>
+    <message>
+        <source>对地航向</source>
+        <translation>Course over ground</translation>
+    </message>
+    <message>
+        <source>对地航速</source>
+        <translation>Speed over ground</translation>
+    </message>
+    <message>
+        <source>空</source>
+        <translation>empty</translation>
+    </message>
+    <message>
+        <source>有效</source>
+        <translation>valid</translation>
+    </message>
+    <message>
+        <source>无效</source>
+        <translation>invalid</translation>
+    </message>
+    <message>
+        <source>不可信</source>
+        <translation>not plausible</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>状态 %1</source>
+        <translation>status %1</translation>
+    </message>
+    <message>
+        <source>设备 %1</source>
+        <translation>device %1</translation>
+    </message>
+    <message>
+        <source>超过 82 字符 %1 条</source>
+        <translation>%1 longer than 82 characters</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
     </message>
 </context>
 <context>
@@ -1170,7 +1262,7 @@ Export</translation>
     <message>
         <source>调入记录的时长、最大俯仰角和横滚角、超限时间、数据中断和报警事件
 会话摘要</source>
-        <translation>The loaded recording's duration, largest pitch and roll, time beyond limits, data gaps and alarm events
+        <translation>The loaded recording&apos;s duration, largest pitch and roll, time beyond limits, data gaps and alarm events
 Session summary</translation>
     </message>
     <message>
@@ -1565,15 +1657,15 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>计时文件的时间倒退超过 1 秒，未采用</source>
-        <translation>the timing file's times go back by more than a second; not used</translation>
+        <translation>the timing file&apos;s times go back by more than a second; not used</translation>
     </message>
     <message>
         <source>计时文件的时间在两条消息之间跳过一天以上，未采用</source>
-        <translation>the timing file's times jump by more than a day between two messages; not used</translation>
+        <translation>the timing file&apos;s times jump by more than a day between two messages; not used</translation>
     </message>
     <message>
         <source>计时文件的时间不在 2000–2100 年间，未采用</source>
-        <translation>the timing file's times are outside the years 2000–2100; not used</translation>
+        <translation>the timing file&apos;s times are outside the years 2000–2100; not used</translation>
     </message>
     <message>
         <source>计时文件没有一条完整的时间，未采用</source>
@@ -1605,7 +1697,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>计时文件不是本程序的计时文件，未采用</source>
-        <translation>the timing file is not one of this program's; not used</translation>
+        <translation>the timing file is not one of this program&apos;s; not used</translation>
     </message>
 </context>
 <context>

@@ -87,6 +87,7 @@ QString AngleText(float value) {
 struct CAnalysisSession::Job {
     QString path;
     AnalysisSource source = AnalysisSource::R35;
+    SentenceOptions options;
     std::atomic<bool> cancel{false};
     std::atomic<bool> ended{false};
     std::atomic<std::uint64_t> lines{0}, length{0}; // in the progress trace's terms
@@ -112,7 +113,7 @@ struct CAnalysisSession::Job {
         } else {
             RecordLoadOutput out;
             const RecordLoadResult result =
-                LoadRecordFile(path.toStdString(), out, progress, &cancel);
+                LoadRecordFile(path.toStdString(), out, progress, &cancel, options);
             cancelled = result.status == RecordLoadResult::Status::Cancelled;
             finished.complete = result.status == RecordLoadResult::Status::Complete;
             finished.refusal = RecordRefusal(path, result);
@@ -163,6 +164,7 @@ void CAnalysisSession::StartLoad(const QString& path, AnalysisSource source,
     m_pJob = std::make_unique<Job>();
     m_pJob->path = path;
     m_pJob->source = source;
+    m_pJob->options = m_sentenceOptions;
     m_pJob->onEnded = std::move(onEnded);
     m_pJob->thread = std::thread([job = m_pJob.get()] { job->Run(); });
 }

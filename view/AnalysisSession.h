@@ -57,6 +57,8 @@ public:
     // cancelled first. Poll LoadEnded, then FinishLoad; onEnded, when given,
     // is called on the loading thread once the load has ended.
     void StartLoad(const QString& path, AnalysisSource source, std::function<void()> onEnded = {});
+    // How a record's sentences are read from the next load on (RotMeaning).
+    void SetSentenceOptions(const SentenceOptions& options) { m_sentenceOptions = options; }
     bool LoadEnded() const;
     struct Finished {
         bool complete = false; // the file loaded whole
@@ -122,6 +124,7 @@ public:
                           const std::function<void(QImage&)>& draw);
 
 private:
+    SentenceOptions m_sentenceOptions;
     static constexpr int kFirstToggle = 32864; // ID_TOGGLE_HEADING
     static constexpr int kToggles = 5;
     struct Job;

@@ -74,14 +74,15 @@ void ValuePointer(CCanvas& canvas, const Shown& shown, const std::array<QPoint, 
 }
 
 // A value's text: "--" before the first one; grey, with its age, once stale.
-void ValueText(CCanvas& canvas, const CScale& scale, int y, const Shown& shown, double value) {
+void ValueText(CCanvas& canvas, const CScale& scale, int y, const Shown& shown, double value,
+               const QString& unit = {}) {
     if (!shown.received) {
         Text(canvas, scale, 275, y, "--");
         return;
     }
     if (shown.stale)
         canvas.SetTextColour(kStaleText);
-    Text(canvas, scale, 275, y, SignificantText(value));
+    Text(canvas, scale, 275, y, SignificantText(value) + unit);
     if (shown.stale)
         Text(canvas, scale, 380, y,
              QCoreApplication::translate("AttitudeDisplay", "（%1）")
@@ -160,6 +161,13 @@ void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveVal
     ValueText(canvas, scale, 590, position, values.m_dLatitude);
     Text(canvas, scale, 150, 620, QCoreApplication::translate("AttitudeDisplay", "横滚角为："));
     ValueText(canvas, scale, 620, roll, values.m_dRoll);
+    // A gyro's or an autopilot's rate of turn, once one has come: a value,
+    // never a pointer, in degrees a minute (negative: the bow swings to port).
+    if (const Shown rate = Show(values, Quantity::RateOfTurn, nowMs, staleMs); rate.received) {
+        Text(canvas, scale, 150, 650, QCoreApplication::translate("AttitudeDisplay", "转向速率："));
+        ValueText(canvas, scale, 650, rate, values.m_dRateOfTurn,
+                  QCoreApplication::translate("AttitudeDisplay", " °/分"));
+    }
 }
 
 void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues& values,

@@ -18,9 +18,26 @@ std::vector<std::string> Rows(const SessionHealth& health) {
         const std::string name = row.packetType   ? "packet " + std::to_string(row.packetType)
                                  : row.nameLength ? std::string(row.Name())
                                                   : "other";
-        if (row.count)
-            rows.push_back(name + " " + std::to_string(row.count) + "/" +
-                           std::to_string(row.checksumFailures));
+        if (!row.count)
+            continue;
+        std::string text =
+            name + " " + std::to_string(row.count) + "/" + std::to_string(row.checksumFailures);
+        // What was not believed ("H?1": a heading not plausible, "P!1": a pitch
+        // set aside), the last status, the tag block's device, the over-long.
+        for (int q = 0; q < kQuantities; ++q) {
+            for (const auto& [v, mark] :
+                 {std::pair{Validity::Invalid, '!'}, std::pair{Validity::NotPlausible, '?'}}) {
+                if (const auto n = row.observed[q][static_cast<int>(v)])
+                    text += std::string(" ") + "HPRXMTOCS"[q] + mark + std::to_string(n);
+            }
+        }
+        if (!row.Status().empty())
+            text += " |" + std::string(row.Status());
+        if (!row.Source().empty())
+            text += " @" + std::string(row.Source());
+        if (row.overlong)
+            text += " +" + std::to_string(row.overlong);
+        rows.push_back(text);
     }
     if (health.nBadPackets)
         rows.push_back("bad packets " + std::to_string(health.nBadPackets));
@@ -44,7 +61,11 @@ TEST(SessionHealth, CountsEveryMessageUnderItsType) {
         {"junk\r\n\r\n$ABCDEFGHIJK,1\r\n$gphdt,1\r\n$GP HDT\r\n" + std::string(700, 'x') + "\n",
          {"other 8/0", "over-long lines 1"}},
         {"$GPXYZ," + std::string(400, '1') + "\r\n" + std::string(298, 'y') + "\r\n",
-         {"GPXYZ 1/0", "other 3/0", "over-long lines 2"}},
+         {"GPXYZ 1/0 +1", "other 3/0", "over-long lines 2"}},
+        {nmea("$GPHDT,400.0,T") + nmea("$GPROT,25.0,V") + nmea("$HETHS,7.5,E") + "\\s:kplex*23\\" +
+             nmea("$GPHDT,1.0,T") + "\\s:kplex*24\\" + nmea("$GPHDT,1.0,T") +
+             nmea("$IIXDR,A,1.0,D,PTCH,A,2.0,D,ROLL,C,19.5,C,AIRTEMP,P,1.013,B,BARO,C,9.5,C,WATER"),
+         {"GPHDT 3/1 H?1 @kplex", "GPROT 1/0 P!1", "HETHS 1/0 |E", "IIXDR 1/0 +1"}},
     };
     for (const auto& [stream, rows] : table) {
         CInstrumentSession session;

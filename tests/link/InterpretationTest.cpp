@@ -78,6 +78,11 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
          -3, 3.5f},
         {"$C13.0,1.0*00\r\n", K::BadChecksum, "251.3", "-3.0", nullptr},
         {"\n", K::None, "251.3", "-3.0", nullptr},
+        // A gyro's rate of turn, a pitch its status sets aside and a heading of
+        // 400 leave the angles and the curves alone.
+        {Nmea("$HEROT,-12.5,A"), K::None, "251.3", "-3.0", nullptr},
+        {Nmea("$GPROT,25.0,V"), K::None, "251.3", "-3.0", nullptr},
+        {Nmea("$GPHDT,400.00,T"), K::None, "251.3", "-3.0", nullptr},
         // After more than the stale time without a sample, the curves break.
         {"$C14.0,1.5\r\n", K::Attitude, "14.0", "1.5", nullptr, 14, 1.5f, 3.5f, 60000},
     };
@@ -116,6 +121,7 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
     EXPECT_TRUE(state.LastAngle(Quantity::Roll, &roll));
     EXPECT_EQ(roll, 3.5);
     EXPECT_EQ(state.ChecksumFailures(), 2u);
+    EXPECT_EQ(values.m_dRateOfTurn, -12.5);
     ASSERT_EQ(state.Gaps().Size(), 1u);
     EXPECT_EQ(state.Gaps()[0], samples - 1);
     // Sample times after the first: both sides of the gap exact.
@@ -162,6 +168,8 @@ TEST(Simulator, TrafficIsWellFormedAndPaced) {
          "HE",
          10,
          {{K::Heading, 90}, {K::Attitude, 300}, {K::BadChecksum, 10}, {K::Position, 10}}},
+        // A gyro's ROT is its rate of turn: the pitch comes only from $GPROT.
+        {"rot", "HE", 0, {{K::Pitch, 100}, {K::None, 100}}},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.sentences);
@@ -183,13 +191,17 @@ TEST(Simulator, TrafficIsWellFormedAndPaced) {
             ++counts[state.InterpretText(m.bytes)];
             if (m.bytes[1] != 'C')
                 EXPECT_NE(m.bytes.find('*'), std::string::npos) << m.bytes;
-            if (m.bytes[1] != 'C' && m.bytes[1] != 'P')
+            if (m.bytes[1] != 'C' && m.bytes[1] != 'P' && !m.bytes.starts_with("$GPROT"))
                 EXPECT_EQ(m.bytes.substr(1, 2), c.talker);
             EXPECT_TRUE(m.bytes.ends_with("\r\n")) << m.bytes;
         }
         EXPECT_EQ(counts, c.counts);
         EXPECT_EQ(packets, 2);
         EXPECT_TRUE(state.Values().Received(Quantity::Roll) == (c.badEvery > 0));
+        // 3 deg/s and a 15 deg swing every 90 s: 117 to 243 deg a minute.
+        const double rate = state.Values().m_dRateOfTurn;
+        EXPECT_TRUE(state.Values().Received(Quantity::RateOfTurn) ? rate > 110 && rate < 250
+                                                                  : rate == 0);
     }
     TrafficOptions options;
     EXPECT_FALSE(options.ParseSentences("hdt,xyz"));
