@@ -349,36 +349,6 @@ TEST_F(NetSessionTest, GpsdSourceRecordsTheReceiversSentences) {
     waitpid(gpsd, nullptr, 0);
 }
 
-// Two clients get exactly the record's text lines; one that never reads is
-// dropped once its queue passes 1 MiB, and the record stays whole.
-TEST_F(NetSessionTest, ServerClientsGetTheTextLinesAndAStuckOneIsDropped) {
-    std::string error;
-    ASSERT_TRUE(m_session.Serve("127.0.0.1", 0, &error)) << error;
-    int clients[] = {Connected(m_session.ServePort()), Connected(m_session.ServePort()),
-                     Connected(m_session.ServePort(), 4096)};
-    const int peer = StartOnOwnServer();
-    ASSERT_GE(peer, 0);
-    std::string stream = kStream;
-    for (std::uint64_t tick = 0; stream.size() < (8u << 20); ++tick)
-        stream += CInstrumentSimulator::Traffic(tick, 10.0, 1);
-    const std::string lines = Recorded(stream, true);
-    std::string received[2];
-    std::thread readers[2];
-    for (int i = 0; i < 2; ++i)
-        readers[i] = std::thread([&, i] { received[i] = ReceiveAll(clients[i], lines.size()); });
-    ASSERT_TRUE(SendAll(peer, stream));
-    for (std::thread& reader : readers)
-        reader.join();
-    EXPECT_TRUE(received[0] == lines);
-    EXPECT_TRUE(received[1] == lines);
-    EXPECT_TRUE(RecordIs(Recorded(stream, false)));
-    const std::string stuck = "127.0.0.1:" + std::to_string(LocalPort(clients[2]));
-    EXPECT_NE(ReadFile(m_session.EventLogPath()).find(",serve,client-dropped," + stuck),
-              std::string::npos);
-    for (int fd : {peer, clients[0], clients[1], clients[2]})
-        close(fd);
-}
-
 // Datagrams, one a line, to a socket bound on the loopback: together they are
 // the record's text lines, byte for byte.
 TEST_F(NetSessionTest, ServerSendsTheTextLinesAsDatagrams) {
