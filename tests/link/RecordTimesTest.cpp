@@ -64,7 +64,7 @@ TEST_F(RecordTimesTest, MessagesComeBackCutWhereReceivedWithTheirTimes) {
     const std::string whole = ReadFile(timesPath);
     // A byte for a line soon after the one before.
     EXPECT_EQ(whole.size(), kTimesHeaderSize + 1 + 3 + 1 + 4 + 1 + 3 + 1 + 5 + 2);
-    for (const std::size_t cut : {0u, 1u, 2u}) { // the last entry, two bytes
+    for (const std::size_t cut : {0u, 1u, 2u}) { // whole, the last entry torn, gone
         SCOPED_TRACE(cut);
         WriteFile(timesPath, whole.substr(0, whole.size() - cut));
         const auto [source, texts, read, timed, note] = ReadRecord(m_strRecord);
