@@ -166,21 +166,21 @@ TEST(ReplayTest, LiveReceptionIsRecordedWhileAReplayRuns) {
     EXPECT_EQ(ReadFile(live.RecordPath()), sent);
     // The replay done, one 'n' of the live line's own: its answer is the only
     // thing the instrument may get back. An answer to a replayed 'n' would be
-    // due before it, and anything read sooner than the answer's delay after
-    // the 'n' went out cannot be its answer.
+    // due before it, so it would be read first; and what is read sooner than
+    // the answer's delay after the 'n' went out cannot be its answer.
     const std::string n = CInstrumentSimulator::NPacket();
-    const auto nSent = std::chrono::steady_clock::now();
+    const std::int64_t nSentMs = SteadyMs();
     ASSERT_EQ(write(master, n.data(), n.size()), static_cast<ssize_t>(n.size()));
     const std::string answer = Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x03});
     fcntl(master, F_SETFL, O_NONBLOCK);
     std::string answers;
+    std::int64_t lastReadMs = 0;
     EXPECT_TRUE(WaitFor([&] {
         char bytes[256];
-        for (ssize_t got; (got = read(master, bytes, sizeof bytes)) > 0;)
+        for (ssize_t got; (got = read(master, bytes, sizeof bytes)) > 0; lastReadMs = SteadyMs())
             answers.append(bytes, static_cast<std::size_t>(got));
         return answers.size() >= answer.size() &&
-               std::chrono::steady_clock::now() - nSent >=
-                   std::chrono::milliseconds(CInstrumentSession::kAnswerDelayMs);
+               lastReadMs >= nSentMs + CInstrumentSession::kAnswerDelayMs;
     }));
     EXPECT_EQ(answers, answer);
     EXPECT_EQ(ReadFile(live.RecordPath()), sent + "A"); // the packet's data byte
