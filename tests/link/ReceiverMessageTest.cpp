@@ -102,59 +102,44 @@ INSTANTIATE_TEST_SUITE_P(
                     {true, 0, kLongLine.substr(598)}}}),
     [](const auto& test) { return std::string(test.param.name); });
 
-// Reset says whether a message was cut, and the next line starts afresh.
-TEST(Framer, ResetDropsAMessageBeingAssembled) {
-    const std::vector<std::pair<std::string, bool>> table = {
-        {"$C1,2\n", false},      {"$C1", true}, {kNBad, false},
-        {kN.substr(0, 3), true}, {kN, false},   {kN.substr(0, 6), true},
-    };
-    for (const auto& [before, cut] : table) {
-        CReceiverMessage framer;
-        std::vector<std::string> after;
-        auto feed = [&](const std::string& bytes) {
-            framer.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                        [&](const FramedMessage& m) { after.emplace_back(m.bytes); });
-        };
-        feed(before);
-        after.clear();
-        EXPECT_EQ(framer.Reset(), cut) << testing::PrintToString(before);
-        feed("$C3,4\n");
-        EXPECT_EQ(after, std::vector<std::string>{"$C3,4\n"}) << testing::PrintToString(before);
-    }
-}
-
-// The end of a whole (a datagram) hands out what it left: a line without its
-// line feed, or a packet cut short refused as a bad one (its bytes after the
-// start given back); the next whole frames alone.
-TEST(Framer, EndOfAWholeHandsOutWhatWasBeingAssembled) {
+// What a message being assembled becomes: Reset drops it and says so; the
+// end of a whole (a datagram) hands it out, a line without its line feed or a
+// packet cut short refused as a bad one (its bytes after the start given
+// back). Either way the next line frames alone.
+TEST(Framer, ResetDropsAndTheEndOfAWholeHandsOutWhatWasBeingAssembled) {
     struct Case {
         std::string before;
-        std::vector<std::string> handedOut;
+        std::vector<std::string> handedOut; // by the end of the whole; none: nothing to cut
         std::uint64_t badPackets;
     };
     const std::vector<Case> table = {
         {"$C1,2\n", {}, 0},
         {"$GPHDT,1", {"$GPHDT,1"}, 0},
         {kN, {}, 0},
+        {kNBad, {}, 1},
         {kN.substr(0, 3), {Bytes({0x00, 0x6E})}, 1},
+        {kN.substr(0, 6), {kN.substr(1, 5)}, 1},
         {"$GP" + kN.substr(0, 6), {kN.substr(1, 5)}, 1},
         {kN.substr(0, 4) + "$C5", {"$C5"}, 1}, // a bad packet's noise went before
         {kLongLine.substr(0, 400), {kLongLine.substr(299, 101)}, 0},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(testing::PrintToString(c.before));
-        CReceiverMessage framer;
-        std::vector<std::string> out;
-        const auto collect = [&](const FramedMessage& m) { out.emplace_back(m.bytes); };
-        framer.Feed(reinterpret_cast<const std::uint8_t*>(c.before.data()), c.before.size(),
-                    collect);
-        out.clear();
-        EXPECT_EQ(framer.EndMessage(collect), !c.handedOut.empty());
-        EXPECT_EQ(out, c.handedOut);
-        EXPECT_EQ(framer.BadPackets(), c.badPackets);
-        out.clear();
-        framer.Feed(reinterpret_cast<const std::uint8_t*>("$C3,4\n"), 6, collect);
-        EXPECT_EQ(out, std::vector<std::string>{"$C3,4\n"});
+        for (const bool reset : {true, false}) {
+            CReceiverMessage framer;
+            std::vector<std::string> out;
+            const auto collect = [&](const FramedMessage& m) { out.emplace_back(m.bytes); };
+            framer.Feed(reinterpret_cast<const std::uint8_t*>(c.before.data()), c.before.size(),
+                        collect);
+            out.clear();
+            EXPECT_EQ(reset ? framer.Reset() : framer.EndMessage(collect), !c.handedOut.empty());
+            EXPECT_EQ(out, reset ? std::vector<std::string>{} : c.handedOut) << reset;
+            if (!reset)
+                EXPECT_EQ(framer.BadPackets(), c.badPackets);
+            out.clear();
+            framer.Feed(reinterpret_cast<const std::uint8_t*>("$C3,4\n"), 6, collect);
+            EXPECT_EQ(out, std::vector<std::string>{"$C3,4\n"}) << reset;
+        }
     }
 }
 

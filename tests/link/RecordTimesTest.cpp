@@ -54,45 +54,35 @@ const std::vector<Written> kMessages = {
     {"$C3,4\r\n", false, kBase + 86400000 - 800},
 };
 
+// Each message comes back cut where it was received, with its time. A crash
+// between the record's write and the times': a torn last entry, or none,
+// leaves the record's tail readable at the last time known.
 TEST_F(RecordTimesTest, MessagesComeBackCutWhereReceivedWithTheirTimes) {
     Record(kMessages, kBase);
-    EXPECT_EQ(CRecordTimesWriter::PathFor(m_strRecord), m_dir.path + "/2026-12-7-9-5-3-times.bin");
-    // A byte for a line soon after the one before.
-    EXPECT_EQ(ReadFile(CRecordTimesWriter::PathFor(m_strRecord)).size(),
-              kTimesHeaderSize + 1 + 3 + 1 + 4 + 1 + 3 + 1 + 5 + 2);
-    const auto [source, texts, read, timed, note] = ReadRecord(m_strRecord);
-    EXPECT_EQ(source, RecordTimeSource::TimingFile);
-    EXPECT_EQ(note, "");
-    ASSERT_EQ(read.size(), kMessages.size());
-    std::uint64_t offset = 0;
-    for (std::size_t i = 0; i < read.size(); ++i) {
-        EXPECT_EQ(texts[i], kMessages[i].bytes) << i;
-        EXPECT_EQ(read[i].bPacket, kMessages[i].packet) << i;
-        EXPECT_EQ(read[i].nType, kMessages[i].type) << i;
-        EXPECT_EQ(read[i].nUtcMs, kMessages[i].utcMs) << i;
-        EXPECT_EQ(read[i].nOffset, offset);
-        EXPECT_EQ(read[i].nIndex, i);
-        offset += kMessages[i].bytes.size();
-    }
-}
-
-// A crash between the record's write and the times': a torn last entry, or
-// none, leaves the record's tail readable at the last time known; a timing
-// file that is not ours is no timing file.
-TEST_F(RecordTimesTest, ATornOrMissingTailIsReadWithoutTimesOfItsOwn) {
-    Record(kMessages, kBase);
     const std::string timesPath = CRecordTimesWriter::PathFor(m_strRecord);
+    EXPECT_EQ(timesPath, m_dir.path + "/2026-12-7-9-5-3-times.bin");
     const std::string whole = ReadFile(timesPath);
-    for (std::size_t cut : {std::size_t{1}, std::size_t{2}}) { // the last entry, two bytes
+    // A byte for a line soon after the one before.
+    EXPECT_EQ(whole.size(), kTimesHeaderSize + 1 + 3 + 1 + 4 + 1 + 3 + 1 + 5 + 2);
+    for (const std::size_t cut : {0u, 1u, 2u}) { // whole, the last entry torn, gone
+        SCOPED_TRACE(cut);
         WriteFile(timesPath, whole.substr(0, whole.size() - cut));
         const auto [source, texts, read, timed, note] = ReadRecord(m_strRecord);
-        ASSERT_EQ(read.size(), kMessages.size()) << cut;
-        EXPECT_EQ(texts.back(), kMessages.back().bytes);
-        EXPECT_EQ(read.back().nUtcMs, kMessages[kMessages.size() - 2].utcMs) << cut;
-        EXPECT_EQ(read[5].nUtcMs, kMessages[5].utcMs);
+        EXPECT_EQ(source, RecordTimeSource::TimingFile);
+        EXPECT_EQ(note, "");
+        ASSERT_EQ(read.size(), kMessages.size());
+        std::uint64_t offset = 0;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            const std::size_t timeOf = cut && i + 1 == read.size() ? i - 1 : i;
+            EXPECT_EQ(texts[i], kMessages[i].bytes) << i;
+            EXPECT_EQ(read[i].bPacket, kMessages[i].packet) << i;
+            EXPECT_EQ(read[i].nType, kMessages[i].type) << i;
+            EXPECT_EQ(read[i].nUtcMs, kMessages[timeOf].utcMs) << i;
+            EXPECT_EQ(read[i].nOffset, offset);
+            EXPECT_EQ(read[i].nIndex, i);
+            offset += kMessages[i].bytes.size();
+        }
     }
-    WriteFile(timesPath, "QMTIMES0" + whole.substr(8));
-    EXPECT_NE(ReadRecord(m_strRecord).source, RecordTimeSource::TimingFile);
 }
 
 // A timing file of kind-0 entries (text lines) with the steps given, and
@@ -117,42 +107,32 @@ std::string TimesFile(std::int64_t base, const std::vector<std::int64_t>& steps,
 // or a timing file that cannot be read at once are left aside for the clock
 // sentences, and the reader says why; nothing overflows on the way.
 TEST_F(RecordTimesTest, TimesThatCannotBeBelievedAreLeftAsideWithTheReason) {
-    const std::int64_t zda = 1796634303000; // 2026-12-07T09:05:03Z, the record's own clock
+    constexpr std::int64_t zda = 1796634303000; // 2026-12-07T09:05:03Z, the record's own clock
     const std::string timesPath = CRecordTimesWriter::PathFor(m_strRecord);
     struct Case {
         const char* name;
         std::string times; // "fifo": a FIFO in its place
-        RecordTimeSource source;
-        std::string note;
-        std::int64_t first, second;
+        std::string note;  // why it was left aside; empty: believed
+        std::int64_t first = zda, second = zda + 100;
     };
+    const std::string tooFar = "计时文件的时间在两条消息之间跳过一天以上，未采用";
+    const std::string notThisCentury = "计时文件的时间不在 2000–2100 年间，未采用";
     const std::vector<Case> table = {
-        {"believed", TimesFile(kBase, {0, 1000}), RecordTimeSource::TimingFile, "", kBase,
-         kBase + 1000},
-        {"back_by_a_second", TimesFile(kBase, {5, -1000}), RecordTimeSource::TimingFile, "",
-         kBase + 5, kBase - 995},
-        {"a_day_a_message", TimesFile(kBase, {86400000, 86400000}), RecordTimeSource::TimingFile,
-         "", kBase + 86400000, kBase + 2 * 86400000},
-        {"torn_first_entry", TimesFile(kBase, {}, ""), RecordTimeSource::SentenceClock,
-         "计时文件没有一条完整的时间，未采用", zda, zda + 100},
+        {"believed", TimesFile(kBase, {0, 1000}), "", kBase, kBase + 1000},
+        {"back_by_a_second", TimesFile(kBase, {5, -1000}), "", kBase + 5, kBase - 995},
+        {"a_day_a_message", TimesFile(kBase, {86400000, 86400000}), "", kBase + 86400000,
+         kBase + 2 * 86400000},
+        {"torn_first_entry", TimesFile(kBase, {}, ""), "计时文件没有一条完整的时间，未采用"},
         {"back_by_more_than_a_second", TimesFile(kBase, {0, -1001}),
-         RecordTimeSource::SentenceClock, "计时文件的时间倒退超过 1 秒，未采用", zda, zda + 100},
-        {"more_than_a_day_a_message", TimesFile(kBase, {0, 86400001}),
-         RecordTimeSource::SentenceClock, "计时文件的时间在两条消息之间跳过一天以上，未采用", zda,
-         zda + 100},
+         "计时文件的时间倒退超过 1 秒，未采用"},
+        {"more_than_a_day_a_message", TimesFile(kBase, {0, 86400001}), tooFar},
         {"steps_of_2^60_ms", TimesFile(kBase, {std::int64_t{1} << 60, std::int64_t{1} << 60}),
-         RecordTimeSource::SentenceClock, "计时文件的时间在两条消息之间跳过一天以上，未采用", zda,
-         zda + 100},
-        {"base_int64_max", TimesFile(INT64_MAX, {INT64_MAX / 4, INT64_MAX / 4}),
-         RecordTimeSource::SentenceClock, "计时文件的时间不在 2000–2100 年间，未采用", zda,
-         zda + 100},
-        {"last_millisecond_of_1999", TimesFile(946684799999, {0, 0}),
-         RecordTimeSource::SentenceClock, "计时文件的时间不在 2000–2100 年间，未采用", zda,
-         zda + 100},
+         tooFar},
+        {"base_int64_max", TimesFile(INT64_MAX, {INT64_MAX / 4, INT64_MAX / 4}), notThisCentury},
+        {"last_millisecond_of_1999", TimesFile(946684799999, {0, 0}), notThisCentury},
         {"not_ours", "QMTIMES0" + TimesFile(kBase, {0, 0}).substr(8),
-         RecordTimeSource::SentenceClock, "计时文件不是本程序的计时文件，未采用", zda, zda + 100},
-        {"fifo", "fifo", RecordTimeSource::SentenceClock, "计时文件不是普通文件，未采用", zda,
-         zda + 100},
+         "计时文件不是本程序的计时文件，未采用"},
+        {"fifo", "fifo", "计时文件不是普通文件，未采用"},
     };
     const std::string record = Nmea("$GPZDA,090503.00,07,12,2026,00,00") + "$C1,2\r\n";
     ASSERT_TRUE(WriteFile(m_strRecord, record));
@@ -170,7 +150,8 @@ TEST_F(RecordTimesTest, TimesThatCannotBeBelievedAreLeftAsideWithTheReason) {
         const auto [source, texts, read, timed, note] = ReadRecord(m_strRecord);
         if (held >= 0)
             close(held);
-        EXPECT_EQ(source, c.source);
+        EXPECT_EQ(source,
+                  c.note.empty() ? RecordTimeSource::TimingFile : RecordTimeSource::SentenceClock);
         EXPECT_EQ(note, c.note);
         ASSERT_EQ(read.size(), 2u);
         EXPECT_EQ(texts[0] + texts[1], record);

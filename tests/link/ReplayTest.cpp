@@ -2,6 +2,7 @@
 #include "link/RecordTimes.h"
 #include "link/ReplaySource.h"
 #include "support/LinkSupport.h"
+#include "tools/Simulator.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -163,12 +164,26 @@ TEST(ReplayTest, LiveReceptionIsRecordedWhileAReplayRuns) {
     ASSERT_TRUE(WaitFor([&] { return source.CurrentStatus().bFinished; }));
     EXPECT_GT(replay.MessagesFramed(), 2000u * 10);
     EXPECT_EQ(ReadFile(live.RecordPath()), sent);
-    // An answer would leave 300 ms after its 'n'.
-    std::this_thread::sleep_for(std::chrono::milliseconds(2 * CInstrumentSession::kAnswerDelayMs));
+    // The replay done, one 'n' of the live line's own: its answer is the only
+    // thing the instrument may get back. An answer to a replayed 'n' would be
+    // due before it, so it would be read first; and what is read sooner than
+    // the answer's delay after the 'n' went out cannot be its answer.
+    const std::string n = CInstrumentSimulator::NPacket();
+    const std::int64_t nSentMs = SteadyMs();
+    ASSERT_EQ(write(master, n.data(), n.size()), static_cast<ssize_t>(n.size()));
+    const std::string answer = Bytes({0x02, 0x00, 0x06, 0x00, 0x06, 0x03});
     fcntl(master, F_SETFL, O_NONBLOCK);
-    char answer[64];
-    EXPECT_LT(read(master, answer, sizeof answer), 1);
-    EXPECT_EQ(ReadFile(live.RecordPath()), sent);
+    std::string answers;
+    std::int64_t lastReadMs = 0;
+    EXPECT_TRUE(WaitFor([&] {
+        char bytes[256];
+        for (ssize_t got; (got = read(master, bytes, sizeof bytes)) > 0; lastReadMs = SteadyMs())
+            answers.append(bytes, static_cast<std::size_t>(got));
+        return answers.size() >= answer.size() &&
+               lastReadMs >= nSentMs + CInstrumentSession::kAnswerDelayMs;
+    }));
+    EXPECT_EQ(answers, answer);
+    EXPECT_EQ(ReadFile(live.RecordPath()), sent + "A"); // the packet's data byte
     close(master);
     close(slave);
 }

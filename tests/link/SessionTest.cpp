@@ -234,90 +234,81 @@ TEST_F(SessionTest, BinaryMixedStreamsAreCapturedWholeAndReplayTheSame) {
     EXPECT_EQ(played.types.Other().count, live.types.Other().count);
 }
 
-// The record file's troubles, driven read by read without a port: a disk that
-// fills up keeps the messages in memory and writes them, in order, once space
-// returns; a file deleted under the program is made again before the next
-// read's messages are written, not a second later.
-TEST(SessionRecord, AFullDiskAndADeletedFileLoseNothing) {
+// The record file's troubles, driven read by read without a port. A disk
+// that fills up costs nothing below the backlog's limit and whole reads past
+// it; a file deleted under the program is made again before the next read's
+// messages are written, not a second later.
+TEST(SessionRecord, AFullDiskAndADeletedFileLoseNoMoreThanWholeReadsPastTheBacklog) {
     CTempFolder folder;
     FullDisk disk(folder.path + "/disk");
     CInstrumentSession session;
     std::string error;
     ASSERT_TRUE(session.CreateRecord(folder.path + "/disk", std::tm{}, &error)) << error;
-    const std::string path = session.RecordPath();
-    std::string all;
-    std::int64_t now = 0;
-    auto send = [&](int from, int to) {
-        for (int i = from; i < to; ++i) {
-            const std::string line = "$C" + std::to_string(i) + ".0,1.0\r\n";
-            all += line;
-            session.Process(reinterpret_cast<const std::uint8_t*>(line.data()), line.size(), ++now);
-        }
-    };
-    send(0, 10);
-    disk.Fill(path);
-    send(10, 3000); // well past the last free page
-    EXPECT_EQ(session.Record().kind, RecordState::Kind::WriteFailing);
-    disk.Free();
-    send(3000, 3010);
-    EXPECT_EQ(session.Record().kind, RecordState::Kind::Resumed);
-    EXPECT_TRUE(ReadFile(path) == all);
-    EXPECT_EQ(session.Monitor().Samples().Size(), 3010u);
-
-    ASSERT_EQ(unlink(path.c_str()), 0);
-    send(3010, 3011);
-    EXPECT_EQ(session.Record().kind, RecordState::Kind::Recreated);
-    EXPECT_EQ(session.RecordPath(), path);
-    EXPECT_EQ(ReadFile(path), "$C3010.0,1.0\r\n");
-}
-
-// Past the backlog's limit a full disk costs whole reads: the record leaves
-// them out, the timing file leaves out their times (so the reader still cuts
-// every later message where it was received), and the event log, on the same
-// full disk, keeps its lines until it can write them, header first.
-TEST(SessionRecord, ReadsPastTheBacklogLimitAreLeftOutUntimedAndLogged) {
-    CTempFolder folder;
-    FullDisk disk(folder.path + "/disk");
-    CInstrumentSession session;
-    std::string error;
-    ASSERT_TRUE(session.CreateRecord(folder.path + "/disk", std::tm{}, &error)) << error;
-    session.SetRecordBacklogLimit(4096);
     const std::string path = session.RecordPath();
     std::vector<std::string> kept; // the messages the record must hold, as cut
     std::int64_t now = 0;
-    auto send = [&](int from, int to) {
+    // Reads of a line each, and with packets a packet whose data is the line's number.
+    auto send = [&](int from, int to, bool packets) {
         for (int i = from; i < to; ++i) {
-            // A line, and a packet whose data is the line's number.
-            const std::string data = std::to_string(i);
-            std::string packet = Bytes({0x02, 0x00, 'A', static_cast<int>(data.size())}) + data;
-            std::uint8_t sum = 0;
-            for (std::size_t k = 1; k < packet.size(); ++k)
-                sum += static_cast<std::uint8_t>(packet[k]);
-            packet += Bytes({sum, 0x03});
-            const std::string read = "$C" + data + ".0,1.0\r\n" + packet;
+            const std::string data = std::to_string(i), line = "$C" + data + ".0,1.0\r\n";
+            std::string packet;
+            if (packets) {
+                packet = Bytes({0x02, 0x00, 'A', static_cast<int>(data.size())}) + data;
+                std::uint8_t sum = 0;
+                for (std::size_t k = 1; k < packet.size(); ++k)
+                    sum += static_cast<std::uint8_t>(packet[k]);
+                packet += Bytes({sum, 0x03});
+            }
+            const std::string read = line + packet;
             const std::uint64_t lost = session.RecordDroppedBytes();
             session.Process(reinterpret_cast<const std::uint8_t*>(read.data()), read.size(), ++now);
-            if (session.RecordDroppedBytes() == lost)
-                kept.insert(kept.end(), {"$C" + data + ".0,1.0\r\n", data});
+            if (session.RecordDroppedBytes() != lost)
+                continue;
+            kept.push_back(line);
+            if (packets)
+                kept.push_back(data);
         }
     };
-    send(0, 10);
+    // Below the limit the messages wait in memory and are written, in order,
+    // once space returns.
+    send(0, 10, false);
     disk.Fill(path);
-    send(10, 2000);
+    send(10, 3000, false); // well past the last free page
+    EXPECT_EQ(session.Record().kind, RecordState::Kind::WriteFailing);
+    disk.Free();
+    send(3000, 3010, false);
+    EXPECT_EQ(session.Record().kind, RecordState::Kind::Resumed);
+    EXPECT_EQ(session.RecordDroppedBytes(), 0u);
+    EXPECT_EQ(session.Monitor().Samples().Size(), 3010u);
+    // Past it the record leaves whole reads out and the timing file their
+    // times, so the reader still cuts every later message where it was received.
+    session.SetRecordBacklogLimit(4096);
+    disk.Fill(path);
+    send(3010, 5000, true);
     ASSERT_GT(session.RecordDroppedBytes(), 0u);
     disk.Free();
-    send(2000, 2010);
+    send(5000, 5010, true);
     EXPECT_EQ(session.Record().kind, RecordState::Kind::Resumed);
     const RecordReadBack back = ReadRecord(path);
     EXPECT_EQ(back.source, RecordTimeSource::TimingFile);
     EXPECT_TRUE(back.texts == kept)
         << back.texts.size() << " messages read, " << kept.size() << " kept";
+    // The event log, on the same full disk, kept its lines until it could
+    // write them, header first.
     const std::string events = ReadFile(session.EventLogPath());
     EXPECT_TRUE(events.starts_with("time,subject,event,value,limit\n")) << events;
-    for (const std::string& line : std::vector<std::string>{
-             ",record,write-failed,,", ",record,resumed,,",
-             ",record,dropped," + std::to_string(session.RecordDroppedBytes()) + ","})
-        EXPECT_NE(events.find(line), std::string::npos) << line << "\n" << events;
+    EXPECT_EQ(Occurrences(events, ",record,write-failed,,"), 2u) << events;
+    EXPECT_EQ(Occurrences(events, ",record,resumed,,"), 2u) << events;
+    EXPECT_EQ(Occurrences(events,
+                          ",record,dropped," + std::to_string(session.RecordDroppedBytes()) + ","),
+              1u)
+        << events;
+
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    send(5010, 5011, false);
+    EXPECT_EQ(session.Record().kind, RecordState::Kind::Recreated);
+    EXPECT_EQ(session.RecordPath(), path);
+    EXPECT_EQ(ReadFile(path), "$C5010.0,1.0\r\n");
 }
 
 // A record folder that cannot be used at start-up (a USB disk or a share that

@@ -170,6 +170,14 @@ inline std::vector<std::string> SplitFields(std::string_view text, char separato
     }
 }
 
+// How many times part occurs in text, overlaps counted.
+inline std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 // A fresh folder under /tmp, removed with everything in it.
 struct CTempFolder {
     std::string path = [] {
