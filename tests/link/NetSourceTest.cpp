@@ -175,7 +175,7 @@ TEST(NetSessionUdpTest, FramesEachDatagramAloneAndTakesOnlyItsSenders) {
         for (const std::string& line : c.logged)
             EXPECT_NE(log.find(line + "\n"), std::string::npos) << line << "\n" << log;
         // Played back, the raw capture frames each datagram alone, as it came.
-        CInstrumentSession replay;
+        CInstrumentSession replay(nullptr, CInstrumentSession::Role::Replay);
         CReplaySource& source = replay.UseSource(std::make_unique<CReplaySource>());
         ASSERT_TRUE(source.Open(session.RawCapturePath(), &error)) << error;
         source.SetSpeed(CReplaySource::kFastest);

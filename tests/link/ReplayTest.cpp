@@ -149,7 +149,7 @@ TEST(ReplayTest, LiveReceptionIsRecordedWhileAReplayRuns) {
     live.Start();
     ASSERT_TRUE(WaitFor([&] { return live.IsConnected(); }));
 
-    CInstrumentSession replay;
+    CInstrumentSession replay(nullptr, CInstrumentSession::Role::Replay);
     CReplaySource& source = replay.UseSource(std::make_unique<CReplaySource>());
     ASSERT_TRUE(source.Open(replayPath, &error)) << error;
     source.SetSpeed(CReplaySource::kFastest);

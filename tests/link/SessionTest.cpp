@@ -219,7 +219,7 @@ TEST_F(SessionTest, BinaryMixedStreamsAreCapturedWholeAndReplayTheSame) {
         missing += record.find("\n" + sentence) == std::string::npos;
     EXPECT_EQ(missing, 0u) << "of " << whole.size() << " sentences";
 
-    CInstrumentSession replay;
+    CInstrumentSession replay(nullptr, CInstrumentSession::Role::Replay);
     CReplaySource& source = replay.UseSource(std::make_unique<CReplaySource>());
     std::string error;
     ASSERT_TRUE(source.Open(raw, &error)) << error;
