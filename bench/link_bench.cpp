@@ -1,7 +1,8 @@
 // Throughput of the instrument link's receive path: the framer alone, the
 // framer on line noise, and the framer followed by the view's reading of each
 // message (field extraction and number conversion), plus a count of the heap
-// allocations that reading makes once it runs in steady state.
+// allocations that reading makes once it runs in steady state; and the framer
+// with the sentence readers over what a ship's network carries.
 //
 //   cmake --build build --target link_bench && build/bench/link_bench
 //
@@ -10,6 +11,8 @@
 
 #include "link/NumberText.h"
 #include "link/ReceiverMessage.h"
+#include "link/Sentences.h"
+#include "link/TagBlock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -381,3 +384,128 @@ BENCHMARK_TEMPLATE(BM_ViewReadingAllocations, false);
 BENCHMARK_TEMPLATE(BM_ViewReadingAllocations, true);
 
 } // namespace
+
+// ---- The framer and the sentence readers over a ship's mixed stream ----
+
+namespace {
+// What a bridge network carries: HDT, THS, PASHR, XDR, GGA and VTG, a third of
+// them behind a tag block, and binary packets making 5 % of the bytes; with
+// the number of valid observations the readers must find.
+struct ShipStream {
+    std::string bytes;
+    std::uint64_t messages = 0;
+    std::uint64_t valid = 0;
+};
+
+ShipStream BuildShipStream() {
+    ShipStream s;
+    std::mt19937 random(20261208);
+    std::uniform_real_distribution<double> heading(0.0, 359.9), angle(-10.0, 10.0);
+    std::uniform_int_distribution<int> byte(0, 255);
+    char body[160];
+    std::size_t binary = 0;
+    for (std::uint64_t i = 0; s.bytes.size() < kStreamBytes; ++i) {
+        int valid = 1;
+        switch (i % 6) {
+        case 0:
+            std::snprintf(body, sizeof body, "GPHDT,%.2f,T", heading(random));
+            break;
+        case 1:
+            std::snprintf(body, sizeof body, "HETHS,%.2f,A", heading(random));
+            break;
+        case 2:
+            std::snprintf(
+                body, sizeof body, "PASHR,%06u.000,%.2f,T,%.2f,%.2f,0.02,0.086,0.086,0.025,1,1",
+                static_cast<unsigned>(i % 235959), heading(random), angle(random), angle(random));
+            valid = 3;
+            break;
+        case 3:
+            std::snprintf(body, sizeof body, "IIXDR,A,%.1f,D,PTCH,A,%.1f,D,ROLL", angle(random),
+                          angle(random));
+            valid = 2;
+            break;
+        case 4:
+            std::snprintf(body, sizeof body,
+                          "GNGGA,%06u.00,3110.%04d,N,12129.%04d,E,4,14,0.8,12.3,M,8.1,M,,",
+                          static_cast<unsigned>(i % 235959), static_cast<int>(i % 10000),
+                          static_cast<int>(i * 7 % 10000));
+            break;
+        default:
+            std::snprintf(body, sizeof body, "GPVTG,%.1f,T,%.1f,M,%.1f,N,%.1f,K,A", heading(random),
+                          heading(random), 5.5, 10.2);
+            valid = 2;
+            break;
+        }
+        if (i % 3 == 0) {
+            char tag[kMaxTagBlock];
+            s.bytes.append(tag,
+                           WriteTagBlock("GP0001", static_cast<std::int64_t>(i % 999 + 1),
+                                         1765152000000 + static_cast<std::int64_t>(i) * 100, tag));
+        }
+        s.bytes += Sentence(body);
+        ++s.messages;
+        s.valid += static_cast<std::uint64_t>(valid);
+        // A binary packet whenever the packets fall behind 5 % of the bytes.
+        while (binary * 20 < s.bytes.size()) {
+            std::string packet = {'\x02', '\x00', 'B', static_cast<char>(64)};
+            for (int k = 0; k < 64; ++k)
+                packet += static_cast<char>(byte(random));
+            packet += static_cast<char>(CReceiverMessage::SumBytes(
+                reinterpret_cast<const std::uint8_t*>(packet.data()) + 1, 67));
+            packet += '\x03';
+            s.bytes += packet;
+            binary += packet.size();
+            ++s.messages;
+        }
+    }
+    return s;
+}
+
+const ShipStream& ShipTraffic() {
+    static const ShipStream stream = BuildShipStream();
+    return stream;
+}
+
+// Frames the stream through the block feed and reads every text line;
+// returns the valid observations, adding the messages to *messages.
+std::uint64_t FrameAndReadSentences(CReceiverMessage& framer, std::string_view bytes,
+                                    std::uint64_t* messages) {
+    std::uint64_t valid = 0, count = 0;
+    framer.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                [&](const FramedMessage& message) {
+                    ++count;
+                    if (!message.bTextLine)
+                        return;
+                    const SentenceReading reading = ReadSentence(message.bytes);
+                    for (const Observation& o : reading)
+                        valid += o.validity == Validity::Valid;
+                });
+    *messages += count;
+    return valid;
+}
+} // namespace
+
+// (e) The framer and the sentence readers over a ship's stream, with the heap
+// allocations they make once warmed up (expected: none).
+void BM_FramerAndSentenceReaders(benchmark::State& state) {
+    const ShipStream& stream = ShipTraffic();
+    CReceiverMessage framer;
+    std::uint64_t messages = 0;
+    if (FrameAndReadSentences(framer, stream.bytes, &messages) != stream.valid ||
+        messages != stream.messages) {
+        state.SkipWithError("the readers did not find the stream's observations");
+        return;
+    }
+    messages = 0;
+    std::uint64_t valid = 0;
+    const std::uint64_t before = g_allocations.load(std::memory_order_relaxed);
+    for (auto _ : state) {
+        valid += FrameAndReadSentences(framer, stream.bytes, &messages);
+        benchmark::DoNotOptimize(valid);
+    }
+    const std::uint64_t allocations = g_allocations.load(std::memory_order_relaxed) - before;
+    Report(state, stream.bytes.size(), messages);
+    state.counters["allocs/msg"] =
+        static_cast<double>(allocations) / static_cast<double>(messages ? messages : 1);
+}
+BENCHMARK(BM_FramerAndSentenceReaders);
