@@ -62,7 +62,7 @@ void TakeAngleAt(std::string_view line, std::size_t at, Ends ends, Observation& 
 class CCommaFields {
 public:
     static constexpr int kFields = 16;
-    explicit CCommaFields(std::string_view s) : m_s(s) {}
+    explicit CCommaFields(std::string_view s) : m_s(s) { m_starts[0] = 0; }
     std::string_view Line() const { return m_s; }
     // Where field n starts; kNoField when the sentence has fewer.
     std::size_t Start(int n) {
@@ -100,8 +100,8 @@ public:
 
 private:
     std::string_view m_s;
-    std::size_t m_starts[kFields] = {0};
-    int m_nCount = 1; // field 0 starts at the start
+    std::size_t m_starts[kFields]; // those below m_nCount are set
+    int m_nCount = 1;              // field 0 starts at the start
     std::size_t m_nScanned = 0;
 };
 
@@ -384,26 +384,13 @@ struct SentenceKind {
     SentenceReader read;
 };
 
-constexpr std::string_view kInstrument = "C";
-
-// The sentences read, in the order they are tried: the instrument's own
-// first, since a talker may begin with C too.
+// The sentences read from a talker or a maker, besides the instrument's own.
 constexpr SentenceKind kSentences[] = {
-    {kInstrument, ReadInstrument},
-    {"HDT", ReadHdt},
-    {"ROT", ReadRot},
-    {"GGA", ReadGga},
-    {"THS", ReadThs},
-    {"HPR", ReadHpr},
-    {"PSAT,HPR", ReadPsatHpr},
-    {"PASHR", ReadPashr},
-    {"PSTI,036", ReadPsti036},
-    {"PTNL,AVR", ReadPtnlAvr},
-    {"XDR", ReadXdr},
-    {"HDG", ReadHdg},
-    {"HDM", ReadHdm},
-    {"VTG", ReadVtg},
-    {"RMC", ReadRmc},
+    {"HDT", ReadHdt},     {"ROT", ReadRot},          {"GGA", ReadGga},
+    {"THS", ReadThs},     {"HPR", ReadHpr},          {"PSAT,HPR", ReadPsatHpr},
+    {"PASHR", ReadPashr}, {"PSTI,036", ReadPsti036}, {"PTNL,AVR", ReadPtnlAvr},
+    {"XDR", ReadXdr},     {"HDG", ReadHdg},          {"HDM", ReadHdm},
+    {"VTG", ReadVtg},     {"RMC", ReadRmc},
 };
 
 // Whether the sentence of `address` (field 0 without "$") is called `name`:
@@ -440,19 +427,18 @@ SentenceReading ReadSentence(std::string_view text, const SentenceOptions& optio
         --length;
     reading.bOverlong = length + 2 > SentenceReading::kMaxSentence;
     CCommaFields field(text);
-    std::string_view address; // read when first needed
-    for (const SentenceKind& kind : kSentences) {
-        if (kind.name == kInstrument) {
-            if (text[1] != 'C')
+    // The instrument's own first: a talker may begin with C too.
+    if (text[1] != 'C' || !ReadInstrument(field, reading, options)) {
+        const std::string_view address = field[0].substr(1);
+        const bool plain = address.size() == 5; // a talker and three letters
+        for (const SentenceKind& kind : kSentences) {
+            if (kind.name.size() == 3 ? !plain || address[2] != kind.name[0] ||
+                                            address[3] != kind.name[1] || address[4] != kind.name[2]
+                                      : !IsCalled(kind.name, address, field))
                 continue;
-        } else {
-            if (address.data() == nullptr)
-                address = field[0].substr(1);
-            if (!IsCalled(kind.name, address, field))
-                continue;
+            if (kind.read(field, reading, options))
+                break;
         }
-        if (kind.read(field, reading, options))
-            break;
     }
     for (Observation& o : reading.arrObservations) {
         if (&o - reading.arrObservations < reading.nObservations && o.validity == Validity::Valid &&
