@@ -123,7 +123,23 @@ void Interpret(std::string_view sentence) {
     CMonitorState& monitor = *g_pMonitor;
     const std::size_t before = monitor.Samples().Size();
     const std::uint64_t failures = monitor.ChecksumFailures();
-    const Kind kind = monitor.InterpretText(sentence, ++g_nowMs);
+    SentenceReading reading;
+    const Kind kind = monitor.InterpretText(sentence, ++g_nowMs, &reading);
+    // What is believed is a number within its quantity's range, and a view
+    // into the line.
+    for (const Observation& o : reading) {
+        if (o.validity != Validity::Valid)
+            continue;
+        const double v = o.value.dNumber;
+        CHECK(std::isfinite(v));
+        CHECK(o.quantity != Quantity::Heading || (v >= 0 && v < 360));
+        CHECK(o.quantity != Quantity::Pitch || (v >= -90 && v <= 90));
+        CHECK(o.quantity != Quantity::Roll || (v >= -180 && v <= 180));
+        CHECK(o.value.text.empty() ||
+              (o.value.text.data() >= sentence.data() &&
+               o.value.text.data() + o.value.text.size() <= sentence.data() + sentence.size()));
+    }
+    CHECK(reading.tag.nLength <= sentence.size());
     const bool attitude = kind == Kind::Heading || kind == Kind::Pitch || kind == Kind::Roll ||
                           kind == Kind::Attitude;
     CHECK(monitor.Samples().Size() == before + (attitude ? 1 : 0));
