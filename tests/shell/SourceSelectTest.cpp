@@ -101,10 +101,7 @@ TEST(SourceSelect, AUrlAddedAndChosenIsConnectedAndRemembered) {
         // The next start, with no device named, takes the same source.
         CQuillmarDoc doc;
         CMainFrame next(&doc, QString(), live.dir.filePath("next"));
-        auto* view = new CQuillmarView(&next);
-        doc.AddView(view);
-        view->SetDocument(&doc);
-        ASSERT_TRUE(next.OnCreate(view));
+        ASSERT_TRUE(CreateFrame(next, doc));
         EXPECT_TRUE(WaitUntil([&] { return next.LinkStatus() == "已连接 " + url; }));
     }
     answer({{"", "COM1"}, {"", "设置"}});
@@ -132,10 +129,7 @@ TEST(SourceSelect, InvalidSettingsAreNamedAndNothingIsOpenedInTheirPlace) {
         CQuillmarDoc doc;
         QTemporaryDir dir;
         CMainFrame frame(&doc, QString(), dir.filePath("records"));
-        auto* view = new CQuillmarView(&frame);
-        doc.AddView(view);
-        view->SetDocument(&doc);
-        ASSERT_TRUE(frame.OnCreate(view));
+        ASSERT_TRUE(CreateFrame(frame, doc));
         EXPECT_TRUE(WaitUntil([&] { return frame.LinkStatus().contains("Source=" + url); }));
         EXPECT_TRUE(frame.LinkStatus().contains("无法识别的数据源"))
             << frame.LinkStatus().toStdString();
