@@ -132,8 +132,7 @@ TEST(RecordLoader, TheTimeAxisLabelsTheGridWithTheClock) {
     CViewUnderTest t;
     t.view.show(); // laid out at its size
     EXPECT_FALSE(t.commands.IsEnabled(ID_TIME_AXIS));
-    t.view.StartLoad(QString::fromStdString(recording.record), AnalysisSource::Record);
-    ASSERT_TRUE(WaitUntil([&] { return !t.view.Analysis().IsLoading(); }));
+    ASSERT_TRUE(t.Load(QString::fromStdString(recording.record), AnalysisSource::Record));
     EXPECT_EQ(t.view.Analysis().TimeSourceText(), "时间来自计时文件");
     ASSERT_TRUE(t.commands.IsEnabled(ID_TIME_AXIS));
     CRecordingCanvas numbers, clock;

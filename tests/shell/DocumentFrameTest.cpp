@@ -32,7 +32,10 @@ protected:
     CQuillmarView*& m_view = m_t.view;
 };
 
-TEST_F(DocumentFrame, TheLineToolAddsOneSegmentPerPressAfterTheFirst) {
+// The line tool adds one segment a press after the first, and a new polyline
+// once it was left; the drawing is saved, opened and replaced by a new one,
+// and the recent files follow.
+TEST_F(DocumentFrame, TheLineToolSaveOpenNewAndTheRecentFiles) {
     m_frame->OnCommand(ID_LINE_TOOL);
     EXPECT_EQ(m_doc.LineFlag(), 1);
     EXPECT_EQ(m_view->cursor().shape(), Qt::CrossCursor);
@@ -47,18 +50,14 @@ TEST_F(DocumentFrame, TheLineToolAddsOneSegmentPerPressAfterTheFirst) {
     EXPECT_EQ(m_doc.Lines().size(), 3u);
     Draw(1, 600);
     EXPECT_EQ(m_doc.Lines().back(), CLine(500, 20, 600, 20));
-}
 
-TEST_F(DocumentFrame, SaveOpenNewAndTheRecentFiles) {
-    m_frame->OnCommand(ID_LINE_TOOL);
-    Draw(3);
     m_prompter.m_files.push_back(Path("first.txt"));
     m_frame->OnCommand(ID_FILE_SAVE); // untitled: asks where
     ASSERT_EQ(m_prompter.m_fileDialogs.size(), 1u);
     EXPECT_EQ(m_prompter.m_fileDialogs[0].proposedName, "Quillm.txt");
     EXPECT_EQ(m_frame->windowTitle(), "first.txt - Quillmar");
     EXPECT_FALSE(m_doc.IsModified());
-    EXPECT_EQ(QFileInfo(Path("first.txt")).size(), 4 + 2 * 24);
+    EXPECT_EQ(QFileInfo(Path("first.txt")).size(), 4 + 4 * 24);
 
     m_frame->OnCommand(ID_FILE_NEW); // not modified: no question
     EXPECT_TRUE(m_doc.Lines().empty());
@@ -73,14 +72,14 @@ TEST_F(DocumentFrame, SaveOpenNewAndTheRecentFiles) {
               (QStringList{Path("e.txt"), Path("d.txt"), Path("c.txt"), Path("b.txt")}));
     m_prompter.m_files.push_back(Path("first.txt"));
     m_frame->OnCommand(ID_FILE_OPEN);
-    EXPECT_EQ(m_doc.Lines().size(), 2u);
+    EXPECT_EQ(m_doc.Lines().size(), 4u);
     EXPECT_EQ(m_frame->Documents().RecentFiles().first(), Path("first.txt"));
 
     QFile::remove(Path("c.txt"));
     m_frame->OnCommand(ID_FILE_MRU_FILE1 + 3); // c.txt, gone
     EXPECT_TRUE(m_prompter.m_boxes.back().text.contains(Path("c.txt")));
     EXPECT_FALSE(m_frame->Documents().RecentFiles().contains(Path("c.txt")));
-    EXPECT_EQ(m_doc.Lines().size(), 2u); // the document stays as it was
+    EXPECT_EQ(m_doc.Lines().size(), 4u); // the document stays as it was
 }
 
 // A save that fails names the file and keeps the document's own; leaving a

@@ -1,5 +1,7 @@
 #include "shell/CommandIds.h"
+#include "shell/LockLights.h"
 #include "shell/MainFrame.h"
+#include "shell/MainMenu.h"
 #include "shell/OwnerDrawMenu.h"
 #include "shell/QuillmarDoc.h"
 #include "support/TestSupport.h"
@@ -7,9 +9,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QStatusBar>
 #include <QStyleOptionMenuItem>
 #include <QToolBar>
 #include <cstdlib>
@@ -92,9 +96,36 @@ TEST(OwnerDrawMenu, EachKindOfItemDrawsItsParts) {
     EXPECT_EQ(separator.m_items[1].colour, QColor(64, 0, 128));
 }
 
-TEST(OwnerDrawMenu, TheMainMenusTakeTheToolbarImages) {
+// The main window's menus, toolbar and status bar: only what has a handler
+// can be chosen, every toolbar button has its image and tip and the menus take
+// the same images (items added later too), a lock pane is there only where a
+// keyboard light says the lock's state, and the window's outer size is the one
+// asked for. The texts themselves: Language.EveryWindowSpeaksTheChosenLanguage.
+TEST(OwnerDrawMenu, TheMainWindowsMenusToolbarAndStatusBar) {
     CFrameUnderTest t;
     CMainFrame& frame = *t.frame;
+    for (const MenuEntry& entry : MainMenu()) {
+        if (entry.id == 0)
+            continue;
+        const auto actions = frame.Actions(entry.id);
+        const auto found = std::find_if(actions.begin(), actions.end(),
+                                        [&](QAction* a) { return a->text() == entry.text; });
+        ASSERT_NE(found, actions.end()) << entry.id;
+        EXPECT_EQ((*found)->isEnabled(),
+                  entry.id != ID_FILE_MRU_FILE1 && frame.Commands().IsEnabled(entry.id))
+            << entry.id;
+    }
+    EXPECT_TRUE(frame.Action(ID_SELECT_PORT)->isEnabled());
+    int buttons = 0;
+    for (QAction* action : frame.ToolBar()->actions()) {
+        if (action->isSeparator())
+            continue;
+        ++buttons;
+        EXPECT_FALSE(action->icon().isNull() || action->toolTip().isEmpty())
+            << action->text().toStdString();
+    }
+    EXPECT_EQ(buttons, 24);
+
     EXPECT_TRUE(frame.MenuStyle().m_bConverted);
     EXPECT_EQ(frame.MenuStyle().m_nImageHeight, 18);
     for (QAction* action : frame.Actions(ID_LOAD_ANALYSIS_FILE))
@@ -105,18 +136,29 @@ TEST(OwnerDrawMenu, TheMainMenusTakeTheToolbarImages) {
     EXPECT_EQ(monitor->style(), &frame.MenuStyle());
     EXPECT_FALSE(frame.Action(ID_DATA_HEALTH)->icon().isNull());
     EXPECT_TRUE(frame.Action(ID_VIEW_TOOLBAR)->isChecked());
-
     QMenu* file = frame.menuBar()->actions().at(0)->menu();
     ASSERT_TRUE(file);
     EXPECT_EQ(file->style(), &frame.MenuStyle());
     file->grab().save(TestOutputDir() + "/menu-file.png");
     frame.menuBar()->actions().at(4)->menu()->grab().save(TestOutputDir() + "/menu-view.png");
-    // Items added later are converted too.
     QAction later("later");
     later.setData(ID_SELECT_PORT);
     file->addAction(&later);
     EXPECT_FALSE(later.icon().isNull());
     EXPECT_EQ(file->addMenu("submenu")->style(), &frame.MenuStyle());
+
+    const QMap<QString, bool> lights = ReadLockLights();
+    for (const char* lock : {"capslock", "numlock", "scrolllock"}) {
+        auto* pane = frame.statusBar()->findChild<QLabel*>(lock);
+        EXPECT_EQ(pane != nullptr, lights.contains(lock)) << lock;
+        if (pane)
+            EXPECT_EQ(pane->isEnabled(), lights.value(lock)) << lock;
+    }
+    frame.show();
+    EXPECT_TRUE(WaitUntil([&] { return frame.frameGeometry().size() == QSize(1035, 747); }))
+        << frame.frameGeometry().width() << "x" << frame.frameGeometry().height();
+    frame.OnCommand(ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(frame.ToolBar()->isVisible());
 }
 
 // A menu holding another menu's items, to ask for the style option each item

@@ -32,6 +32,7 @@ TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
         {{"--source", "gpsd://"}, "", "gpsd://localhost:2947", ""},
         {{"--source", "serial:/dev/ttyUSB1"}, "/dev/ttyUSB1", "", ""},
         {{"--source", "tcp://host"}, "", "", "无法识别的数据源"},
+        {{"--source", "udp://:99999"}, "", "", "无法识别的数据源"},
         {{"--port", "/dev/ttyUSB0", "--source", "udp://:60001"},
          "/dev/ttyUSB0",
          "",
@@ -101,10 +102,7 @@ TEST(SourceSelect, AUrlAddedAndChosenIsConnectedAndRemembered) {
         // The next start, with no device named, takes the same source.
         CQuillmarDoc doc;
         CMainFrame next(&doc, QString(), live.dir.filePath("next"));
-        auto* view = new CQuillmarView(&next);
-        doc.AddView(view);
-        view->SetDocument(&doc);
-        ASSERT_TRUE(next.OnCreate(view));
+        ASSERT_TRUE(CreateFrame(next, doc));
         EXPECT_TRUE(WaitUntil([&] { return next.LinkStatus() == "已连接 " + url; }));
     }
     answer({{"", "COM1"}, {"", "设置"}});
@@ -122,34 +120,29 @@ TEST(SourceSelect, AUrlAddedAndChosenIsConnectedAndRemembered) {
 // log: an invalid source opens nothing in its place (never COM1), limits that
 // are no numbers in range fall back to their defaults.
 TEST(SourceSelect, InvalidSettingsAreNamedAndNothingIsOpenedInTheirPlace) {
-    for (const QString url : {"udp://:99999", "garbage://x"}) {
-        SCOPED_TRACE(url.toStdString());
-        CScopedSettings settings;
-        settings.Set("Source", url);
-        settings.Set("PitchLimit", "nan");
-        settings.Set("StaleSeconds", "inf");
-        settings.Set("RollLimit", "12"); // a good one is not named
-        CQuillmarDoc doc;
-        QTemporaryDir dir;
-        CMainFrame frame(&doc, QString(), dir.filePath("records"));
-        auto* view = new CQuillmarView(&frame);
-        doc.AddView(view);
-        view->SetDocument(&doc);
-        ASSERT_TRUE(frame.OnCreate(view));
-        EXPECT_TRUE(WaitUntil([&] { return frame.LinkStatus().contains("Source=" + url); }));
-        EXPECT_TRUE(frame.LinkStatus().contains("无法识别的数据源"))
-            << frame.LinkStatus().toStdString();
-        EXPECT_TRUE(frame.Session().Link().strDevice.empty());
-        EXPECT_FALSE(frame.Session().IsConnected());
-        EXPECT_EQ(frame.NoticeStatus(), "设置无效，已改用默认值：PitchLimit、StaleSeconds");
-        EXPECT_EQ(frame.Session().Monitor().StaleMs(), 3000);
-        const std::string events = ReadFile(frame.Session().EventLogPath());
-        for (const char* name : {"PitchLimit", "StaleSeconds", "Source"})
-            EXPECT_NE(events.find(std::string(",program,bad-setting,") + name), std::string::npos)
-                << name << "\n"
-                << events;
-        EXPECT_EQ(events.find("RollLimit"), std::string::npos);
-    }
+    const QString url = "garbage://x"; // every reason a URL is refused: SourceOptions
+    CScopedSettings settings;
+    settings.Set("Source", url);
+    settings.Set("PitchLimit", "nan");
+    settings.Set("StaleSeconds", "inf");
+    settings.Set("RollLimit", "12"); // a good one is not named
+    CQuillmarDoc doc;
+    QTemporaryDir dir;
+    CMainFrame frame(&doc, QString(), dir.filePath("records"));
+    ASSERT_TRUE(CreateFrame(frame, doc));
+    EXPECT_TRUE(WaitUntil([&] { return frame.LinkStatus().contains("Source=" + url); }));
+    EXPECT_TRUE(frame.LinkStatus().contains("无法识别的数据源"))
+        << frame.LinkStatus().toStdString();
+    EXPECT_TRUE(frame.Session().Link().strDevice.empty());
+    EXPECT_FALSE(frame.Session().IsConnected());
+    EXPECT_EQ(frame.NoticeStatus(), "设置无效，已改用默认值：PitchLimit、StaleSeconds");
+    EXPECT_EQ(frame.Session().Monitor().StaleMs(), 3000);
+    const std::string events = ReadFile(frame.Session().EventLogPath());
+    for (const char* name : {"PitchLimit", "StaleSeconds", "Source"})
+        EXPECT_NE(events.find(std::string(",program,bad-setting,") + name), std::string::npos)
+            << name << "\n"
+            << events;
+    EXPECT_EQ(events.find("RollLimit"), std::string::npos);
 }
 
 // "数据转发…" while the instrument streams: a malformed address is refused with

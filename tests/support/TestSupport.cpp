@@ -63,13 +63,18 @@ void CScopedSettings::Set(const QString& key, const QString& value) {
     settings.setValue(key, value);
 }
 
+CQuillmarView* CreateFrame(CMainFrame& frame, CQuillmarDoc& doc) {
+    auto* view = new CQuillmarView(&frame);
+    doc.AddView(view);
+    view->SetDocument(&doc);
+    return frame.OnCreate(view) ? view : nullptr;
+}
+
 CFrameUnderTest::CFrameUnderTest()
     : doc(std::make_unique<CQuillmarDoc>()),
       frame(std::make_unique<CMainFrame>(doc.get(), "/nonexistent/tty", dir.filePath("records"))) {
-    view = new CQuillmarView(frame.get());
-    doc->AddView(view);
-    view->SetDocument(doc.get());
-    EXPECT_TRUE(frame->OnCreate(view));
+    view = CreateFrame(*frame, *doc);
+    EXPECT_TRUE(view);
 }
 
 CFrameUnderTest::~CFrameUnderTest() {
@@ -89,11 +94,9 @@ void CLiveFrame::Start(const QString& device, const QString& recordFolder) {
     frame = std::make_unique<CMainFrame>(doc.get(), device.isEmpty() ? Link() : device,
                                          recordFolder.isEmpty() ? dir.filePath("records")
                                                                 : recordFolder);
-    view = new CQuillmarView(frame.get());
-    doc->AddView(view);
-    doc->AddView(&recorder);
-    view->SetDocument(doc.get());
-    EXPECT_TRUE(frame->OnCreate(view));
+    view = CreateFrame(*frame, *doc);
+    EXPECT_TRUE(view);
+    doc->AddView(&recorder); // messages reach it through the event loop, after this
 }
 
 bool CLiveFrame::Send(const std::string& bytes, std::size_t messages) {
@@ -109,6 +112,16 @@ std::string CLiveFrame::RecordPath() const {
 CViewUnderTest::CViewUnderTest() {
     view.RegisterCommands(commands);
     view.resize(1023, 670);
+}
+
+bool CViewUnderTest::Load(const QString& path, AnalysisSource source) {
+    view.StartLoad(path, source);
+    return WaitUntil([&] { return !view.Analysis().IsLoading(); }, 60000);
+}
+
+QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    EXPECT_TRUE(WriteFile(dir.filePath(name).toStdString(), bytes.toStdString()));
+    return dir.filePath(name);
 }
 
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint at) {

@@ -73,13 +73,24 @@ class CQuillmarDoc;
 class QWidget;
 
 // A view alone, its commands in a table of its own as the frame's would be,
-// at the reference size.
+// at the reference size, with an answering prompter and a folder of its own.
 struct CViewUnderTest {
     CViewUnderTest();
     bool Run(int id) { return commands.Run(id); }
+    // Starts loading path beside the event loop; true once the load has ended.
+    bool Load(const QString& path, AnalysisSource source = AnalysisSource::R35);
+    CScriptedPrompter prompter;
+    QTemporaryDir dir;
     CCommandTable commands;
     CQuillmarView view;
 };
+
+// Writes bytes to dir/name; returns the file's path.
+QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
+
+// Gives frame its view of doc and creates the window; the view, or null when
+// the window could not be created.
+CQuillmarView* CreateFrame(CMainFrame& frame, CQuillmarDoc& doc);
 
 // A real mouse event on a widget, as the window system delivers it.
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint at);

@@ -135,28 +135,10 @@ TEST(SurveyOutline, FolderIsBesideTheProgramOrInstalledUnderShare) {
     }
 }
 
-// The outlines the build puts beside the program (and beside the tests).
-TEST(SurveyOutline, ShippedOutlinesAreClosedInsideThePreviewAndCappedAt256Points) {
-    const QString folder = CShipShapeDlg::DefaultShapeFolder();
-    const QStringList files = QDir(folder).entryList({"*.shp"}, QDir::Files);
-    ASSERT_GE(files.size(), 6);
-    for (const QString& name : files) {
-        CRecordingCanvas canvas;
-        CShapePreview::Draw(canvas, folder + "/" + name);
-        const auto segments = Segments(canvas, kRed);
-        const std::string what = name.toStdString();
-        if (name == "300.shp") { // announces and holds 300 points
-            EXPECT_EQ(segments.size(), 256u);
-            continue;
-        }
-        ASSERT_GE(segments.size(), 4u) << what;
-        EXPECT_EQ(segments.front().second, segments.back().second) << what << " is not closed";
-        for (const auto& [from, to] : segments)
-            EXPECT_TRUE(QRect(0, 0, 136, 289).contains(to)) << what << " leaves the preview";
-    }
-}
-
-TEST(SurveyShipShape, ListsTheOutlinesSortedAndPreviewsTheSelection) {
+// The outlines the build puts beside the program (and beside the tests): the
+// dialog lists them sorted and previews the one selected; each is closed,
+// inside the preview, and capped at 256 points.
+TEST(SurveyShipShape, ListsTheShippedOutlinesSortedAndPreviewsTheSelection) {
     CShipShapeDlg dialog;
     QListWidget* list = dialog.List();
     ASSERT_EQ(list->count(), 29);
@@ -171,6 +153,22 @@ TEST(SurveyShipShape, ListsTheOutlinesSortedAndPreviewsTheSelection) {
     EXPECT_EQ(dialog.Preview()->Path(), dialog.ShapePath());
     EXPECT_EQ(dialog.Preview()->grab().toImage().pixelColor(65, 30), QColor(Qt::red)); // the bow
     dialog.grab().save(TestOutputDir() + "/ship-shape.png");
+
+    const QString folder = CShipShapeDlg::DefaultShapeFolder();
+    for (const QString& name : QDir(folder).entryList({"*.shp"}, QDir::Files)) {
+        CRecordingCanvas canvas;
+        CShapePreview::Draw(canvas, folder + "/" + name);
+        const auto segments = Segments(canvas, kRed);
+        const std::string what = name.toStdString();
+        if (name == "300.shp") { // announces and holds 300 points
+            EXPECT_EQ(segments.size(), 256u);
+            continue;
+        }
+        ASSERT_GE(segments.size(), 4u) << what;
+        EXPECT_EQ(segments.front().second, segments.back().second) << what << " is not closed";
+        for (const auto& [from, to] : segments)
+            EXPECT_TRUE(QRect(0, 0, 136, 289).contains(to)) << what << " leaves the preview";
+    }
 }
 
 TEST(SurveyYaw, GaugeScalesToTheWindowWidth) {

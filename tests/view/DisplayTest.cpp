@@ -322,7 +322,6 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
 // suspends the following and the toggle shows it; the pointer over a curve
 // display names the sample under it.
 TEST(ViewDisplays, SwitchingFollowingAndTheSampleUnderThePointer) {
-    CScriptedPrompter prompter;
     CViewUnderTest t;
     CQuillmarView& view = t.view;
     const CNavigation& nav = view.Navigation();
@@ -341,10 +340,10 @@ TEST(ViewDisplays, SwitchingFollowingAndTheSampleUnderThePointer) {
     t.Run(ID_ZOOM_CENTRE_IN); // not the analysis view: nothing
     EXPECT_EQ(nav.m_nToolMode, ToolMode::None);
     t.Run(ID_SHRINK_X);
-    ASSERT_EQ(prompter.m_boxes.size(), 1u);
-    EXPECT_EQ(prompter.m_boxes[0].text, "视图已经不适宜再缩小，请选择放大按钮");
+    ASSERT_EQ(t.prompter.m_boxes.size(), 1u);
+    EXPECT_EQ(t.prompter.m_boxes[0].text, "视图已经不适宜再缩小，请选择放大按钮");
     t.Run(ID_RUNNING_TIME);
-    EXPECT_TRUE(prompter.m_boxes.back().text.startsWith("系统已连续运行了"));
+    EXPECT_TRUE(t.prompter.m_boxes.back().text.startsWith("系统已连续运行了"));
     t.Run(ID_REFRESH);
     EXPECT_EQ(nav.m_nPanX, 0);
 
@@ -381,7 +380,6 @@ TEST(ViewDisplays, SwitchingFollowingAndTheSampleUnderThePointer) {
 
 // Pictures for a person to look at, and a PDF printed from the view.
 TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
-    CScriptedPrompter prompter;
     CViewUnderTest t;
     CQuillmarView& view = t.view;
     const std::int64_t start = SteadyMs() - 300000;
@@ -427,9 +425,9 @@ TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
     // Ctrl+P with no printer on the machine: asks where to write a PDF.
     const QString viaCommand = TestOutputDir() + "/print-command.pdf";
     QFile::remove(viaCommand);
-    prompter.m_files.push_back(viaCommand);
+    t.prompter.m_files.push_back(viaCommand);
     t.Run(ID_FILE_PRINT);
-    if (!prompter.m_fileDialogs.empty())
+    if (!t.prompter.m_fileDialogs.empty())
         EXPECT_TRUE(QFile::exists(viaCommand));
 }
 

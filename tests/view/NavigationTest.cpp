@@ -152,7 +152,6 @@ int SpikeColumn(const QImage& image) {
 // the chain says (about the clicked point, by 1.5 in and back out), and
 // refresh, stretch and shrink leave no tool armed for the next click.
 TEST(ViewCommands, CentreZoomAndTheToolsWorkOnTheWidget) {
-    CScriptedPrompter prompter;
     CViewUnderTest t;
     std::vector<AnalysisSample> records(1000);
     for (auto& r : records)
