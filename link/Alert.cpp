@@ -30,12 +30,14 @@ void CAlert::Measure(bool on, double value, double limit, std::int64_t nowMs) {
     m_dLimit = limit;
     if (!on) {
         m_bPending = false;
-        if (m_bOn) {
-            m_bOn = false;
-            ConditionEnded();
+        if (m_bOn && !m_bEnding) {
+            m_bEnding = true;
+            m_nEndingSinceMs = nowMs;
         }
+        Tick(nowMs);
         return;
     }
+    m_bEnding = false;
     if (m_bOn)
         return;
     if (!m_bPending) {
@@ -50,6 +52,11 @@ void CAlert::Tick(std::int64_t nowMs) {
         m_bPending = false;
         m_bOn = true;
         ConditionStarted();
+    }
+    if (m_bEnding && nowMs - m_nEndingSinceMs >= m_settings.clearDelayMs) {
+        m_bEnding = false;
+        m_bOn = false;
+        ConditionEnded();
     }
     if (m_state == AlertState::ActiveSilenced && nowMs >= m_nSilencedUntilMs)
         Enter(AlertState::ActiveUnacknowledged); // the silence is over: it sounds again

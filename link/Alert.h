@@ -10,9 +10,10 @@
 //   ActiveUnacknowledged/Silenced --condition ends--> RectifiedUnacknowledged
 //   RectifiedUnacknowledged --acknowledge--> Normal; --condition starts--> ActiveUnacknowledged
 //
-// A condition starts only after it has held for the delay, and an angle's
-// condition ends only below its limit less the hysteresis, so a value
-// hovering at the limit does not chatter. Time is given by the caller
+// A condition starts only after it has held for the delay, ends only after
+// it has been off for the clear delay, and an angle's condition ends only
+// below its limit less the hysteresis, so a value hovering at the limit does
+// not chatter. Time is given by the caller
 // (milliseconds of any steady clock), so the machine is tested with a fake one.
 #pragma once
 
@@ -38,6 +39,7 @@ struct AlertSettings {
     std::int64_t delayMs = AlarmSettings{}.delayMs;
     std::int64_t silenceMs = 30000; // how long "静音" keeps an alert quiet
     double hysteresis = AlarmSettings{}.hysteresis;
+    std::int64_t clearDelayMs = 0; // how long a condition must be off before it ends
 };
 
 class CAlert {
@@ -84,6 +86,8 @@ private:
     bool m_bOn = false;      // the condition, as started (after the delay)
     bool m_bPending = false; // over, waiting for the delay
     std::int64_t m_nPendingSinceMs = 0;
+    bool m_bEnding = false; // back, waiting for the clear delay
+    std::int64_t m_nEndingSinceMs = 0;
     std::int64_t m_nSilencedUntilMs = 0;
     double m_dValue = 0, m_dLimit = 0;
     std::vector<Change> m_changes;

@@ -81,6 +81,13 @@ TEST(Alert, StatesFollowTheConditionTheOperatorAndTheClock) {
           {400, 'm', 31, S::Normal, ""},
           {899, 't', 0, S::Normal, ""},
           {900, 't', 0, S::ActiveUnacknowledged, "active"}});
+    Play("a condition must be gone the clear delay", {0, 30000, 0.5, 500},
+         {{0, 'm', 31, S::ActiveUnacknowledged, "active"},
+          {100, 'm', 20, S::ActiveUnacknowledged, ""},
+          {300, 'm', 29.7, S::ActiveUnacknowledged, ""}, // back over the hysteresis line
+          {400, 'm', 20, S::ActiveUnacknowledged, ""},
+          {899, 't', 0, S::ActiveUnacknowledged, ""},
+          {900, 't', 0, S::RectifiedUnacknowledged, "rectified"}});
     Play("a condition on or off (data lost)", plain,
          {{0, 'o', 0, S::Normal, ""},
           {100, 'o', 4, S::ActiveUnacknowledged, "active"},
