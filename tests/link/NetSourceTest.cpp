@@ -71,20 +71,6 @@ int SenderFrom(const char* address) {
     return fd;
 }
 
-unsigned FreeUdpPort() {
-    const int probe = Bound(SOCK_DGRAM, 0);
-    const unsigned port = LocalPort(probe);
-    close(probe); // the session binds this port
-    return port;
-}
-
-std::uint64_t DatagramsHeard(const CUdpSenders& senders) {
-    std::uint64_t heard = senders.UnlistedDatagrams();
-    for (int i = 0; i < senders.Senders(); ++i)
-        heard += senders.At(i).datagrams;
-    return heard;
-}
-
 // The golden stream in datagrams of whole messages, a few hundred bytes each
 // as NMEA goes over UDP, is recorded byte for byte. A datagram is a whole:
 // one without a line feed is recorded as it came and the sentence of the
