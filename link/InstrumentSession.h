@@ -107,9 +107,11 @@ public:
     // (UDP) and reconnected after a loss. Carried out on the session's thread.
     void UseSourceAddress(const SourceAddress& address);
     // Shares every received text line with the clients of a TCP server on
-    // host:port, or as datagrams to host:port. Before Start().
+    // host:port, or as datagrams to host:port (in the form output says).
+    // Before Start().
     bool Serve(const std::string& host, unsigned port, std::string* error);
-    bool ServeUdp(const std::string& host, unsigned port, std::string* error);
+    bool ServeUdp(const std::string& host, unsigned port, std::string* error,
+                  const UdpOutput& output = {});
     unsigned ServePort() const { return Serving().nPort; }
     // The sharing from now on: started, moved or stopped on the session's
     // thread without a byte of reception lost. What cannot be done leaves the

@@ -377,7 +377,7 @@ TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
     for (int round = 0; round < 2; ++round) {
         if (round == 1)
             close(probe);
-        ASSERT_EQ(m_session.ServeAt({"127.0.0.1", ports[round], {}, 0}).get(), "");
+        ASSERT_EQ(m_session.ServeAt({"127.0.0.1", ports[round], {}, 0, {}}).get(), "");
         ports[round] = m_session.ServePort();
         const int client = Connected(ports[round]);
         ASSERT_TRUE(WaitFor([&] { return m_session.Serving().nClients == 1; }));
@@ -386,10 +386,10 @@ TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
         const std::string lines = Recorded(parts[round], true);
         EXPECT_TRUE(ReceiveAll(client, lines.size()) == lines);
         // A port in use: the server stays where it is, with its client.
-        EXPECT_NE(m_session.ServeAt({"127.0.0.1", LocalPort(m_listening), {}, 0}).get(), "");
+        EXPECT_NE(m_session.ServeAt({"127.0.0.1", LocalPort(m_listening), {}, 0, {}}).get(), "");
         EXPECT_EQ(m_session.Serving().nPort, ports[round]);
         // Another host on the same port: our own listener makes way.
-        ASSERT_EQ(m_session.ServeAt({"0.0.0.0", ports[round], {}, 0}).get(), "");
+        ASSERT_EQ(m_session.ServeAt({"0.0.0.0", ports[round], {}, 0, {}}).get(), "");
         EXPECT_EQ(m_session.Serving().nPort, ports[round]);
         ASSERT_EQ(m_session.ServeAt({}).get(), "");
         EXPECT_EQ(ReceiveAll(client, 1), ""); // let go

@@ -4,6 +4,7 @@
 #include "link/TagBlock.h"
 #include "tools/Simulator.h"
 
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -178,6 +179,65 @@ TEST(Udp450Output, SourceIdentifierIsOneToThirtyTwoLettersAndDigits) {
     for (const auto& [text, ok] : table) {
         EXPECT_EQ(IsUdp450Source(text), ok) << text;
         EXPECT_EQ(CUdp450Writer(text).Source(), ok ? text : "QM0001") << text;
+    }
+}
+
+// Our 450 output read by our own input over a multicast group on this
+// machine (the loopback where no other interface has a route to the group):
+// the heading shown is the last one sent, and every line the session
+// recorded carries our tag block, its line count running on from 1 and the
+// time it was sent.
+TEST(Udp450RoundTrip, OurDatagramsToAGroupAreReadByOurSource) {
+    const unsigned port = FreeUdpPort();
+    const std::string group = "239.192.0.1";
+    CTempFolder folder;
+    CInstrumentSession receiver;
+    std::string error;
+    ASSERT_TRUE(receiver.CreateRecord(folder.path, std::tm{}, &error)) << error;
+    receiver.UseSourceAddress(Address("udp://" + group + ":" + std::to_string(port)));
+    receiver.Start();
+    ASSERT_TRUE(WaitFor([&] { return receiver.IsConnected(); })) << receiver.Link().strError;
+
+    CInstrumentSession sender; // fed by hand, as its source would
+    UdpOutput output;
+    output.format = UdpOutput::Format::Iec450;
+    output.strSource = "QM0042";
+    ASSERT_TRUE(sender.ServeUdp(group, port, &error, output)) << error;
+    EXPECT_TRUE(sender.Serving().bUdp450);
+    const std::vector<std::string> sentences = {Hdt(201.25), "$C12.5,-1.5\r\n", Hdt(202.5)};
+    std::string lines = "noise that is no sentence\r\n";
+    for (const std::string& s : sentences)
+        lines += s;
+    const auto now = [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    const std::int64_t sentAtMs = now();
+    sender.Process(reinterpret_cast<const std::uint8_t*>(lines.data()), lines.size(), SteadyMs());
+
+    double heading = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        return receiver.Monitor().LastAngle(Quantity::Heading, &heading) && heading == 202.5;
+    }));
+    EXPECT_EQ(receiver.Health().nOtherDatagrams, 0u);
+    std::string record;
+    ASSERT_TRUE(WaitFor([&] {
+        record = ReadFile(receiver.RecordPath());
+        return Occurrences(record, "\n") == sentences.size();
+    }));
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < sentences.size(); ++i) {
+        const std::size_t end = record.find('\n', at) + 1;
+        const std::string_view line = std::string_view(record).substr(at, end - at);
+        at = end;
+        const TagBlock tag = ReadTagBlock(line);
+        ASSERT_EQ(tag.state, TagBlock::State::Holds) << line;
+        EXPECT_EQ(tag.source, "QM0042");
+        EXPECT_EQ(tag.nLine, static_cast<std::int64_t>(i + 1));
+        EXPECT_GE(tag.nUnixMs, sentAtMs / 1000 * 1000);
+        EXPECT_LE(tag.nUnixMs, now());
+        EXPECT_EQ(line.substr(tag.nLength), sentences[i]);
     }
 }
 
