@@ -32,6 +32,51 @@ TEST(PortSetting, ComesFromTheSettingsFile) {
     EXPECT_EQ(named.value(2), "/dev/serial/by-id/usb-gnss");
 }
 
+// The datagrams' form, source identifier and TTL: each setting that cannot
+// be used is named and left at its default.
+TEST(UdpOutputSetting, EachIsCheckedAndFallsBackToItsDefault) {
+    struct Case {
+        QString format, source, ttl;
+        UdpOutput::Format wantFormat;
+        std::string wantSource;
+        int wantTtl;
+        QStringList bad;
+    };
+    const auto nmea = UdpOutput::Format::Nmea, iec450 = UdpOutput::Format::Iec450;
+    const std::vector<Case> table = {
+        {"", "", "", nmea, "QM0001", 1, {}},
+        {"iec450", "EI0042", "0", iec450, "EI0042", 0, {}},
+        {" NMEA ", std::string(32, 'A').c_str(), "255", nmea, std::string(32, 'A'), 255, {}},
+        {"450",
+         "QM-01",
+         "256",
+         nmea,
+         "QM0001",
+         1,
+         {"ServeUdpFormat", "Udp450Source", "ServeUdpTtl"}},
+        {"iec450",
+         std::string(33, 'A').c_str(),
+         "-1",
+         iec450,
+         "QM0001",
+         1,
+         {"Udp450Source", "ServeUdpTtl"}},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE((c.format + "|" + c.source + "|" + c.ttl).toStdString());
+        CScopedSettings settings;
+        settings.Set("ServeUdpFormat", c.format);
+        settings.Set("Udp450Source", c.source);
+        settings.Set("ServeUdpTtl", c.ttl);
+        QStringList bad;
+        const UdpOutput output = ReadUdpOutput(&bad);
+        EXPECT_EQ(output.format, c.wantFormat);
+        EXPECT_EQ(output.strSource, c.wantSource);
+        EXPECT_EQ(output.nTtl, c.wantTtl);
+        EXPECT_EQ(bad, c.bad);
+    }
+}
+
 // Named slots win and the others take the present devices in order, the rest
 // left out. Plugged in after the start: the slot in use takes the first
 // newcomer when it has no device, the others fill the free slots in order; an

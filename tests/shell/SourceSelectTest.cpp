@@ -39,6 +39,9 @@ TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
          "--port and --source"},
         {{"--serve", "0.0.0.0:http"}, "", "", "无法识别的服务地址"},
         {{"--serve-udp", "255.255.255.255:10110"}, "", "", ""},
+        {{"--serve-udp", "239.192.0.1:60001", "--serve-udp-format", "iec450"}, "", "", ""},
+        {{"--serve-udp-format", "NMEA"}, "", "", ""},
+        {{"--serve-udp-format", "450"}, "", "", "--serve-udp-format takes nmea or iec450"},
         {{}, "", "", ""},
         {{"drawing.txt"}, "", "", ""},
         {{"--port", "/dev/ttyUSB0", "--screenshot", "a.png", "--screenshot-after", "300"},
@@ -208,6 +211,34 @@ TEST(ServeCommand, SwitchedFromTheWindowAndRemembered) {
     }
     for (int fd : {holder, client})
         close(fd);
+}
+
+// The 450 form chosen in the dialog is what the datagrams go in, what the
+// dialog then says and what the settings keep; and back.
+TEST(ServeCommand, DatagramsFormIsChosenInTheDialogAndRemembered) {
+    CLiveFrame live;
+    live.Start();
+    const int server = Bound(SOCK_STREAM, 0), receiver = Bound(SOCK_DGRAM, 0);
+    const unsigned port = LocalPort(server);
+    close(server);
+    for (const bool iec450 : {true, false}) {
+        SCOPED_TRACE(iec450);
+        AnswerWhenShown<CServeDlg>([&](CServeDlg& dialog) {
+            dialog.CheckBox()->setChecked(true);
+            dialog.AddressEdit()->setText(QString("127.0.0.1:%1").arg(port));
+            dialog.UdpEdit()->setText(QString("127.0.0.1:%1").arg(LocalPort(receiver)));
+            dialog.Udp450Box()->setChecked(iec450);
+            dialog.OkButton()->click();
+        });
+        live.frame->OnCommand(ID_NET_SERVE);
+        const ServeState state = live.frame->Session().Serving();
+        EXPECT_EQ(state.bUdp450, iec450);
+        EXPECT_EQ(CServeDlg::StateText(state).contains("IEC 61162-450"), iec450);
+        CSettingsKey key;
+        key.Create();
+        EXPECT_EQ(key.ReadString("ServeUdpFormat"), iec450 ? "iec450" : "nmea");
+    }
+    close(receiver);
 }
 
 } // namespace
