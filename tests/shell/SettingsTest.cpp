@@ -32,48 +32,29 @@ TEST(PortSetting, ComesFromTheSettingsFile) {
     EXPECT_EQ(named.value(2), "/dev/serial/by-id/usb-gnss");
 }
 
-// The datagrams' form, source identifier and TTL: each setting that cannot
-// be used is named and left at its default.
+// The datagrams' form, source identifier and TTL: a setting that cannot be
+// used is named and keeps its default.
 TEST(UdpOutputSetting, EachIsCheckedAndFallsBackToItsDefault) {
-    struct Case {
-        QString format, source, ttl;
-        UdpOutput::Format wantFormat;
-        std::string wantSource;
-        int wantTtl;
-        QStringList bad;
+    const std::string a32(32, 'A');
+    const std::vector<std::pair<QStringList, QString>> table = {
+        // ServeUdpFormat, Udp450Source, ServeUdpTtl -> what is read, the bad keys
+        {{"", "", ""}, "nmea QM0001 1 "},
+        {{" IEC450 ", a32.c_str(), "255"}, QString("iec450 %1 255 ").arg(a32.c_str())},
+        {{"450", "QM-01", "256"}, "nmea QM0001 1 ServeUdpFormat,Udp450Source,ServeUdpTtl"},
+        {{"nmea", (a32 + "A").c_str(), "-1"}, "nmea QM0001 1 Udp450Source,ServeUdpTtl"},
     };
-    const auto nmea = UdpOutput::Format::Nmea, iec450 = UdpOutput::Format::Iec450;
-    const std::vector<Case> table = {
-        {"", "", "", nmea, "QM0001", 1, {}},
-        {"iec450", "EI0042", "0", iec450, "EI0042", 0, {}},
-        {" NMEA ", std::string(32, 'A').c_str(), "255", nmea, std::string(32, 'A'), 255, {}},
-        {"450",
-         "QM-01",
-         "256",
-         nmea,
-         "QM0001",
-         1,
-         {"ServeUdpFormat", "Udp450Source", "ServeUdpTtl"}},
-        {"iec450",
-         std::string(33, 'A').c_str(),
-         "-1",
-         iec450,
-         "QM0001",
-         1,
-         {"Udp450Source", "ServeUdpTtl"}},
-    };
-    for (const Case& c : table) {
-        SCOPED_TRACE((c.format + "|" + c.source + "|" + c.ttl).toStdString());
+    for (const auto& [values, read] : table) {
         CScopedSettings settings;
-        settings.Set("ServeUdpFormat", c.format);
-        settings.Set("Udp450Source", c.source);
-        settings.Set("ServeUdpTtl", c.ttl);
+        for (int i = 0; i < 3; ++i)
+            settings.Set(QStringList{"ServeUdpFormat", "Udp450Source", "ServeUdpTtl"}[i],
+                         values[i]);
         QStringList bad;
         const UdpOutput output = ReadUdpOutput(&bad);
-        EXPECT_EQ(output.format, c.wantFormat);
-        EXPECT_EQ(output.strSource, c.wantSource);
-        EXPECT_EQ(output.nTtl, c.wantTtl);
-        EXPECT_EQ(bad, c.bad);
+        EXPECT_EQ(QString("%1 %2 %3 %4")
+                      .arg(UdpFormatText(output.format), output.strSource.c_str())
+                      .arg(output.nTtl)
+                      .arg(bad.join(',')),
+                  read);
     }
 }
 

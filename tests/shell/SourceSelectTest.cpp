@@ -213,32 +213,4 @@ TEST(ServeCommand, SwitchedFromTheWindowAndRemembered) {
         close(fd);
 }
 
-// The 450 form chosen in the dialog is what the datagrams go in, what the
-// dialog then says and what the settings keep; and back.
-TEST(ServeCommand, DatagramsFormIsChosenInTheDialogAndRemembered) {
-    CLiveFrame live;
-    live.Start();
-    const int server = Bound(SOCK_STREAM, 0), receiver = Bound(SOCK_DGRAM, 0);
-    const unsigned port = LocalPort(server);
-    close(server);
-    for (const bool iec450 : {true, false}) {
-        SCOPED_TRACE(iec450);
-        AnswerWhenShown<CServeDlg>([&](CServeDlg& dialog) {
-            dialog.CheckBox()->setChecked(true);
-            dialog.AddressEdit()->setText(QString("127.0.0.1:%1").arg(port));
-            dialog.UdpEdit()->setText(QString("127.0.0.1:%1").arg(LocalPort(receiver)));
-            dialog.Udp450Box()->setChecked(iec450);
-            dialog.OkButton()->click();
-        });
-        live.frame->OnCommand(ID_NET_SERVE);
-        const ServeState state = live.frame->Session().Serving();
-        EXPECT_EQ(state.bUdp450, iec450);
-        EXPECT_EQ(CServeDlg::StateText(state).contains("IEC 61162-450"), iec450);
-        CSettingsKey key;
-        key.Create();
-        EXPECT_EQ(key.ReadString("ServeUdpFormat"), iec450 ? "iec450" : "nmea");
-    }
-    close(receiver);
-}
-
 } // namespace
