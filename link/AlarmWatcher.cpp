@@ -4,7 +4,7 @@
 #include "link/SessionRecorder.h"
 
 namespace {
-const char* const kAlarmSubjectNames[kAlarmSubjects] = {"pitch", "roll", "data"};
+const char* const kAlarmSubjectNames[] = {"pitch", "roll", "data"};
 } // namespace
 
 AlarmStates CAlarmWatcher::States() const {
@@ -76,9 +76,14 @@ bool CAlarmWatcher::Tick(std::int64_t nowMs) {
     return LogChanges();
 }
 
+bool CAlarmWatcher::Show(AlarmSubject subject, AlertState state) {
+    return m_nStates[static_cast<int>(subject)].exchange(static_cast<int>(state)) !=
+           static_cast<int>(state);
+}
+
 bool CAlarmWatcher::LogChanges() {
     bool changed = false;
-    for (int i = 0; i < kAlarmSubjects; ++i) {
+    for (int i = 0; i < kWatched; ++i) {
         if (!Moved(i))
             continue;
         for (const CAlert::Change& change : m_alerts[i].TakeChanges()) {

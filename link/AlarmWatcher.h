@@ -15,8 +15,11 @@
 class IEventSink;
 
 // The alarms' states as the window shows them.
-enum class AlarmSubject { Pitch, Roll, Data };
-constexpr int kAlarmSubjects = 3;
+// The heading difference is watched by the session's comparison of its
+// heading sources (link/HeadingCompare.h); shown here as the most urgent
+// state of its pairs.
+enum class AlarmSubject { Pitch, Roll, Data, HeadingDifference };
+constexpr int kAlarmSubjects = 4;
 struct AlarmStates {
     AlertState state[kAlarmSubjects] = {};
     AlertState Of(AlarmSubject s) const { return state[static_cast<int>(s)]; }
@@ -42,6 +45,8 @@ public:
     bool Acknowledge(std::int64_t nowMs);
     bool Silence(std::int64_t nowMs);
     void SetSettings(const AlertSettings& settings);
+    // The state of an alarm another part watches; true when it changed.
+    bool Show(AlarmSubject subject, AlertState state);
     // When Measure last ran: the comparison is the same for the same angles
     // at the same time.
     std::int64_t MeasuredMs() const { return m_nMeasuredMs; }
@@ -56,7 +61,8 @@ private:
 
     CMonitorState& m_monitor;
     IEventSink& m_log;
-    CAlert m_alerts[kAlarmSubjects];
+    static constexpr int kWatched = 3; // pitch, roll, data: this watcher's own
+    CAlert m_alerts[kWatched];
     bool m_bStale[kQuantities] = {};
     std::int64_t m_nMeasuredMs = INT64_MIN;
     std::atomic<int> m_nStates[kAlarmSubjects] = {};

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <optional>
@@ -26,6 +27,10 @@ CInstrumentSession::CInstrumentSession(ISessionListener* listener, Role role)
       m_pRecorder(role == Role::Live ? std::make_unique<CSessionRecorder>([this] { Notify(); })
                                      : nullptr),
       m_alarms(m_monitor, m_pRecorder ? static_cast<IEventSink&>(*m_pRecorder) : NoEvents()) {
+    m_inputs.push_back(std::make_unique<Input>());
+    m_sourceStatus.resize(1);
+    for (int& chosen : m_chosen)
+        chosen = CSourceChoice::kNone;
     if (role == Role::Live)
         m_pSharing = std::make_unique<CSessionSharing>(*m_pRecorder, [this] { Notify(); });
     m_fdWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -45,7 +50,9 @@ bool CInstrumentSession::CreateRecord(const std::string& folder, const std::tm& 
         *error = "a replay records nothing";
         return false;
     }
-    return m_pRecorder->CreateRecord(folder, when, error);
+    const bool made = m_pRecorder->CreateRecord(folder, when, error);
+    CreateFurtherRecords();
+    return made;
 }
 
 bool CInstrumentSession::ReplaceRecord(const std::string& path, std::string* error) {
@@ -62,8 +69,12 @@ CInstrumentSession::~CInstrumentSession() {
         Wake();
         m_thread.join();
     }
-    // The port's watch thread may still wake us: it ends with the port.
-    m_pInput.reset();
+    // The ports' watch threads may still wake us: they end with the ports.
+    for (auto& in : m_inputs) {
+        in->pInput.reset();
+        if (in->pRecorder)
+            in->pRecorder->CloseRecord();
+    }
     if (m_pRecorder)
         m_pRecorder->CloseRecord();
     if (m_pSharing)
@@ -87,14 +98,18 @@ void CInstrumentSession::RunOnThread(std::function<void()> command) {
 
 void CInstrumentSession::AcknowledgeAlarms() {
     RunOnThread([this] {
-        if (m_alarms.Acknowledge(SteadyMs()))
+        const std::int64_t now = SteadyMs();
+        m_compare.Acknowledge(now);
+        if (m_alarms.Acknowledge(now) | Announce(now))
             Notify();
     });
 }
 
 void CInstrumentSession::SilenceAlarms() {
     RunOnThread([this] {
-        if (m_alarms.Silence(SteadyMs()))
+        const std::int64_t now = SteadyMs();
+        m_compare.Silence(now);
+        if (m_alarms.Silence(now) | Announce(now))
             Notify();
     });
 }
@@ -105,9 +120,81 @@ void CInstrumentSession::SetAlertSettings(const AlertSettings& settings) {
 
 void CInstrumentSession::AdoptInput(std::unique_ptr<IByteSource> input) {
     assert(!m_thread.joinable());
-    m_pInput = std::move(input);
-    if (m_pInput)
-        m_pInput->AttachedTo([this] { Wake(); });
+    Input& in = *m_inputs.front();
+    in.pInput = std::move(input);
+    if (in.pInput)
+        in.pInput->AttachedTo([this] { Wake(); });
+}
+
+bool CInstrumentSession::ValidSourceLabel(const std::string& label) {
+    if (label.empty() || label.size() > 32 || !std::isalpha(static_cast<unsigned char>(label[0])))
+        return false;
+    return std::all_of(label.begin(), label.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+    });
+}
+
+void CInstrumentSession::AddSource(const std::string& label, const SourceAddress& address) {
+    assert(!m_thread.joinable());
+    auto in = std::make_unique<Input>();
+    in->strLabel = label;
+    if (m_pRecorder)
+        in->pRecorder =
+            std::make_unique<CSessionRecorder>([this] { Notify(); }, m_pRecorder.get(), label);
+    if (address.kind == SourceAddress::Kind::Serial)
+        in->pInput = SerialInput(0, address.strDevice);
+    else
+        in->pInput = std::make_unique<CNetworkSource>(address);
+    if (in->pInput)
+        in->pInput->AttachedTo([this] { Wake(); });
+    {
+        std::lock_guard<std::mutex> guard(m_healthLock);
+        m_sourceStatus.emplace_back();
+        m_sourceStatus.back().strLabel = label;
+    }
+    m_inputs.push_back(std::move(in));
+    const SourceChoiceSettings settings = m_choice.Settings();
+    m_choice = CSourceChoice(static_cast<int>(m_inputs.size()));
+    m_choice.SetSettings(settings);
+}
+
+void CInstrumentSession::SetFirstSourceLabel(const std::string& label) {
+    RunOnThread([this, label] {
+        m_inputs.front()->strLabel = label;
+        std::lock_guard<std::mutex> guard(m_healthLock);
+        m_sourceStatus.front().strLabel = label;
+    });
+}
+
+void CInstrumentSession::SetSourcePriority(Quantity quantity, const std::vector<int>& order) {
+    RunOnThread([this, quantity, order] { m_choice.SetPriority(quantity, order); });
+}
+
+void CInstrumentSession::SetSourceChoiceSettings(const SourceChoiceSettings& settings) {
+    RunOnThread([this, settings] { m_choice.SetSettings(settings); });
+}
+
+void CInstrumentSession::SetHeadingCompareSettings(const HeadingCompareSettings& settings) {
+    RunOnThread([this, settings] { m_compare.SetSettings(settings); });
+}
+
+void CInstrumentSession::CreateFurtherRecords() {
+    if (!m_pRecorder)
+        return;
+    const std::string first = m_pRecorder->Path();
+    if (first.empty() || m_pRecorder->State().kind == RecordState::Kind::CreateFailed)
+        return;
+    const std::string stem = first.size() > 4 && first.compare(first.size() - 4, 4, ".txt") == 0
+                                 ? first.substr(0, first.size() - 4)
+                                 : first;
+    for (std::size_t i = 1; i < m_inputs.size(); ++i) {
+        Input& in = *m_inputs[i];
+        if (!in.pRecorder || !in.pRecorder->Path().empty())
+            continue;
+        std::string error;
+        if (!in.pRecorder->CreateRecordAt(stem + "-" + in.strLabel + ".txt", &error))
+            Log(in.strLabel + "/record", "create-failed", error);
+    }
 }
 
 void CInstrumentSession::Start() {
@@ -119,8 +206,9 @@ void CInstrumentSession::Start() {
 
 void CInstrumentSession::UsePort(unsigned port, const std::string& device) {
     RunOnThread([this, port, device] {
-        m_nPort = port;
-        UseInput(SerialInput(port, device));
+        Input& in = *m_inputs.front();
+        in.nPort = port;
+        UseInput(in, SerialInput(port, device));
     });
 }
 
@@ -132,16 +220,17 @@ std::unique_ptr<IByteSource> CInstrumentSession::SerialInput(unsigned port,
         port, device, [this] { Wake(); }, [this](const std::string& text) { ReportError(text); });
 }
 
-void CInstrumentSession::UseInput(std::unique_ptr<IByteSource> input) {
-    DrainInput();
-    CloseInput();
-    m_pInput = std::move(input);
+void CInstrumentSession::UseInput(Input& in, std::unique_ptr<IByteSource> input) {
+    DrainInput(in);
+    CloseInput(in);
+    in.pInput = std::move(input);
     if (m_thread.joinable())
-        TryOpen(SteadyMs());
+        TryOpen(in, SteadyMs());
 }
+
 LinkState CInstrumentSession::Link() const {
     std::lock_guard<std::mutex> guard(m_linkLock);
-    return m_linkState;
+    return m_inputs.front()->link;
 }
 
 SessionHealth CInstrumentSession::Health() const {
@@ -149,20 +238,60 @@ SessionHealth CInstrumentSession::Health() const {
     {
         std::lock_guard<std::mutex> guard(m_healthLock);
         health.types = m_counts;
-        health.nBadPackets = m_framer.BadPackets();
-        health.nDatagramsLost = m_sourceCounts.nDatagramsLost;
-        health.nOtherDatagrams = m_nOtherDatagrams;
-        health.senders = m_sourceCounts.senders;
-        health.nOverlongLines = m_framer.OverlongLines();
+        for (const auto& in : m_inputs) {
+            health.nBadPackets += in->framer.BadPackets();
+            health.nOverlongLines += in->framer.OverlongLines();
+            health.nDatagramsLost += in->counts.nDatagramsLost;
+            health.nOtherDatagrams += in->nOtherDatagrams;
+        }
+        health.senders = m_inputs.front()->counts.senders;
     }
     {
         std::lock_guard<std::mutex> guard(m_linkLock);
-        health.link = m_linkState;
-        health.nReconnects = m_nConnections > 1 ? m_nConnections - 1 : 0;
+        const Input& first = *m_inputs.front();
+        health.link = first.link;
+        health.nReconnects = first.nConnections > 1 ? first.nConnections - 1 : 0;
     }
     health.nDroppedBytes = m_queue.DroppedBytes();
     health.strRecordPath = RecordPath();
     return health;
+}
+
+std::vector<SourceStatus> CInstrumentSession::Sources() const {
+    std::vector<SourceStatus> sources;
+    {
+        std::lock_guard<std::mutex> guard(m_healthLock);
+        sources = m_sourceStatus;
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_linkLock);
+        for (std::size_t i = 0; i < sources.size() && i < m_inputs.size(); ++i)
+            sources[i].link = m_inputs[i]->link;
+    }
+    for (std::size_t i = 0; i < sources.size() && i < m_inputs.size(); ++i)
+        sources[i].strRecordPath = i == 0                   ? RecordPath()
+                                   : m_inputs[i]->pRecorder ? m_inputs[i]->pRecorder->Path()
+                                                            : std::string();
+    return sources;
+}
+
+std::string CInstrumentSession::ChosenSource(Quantity quantity) const {
+    std::lock_guard<std::mutex> guard(m_healthLock);
+    const int chosen = m_chosen[static_cast<int>(quantity)];
+    if (m_sourceStatus.size() < 2 || chosen < 0 ||
+        chosen >= static_cast<int>(m_sourceStatus.size()))
+        return {};
+    return m_sourceStatus[static_cast<std::size_t>(chosen)].strLabel;
+}
+
+SourceSwitchNotice CInstrumentSession::LastSwitch() const {
+    std::lock_guard<std::mutex> guard(m_healthLock);
+    return m_lastSwitch;
+}
+
+std::vector<HeadingPairStatus> CInstrumentSession::HeadingPairs() const {
+    std::lock_guard<std::mutex> guard(m_healthLock);
+    return m_pairStatus;
 }
 
 void CInstrumentSession::ReportError(const std::string& text) {
@@ -187,18 +316,22 @@ void CInstrumentSession::Run() {
     // Named for top -H and a profiler: the thread that receives and records.
     pthread_setname_np(pthread_self(), "quillmar-link");
     std::int64_t now = SteadyMs();
-    TryOpen(now);
+    for (auto& in : m_inputs)
+        TryOpen(*in, now);
     m_nRecordCheckAtMs = now + kRecordCheckMs;
     m_nAlarmTickAtMs = now + kAlarmTickMs;
     while (!m_bStop) {
         std::int64_t due = std::min(m_nRecordCheckAtMs, m_nAlarmTickAtMs);
-        if (m_nReconnectAtMs >= 0 && m_nReconnectAtMs < due)
-            due = m_nReconnectAtMs;
-        if (!m_answersAtMs.empty() && m_answersAtMs.front() < due)
-            due = m_answersAtMs.front();
+        for (const auto& in : m_inputs) {
+            if (in->nReconnectAtMs >= 0 && in->nReconnectAtMs < due)
+                due = in->nReconnectAtMs;
+            if (!in->answersAtMs.empty() && in->answersAtMs.front() < due)
+                due = in->answersAtMs.front();
+            if (const std::int64_t at = in->pInput ? in->pInput->TakeAtMs() : -1;
+                at >= 0 && at < due)
+                due = at;
+        }
         if (const std::int64_t at = m_pSharing ? m_pSharing->WakeAtMs() : -1; at >= 0 && at < due)
-            due = at;
-        if (const std::int64_t at = m_pInput ? m_pInput->TakeAtMs() : -1; at >= 0 && at < due)
             due = at;
         PollSources(static_cast<int>(std::max<std::int64_t>(0, due - SteadyMs())));
         std::uint64_t count;
@@ -207,18 +340,34 @@ void CInstrumentSession::Run() {
         if (m_bStop)
             break;
         RunCommands();
-        DrainInput();
+        for (auto& in : m_inputs)
+            DrainInput(*in);
         now = SteadyMs();
-        if (m_nReconnectAtMs >= 0 && now >= m_nReconnectAtMs)
-            TryOpen(now);
-        AnswerDue(now);
+        for (auto& in : m_inputs) {
+            if (in->nReconnectAtMs >= 0 && now >= in->nReconnectAtMs)
+                TryOpen(*in, now);
+            AnswerDue(*in, now);
+        }
         if (now >= m_nRecordCheckAtMs) {
             if (m_pRecorder)
                 m_pRecorder->Check();
+            CreateFurtherRecords();
+            for (auto& in : m_inputs) {
+                if (in->pRecorder)
+                    in->pRecorder->Check();
+            }
             m_nRecordCheckAtMs = now + kRecordCheckMs;
         }
         if (now >= m_nAlarmTickAtMs) {
-            if ((!m_pInput || !m_pInput->Paused()) && m_alarms.Tick(now))
+            const IByteSource* first = m_inputs.front()->pInput.get();
+            bool changed = false;
+            if (!first || !first->Paused()) {
+                changed = m_alarms.Tick(now);
+                m_choice.Tick(now);
+                m_compare.Tick(now);
+                changed = Announce(now) || changed;
+            }
+            if (changed)
                 Notify();
             TickSources(now);
             m_nAlarmTickAtMs = now + kAlarmTickMs;
@@ -236,132 +385,256 @@ void CInstrumentSession::RunCommands() {
         command();
 }
 
-void CInstrumentSession::DrainInput() {
+void CInstrumentSession::DrainInput(Input& in) {
     // A source that wakes us (a serial port): everything its thread took; one
     // with a clock (a replay): what is due, a block a turn of the loop.
-    while (m_pInput && m_pInput->PollFd() < 0) {
-        m_read.Clear();
+    while (in.pInput && in.pInput->PollFd() < 0) {
+        in.read.Clear();
         LinkState lost;
-        const bool ok = m_pInput->Take(0, m_read, &lost);
-        ProcessRead(m_read, SteadyMs());
+        const bool ok = in.pInput->Take(0, in.read, &lost);
+        ProcessReadOf(in, in.read, SteadyMs());
         if (!ok)
-            LoseInput(lost);
-        else if (!m_read.bytes.empty() && m_pInput->TakeAtMs() < 0)
+            LoseInput(in, lost);
+        else if (!in.read.bytes.empty() && in.pInput->TakeAtMs() < 0)
             continue;
         break;
     }
 }
 
-void CInstrumentSession::OnInputReady(short revents) {
-    const bool wasConnected = m_pInput->IsConnected();
-    m_read.Clear();
+void CInstrumentSession::OnInputReady(Input& in, short revents) {
+    const bool wasConnected = in.pInput->IsConnected();
+    in.read.Clear();
     LinkState lost;
-    const bool ok = m_pInput->Take(revents, m_read, &lost);
+    const bool ok = in.pInput->Take(revents, in.read, &lost);
     // Its senders noted, its datagrams framed one by one, the system's drops counted.
-    SourceCounts counts = m_sourceCounts; // written on this thread only
-    m_pInput->Account(m_pRecorder ? static_cast<IEventSink&>(*m_pRecorder) : NoEvents(), counts);
+    SourceCounts counts = in.counts; // written on this thread only
+    in.pInput->Account(m_pRecorder ? static_cast<IEventSink&>(*m_pRecorder) : NoEvents(), counts);
     {
         std::lock_guard<std::mutex> guard(m_healthLock);
-        m_sourceCounts = counts;
+        in.counts = counts;
     }
-    ProcessRead(m_read, SteadyMs());
-    LogDatagramsLost(SteadyMs());
+    ProcessReadOf(in, in.read, SteadyMs());
+    LogDatagramsLost(in, SteadyMs());
     if (!ok) {
-        LoseInput(lost);
-    } else if (!wasConnected && m_pInput->IsConnected()) {
-        m_pInput->ResetRetry();
-        SetLink(m_pInput->State(LinkState::Kind::Connected));
+        LoseInput(in, lost);
+    } else if (!wasConnected && in.pInput->IsConnected()) {
+        in.pInput->ResetRetry();
+        SetLink(in, in.pInput->State(LinkState::Kind::Connected));
     }
 }
 
 void CInstrumentSession::ProcessRead(const SourceRead& read, std::int64_t nowMs) {
+    ProcessReadOf(*m_inputs.front(), read, nowMs);
+}
+
+void CInstrumentSession::ProcessReadOf(Input& in, const SourceRead& read, std::int64_t nowMs) {
     if (read.bDatagrams)
-        ProcessParts(read.bytes.data(), read.ends.data(), read.ends.size(), true, nowMs);
-    else if (!read.bytes.empty())
-        Process(read.bytes.data(), read.bytes.size(), nowMs);
+        ProcessInput(in, read.bytes.data(), read.ends.data(), read.ends.size(), true, nowMs);
+    else if (!read.bytes.empty()) {
+        const std::size_t count = read.bytes.size();
+        ProcessInput(in, read.bytes.data(), &count, 1, false, nowMs);
+    }
 }
 
-void CInstrumentSession::LoseInput(const LinkState& lost) {
-    CloseInput(); // a line cut short is dropped, not glued to the next connection's
-    SetLink(lost);
-    m_nReconnectAtMs = SteadyMs() + m_pInput->NextRetryMs();
+void CInstrumentSession::LoseInput(Input& in, const LinkState& lost) {
+    CloseInput(in); // a line cut short is dropped, not glued to the next connection's
+    SetLink(in, lost);
+    in.nReconnectAtMs = SteadyMs() + in.pInput->NextRetryMs();
 }
 
-void CInstrumentSession::CloseInput() {
-    if (m_pInput)
-        m_pInput->Close();
-    m_answersAtMs.clear(); // asked for on a connection that is gone
-    if (m_framer.Reset())
+void CInstrumentSession::CloseInput(Input& in) {
+    if (in.pInput)
+        in.pInput->Close();
+    in.answersAtMs.clear(); // asked for on a connection that is gone
+    if (in.framer.Reset())
         m_nPartialMessages.fetch_add(1);
 }
 
-void CInstrumentSession::TryOpen(std::int64_t nowMs) {
-    m_nReconnectAtMs = -1;
-    if (!m_pInput) {
-        SetLink({LinkState::Kind::NoDevice, m_nPort, {}, 0, 0, {}, {}});
+void CInstrumentSession::TryOpen(Input& in, std::int64_t nowMs) {
+    in.nReconnectAtMs = -1;
+    if (!in.pInput) {
+        SetLink(in, {LinkState::Kind::NoDevice, in.nPort, {}, 0, 0, {}, {}});
         return;
     }
     LinkState state;
-    const bool opened = m_pInput->Open(&state);
+    const bool opened = in.pInput->Open(&state);
     if (opened) {
         if (state.kind == LinkState::Kind::Connected)
-            m_pInput->ResetRetry();
+            in.pInput->ResetRetry();
         std::lock_guard<std::mutex> guard(m_healthLock);
-        m_sourceCounts.senders = CUdpSenders(); // this source's, from now on
+        in.counts.senders = CUdpSenders(); // this source's, from now on
     }
-    SetLink(state);
+    SetLink(in, state);
     // Kept trying: the adapter may be plugged in, the server come up.
     if (!opened && state.kind != LinkState::Kind::NoDevice)
-        m_nReconnectAtMs = nowMs + m_pInput->NextRetryMs();
+        in.nReconnectAtMs = nowMs + in.pInput->NextRetryMs();
 }
 
-void CInstrumentSession::SetLink(const LinkState& state) {
+void CInstrumentSession::SetLink(Input& in, const LinkState& state) {
     bool wasConnected = false;
     {
         std::lock_guard<std::mutex> guard(m_linkLock);
-        if (SameLink(m_linkState, state))
+        if (SameLink(in.link, state))
             return;
-        wasConnected = m_linkState.kind == LinkState::Kind::Connected;
-        m_linkState = state;
-        m_linkState.nSinceMs = SteadyMs();
+        wasConnected = in.link.kind == LinkState::Kind::Connected;
+        in.link = state;
+        in.link.nSinceMs = SteadyMs();
         if (state.kind == LinkState::Kind::Connected)
-            ++m_nConnections;
+            ++in.nConnections;
     }
     const bool connected = state.kind == LinkState::Kind::Connected;
+    // A further source's lines name it; the first's stay as they always were.
+    std::string where = state.strSource;
+    if (&in != m_inputs.front().get()) {
+        const std::string& what = state.strSource.empty() ? state.strDevice : state.strSource;
+        where = what.empty() ? in.strLabel : in.strLabel + " " + what;
+    }
     if (wasConnected && !connected) {
-        m_bLinkLost = true;
-        Log("link", "lost", state.strSource);
-    } else if (connected && m_bLinkLost) {
-        m_bLinkLost = false;
-        Log("link", "restored", state.strSource);
+        in.bLinkLost = true;
+        Log("link", "lost", where);
+    } else if (connected && in.bLinkLost) {
+        in.bLinkLost = false;
+        Log("link", "restored", where);
     }
     Notify();
 }
 
 void CInstrumentSession::Process(const std::uint8_t* bytes, std::size_t count, std::int64_t nowMs) {
-    ProcessParts(bytes, &count, 1, false, nowMs);
+    ProcessInput(*m_inputs.front(), bytes, &count, 1, false, nowMs);
 }
 
 void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size_t* ends,
                                       std::size_t parts, bool wholes, std::int64_t nowMs) {
+    ProcessInput(*m_inputs.front(), bytes, ends, parts, wholes, nowMs);
+}
+
+std::string CInstrumentSession::LabelOf(int source) const {
+    if (source < 0 || source >= static_cast<int>(m_inputs.size()))
+        return {};
+    const Input& in = *m_inputs[static_cast<std::size_t>(source)];
+    if (!in.strLabel.empty())
+        return in.strLabel;
+    const LinkState& link = in.link; // this thread writes it: read without the lock
+    return !link.strSource.empty()   ? link.strSource
+           : !link.strDevice.empty() ? link.strDevice
+                                     : "1";
+}
+
+unsigned CInstrumentSession::Choose(std::size_t i, const SentenceReading& reading,
+                                    std::int64_t nowMs) {
+    const int source = static_cast<int>(i);
+    for (const Observation& o : reading) {
+        m_choice.Observe(source, o.quantity, o.validity, o.value.dNumber, nowMs);
+        if (o.validity == Validity::Valid &&
+            (o.quantity == Quantity::Heading || o.quantity == Quantity::TrueFromMagnetic))
+            m_compare.Observe({source, o.quantity == Quantity::TrueFromMagnetic}, o.value.dNumber,
+                              nowMs);
+    }
+    unsigned take = 0;
+    for (int q = 0; q < kQuantities; ++q) {
+        if (m_choice.Chosen(static_cast<Quantity>(q)) == source)
+            take |= 1u << q;
+    }
+    return take;
+}
+
+bool CInstrumentSession::Announce(std::int64_t nowMs) {
+    bool changed = false;
+    const std::vector<CSourceChoice::Switch> switches = m_choice.TakeSwitches();
+    for (const CSourceChoice::Switch& s : switches) {
+        // The first value believed is no switch.
+        if (s.from == CSourceChoice::kNone)
+            continue;
+        const std::string from = LabelOf(s.from), to = LabelOf(s.to);
+        Log(QuantityName(s.quantity), s.failback ? "source-failback" : "source-switch", from, to);
+        SourceSwitchNotice notice{s.quantity, from, to, s.failback, 0};
+        std::lock_guard<std::mutex> guard(m_healthLock);
+        notice.nSerial = m_lastSwitch.nSerial + 1;
+        m_lastSwitch = notice;
+        changed = true;
+    }
+    bool pairsMoved = false;
+    // The alarm shows the most urgent state of the pairs.
+    static constexpr AlertState kUrgency[] = {
+        AlertState::Normal, AlertState::ActiveAcknowledged, AlertState::RectifiedUnacknowledged,
+        AlertState::ActiveSilenced, AlertState::ActiveUnacknowledged};
+    const auto urgency = [](AlertState state) {
+        return std::find(std::begin(kUrgency), std::end(kUrgency), state) - std::begin(kUrgency);
+    };
+    AlertState shown = AlertState::Normal;
+    for (CHeadingCompare::Pair& pair : m_compare.Pairs()) {
+        if (urgency(pair.alert.State()) > urgency(shown))
+            shown = pair.alert.State();
+        for (const CAlert::Change& change : pair.alert.TakeChanges()) {
+            Log("heading-difference", AlertEventName(change.to), CEventLog::Number(change.value),
+                CEventLog::Number(change.limit));
+            if (change.to == AlertState::ActiveUnacknowledged &&
+                change.from != AlertState::ActiveSilenced)
+                m_monitor.MarkAlarm();
+            pairsMoved = true;
+        }
+    }
+    if (m_alarms.Show(AlarmSubject::HeadingDifference, shown))
+        changed = true;
+    // What the window reads: the sources' readings, the choice, the pairs.
+    std::lock_guard<std::mutex> guard(m_healthLock);
+    for (std::size_t i = 0; i < m_sourceStatus.size() && i < m_inputs.size(); ++i) {
+        for (int q = 0; q < kQuantities; ++q)
+            m_sourceStatus[i].readings[q] =
+                m_choice.Reading(static_cast<int>(i), static_cast<Quantity>(q));
+    }
+    for (int q = 0; q < kQuantities; ++q)
+        m_chosen[q] = m_choice.Chosen(static_cast<Quantity>(q));
+    const auto& pairs = m_compare.Pairs();
+    if (m_pairStatus.size() != pairs.size())
+        pairsMoved = true;
+    m_pairStatus.resize(pairs.size());
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        HeadingPairStatus& status = m_pairStatus[i];
+        const CHeadingCompare::Pair& pair = pairs[i];
+        status.strA = LabelOf(pair.a.source);
+        status.strB = LabelOf(pair.b.source);
+        status.bMagneticA = pair.a.magnetic;
+        status.bMagneticB = pair.b.magnetic;
+        status.dDelta = pair.delta;
+        status.bFresh = m_compare.Fresh(pair, nowMs);
+        status.dLimit = pair.Limit(m_compare.Settings());
+        status.state = pair.alert.State();
+    }
+    return changed || pairsMoved;
+}
+
+void CInstrumentSession::ProcessInput(Input& in, const std::uint8_t* bytes, const std::size_t* ends,
+                                      std::size_t parts, bool wholes, std::int64_t nowMs) {
     if (parts == 0)
         return;
     m_nLastByteMs.store(nowMs, std::memory_order_relaxed);
+    const bool first = &in == m_inputs.front().get();
+    const std::size_t index =
+        static_cast<std::size_t>(std::find_if(m_inputs.begin(), m_inputs.end(),
+                                              [&](const auto& p) { return p.get() == &in; }) -
+                                 m_inputs.begin());
+    // A further source keeps its own record; the first's is the session's.
+    std::string& recordBatch = first ? m_recordBatch : in.recordBatch;
+    std::vector<std::size_t>& timesBatch = first ? m_timesBatch : in.timesBatch;
     std::uint64_t messages = 0;
     // One lock a read, not a message: the window's copy waits at most for the
     // framing of one read.
     std::unique_lock<std::mutex> health(m_healthLock);
     std::optional<CMonitorState::CHeldValues> values(std::in_place, m_monitor);
     const std::int64_t utcMs = CEventLog::NowUtcMs();
+    const auto choose = [&](const SentenceReading& reading) {
+        return Choose(index, reading, nowMs);
+    };
     const auto onMessage = [&](const FramedMessage& message) {
         const std::string_view text = message.Text();
-        m_recordBatch.append(text);
+        recordBatch.append(text);
         if (message.bTextLine && m_pSharing && m_pSharing->Wanted())
             m_pSharing->Add(text);
         if (!text.empty()) // an empty packet leaves nothing in the record
-            m_timesBatch.push_back(message.bTextLine ? text.size() << 9
-                                                     : text.size() << 9 | message.nType << 1 | 1);
-        const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs, &m_reading);
+            timesBatch.push_back(message.bTextLine ? text.size() << 9
+                                                   : text.size() << 9 | message.nType << 1 | 1);
+        const CMonitorState::Kind kind = m_monitor.Interpret(message, nowMs, m_reading, choose);
         m_counts.Count(message, m_reading, nowMs);
         // The comparison is the same for the same angles at the same time:
         // a heading, a position or a packet within one read changes nothing.
@@ -371,37 +644,40 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
             Notify();
         CMessageQueue::Encode(m_queueBatch, message);
         ++messages;
-        if (message.nType == 'n' && m_pInput && m_pInput->CanAnswer()) {
-            m_pInput->AnswerComing();
+        if (message.nType == 'n' && in.pInput && in.pInput->CanAnswer()) {
+            in.pInput->AnswerComing();
             // The instrument wants a pause before the answer.
-            m_answersAtMs.push_back(nowMs + kAnswerDelayMs);
+            in.answersAtMs.push_back(nowMs + kAnswerDelayMs);
         }
     };
     for (std::size_t i = 0, at = 0; i < parts; at = ends[i++]) {
         if (!wholes) {
-            m_framer.Feed(bytes + at, ends[i] - at, onMessage);
+            in.framer.Feed(bytes + at, ends[i] - at, onMessage);
             continue;
         }
         // A bridge network's datagram: its sentences follow the header; one
         // with another header holds no text (recorded, never framed).
         const Udp450Header header = ReadUdp450Header(bytes + at, ends[i] - at);
         if (header.kind == Udp450Header::Kind::Other) {
-            ++m_nOtherDatagrams;
+            ++in.nOtherDatagrams;
             continue;
         }
-        m_framer.Feed(bytes + at + header.nLength, ends[i] - at - header.nLength, onMessage);
-        m_framer.EndMessage(onMessage); // a datagram's end ends its last message, whole or not
+        in.framer.Feed(bytes + at + header.nLength, ends[i] - at - header.nLength, onMessage);
+        in.framer.EndMessage(onMessage); // a datagram's end ends its last message, whole or not
     }
     values.reset();
     health.unlock();
     // The read as read, then the messages of it in one write, before the next
     // read is taken.
-    if (m_pRecorder)
-        m_pRecorder->Write(bytes, ends, parts, wholes, m_recordBatch, m_timesBatch, utcMs);
+    CSessionRecorder* recorder = first ? m_pRecorder.get() : in.pRecorder.get();
+    if (recorder)
+        recorder->Write(bytes, ends, parts, wholes, recordBatch, timesBatch, utcMs);
     if (messages == 0)
         return;
-    m_recordBatch.clear();
-    m_timesBatch.clear();
+    recordBatch.clear();
+    timesBatch.clear();
+    if (m_inputs.size() > 1)
+        Announce(nowMs); // a failover is at once, not at the next tick
     if (m_pSharing)
         m_pSharing->Flush();
     m_queue.Add(m_queueBatch);
@@ -415,13 +691,13 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
     Notify();
 }
 
-void CInstrumentSession::AnswerDue(std::int64_t nowMs) {
-    while (!m_answersAtMs.empty() && m_answersAtMs.front() <= nowMs) {
-        m_answersAtMs.pop_front();
-        if (!m_pInput || !m_pInput->CanAnswer())
+void CInstrumentSession::AnswerDue(Input& in, std::int64_t nowMs) {
+    while (!in.answersAtMs.empty() && in.answersAtMs.front() <= nowMs) {
+        in.answersAtMs.pop_front();
+        if (!in.pInput || !in.pInput->CanAnswer())
             continue;
         std::uint8_t packet[32];
         const int length = m_commandBuilder.Build(kAnswerCommand, packet);
-        m_pInput->Answer(packet, static_cast<std::size_t>(length));
+        in.pInput->Answer(packet, static_cast<std::size_t>(length));
     }
 }

@@ -17,12 +17,14 @@
 
 #include "link/AlarmWatcher.h"
 #include "link/ByteSource.h"
+#include "link/HeadingCompare.h"
 #include "link/MessageCounts.h"
 #include "link/MessageQueue.h"
 #include "link/MonitorState.h"
 #include "link/ReceiverMessage.h"
 #include "link/SessionRecorder.h"
 #include "link/SessionSharing.h"
+#include "link/SourceChoice.h"
 
 #include <atomic>
 #include <cstdint>
@@ -63,6 +65,32 @@ struct SessionHealth {
     std::string strRecordPath;
 };
 
+// One of the session's sources as the window shows it.
+struct SourceStatus {
+    std::string strLabel;
+    LinkState link;
+    std::string strRecordPath;           // its own record (the first's is the session's)
+    SourceReading readings[kQuantities]; // what it said last, and whether it is believed
+};
+
+// A switch of the source the displays show, as announced.
+struct SourceSwitchNotice {
+    Quantity quantity = Quantity::Heading;
+    std::string strFrom, strTo;
+    bool bFailback = false;
+    std::uint64_t nSerial = 0; // counts the switches; 0: none yet
+};
+
+// Two heading sources compared, for the window.
+struct HeadingPairStatus {
+    std::string strA, strB;                      // the sources' labels
+    bool bMagneticA = false, bMagneticB = false; // the heading a magnetic compass implies
+    double dDelta = 0;
+    bool bFresh = false;
+    double dLimit = 0;
+    AlertState state = AlertState::Normal;
+};
+
 class CInstrumentSession final {
 public:
     static constexpr std::int64_t kAnswerDelayMs = 300; // after an 'n' packet
@@ -99,6 +127,32 @@ public:
         AdoptInput(std::move(source));
         return kept;
     }
+    // A further source beside the first, read from the start (before Start
+    // and before CreateRecord): framed apart from the others, recorded beside
+    // the first's record as "<stem>-<label>.txt" with its own timing file and
+    // raw capture, its 'n' packets answered on it. Per quantity the displays
+    // show the first source in the priority list whose value is valid and
+    // fresh (link/SourceChoice.h); every pair of heading sources is compared
+    // (link/HeadingCompare.h). label: ValidSourceLabel.
+    void AddSource(const std::string& label, const SourceAddress& address);
+    // The first source's name in announcements; its port or URL by default.
+    void SetFirstSourceLabel(const std::string& label);
+    // Letters, digits, '-' and '_', a letter first, at most 32.
+    static bool ValidSourceLabel(const std::string& label);
+    std::size_t SourceCount() const { return m_inputs.size(); }
+    // The sources in the order to prefer them for a quantity (indexes into
+    // the sources); before Start.
+    void SetSourcePriority(Quantity quantity, const std::vector<int>& order);
+    void SetSourceChoiceSettings(const SourceChoiceSettings& settings);
+    void SetHeadingCompareSettings(const HeadingCompareSettings& settings);
+    // Any thread.
+    std::vector<SourceStatus> Sources() const;
+    // The label of the source the displays show for a quantity; empty while
+    // none was valid yet or when there is one source.
+    std::string ChosenSource(Quantity quantity) const;
+    SourceSwitchNotice LastSwitch() const;
+    std::vector<HeadingPairStatus> HeadingPairs() const;
+
     // Port number `port` on `device` from now on, closing the one in use; an
     // empty device means none. Carried out on the session's thread.
     void UsePort(unsigned port, const std::string& device);
@@ -194,30 +248,66 @@ public:
     void ProcessRead(const SourceRead& read, std::int64_t nowMs);
 
 private:
+    // One source: its input, framer and link; for a further source, its own
+    // record files.
+    struct Input {
+        std::string strLabel;
+        std::unique_ptr<IByteSource> pInput; // none: no device; destroyed only after m_thread ends
+        CReceiverMessage framer;
+        unsigned nPort = 0; // the serial port's number
+        SourceRead read;
+        std::int64_t nReconnectAtMs = -1; // -1: no attempt due
+        std::deque<std::int64_t> answersAtMs;
+        bool bLinkLost = false;
+        std::uint64_t nLostLogged = 0;               // of the datagrams lost
+        std::int64_t nLostLoggedAtMs = -1;           // at most a line a second
+        std::unique_ptr<CSessionRecorder> pRecorder; // further sources only
+        std::string recordBatch;                     // further sources only
+        std::vector<std::size_t> timesBatch;         // further sources only
+        // Under m_linkLock.
+        LinkState link;
+        std::uint64_t nConnections = 0;
+        // Under m_healthLock.
+        SourceCounts counts;
+        std::uint64_t nOtherDatagrams = 0;
+    };
+
     void Run();
     void Wake();
     void Notify();
     void RunCommands();
-    // The input: a serial port drained as its watch thread wakes us, a
+    // An input: a serial port drained as its watch thread wakes us, a
     // polled source read when poll says so; lost, it is opened again later.
-    void DrainInput();
-    void CloseInput();
-    void OnInputReady(short revents);
-    void LoseInput(const LinkState& lost);
-    void UseInput(std::unique_ptr<IByteSource> input);
+    void DrainInput(Input& in);
+    void CloseInput(Input& in);
+    void OnInputReady(Input& in, short revents);
+    void LoseInput(Input& in, const LinkState& lost);
+    void UseInput(Input& in, std::unique_ptr<IByteSource> input);
     std::unique_ptr<IByteSource> SerialInput(unsigned port, const std::string& device);
     void ReportError(const std::string& text);
-    void TryOpen(std::int64_t nowMs);
-    void SetLink(const LinkState& state);
-    void AnswerDue(std::int64_t nowMs);
+    void TryOpen(Input& in, std::int64_t nowMs);
+    void SetLink(Input& in, const LinkState& state);
+    void AnswerDue(Input& in, std::int64_t nowMs);
     void AdoptInput(std::unique_ptr<IByteSource> input);
+    void ProcessInput(Input& in, const std::uint8_t* bytes, const std::size_t* ends,
+                      std::size_t parts, bool wholes, std::int64_t nowMs);
+    void ProcessReadOf(Input& in, const SourceRead& read, std::int64_t nowMs);
+    // The quantities a reading of source i may move on the displays, after
+    // the choice and the comparison have seen it.
+    unsigned Choose(std::size_t i, const SentenceReading& reading, std::int64_t nowMs);
+    // Switches and comparison alarms into the event log; true when the
+    // window should hear of it.
+    bool Announce(std::int64_t nowMs);
+    // Further sources' records beside the first's, once it has one.
+    void CreateFurtherRecords();
+    std::string LabelOf(int source) const;
     // Where a replay's events go: nowhere.
     static IEventSink& NoEvents();
-    // The input and the server, in the thread's poll beside its eventfd.
+    // The inputs and the server, in the thread's poll beside its eventfd.
     void PollSources(int timeoutMs);
     // As time passes: the lines of the event log that wait for it.
     void TickSources(std::int64_t nowMs);
-    void LogDatagramsLost(std::int64_t nowMs);
+    void LogDatagramsLost(Input& in, std::int64_t nowMs);
     // Runs command on the session's thread (at once while it is not running).
     void RunOnThread(std::function<void()> command);
     void Log(std::string_view subject, std::string_view event, std::string_view value = {},
@@ -234,24 +324,19 @@ private:
     std::unique_ptr<CSessionSharing> m_pSharing; // none for a replay
 
     // Session thread only.
-    CReceiverMessage m_framer; // the input's
+    std::vector<std::unique_ptr<Input>> m_inputs; // the first always there
     CCommandBuilder m_commandBuilder;
-    std::unique_ptr<IByteSource> m_pInput; // none: no device; destroyed only after m_thread ends
-    unsigned m_nPort = 0;                  // the serial port's number
-    SourceRead m_read;
-    SentenceReading m_reading;          // of the message being framed
-    std::int64_t m_nReconnectAtMs = -1; // -1: no attempt due
+    SentenceReading m_reading; // of the message being framed
     std::int64_t m_nRecordCheckAtMs = 0;
-    std::deque<std::int64_t> m_answersAtMs;
     std::string m_recordBatch;             // the texts of one read's messages
     std::string m_queueBatch;              // the same messages, encoded for the window
     std::vector<std::size_t> m_timesBatch; // length << 9 | packet type << 1 | packet
     std::vector<pollfd> m_pollFds;
-    std::uint64_t m_nLostLogged = 0;     // of the datagrams lost
-    std::int64_t m_nLostLoggedAtMs = -1; // at most a line a second
+    std::vector<Input*> m_polledInputs; // whose descriptors follow the eventfd in m_pollFds
     std::int64_t m_nAlarmTickAtMs = 0;
-    bool m_bLinkLost = false;
     std::uint64_t m_nDroppedLogged = 0;
+    CSourceChoice m_choice;
+    CHeadingCompare m_compare;
 
     std::thread m_thread;
     int m_fdWake = -1;
@@ -264,14 +349,15 @@ private:
     std::mutex m_commandLock;
     std::vector<std::function<void()>> m_commands;
 
-    mutable std::mutex m_linkLock;
-    LinkState m_linkState;
-    std::uint64_t m_nConnections = 0;
+    mutable std::mutex m_linkLock; // the inputs' links
 
     // The framer's counts and the counts per type; written on the session's
     // thread, a read at a time.
     mutable std::mutex m_healthLock;
     CMessageCounts m_counts;
-    SourceCounts m_sourceCounts;
-    std::uint64_t m_nOtherDatagrams = 0;
+    // The choice and the comparison as the window reads them (under m_healthLock).
+    std::vector<SourceStatus> m_sourceStatus;
+    int m_chosen[kQuantities] = {};
+    SourceSwitchNotice m_lastSwitch;
+    std::vector<HeadingPairStatus> m_pairStatus;
 };

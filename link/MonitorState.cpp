@@ -17,6 +17,19 @@ void AssignText(std::string& text, std::string_view field) {
 }
 } // namespace
 
+bool CMonitorState::Read(const FramedMessage& message, SentenceReading& reading) {
+    if (!message.bTextLine) {
+        reading = SentenceReading();
+        return false;
+    }
+    reading = ReadSentence(message.bytes, Options());
+    if (reading.checksum == SentenceReading::Checksum::Fails) {
+        m_nChecksumFailures.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    return true;
+}
+
 CMonitorState::Kind CMonitorState::Interpret(const FramedMessage& message, std::int64_t nowMs,
                                              SentenceReading* reading) {
     if (!message.bTextLine) {
@@ -39,7 +52,8 @@ CMonitorState::Kind CMonitorState::InterpretText(std::string_view text, std::int
     return TakeReading(reading, nowMs);
 }
 
-CMonitorState::Kind CMonitorState::TakeReading(const SentenceReading& reading, std::int64_t nowMs) {
+CMonitorState::Kind CMonitorState::TakeReading(const SentenceReading& reading, std::int64_t nowMs,
+                                               unsigned quantities) {
     int angles = 0;
     bool position = false;
     Kind kind = Kind::None;
@@ -53,7 +67,8 @@ CMonitorState::Kind CMonitorState::TakeReading(const SentenceReading& reading, s
             kept = value.dNumber;
         };
         for (const Observation& o : reading) {
-            if (o.validity != Validity::Valid)
+            if (o.validity != Validity::Valid ||
+                !(quantities & 1u << static_cast<unsigned>(o.quantity)))
                 continue;
             if (!m_bHeld && !guard.owns_lock())
                 guard.lock();

@@ -65,6 +65,17 @@ public:
                    SentenceReading* reading = nullptr);
     Kind InterpretText(std::string_view text, std::int64_t nowMs = 0,
                        SentenceReading* reading = nullptr);
+    // The same, where choose(reading) says which quantities (bit 1 <<
+    // Quantity) the reading may move: those of the source the displays follow.
+    template <class Choose>
+    Kind Interpret(const FramedMessage& message, std::int64_t nowMs, SentenceReading& reading,
+                   Choose&& choose) {
+        if (!Read(message, reading))
+            return reading.checksum == SentenceReading::Checksum::Fails ? Kind::BadChecksum
+                                                                        : Kind::None;
+        return TakeReading(reading, nowMs, choose(static_cast<const SentenceReading&>(reading)));
+    }
+    static constexpr unsigned kAllQuantities = (1u << kQuantities) - 1;
     // How sentences are read from now on (RotMeaning); any thread.
     void SetSentenceOptions(const SentenceOptions& options) {
         m_bGpRotIsPitch.store(options.bGpRotIsPitch);
@@ -121,8 +132,13 @@ public:
     };
 
 private:
-    // Takes the valid observations of a line into the values.
-    Kind TakeReading(const SentenceReading& reading, std::int64_t nowMs);
+    // Reads a text line into reading (a packet: an empty reading); false for
+    // a packet or a failed checksum (counted).
+    bool Read(const FramedMessage& message, SentenceReading& reading);
+    // Takes the valid observations of a line into the values, of the
+    // quantities in the mask.
+    Kind TakeReading(const SentenceReading& reading, std::int64_t nowMs,
+                     unsigned quantities = kAllQuantities);
     void AppendSample(std::int64_t nowMs);
 
     mutable std::mutex m_lock; // guards m_values

@@ -34,6 +34,10 @@ public:
 
     // Creates a new file named for `when` in folder (made when missing).
     bool CreateNew(const std::string& folder, const std::tm& when, std::string* error);
+    // Creates the file at path, which must not exist yet.
+    bool CreateAt(const std::string& path, std::string* error) {
+        return OpenExclusive(path, error);
+    }
     // Creates or empties the file at path: only for a file the operator chose
     // and agreed to replace.
     bool Replace(const std::string& path, std::string* error);

@@ -7,7 +7,28 @@ bool SameRecord(const RecordState& a, const RecordState& b) {
 }
 } // namespace
 
-CSessionRecorder::CSessionRecorder(std::function<void()> changed) : m_changed(std::move(changed)) {}
+CSessionRecorder::CSessionRecorder(std::function<void()> changed, IEventSink* events,
+                                   std::string label)
+    : m_changed(std::move(changed)), m_pForward(events), m_strLabel(std::move(label)) {}
+
+bool CSessionRecorder::CreateRecordAt(const std::string& path, std::string* error) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_bKeepsLog = true;
+    if (!m_record.CreateAt(path, error)) {
+        RecordState state;
+        state.kind = RecordState::Kind::CreateFailed;
+        state.strPath = path;
+        state.strError = error ? *error : std::string();
+        SetState(state);
+        return false;
+    }
+    RecordState state;
+    state.kind = RecordState::Kind::Open;
+    state.strPath = path;
+    SetState(state);
+    OpenBesideLocked();
+    return true;
+}
 
 bool CSessionRecorder::CreateRecord(const std::string& folder, const std::tm& when,
                                     std::string* error) {
@@ -78,7 +99,7 @@ void CSessionRecorder::SetBacklogLimit(std::size_t bytes) {
 }
 
 void CSessionRecorder::OpenBesideLocked() {
-    {
+    if (!m_pForward) {
         const std::string path = CEventLog::PathFor(m_record.Path());
         std::lock_guard<std::mutex> guard(m_eventLock);
         if (m_events.Path() != path || !m_events.IsOpen())
@@ -100,6 +121,10 @@ void CSessionRecorder::OpenBesideLocked() {
 
 void CSessionRecorder::Log(std::string_view subject, std::string_view event, std::string_view value,
                            std::string_view limit) {
+    if (m_pForward) {
+        m_pForward->Log(m_strLabel + "/" + std::string(subject), event, value, limit);
+        return;
+    }
     std::lock_guard<std::mutex> guard(m_eventLock);
     if (m_bKeepsLog)
         m_events.Write(subject, event, value, limit);

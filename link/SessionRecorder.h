@@ -53,7 +53,10 @@ public:
     static constexpr std::int64_t kRetryMs = 5000; // a record folder not usable yet
 
     // changed: the state moved (on the thread that moved it; must only queue a notice).
-    explicit CSessionRecorder(std::function<void()> changed);
+    // With events, the record keeps no event log of its own: its lines go
+    // there, their subjects as "<label>/<subject>".
+    explicit CSessionRecorder(std::function<void()> changed, IEventSink* events = nullptr,
+                              std::string label = {});
     CSessionRecorder(const CSessionRecorder&) = delete;
     CSessionRecorder& operator=(const CSessionRecorder&) = delete;
 
@@ -62,6 +65,8 @@ public:
     // Check tries again every kRetryMs, the event log keeping its lines, and
     // the record is named for the time it starts.
     bool CreateRecord(const std::string& folder, const std::tm& when, std::string* error);
+    // The record file at path, which must not exist yet.
+    bool CreateRecordAt(const std::string& path, std::string* error);
     // Records into path from now on (created, or emptied). Bytes a failed
     // write left go there first.
     bool ReplaceRecord(const std::string& path, std::string* error);
@@ -103,6 +108,8 @@ private:
     void LogDropsLocked();
 
     std::function<void()> m_changed;
+    IEventSink* m_pForward = nullptr; // where the lines go instead of a log of its own
+    std::string m_strLabel;
     std::atomic<bool> m_bKeepsLog{false}; // a record was made, or is tried
     std::atomic<std::uint64_t> m_nDropped{0};
 

@@ -10,10 +10,12 @@
 
 void CInstrumentSession::UseSourceAddress(const SourceAddress& address) {
     if (address.kind == SourceAddress::Kind::Serial) {
-        UsePort(m_nPort, address.strDevice);
+        UsePort(m_inputs.front()->nPort, address.strDevice);
         return;
     }
-    RunOnThread([this, address] { UseInput(std::make_unique<CNetworkSource>(address)); });
+    RunOnThread([this, address] {
+        UseInput(*m_inputs.front(), std::make_unique<CNetworkSource>(address));
+    });
 }
 
 void CInstrumentSession::PollSources(int timeoutMs) {
@@ -21,9 +23,15 @@ void CInstrumentSession::PollSources(int timeoutMs) {
         m_pSharing->BeforePoll(SteadyMs());
     m_pollFds.clear();
     m_pollFds.push_back({m_fdWake, POLLIN, 0});
-    const int fd = m_pInput ? m_pInput->PollFd() : -1;
-    if (fd >= 0)
-        m_pollFds.push_back({fd, m_pInput->PollEvents(), 0});
+    // The inputs' descriptors follow the eventfd, in the inputs' order.
+    m_polledInputs.clear();
+    for (auto& in : m_inputs) {
+        const int fd = in->pInput ? in->pInput->PollFd() : -1;
+        if (fd < 0)
+            continue;
+        m_pollFds.push_back({fd, in->pInput->PollEvents(), 0});
+        m_polledInputs.push_back(in.get());
+    }
     const std::size_t serverAt = m_pollFds.size();
     if (m_pSharing)
         m_pSharing->AddPollFds(m_pollFds);
@@ -34,25 +42,31 @@ void CInstrumentSession::PollSources(int timeoutMs) {
         m_pSharing->OnReady(m_pollFds.data() + serverAt, m_pollFds.size() - serverAt, SteadyMs());
     if (m_pSharing)
         m_pSharing->Flush(); // logs what became of the clients
-    if (ready > 0 && fd >= 0 && m_pollFds[1].revents)
-        OnInputReady(m_pollFds[1].revents);
+    if (ready <= 0)
+        return;
+    for (std::size_t i = 0; i < m_polledInputs.size(); ++i) {
+        if (const short revents = m_pollFds[1 + i].revents)
+            OnInputReady(*m_polledInputs[i], revents);
+    }
 }
 
 void CInstrumentSession::TickSources(std::int64_t nowMs) {
     if (m_pSharing)
         m_pSharing->CountSkippedLines(nowMs);
-    LogDatagramsLost(nowMs);
+    for (auto& in : m_inputs)
+        LogDatagramsLost(*in, nowMs);
 }
 
-void CInstrumentSession::LogDatagramsLost(std::int64_t nowMs) {
+void CInstrumentSession::LogDatagramsLost(Input& in, std::int64_t nowMs) {
     // A burst loses many at a time: a line a second at most, with how many.
     // (Written on this thread only: read here without the lock.)
-    const std::uint64_t lost = m_sourceCounts.nDatagramsLost;
-    if (lost == m_nLostLogged || (m_nLostLoggedAtMs >= 0 && nowMs - m_nLostLoggedAtMs < 1000))
+    const std::uint64_t lost = in.counts.nDatagramsLost;
+    if (lost == in.nLostLogged || (in.nLostLoggedAtMs >= 0 && nowMs - in.nLostLoggedAtMs < 1000))
         return;
-    Log("input", "datagrams-lost", std::to_string(lost - m_nLostLogged));
-    m_nLostLogged = lost;
-    m_nLostLoggedAtMs = nowMs;
+    Log(&in == m_inputs.front().get() ? std::string("input") : in.strLabel + "/input",
+        "datagrams-lost", std::to_string(lost - in.nLostLogged));
+    in.nLostLogged = lost;
+    in.nLostLoggedAtMs = nowMs;
 }
 
 std::future<std::string> CInstrumentSession::ServeAt(const ServeTarget& target) {

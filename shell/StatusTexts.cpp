@@ -163,7 +163,8 @@ QString AlarmPaneText(const StatusFacts& facts) {
     const QString what[kAlarmSubjects] = {
         QCoreApplication::translate("MainFrame", "俯仰角超出报警范围 ±%1°").arg(facts.nPitchLimit),
         QCoreApplication::translate("MainFrame", "横滚角超出报警范围 ±%1°").arg(facts.nRollLimit),
-        QCoreApplication::translate("MainFrame", "数据中断超过 %1 秒").arg(facts.nStaleMs / 1000)};
+        QCoreApplication::translate("MainFrame", "数据中断超过 %1 秒").arg(facts.nStaleMs / 1000),
+        QCoreApplication::translate("MainFrame", "航向差超限")};
     QStringList parts;
     for (int i = 0; i < kAlarmSubjects; ++i) {
         switch (facts.alarms.state[i]) {

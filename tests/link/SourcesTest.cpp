@@ -1,0 +1,164 @@
+// Two heading sources in one session over real UDP sockets: a GNSS compass
+// (the first source) and a gyro. The test plays both at about 20 Hz and
+// moves them through a disagreement, a dropout of the compass and its return.
+#include "link/NetSessionFixture.h"
+#include "tools/Simulator.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+using namespace net_test;
+
+namespace {
+
+class CTwoInstruments {
+public:
+    CTwoInstruments(unsigned compassPort, unsigned gyroPort)
+        : m_fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)), m_compass(Loopback(compassPort)),
+          m_gyro(Loopback(gyroPort)), m_thread([this] { Run(); }) {}
+    ~CTwoInstruments() {
+        m_bStop = true;
+        m_thread.join();
+        close(m_fd);
+    }
+    // NaN: the instrument sends nothing.
+    void Set(double compass, double gyro) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_dCompass = compass;
+        m_dGyro = gyro;
+    }
+    std::string Sent(bool compass) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return compass ? m_sentCompass : m_sentGyro;
+    }
+
+private:
+    void Run() {
+        while (!m_bStop) {
+            {
+                std::lock_guard<std::mutex> guard(m_lock);
+                Send(m_dCompass, "GP", m_compass, m_sentCompass);
+                Send(m_dGyro, "HE", m_gyro, m_sentGyro);
+            }
+            // The instruments' own pace, not a wait for an outcome.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    void Send(double heading, const char* talker, const sockaddr_in& to, std::string& sent) {
+        if (heading != heading)
+            return;
+        char body[40];
+        std::snprintf(body, sizeof body, "$%sHDT,%.1f,T", talker, heading);
+        const std::string line = CInstrumentSimulator::WithNmeaChecksum(body);
+        if (sendto(m_fd, line.data(), line.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                   sizeof to) == static_cast<ssize_t>(line.size()))
+            sent += line;
+    }
+
+    int m_fd;
+    sockaddr_in m_compass, m_gyro;
+    std::mutex m_lock;
+    double m_dCompass = NAN, m_dGyro = NAN;
+    std::string m_sentCompass, m_sentGyro;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+};
+
+// The lines of the event log about the choice and the comparison.
+std::string HeadingLines(const std::string& log) {
+    std::string lines;
+    for (const std::string& line : SplitFields(log, '\n')) {
+        const std::vector<std::string> fields = SplitFields(line, ',');
+        if (fields.size() >= 3 && (fields[1] == "heading" || fields[1] == "heading-difference"))
+            lines += fields[1] + "," + fields[2] + "," + (fields.size() > 3 ? fields[3] : "") +
+                     "," + (fields.size() > 4 ? fields[4] : "") + "\n";
+    }
+    return lines;
+}
+
+TEST(SeveralSources, EachRecordedApartComparedAndFailedOverAnnounced) {
+    CTempFolder folder;
+    CInstrumentSession session;
+    const unsigned compassPort = FreeUdpPort(), gyroPort = FreeUdpPort();
+    session.UseSourceAddress(Address("udp://:" + std::to_string(compassPort)));
+    session.SetFirstSourceLabel("compass");
+    session.AddSource("gyro", Address("udp://:" + std::to_string(gyroPort)));
+    // Short delays so the story takes seconds, not minutes.
+    session.SetSourceChoiceSettings({60, 500, 800});
+    session.SetHeadingCompareSettings({1000, 3, 10, 300, 300, 0.5, 30000});
+    std::string error;
+    ASSERT_TRUE(session.CreateRecord(folder.path, std::tm{}, &error)) << error;
+    session.Start();
+    // Bound before the first datagram, or it is lost to the record.
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<SourceStatus> sources = session.Sources();
+        return sources.size() == 2 && sources[0].link.kind == LinkState::Kind::Connected &&
+               sources[1].link.kind == LinkState::Kind::Connected;
+    }));
+    CTwoInstruments ship(compassPort, gyroPort);
+    const auto heading = [&] { return session.Monitor().Values().m_dHeading; };
+    const auto logged = [&] { return HeadingLines(ReadFile(session.EventLogPath())); };
+
+    // Both agree; whichever came first, the compass is shown once it has been
+    // valid for the failback time.
+    ship.Set(100.0, 101.0);
+    ASSERT_TRUE(WaitFor([&] { return session.ChosenSource(Quantity::Heading) == "compass"; }));
+    EXPECT_EQ(heading(), 100.0);
+
+    // The gyro drifts 4 degrees off: the difference alarm, acknowledged.
+    ship.Set(100.0, 104.0);
+    ASSERT_TRUE(WaitFor([&] {
+        return session.Alarms().Of(AlarmSubject::HeadingDifference) ==
+               AlertState::ActiveUnacknowledged;
+    }));
+    EXPECT_TRUE(session.Alarms().Sounding());
+    session.AcknowledgeAlarms();
+    ASSERT_TRUE(WaitFor([&] {
+        return session.Alarms().Of(AlarmSubject::HeadingDifference) ==
+               AlertState::ActiveAcknowledged;
+    }));
+    ship.Set(100.0, 101.0);
+    ASSERT_TRUE(WaitFor([&] {
+        return session.Alarms().Of(AlarmSubject::HeadingDifference) == AlertState::Normal;
+    }));
+
+    // The compass falls silent: the gyro takes over once it is stale, and the
+    // compass takes back after it has been valid again for the failback time.
+    ship.Set(NAN, 101.0);
+    ASSERT_TRUE(WaitFor([&] { return session.ChosenSource(Quantity::Heading) == "gyro"; }));
+    ASSERT_TRUE(WaitFor([&] { return heading() == 101.0; }));
+    EXPECT_EQ(session.LastSwitch().strFrom, "compass");
+    ship.Set(100.0, 101.0);
+    ASSERT_TRUE(WaitFor([&] { return session.ChosenSource(Quantity::Heading) == "compass"; }));
+    ASSERT_TRUE(WaitFor([&] { return heading() == 100.0; }));
+    EXPECT_TRUE(session.LastSwitch().bFailback);
+
+    ASSERT_TRUE(WaitFor([&] { return logged().find("source-failback") != std::string::npos; }));
+    const std::string lines = logged();
+    // A failback at the start only when the gyro's first heading came first.
+    const std::string fromStart = "heading,source-failback,gyro,compass\n";
+    EXPECT_EQ(
+        lines.substr(lines.compare(0, fromStart.size(), fromStart) == 0 ? fromStart.size() : 0),
+        "heading-difference,active,-4,3\n"
+        "heading-difference,acknowledged,-4,3\n"
+        "heading-difference,normal,-1,3\n"
+        "heading,source-switch,compass,gyro\n"
+        "heading,source-failback,gyro,compass\n");
+
+    // Each source's record holds its own stream, byte for byte.
+    const std::vector<SourceStatus> sources = session.Sources();
+    ASSERT_EQ(sources.size(), 2u);
+    EXPECT_EQ(sources[1].strRecordPath,
+              session.RecordPath().substr(0, session.RecordPath().size() - 4) + "-gyro.txt");
+    ship.Set(NAN, NAN);
+    const std::string compass = ship.Sent(true), gyro = ship.Sent(false);
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(session.RecordPath()) == compass; }))
+        << ReadFile(session.RecordPath()).size() << " bytes recorded of " << compass.size();
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(sources[1].strRecordPath) == gyro; }))
+        << ReadFile(sources[1].strRecordPath).size() << " bytes recorded of " << gyro.size();
+}
+
+} // namespace
