@@ -104,7 +104,7 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
         ASSERT_EQ(state.Samples().Size(), samples);
         if (appends) {
             const LiveSample& sample = state.Samples()[samples - 1];
-            const float got[] = {sample.fHeading, sample.fPitch, sample.fRoll};
+            const double got[] = {sample.Heading(), sample.Pitch(), sample.Roll()};
             const float expected[] = {row.sampleHeading, row.samplePitch, row.sampleRoll};
             for (int i = 0; i < 3; ++i) {
                 if (std::isnan(expected[i]))
