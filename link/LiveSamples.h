@@ -15,16 +15,60 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <new>
 
-// Twelve bytes a sample. Roll is NaN while no message has carried one.
-struct LiveSample {
-    float fHeading = 0;
-    float fPitch = 0;
-    float fRoll = std::nanf("");
+// Six bytes a sample: each angle in hundredths of a degree, the step the
+// curves and the sample's text show, so a month of samples stays small (see
+// bench/README.md). Every angle that is not received (no message has carried
+// it yet) is held as its one sentinel and read back as NaN. Only the
+// constructor turns degrees into hundredths and only the accessors turn them
+// back: callers never see the integers.
+class LiveSample {
+public:
+    // Nothing received.
+    LiveSample() = default;
+    // Degrees, rounded to the nearest hundredth; NaN: not received. A heading
+    // that rounds up to 360.00 is 0.00 (359.996 is north).
+    //
+    // An angle outside the range the sentence readers believe (heading
+    // 0 <= h < 360, pitch -90..90, roll -180..180), or not finite, is kept as
+    // not received: neither wrapped (a 16-bit wrap turns 400 into a wrong,
+    // plausible angle) nor clamped (a clamped 90.00 is a pitch the instrument
+    // never sent, and the curves would draw it as measured). The readers let no
+    // such value through, so this only guards a caller that skipped them.
+    LiveSample(double heading, double pitch, double roll)
+        : m_nHeading(heading >= 0 && heading < 360
+                         ? static_cast<std::uint16_t>(Hundredths(heading) % 36000)
+                         : kNoHeading),
+          m_nPitch(Within(pitch, 90) ? static_cast<std::int16_t>(Hundredths(pitch)) : kNoAngle),
+          m_nRoll(Within(roll, 180) ? static_cast<std::int16_t>(Hundredths(roll)) : kNoAngle) {}
+
+    // Degrees, exact to the hundredth; NaN when not received.
+    double Heading() const { return m_nHeading == kNoHeading ? kNaN : m_nHeading / 100.0; }
+    double Pitch() const { return m_nPitch == kNoAngle ? kNaN : m_nPitch / 100.0; }
+    double Roll() const { return m_nRoll == kNoAngle ? kNaN : m_nRoll / 100.0; }
+
+    bool operator==(const LiveSample&) const = default;
+
+private:
+    static constexpr std::uint16_t kNoHeading = UINT16_MAX; // 0..35999 held, unsigned
+    static constexpr std::int16_t kNoAngle = INT16_MIN;     // -18000..18000 held
+    static constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+    // The comparisons are false for NaN.
+    static bool Within(double degrees, double limit) {
+        return degrees >= -limit && degrees <= limit;
+    }
+    // To the nearest hundredth, halves away from zero (alike on both sides).
+    static long Hundredths(double degrees) { return std::lround(degrees * 100); }
+
+    std::uint16_t m_nHeading = kNoHeading;
+    std::int16_t m_nPitch = kNoAngle;
+    std::int16_t m_nRoll = kNoAngle;
 };
-static_assert(sizeof(LiveSample) == 12, "a live sample is three floats");
+static_assert(sizeof(LiveSample) == 6, "a live sample is three 16-bit angles");
 
 template <class T, unsigned kChunkBits, unsigned kDirectoryBits> class CAppendLog {
 public:
@@ -79,7 +123,7 @@ private:
     std::atomic<std::size_t> m_nSize{0};
 };
 
-// 65,536 samples (768 KiB) a chunk; room for a billion, years at 10 Hz.
+// 65,536 samples (384 KiB) a chunk; room for a billion, years at 10 Hz.
 using CLiveSamples = CAppendLog<LiveSample, 16, 14>;
 // When a sample arrived: marks now and then, between which the samples came
 // at an even pace (see CMonitorState::SampleTimeMs).

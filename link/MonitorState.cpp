@@ -116,13 +116,12 @@ CMonitorState::Kind CMonitorState::TakeReading(const SentenceReading& reading, s
 
 void CMonitorState::AppendSample(std::int64_t nowMs) {
     // This thread is the only writer of m_values: it reads them unlocked.
-    const float none = std::nanf("");
-    LiveSample sample;
-    sample.fHeading =
-        m_values.Received(Quantity::Heading) ? static_cast<float>(m_values.m_dHeading) : none;
-    sample.fPitch =
-        m_values.Received(Quantity::Pitch) ? static_cast<float>(m_values.m_dPitch) : none;
-    sample.fRoll = m_values.Received(Quantity::Roll) ? static_cast<float>(m_values.m_dRoll) : none;
+    const auto received = [&](Quantity q, double value) {
+        return m_values.Received(q) ? value : std::nan("");
+    };
+    const LiveSample sample(received(Quantity::Heading, m_values.m_dHeading),
+                            received(Quantity::Pitch, m_values.m_dPitch),
+                            received(Quantity::Roll, m_values.m_dRoll));
     const std::size_t index = m_samples.Size();
     const std::int64_t lastMs = m_nLastSampleMs.load(std::memory_order_relaxed);
     const std::size_t marks = m_times.Size();

@@ -1,6 +1,11 @@
 // One sample per interpreted message (live) or per accepted line (analysis):
 // heading, spare, pitch, spare, spare, in degrees. Only heading and pitch are
 // filled; the spare slots match the roll, satellite and error curves.
+//
+// The analysis keeps floats rather than the live samples' hundredths
+// (link/LiveSamples.h): its slots are not all angles, its curves and summaries
+// read them as floats, and a loaded file is held once, while the live samples
+// grow for as long as the program runs.
 #pragma once
 
 #include "link/RecordReader.h"

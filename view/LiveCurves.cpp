@@ -146,15 +146,15 @@ QString LiveSampleText(const CMonitorState& state, std::size_t i) {
                        .arg(tenths / 600 % 60, 2, 10, QChar('0'))
                        .arg(tenths / 10 % 60, 2, 10, QChar('0'))
                        .arg(tenths % 10);
-    const auto angle = [&](const QString& name, float value) {
+    const auto angle = [&](const QString& name, double value) {
         if (!std::isnan(value))
             text += QCoreApplication::translate("LiveCurves", "，%1 %2")
                         .arg(name)
                         .arg(value, 0, 'f', 2);
     };
-    angle(QCoreApplication::translate("LiveCurves", "方位角"), sample.fHeading);
-    angle(QCoreApplication::translate("LiveCurves", "俯仰角"), sample.fPitch);
-    angle(QCoreApplication::translate("LiveCurves", "横滚角"), sample.fRoll);
+    angle(QCoreApplication::translate("LiveCurves", "方位角"), sample.Heading());
+    angle(QCoreApplication::translate("LiveCurves", "俯仰角"), sample.Pitch());
+    angle(QCoreApplication::translate("LiveCurves", "横滚角"), sample.Roll());
     return text;
 }
 
@@ -199,14 +199,14 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
                     ++gap;
                 }
                 const LiveSample& sample = run[k];
-                if (std::isnan(sample.fHeading))
+                if (std::isnan(sample.Heading()))
                     heading.Break();
                 else
-                    heading.Add(QPoint(x, s.Y(py + kLiveHeadingScale * zy * sample.fHeading)));
-                if (std::isnan(sample.fPitch))
+                    heading.Add(QPoint(x, s.Y(py + kLiveHeadingScale * zy * sample.Heading())));
+                if (std::isnan(sample.Pitch()))
                     pitch.Break();
                 else
-                    pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.fPitch)));
+                    pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.Pitch())));
             }
         });
     // A break of one segment is hard to see in a dense curve: the gap is

@@ -3,6 +3,7 @@
 #include "support/LinkSupport.h"
 #include "tools/Simulator.h"
 
+#include <array>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <map>
@@ -104,7 +105,7 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
         ASSERT_EQ(state.Samples().Size(), samples);
         if (appends) {
             const LiveSample& sample = state.Samples()[samples - 1];
-            const float got[] = {sample.fHeading, sample.fPitch, sample.fRoll};
+            const double got[] = {sample.Heading(), sample.Pitch(), sample.Roll()};
             const float expected[] = {row.sampleHeading, row.samplePitch, row.sampleRoll};
             for (int i = 0; i < 3; ++i) {
                 if (std::isnan(expected[i]))
@@ -131,6 +132,34 @@ TEST(Interpretation, OnlySentencesThatCarryAValueMoveIt) {
 
 // Packets carry no attitude, whatever their data look like; their text is the
 // data alone.
+// A live sample keeps hundredths of a degree: the nearest, north for a heading
+// that rounds up to 360, and not received (NaN) for what no angle can be,
+// never a wrapped or clamped one; each angle on its own.
+TEST(LiveSample, KeepsTheNearestHundredthAndNeverAWrongAngle) {
+    const double n = std::nan(""), inf = HUGE_VAL;
+    const std::vector<std::pair<std::array<double, 3>, std::array<double, 3>>> table = {
+        {{123.456, -2.346, 3.5}, {123.46, -2.35, 3.5}},
+        {{359.994, -2.344, -0.004}, {359.99, -2.34, 0}},
+        {{359.996, 89.996, -179.996}, {0, 90, -180}},
+        {{0, -90, 180}, {0, -90, 180}},
+        {{n, n, n}, {n, n, n}},
+        {{360, 90.01, -180.01}, {n, n, n}},
+        {{400, -1000, 1e300}, {n, n, n}},
+        {{-0.01, inf, -inf}, {n, n, n}},
+        {{1, 2, 400}, {1, 2, n}},
+    };
+    for (const auto& [in, out] : table) {
+        const LiveSample s(in[0], in[1], in[2]);
+        const std::array<double, 3> got = {s.Heading(), s.Pitch(), s.Roll()};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(std::isnan(out[i]) ? std::isnan(got[i]) : got[i] == out[i])
+                << in[i] << " gave " << got[i];
+    }
+    const LiveSample nothing;
+    EXPECT_TRUE(std::isnan(nothing.Heading()) && std::isnan(nothing.Pitch()) &&
+                std::isnan(nothing.Roll()));
+}
+
 TEST(Interpretation, PacketsChangeNothing) {
     CReceiverMessage framer;
     CMonitorState state;

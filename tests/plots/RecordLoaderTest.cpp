@@ -68,22 +68,24 @@ LiveReading ReadLive(const std::string& stream, std::int64_t baseMs,
     return live;
 }
 
-bool Same(float a, float b) {
-    return (std::isnan(a) && std::isnan(b)) || a == b;
+// A record's angle against the live sample's, which keeps hundredths of a
+// degree: within half a hundredth (and a float's step at 360).
+bool Same(float record, double live) {
+    return (std::isnan(record) && std::isnan(live)) || std::abs(record - live) <= 0.005 + 1e-4;
 }
 
 // The records of a loaded recording against the live samples of its stream:
-// one per sample, every angle equal (NaN where not yet received), and with a
-// timing file the time of each.
+// one per sample, every angle the same to the hundredth (NaN where not yet
+// received), and with a timing file the time of each.
 void ExpectRecordsOfLive(const RecordLoadOutput& out, const LiveReading& live, bool timed) {
     ASSERT_EQ(out.records.size(), live.samples.size());
     for (std::size_t i = 0; i < live.samples.size(); ++i) {
         const AnalysisSample& r = out.records[i];
         const LiveSample& s = live.samples[i];
-        EXPECT_TRUE(Same(r.fHeading, s.fHeading) && Same(r.fPitch, s.fPitch) &&
-                    Same(r.fSpare1, s.fRoll))
+        EXPECT_TRUE(Same(r.fHeading, s.Heading()) && Same(r.fPitch, s.Pitch()) &&
+                    Same(r.fSpare1, s.Roll()))
             << "record " << i << ": " << r.fHeading << " " << r.fPitch << " " << r.fSpare1
-            << " against " << s.fHeading << " " << s.fPitch << " " << s.fRoll;
+            << " against " << s.Heading() << " " << s.Pitch() << " " << s.Roll();
         if (timed)
             EXPECT_EQ(out.times.UtcMs(i), live.sampleMs[i]) << i;
     }

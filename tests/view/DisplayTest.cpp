@@ -283,7 +283,7 @@ std::vector<QPoint> NaiveHeading(const LiveFixture& f, const CScale& s) {
     for (std::size_t i = 0; i < samples.Size(); ++i)
         points.emplace_back(
             s.X(30 + f.nav.m_nPanX + static_cast<double>(i) * f.nav.m_dZoomX),
-            s.Y(f.nav.m_nPanY + kLiveHeadingScale * f.nav.m_dZoomY * samples[i].fHeading));
+            s.Y(f.nav.m_nPanY + kLiveHeadingScale * f.nav.m_dZoomY * samples[i].Heading()));
     return points;
 }
 
