@@ -5,7 +5,6 @@
 
 namespace {
 const char* const kAlarmSubjectNames[kAlarmSubjects] = {"pitch", "roll", "data"};
-const char* const kQuantityNames[kQuantities] = {"heading", "pitch", "roll", "position"};
 } // namespace
 
 AlarmStates CAlarmWatcher::States() const {
@@ -62,7 +61,7 @@ bool CAlarmWatcher::Tick(std::int64_t nowMs) {
         const bool stale = values.IsStale(quantity, nowMs, staleMs);
         if (stale != m_bStale[q]) {
             m_bStale[q] = stale;
-            m_log.Log(kQuantityNames[q], stale ? "stale" : "fresh",
+            m_log.Log(QuantityName(quantity), stale ? "stale" : "fresh",
                       CEventLog::Number(static_cast<double>(values.AgeMs(quantity, nowMs)) / 1000));
         }
     }

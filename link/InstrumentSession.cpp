@@ -1,5 +1,7 @@
 #include "link/InstrumentSession.h"
 
+#include "link/Udp450.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
@@ -149,6 +151,7 @@ SessionHealth CInstrumentSession::Health() const {
         health.types = m_counts;
         health.nBadPackets = m_framer.BadPackets();
         health.nDatagramsLost = m_sourceCounts.nDatagramsLost;
+        health.nOtherDatagrams = m_nOtherDatagrams;
         health.senders = m_sourceCounts.senders;
         health.nOverlongLines = m_framer.OverlongLines();
     }
@@ -375,9 +378,19 @@ void CInstrumentSession::ProcessParts(const std::uint8_t* bytes, const std::size
         }
     };
     for (std::size_t i = 0, at = 0; i < parts; at = ends[i++]) {
-        m_framer.Feed(bytes + at, ends[i] - at, onMessage);
-        if (wholes) // a datagram's end ends its last message, whole or not
-            m_framer.EndMessage(onMessage);
+        if (!wholes) {
+            m_framer.Feed(bytes + at, ends[i] - at, onMessage);
+            continue;
+        }
+        // A bridge network's datagram: its sentences follow the header; one
+        // with another header holds no text (recorded, never framed).
+        const Udp450Header header = ReadUdp450Header(bytes + at, ends[i] - at);
+        if (header.kind == Udp450Header::Kind::Other) {
+            ++m_nOtherDatagrams;
+            continue;
+        }
+        m_framer.Feed(bytes + at + header.nLength, ends[i] - at - header.nLength, onMessage);
+        m_framer.EndMessage(onMessage); // a datagram's end ends its last message, whole or not
     }
     values.reset();
     health.unlock();

@@ -52,12 +52,13 @@ public:
 // How the data is arriving, for the data-health window.
 struct SessionHealth {
     CMessageCounts types;
-    std::uint64_t nBadPackets = 0;    // dropped for a bad checksum
-    std::uint64_t nOverlongLines = 0; // recorded in pieces
-    std::uint64_t nDroppedBytes = 0;  // left out of the window's queue (recorded all the same)
-    std::uint64_t nReconnects = 0;    // connections after the first
-    std::uint64_t nDatagramsLost = 0; // UDP: dropped by the system, its receive buffer full
-    CUdpSenders senders;              // UDP: who sent the datagrams, and who was refused
+    std::uint64_t nBadPackets = 0;     // dropped for a bad checksum
+    std::uint64_t nOverlongLines = 0;  // recorded in pieces
+    std::uint64_t nDroppedBytes = 0;   // left out of the window's queue (recorded all the same)
+    std::uint64_t nReconnects = 0;     // connections after the first
+    std::uint64_t nDatagramsLost = 0;  // UDP: dropped by the system, its receive buffer full
+    std::uint64_t nOtherDatagrams = 0; // with a 450 header of no text (RaUdP…): recorded, not read
+    CUdpSenders senders;               // UDP: who sent the datagrams, and who was refused
     LinkState link;
     std::string strRecordPath;
 };
@@ -106,9 +107,11 @@ public:
     // (UDP) and reconnected after a loss. Carried out on the session's thread.
     void UseSourceAddress(const SourceAddress& address);
     // Shares every received text line with the clients of a TCP server on
-    // host:port, or as datagrams to host:port. Before Start().
+    // host:port, or as datagrams to host:port (in the form output says).
+    // Before Start().
     bool Serve(const std::string& host, unsigned port, std::string* error);
-    bool ServeUdp(const std::string& host, unsigned port, std::string* error);
+    bool ServeUdp(const std::string& host, unsigned port, std::string* error,
+                  const UdpOutput& output = {});
     unsigned ServePort() const { return Serving().nPort; }
     // The sharing from now on: started, moved or stopped on the session's
     // thread without a byte of reception lost. What cannot be done leaves the
@@ -183,7 +186,8 @@ public:
     // only one thread may call it at a time, and not while the session runs.
     void Process(const std::uint8_t* bytes, std::size_t count, std::int64_t nowMs);
     // Process on bytes in parts ending at ends[0..parts); with wholes, each
-    // part is a whole (a datagram) whose end ends its last message.
+    // part is a whole (a datagram) whose end ends its last message, and whose
+    // 61162-450 header (link/Udp450.h) is left out of the framing.
     void ProcessParts(const std::uint8_t* bytes, const std::size_t* ends, std::size_t parts,
                       bool wholes, std::int64_t nowMs);
     // Process on what a source's take brought.
@@ -269,4 +273,5 @@ private:
     mutable std::mutex m_healthLock;
     CMessageCounts m_counts;
     SourceCounts m_sourceCounts;
+    std::uint64_t m_nOtherDatagrams = 0;
 };

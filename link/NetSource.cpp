@@ -3,11 +3,14 @@
 #include "platform/ErrorText.h"
 #include "platform/UiText.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -53,24 +56,64 @@ bool SplitHostPort(std::string_view rest, unsigned fallback, std::string* host, 
     return ParsePort(portText, port);
 }
 
-// A group address is joined on the default interface; a unicast one was only bound.
-bool JoinGroup(int fd, const addrinfo* ai) {
+} // namespace
+
+std::vector<unsigned> MulticastFallbackInterfaces() {
+    std::vector<unsigned> loopback, others;
+    ifaddrs* found = nullptr;
+    if (getifaddrs(&found) != 0)
+        return {};
+    for (const ifaddrs* i = found; i; i = i->ifa_next) {
+        const unsigned index = if_nametoindex(i->ifa_name);
+        if (index == 0 || !(i->ifa_flags & IFF_UP) ||
+            !(i->ifa_flags & (IFF_LOOPBACK | IFF_MULTICAST)))
+            continue;
+        std::vector<unsigned>& list = (i->ifa_flags & IFF_LOOPBACK) ? loopback : others;
+        if (std::find(list.begin(), list.end(), index) == list.end())
+            list.push_back(index); // an interface is listed once for each of its addresses
+    }
+    freeifaddrs(found);
+    loopback.insert(loopback.end(), others.begin(), others.end());
+    return loopback;
+}
+
+namespace {
+
+bool JoinOn(int fd, const addrinfo* ai, unsigned index) {
     if (ai->ai_family == AF_INET) {
-        ip_mreq request{};
+        ip_mreqn request{};
         request.imr_multiaddr = reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr;
-        if (!IN_MULTICAST(ntohl(request.imr_multiaddr.s_addr)))
-            return true;
-        request.imr_interface.s_addr = htonl(INADDR_ANY);
+        request.imr_ifindex = static_cast<int>(index);
         return setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) == 0;
     }
-    if (ai->ai_family == AF_INET6) {
-        ipv6_mreq request{};
-        request.ipv6mr_multiaddr = reinterpret_cast<const sockaddr_in6*>(ai->ai_addr)->sin6_addr;
-        if (!IN6_IS_ADDR_MULTICAST(&request.ipv6mr_multiaddr))
+    ipv6_mreq request{};
+    request.ipv6mr_multiaddr = reinterpret_cast<const sockaddr_in6*>(ai->ai_addr)->sin6_addr;
+    request.ipv6mr_interface = index;
+    return setsockopt(fd, IPPROTO_IPV6, IPV6_JOIN_GROUP, &request, sizeof request) == 0;
+}
+
+// A group address is joined on the default interface, else on a fallback
+// one; a unicast one was only bound.
+bool JoinGroup(int fd, const addrinfo* ai) {
+    if (ai->ai_family == AF_INET) {
+        const in_addr group = reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr;
+        if (!IN_MULTICAST(ntohl(group.s_addr)))
             return true;
-        return setsockopt(fd, IPPROTO_IPV6, IPV6_JOIN_GROUP, &request, sizeof request) == 0;
+    } else if (ai->ai_family == AF_INET6) {
+        if (!IN6_IS_ADDR_MULTICAST(&reinterpret_cast<const sockaddr_in6*>(ai->ai_addr)->sin6_addr))
+            return true;
+    } else {
+        return true;
     }
-    return true;
+    if (JoinOn(fd, ai, 0))
+        return true;
+    const int failure = errno;
+    for (const unsigned index : MulticastFallbackInterfaces()) {
+        if (JoinOn(fd, ai, index))
+            return true;
+    }
+    errno = failure; // the default interface's reason
+    return false;
 }
 
 // A server that vanishes without a word (a cable pulled, a machine off) is

@@ -10,7 +10,10 @@
 // A datagram is a whole: the session ends any message it left unfinished
 // before the next is framed (DatagramEnds). The UDP socket asks for a large
 // receive buffer, and the datagrams the system still had to drop for want of
-// room are counted (SO_RXQ_OVFL), as are the senders (CUdpSenders).
+// room are counted (SO_RXQ_OVFL), as are the senders (CUdpSenders). A
+// bridge network's datagram (IEC 61162-450) comes as it is: the session
+// leaves its header out of the framing (link/Udp450.h). A multicast group is
+// joined on the default interface, else on MulticastFallbackInterfaces().
 #pragma once
 
 #include "link/UdpSenders.h"
@@ -38,6 +41,12 @@ struct SourceAddress {
     // Sources that take the answer to an 'n' packet.
     bool TwoWay() const { return kind == Kind::Serial || kind == Kind::Tcp; }
 };
+
+// The interfaces a multicast group is joined on, or sent to by, when the
+// default one cannot (no route to the group: a machine with the loopback
+// alone, a bridge network's own card without a default route): the loopback
+// first, then those up that allow multicast; by index.
+std::vector<unsigned> MulticastFallbackInterfaces();
 
 class CNetSource {
 public:

@@ -1,5 +1,6 @@
 #include "link/NmeaServer.h"
 
+#include "link/NetSource.h"
 #include "platform/ErrorText.h"
 #include "platform/UiText.h"
 
@@ -7,6 +8,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <malloc.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -145,19 +147,58 @@ bool CNmeaServer::Listen(const std::string& host, unsigned port, std::string* er
     return true;
 }
 
-bool CNmeaServer::SendTo(const std::string& host, unsigned port, std::string* error) {
+namespace {
+bool IsGroup(const addrinfo* ai) {
+    if (ai->ai_family == AF_INET)
+        return IN_MULTICAST(
+            ntohl(reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr));
+    return ai->ai_family == AF_INET6 &&
+           IN6_IS_ADDR_MULTICAST(&reinterpret_cast<const sockaddr_in6*>(ai->ai_addr)->sin6_addr);
+}
+
+// The hops of a datagram to a group, and the interface it leaves by (0: the default's).
+void SetMulticast(int socket, const addrinfo* ai, int ttl, unsigned index) {
+    if (ai->ai_family == AF_INET) {
+        setsockopt(socket, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
+        ip_mreqn by{};
+        by.imr_ifindex = static_cast<int>(index);
+        setsockopt(socket, IPPROTO_IP, IP_MULTICAST_IF, &by, sizeof by);
+    } else {
+        setsockopt(socket, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &ttl, sizeof ttl);
+        setsockopt(socket, IPPROTO_IPV6, IPV6_MULTICAST_IF, &index, sizeof index);
+    }
+}
+} // namespace
+
+bool CNmeaServer::SendTo(const std::string& host, unsigned port, const UdpOutput& output,
+                         std::string* error) {
+    const int ttl = std::clamp(output.nTtl, 0, 255);
     const int fd = OpenSocket(
         host, port, SOCK_DGRAM,
-        [](int socket, const addrinfo* ai) {
+        [ttl](int socket, const addrinfo* ai) {
             const int one = 1;
             setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
-            return connect(socket, ai->ai_addr, ai->ai_addrlen) == 0;
+            if (!IsGroup(ai))
+                return connect(socket, ai->ai_addr, ai->ai_addrlen) == 0;
+            SetMulticast(socket, ai, ttl, 0);
+            if (connect(socket, ai->ai_addr, ai->ai_addrlen) == 0)
+                return true;
+            const int failure = errno;
+            for (const unsigned index : MulticastFallbackInterfaces()) {
+                SetMulticast(socket, ai, ttl, index);
+                if (connect(socket, ai->ai_addr, ai->ai_addrlen) == 0)
+                    return true;
+            }
+            errno = failure; // the default interface's reason
+            return false;
         },
         error);
     if (fd < 0)
         return false;
     StopSending();
     m_fdUdp = fd;
+    m_bUdp450 = output.format == UdpOutput::Format::Iec450;
+    m_udp450 = CUdp450Writer(output.strSource);
     return true;
 }
 
@@ -304,11 +345,19 @@ void CNmeaServer::Send(std::string_view lines, std::vector<ServeEvent>& events) 
     if (lines.empty())
         return;
     if (m_fdUdp >= 0) {
-        // A datagram a line, as NMEA over UDP is read.
+        // A datagram a line, as NMEA over UDP is read; in the 450 form a
+        // datagram a sentence, what is no sentence left out.
+        const std::int64_t unixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::system_clock::now().time_since_epoch())
+                                        .count();
         for (std::size_t at = 0; at < lines.size();) {
             std::size_t end = lines.find('\n', at);
             end = end == std::string_view::npos ? lines.size() : end + 1;
-            send(m_fdUdp, lines.data() + at, end - at, MSG_DONTWAIT | MSG_NOSIGNAL);
+            const std::string_view line = lines.substr(at, end - at);
+            if (!m_bUdp450)
+                send(m_fdUdp, line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+            else if (m_udp450.Datagram(line, unixMs, m_datagram))
+                send(m_fdUdp, m_datagram.data(), m_datagram.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
             at = end;
         }
     }

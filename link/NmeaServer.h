@@ -1,7 +1,9 @@
 // Sharing what is received: a TCP server that hands every received text line,
 // byte for byte, to each connected client (a chart plotter, another logger),
 // and optionally the same lines as UDP datagrams to a host, a broadcast or a
-// multicast address.
+// multicast address: as they came, a datagram a line, or in the form of
+// IEC 61162-450 bridge networks (link/Udp450.h), a sentence a datagram behind
+// the "UdPbC" header and a tag block of ours.
 //
 // It lives on the session's thread and its poll loop, with non-blocking
 // sockets only: a line goes into each client's queue and out as far as the
@@ -19,6 +21,8 @@
 // the thread again and again for a connection it cannot take.
 #pragma once
 
+#include "link/Udp450.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,6 +35,15 @@ struct ServeLimits {
     std::size_t nMaxClients = 32;
     std::size_t nMaxQueuedBytes = 16u << 20; // all clients' queues together
     int nReserveDescriptors = 16;            // kept for the session's sources and files
+};
+
+// How the lines go out as datagrams.
+struct UdpOutput {
+    enum class Format { Nmea, Iec450 };
+    Format format = Format::Nmea;
+    std::string strSource = CUdp450Writer::kDefaultSource; // Iec450: the tag blocks' s:
+    int nTtl = 1; // the hops a datagram to a multicast group may take
+    bool operator==(const UdpOutput&) const = default;
 };
 
 // What became of the clients, for the event log and the counts.
@@ -70,9 +83,12 @@ public:
     // Listens on host:port (port 0: one the system picks, see Port()), in
     // place of the listener in use, whose clients go. On failure all is as it was.
     bool Listen(const std::string& host, unsigned port, std::string* error);
-    // Sends the lines also as datagrams to host:port, in place of where they
-    // went; on failure they go on going there.
-    bool SendTo(const std::string& host, unsigned port, std::string* error);
+    // Sends the lines also as datagrams to host:port in the form output
+    // says, in place of where they went; on failure they go on going there.
+    // A multicast group the default interface has no route to is sent to on
+    // the loopback (or another interface that allows multicast).
+    bool SendTo(const std::string& host, unsigned port, const UdpOutput& output,
+                std::string* error);
     void StopListening(); // and the clients go
     void StopSending();
     void Close();
@@ -130,6 +146,9 @@ private:
     unsigned m_nPort = 0;
     bool m_bOpenToNetwork = false;
     int m_fdUdp = -1;
+    bool m_bUdp450 = false;
+    CUdp450Writer m_udp450;
+    std::string m_datagram; // one 450 datagram
     std::vector<Client> m_clients;
     std::uint64_t m_nRefused = 0;
     std::uint64_t m_nDropped = 0;

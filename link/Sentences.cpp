@@ -447,3 +447,11 @@ SentenceReading ReadSentence(std::string_view text, const SentenceOptions& optio
     }
     return reading;
 }
+
+const char* QuantityName(Quantity q) {
+    static const char* const kNames[kQuantities] = {
+        "heading",      "pitch",  "roll", "position", "magnetic-heading", "true-from-magnetic",
+        "rate-of-turn", "course", "speed"};
+    const auto i = static_cast<int>(q);
+    return i >= 0 && i < kQuantities ? kNames[i] : "";
+}

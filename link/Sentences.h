@@ -44,6 +44,8 @@ enum class Quantity {
     Speed
 };
 constexpr int kQuantities = 9;
+// Its name in the event log: "heading", "rate-of-turn", ...
+const char* QuantityName(Quantity q);
 
 // Whether to believe a field the sentence carries: empty is NotPresent; set
 // aside by the sentence's own status (THS mode V, ROT status V, GGA without a

@@ -18,10 +18,10 @@ std::string CSessionSharing::Change(const ServeTarget& target) {
     // The datagrams first: where they went can always be taken up again,
     // should the server's port be in use.
     const bool udpMoves = target.strUdpHost != was.strUdpHost || target.nUdpPort != was.nUdpPort ||
-                          target.strUdpHost.empty();
+                          !(target.udp == was.udp) || target.strUdpHost.empty();
     bool ok = true;
     if (udpMoves && !target.strUdpHost.empty())
-        ok = SendTo(target.strUdpHost, target.nUdpPort, &error);
+        ok = SendTo(target.strUdpHost, target.nUdpPort, target.udp, &error);
     else if (udpMoves)
         StopSending();
     const bool tcpMoves = target.strHost != was.strHost || target.nPort != was.nPort ||
@@ -29,7 +29,7 @@ std::string CSessionSharing::Change(const ServeTarget& target) {
     if (ok && tcpMoves && !target.strHost.empty()) {
         ok = Listen(target.strHost, target.nPort, &error);
         if (!ok && udpMoves) { // back to where the datagrams went
-            if (was.strUdpHost.empty() || !SendTo(was.strUdpHost, was.nUdpPort, nullptr))
+            if (was.strUdpHost.empty() || !SendTo(was.strUdpHost, was.nUdpPort, was.udp, nullptr))
                 StopSending();
         }
     } else if (ok && target.strHost.empty()) {
@@ -84,8 +84,9 @@ bool CSessionSharing::Listen(const std::string& host, unsigned port, std::string
     return true;
 }
 
-bool CSessionSharing::SendTo(const std::string& host, unsigned port, std::string* error) {
-    if (!m_server.SendTo(host, port, error)) {
+bool CSessionSharing::SendTo(const std::string& host, unsigned port, const UdpOutput& output,
+                             std::string* error) {
+    if (!m_server.SendTo(host, port, output, error)) {
         SetError(error ? *error : std::string());
         return false;
     }
@@ -94,9 +95,12 @@ bool CSessionSharing::SendTo(const std::string& host, unsigned port, std::string
         m_log.Log("serve", "udp-stop", AddressText(m_serving.strUdpHost, m_serving.nUdpPort));
     m_serving.strUdpHost = host;
     m_serving.nUdpPort = port;
+    m_serving.udp = output;
+    const bool iec450 = output.format == UdpOutput::Format::Iec450;
     m_log.Log("serve", "udp-start", address);
     std::lock_guard<std::mutex> guard(m_lock);
     m_state.strUdpAddress = address;
+    m_state.bUdp450 = iec450;
     m_state.strError.clear();
     return true;
 }
@@ -126,8 +130,10 @@ void CSessionSharing::StopSending() {
     m_log.Log("serve", "udp-stop", AddressText(m_serving.strUdpHost, m_serving.nUdpPort));
     m_serving.strUdpHost.clear();
     m_serving.nUdpPort = 0;
+    m_serving.udp = {};
     std::lock_guard<std::mutex> guard(m_lock);
     m_state.strUdpAddress.clear();
+    m_state.bUdp450 = false;
 }
 
 void CSessionSharing::SetError(const std::string& error) {

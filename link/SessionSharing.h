@@ -23,6 +23,7 @@ struct ServeTarget {
     unsigned nPort = 0;     // 0: one the system picks
     std::string strUdpHost; // where the datagrams go; empty: none
     unsigned nUdpPort = 0;
+    UdpOutput udp; // and in what form
 };
 
 // The sharing as it stands, for the window.
@@ -32,6 +33,7 @@ struct ServeState {
     unsigned nPort = 0;
     bool bOpenToNetwork = false; // other hosts can connect (not a loopback address)
     std::string strUdpAddress;   // "host:port" the datagrams go to; empty: none
+    bool bUdp450 = false;        // in the form of 61162-450 bridge networks
     std::size_t nClients = 0;
     std::uint64_t nRefused = 0; // clients turned away: too many, or descriptors running out
     std::uint64_t nDropped = 0; // clients let go for falling behind
@@ -48,7 +50,8 @@ public:
     // The server on host:port, the datagrams to host:port; false with *error
     // leaves the sharing as it was. Each start and stop is logged.
     bool Listen(const std::string& host, unsigned port, std::string* error);
-    bool SendTo(const std::string& host, unsigned port, std::string* error);
+    bool SendTo(const std::string& host, unsigned port, const UdpOutput& output,
+                std::string* error);
     // The sharing from now on; the reason it could not be, or an empty text.
     std::string Change(const ServeTarget& target);
     void SetLimits(const ServeLimits& limits) { m_server.SetLimits(limits); }

@@ -79,10 +79,11 @@ bool CInstrumentSession::Serve(const std::string& host, unsigned port, std::stri
     return m_pSharing->Listen(host, port, error);
 }
 
-bool CInstrumentSession::ServeUdp(const std::string& host, unsigned port, std::string* error) {
+bool CInstrumentSession::ServeUdp(const std::string& host, unsigned port, std::string* error,
+                                  const UdpOutput& output) {
     if (!m_pSharing) {
         *error = "a replay shares nothing";
         return false;
     }
-    return m_pSharing->SendTo(host, port, error);
+    return m_pSharing->SendTo(host, port, output, error);
 }

@@ -145,6 +145,11 @@ CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* paren
     m_pDatagramsLost = AddTotal(
         form, QCoreApplication::translate("DataHealthDlg", "丢失的数据报（系统接收缓冲区已满）"),
         "datagramsLost");
+    m_pOtherDatagrams =
+        AddTotal(form,
+                 QCoreApplication::translate("DataHealthDlg",
+                                             "未读的 IEC 61162-450 数据报（二进制传输等，已记录）"),
+                 "otherDatagrams");
     m_pSenders =
         AddTotal(form, QCoreApplication::translate("DataHealthDlg", "数据报发送方"), "senders");
     m_pRecordFile =
@@ -210,6 +215,7 @@ void CDataHealthDlg::Refresh() {
     const QString lostStyle = health.nDatagramsLost ? "color: #c00000" : QString();
     if (m_pDatagramsLost->styleSheet() != lostStyle)
         m_pDatagramsLost->setStyleSheet(lostStyle);
+    SetText(m_pOtherDatagrams, QString::number(health.nOtherDatagrams));
     RefreshSenders(health.senders);
     RefreshRecord(health.strRecordPath);
 }

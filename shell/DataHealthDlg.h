@@ -2,6 +2,7 @@
 // last ten seconds, age of the last one, checksum failures) and in total (bad
 // packets, over-long lines, bytes the window dropped, the link's up-time and
 // reconnects, a UDP source's datagrams the system dropped and who sent them,
+// the bridge network's datagrams of no text that were skipped,
 // the record file's size and the free space on its disk).
 //
 // A window that may stay open beside the displays for days: it refreshes
@@ -57,6 +58,7 @@ private:
     QLabel* m_pUpTime;
     QLabel* m_pReconnects;
     QLabel* m_pDatagramsLost;
+    QLabel* m_pOtherDatagrams;
     QLabel* m_pSenders;
     QLabel* m_pRecordFile;
     QLabel* m_pRecordSize;

@@ -61,6 +61,7 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     // Settings that could not be used are named, never passed over in silence.
     m_alarmSettings = ReadAlarmSettings(&m_badSettings);
     m_sentenceOptions = ReadSentenceOptions(&m_badSettings);
+    m_udpOutput = ReadUdpOutput(&m_badSettings);
     m_pSession->Monitor().SetSentenceOptions(m_sentenceOptions);
     ApplyAlarms();
     // Every byte read is kept beside the record unless the setting says otherwise.

@@ -54,10 +54,15 @@ public:
     void SetSource(const QString& url);
     const QString& Source() const { return m_strSource; }
     // Shares the received text lines: a TCP server on "[host:]port" and, when
-    // udpAddress is set, datagrams to "host:port". Before OnCreate.
-    bool Serve(const QString& address, const QString& udpAddress, QString* error);
+    // udpAddress is set, datagrams to "host:port" in the form given (the 450
+    // form with the source and TTL of the settings). Before OnCreate.
+    bool Serve(const QString& address, const QString& udpAddress, UdpOutput::Format format,
+               QString* error);
+    // The datagrams' form as the settings have it (ServeUdpFormat).
+    UdpOutput::Format UdpFormat() const { return m_udpOutput.format; }
     // "数据转发…": switches and moves the sharing while the session runs; the
-    // choice is kept in the settings (ServeAddress, ServeUdpAddress).
+    // choice is kept in the settings (ServeAddress, ServeUdpAddress,
+    // ServeUdpFormat).
     void OnServe();
     // Lists the serial devices present (tests give a list of their own).
     void SetDeviceLister(std::function<QStringList()> lister) {
@@ -147,6 +152,7 @@ private:
     QString m_strSource;          // a network source's URL, or empty for the port
     QString m_strServeAddress;    // the sharing in effect: "[host:]port", empty when off
     QString m_strServeUdpAddress; // "host:port", empty for none
+    UdpOutput m_udpOutput;        // the datagrams' form, source and TTL
     CCommandTable m_commands;
     CQtSessionListener m_sessionListener;
     std::unique_ptr<CInstrumentSession> m_pSession;

@@ -28,10 +28,13 @@ bool CMainFrame::UseNetSource() {
     return true;
 }
 
-bool CMainFrame::Serve(const QString& address, const QString& udpAddress, QString* error) {
+bool CMainFrame::Serve(const QString& address, const QString& udpAddress, UdpOutput::Format format,
+                       QString* error) {
     ServeTarget target;
     QString reason;
     bool ok = CServeDlg::Parse(true, address, udpAddress, &target, &reason);
+    target.udp = m_udpOutput;
+    target.udp.format = format;
     if (ok) {
         // The session has not started: this is carried out at once.
         reason = QString::fromStdString(m_pSession->ServeAt(target).get());
@@ -40,6 +43,7 @@ bool CMainFrame::Serve(const QString& address, const QString& udpAddress, QStrin
     if (ok) {
         m_strServeAddress = address;
         m_strServeUdpAddress = udpAddress;
+        m_udpOutput.format = format;
     } else if (error) {
         *error = tr("无法提供数据服务：%1").arg(reason);
     }
@@ -51,14 +55,17 @@ void CMainFrame::OnServe() {
     key.Create();
     const bool on = !m_strServeAddress.isEmpty();
     CServeDlg dialog(*m_pSession, on, on ? m_strServeAddress : QString("10110"),
-                     on ? m_strServeUdpAddress : key.ReadString("ServeUdpAddress"), this);
+                     on ? m_strServeUdpAddress : key.ReadString("ServeUdpAddress"), m_udpOutput,
+                     this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     m_strServeAddress = dialog.On() ? dialog.Address() : QString();
     m_strServeUdpAddress = dialog.On() ? dialog.UdpAddress() : QString();
-    // Off is an empty ServeAddress; the datagrams' address stays for next time.
+    m_udpOutput = dialog.Udp();
+    // Off is an empty ServeAddress; the datagrams' address and form stay for next time.
     key.Write("ServeAddress", m_strServeAddress);
     key.Write("ServeUdpAddress", dialog.UdpAddress());
+    key.Write("ServeUdpFormat", UdpFormatText(m_udpOutput.format));
 }
 
 void CMainFrame::OnSelectPort() {

@@ -50,6 +50,12 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption serveUdp(
         "serve-udp", "Send every received text line also as a UDP datagram to HOST:PORT.",
         "HOST:PORT");
+    const QCommandLineOption serveUdpFormat(
+        "serve-udp-format",
+        "The form of those datagrams: nmea (a datagram a line, as received) or iec450 (a "
+        "sentence a datagram with the UdPbC header and a tag block, as on IEC 61162-450 "
+        "bridge networks); default: the setting ServeUdpFormat, else nmea.",
+        "FORMAT");
     const QCommandLineOption screenshot(
         "screenshot", "Save a PNG of the main window to FILE, then exit.", "FILE");
     const QCommandLineOption after("screenshot-after",
@@ -89,8 +95,8 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "The window's language: en (English) or zh (Chinese); default: the setting Language, "
         "else English for an English locale, else Chinese.",
         "LANG");
-    parser.addOptions({port, source, serve, serveUdp, screenshot, after, records, analyse,
-                       analyseRecord, replay, replaySpeed, exportCsv, language});
+    parser.addOptions({port, source, serve, serveUdp, serveUdpFormat, screenshot, after, records,
+                       analyse, analyseRecord, replay, replaySpeed, exportCsv, language});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -111,6 +117,12 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     if (!ParseSourceOptions(parser.value(source), parser.value(serve), parser.value(serveUdp),
                             &info))
         return info;
+    info.serveUdpFormat = parser.value(serveUdpFormat);
+    UdpOutput::Format format;
+    if (!info.serveUdpFormat.isEmpty() && !ParseUdpFormat(info.serveUdpFormat, &format)) {
+        info.error = "--serve-udp-format takes nmea or iec450";
+        return info;
+    }
     info.screenshotFile = parser.value(screenshot);
     info.recordFolder = parser.value(records);
     info.exportCsvFile = parser.value(exportCsv);
@@ -261,8 +273,11 @@ void CQuillmarApp::StartServing(const CCommandLineInfo& info) {
     if (address.isEmpty())
         return; // off unless asked for
     // Reception and recording go on without the server: say why, once.
+    UdpOutput::Format format = m_pFrame->UdpFormat();
+    if (!info.serveUdpFormat.isEmpty())
+        ParseUdpFormat(info.serveUdpFormat, &format);
     QString error;
-    if (!m_pFrame->Serve(address, udpAddress, &error))
+    if (!m_pFrame->Serve(address, udpAddress, format, &error))
         CPrompter::Instance().Notify(nullptr, error, QString(), CPrompter::Icon::Warning);
 }
 

@@ -15,6 +15,7 @@ struct CCommandLineInfo {
     QString sourceUrl;       // a network source (tcp://, udp://, gpsd://) in place of the port
     QString serveAddress;    // "[host:]port" of the server sharing the received lines
     QString serveUdpAddress; // "host:port" the lines also go to as datagrams
+    QString serveUdpFormat;  // "nmea" or "iec450"; empty: the setting's
     QString screenshotFile;
     QString recordFolder;
     QString analysisFile;       // an R35 attitude file

@@ -18,8 +18,8 @@ constexpr int kAnswerLookMs = 10;
 } // namespace
 
 CServeDlg::CServeDlg(CInstrumentSession& session, bool on, const QString& address,
-                     const QString& udpAddress, QWidget* parent)
-    : QDialog(parent), m_session(session) {
+                     const QString& udpAddress, const UdpOutput& udp, QWidget* parent)
+    : QDialog(parent), m_session(session), m_udp(udp) {
     setWindowTitle(tr("数据转发"));
     setMinimumWidth(400); // the state line and the hints on one line each
     m_pOn = new QCheckBox(tr("向网络客户端转发收到的语句"), this);
@@ -28,11 +28,16 @@ CServeDlg::CServeDlg(CInstrumentSession& session, bool on, const QString& addres
     m_pAddress->setPlaceholderText(tr("[主机:]端口，如 10110 或 0.0.0.0:10110"));
     m_pUdp = new QLineEdit(udpAddress, this);
     m_pUdp->setPlaceholderText(tr("主机:端口（可选，可为广播或组播地址）"));
+    m_pUdp450 = new QCheckBox(tr("按 IEC 61162-450 格式发送（UdPbC 报头，标签块，设备标识 %1）")
+                                  .arg(QString::fromStdString(udp.strSource)),
+                              this);
+    m_pUdp450->setChecked(udp.format == UdpOutput::Format::Iec450);
     m_pState = new QLabel(this);
     m_pState->setWordWrap(true);
     auto* form = new QFormLayout;
     form->addRow(tr("TCP 服务地址："), m_pAddress);
     form->addRow(tr("UDP 发送地址："), m_pUdp);
+    form->addRow(QString(), m_pUdp450);
     auto* buttons = new QDialogButtonBox(this);
     m_pOk = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
     m_pOk->setDefault(true);
@@ -45,6 +50,7 @@ CServeDlg::CServeDlg(CInstrumentSession& session, bool on, const QString& addres
     auto enable = [this] {
         m_pAddress->setEnabled(m_pOn->isChecked());
         m_pUdp->setEnabled(m_pOn->isChecked());
+        m_pUdp450->setEnabled(m_pOn->isChecked());
     };
     enable();
     connect(m_pOn, &QCheckBox::toggled, this, enable);
@@ -69,6 +75,12 @@ QString CServeDlg::Address() const {
 
 QString CServeDlg::UdpAddress() const {
     return m_pUdp->text().trimmed();
+}
+
+UdpOutput CServeDlg::Udp() const {
+    UdpOutput udp = m_udp;
+    udp.format = m_pUdp450->isChecked() ? UdpOutput::Format::Iec450 : UdpOutput::Format::Nmea;
+    return udp;
 }
 
 bool CServeDlg::Parse(bool on, const QString& address, const QString& udpAddress,
@@ -104,8 +116,12 @@ QString CServeDlg::StateText(const ServeState& state) {
     }
     if (!state.strUdpAddress.empty()) {
         const QString udp = QString::fromStdString(state.strUdpAddress);
-        text =
-            text.isEmpty() ? tr("数据报发往 %1").arg(udp) : tr("%1；数据报发往 %2").arg(text, udp);
+        if (state.bUdp450)
+            text = text.isEmpty() ? tr("IEC 61162-450 数据报发往 %1").arg(udp)
+                                  : tr("%1；IEC 61162-450 数据报发往 %2").arg(text, udp);
+        else
+            text = text.isEmpty() ? tr("数据报发往 %1").arg(udp)
+                                  : tr("%1；数据报发往 %2").arg(text, udp);
     }
     if (text.isEmpty())
         text = tr("未在转发");
@@ -134,6 +150,8 @@ void CServeDlg::OnOK() {
                                          CPrompter::Icon::Warning);
         return;
     }
+    if (!target.strUdpHost.empty())
+        target.udp = Udp();
     m_pOk->setEnabled(false);
     m_pState->setText(tr("正在应用…"));
     m_applied = m_session.ServeAt(target);

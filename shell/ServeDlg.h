@@ -1,5 +1,6 @@
 // "数据转发": switches the sharing of the received lines on and off and sets
-// its addresses while reception and recording go on. The change is made on
+// its addresses, and the datagrams' form (as received, or that of 61162-450
+// bridge networks), while reception and recording go on. The change is made on
 // the session's thread; the dialog stays open until it is known, so that an
 // address that cannot be used is told there and the sharing stays as it was.
 #pragma once
@@ -18,14 +19,16 @@ class QPushButton;
 class CServeDlg : public QDialog {
     Q_OBJECT
 public:
-    // The fields as given: on, "[host:]port" and "host:port" (may be empty).
+    // The fields as given: on, "[host:]port" and "host:port" (may be empty),
+    // and the datagrams' form (its source and TTL are kept as they are).
     CServeDlg(CInstrumentSession& session, bool on, const QString& address,
-              const QString& udpAddress, QWidget* parent = nullptr);
+              const QString& udpAddress, const UdpOutput& udp, QWidget* parent = nullptr);
 
     // The choice, once accepted.
     bool On() const;
     QString Address() const;
     QString UdpAddress() const;
+    UdpOutput Udp() const;
 
     // The fields into target (all empty when off); false with *error, the
     // parser's reason.
@@ -37,6 +40,7 @@ public:
     QCheckBox* CheckBox() const { return m_pOn; }
     QLineEdit* AddressEdit() const { return m_pAddress; }
     QLineEdit* UdpEdit() const { return m_pUdp; }
+    QCheckBox* Udp450Box() const { return m_pUdp450; }
     QLabel* StateLabel() const { return m_pState; }
     QPushButton* OkButton() const { return m_pOk; }
 
@@ -52,6 +56,8 @@ private:
     QCheckBox* m_pOn;
     QLineEdit* m_pAddress;
     QLineEdit* m_pUdp;
+    QCheckBox* m_pUdp450;
+    UdpOutput m_udp;
     QLabel* m_pState;
     QPushButton* m_pOk;
     QTimer m_stateTimer;

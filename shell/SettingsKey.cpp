@@ -1,6 +1,7 @@
 #include "shell/SettingsKey.h"
 
 #include "link/PortName.h"
+#include "link/Udp450.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -174,6 +175,45 @@ ServeLimits ReadServeLimits() {
     limits.nMaxQueuedBytes =
         number("ServeMaxQueuedBytes", 64 << 10, qlonglong(1) << 30, limits.nMaxQueuedBytes);
     return limits;
+}
+
+bool ParseUdpFormat(const QString& text, UdpOutput::Format* format) {
+    const QString name = text.trimmed().toLower();
+    if (name != "nmea" && name != "iec450")
+        return false;
+    *format = name == "nmea" ? UdpOutput::Format::Nmea : UdpOutput::Format::Iec450;
+    return true;
+}
+
+QString UdpFormatText(UdpOutput::Format format) {
+    return format == UdpOutput::Format::Iec450 ? "iec450" : "nmea";
+}
+
+UdpOutput ReadUdpOutput(QStringList* badKeys) {
+    UdpOutput output;
+    CSettingsKey key;
+    if (key.Create() != 0)
+        return output;
+    const auto bad = [&](const char* name) {
+        if (badKeys)
+            *badKeys << name;
+    };
+    const QString format = key.ReadString("ServeUdpFormat");
+    if (!format.isEmpty() && !ParseUdpFormat(format, &output.format))
+        bad("ServeUdpFormat");
+    const QString source = key.ReadString("Udp450Source").trimmed();
+    if (IsUdp450Source(source.toStdString()))
+        output.strSource = source.toStdString();
+    else if (!source.isEmpty())
+        bad("Udp450Source");
+    const QString ttl = key.ReadString("ServeUdpTtl").trimmed();
+    bool ok = false;
+    const int hops = ttl.toInt(&ok);
+    if (ok && hops >= 0 && hops <= 255)
+        output.nTtl = hops;
+    else if (!ttl.isEmpty())
+        bad("ServeUdpTtl");
+    return output;
 }
 
 void WriteAlarmLimits(int pitchLimit, int rollLimit) {

@@ -64,4 +64,14 @@ SentenceOptions ReadSentenceOptions(QStringList* badKeys = nullptr);
 // range: "ServeMaxClients" (1..65536, 32) and "ServeMaxQueuedBytes" (what all
 // clients' queues may hold together, 64 KiB..1 GiB, 16 MiB).
 ServeLimits ReadServeLimits();
+// How the received lines go out as datagrams, each with its default where
+// missing or unusable: "ServeUdpFormat" ("nmea", a datagram a line as it
+// came, or "iec450", the form of bridge networks), "Udp450Source" (the s: of
+// our tag blocks: 1 to 32 letters and digits, QM0001) and "ServeUdpTtl" (the
+// hops a datagram to a multicast group may take, 0..255, 1). badKeys gets
+// those that were there but could not be used.
+UdpOutput ReadUdpOutput(QStringList* badKeys = nullptr);
+// "nmea" or "iec450" into *format; false for any other text.
+bool ParseUdpFormat(const QString& text, UdpOutput::Format* format);
+QString UdpFormatText(UdpOutput::Format format);
 void WriteAlarmLimits(int pitchLimit, int rollLimit);

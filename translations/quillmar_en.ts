@@ -328,6 +328,18 @@
         <source>暂不接受新客户端（%1），每秒重试</source>
         <translation>Taking no new clients for now (%1); trying again every second</translation>
     </message>
+    <message>
+        <source>按 IEC 61162-450 格式发送（UdPbC 报头，标签块，设备标识 %1）</source>
+        <translation>Send in the IEC 61162-450 form (UdPbC header, tag block, source identifier %1)</translation>
+    </message>
+    <message>
+        <source>IEC 61162-450 数据报发往 %1</source>
+        <translation>IEC 61162-450 datagrams to %1</translation>
+    </message>
+    <message>
+        <source>%1；IEC 61162-450 数据报发往 %2</source>
+        <translation>%1; IEC 61162-450 datagrams to %2</translation>
+    </message>
 </context>
 <context>
     <name>CsvExport</name>
@@ -545,6 +557,10 @@
     <message>
         <source>；</source>
         <translation>; </translation>
+    </message>
+    <message>
+        <source>未读的 IEC 61162-450 数据报（二进制传输等，已记录）</source>
+        <translation>IEC 61162-450 datagrams not read (binary transfers and others; recorded)</translation>
     </message>
 </context>
 <context>

@@ -1,7 +1,11 @@
 #include "link/Alert.h"
+#include "link/AlarmWatcher.h"
+#include "link/SessionRecorder.h"
+#include "tools/Simulator.h"
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -92,6 +96,33 @@ TEST(Alert, StatesFollowTheConditionTheOperatorAndTheClock) {
          {{0, 'o', 0, S::Normal, ""},
           {100, 'o', 4, S::ActiveUnacknowledged, "active"},
           {200, 'o', 0, S::RectifiedUnacknowledged, "rectified"}});
+}
+
+// Every quantity a sentence can carry goes stale in the event log by its own
+// name when it stops, and fresh when it comes back.
+TEST(AlarmWatcher, EveryQuantityGoesStaleAndFreshByName) {
+    struct Sink : IEventSink {
+        std::vector<std::string> lines;
+        void Log(std::string_view subject, std::string_view event, std::string_view,
+                 std::string_view) override {
+            lines.push_back(std::string(subject) + "," + std::string(event));
+        }
+    } sink;
+    CMonitorState monitor;
+    CAlarmWatcher watcher(monitor, sink);
+    for (const char* body : {"$GPHDT,10.0,T", "$HCHDG,98.3,0.0,E,12.6,W", "$HEROT,-3.5,A",
+                             "$GPVTG,54.7,T,34.4,M,5.5,N,10.2,K",
+                             "$PASHR,085335.000,224.19,T,-01.26,+00.83,0.00,0.101,0.113,0.267,1,0",
+                             "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,"})
+        monitor.InterpretText(CInstrumentSimulator::WithNmeaChecksum(body), 1000);
+    watcher.Tick(1000);
+    sink.lines.clear();
+    watcher.Tick(1000 + monitor.StaleMs() + 1);
+    std::vector<std::string> stale;
+    for (int q = 0; q < kQuantities; ++q)
+        stale.push_back(std::string(QuantityName(static_cast<Quantity>(q))) + ",stale");
+    stale.push_back("data,active");
+    EXPECT_EQ(sink.lines, stale);
 }
 
 } // namespace

@@ -29,6 +29,20 @@ inline SourceAddress Address(const std::string& url) {
     return address;
 }
 
+inline unsigned FreeUdpPort() {
+    const int probe = Bound(SOCK_DGRAM, 0);
+    const unsigned port = LocalPort(probe);
+    close(probe); // the session binds this port
+    return port;
+}
+
+inline std::uint64_t DatagramsHeard(const CUdpSenders& senders) {
+    std::uint64_t heard = senders.UnlistedDatagrams();
+    for (int i = 0; i < senders.Senders(); ++i)
+        heard += senders.At(i).datagrams;
+    return heard;
+}
+
 // What the stream leaves in the record, or its text lines only.
 inline std::string Recorded(const std::string& stream, bool textOnly) {
     std::string recorded;

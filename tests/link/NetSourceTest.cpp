@@ -71,20 +71,6 @@ int SenderFrom(const char* address) {
     return fd;
 }
 
-unsigned FreeUdpPort() {
-    const int probe = Bound(SOCK_DGRAM, 0);
-    const unsigned port = LocalPort(probe);
-    close(probe); // the session binds this port
-    return port;
-}
-
-std::uint64_t DatagramsHeard(const CUdpSenders& senders) {
-    std::uint64_t heard = senders.UnlistedDatagrams();
-    for (int i = 0; i < senders.Senders(); ++i)
-        heard += senders.At(i).datagrams;
-    return heard;
-}
-
 // The golden stream in datagrams of whole messages, a few hundred bytes each
 // as NMEA goes over UDP, is recorded byte for byte. A datagram is a whole:
 // one without a line feed is recorded as it came and the sentence of the
@@ -391,7 +377,7 @@ TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
     for (int round = 0; round < 2; ++round) {
         if (round == 1)
             close(probe);
-        ASSERT_EQ(m_session.ServeAt({"127.0.0.1", ports[round], {}, 0}).get(), "");
+        ASSERT_EQ(m_session.ServeAt({"127.0.0.1", ports[round], {}, 0, {}}).get(), "");
         ports[round] = m_session.ServePort();
         const int client = Connected(ports[round]);
         ASSERT_TRUE(WaitFor([&] { return m_session.Serving().nClients == 1; }));
@@ -400,10 +386,10 @@ TEST_F(NetSessionTest, ServerIsSwitchedAndMovedWhileTheSourceStreams) {
         const std::string lines = Recorded(parts[round], true);
         EXPECT_TRUE(ReceiveAll(client, lines.size()) == lines);
         // A port in use: the server stays where it is, with its client.
-        EXPECT_NE(m_session.ServeAt({"127.0.0.1", LocalPort(m_listening), {}, 0}).get(), "");
+        EXPECT_NE(m_session.ServeAt({"127.0.0.1", LocalPort(m_listening), {}, 0, {}}).get(), "");
         EXPECT_EQ(m_session.Serving().nPort, ports[round]);
         // Another host on the same port: our own listener makes way.
-        ASSERT_EQ(m_session.ServeAt({"0.0.0.0", ports[round], {}, 0}).get(), "");
+        ASSERT_EQ(m_session.ServeAt({"0.0.0.0", ports[round], {}, 0, {}}).get(), "");
         EXPECT_EQ(m_session.Serving().nPort, ports[round]);
         ASSERT_EQ(m_session.ServeAt({}).get(), "");
         EXPECT_EQ(ReceiveAll(client, 1), ""); // let go

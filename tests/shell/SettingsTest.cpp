@@ -32,6 +32,32 @@ TEST(PortSetting, ComesFromTheSettingsFile) {
     EXPECT_EQ(named.value(2), "/dev/serial/by-id/usb-gnss");
 }
 
+// The datagrams' form, source identifier and TTL: a setting that cannot be
+// used is named and keeps its default.
+TEST(UdpOutputSetting, EachIsCheckedAndFallsBackToItsDefault) {
+    const std::string a32(32, 'A');
+    const std::vector<std::pair<QStringList, QString>> table = {
+        // ServeUdpFormat, Udp450Source, ServeUdpTtl -> what is read, the bad keys
+        {{"", "", ""}, "nmea QM0001 1 "},
+        {{" IEC450 ", a32.c_str(), "255"}, QString("iec450 %1 255 ").arg(a32.c_str())},
+        {{"450", "QM-01", "256"}, "nmea QM0001 1 ServeUdpFormat,Udp450Source,ServeUdpTtl"},
+        {{"nmea", (a32 + "A").c_str(), "-1"}, "nmea QM0001 1 Udp450Source,ServeUdpTtl"},
+    };
+    for (const auto& [values, read] : table) {
+        CScopedSettings settings;
+        for (int i = 0; i < 3; ++i)
+            settings.Set(QStringList{"ServeUdpFormat", "Udp450Source", "ServeUdpTtl"}[i],
+                         values[i]);
+        QStringList bad;
+        const UdpOutput output = ReadUdpOutput(&bad);
+        EXPECT_EQ(QString("%1 %2 %3 %4")
+                      .arg(UdpFormatText(output.format), output.strSource.c_str())
+                      .arg(output.nTtl)
+                      .arg(bad.join(',')),
+                  read);
+    }
+}
+
 // Named slots win and the others take the present devices in order, the rest
 // left out. Plugged in after the start: the slot in use takes the first
 // newcomer when it has no device, the others fill the free slots in order; an
