@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -53,6 +54,14 @@ bool Setting(const std::string& key, const std::string& value, SourceSpec* spec)
     HeadingFaults& faults = traffic.faults;
     if (key == "sentences")
         return traffic.ParseSentences(value);
+    if (key == "format" && (value == "nmea" || value == "iec450")) {
+        spec->format = value == "nmea" ? SourceSpec::Format::Nmea : SourceSpec::Format::Iec450;
+        return true;
+    }
+    if (key == "id") {
+        spec->id = value;
+        return IsUdp450Source(value);
+    }
     if (key == "talker") {
         traffic.talker = value;
         return value.size() == 2;
@@ -116,6 +125,8 @@ std::optional<SourceSpec> SourceSpec::Parse(const std::string& text, std::string
         if (!Setting(pieces[i].first, pieces[i].second, &spec))
             return fail("'" + pieces[i].first + "=" + pieces[i].second + "' is not understood");
     }
+    if (spec.format == Format::Iec450 && spec.output != Output::Udp)
+        return fail("format=iec450 is for UDP");
     return spec;
 }
 
@@ -186,8 +197,24 @@ bool CSimSource::Tick(std::uint64_t tick, double rateHz) {
     const std::string traffic = CInstrumentSimulator::Traffic(tick, rateHz, m_spec.traffic);
     if (traffic.empty())
         return true;
-    if (m_spec.output == SourceSpec::Output::Udp)
+    if (m_spec.output == SourceSpec::Output::Udp && m_spec.format == SourceSpec::Format::Nmea)
         return m_udp.Send(traffic);
+    if (m_spec.output == SourceSpec::Output::Udp) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        const std::int64_t unixMs = now.tv_sec * std::int64_t{1000} + now.tv_nsec / 1000000;
+        std::string datagram;
+        for (std::size_t at = 0; at < traffic.size();) {
+            std::size_t end = traffic.find('\n', at);
+            end = end == std::string::npos ? traffic.size() : end + 1;
+            // An 'n' packet is no sentence: it has no datagram.
+            if (m_450.Datagram(std::string_view(traffic).substr(at, end - at), unixMs, datagram) &&
+                !m_udp.Send(datagram))
+                return false;
+            at = end;
+        }
+        return true;
+    }
     // A real instrument does not wait for its reader: what finds the line
     // full is lost.
     pollfd room{m_pty.MasterFd(), POLLOUT, 0};

@@ -4,6 +4,7 @@
 // and its own traffic over the same vessel.
 #pragma once
 
+#include "link/Udp450.h"
 #include "tools/Simulator.h"
 
 #include <cstdint>
@@ -14,12 +15,18 @@
 
 struct SourceSpec {
     enum class Output { Pty, Udp };
+    // Over UDP: the tick's traffic as one datagram, or each sentence in a
+    // datagram of IEC 61162-450 ("UdPbC\0", a tag block naming `id`, the
+    // sentence).
+    enum class Format { Nmea, Iec450 };
 
     std::string name;
     Output output = Output::Pty;
     std::string linkPath; // pty: a symlink to its device, when given
     std::string host;     // udp
     std::uint16_t port = 0;
+    Format format = Format::Nmea;
+    std::string id = CUdp450Writer::kDefaultSource;
     // A gyro's by default: $HEHDT and $HEROT at the tick rate, no 'n' packets.
     TrafficOptions traffic = [] {
         TrafficOptions t;
@@ -31,7 +38,8 @@ struct SourceSpec {
 
     // "NAME=pty[:LINK]" or "NAME=udp:HOST:PORT", then ",KEY=VALUE" settings:
     // sentences (its list goes on over commas), talker, offset, drift, noise,
-    // seed, stuck-after, drop-after, drop-for, n-every. nullopt, and why in *error, for anything
+    // seed, stuck-after, drop-after, drop-for, n-every, format (nmea or
+    // iec450; UDP only), id (the 450 tag blocks' source). nullopt, and why in *error, for anything
     // else.
     static std::optional<SourceSpec> Parse(const std::string& text, std::string* error);
 };
@@ -60,7 +68,7 @@ private:
 // sent as one datagram.
 class CSimSource {
 public:
-    explicit CSimSource(SourceSpec spec) : m_spec(std::move(spec)) {}
+    explicit CSimSource(SourceSpec spec) : m_spec(std::move(spec)), m_450(m_spec.id) {}
     bool Open(std::string* error);
     // "/dev/pts/7", the link path, or "udp:HOST:PORT".
     std::string Where() const;
@@ -74,4 +82,5 @@ private:
     SourceSpec m_spec;
     CInstrumentSimulator m_pty;
     CUdpSender m_udp;
+    CUdp450Writer m_450;
 };

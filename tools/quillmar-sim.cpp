@@ -75,9 +75,12 @@ int Usage(std::FILE* to = stderr) {
                "KEYs: sentences=LIST (default hdt,rot), talker=TT (default HE; a talker other\n"
                "than GP sends ROT as the heading's rate of turn), offset=DEG, drift=DEG_PER_MIN,\n"
                "noise=DEG, seed=N, stuck-after=S, drop-after=S, drop-for=S (nothing sent),\n"
-               "n-every=SECONDS (default 0). E.g.\n"
+               "n-every=SECONDS (default 0); over UDP format=iec450 sends each sentence in an\n"
+               "IEC 61162-450 datagram (UdPbC, a tag block with s:ID, n:, c:; id=ID, default\n"
+               "QM0001), format=nmea (the default) a tick's sentences as they are. E.g.\n"
                "  --source-out gyro=pty:/tmp/gyro,sentences=hdt,rot,talker=HE,drift=2\n"
-               "  --source-out mag=udp:239.192.0.2:60002,talker=HC,offset=1.5,noise=0.3\n",
+               "  --source-out mag=udp:239.192.0.2:60002,talker=HC,offset=1.5,noise=0.3\n"
+               "  --source-out gyro=udp:239.192.0.2:60002,format=iec450,id=GY0001\n",
                to);
     return to == stdout ? 0 : 2;
 }

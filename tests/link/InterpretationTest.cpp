@@ -267,10 +267,10 @@ TEST(Simulator, FaultsMoveOnlyTheirOwnSourcesHeading) {
         // The pitch is the vessel's, whatever the heading does.
         EXPECT_EQ(After(got, "GPROT"), After(vesselNow, "GPROT"));
     }
-    for (const char* refused :
-         {"gyro=tcp:1:2", "gyro=udp:host", "gyro=udp:host:70000", "gyro=pty,hdt",
-          "gyro=pty,sentences=hdt,xyz", "gyro=pty,talker=HEX", "gyro=pty,noise=-1",
-          "gyro=pty,drift=fast", "gyro=pty,speed=2", "=pty"}) {
+    for (const char* refused : {"gyro=tcp:1:2", "gyro=udp:host", "gyro=udp:host:70000",
+                                "gyro=pty,hdt", "gyro=pty,sentences=hdt,xyz", "gyro=pty,talker=HEX",
+                                "gyro=pty,noise=-1", "gyro=pty,drift=fast", "gyro=pty,speed=2",
+                                "=pty", "gyro=pty,format=iec450", "gyro=udp:h:1,id=a-b"}) {
         std::string error;
         EXPECT_FALSE(SourceSpec::Parse(refused, &error)) << refused;
         EXPECT_NE(error, "") << refused;
@@ -317,6 +317,8 @@ TEST(Simulator, FurtherSourcesReachTheirReaders) {
         "gyro=pty:" + folder.path + "/gyro,offset=10,drop-after=1,drop-for=1",
         "mag=udp:127.0.0.1:" + std::to_string(LocalPort(receiver)) +
             ",offset=10,drop-after=1,drop-for=1",
+        "hc=udp:127.0.0.1:" + std::to_string(LocalPort(receiver)) +
+            ",format=iec450,id=HC0002,drop-after=1,drop-for=1",
     };
     for (const std::string& text : specs) {
         SCOPED_TRACE(text);
@@ -331,11 +333,11 @@ TEST(Simulator, FurtherSourcesReachTheirReaders) {
         ASSERT_GE(fd, 0);
         for (std::uint64_t tick = 0; tick < 30; ++tick)
             ASSERT_TRUE(source.Tick(tick, 10));
-        // 30 ticks but for the 10 of the dropout: 20 headings.
+        // 30 ticks but for the 10 of the dropout: 20 headings and rates.
         std::vector<std::string> reads;
         std::string all;
         pollfd ready{fd, POLLIN, 0};
-        while (Occurrences(all, "HDT") < 20 && poll(&ready, 1, 30000) == 1) {
+        while (Occurrences(all, "HEROT") < 20 && poll(&ready, 1, 30000) == 1) {
             char buffer[4096];
             const ssize_t n = read(fd, buffer, sizeof buffer);
             ASSERT_GT(n, 0);
@@ -344,13 +346,28 @@ TEST(Simulator, FurtherSourcesReachTheirReaders) {
         }
         if (pty)
             close(fd);
-        // Exactly its own traffic: every tick's but the dropout's, and over
-        // UDP a tick's a datagram.
+        // Exactly its own traffic: every tick's but the dropout's; over UDP
+        // a tick's a datagram, or in the 450 form a sentence's behind its
+        // header and a tag block that counts the lines.
         std::vector<std::string> expected;
         for (std::uint64_t tick = 0; tick < 30; ++tick)
             if (tick < 10 || tick >= 20)
                 expected.push_back(CInstrumentSimulator::Traffic(tick, 10, spec->traffic));
-        if (pty)
+        if (spec->format == SourceSpec::Format::Iec450) {
+            std::string lines, sentences;
+            for (std::size_t i = 0; i < reads.size(); ++i) {
+                const std::string& d = reads[i];
+                const Udp450Header header =
+                    ReadUdp450Header(reinterpret_cast<const std::uint8_t*>(d.data()), d.size());
+                EXPECT_EQ(header.kind, Udp450Header::Kind::Sentences);
+                EXPECT_EQ(d.substr(header.nLength, 20)
+                              .find("\\s:HC0002,n:" + std::to_string(i + 1) + ","),
+                          0u)
+                    << d;
+                sentences += d.substr(d.find('\\', header.nLength + 1) + 1);
+            }
+            EXPECT_EQ(sentences, std::accumulate(expected.begin(), expected.end(), std::string()));
+        } else if (pty)
             EXPECT_EQ(all, std::accumulate(expected.begin(), expected.end(), std::string()));
         else
             EXPECT_EQ(reads, expected);
