@@ -89,15 +89,79 @@ bool TrafficOptions::ParseSentences(const std::string& list) {
     return true;
 }
 
+namespace {
+constexpr double pi = 3.14159265358979323846;
+
+double Wrapped(double degrees) {
+    degrees = std::fmod(degrees, 360.0);
+    return degrees < 0 ? degrees + 360.0 : degrees;
+}
+
+// splitmix64: a well-mixed 64-bit value from any other, so the noise of a
+// tick depends on the seed and the tick alone.
+std::uint64_t Mixed(std::uint64_t x) {
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+}
+
+// A standard normal draw for (seed, tick), by Box and Muller.
+double Gaussian(std::uint64_t seed, std::uint64_t tick) {
+    const std::uint64_t a = Mixed(seed * 0x100000001B3ULL ^ Mixed(tick));
+    const std::uint64_t b = Mixed(a);
+    const double u1 = (static_cast<double>(a >> 11) + 1.0) / 9007199254740993.0; // (0, 1]
+    const double u2 = static_cast<double>(b >> 11) / 9007199254740992.0;
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2 * pi * u2);
+}
+
+// The tick from which a source's heading stays put, or none.
+bool StuckTick(double rateHz, const HeadingFaults& faults, std::uint64_t* tick) {
+    if (faults.stuckAfterS < 0)
+        return false;
+    *tick = static_cast<std::uint64_t>(std::ceil(faults.stuckAfterS * rateHz - 1e-9));
+    return true;
+}
+} // namespace
+
+// A slow turn through all headings, swinging 15 degrees either side every 90 s.
+double CInstrumentSimulator::VesselHeading(double t) {
+    return Wrapped(120.0 + 3.0 * t + 15.0 * std::sin(2 * pi * t / 90.0));
+}
+
+double CInstrumentSimulator::VesselRateOfTurn(double t) {
+    return 60.0 * (3.0 + 15.0 * (2 * pi / 90.0) * std::cos(2 * pi * t / 90.0));
+}
+
+double CInstrumentSimulator::SourceHeading(std::uint64_t tick, double rateHz,
+                                           const HeadingFaults& faults) {
+    std::uint64_t stuck = 0;
+    if (StuckTick(rateHz, faults, &stuck) && tick > stuck)
+        tick = stuck;
+    const double t = static_cast<double>(tick) / rateHz;
+    double heading = VesselHeading(t) + faults.offsetDeg + faults.driftDegPerMin * t / 60.0;
+    if (faults.noiseDeg > 0)
+        heading += faults.noiseDeg * Gaussian(faults.seed, tick);
+    return Wrapped(heading);
+}
+
+double CInstrumentSimulator::SourceRateOfTurn(std::uint64_t tick, double rateHz,
+                                              const HeadingFaults& faults) {
+    std::uint64_t stuck = 0;
+    if (StuckTick(rateHz, faults, &stuck) && tick >= stuck)
+        return 0;
+    return VesselRateOfTurn(static_cast<double>(tick) / rateHz) + faults.driftDegPerMin;
+}
+
 std::string CInstrumentSimulator::Traffic(std::uint64_t tick, double rateHz,
                                           const TrafficOptions& options) {
     const double t = static_cast<double>(tick) / rateHz;
-    constexpr double pi = 3.14159265358979323846;
-    // A slow turn through all headings, a swell of 8 s from ahead and one of
-    // 11 s from the side, and a little noise.
-    double heading = std::fmod(120.0 + 3.0 * t + 15.0 * std::sin(2 * pi * t / 90.0), 360.0);
-    if (heading < 0)
-        heading += 360.0;
+    const HeadingFaults& faults = options.faults;
+    if (faults.dropAfterS >= 0 && t >= faults.dropAfterS && t < faults.dropAfterS + faults.dropForS)
+        return {};
+    const double heading = SourceHeading(tick, rateHz, faults);
+    // A swell of 8 s from ahead and one of 11 s from the side, and a little
+    // noise.
     const double pitch = 4.0 * std::sin(2 * pi * t / 8.0) + 0.6 * std::sin(2 * pi * t / 1.7);
     const double roll = 7.0 * std::sin(2 * pi * t / 11.0) + 0.8 * std::sin(2 * pi * t / 2.3);
     const int seconds = static_cast<int>(t);
@@ -131,9 +195,9 @@ std::string CInstrumentSimulator::Traffic(std::uint64_t tick, double rateHz,
             std::snprintf(line, sizeof line, "$GPROT,%.2f,A", pitch); // the instrument's pitch
         else if (name == "rot") {
             // Any other talker's ROT is a rate of turn, degrees a minute: the
-            // simulated heading's own; the instrument's pitch still comes as
+            // source's heading's own; the instrument's pitch still comes as
             // $GPROT.
-            const double rate = 60.0 * (3.0 + 15.0 * (2 * pi / 90.0) * std::cos(2 * pi * t / 90.0));
+            const double rate = SourceRateOfTurn(tick, rateHz, faults);
             std::snprintf(line, sizeof line, "$GPROT,%.2f,A", pitch);
             nmea(line);
             std::snprintf(line, sizeof line, "$%sROT,%.2f,A", talker, rate);

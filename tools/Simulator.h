@@ -16,6 +16,18 @@
 #include <string>
 #include <vector>
 
+// How one source's heading departs from the vessel's. Every source of a run
+// follows the one simulated vessel, so sources differ only by these.
+struct HeadingFaults {
+    double offsetDeg = 0;
+    double driftDegPerMin = 0; // an offset growing from the start
+    double noiseDeg = 0;       // standard deviation of a draw per tick
+    std::uint64_t seed = 1;    // the same seed, the same noise at the same tick
+    double stuckAfterS = -1;   // from then on the heading stops changing; < 0: never
+    double dropAfterS = -1;    // nothing at all sent for dropForS from then; < 0: never
+    double dropForS = 0;
+};
+
 // What the simulated instrument sends.
 struct TrafficOptions {
     double nPacketEverySeconds = 30; // 0: never
@@ -28,6 +40,7 @@ struct TrafficOptions {
     // Every this many ticks the first checksummed sentence carries a wrong
     // checksum; 0: never.
     std::uint64_t badChecksumEvery = 0;
+    HeadingFaults faults;
 
     // "c,hdt,pashr" into sentences; false for a name not known.
     bool ParseSentences(const std::string& list);
@@ -47,7 +60,17 @@ public:
     const std::string& SlavePath() const { return m_strSlave; }
     int MasterFd() const { return m_fdMaster; }
 
-    // The traffic of tick number `tick` at `rateHz` ticks a second.
+    // The vessel's true heading at t seconds, and its rate of turn (degrees a
+    // minute).
+    static double VesselHeading(double t);
+    static double VesselRateOfTurn(double t);
+    // The heading a source with `faults` reports at tick number `tick`, and
+    // its rate of turn (the vessel's plus the drift; none once stuck).
+    static double SourceHeading(std::uint64_t tick, double rateHz, const HeadingFaults& faults);
+    static double SourceRateOfTurn(std::uint64_t tick, double rateHz, const HeadingFaults& faults);
+
+    // The traffic of tick number `tick` at `rateHz` ticks a second; empty
+    // while the source drops out.
     static std::string Traffic(std::uint64_t tick, double rateHz, const TrafficOptions& options);
     static std::string Traffic(std::uint64_t tick, double rateHz, double nPacketEverySeconds) {
         TrafficOptions options;

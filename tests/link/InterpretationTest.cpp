@@ -1,12 +1,15 @@
 #include "link/MonitorState.h"
 #include "link/NumberText.h"
 #include "support/LinkSupport.h"
+#include "tools/SimSource.h"
 #include "tools/Simulator.h"
 
 #include <array>
 #include <cmath>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <numeric>
 
 namespace {
 
@@ -234,6 +237,171 @@ TEST(Simulator, TrafficIsWellFormedAndPaced) {
     }
     TrafficOptions options;
     EXPECT_FALSE(options.ParseSentences("hdt,xyz"));
+}
+
+// The number after "<type>," in the first such sentence of a tick's traffic
+// (any talker), or NaN when there is none.
+double After(const std::string& traffic, const std::string& type) {
+    const std::size_t at = traffic.find(type + ",");
+    return at == std::string::npos ? NAN
+                                   : std::strtod(traffic.c_str() + at + type.size() + 1, nullptr);
+}
+
+// a - b in degrees, taken the short way round.
+double Apart(double a, double b) {
+    return std::remainder(a - b, 360.0);
+}
+
+// Each source follows the one vessel: its heading departs from the vessel's
+// only by its own faults, written as on the command line.
+TEST(Simulator, FaultsMoveOnlyTheirOwnSourcesHeading) {
+    struct Case {
+        const char* settings;
+        std::uint64_t tick, vesselTick; // the true heading the source shows
+        double apart;                   // its heading - the vessel's; NaN: nothing sent
+        double rotApart;                // its rate of turn - the vessel's; NaN: none (stuck)
+    };
+    const std::vector<Case> table = {
+        {"sentences=hdt,rot,talker=HE", 345, 345, 0, 0},
+        {"offset=5", 0, 0, 5, 0},
+        {"offset=-200", 1234, 1234, 160, 0},
+        {"drift=2", 600, 600, 2, 2},
+        {"drift=2", 1800, 1800, 6, 2},
+        {"offset=1,drift=-1", 1200, 1200, -1, -1},
+        {"stuck-after=10", 99, 99, 0, 0},
+        {"stuck-after=10", 100, 100, 0, NAN},
+        {"stuck-after=10", 250, 100, 0, NAN},
+        {"stuck-after=60,drift=2", 1200, 600, 2, NAN},
+        {"drop-after=5,drop-for=3", 49, 49, 0, 0},
+        {"drop-after=5,drop-for=3", 50, 50, NAN, NAN},
+        {"drop-after=5,drop-for=3", 79, 79, NAN, NAN},
+        {"drop-after=5,drop-for=3", 80, 80, 0, 0},
+    };
+    const TrafficOptions plain = SourceSpec::Parse("vessel=pty", nullptr)->traffic;
+    for (const Case& c : table) {
+        SCOPED_TRACE(testing::Message() << c.settings << " at " << c.tick);
+        const auto spec = SourceSpec::Parse(std::string("gyro=pty,") + c.settings, nullptr);
+        ASSERT_TRUE(spec);
+        const std::string got = CInstrumentSimulator::Traffic(c.tick, 10.0, spec->traffic);
+        const std::string vessel = CInstrumentSimulator::Traffic(c.vesselTick, 10.0, plain);
+        const std::string vesselNow = CInstrumentSimulator::Traffic(c.tick, 10.0, plain);
+        if (std::isnan(c.apart)) {
+            EXPECT_EQ(got, "");
+            continue;
+        }
+        EXPECT_NEAR(Apart(After(got, "HEHDT"), After(vessel, "HEHDT")), c.apart, 0.011) << got;
+        const double rot =
+            After(got, "HEROT") - (std::isnan(c.rotApart) ? 0 : After(vesselNow, "HEROT"));
+        EXPECT_NEAR(rot, std::isnan(c.rotApart) ? 0 : c.rotApart, 0.011) << got;
+        // The pitch is the vessel's, whatever the heading does.
+        EXPECT_EQ(After(got, "GPROT"), After(vesselNow, "GPROT"));
+    }
+    for (const char* refused : {"gyro=tcp:1:2", "gyro=udp:host", "gyro=udp:host:70000",
+                                "gyro=pty,hdt", "gyro=pty,sentences=hdt,xyz", "gyro=pty,talker=HEX",
+                                "gyro=pty,noise=-1", "gyro=pty,drift=fast", "gyro=pty,speed=2",
+                                "=pty", "gyro=pty,format=iec450", "gyro=udp:h:1,id=a-b"}) {
+        std::string error;
+        EXPECT_FALSE(SourceSpec::Parse(refused, &error)) << refused;
+        EXPECT_NE(error, "") << refused;
+    }
+}
+
+// Noise of the standard deviation asked for, the same for the same seed.
+TEST(Simulator, NoiseIsSeededAndOfItsSize) {
+    struct Case {
+        double sigma;
+        std::uint64_t seed;
+    };
+    for (const Case& c : std::vector<Case>{{0.5, 1}, {2, 7}, {0.2, 123456789}}) {
+        SCOPED_TRACE(c.seed);
+        HeadingFaults noisy;
+        noisy.noiseDeg = c.sigma;
+        noisy.seed = c.seed;
+        HeadingFaults other = noisy;
+        other.seed = c.seed + 1;
+        double sum = 0, squares = 0;
+        int sameOther = 0;
+        constexpr int n = 4000;
+        for (std::uint64_t tick = 0; tick < n; ++tick) {
+            const double heading = CInstrumentSimulator::SourceHeading(tick, 10, noisy);
+            const double e = Apart(heading, CInstrumentSimulator::SourceHeading(tick, 10, {}));
+            sum += e;
+            squares += e * e;
+            EXPECT_EQ(heading, CInstrumentSimulator::SourceHeading(tick, 10, noisy));
+            sameOther += CInstrumentSimulator::SourceHeading(tick, 10, other) == heading;
+        }
+        EXPECT_NEAR(sum / n, 0, 0.06 * c.sigma);
+        EXPECT_NEAR(std::sqrt(squares / n), c.sigma, 0.05 * c.sigma);
+        EXPECT_LT(sameOther, 5);
+    }
+}
+
+// A further source reaches its reader on its own pty or as datagrams on a
+// real socket, a tick's traffic each, with nothing during its dropout.
+TEST(Simulator, FurtherSourcesReachTheirReaders) {
+    CTempFolder folder;
+    const int receiver = Bound(SOCK_DGRAM, 0);
+    ASSERT_GE(receiver, 0);
+    const std::vector<std::string> specs = {
+        "gyro=pty:" + folder.path + "/gyro,offset=10,drop-after=1,drop-for=1",
+        "mag=udp:127.0.0.1:" + std::to_string(LocalPort(receiver)) +
+            ",offset=10,drop-after=1,drop-for=1",
+        "hc=udp:127.0.0.1:" + std::to_string(LocalPort(receiver)) +
+            ",format=iec450,id=HC0002,drop-after=1,drop-for=1",
+    };
+    for (const std::string& text : specs) {
+        SCOPED_TRACE(text);
+        std::optional<SourceSpec> spec = SourceSpec::Parse(text, nullptr);
+        ASSERT_TRUE(spec);
+        CSimSource source(*spec);
+        std::string error;
+        ASSERT_TRUE(source.Open(&error)) << error;
+        const bool pty = spec->output == SourceSpec::Output::Pty;
+        const int fd =
+            pty ? open(source.Where().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK) : receiver;
+        ASSERT_GE(fd, 0);
+        for (std::uint64_t tick = 0; tick < 30; ++tick)
+            ASSERT_TRUE(source.Tick(tick, 10));
+        // 30 ticks but for the 10 of the dropout: 20 headings and rates.
+        std::vector<std::string> reads;
+        std::string all;
+        pollfd ready{fd, POLLIN, 0};
+        while (Occurrences(all, "HEROT") < 20 && poll(&ready, 1, 30000) == 1) {
+            char buffer[4096];
+            const ssize_t n = read(fd, buffer, sizeof buffer);
+            ASSERT_GT(n, 0);
+            reads.emplace_back(buffer, static_cast<std::size_t>(n));
+            all += reads.back();
+        }
+        if (pty)
+            close(fd);
+        // Exactly its own traffic: every tick's but the dropout's; over UDP
+        // a tick's a datagram, or in the 450 form a sentence's behind its
+        // header and a tag block that counts the lines.
+        std::vector<std::string> expected;
+        for (std::uint64_t tick = 0; tick < 30; ++tick)
+            if (tick < 10 || tick >= 20)
+                expected.push_back(CInstrumentSimulator::Traffic(tick, 10, spec->traffic));
+        if (spec->format == SourceSpec::Format::Iec450) {
+            std::string lines, sentences;
+            for (std::size_t i = 0; i < reads.size(); ++i) {
+                const std::string& d = reads[i];
+                const Udp450Header header =
+                    ReadUdp450Header(reinterpret_cast<const std::uint8_t*>(d.data()), d.size());
+                EXPECT_EQ(header.kind, Udp450Header::Kind::Sentences);
+                EXPECT_EQ(d.substr(header.nLength, 20)
+                              .find("\\s:HC0002,n:" + std::to_string(i + 1) + ","),
+                          0u)
+                    << d;
+                sentences += d.substr(d.find('\\', header.nLength + 1) + 1);
+            }
+            EXPECT_EQ(sentences, std::accumulate(expected.begin(), expected.end(), std::string()));
+        } else if (pty)
+            EXPECT_EQ(all, std::accumulate(expected.begin(), expected.end(), std::string()));
+        else
+            EXPECT_EQ(reads, expected);
+    }
+    close(receiver);
 }
 
 } // namespace
