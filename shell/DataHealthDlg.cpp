@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <cmath>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -33,6 +34,76 @@ const char* const kQuantityNames[kQuantities] = {
 const char* const kValidityNames[kValidities] = {
     QT_TRANSLATE_NOOP("DataHealthDlg", "空"), QT_TRANSLATE_NOOP("DataHealthDlg", "有效"),
     QT_TRANSLATE_NOOP("DataHealthDlg", "无效"), QT_TRANSLATE_NOOP("DataHealthDlg", "不可信")};
+
+const char* const kSourceColumns[] = {
+    QT_TRANSLATE_NOOP("DataHealthDlg", "来源"),       QT_TRANSLATE_NOOP("DataHealthDlg", "量"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "值"),         QT_TRANSLATE_NOOP("DataHealthDlg", "状态"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "最近(秒前)"), QT_TRANSLATE_NOOP("DataHealthDlg", "显示")};
+const char* const kPairColumns[] = {
+    QT_TRANSLATE_NOOP("DataHealthDlg", "来源 A"), QT_TRANSLATE_NOOP("DataHealthDlg", "来源 B"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "差值"), QT_TRANSLATE_NOOP("DataHealthDlg", "限值"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "状态")};
+// By SourceState; Unavailable is never shown.
+const char* const kSourceStateNames[] = {
+    "", QT_TRANSLATE_NOOP("DataHealthDlg", "有效"), QT_TRANSLATE_NOOP("DataHealthDlg", "无效"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "不可信"), QT_TRANSLATE_NOOP("DataHealthDlg", "无数据")};
+// By AlertState.
+const char* const kAlertStateNames[] = {
+    QT_TRANSLATE_NOOP("DataHealthDlg", "正常"), QT_TRANSLATE_NOOP("DataHealthDlg", "超限"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "已静音"), QT_TRANSLATE_NOOP("DataHealthDlg", "已确认"),
+    QT_TRANSLATE_NOOP("DataHealthDlg", "已恢复，请确认")};
+static_assert(std::size(kSourceStateNames) == static_cast<int>(SourceState::Stale) + 1);
+static_assert(std::size(kAlertStateNames) ==
+              static_cast<int>(AlertState::RectifiedUnacknowledged) + 1);
+
+QString Translated(const char* text) {
+    return QCoreApplication::translate("DataHealthDlg", text);
+}
+
+// A reading's value in its quantity's unit. A position's value is only its
+// latitude's digits: not shown.
+QString ValueText(Quantity quantity, double value) {
+    switch (quantity) {
+    case Quantity::Position:
+        return "—";
+    case Quantity::Pitch:
+    case Quantity::Roll:
+        return QString::number(value, 'f', 2) + "°";
+    case Quantity::RateOfTurn:
+        return QCoreApplication::translate("DataHealthDlg", "%1°/分").arg(value, 0, 'f', 1);
+    case Quantity::Speed:
+        return QCoreApplication::translate("DataHealthDlg", "%1 节").arg(value, 0, 'f', 1);
+    case Quantity::Heading:
+    case Quantity::MagneticHeading:
+    case Quantity::TrueFromMagnetic:
+    case Quantity::Course:
+        break;
+    }
+    return QString::number(value, 'f', 1) + "°";
+}
+
+// A difference with its sign, to a tenth ("+4.0°", "-0.3°", "0.0°").
+QString DeltaText(double delta) {
+    const double tenths = std::round(delta * 10);
+    if (tenths == 0)
+        return "0.0°";
+    return (tenths > 0 ? "+" : "") + QString::number(tenths / 10, 'f', 1) + "°";
+}
+
+// A source by its label; the first one, unnamed, by its port or URL.
+QString SourceName(const SourceStatus& source) {
+    const std::string& name = !source.strLabel.empty()         ? source.strLabel
+                              : !source.link.strSource.empty() ? source.link.strSource
+                                                               : source.link.strDevice;
+    return QString::fromStdString(name.empty() ? std::string("1") : name);
+}
+
+// One side of a compared pair: "gyro", or "compass（磁）" for the true heading
+// its magnetic heading implies.
+QString PairSide(const std::string& label, bool magnetic) {
+    const QString name = QString::fromStdString(label);
+    return magnetic ? QCoreApplication::translate("DataHealthDlg", "%1（磁）").arg(name) : name;
+}
 
 // What a sentence type gave: "航向：有效 120，不可信 3；俯仰角：有效 120", then
 // its last status, the device its tag blocks name and the over-long ones.
@@ -109,7 +180,87 @@ void SetText(QLabel* label, const QString& text) {
     if (label->text() != text)
         label->setText(text);
 }
+
+QTableWidget* NewTable(QWidget* parent, const char* name, const char* const* columns, int count) {
+    auto* table = new QTableWidget(0, count, parent);
+    table->setObjectName(name);
+    QStringList headers;
+    for (int i = 0; i < count; ++i)
+        headers << Translated(columns[i]);
+    table->setHorizontalHeaderLabels(headers);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->hide();
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setFocusPolicy(Qt::NoFocus); // no current cell framed: nothing here to act on
+    return table;
+}
+
+// The rows into a table, reusing its items; the attention column in red
+// where a row asks for it.
+void FillTable(QTableWidget* table, const std::vector<SourceRowsText::Row>& rows,
+               int attentionColumn, const QColor& normal) {
+    const int count = static_cast<int>(rows.size());
+    if (table->rowCount() != count)
+        table->setRowCount(count);
+    for (int row = 0; row < count; ++row) {
+        for (int column = 0; column < rows[row].cells.size(); ++column) {
+            QTableWidgetItem* item = table->item(row, column);
+            if (!item) {
+                item = new QTableWidgetItem;
+                item->setTextAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+                table->setItem(row, column, item);
+            }
+            item->setText(rows[row].cells[column]);
+        }
+        table->item(row, attentionColumn)
+            ->setForeground(rows[row].bAttention ? QColor(0xc0, 0, 0) : normal);
+    }
+}
+
+// A table as tall as its rows, so the few pairs take no more room than they need.
+void FitHeight(QTableWidget* table) {
+    int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth();
+    for (int row = 0; row < table->rowCount(); ++row)
+        height += table->rowHeight(row);
+    if (table->height() != height)
+        table->setFixedHeight(height);
+}
 } // namespace
+
+SourceRowsText SourceRows(const std::vector<SourceStatus>& sources,
+                          const std::array<std::string, kQuantities>& chosen,
+                          const std::vector<HeadingPairStatus>& pairs, std::int64_t nowMs) {
+    SourceRowsText text;
+    text.bShown = sources.size() > 1 || !pairs.empty();
+    if (!text.bShown)
+        return text;
+    for (const SourceStatus& source : sources) {
+        for (int q = 0; q < kQuantities; ++q) {
+            const SourceReading& reading = source.readings[q];
+            if (reading.state == SourceState::Unavailable)
+                continue;
+            const bool shown = !chosen[q].empty() && chosen[q] == source.strLabel;
+            text.sources.push_back(
+                {{SourceName(source), Translated(kQuantityNames[q]),
+                  ValueText(static_cast<Quantity>(q), reading.value),
+                  Translated(kSourceStateNames[static_cast<int>(reading.state)]),
+                  QString::number(static_cast<double>(nowMs - reading.receivedMs) / 1000, 'f', 1),
+                  shown ? QString("●") : QString()},
+                 reading.state != SourceState::Valid});
+        }
+    }
+    for (const HeadingPairStatus& pair : pairs) {
+        text.pairs.push_back(
+            {{PairSide(pair.strA, pair.bMagneticA), PairSide(pair.strB, pair.bMagneticB),
+              pair.bFresh ? DeltaText(pair.dDelta) : QString("--"),
+              QString::number(pair.dLimit, 'f', 1) + "°",
+              Translated(kAlertStateNames[static_cast<int>(pair.state)])},
+             pair.state != AlertState::Normal});
+    }
+    return text;
+}
 
 CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* parent)
     : QDialog(parent), m_pSession(&session) {
@@ -130,6 +281,19 @@ CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* paren
     m_pTable->setSelectionMode(QAbstractItemView::NoSelection);
     m_pTable->setFocusPolicy(Qt::NoFocus); // no current cell framed: nothing here to act on
     layout->addWidget(m_pTable, 1);
+    m_pSourcesPart = new QWidget(this);
+    auto* part = new QVBoxLayout(m_pSourcesPart);
+    part->setContentsMargins(0, 0, 0, 0);
+    part->addWidget(new QLabel(Translated(QT_TRANSLATE_NOOP("DataHealthDlg", "各来源")), this));
+    m_pSources =
+        NewTable(this, "sources", kSourceColumns, static_cast<int>(std::size(kSourceColumns)));
+    part->addWidget(m_pSources, 1);
+    m_pPairsCaption = new QLabel(Translated(QT_TRANSLATE_NOOP("DataHealthDlg", "航向比较")), this);
+    part->addWidget(m_pPairsCaption);
+    m_pPairs = NewTable(this, "pairs", kPairColumns, static_cast<int>(std::size(kPairColumns)));
+    part->addWidget(m_pPairs);
+    m_pSourcesPart->hide();               // one source: the window as it always was
+    layout->addWidget(m_pSourcesPart, 2); // the sources' rows outnumber the types'
     auto* form = new QFormLayout;
     m_pBadPackets = AddTotal(
         form, QCoreApplication::translate("DataHealthDlg", "坏数据包（校验和不符，已丢弃）"),
@@ -218,6 +382,30 @@ void CDataHealthDlg::Refresh() {
     SetText(m_pOtherDatagrams, QString::number(health.nOtherDatagrams));
     RefreshSenders(health.senders);
     RefreshRecord(health.strRecordPath);
+    RefreshSources(now);
+}
+
+void CDataHealthDlg::RefreshSources(std::int64_t nowMs) {
+    std::array<std::string, kQuantities> chosen;
+    for (int q = 0; q < kQuantities; ++q)
+        chosen[q] = m_pSession->ChosenSource(static_cast<Quantity>(q));
+    const SourceRowsText text =
+        SourceRows(m_pSession->Sources(), chosen, m_pSession->HeadingPairs(), nowMs);
+    if (m_pSourcesPart->isVisibleTo(this) != text.bShown) {
+        m_pSourcesPart->setVisible(text.bShown);
+        if (text.bShown && height() < 760)
+            resize(width(), 760); // room for the sources below the types
+    }
+    if (!text.bShown)
+        return;
+    const QColor normal = palette().color(QPalette::Text);
+    FillTable(m_pSources, text.sources, 3, normal);
+    FillTable(m_pPairs, text.pairs, 4, normal);
+    const bool pairs = !text.pairs.empty();
+    m_pPairs->setVisible(pairs);
+    m_pPairsCaption->setVisible(pairs);
+    if (pairs)
+        FitHeight(m_pPairs);
 }
 
 void CDataHealthDlg::RefreshSenders(const CUdpSenders& senders) {

@@ -562,6 +562,86 @@
         <source>未读的 IEC 61162-450 数据报（二进制传输等，已记录）</source>
         <translation>IEC 61162-450 datagrams not read (binary transfers and others; recorded)</translation>
     </message>
+    <message>
+        <source>来源</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>量</source>
+        <translation>Quantity</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>Shown</translation>
+    </message>
+    <message>
+        <source>来源 A</source>
+        <translation>Source A</translation>
+    </message>
+    <message>
+        <source>来源 B</source>
+        <translation>Source B</translation>
+    </message>
+    <message>
+        <source>差值</source>
+        <translation>Difference</translation>
+    </message>
+    <message>
+        <source>限值</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <source>无数据</source>
+        <translation>no data</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>超限</source>
+        <translation>Over limit</translation>
+    </message>
+    <message>
+        <source>已静音</source>
+        <translation>Silenced</translation>
+    </message>
+    <message>
+        <source>已确认</source>
+        <translation>Acknowledged</translation>
+    </message>
+    <message>
+        <source>已恢复，请确认</source>
+        <translation>Rectified, acknowledge</translation>
+    </message>
+    <message>
+        <source>%1°/分</source>
+        <translation>%1°/min</translation>
+    </message>
+    <message>
+        <source>%1 节</source>
+        <translation>%1 kn</translation>
+    </message>
+    <message>
+        <source>%1（磁）</source>
+        <translation>%1 (magnetic)</translation>
+    </message>
+    <message>
+        <source>各来源</source>
+        <translation>Sources</translation>
+    </message>
+    <message>
+        <source>航向比较</source>
+        <translation>Heading comparison</translation>
+    </message>
 </context>
 <context>
     <name>DrawingTools</name>
@@ -947,6 +1027,10 @@ Reception and display go on, but nothing is recorded; trying again every %3 seco
     <message>
         <source>记录文件夹已可用，记录从现在开始：%1（此前 %2 秒未记录）</source>
         <translation>The record folder can be used now; recording starts here: %1 (the %2 seconds before were not recorded)</translation>
+    </message>
+    <message>
+        <source>航向差超限</source>
+        <translation>Heading difference over limit</translation>
     </message>
 </context>
 <context>

@@ -1,3 +1,4 @@
+#include "link/NetSessionFixture.h"
 #include "shell/CommandIds.h"
 #include "shell/DataHealthDlg.h"
 #include "shell/MainFrame.h"
@@ -9,9 +10,120 @@
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
+
+// "各来源" and "航向比较" as "cell|cell|…" rows, " !" after one shown in red:
+// each reading a source ever sent in the bridge's words, the one the displays
+// follow marked; each pair with its magnetic side, its difference only while
+// fresh, its alarm. One source and no pairs: nothing.
+TEST(DataHealth, SourcesAndHeadingPairsAsRows) {
+    using enum SourceState;
+    const auto source = [](std::string label, Quantity q, SourceReading reading) {
+        SourceStatus s{std::move(label), {}, {}, {}};
+        s.readings[static_cast<int>(q)] = reading;
+        return s;
+    };
+    SourceStatus gnss = source("gnss", Quantity::Heading, {100.04, 19500, Valid, 1});
+    gnss.readings[static_cast<int>(Quantity::Pitch)] = {1.5, 19000, Invalid, 0};
+    SourceStatus unnamed = source("", Quantity::Speed, {12.0, 19000, Valid, 1});
+    unnamed.link.strSource = "udp://:10110";
+    const std::vector<SourceStatus> some{
+        gnss, source("gyro", Quantity::RateOfTurn, {900, 15000, NotPlausible, 0}),
+        source("log", Quantity::Heading, {101, 15000, Stale, 0})};
+    std::array<std::string, kQuantities> chosen, none;
+    chosen[static_cast<int>(Quantity::Heading)] = "gnss";
+    const auto pair = [](double delta, bool fresh, bool magnetic, AlertState state) {
+        return HeadingPairStatus{"gnss", "gyro", false, magnetic, delta, fresh, 3, state};
+    };
+    using enum AlertState;
+    const struct {
+        std::vector<SourceStatus> sources;
+        std::array<std::string, kQuantities> chosen;
+        std::vector<HeadingPairStatus> pairs;
+        bool shown;
+        QStringList rows; // of 各来源, or of 航向比较 when it has none
+    } cases[] = {
+        {{gnss}, chosen, {}, false, {}},
+        {some,
+         chosen,
+         {},
+         true,
+         {"gnss|航向|100.0°|有效|0.5|●", "gnss|俯仰角|1.50°|无效|1.0| !",
+          "gyro|转向速率|900.0°/分|不可信|5.0| !", "log|航向|101.0°|无数据|5.0| !"}},
+        {{unnamed, SourceStatus{}}, none, {}, true, {"udp://:10110|对地航速|12.0 节|有效|1.0|"}},
+        {{SourceStatus{}},
+         none,
+         {pair(-4.04, true, false, ActiveUnacknowledged), pair(4.04, true, true, ActiveSilenced),
+          pair(-0.04, true, false, Normal), pair(2, false, false, RectifiedUnacknowledged),
+          pair(9, true, true, ActiveAcknowledged)},
+         true,
+         {"gnss|gyro|-4.0°|3.0°|超限 !", "gnss|gyro（磁）|+4.0°|3.0°|已静音 !",
+          "gnss|gyro|0.0°|3.0°|正常", "gnss|gyro|--|3.0°|已恢复，请确认 !",
+          "gnss|gyro（磁）|+9.0°|3.0°|已确认 !"}},
+    };
+    for (const auto& c : cases) {
+        const SourceRowsText text = SourceRows(c.sources, c.chosen, c.pairs, 20000);
+        QStringList rows;
+        for (const auto& row : text.sources.empty() ? text.pairs : text.sources)
+            rows << row.cells.join('|') + (row.bAttention ? " !" : "");
+        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(text.bShown, c.shown);
+    }
+}
+
+// Two sources over UDP: 数据状态 adds their readings and the comparison of
+// their headings (the compass's magnetic one too); a session of one source
+// shows the window as it always was.
+TEST(DataHealth, SeveralSourcesShownBesideTheTypes) {
+    using namespace net_test;
+    const unsigned gnssPort = FreeUdpPort(), gyroPort = FreeUdpPort();
+    CInstrumentSession session;
+    session.UseSourceAddress(Address("udp://:" + std::to_string(gnssPort)));
+    session.SetFirstSourceLabel("gnss");
+    session.AddSource("gyro", Address("udp://:" + std::to_string(gyroPort)));
+    session.Start();
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    QTimer instruments; // their own pace, about 20 Hz, from before the session has bound
+    QObject::connect(&instruments, &QTimer::timeout, [&] {
+        for (const auto& [port, body] : {std::pair{gnssPort, "$GPHDT,100.0,T"},
+                                         {gnssPort, "$GPHDG,97.5,,,2.0,E"},
+                                         {gyroPort, "$HEHDT,104.0,T"},
+                                         {gyroPort, "$HEROT,5.0,V"}}) {
+            const std::string line = CInstrumentSimulator::WithNmeaChecksum(body);
+            const sockaddr_in to = Loopback(port);
+            sendto(fd, line.data(), line.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                   sizeof to);
+        }
+    });
+    instruments.start(50);
+    CDataHealthDlg health(session);
+    health.show();
+    const auto column = [](QTableWidget* table, int c) {
+        QStringList texts;
+        for (int row = 0; row < table->rowCount(); ++row)
+            texts << table->item(row, c)->text().remove('+').remove('-'); // "--": ""
+        return texts;
+    };
+    ASSERT_TRUE(WaitUntil([&] {
+        return health.PairsTable()->rowCount() == 3 && !column(health.PairsTable(), 2).contains("");
+    }));
+    EXPECT_EQ(column(health.SourcesTable(), 3),
+              (QStringList{"有效", "有效", "有效", "有效", "无效"}));
+    QStringList deltas = column(health.PairsTable(), 2);
+    deltas.sort(); // which side is A follows the order the headings first came in
+    EXPECT_EQ(deltas, (QStringList{"0.5°", "4.0°", "4.5°"}));
+    QCoreApplication::processEvents(); // the layout settled to the tables' rows
+    health.grab().save(TestOutputDir() + "/data-health-sources.png");
+    instruments.stop();
+    close(fd);
+
+    CInstrumentSession single;
+    health.SetSession(single, true);
+    EXPECT_FALSE(health.SourcesTable()->isVisible() || health.PairsTable()->isVisible());
+}
 
 // "数据状态" opened by its command on a live link shows a row for each type
 // that came and the link's up-time, a disk short of space in red; choosing it
