@@ -126,14 +126,6 @@ void CInstrumentSession::AdoptInput(std::unique_ptr<IByteSource> input) {
         in.pInput->AttachedTo([this] { Wake(); });
 }
 
-bool CInstrumentSession::ValidSourceLabel(const std::string& label) {
-    if (label.empty() || label.size() > 32 || !std::isalpha(static_cast<unsigned char>(label[0])))
-        return false;
-    return std::all_of(label.begin(), label.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
-    });
-}
-
 void CInstrumentSession::AddSource(const std::string& label, const SourceAddress& address) {
     assert(!m_thread.joinable());
     auto in = std::make_unique<Input>();
@@ -156,6 +148,7 @@ void CInstrumentSession::AddSource(const std::string& label, const SourceAddress
     const SourceChoiceSettings settings = m_choice.Settings();
     m_choice = CSourceChoice(static_cast<int>(m_inputs.size()));
     m_choice.SetSettings(settings);
+    CreateFurtherRecords(); // the first's record made already: this one's beside it now
 }
 
 void CInstrumentSession::SetFirstSourceLabel(const std::string& label) {
@@ -362,10 +355,11 @@ void CInstrumentSession::Run() {
             const IByteSource* first = m_inputs.front()->pInput.get();
             bool changed = false;
             if (!first || !first->Paused()) {
-                changed = m_alarms.Tick(now);
+                // A failover first: the alarms then see the source taken over.
                 m_choice.Tick(now);
                 m_compare.Tick(now);
-                changed = Announce(now) || changed;
+                changed = Announce(now);
+                changed = m_alarms.Tick(now) || changed;
             }
             if (changed)
                 Notify();
@@ -541,12 +535,22 @@ unsigned CInstrumentSession::Choose(std::size_t i, const SentenceReading& readin
 bool CInstrumentSession::Announce(std::int64_t nowMs) {
     bool changed = false;
     const std::vector<CSourceChoice::Switch> switches = m_choice.TakeSwitches();
+    bool headingSwitched = false;
     for (const CSourceChoice::Switch& s : switches) {
         // The first value believed is no switch.
         if (s.from == CSourceChoice::kNone)
             continue;
         const std::string from = LabelOf(s.from), to = LabelOf(s.to);
         Log(QuantityName(s.quantity), s.failback ? "source-failback" : "source-switch", from, to);
+        // The displays show the new source's last value now, not at its next
+        // message: a failover leaves no gap (and no data alarm) behind it.
+        const SourceReading& reading = m_choice.Reading(s.to, s.quantity);
+        if (reading.state == SourceState::Valid && s.quantity != Quantity::Position)
+            m_monitor.TakeValue(s.quantity, reading.value, reading.receivedMs);
+        // The heading's switch is the one the status bar tells of.
+        if (headingSwitched)
+            continue;
+        headingSwitched = s.quantity == Quantity::Heading;
         SourceSwitchNotice notice{s.quantity, from, to, s.failback, 0};
         std::lock_guard<std::mutex> guard(m_healthLock);
         notice.nSerial = m_lastSwitch.nSerial + 1;
@@ -579,12 +583,17 @@ bool CInstrumentSession::Announce(std::int64_t nowMs) {
     // What the window reads: the sources' readings, the choice, the pairs.
     std::lock_guard<std::mutex> guard(m_healthLock);
     for (std::size_t i = 0; i < m_sourceStatus.size() && i < m_inputs.size(); ++i) {
+        m_sourceStatus[i].strLabel = LabelOf(static_cast<int>(i));
         for (int q = 0; q < kQuantities; ++q)
             m_sourceStatus[i].readings[q] =
                 m_choice.Reading(static_cast<int>(i), static_cast<Quantity>(q));
     }
-    for (int q = 0; q < kQuantities; ++q)
-        m_chosen[q] = m_choice.Chosen(static_cast<Quantity>(q));
+    for (int q = 0; q < kQuantities; ++q) {
+        const int chosen = m_choice.Chosen(static_cast<Quantity>(q));
+        if (chosen != m_chosen[q] && m_inputs.size() > 1)
+            m_monitor.SetSourceLabel(static_cast<Quantity>(q), LabelOf(chosen));
+        m_chosen[q] = chosen;
+    }
     const auto& pairs = m_compare.Pairs();
     if (m_pairStatus.size() != pairs.size())
         pairsMoved = true;

@@ -133,12 +133,10 @@ public:
     // raw capture, its 'n' packets answered on it. Per quantity the displays
     // show the first source in the priority list whose value is valid and
     // fresh (link/SourceChoice.h); every pair of heading sources is compared
-    // (link/HeadingCompare.h). label: ValidSourceLabel.
+    // (link/HeadingCompare.h). label: an IsSourceLabel (link/NetSource.h).
     void AddSource(const std::string& label, const SourceAddress& address);
     // The first source's name in announcements; its port or URL by default.
     void SetFirstSourceLabel(const std::string& label);
-    // Letters, digits, '-' and '_', a letter first, at most 32.
-    static bool ValidSourceLabel(const std::string& label);
     std::size_t SourceCount() const { return m_inputs.size(); }
     // The sources in the order to prefer them for a quantity (indexes into
     // the sources); before Start.

@@ -2,6 +2,8 @@
 
 #include "link/FramedMessage.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -168,6 +170,27 @@ CLiveValues CMonitorState::Values() const {
 void CMonitorState::SetAlarmLimits(int pitch, int roll) {
     m_nPitchLimit.store(pitch);
     m_nRollLimit.store(roll);
+}
+
+CMonitorState::Kind CMonitorState::TakeValue(Quantity q, double value, std::int64_t receivedMs) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    SentenceReading reading;
+    reading.arrObservations[0].quantity = q;
+    reading.arrObservations[0].validity = Validity::Valid;
+    reading.arrObservations[0].value = {
+        std::string_view(text, static_cast<std::size_t>(end - text)), value};
+    reading.nObservations = 1;
+    // The samples' times never go back.
+    const std::int64_t at = std::max(receivedMs, m_nLastSampleMs.load(std::memory_order_relaxed));
+    return TakeReading(reading, at, 1u << static_cast<unsigned>(q));
+}
+
+void CMonitorState::SetSourceLabel(Quantity q, const std::string& label) {
+    std::unique_lock<std::mutex> guard(m_lock, std::defer_lock);
+    if (!m_bHeld)
+        guard.lock();
+    m_values.m_strSource[static_cast<int>(q)] = label;
 }
 
 void CMonitorState::MarkAlarm() {

@@ -41,6 +41,8 @@ struct CLiveValues {
     double m_dCourse = 0, m_dSpeed = 0;
     static_assert(kQuantities == 9);
     std::int64_t m_nReceivedMs[kQuantities] = {-1, -1, -1, -1, -1, -1, -1, -1, -1}; // -1: never
+    // With several sources: the one each value is taken from; empty with one.
+    std::string m_strSource[kQuantities];
 
     bool Received(Quantity q) const { return m_nReceivedMs[static_cast<int>(q)] >= 0; }
     // Milliseconds since q arrived, at nowMs; -1 when it never did.
@@ -101,6 +103,13 @@ public:
     // interpreting thread marks the last sample.
     const CSampleGaps& AlarmMarks() const { return m_alarmMarks; }
     void MarkAlarm();
+    // A source's last value of q, received at receivedMs, taken as if it had
+    // just come: the displays go over to a source at once, not at its next
+    // message. On the interpreting thread.
+    Kind TakeValue(Quantity q, double value, std::int64_t receivedMs);
+    // The source a quantity's values are taken from from now on (several
+    // sources); on the interpreting thread.
+    void SetSourceLabel(Quantity q, const std::string& label);
     // The last value of an angle, on the interpreting thread only (no lock);
     // false while none has been received.
     bool LastAngle(Quantity q, double* angle) const;

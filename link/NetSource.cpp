@@ -427,3 +427,63 @@ bool CNetSource::Send(const std::uint8_t* bytes, std::size_t count) {
     }
     return true;
 }
+
+bool IsSourceLabel(std::string_view label) {
+    if (label.empty() || label.size() > 32 || !std::isalpha(static_cast<unsigned char>(label[0])))
+        return false;
+    return std::all_of(label.begin(), label.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+    });
+}
+
+std::string SourceAddress::DefaultLabel() const {
+    std::string from;
+    switch (kind) {
+    case Kind::Serial:
+        from = strDevice.substr(strDevice.find_last_of('/') + 1);
+        break;
+    case Kind::Tcp:
+        from = "tcp-" + strHost + "-" + std::to_string(nPort);
+        break;
+    case Kind::Udp:
+        from = "udp-" + (strHost.empty() ? std::string() : strHost + "-") + std::to_string(nPort);
+        break;
+    case Kind::Gpsd:
+        from = "gpsd-" + strHost;
+        break;
+    }
+    std::string label;
+    for (char c : from) {
+        const bool kept = std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-';
+        if (label.size() < 32 && (kept || (!label.empty() && label.back() != '-')))
+            label += kept ? c : '-';
+    }
+    if (label.empty() || !std::isalpha(static_cast<unsigned char>(label[0])))
+        label.insert(0, "s");
+    return label.substr(0, 32);
+}
+
+bool SourceAddress::ParseLabelled(std::string_view text, std::string* label, SourceAddress* address,
+                                  std::string* error) {
+    const std::size_t equals = text.find('=');
+    const std::size_t scheme = text.find(':');
+    // "udp://...?from=a" has its '=' after the scheme: no label.
+    std::string_view url = text;
+    std::string named;
+    if (equals != std::string_view::npos && (scheme == std::string_view::npos || equals < scheme)) {
+        named = std::string(text.substr(0, equals));
+        url = text.substr(equals + 1);
+        if (!IsSourceLabel(named)) {
+            if (error)
+                *error = FillIn(UiText("NetSource",
+                                       "\"%1\" 不能作为数据源名称：只能用字母、数字、\"-\" 和 "
+                                       "\"_\"，以字母开头，至多 32 个字符"),
+                                {named});
+            return false;
+        }
+    }
+    if (!Parse(url, address, error))
+        return false;
+    *label = named.empty() ? address->DefaultLabel() : named;
+    return true;
+}

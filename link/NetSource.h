@@ -38,9 +38,18 @@ struct SourceAddress {
     // false and *error (in the user's language) when url is none of these.
     static bool Parse(std::string_view url, SourceAddress* address, std::string* error);
     std::string Url() const;
+    // "gyro=udp://:60002" or a bare URL; *label is the text before '=' (an
+    // IsSourceLabel), else a name made from the URL ("udp-60002", "ttyUSB1").
+    static bool ParseLabelled(std::string_view text, std::string* label, SourceAddress* address,
+                              std::string* error);
+    std::string DefaultLabel() const;
     // Sources that take the answer to an 'n' packet.
     bool TwoWay() const { return kind == Kind::Serial || kind == Kind::Tcp; }
 };
+
+// A source's name: letters, digits, '-' and '_', a letter first, at most 32
+// (it becomes part of its record's file name).
+bool IsSourceLabel(std::string_view label);
 
 // The interfaces a multicast group is joined on, or sent to by, when the
 // default one cannot (no route to the group: a machine with the loopback

@@ -236,6 +236,9 @@ void CMainFrame::CreateStatusBar() {
     m_pServePane->setObjectName("servePane");
     m_pServePane->setStyleSheet("color: #b05000");
     bar->addPermanentWidget(m_pServePane);
+    m_pSourcePane = new QLabel(bar);
+    m_pSourcePane->setObjectName("sourcePane");
+    bar->addPermanentWidget(m_pSourcePane);
     m_pStalePane = new QLabel(bar);
     m_pStalePane->setObjectName("stalePane");
     m_pStalePane->setStyleSheet("color: #606060");
@@ -375,6 +378,8 @@ StatusFacts CMainFrame::Facts() const {
     facts.nRecordLostBytes = lost > m_nRecordLossSeen ? lost - m_nRecordLossSeen : 0;
     const std::uint64_t dropped = m_pSession->Queue().DroppedMessages();
     facts.nUnshownMessages = dropped > m_nDropsSeen ? dropped - m_nDropsSeen : 0;
+    facts.lastSwitch = m_pSession->LastSwitch();
+    facts.strHeadingSource = QString::fromStdString(m_pSession->ChosenSource(Quantity::Heading));
     return facts;
 }
 
@@ -384,6 +389,7 @@ void CMainFrame::RefreshStatus() {
     SetPane(m_pRecordPane, RecordPaneText(facts));
     SetPane(m_pAlarmPane, AlarmPaneText(facts));
     SetPane(m_pStalePane, StalePaneText(facts));
+    SetPane(m_pSourcePane, SourcePaneText(facts));
     SetPane(m_pNoticePane, NoticePaneText(facts));
     SetPane(m_pServePane, ServePaneText(facts.serve));
     RefreshReplayPane();

@@ -52,6 +52,10 @@ public:
     // A network source (tcp://, udp://, gpsd:// URL) in place of the port from
     // now on; empty: the port again.
     void SetSource(const QString& url);
+    // Further sources ("label=url") read beside the first from the start,
+    // the settings' MoreSources when none is given; firstLabel names the
+    // first. Before the view is made.
+    void AddSources(const QString& firstLabel, const QStringList& more);
     const QString& Source() const { return m_strSource; }
     // Shares the received text lines: a TCP server on "[host:]port" and, when
     // udpAddress is set, datagrams to "host:port" in the form given (the 450
@@ -168,6 +172,7 @@ private:
     QLabel* m_pRecordPane = nullptr;
     QLabel* m_pAlarmPane = nullptr;
     QLabel* m_pStalePane = nullptr;
+    QLabel* m_pSourcePane = nullptr; // several sources: which one is shown
     QLabel* m_pNoticePane = nullptr;
     QLabel* m_pServePane = nullptr;
     QList<QLabel*> m_lockPanes;

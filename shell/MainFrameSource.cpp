@@ -14,6 +14,51 @@ void CMainFrame::SetSource(const QString& url) {
     m_strBadSource.clear(); // the one chosen for this run goes before the settings'
 }
 
+void CMainFrame::AddSources(const QString& firstLabel, const QStringList& more) {
+    QStringList bad;
+    const SourceSettings settings = ReadSourceSettings(&bad);
+    // Settings that could not be used are named, never passed over in silence.
+    const auto refuse = [&](const QString& name) {
+        if (m_badSettings.contains(name))
+            return;
+        m_badSettings << name;
+        m_pSession->LogEvent("program", "bad-setting", name.toStdString());
+    };
+    for (const QString& name : bad)
+        refuse(name);
+    m_pSession->SetSourceChoiceSettings(settings.choice);
+    m_pSession->SetHeadingCompareSettings(settings.compare);
+    std::vector<std::string> labels;
+    if (!firstLabel.isEmpty())
+        m_pSession->SetFirstSourceLabel(firstLabel.toStdString());
+    labels.push_back(firstLabel.toStdString());
+    for (const QString& text : more.isEmpty() ? settings.moreSources : more) {
+        SourceAddress address;
+        std::string label, error;
+        if (!SourceAddress::ParseLabelled(text.toStdString(), &label, &address, &error) ||
+            std::find(labels.begin(), labels.end(), label) != labels.end()) {
+            refuse("MoreSources");
+            continue;
+        }
+        labels.push_back(label);
+        m_pSession->AddSource(label, address);
+    }
+    if (labels.size() < 2)
+        return;
+    // A priority names labels; the first source is the one without a name
+    // unless it was given one.
+    static constexpr Quantity kOrdered[] = {Quantity::Heading, Quantity::Pitch, Quantity::Roll};
+    for (int i = 0; i < 3; ++i) {
+        std::vector<int> order;
+        for (const QString& name : settings.priority[i]) {
+            const auto at = std::find(labels.begin(), labels.end(), name.toStdString());
+            if (at != labels.end())
+                order.push_back(static_cast<int>(at - labels.begin()));
+        }
+        m_pSession->SetSourcePriority(kOrdered[i], order);
+    }
+}
+
 bool CMainFrame::UseNetSource() {
     SourceAddress address;
     if (m_strSource.isEmpty() ||

@@ -40,8 +40,10 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption source(
         "source",
         "Read the instrument from URL: serial:/dev/ttyUSB0 (as --port), tcp://host:port, "
-        "udp://:port, udp://group:port (multicast) or gpsd://host[:port].",
-        "URL");
+        "udp://:port, udp://group:port (multicast) or gpsd://host[:port]. Given again (or "
+        "after --port), a further source read at the same time; LABEL= names a source "
+        "(gyro=udp://:60002), its record is then <record>-LABEL.txt.",
+        "[LABEL=]URL");
     const QCommandLineOption serve(
         "serve",
         "Share every received text line with the clients of a TCP server on [host:]port "
@@ -114,7 +116,7 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     if (!parser.positionalArguments().isEmpty())
         info.documentFile = parser.positionalArguments().constFirst();
     info.portDevice = parser.value(port);
-    if (!ParseSourceOptions(parser.value(source), parser.value(serve), parser.value(serveUdp),
+    if (!ParseSourceOptions(parser.values(source), parser.value(serve), parser.value(serveUdp),
                             &info))
         return info;
     info.serveUdpFormat = parser.value(serveUdpFormat);
@@ -155,20 +157,32 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     return info;
 }
 
-bool CQuillmarApp::ParseSourceOptions(const QString& url, const QString& serve,
+bool CQuillmarApp::ParseSourceOptions(const QStringList& urls, const QString& serve,
                                       const QString& serveUdp, CCommandLineInfo* info) {
     std::string error, host;
     unsigned number = 0;
-    if (!url.isEmpty()) {
+    // The first --source is the first source unless --port named it; the
+    // others are read beside it.
+    std::vector<std::string> labels;
+    for (int i = 0; i < urls.size(); ++i) {
         SourceAddress address;
-        if (!SourceAddress::Parse(url.toStdString(), &address, &error)) {
+        std::string label;
+        if (!SourceAddress::ParseLabelled(urls[i].toStdString(), &label, &address, &error)) {
             info->error = QString::fromStdString(error);
             return false;
         }
-        if (!info->portDevice.isEmpty()) {
-            info->error = "--port and --source cannot be given together";
+        if (std::find(labels.begin(), labels.end(), label) != labels.end()) {
+            info->error =
+                QString("--source: two sources are named %1").arg(QString::fromStdString(label));
             return false;
         }
+        labels.push_back(label);
+        if (i > 0 || !info->portDevice.isEmpty()) {
+            info->moreSources << QString::fromStdString(label + "=" + address.Url());
+            continue;
+        }
+        if (urls[i].section(':', 0, 0).contains('='))
+            info->sourceLabel = QString::fromStdString(label);
         if (address.kind == SourceAddress::Kind::Serial)
             info->portDevice = QString::fromStdString(address.strDevice);
         else
@@ -204,6 +218,7 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         CPrompter::Instance().Notify(nullptr, refusal, QString(), CPrompter::Icon::Warning);
     if (!info.sourceUrl.isEmpty()) // else the frame takes the source chosen last time
         m_pFrame->SetSource(info.sourceUrl);
+    m_pFrame->AddSources(info.sourceLabel, info.moreSources);
     StartServing(info);
     m_pFrame->Commands().Register(ID_APP_ABOUT, [] { // "关于(&A)..."
         CVersionInfoDlg dialog;

@@ -13,6 +13,8 @@ struct CCommandLineInfo {
     QString documentFile;
     QString portDevice;
     QString sourceUrl;       // a network source (tcp://, udp://, gpsd://) in place of the port
+    QString sourceLabel;     // the first source's name, when the command line gives one
+    QStringList moreSources; // further sources, "label=url"
     QString serveAddress;    // "[host:]port" of the server sharing the received lines
     QString serveUdpAddress; // "host:port" the lines also go to as datagrams
     QString serveUdpFormat;  // "nmea" or "iec450"; empty: the setting's
@@ -46,7 +48,7 @@ public:
 
 private:
     // --source, --serve, --serve-udp into info; false with info->error.
-    static bool ParseSourceOptions(const QString& url, const QString& serve,
+    static bool ParseSourceOptions(const QStringList& urls, const QString& serve,
                                    const QString& serveUdp, CCommandLineInfo* info);
     void StartServing(const CCommandLineInfo& info);
     void ScheduleScreenshot(const QString& file, int afterMs);

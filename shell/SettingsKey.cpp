@@ -216,6 +216,44 @@ UdpOutput ReadUdpOutput(QStringList* badKeys) {
     return output;
 }
 
+SourceSettings ReadSourceSettings(QStringList* badKeys) {
+    SourceSettings settings;
+    CSettingsKey key;
+    if (key.Create() != 0)
+        return settings;
+    auto number = [&](const char* name, double low, double high, double fallback) {
+        const QString text = key.ReadString(name);
+        bool ok = false;
+        const double value = text.toDouble(&ok);
+        if (ok && value >= low && value <= high)
+            return value;
+        if (!text.isEmpty() && badKeys)
+            *badKeys << name;
+        return fallback;
+    };
+    const auto ms = [](double seconds) { return static_cast<std::int64_t>(seconds * 1000); };
+    settings.choice.maxTurnRate = number("MaxTurnRate", 1, 1000, settings.choice.maxTurnRate);
+    settings.choice.staleMs = ReadAlarmSettings().StaleMs();
+    settings.choice.failbackMs =
+        ms(number("FailbackSeconds", 0, 3600, settings.choice.failbackMs / 1000.0));
+    HeadingCompareSettings& compare = settings.compare;
+    compare.limit = number("HeadingDiffLimit", 0.1, 180, compare.limit);
+    compare.magneticLimit = number("MagneticDiffLimit", 0.1, 180, compare.magneticLimit);
+    compare.setMs = ms(number("HeadingDiffSetSeconds", 0, 3600, compare.setMs / 1000.0));
+    compare.clearMs = ms(number("HeadingDiffClearSeconds", 0, 3600, compare.clearMs / 1000.0));
+    compare.maxAgeMs = static_cast<std::int64_t>(
+        number("MaxAgeMs", 50, 60000, static_cast<double>(compare.maxAgeMs)));
+    const char* const priorities[] = {"HeadingPriority", "PitchPriority", "RollPriority"};
+    for (int i = 0; i < 3; ++i)
+        settings.priority[i] = key.ReadString(priorities[i]).split(',', Qt::SkipEmptyParts);
+    for (QStringList& labels : settings.priority) {
+        for (QString& label : labels)
+            label = label.trimmed();
+    }
+    settings.moreSources = key.ReadString("MoreSources").split(' ', Qt::SkipEmptyParts);
+    return settings;
+}
+
 void WriteAlarmLimits(int pitchLimit, int rollLimit) {
     CSettingsKey key;
     if (key.Create() != 0)

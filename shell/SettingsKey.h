@@ -4,8 +4,10 @@
 #pragma once
 
 #include "link/AlarmSettings.h"
+#include "link/HeadingCompare.h"
 #include "link/NmeaServer.h"
 #include "link/Sentences.h"
+#include "link/SourceChoice.h"
 
 #include <QMap>
 #include <QString>
@@ -71,6 +73,20 @@ ServeLimits ReadServeLimits();
 // hops a datagram to a multicast group may take, 0..255, 1). badKeys gets
 // those that were there but could not be used.
 UdpOutput ReadUdpOutput(QStringList* badKeys = nullptr);
+
+// Several sources: how they are chosen between and compared. MaxTurnRate
+// (degrees a second), FailbackSeconds, HeadingDiffLimit, MagneticDiffLimit
+// (degrees), HeadingDiffSetSeconds, HeadingDiffClearSeconds, MaxAgeMs;
+// HeadingPriority, PitchPriority, RollPriority: labels in the order to prefer
+// them; MoreSources: further sources, "label=url" separated by spaces, read
+// when the command line names none. The stale time is StaleSeconds.
+struct SourceSettings {
+    SourceChoiceSettings choice;
+    HeadingCompareSettings compare;
+    QStringList priority[3]; // heading, pitch, roll
+    QStringList moreSources;
+};
+SourceSettings ReadSourceSettings(QStringList* badKeys = nullptr);
 // "nmea" or "iec450" into *format; false for any other text.
 bool ParseUdpFormat(const QString& text, UdpOutput::Format* format);
 QString UdpFormatText(UdpOutput::Format format);

@@ -205,6 +205,28 @@ QString StalePaneText(const StatusFacts& facts) {
                                  stale.join(QCoreApplication::translate("MainFrame", "、"));
 }
 
+QString SourcePaneText(const StatusFacts& facts) {
+    if (facts.lastSwitch.nSerial == 0)
+        return facts.strHeadingSource.isEmpty()
+                   ? QString()
+                   : QCoreApplication::translate("MainFrame", "航向来源：%1")
+                         .arg(facts.strHeadingSource);
+    static const char* const kNames[kQuantities] = {
+        QT_TRANSLATE_NOOP("MainFrame", "航向"),
+        QT_TRANSLATE_NOOP("MainFrame", "俯仰"),
+        QT_TRANSLATE_NOOP("MainFrame", "横滚"),
+        QT_TRANSLATE_NOOP("MainFrame", "位置"),
+        QT_TRANSLATE_NOOP("MainFrame", "磁航向"),
+        QT_TRANSLATE_NOOP("MainFrame", "磁航向所示真航向"),
+        QT_TRANSLATE_NOOP("MainFrame", "转向速率"),
+        QT_TRANSLATE_NOOP("MainFrame", "对地航向"),
+        QT_TRANSLATE_NOOP("MainFrame", "对地航速")};
+    const SourceSwitchNotice& s = facts.lastSwitch;
+    return QCoreApplication::translate("MainFrame", "%1来源切换：%2 → %3")
+        .arg(QCoreApplication::translate("MainFrame", kNames[static_cast<int>(s.quantity)]),
+             QString::fromStdString(s.strFrom), QString::fromStdString(s.strTo));
+}
+
 QString NoticePaneText(const StatusFacts& facts) {
     QStringList notices;
     if (!facts.badSettings.isEmpty())

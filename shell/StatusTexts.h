@@ -32,6 +32,9 @@ struct StatusFacts {
     QStringList badSettings;
     std::uint64_t nRecordLostBytes = 0; // the record lost to a full disk
     std::uint64_t nUnshownMessages = 0; // left out of the window's queue
+    // Several sources: the last switch of the source shown, the heading's source.
+    SourceSwitchNotice lastSwitch;
+    QString strHeadingSource;
 };
 
 // The link pane: the port or network source and its state, silence included.
@@ -43,6 +46,9 @@ QString LinkPaneToolTip(const StatusFacts& facts);
 QString RecordText(const RecordState& record);
 QString RecordPaneText(const StatusFacts& facts);
 QString AlarmPaneText(const StatusFacts& facts);
+// Several sources: "航向来源：compass", and after a switch
+// "航向来源切换：compass → gyro" until the next.
+QString SourcePaneText(const StatusFacts& facts);
 // The values no longer refreshed.
 QString StalePaneText(const StatusFacts& facts);
 // What stays until the operator clicks it away: settings that could not be

@@ -218,6 +218,10 @@
         <source> °/分</source>
         <translation> °/min</translation>
     </message>
+    <message>
+        <source>来源：%1</source>
+        <translation>Source: %1</translation>
+    </message>
 </context>
 <context>
     <name>CMainFrame</name>
@@ -1032,6 +1036,34 @@ Reception and display go on, but nothing is recorded; trying again every %3 seco
         <source>航向差超限</source>
         <translation>Heading difference over limit</translation>
     </message>
+    <message>
+        <source>航向来源：%1</source>
+        <translation>Heading source: %1</translation>
+    </message>
+    <message>
+        <source>磁航向</source>
+        <translation>magnetic heading</translation>
+    </message>
+    <message>
+        <source>磁航向所示真航向</source>
+        <translation>true heading from magnetic</translation>
+    </message>
+    <message>
+        <source>转向速率</source>
+        <translation>rate of turn</translation>
+    </message>
+    <message>
+        <source>对地航向</source>
+        <translation>course over ground</translation>
+    </message>
+    <message>
+        <source>对地航速</source>
+        <translation>speed over ground</translation>
+    </message>
+    <message>
+        <source>%1来源切换：%2 → %3</source>
+        <translation>Source of the %1 switched: %2 → %3</translation>
+    </message>
 </context>
 <context>
     <name>MainMenu</name>
@@ -1578,6 +1610,10 @@ Press Reset View to zoom again.</translation>
     <message>
         <source>无法识别的数据源 &quot;%1&quot;：&quot;%2&quot; 不是 IP 地址或网段（如 127.0.0.1 或 10.1.0.0/16）</source>
         <translation>Unknown data source &quot;%1&quot;: &quot;%2&quot; is no IP address or network (such as 127.0.0.1 or 10.1.0.0/16)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; 不能作为数据源名称：只能用字母、数字、&quot;-&quot; 和 &quot;_&quot;，以字母开头，至多 32 个字符</source>
+        <translation>&quot;%1&quot; cannot name a source: only letters, digits, &quot;-&quot; and &quot;_&quot;, a letter first, at most 32 characters</translation>
     </message>
 </context>
 <context>

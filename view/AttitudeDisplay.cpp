@@ -151,6 +151,18 @@ void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveVal
                  RotatedPointer(scale, {625, 525}, {625, 650}, {625, 400}, {620, 420}, {630, 420},
                                 values.m_dRoll * kDegreesToRadians - kQuarterTurn));
 
+    // With several sources, the dials say which one they show.
+    const auto source = [&](Quantity q, int x, int y) {
+        const std::string& label = values.m_strSource[static_cast<int>(q)];
+        if (!label.empty())
+            Text(canvas, scale, x, y,
+                 QCoreApplication::translate("AttitudeDisplay", "来源：%1")
+                     .arg(QString::fromStdString(label)));
+    };
+    source(Quantity::Heading, 220, 52);
+    source(Quantity::Pitch, 680, 30);
+    source(Quantity::Roll, 680, 380);
+
     Text(canvas, scale, 150, 500, QCoreApplication::translate("AttitudeDisplay", "方位角为："));
     ValueText(canvas, scale, 500, heading, values.m_dHeading);
     Text(canvas, scale, 150, 530, QCoreApplication::translate("AttitudeDisplay", "俯仰角为："));

@@ -67,12 +67,13 @@ private:
     std::thread m_thread;
 };
 
-// The lines of the event log about the choice and the comparison.
+// The lines of the event log about the choice, the comparison and lost data.
 std::string HeadingLines(const std::string& log) {
     std::string lines;
     for (const std::string& line : SplitFields(log, '\n')) {
         const std::vector<std::string> fields = SplitFields(line, ',');
-        if (fields.size() >= 3 && (fields[1] == "heading" || fields[1] == "heading-difference"))
+        if (fields.size() >= 3 &&
+            (fields[1] == "heading" || fields[1] == "heading-difference" || fields[1] == "data"))
             lines += fields[1] + "," + fields[2] + "," + (fields.size() > 3 ? fields[3] : "") +
                      "," + (fields.size() > 4 ? fields[4] : "") + "\n";
     }
@@ -89,6 +90,7 @@ TEST(SeveralSources, EachRecordedApartComparedAndFailedOverAnnounced) {
     // Short delays so the story takes seconds, not minutes.
     session.SetSourceChoiceSettings({60, 500, 800});
     session.SetHeadingCompareSettings({1000, 3, 10, 300, 300, 0.5, 30000});
+    session.Monitor().SetStaleMs(500); // a failover leaves no stale value and no data alarm
     std::string error;
     ASSERT_TRUE(session.CreateRecord(folder.path, std::tm{}, &error)) << error;
     session.Start();

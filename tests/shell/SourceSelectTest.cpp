@@ -22,7 +22,8 @@ namespace {
 TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
     struct Case {
         QStringList arguments;
-        QString port, source, error; // error: the start of it
+        QString port, source, error;   // error: the start of it
+        QString label = {}, more = {}; // the first's name; further sources, space separated
     };
     const std::vector<Case> table = {
         {{"--source", "tcp://192.168.1.20:10110", "--serve", "10110"},
@@ -36,7 +37,18 @@ TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
         {{"--port", "/dev/ttyUSB0", "--source", "udp://:60001"},
          "/dev/ttyUSB0",
          "",
-         "--port and --source"},
+         "",
+         "",
+         "udp-60001=udp://:60001"},
+        {{"--source", "compass=udp://:60001", "--source", "gyro=serial:/dev/ttyUSB1", "--source",
+          "udp://239.192.0.2:60002"},
+         "",
+         "udp://:60001",
+         "",
+         "compass",
+         "gyro=serial:/dev/ttyUSB1 udp-239-192-0-2-60002=udp://239.192.0.2:60002"},
+        {{"--source", "a=udp://:1", "--source", "a=udp://:2"}, "", "", "--source: two sources"},
+        {{"--source", "2nd=udp://:1"}, "", "", "\"2nd\" 不能作为数据源名称"},
         {{"--serve", "0.0.0.0:http"}, "", "", "无法识别的服务地址"},
         {{"--serve-udp", "255.255.255.255:10110"}, "", "", ""},
         {{"--serve-udp", "239.192.0.1:60001", "--serve-udp-format", "iec450"}, "", "", ""},
@@ -62,6 +74,8 @@ TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
         if (c.error.isEmpty()) {
             EXPECT_EQ(info.portDevice, c.port);
             EXPECT_EQ(info.sourceUrl, c.source);
+            EXPECT_EQ(info.sourceLabel, c.label);
+            EXPECT_EQ(info.moreSources.join(' '), c.more);
         }
     }
 }

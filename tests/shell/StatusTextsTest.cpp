@@ -163,9 +163,10 @@ TEST(StatusTexts, TheOtherPanesSayWhatTheOperatorMustKnow) {
              f.alarms.state[0] = AlertState::ActiveUnacknowledged;
              f.alarms.state[1] = AlertState::ActiveSilenced;
              f.alarms.state[2] = AlertState::RectifiedUnacknowledged;
+             f.alarms.state[3] = AlertState::ActiveAcknowledged;
          },
          "俯仰角超出报警范围 ±5°；横滚角超出报警范围 ±7°（已静音）；"
-         "数据中断超过 3 秒（已恢复，请确认）"},
+         "数据中断超过 3 秒（已恢复，请确认）；航向差超限（已确认）"},
         {"acknowledged", &AlarmPaneText,
          [](StatusFacts& f) { f.alarms.state[1] = AlertState::ActiveAcknowledged; },
          "横滚角超出报警范围 ±30°（已确认）"},
@@ -177,6 +178,15 @@ TEST(StatusTexts, TheOtherPanesSayWhatTheOperatorMustKnow) {
          },
          "数据中断：航向、位置"},
         {"nothing stale", &StalePaneText, [](StatusFacts&) {}, ""},
+        {"one source", &SourcePaneText, [](StatusFacts&) {}, ""},
+        {"the heading's source", &SourcePaneText,
+         [](StatusFacts& f) { f.strHeadingSource = "compass"; }, "航向来源：compass"},
+        {"a failover", &SourcePaneText,
+         [](StatusFacts& f) {
+             f.strHeadingSource = "gyro";
+             f.lastSwitch = {Quantity::Pitch, "compass", "gyro", false, 2};
+         },
+         "俯仰来源切换：compass → gyro"},
         {"every notice", &NoticePaneText,
          [](StatusFacts& f) {
              f.badSettings = QStringList{"PitchLimit", "StaleSeconds"};
