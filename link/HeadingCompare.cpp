@@ -16,6 +16,17 @@ double InterpolateHeading(double h0, double h1, double fraction) {
     return h >= 360.0 ? 0.0 : h;
 }
 
+CourseCheck CheckCourse(double heading, double course, double knots,
+                        const CourseCheckSettings& settings) {
+    CourseCheck check;
+    if (!(knots > settings.minKnots))
+        return check;
+    check.bChecked = true;
+    check.dDelta = HeadingDifference(heading, course);
+    check.bSuspect = std::fabs(check.dDelta) > settings.limit;
+    return check;
+}
+
 void CHeadingCompare::SetSettings(const HeadingCompareSettings& settings) {
     m_settings = settings;
     for (Pair& pair : m_pairs)

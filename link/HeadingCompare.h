@@ -25,6 +25,22 @@ double HeadingDifference(double h1, double h2);
 // in [0, 360).
 double InterpolateHeading(double h0, double h1, double fraction);
 
+// The heading against the course over ground: only under way (speed over
+// ground above minKnots) does the track say where the bow points, and drift
+// and current still put them far apart, so a difference beyond the limit is
+// only suspect: shown and logged, never sounded.
+struct CourseCheckSettings {
+    double minKnots = 5;
+    double limit = 30;
+};
+struct CourseCheck {
+    bool bChecked = false; // under way, with a fresh heading and course
+    bool bSuspect = false;
+    double dDelta = 0; // heading - course
+};
+CourseCheck CheckCourse(double heading, double course, double knots,
+                        const CourseCheckSettings& settings);
+
 struct HeadingCompareSettings {
     std::int64_t maxAgeMs = 1000;
     double limit = 3;          // degrees between two true headings

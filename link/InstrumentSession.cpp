@@ -171,6 +171,15 @@ void CInstrumentSession::SetHeadingCompareSettings(const HeadingCompareSettings&
     RunOnThread([this, settings] { m_compare.SetSettings(settings); });
 }
 
+void CInstrumentSession::SetCourseCheckSettings(const CourseCheckSettings& settings) {
+    RunOnThread([this, settings] { m_courseSettings = settings; });
+}
+
+CourseCheck CInstrumentSession::Course() const {
+    std::lock_guard<std::mutex> guard(m_healthLock);
+    return m_course;
+}
+
 void CInstrumentSession::CreateFurtherRecords() {
     if (!m_pRecorder)
         return;
@@ -580,6 +589,25 @@ bool CInstrumentSession::Announce(std::int64_t nowMs) {
     }
     if (m_alarms.Show(AlarmSubject::HeadingDifference, shown))
         changed = true;
+    // The heading shown against the course shown, both valid and fresh.
+    CourseCheck course;
+    const auto fresh = [&](Quantity q, double* value) {
+        const int s = m_choice.Chosen(q);
+        if (s == CSourceChoice::kNone)
+            return false;
+        const SourceReading& r = m_choice.Reading(s, q);
+        *value = r.value;
+        return r.state == SourceState::Valid && nowMs - r.receivedMs <= m_choice.Settings().staleMs;
+    };
+    double heading = 0, track = 0, knots = 0;
+    if (fresh(Quantity::Heading, &heading) && fresh(Quantity::Course, &track) &&
+        fresh(Quantity::Speed, &knots))
+        course = CheckCourse(heading, track, knots, m_courseSettings);
+    if (course.bSuspect != m_bCourseSuspect) {
+        m_bCourseSuspect = course.bSuspect;
+        Log("heading", course.bSuspect ? "cog-suspect" : "cog-normal",
+            CEventLog::Number(course.dDelta), CEventLog::Number(m_courseSettings.limit));
+    }
     // What the window reads: the sources' readings, the choice, the pairs.
     std::lock_guard<std::mutex> guard(m_healthLock);
     for (std::size_t i = 0; i < m_sourceStatus.size() && i < m_inputs.size(); ++i) {
@@ -597,6 +625,7 @@ bool CInstrumentSession::Announce(std::int64_t nowMs) {
     const auto& pairs = m_compare.Pairs();
     if (m_pairStatus.size() != pairs.size())
         pairsMoved = true;
+    m_course = course;
     m_pairStatus.resize(pairs.size());
     for (std::size_t i = 0; i < pairs.size(); ++i) {
         HeadingPairStatus& status = m_pairStatus[i];

@@ -143,6 +143,7 @@ public:
     void SetSourcePriority(Quantity quantity, const std::vector<int>& order);
     void SetSourceChoiceSettings(const SourceChoiceSettings& settings);
     void SetHeadingCompareSettings(const HeadingCompareSettings& settings);
+    void SetCourseCheckSettings(const CourseCheckSettings& settings);
     // Any thread.
     std::vector<SourceStatus> Sources() const;
     // The label of the source the displays show for a quantity; empty while
@@ -150,6 +151,8 @@ public:
     std::string ChosenSource(Quantity quantity) const;
     SourceSwitchNotice LastSwitch() const;
     std::vector<HeadingPairStatus> HeadingPairs() const;
+    // The heading shown against the course over ground shown.
+    CourseCheck Course() const;
 
     // Port number `port` on `device` from now on, closing the one in use; an
     // empty device means none. Carried out on the session's thread.
@@ -335,6 +338,8 @@ private:
     std::uint64_t m_nDroppedLogged = 0;
     CSourceChoice m_choice;
     CHeadingCompare m_compare;
+    CourseCheckSettings m_courseSettings;
+    bool m_bCourseSuspect = false; // as last logged
 
     std::thread m_thread;
     int m_fdWake = -1;
@@ -358,4 +363,5 @@ private:
     int m_chosen[kQuantities] = {};
     SourceSwitchNotice m_lastSwitch;
     std::vector<HeadingPairStatus> m_pairStatus;
+    CourseCheck m_course;
 };

@@ -90,6 +90,18 @@ QString DeltaText(double delta) {
     return (tenths > 0 ? "+" : "") + QString::number(tenths / 10, 'f', 1) + "°";
 }
 
+} // namespace
+
+QString CourseText(const CourseCheck& course) {
+    if (!course.bChecked)
+        return QCoreApplication::translate("DataHealthDlg", "未比较（航速不足或无对地航向）");
+    const QString delta = DeltaText(course.dDelta);
+    return course.bSuspect ? QCoreApplication::translate("DataHealthDlg", "%1（可疑）").arg(delta)
+                           : delta;
+}
+
+namespace {
+
 // A source by its label; the first one, unnamed, by its port or URL.
 QString SourceName(const SourceStatus& source) {
     const std::string& name = !source.strLabel.empty()         ? source.strLabel
@@ -314,6 +326,8 @@ CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* paren
                  QCoreApplication::translate("DataHealthDlg",
                                              "未读的 IEC 61162-450 数据报（二进制传输等，已记录）"),
                  "otherDatagrams");
+    m_pCourse = AddTotal(form, QCoreApplication::translate("DataHealthDlg", "航向与对地航向"),
+                         "courseCheck");
     m_pSenders =
         AddTotal(form, QCoreApplication::translate("DataHealthDlg", "数据报发送方"), "senders");
     m_pRecordFile =
@@ -380,6 +394,11 @@ void CDataHealthDlg::Refresh() {
     if (m_pDatagramsLost->styleSheet() != lostStyle)
         m_pDatagramsLost->setStyleSheet(lostStyle);
     SetText(m_pOtherDatagrams, QString::number(health.nOtherDatagrams));
+    const CourseCheck course = m_pSession->Course();
+    SetText(m_pCourse, CourseText(course));
+    const QString courseStyle = course.bSuspect ? "color: #c00000" : QString();
+    if (m_pCourse->styleSheet() != courseStyle)
+        m_pCourse->setStyleSheet(courseStyle);
     RefreshSenders(health.senders);
     RefreshRecord(health.strRecordPath);
     RefreshSources(now);

@@ -14,6 +14,7 @@
 // the file system is asked about the record file here, never on the live path.
 #pragma once
 
+#include "link/HeadingCompare.h"
 #include "link/MessageCounts.h"
 #include "link/UdpSenders.h"
 
@@ -43,6 +44,10 @@ struct SourceRowsText {
     std::vector<Row> sources; // 来源, 量, 值, 状态, 最近(秒前), 显示
     std::vector<Row> pairs;   // A, B, 差值, 限值, 状态
 };
+
+// The heading against the course over ground: "+12.3°", "+45.0°（可疑）", or why
+// it is not compared.
+QString CourseText(const CourseCheck& course);
 
 // chosen: per quantity the label of the source the displays follow (empty: none).
 SourceRowsText SourceRows(const std::vector<SourceStatus>& sources,
@@ -92,6 +97,7 @@ private:
     QLabel* m_pReconnects;
     QLabel* m_pDatagramsLost;
     QLabel* m_pOtherDatagrams;
+    QLabel* m_pCourse; // the heading against the course over ground
     QLabel* m_pSenders;
     QLabel* m_pRecordFile;
     QLabel* m_pRecordSize;

@@ -28,6 +28,7 @@ void CMainFrame::AddSources(const QString& firstLabel, const QStringList& more) 
         refuse(name);
     m_pSession->SetSourceChoiceSettings(settings.choice);
     m_pSession->SetHeadingCompareSettings(settings.compare);
+    m_pSession->SetCourseCheckSettings(settings.course);
     std::vector<std::string> labels;
     if (!firstLabel.isEmpty())
         m_pSession->SetFirstSourceLabel(firstLabel.toStdString());

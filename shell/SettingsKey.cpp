@@ -243,6 +243,8 @@ SourceSettings ReadSourceSettings(QStringList* badKeys) {
     compare.clearMs = ms(number("HeadingDiffClearSeconds", 0, 3600, compare.clearMs / 1000.0));
     compare.maxAgeMs = static_cast<std::int64_t>(
         number("MaxAgeMs", 50, 60000, static_cast<double>(compare.maxAgeMs)));
+    settings.course.minKnots = number("CogCheckKnots", 0, 100, settings.course.minKnots);
+    settings.course.limit = number("CogDiffLimit", 1, 180, settings.course.limit);
     const char* const priorities[] = {"HeadingPriority", "PitchPriority", "RollPriority"};
     for (int i = 0; i < 3; ++i)
         settings.priority[i] = key.ReadString(priorities[i]).split(',', Qt::SkipEmptyParts);

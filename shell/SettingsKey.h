@@ -83,7 +83,8 @@ UdpOutput ReadUdpOutput(QStringList* badKeys = nullptr);
 struct SourceSettings {
     SourceChoiceSettings choice;
     HeadingCompareSettings compare;
-    QStringList priority[3]; // heading, pitch, roll
+    CourseCheckSettings course; // CogCheckKnots, CogDiffLimit
+    QStringList priority[3];    // heading, pitch, roll
     QStringList moreSources;
 };
 SourceSettings ReadSourceSettings(QStringList* badKeys = nullptr);

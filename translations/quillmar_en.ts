@@ -646,6 +646,18 @@
         <source>航向比较</source>
         <translation>Heading comparison</translation>
     </message>
+    <message>
+        <source>未比较（航速不足或无对地航向）</source>
+        <translation>not compared (too slow, or no course over ground)</translation>
+    </message>
+    <message>
+        <source>%1（可疑）</source>
+        <translation>%1 (suspect)</translation>
+    </message>
+    <message>
+        <source>航向与对地航向</source>
+        <translation>Heading against course over ground</translation>
+    </message>
 </context>
 <context>
     <name>DrawingTools</name>

@@ -1,6 +1,7 @@
 #include "link/SourceChoice.h"
 #include "link/HeadingCompare.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -24,6 +25,25 @@ TEST(HeadingCompare, DifferenceAndInterpolationAcrossNorth) {
     for (const Between& b : between)
         EXPECT_NEAR(InterpolateHeading(b.h0, b.h1, b.fraction), b.heading, 1e-9)
             << b.h0 << " to " << b.h1 << " at " << b.fraction;
+}
+
+// The heading against the course over ground: checked only under way, and
+// only suspect beyond the limit (drift and current make them differ).
+TEST(HeadingCompare, CourseOverGroundChecksTheHeadingUnderWayOnly) {
+    struct Row {
+        double heading, course, knots;
+        bool checked, suspect;
+        double delta;
+    } rows[] = {{10, 350, 12, true, false, 20},  {10, 330, 12, true, true, 40},
+                {350, 21, 5.1, true, true, -31}, {350, 20, 5.1, true, false, -30},
+                {100, 250, 5, false, false, 0},  {100, 250, NAN, false, false, 0}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.heading) + " " + std::to_string(r.course));
+        const CourseCheck check = CheckCourse(r.heading, r.course, r.knots, {});
+        EXPECT_EQ(check.bChecked, r.checked);
+        EXPECT_EQ(check.bSuspect, r.suspect);
+        EXPECT_NEAR(check.dDelta, r.delta, 1e-9);
+    }
 }
 
 // Two tracks fed in time order: 'a' a 10 Hz compass, 'b' a slower gyro. The
