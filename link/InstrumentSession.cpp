@@ -589,6 +589,29 @@ bool CInstrumentSession::Announce(std::int64_t nowMs) {
     }
     if (m_alarms.Show(AlarmSubject::HeadingDifference, shown))
         changed = true;
+    // The heading dial's second pointer: the other side of the first pair
+    // that holds the source shown.
+    if (m_inputs.size() > 1) {
+        const int shownHeading = m_choice.Chosen(Quantity::Heading);
+        std::string label;
+        double compared = 0;
+        std::int64_t at = -1;
+        for (const CHeadingCompare::Pair& pair : m_compare.Pairs()) {
+            const bool a = pair.a.source == shownHeading && !pair.a.magnetic;
+            if (!a && !(pair.b.source == shownHeading && !pair.b.magnetic))
+                continue;
+            const CHeadingCompare::Track other = a ? pair.b : pair.a;
+            const SourceReading& r = m_choice.Reading(
+                other.source, other.magnetic ? Quantity::TrueFromMagnetic : Quantity::Heading);
+            if (r.state == SourceState::Unavailable)
+                continue;
+            label = LabelOf(other.source);
+            compared = r.value;
+            at = r.receivedMs;
+            break;
+        }
+        m_monitor.SetComparedHeading(label, compared, at);
+    }
     // The heading shown against the course shown, both valid and fresh.
     CourseCheck course;
     const auto fresh = [&](Quantity q, double* value) {

@@ -186,6 +186,17 @@ CMonitorState::Kind CMonitorState::TakeValue(Quantity q, double value, std::int6
     return TakeReading(reading, at, 1u << static_cast<unsigned>(q));
 }
 
+void CMonitorState::SetComparedHeading(const std::string& label, double heading,
+                                       std::int64_t receivedMs) {
+    std::unique_lock<std::mutex> guard(m_lock, std::defer_lock);
+    if (!m_bHeld)
+        guard.lock();
+    if (m_values.m_strComparedSource != label)
+        m_values.m_strComparedSource = label;
+    m_values.m_dComparedHeading = heading;
+    m_values.m_nComparedMs = receivedMs;
+}
+
 void CMonitorState::SetSourceLabel(Quantity q, const std::string& label) {
     std::unique_lock<std::mutex> guard(m_lock, std::defer_lock);
     if (!m_bHeld)

@@ -43,6 +43,11 @@ struct CLiveValues {
     std::int64_t m_nReceivedMs[kQuantities] = {-1, -1, -1, -1, -1, -1, -1, -1, -1}; // -1: never
     // With several sources: the one each value is taken from; empty with one.
     std::string m_strSource[kQuantities];
+    // The heading the shown one is compared with (another source's), and
+    // when it came; -1: none compared.
+    std::string m_strComparedSource;
+    double m_dComparedHeading = 0;
+    std::int64_t m_nComparedMs = -1;
 
     bool Received(Quantity q) const { return m_nReceivedMs[static_cast<int>(q)] >= 0; }
     // Milliseconds since q arrived, at nowMs; -1 when it never did.
@@ -107,6 +112,9 @@ public:
     // just come: the displays go over to a source at once, not at its next
     // message. On the interpreting thread.
     Kind TakeValue(Quantity q, double value, std::int64_t receivedMs);
+    // The heading compared with the shown one (receivedMs -1: none); on the
+    // interpreting thread.
+    void SetComparedHeading(const std::string& label, double heading, std::int64_t receivedMs);
     // The source a quantity's values are taken from from now on (several
     // sources); on the interpreting thread.
     void SetSourceLabel(Quantity q, const std::string& label);

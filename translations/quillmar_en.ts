@@ -222,6 +222,10 @@
         <source>来源：%1</source>
         <translation>Source: %1</translation>
     </message>
+    <message>
+        <source>细针：%1 %2</source>
+        <translation>Thin pointer: %1 %2</translation>
+    </message>
 </context>
 <context>
     <name>CMainFrame</name>

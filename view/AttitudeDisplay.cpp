@@ -130,6 +130,18 @@ void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveVal
     const Shown roll = Show(values, Quantity::Roll, nowMs, staleMs);
     const Shown position = Show(values, Quantity::Position, nowMs, staleMs);
 
+    // The heading it is compared with, another source's: a thin pointer under
+    // the shown one, while fresh.
+    if (values.m_nComparedMs >= 0 && nowMs - values.m_nComparedMs <= staleMs) {
+        canvas.SelectPen(Pens::kComparedPointer);
+        Pointer(canvas, RotatedPointer(scale, {250, 250}, {250, 250}, {250, 100}, {246, 118},
+                                       {254, 118}, values.m_dComparedHeading * kDegreesToRadians));
+        canvas.SelectPen(Pens::kScale);
+        Text(canvas, scale, 220, 468,
+             QCoreApplication::translate("AttitudeDisplay", "细针：%1 %2")
+                 .arg(QString::fromStdString(values.m_strComparedSource),
+                      SignificantText(values.m_dComparedHeading)));
+    }
     ValuePointer(canvas, heading,
                  RotatedPointer(scale, {250, 250}, {250, 400}, {250, 100}, {245, 130}, {255, 130},
                                 values.m_dHeading * kDegreesToRadians));

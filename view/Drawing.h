@@ -47,6 +47,7 @@ inline const CPen kDial{5, QColor(128, 128, 220)};
 inline const CPen kScale{1, QColor(0, 128, 255)};
 inline const CPen kPointer{6, QColor(255, 0, 0)};
 inline const CPen kStalePointer{6, QColor(160, 160, 160)}; // a value no longer refreshed
+inline const CPen kComparedPointer{2, QColor(0, 150, 0)};  // another source's heading
 inline const CPen kAxis{1, QColor(0, 0, 0)};
 inline const CPen kGrid{1, QColor(128, 128, 128)};
 inline const CPen kHeadingCurve{1, QColor(0, 255, 0)};
