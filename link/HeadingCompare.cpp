@@ -86,6 +86,9 @@ void CHeadingCompare::Compare(Pair& pair, const History& moved, const History& o
                           : HeadingDifference(other.last.heading, here);
     pair.atMs = t;
     pair.madeMs = n.atMs;
+    pair.history.push_back({t, static_cast<float>(pair.delta)});
+    while (pair.history.front().atMs < t - kHistoryMs)
+        pair.history.pop_front();
     pair.alert.MeasureAngle(pair.delta, pair.Limit(m_settings), n.atMs);
 }
 

@@ -60,12 +60,19 @@ public:
         bool magnetic;
         bool operator==(const Track&) const = default;
     };
+    // The differences of a pair over the last kHistoryMs, for a curve.
+    static constexpr std::int64_t kHistoryMs = 10 * 60 * 1000;
+    struct DeltaPoint {
+        std::int64_t atMs;
+        float delta;
+    };
     struct Pair {
         Track a, b;
         double delta = 0;        // a - b at the last comparison
         std::int64_t atMs = 0;   // the time compared at; 0: never
         std::int64_t madeMs = 0; // when that comparison was made
         CAlert alert;
+        std::deque<DeltaPoint> history; // oldest first, none older than kHistoryMs
         double Limit(const HeadingCompareSettings& s) const {
             return a.magnetic || b.magnetic ? s.magneticLimit : s.limit;
         }

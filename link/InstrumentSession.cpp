@@ -175,6 +175,16 @@ void CInstrumentSession::SetCourseCheckSettings(const CourseCheckSettings& setti
     RunOnThread([this, settings] { m_courseSettings = settings; });
 }
 
+std::vector<CHeadingCompare::DeltaPoint> CInstrumentSession::HeadingDeltas(std::size_t i) const {
+    // The comparison takes its headings, and grows its histories, under this
+    // lock (the interpretation of a read holds it).
+    std::lock_guard<std::mutex> guard(m_healthLock);
+    const auto& pairs = m_compare.Pairs();
+    if (i >= pairs.size())
+        return {};
+    return {pairs[i].history.begin(), pairs[i].history.end()};
+}
+
 CourseCheck CInstrumentSession::Course() const {
     std::lock_guard<std::mutex> guard(m_healthLock);
     return m_course;

@@ -151,6 +151,9 @@ public:
     std::string ChosenSource(Quantity quantity) const;
     SourceSwitchNotice LastSwitch() const;
     std::vector<HeadingPairStatus> HeadingPairs() const;
+    // The differences of pair i (as HeadingPairs() lists them) over the last
+    // minutes, oldest first.
+    std::vector<CHeadingCompare::DeltaPoint> HeadingDeltas(std::size_t i) const;
     // The heading shown against the course over ground shown.
     CourseCheck Course() const;
 

@@ -1,5 +1,7 @@
 #include "shell/DataHealthDlg.h"
 
+#include "shell/DeltaCurve.h"
+
 #include "link/InstrumentSession.h"
 
 #include <QCoreApplication>
@@ -304,6 +306,8 @@ CDataHealthDlg::CDataHealthDlg(const CInstrumentSession& session, QWidget* paren
     part->addWidget(m_pPairsCaption);
     m_pPairs = NewTable(this, "pairs", kPairColumns, static_cast<int>(std::size(kPairColumns)));
     part->addWidget(m_pPairs);
+    m_pDeltaCurve = new CDeltaCurve(this);
+    part->addWidget(m_pDeltaCurve);
     m_pSourcesPart->hide();               // one source: the window as it always was
     layout->addWidget(m_pSourcesPart, 2); // the sources' rows outnumber the types'
     auto* form = new QFormLayout;
@@ -423,8 +427,31 @@ void CDataHealthDlg::RefreshSources(std::int64_t nowMs) {
     const bool pairs = !text.pairs.empty();
     m_pPairs->setVisible(pairs);
     m_pPairsCaption->setVisible(pairs);
-    if (pairs)
-        FitHeight(m_pPairs);
+    m_pDeltaCurve->setVisible(pairs);
+    if (!pairs)
+        return;
+    FitHeight(m_pPairs);
+    // The curve of a pair that holds the heading shown, two true headings
+    // before a magnetic compass's; else the first pair.
+    const std::vector<HeadingPairStatus> status = m_pSession->HeadingPairs();
+    std::size_t shown = 0;
+    int best = -1;
+    for (std::size_t i = 0; i < status.size(); ++i) {
+        const HeadingPairStatus& p = status[i];
+        const int score = (p.strA == chosen[0] || p.strB == chosen[0] ? 2 : 0) +
+                          (p.bMagneticA || p.bMagneticB ? 0 : 1);
+        if (score > best) {
+            best = score;
+            shown = i;
+        }
+    }
+    if (shown < status.size()) {
+        const HeadingPairStatus& pair = status[shown];
+        m_pDeltaCurve->SetCurve(
+            QCoreApplication::translate("DataHealthDlg", "%1 − %2，最近 10 分钟")
+                .arg(PairSide(pair.strA, pair.bMagneticA), PairSide(pair.strB, pair.bMagneticB)),
+            m_pSession->HeadingDeltas(shown), pair.dLimit, nowMs);
+    }
 }
 
 void CDataHealthDlg::RefreshSenders(const CUdpSenders& senders) {

@@ -90,6 +90,7 @@ private:
     QTableWidget* m_pSources;
     QLabel* m_pPairsCaption;
     QTableWidget* m_pPairs;
+    class CDeltaCurve* m_pDeltaCurve; // the difference of the pair shown, over the last minutes
     QLabel* m_pBadPackets;
     QLabel* m_pOverlongLines;
     QLabel* m_pDroppedBytes;

@@ -662,6 +662,10 @@
         <source>航向与对地航向</source>
         <translation>Heading against course over ground</translation>
     </message>
+    <message>
+        <source>%1 − %2，最近 10 分钟</source>
+        <translation>%1 − %2, the last 10 minutes</translation>
+    </message>
 </context>
 <context>
     <name>DrawingTools</name>

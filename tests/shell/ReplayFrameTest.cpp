@@ -1,6 +1,7 @@
 #include "link/NetSessionFixture.h"
 #include "shell/CommandIds.h"
 #include "shell/DataHealthDlg.h"
+#include "shell/DeltaCurve.h"
 #include "shell/MainFrame.h"
 #include "shell/ReplayDlg.h"
 #include "support/TestSupport.h"
@@ -115,6 +116,12 @@ TEST(DataHealth, SeveralSourcesShownBesideTheTypes) {
     QStringList deltas = column(health.PairsTable(), 2);
     deltas.sort(); // which side is A follows the order the headings first came in
     EXPECT_EQ(deltas, (QStringList{"0.5°", "4.0°", "4.5°"}));
+    // The curve of the shown heading's pair fills, its scale wide enough for
+    // the limit's lines and a difference of 4 or 4.5 degrees.
+    auto* curve = health.findChild<CDeltaCurve*>("deltaCurve");
+    ASSERT_TRUE(curve);
+    ASSERT_TRUE(WaitUntil([&] { return curve->isVisible() && curve->Points() >= 3; }));
+    EXPECT_GE(curve->Span(), 6.0);
     QCoreApplication::processEvents(); // the layout settled to the tables' rows
     health.grab().save(TestOutputDir() + "/data-health-sources.png");
     instruments.stop();
