@@ -127,16 +127,20 @@ void CInstrumentSession::AdoptInput(std::unique_ptr<IByteSource> input) {
 }
 
 void CInstrumentSession::AddSource(const std::string& label, const SourceAddress& address) {
+    if (address.kind == SourceAddress::Kind::Serial)
+        AddSource(label, SerialInput(0, address.strDevice));
+    else
+        AddSource(label, std::make_unique<CNetworkSource>(address));
+}
+
+void CInstrumentSession::AddSource(const std::string& label, std::unique_ptr<IByteSource> input) {
     assert(!m_thread.joinable());
     auto in = std::make_unique<Input>();
     in->strLabel = label;
     if (m_pRecorder)
         in->pRecorder =
             std::make_unique<CSessionRecorder>([this] { Notify(); }, m_pRecorder.get(), label);
-    if (address.kind == SourceAddress::Kind::Serial)
-        in->pInput = SerialInput(0, address.strDevice);
-    else
-        in->pInput = std::make_unique<CNetworkSource>(address);
+    in->pInput = std::move(input);
     if (in->pInput)
         in->pInput->AttachedTo([this] { Wake(); });
     {

@@ -135,6 +135,10 @@ public:
     // fresh (link/SourceChoice.h); every pair of heading sources is compared
     // (link/HeadingCompare.h). label: an IsSourceLabel (link/NetSource.h).
     void AddSource(const std::string& label, const SourceAddress& address);
+    // The same with the further source's input given: a record played back
+    // beside the first's (link/ReplaySource.h), say. The session owns it as it
+    // owns the first's (UseSource).
+    void AddSource(const std::string& label, std::unique_ptr<IByteSource> input);
     // The first source's name in announcements; its port or URL by default.
     void SetFirstSourceLabel(const std::string& label);
     std::size_t SourceCount() const { return m_inputs.size(); }

@@ -1,16 +1,127 @@
 #include "link/ReplaySource.h"
 
+#include "link/NetSource.h"
 #include "link/ReceiverMessage.h"
+#include "link/RecordTimes.h"
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 namespace {
 constexpr std::size_t kMaxPacketData = 255; // a packet's length is one byte
 } // namespace
 
+std::vector<FurtherRecord> FurtherRecords(const std::string& firstRecordPath) {
+    namespace fs = std::filesystem;
+    std::vector<FurtherRecord> records;
+    const fs::path first(firstRecordPath);
+    if (first.extension() != ".txt")
+        return records;
+    const std::string prefix = first.stem().string() + "-";
+    std::error_code error;
+    const fs::path folder = first.has_parent_path() ? first.parent_path() : fs::path(".");
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const fs::path& path = it->path();
+        const std::string stem = path.stem().string();
+        if (path.extension() != ".txt" || stem.size() <= prefix.size() ||
+            stem.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string label = stem.substr(prefix.size());
+        std::error_code ignored;
+        if (IsSourceLabel(label) && it->is_regular_file(ignored) &&
+            fs::is_regular_file(CRecordTimesWriter::PathFor(path.string()), ignored))
+            records.push_back({label, path.string()});
+    }
+    std::sort(records.begin(), records.end(), [](const FurtherRecord& a, const FurtherRecord& b) {
+        return a.strLabel < b.strLabel;
+    });
+    return records;
+}
+
+std::size_t CReplayClock::Join() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_members.emplace_back();
+    return m_members.size() - 1;
+}
+
+void CReplayClock::SetNext(std::size_t member, std::int64_t utcMs) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_members[member].nNextUtcMs = utcMs;
+}
+
+void CReplayClock::SetEnded(std::size_t member, bool ended) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_members[member].bEnded = ended;
+}
+
+std::int64_t CReplayClock::EarliestOther(std::size_t member) const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::int64_t earliest = kEnd;
+    for (std::size_t i = 0; i < m_members.size(); ++i) {
+        if (i != member)
+            earliest = std::min(earliest, m_members[i].nNextUtcMs);
+    }
+    return earliest;
+}
+
+bool CReplayClock::OthersEnded(std::size_t member) const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (std::size_t i = 0; i < m_members.size(); ++i) {
+        if (i != member && !m_members[i].bEnded)
+            return false;
+    }
+    return true;
+}
+
+void CReplayClock::Unanchor() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_bAnchored = false;
+}
+
+void CReplayClock::Anchor(std::int64_t nowMs, std::int64_t heldUtcMs, std::int64_t* anchorMs,
+                          std::int64_t* anchorUtcMs) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_bAnchored) {
+        m_bAnchored = true;
+        m_nAnchorMs = nowMs;
+        m_nAnchorUtcMs = heldUtcMs;
+        for (const Member& m : m_members)
+            m_nAnchorUtcMs = std::min(m_nAnchorUtcMs, m.nNextUtcMs);
+    }
+    *anchorMs = m_nAnchorMs;
+    *anchorUtcMs = m_nAnchorUtcMs;
+}
+
+void CReplayClock::SeekAll(std::size_t member, std::int64_t utcMs) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    ++m_nSeekSerial;
+    m_nSeekUtcMs = utcMs;
+    m_bAnchored = false;
+    for (std::size_t i = 0; i < m_members.size(); ++i) {
+        if (i == member)
+            continue;
+        // Until they have sought, the others' next messages are taken as
+        // coming at that time: none of the seeker's later ones goes first.
+        m_members[i].nNextUtcMs = utcMs;
+        m_members[i].bEnded = false;
+    }
+    m_members[member].nSeekSerial = m_nSeekSerial;
+}
+
+bool CReplayClock::SeekDue(std::size_t member, std::int64_t* utcMs) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    Member& m = m_members[member];
+    if (m.nSeekSerial == m_nSeekSerial)
+        return false;
+    m.nSeekSerial = m_nSeekSerial;
+    *utcMs = m_nSeekUtcMs;
+    return true;
+}
+
 CReplaySource::CReplaySource(std::uint64_t checkpointEvery)
-    : m_nCheckpointEvery(std::max<std::uint64_t>(1, checkpointEvery)) {}
+    : m_nCheckpointEvery(std::max<std::uint64_t>(1, checkpointEvery)),
+      m_pClock(std::make_shared<CReplayClock>()), m_nMember(m_pClock->Join()) {}
 
 bool CReplaySource::Open(const std::string& recordPath, std::string* error) {
     if (!m_reader.Open(recordPath, error))
@@ -20,7 +131,15 @@ bool CReplaySource::Open(const std::string& recordPath, std::string* error) {
     m_nLength = m_reader.Length();
     m_strPath = recordPath;
     m_checkpoints.assign(1, m_reader.Tell());
+    ReadNext(); // its time known to the sources in step with it
     return true;
+}
+
+void CReplaySource::PlayInStepWith(CReplaySource& first) {
+    m_pLeader = &first;
+    m_pClock = first.m_pClock;
+    m_nMember = m_pClock->Join();
+    m_pClock->SetNext(m_nMember, m_bHeld ? m_held.nUtcMs : CReplayClock::kEnd);
 }
 
 LinkState CReplaySource::State(LinkState::Kind kind) const {
@@ -86,6 +205,7 @@ CReplaySource::Status CReplaySource::CurrentStatus() const {
     Status status = m_status;
     status.dSpeed = m_dSpeed;
     status.bPaused = m_bPaused;
+    status.bFinished = status.bFinished && m_pClock->OthersEnded(m_nMember);
     return status;
 }
 
@@ -93,7 +213,7 @@ bool CReplaySource::Paused() const {
     std::lock_guard<std::mutex> guard(m_lock);
     // Until a message comes after a pause or a seek, the values' ages are the
     // pause's, not the recording's: no "data lost" for them.
-    return m_bPaused || m_status.bFinished || !m_bFresh;
+    return m_bPaused || (m_status.bFinished && m_pClock->OthersEnded(m_nMember)) || !m_bFresh;
 }
 
 bool CReplaySource::ReadNext() {
@@ -101,8 +221,11 @@ bool CReplaySource::ReadNext() {
     if (at.nIndex % m_nCheckpointEvery == 0 && at.nIndex > m_checkpoints.back().nIndex)
         m_checkpoints.push_back(at);
     RecordMessage message;
-    if (!m_reader.Next(&message))
+    if (!m_reader.Next(&message)) {
+        m_pClock->SetNext(m_nMember, CReplayClock::kEnd);
         return false;
+    }
+    m_pClock->SetNext(m_nMember, message.nUtcMs);
     m_held.bytes.assign(message.bytes);
     m_held.bPacket = message.bPacket;
     m_held.bWhole = message.bWhole;
@@ -121,12 +244,30 @@ void CReplaySource::Seek(std::uint64_t recordOffset) {
                                   [](std::uint64_t offset, const CRecordReader::Position& p) {
                                       return offset < p.nRecordOffset;
                                   });
-    m_reader.Seek(after == m_checkpoints.begin() ? *after : *std::prev(after));
+    SeekFrom(after == m_checkpoints.begin() ? *after : *std::prev(after),
+             [&] { return m_held.nOffset >= recordOffset; });
+    m_last.nUtcMs = std::numeric_limits<std::int64_t>::min(); // nothing stepped to since
+    // The sources in step with this one go to the time it reached.
+    m_pClock->SeekAll(m_nMember, m_bHeld ? m_held.nUtcMs : CReplayClock::kEnd);
+}
+
+void CReplaySource::SeekTime(std::int64_t utcMs) {
+    // The last checkpoint after a message received before that time.
+    auto from = m_checkpoints.rbegin();
+    while (std::next(from) != m_checkpoints.rend() && from->nLastUtcMs >= utcMs)
+        ++from;
+    SeekFrom(*from, [&] { return m_held.nUtcMs >= utcMs; });
+}
+
+void CReplaySource::SeekFrom(const CRecordReader::Position& from,
+                             const std::function<bool()>& reached) {
+    m_reader.Seek(from);
     m_bHeld = false;
     m_bDrained = false;
     bool finished = false;
-    while (!finished && (!m_bHeld || m_held.nOffset < recordOffset))
+    while (!finished && (!m_bHeld || !reached()))
         finished = !ReadNext();
+    m_pClock->SetEnded(m_nMember, finished);
     std::lock_guard<std::mutex> guard(m_lock);
     m_status.bFinished = finished;
     if (m_bHeld) {
@@ -181,6 +322,7 @@ std::int64_t CReplaySource::TakeDue(std::int64_t nowMs, SourceRead& read) {
     double speed;
     bool paused;
     int steps;
+    bool reanchor;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_bSeek) {
@@ -190,13 +332,26 @@ std::int64_t CReplaySource::TakeDue(std::int64_t nowMs, SourceRead& read) {
             Seek(offset);
             m_lock.lock();
         }
-        if (m_bReanchor)
-            m_bAnchored = false;
+        reanchor = m_bReanchor;
         m_bReanchor = false;
         speed = m_dSpeed;
         paused = m_bPaused;
         steps = m_nSteps;
         m_nSteps = 0;
+    }
+    if (m_pLeader) {
+        // In step with the first: its speed and pause are this one's.
+        std::lock_guard<std::mutex> guard(m_pLeader->m_lock);
+        speed = m_pLeader->m_dSpeed;
+        paused = m_pLeader->m_bPaused;
+    }
+    if (reanchor)
+        m_pClock->Unanchor();
+    // Another source in step with this one was sought: to the time it reached.
+    if (std::int64_t utcMs = 0; m_pClock->SeekDue(m_nMember, &utcMs)) {
+        SeekTime(utcMs);
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_bFresh = false;
     }
     // What was taken, as the replay's position; called with the take complete.
     const auto handOver = [&](std::int64_t next) {
@@ -209,6 +364,16 @@ std::int64_t CReplaySource::TakeDue(std::int64_t nowMs, SourceRead& read) {
         m_bFresh = true;
         return next;
     };
+    if (paused && m_pLeader) {
+        // What was received up to the first's last message, stepped to.
+        while ((m_bHeld || ReadNext()) && m_held.nUtcMs <= m_pLeader->m_last.nUtcMs) {
+            if (!read.bytes.empty() && read.bDatagrams != m_held.bWhole)
+                return handOver(nowMs);
+            Append(read, m_held);
+            m_bHeld = false;
+        }
+        return handOver(-1);
+    }
     if (paused) {
         for (; steps > 0 && (m_bHeld || ReadNext()); --steps) {
             if (!read.bytes.empty() && read.bDatagrams != m_held.bWhole) {
@@ -224,6 +389,7 @@ std::int64_t CReplaySource::TakeDue(std::int64_t nowMs, SourceRead& read) {
     if (m_bDrained) {
         // The session has taken the last block: now the replay is finished.
         m_bDrained = false;
+        m_pClock->SetEnded(m_nMember, true);
         std::lock_guard<std::mutex> guard(m_lock);
         m_status.bFinished = true;
         return -1;
@@ -237,21 +403,22 @@ std::int64_t CReplaySource::TakeDue(std::int64_t nowMs, SourceRead& read) {
         if (!read.bytes.empty() && read.bDatagrams != m_held.bWhole)
             return handOver(nowMs);
         if (speed > kFastest) {
-            if (!m_bAnchored) {
-                m_bAnchored = true;
-                m_nAnchorMs = nowMs;
-                m_nAnchorUtcMs = m_held.nUtcMs;
-            }
+            std::int64_t anchorMs = 0, anchorUtcMs = 0;
+            m_pClock->Anchor(nowMs, m_held.nUtcMs, &anchorMs, &anchorUtcMs);
             // Never early: a message is due at the first whole millisecond its
             // scaled time has reached.
-            const double since = static_cast<double>(m_held.nUtcMs - m_nAnchorUtcMs) / speed;
+            const double since = static_cast<double>(m_held.nUtcMs - anchorUtcMs) / speed;
             const std::int64_t dueMs =
-                m_nAnchorMs + static_cast<std::int64_t>(std::ceil(std::max(0.0, since)));
+                anchorMs + static_cast<std::int64_t>(std::ceil(std::max(0.0, since)));
             if (dueMs > nowMs)
                 return handOver(dueMs);
         } else if (n == kFastestBatch) {
             return handOver(nowMs); // again at once, after the session's other work
         }
+        // Due, but another source in step holds an earlier message: that one
+        // first, taken in the same turn of the session's loop.
+        if (m_held.nUtcMs > m_pClock->EarliestOther(m_nMember))
+            return handOver(nowMs);
         Append(read, m_held);
         m_bHeld = false;
     }

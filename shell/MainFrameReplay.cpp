@@ -6,6 +6,7 @@
 #include "shell/DataHealthDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/ReplayDlg.h"
+#include "shell/SettingsKey.h"
 #include "view/QuillmarView.h"
 
 #include <QCoreApplication>
@@ -42,6 +43,10 @@ bool CMainFrame::StartReplay(const QString& path, double speed) {
     }
     EndReplay(); // one replay at a time
     ApplyAlarmSettings(replay->Session(), m_alarmSettings);
+    // A record of several sources: chosen and compared as the live ones are.
+    const SourceSettings sources = ReadSourceSettings();
+    replay->Session().SetSourceChoiceSettings(sources.choice);
+    replay->Session().SetHeadingCompareSettings(sources.compare);
     replay->Session().Monitor().SetSentenceOptions(m_sentenceOptions);
     m_pReplay = replay;
     connect(replay, &CReplayDlg::Ended, this, &CMainFrame::EndReplay);

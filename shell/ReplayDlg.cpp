@@ -106,8 +106,25 @@ bool CReplayDlg::Open(const QString& path, QString* error) {
                      .arg(path, QString::fromStdString(reason));
         return false;
     }
-    m_pFile->setText(QCoreApplication::translate("ReplayDlg", "记录文件：") +
-                     QFileInfo(path).fileName());
+    QStringList labels;
+    for (const FurtherRecord& record : FurtherRecords(path.toStdString())) {
+        auto source = std::make_unique<CReplaySource>();
+        if (!source->Open(record.strPath, &reason))
+            continue;
+        source->PlayInStepWith(*m_pSource);
+        m_further.push_back(source.get());
+        m_pSession->AddSource(record.strLabel, std::move(source));
+        labels << QString::fromStdString(record.strLabel);
+    }
+    QString file =
+        QCoreApplication::translate("ReplayDlg", "记录文件：") + QFileInfo(path).fileName();
+    if (!labels.isEmpty()) {
+        // Named in the displays and 数据状态 by its file, the others by their labels.
+        m_pSession->SetFirstSourceLabel(QFileInfo(path).fileName().toStdString());
+        file +=
+            QCoreApplication::translate("ReplayDlg", "（另有数据源：%1）").arg(labels.join("、"));
+    }
+    m_pFile->setText(file);
     m_pFile->setToolTip(path);
     m_pTimes->setText(TimeSourceText(m_pSource->TimeSource(), m_pSource->TimeSourceNote()));
     return true;

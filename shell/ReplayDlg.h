@@ -12,6 +12,7 @@
 #include <QDialog>
 #include <QTimer>
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -32,12 +33,18 @@ public:
     ~CReplayDlg() override;
 
     // Opens the record; false and *error (in Chinese) when it cannot be read.
+    // The records of the session's further sources beside it
+    // (FurtherRecords) are played in step with it as sources of their own;
+    // one that cannot be read is left out.
     bool Open(const QString& path, QString* error);
     // Starts playing at speed (one of Speeds()).
     void Start(double speed);
 
     CInstrumentSession& Session() { return *m_pSession; }
     CReplaySource& Source() { return *m_pSource; }
+    // The further sources' replays, in the session's order after the first;
+    // they follow the first's speed, pause, steps and seeks.
+    const std::vector<CReplaySource*>& FurtherSources() const { return m_further; }
     CQtSessionListener& Listener() { return m_listener; }
     // For the status bar: "回放 2026-12-07 09:05:03.1 (1×)".
     QString StatusText() const;
@@ -62,7 +69,8 @@ private:
 
     CQtSessionListener m_listener;
     std::unique_ptr<CInstrumentSession> m_pSession;
-    CReplaySource* m_pSource; // the session's
+    CReplaySource* m_pSource;              // the session's
+    std::vector<CReplaySource*> m_further; // the session's
     QLabel* m_pFile;
     QLabel* m_pTimes;
     QLabel* m_pPosition;

@@ -1957,6 +1957,10 @@ Do you want to replace it?</translation>
         <source>时间来源：按每秒 10 条估计（%1）</source>
         <translation>Times: estimated at 10 per second (%1)</translation>
     </message>
+    <message>
+        <source>（另有数据源：%1）</source>
+        <translation> (further sources: %1)</translation>
+    </message>
 </context>
 <context>
     <name>SerialMonitorDlg</name>
