@@ -9,6 +9,9 @@
 #include "shell/ServeDlg.h"
 #include "shell/SettingsKey.h"
 
+#include <QCoreApplication>
+#include <QStatusBar>
+
 void CMainFrame::SetSource(const QString& url) {
     m_strSource = url;
     m_strBadSource.clear(); // the one chosen for this run goes before the settings'
@@ -128,10 +131,19 @@ void CMainFrame::OnSelectPort() {
     key.Create();
     QStringList sources = key.NetSources();
     QString chosen = m_strSource;
+    QStringList more = key.ReadString("MoreSources").split(' ', Qt::SkipEmptyParts);
+    const QStringList moreBefore = more;
     CPortSelectDlg dialog(entries, &m_nPort, this);
     dialog.SetNetSources(&sources, &chosen);
+    dialog.SetMoreSources(&more);
     const int result = dialog.DoModal();
     key.WriteNetSources(sources); // added and removed, whichever button ends it
+    if (result == QDialog::Accepted && more != moreBefore) {
+        // A session's sources are set when it starts.
+        key.Write("MoreSources", more.join(' '));
+        statusBar()->showMessage(
+            QCoreApplication::translate("MainFrame", "其他数据源已保存，下次启动时生效"), 10000);
+    }
     if (result == QDialog::Accepted) {
         m_strSource = chosen;
         m_strBadSource.clear();

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 
 CPortSelectDlg::CPortSelectDlg(const QList<Entry>& freePorts, int* port, QWidget* parent)
@@ -65,6 +66,42 @@ void CPortSelectDlg::SetNetSources(QStringList* sources, QString* chosen) {
     connect(remove, &QPushButton::clicked, this, &CPortSelectDlg::OnRemoveSource);
 }
 
+namespace {
+// The URL of a "label=url" or bare URL, and its label; false when unusable.
+bool Labelled(const QString& text, QString* url, QString* label) {
+    SourceAddress address;
+    std::string name;
+    if (!SourceAddress::ParseLabelled(text.toStdString(), &name, &address, nullptr))
+        return false;
+    *url = QString::fromStdString(address.Url());
+    *label = QString::fromStdString(name);
+    return true;
+}
+
+void AddMoreItem(QListWidget* list, const QString& url, bool ticked) {
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->data(Qt::UserRole).toString() == url)
+            return;
+    }
+    auto* item = new QListWidgetItem(url, list);
+    item->setData(Qt::UserRole, url);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+}
+} // namespace
+
+void CPortSelectDlg::SetMoreSources(QStringList* more) {
+    m_pMoreSources = more;
+    setFixedSize(DialogUnits(this, 0, 0, 235, 146).size());
+    auto* label = new QLabel(
+        QCoreApplication::translate("PortSelectDlg", "同时读取的其他数据源（下次启动时生效）:"),
+        this);
+    PlaceInDialogUnits(label, 14, 79, 214, 10);
+    m_pMore = new QListWidget(this);
+    m_pMore->setObjectName("moreSources");
+    PlaceInDialogUnits(m_pMore, 14, 91, 214, 48);
+}
+
 void CPortSelectDlg::OnAddSource() {
     SourceAddress address;
     std::string error;
@@ -80,6 +117,8 @@ void CPortSelectDlg::OnAddSource() {
     if (!m_pSources->contains(url)) {
         m_pSources->append(url);
         m_pCombo->addItem(url);
+        if (m_pMore)
+            AddMoreItem(m_pMore, url, false);
     }
     m_pCombo->setCurrentIndex(m_pCombo->findText(url));
     m_pUrl->clear();
@@ -89,8 +128,13 @@ void CPortSelectDlg::OnRemoveSource() {
     const int index = m_pCombo->currentIndex();
     if (!m_pSources || index < static_cast<int>(m_entries.size()))
         return; // the ports are the machine's, not the operator's to remove
-    m_pSources->removeAll(m_pCombo->itemText(index));
+    const QString url = m_pCombo->itemText(index);
+    m_pSources->removeAll(url);
     m_pCombo->removeItem(index);
+    for (int i = m_pMore ? m_pMore->count() - 1 : -1; i >= 0; --i) {
+        if (m_pMore->item(i)->data(Qt::UserRole).toString() == url)
+            delete m_pMore->takeItem(i);
+    }
 }
 
 void CPortSelectDlg::OnInitDialog() {
@@ -112,6 +156,23 @@ void CPortSelectDlg::OnInitDialog() {
         names << m_entries[i].name;
         m_pCombo->insertItem(i, m_entries[i].name + "  " + m_entries[i].device);
     }
+    if (m_pMore) {
+        QStringList ticked;
+        for (const QString& text : *m_pMoreSources) {
+            QString url, label;
+            if (Labelled(text, &url, &label))
+                ticked << url;
+        }
+        QStringList urls;
+        for (const Entry& entry : m_entries)
+            urls << QString::fromStdString(
+                SourceAddress{SourceAddress::Kind::Serial, entry.device.toStdString(), {}, 0, {}}
+                    .Url());
+        if (m_pSources)
+            urls << *m_pSources;
+        for (const QString& url : ticked + urls) // those ticked stay offered, even when away
+            AddMoreItem(m_pMore, url, ticked.contains(url));
+    }
     m_nSelection = PreselectIndex(names, *m_pPort);
     if (m_pChosen && !m_pChosen->isEmpty())
         m_nSelection = m_pCombo->findText(*m_pChosen);
@@ -132,5 +193,35 @@ void CPortSelectDlg::OnOK() {
     int number = 0;
     if (ScanNumberAfterCom(m_pCombo->currentText().toStdString(), &number))
         *m_pPort = number;
+    if (m_pMore) {
+        // The one chosen above is the first source, not a further one; a
+        // label given before is kept.
+        const bool net = index >= static_cast<int>(m_entries.size());
+        const QString first = net          ? m_pCombo->itemText(index)
+                              : index >= 0 ? QString::fromStdString(SourceAddress{
+                                                 SourceAddress::Kind::Serial,
+                                                 m_entries[index].device.toStdString(),
+                                                 {},
+                                                 0,
+                                                 {}}.Url())
+                                           : QString();
+        QStringList more;
+        for (int i = 0; i < m_pMore->count(); ++i) {
+            const QString url = m_pMore->item(i)->data(Qt::UserRole).toString();
+            if (m_pMore->item(i)->checkState() != Qt::Checked || url == first)
+                continue;
+            QString label;
+            for (const QString& text : *m_pMoreSources) {
+                QString was, name;
+                if (Labelled(text, &was, &name) && was == url)
+                    label = name;
+            }
+            QString unused;
+            if (label.isEmpty())
+                Labelled(url, &unused, &label);
+            more << label + "=" + url;
+        }
+        *m_pMoreSources = more;
+    }
     accept();
 }

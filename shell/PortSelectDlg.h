@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QComboBox;
+class QListWidget;
 class QLineEdit;
 
 class CPortSelectDlg : public QDialog {
@@ -22,6 +23,11 @@ public:
     // Network sources (URLs) offered after the ports; sources is changed by
     // "添加" and "删除", *chosen becomes the URL chosen, or empty for a port.
     void SetNetSources(QStringList* sources, QString* chosen);
+    // Further sources read beside the chosen one from the next start: the
+    // network sources and free ports, ticked as *more holds them
+    // ("label=url"); "设置" writes the ticked ones back.
+    void SetMoreSources(QStringList* more);
+    QListWidget* MoreList() const { return m_pMore; }
     void OnAddSource();
     void OnRemoveSource();
     QLineEdit* UrlEdit() const { return m_pUrl; }
@@ -47,4 +53,6 @@ private:
     QStringList* m_pSources = nullptr;
     QString* m_pChosen = nullptr;
     QLineEdit* m_pUrl = nullptr;
+    QStringList* m_pMoreSources = nullptr;
+    QListWidget* m_pMore = nullptr;
 };

@@ -1084,6 +1084,10 @@ Reception and display go on, but nothing is recorded; trying again every %3 seco
         <source>%1来源切换：%2 → %3</source>
         <translation>Source of the %1 switched: %2 → %3</translation>
     </message>
+    <message>
+        <source>其他数据源已保存，下次启动时生效</source>
+        <translation>Further sources saved; they are read from the next start</translation>
+    </message>
 </context>
 <context>
     <name>MainMenu</name>
@@ -1682,6 +1686,10 @@ The ports are in use or not connected.</translation>
     <message>
         <source>串口请在上面的列表中选择</source>
         <translation>Choose serial ports from the list above</translation>
+    </message>
+    <message>
+        <source>同时读取的其他数据源（下次启动时生效）:</source>
+        <translation>Also read at the same time (from the next start):</translation>
     </message>
 </context>
 <context>

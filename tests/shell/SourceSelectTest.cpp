@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
 #include <gtest/gtest.h>
@@ -100,27 +101,43 @@ TEST(SourceSelect, AUrlAddedAndChosenIsConnectedAndRemembered) {
                         dialog.UrlEdit()->setText(text);
                     if (button == "COM1")
                         dialog.ComboBox()->setCurrentIndex(0);
+                    if (button == "tick") { // read beside the chosen one
+                        for (int i = 0; i < dialog.MoreList()->count(); ++i) {
+                            QListWidgetItem* item = dialog.MoreList()->item(i);
+                            if (item->data(Qt::UserRole).toString() == text)
+                                item->setCheckState(Qt::Checked);
+                        }
+                        continue;
+                    }
                     ClickButton(&dialog, button);
                 }
             },
             50);
         live.frame->OnCommand(ID_SELECT_PORT);
     };
-    answer({{"tcp://nowhere", "添加"}, {url, "添加"}, {"", "设置"}});
+    const QString gyro = "udp://:60009";
+    answer(
+        {{"tcp://nowhere", "添加"}, {gyro, "添加"}, {gyro, "tick"}, {url, "添加"}, {"", "设置"}});
     ASSERT_EQ(live.prompter.m_boxes.size(), 1u);
     EXPECT_TRUE(live.prompter.m_boxes[0].text.startsWith("无法识别的数据源"));
     EXPECT_TRUE(WaitUntil([&] { return live.frame->LinkStatus() == "已连接 " + url; }))
         << live.frame->LinkStatus().toStdString();
     CSettingsKey key;
     key.Create();
-    EXPECT_EQ(key.NetSources(), QStringList{url});
+    EXPECT_EQ(key.NetSources(), (QStringList{gyro, url}));
     EXPECT_EQ(key.ReadString("Source"), url);
+    EXPECT_EQ(key.ReadString("MoreSources"), "udp-60009=" + gyro);
+    EXPECT_EQ(live.frame->Session().SourceCount(), 1u); // a session's sources are set at its start
     {
-        // The next start, with no device named, takes the same source.
+        // The next start, with no device named, takes the same source, and
+        // the one ticked beside it.
         CQuillmarDoc doc;
         CMainFrame next(&doc, QString(), live.dir.filePath("next"));
+        next.AddSources(QString(), {});
         ASSERT_TRUE(CreateFrame(next, doc));
         EXPECT_TRUE(WaitUntil([&] { return next.LinkStatus() == "已连接 " + url; }));
+        EXPECT_EQ(next.Session().SourceCount(), 2u);
+        EXPECT_EQ(next.Session().Sources().at(1).strLabel, "udp-60009");
     }
     answer({{"", "COM1"}, {"", "设置"}});
     EXPECT_TRUE(WaitUntil([&] { return live.frame->Session().Link().strSource.empty(); }));
