@@ -9,7 +9,6 @@
 namespace {
 constexpr std::size_t kAddressMax = 10; // longer is no sentence address
 constexpr std::size_t kSubTypeMax = 5;  // "HPR" of "$PSAT,HPR"
-constexpr std::int64_t kRing = CMessageCounts::kRateSeconds + 1;
 
 bool IsUpper(char c) {
     return c >= 'A' && c <= 'Z';
@@ -51,42 +50,14 @@ std::string_view SentenceName(std::string_view text, std::uint32_t* hash) {
     *hash = h;
     return text.substr(1, end - 1);
 }
-
-std::int64_t Second(std::int64_t ms) {
-    return ms / 1000;
-}
 } // namespace
 
 void CMessageCounts::Row::Add(std::int64_t nowMs, bool checksumFailed) {
-    const std::int64_t second = Second(nowMs);
-    if (count == 0) {
-        firstSecond = lastSecond = second;
-    } else if (second > lastSecond) {
-        // The seconds without a message since the last one count none.
-        for (std::int64_t s = lastSecond + 1; s <= std::min(second, lastSecond + kRing); ++s)
-            perSecond[s % kRing] = 0;
-        lastSecond = second;
-    }
-    ++perSecond[lastSecond % kRing];
+    rate.Add(nowMs);
     ++count;
     if (checksumFailed)
         ++checksumFailures;
     lastMs = nowMs;
-}
-
-double CMessageCounts::Row::Rate(std::int64_t nowMs) const {
-    // Whole seconds only: the one in progress and the type's first, which it
-    // entered part-way, would read low.
-    const std::int64_t now = Second(nowMs);
-    const std::int64_t from = std::max(now - kRateSeconds, firstSecond + 1);
-    if (count == 0 || from >= now)
-        return -1;
-    std::uint64_t sum = 0;
-    for (std::int64_t s = from; s < now; ++s) {
-        if (s <= lastSecond && s > lastSecond - kRing)
-            sum += perSecond[s % kRing];
-    }
-    return static_cast<double>(sum) / static_cast<double>(now - from);
 }
 
 CMessageCounts::CMessageCounts() {

@@ -17,6 +17,7 @@
 // one "other" row.
 #pragma once
 
+#include "link/RateWindow.h"
 #include "link/Sentences.h"
 
 #include <array>
@@ -29,7 +30,7 @@ class CMessageCounts {
 public:
     static constexpr int kMaxTypes = 64;
     static constexpr int kNameSize = 16;
-    static constexpr int kRateSeconds = 10;
+    static constexpr int kRateSeconds = CRateWindow::kSeconds;
 
     struct Row {
         enum class Kind : std::uint8_t { Sentence, Packet, Other };
@@ -40,10 +41,7 @@ public:
         std::uint64_t count = 0;
         std::uint64_t checksumFailures = 0;
         std::int64_t lastMs = -1; // when the last one came; -1: none yet
-        std::int64_t firstSecond = 0;
-        std::int64_t lastSecond = 0;
-        // Counts of the seconds lastSecond - kRateSeconds .. lastSecond, by second modulo the size.
-        std::uint32_t perSecond[kRateSeconds + 1] = {};
+        CRateWindow rate;
         // Sentences: observations by quantity and validity.
         std::uint32_t observed[kQuantities][kValidities] = {};
         std::uint64_t overlong = 0;
@@ -58,7 +56,7 @@ public:
         // Messages a second over the whole seconds before nowMs's, the last
         // kRateSeconds of them or as many as have passed since the first
         // message's; -1 before one whole second has passed.
-        double Rate(std::int64_t nowMs) const;
+        double Rate(std::int64_t nowMs) const { return rate.Rate(nowMs); }
         void Add(std::int64_t nowMs, bool checksumFailed);
     };
 

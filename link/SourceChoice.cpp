@@ -97,6 +97,7 @@ void CSourceChoice::Observe(int source, Quantity quantity, Validity validity, do
     r.value = value;
     r.receivedMs = nowMs;
     r.state = state;
+    r.rate.Add(nowMs);
     Choose(quantity, nowMs);
 }
 

@@ -11,6 +11,7 @@
 // clock), so all of it is tested with a fake one.
 #pragma once
 
+#include "link/RateWindow.h"
 #include "link/Sentences.h"
 
 #include <cstdint>
@@ -32,6 +33,7 @@ struct SourceReading {
     std::int64_t receivedMs = 0;
     SourceState state = SourceState::Unavailable;
     std::int64_t validSinceMs = 0; // while valid: since when without a break
+    CRateWindow rate;              // readings a second, of whatever state
 };
 
 class CSourceChoice {

@@ -37,10 +37,13 @@ const char* const kValidityNames[kValidities] = {
     QT_TRANSLATE_NOOP("DataHealthDlg", "空"), QT_TRANSLATE_NOOP("DataHealthDlg", "有效"),
     QT_TRANSLATE_NOOP("DataHealthDlg", "无效"), QT_TRANSLATE_NOOP("DataHealthDlg", "不可信")};
 
-const char* const kSourceColumns[] = {
-    QT_TRANSLATE_NOOP("DataHealthDlg", "来源"),       QT_TRANSLATE_NOOP("DataHealthDlg", "量"),
-    QT_TRANSLATE_NOOP("DataHealthDlg", "值"),         QT_TRANSLATE_NOOP("DataHealthDlg", "状态"),
-    QT_TRANSLATE_NOOP("DataHealthDlg", "最近(秒前)"), QT_TRANSLATE_NOOP("DataHealthDlg", "显示")};
+const char* const kSourceColumns[] = {QT_TRANSLATE_NOOP("DataHealthDlg", "来源"),
+                                      QT_TRANSLATE_NOOP("DataHealthDlg", "量"),
+                                      QT_TRANSLATE_NOOP("DataHealthDlg", "值"),
+                                      QT_TRANSLATE_NOOP("DataHealthDlg", "状态"),
+                                      QT_TRANSLATE_NOOP("DataHealthDlg", "最近(秒前)"),
+                                      QT_TRANSLATE_NOOP("DataHealthDlg", "速率(条/秒)"),
+                                      QT_TRANSLATE_NOOP("DataHealthDlg", "显示")};
 const char* const kPairColumns[] = {
     QT_TRANSLATE_NOOP("DataHealthDlg", "来源 A"), QT_TRANSLATE_NOOP("DataHealthDlg", "来源 B"),
     QT_TRANSLATE_NOOP("DataHealthDlg", "差值"), QT_TRANSLATE_NOOP("DataHealthDlg", "限值"),
@@ -261,6 +264,8 @@ SourceRowsText SourceRows(const std::vector<SourceStatus>& sources,
                   ValueText(static_cast<Quantity>(q), reading.value),
                   Translated(kSourceStateNames[static_cast<int>(reading.state)]),
                   QString::number(static_cast<double>(nowMs - reading.receivedMs) / 1000, 'f', 1),
+                  reading.rate.Rate(nowMs) < 0 ? QString("—")
+                                               : QString::number(reading.rate.Rate(nowMs), 'f', 1),
                   shown ? QString("●") : QString()},
                  reading.state != SourceState::Valid});
         }

@@ -41,7 +41,7 @@ struct SourceRowsText {
         bool bAttention = false; // a reading not believed, an alarm not over
     };
     bool bShown = false;
-    std::vector<Row> sources; // 来源, 量, 值, 状态, 最近(秒前), 显示
+    std::vector<Row> sources; // 来源, 量, 值, 状态, 最近(秒前), 速率(条/秒), 显示
     std::vector<Row> pairs;   // A, B, 差值, 限值, 状态
 };
 

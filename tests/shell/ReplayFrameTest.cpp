@@ -27,13 +27,15 @@ TEST(DataHealth, SourcesAndHeadingPairsAsRows) {
         s.readings[static_cast<int>(q)] = reading;
         return s;
     };
-    SourceStatus gnss = source("gnss", Quantity::Heading, {100.04, 19500, Valid, 1});
-    gnss.readings[static_cast<int>(Quantity::Pitch)] = {1.5, 19000, Invalid, 0};
-    SourceStatus unnamed = source("", Quantity::Speed, {12.0, 19000, Valid, 1});
+    SourceStatus gnss = source("gnss", Quantity::Heading, {100.04, 19500, Valid, 1, {}});
+    gnss.readings[static_cast<int>(Quantity::Pitch)] = {1.5, 19000, Invalid, 0, {}};
+    for (std::int64_t at = 17000; at < 19600; at += 100) // 10 and 6 in seconds 18 and 19
+        gnss.readings[static_cast<int>(Quantity::Heading)].rate.Add(at);
+    SourceStatus unnamed = source("", Quantity::Speed, {12.0, 19000, Valid, 1, {}});
     unnamed.link.strSource = "udp://:10110";
     const std::vector<SourceStatus> some{
-        gnss, source("gyro", Quantity::RateOfTurn, {900, 15000, NotPlausible, 0}),
-        source("log", Quantity::Heading, {101, 15000, Stale, 0})};
+        gnss, source("gyro", Quantity::RateOfTurn, {900, 15000, NotPlausible, 0, {}}),
+        source("log", Quantity::Heading, {101, 15000, Stale, 0, {}})};
     std::array<std::string, kQuantities> chosen, none;
     chosen[static_cast<int>(Quantity::Heading)] = "gnss";
     const auto pair = [](double delta, bool fresh, bool magnetic, AlertState state) {
@@ -52,9 +54,9 @@ TEST(DataHealth, SourcesAndHeadingPairsAsRows) {
          chosen,
          {},
          true,
-         {"gnss|航向|100.0°|有效|0.5|●", "gnss|俯仰角|1.50°|无效|1.0| !",
-          "gyro|转向速率|900.0°/分|不可信|5.0| !", "log|航向|101.0°|无数据|5.0| !"}},
-        {{unnamed, SourceStatus{}}, none, {}, true, {"udp://:10110|对地航速|12.0 节|有效|1.0|"}},
+         {"gnss|航向|100.0°|有效|0.5|8.0|●", "gnss|俯仰角|1.50°|无效|1.0|—| !",
+          "gyro|转向速率|900.0°/分|不可信|5.0|—| !", "log|航向|101.0°|无数据|5.0|—| !"}},
+        {{unnamed, SourceStatus{}}, none, {}, true, {"udp://:10110|对地航速|12.0 节|有效|1.0|—|"}},
         {{SourceStatus{}},
          none,
          {pair(-4.04, true, false, ActiveUnacknowledged), pair(4.04, true, true, ActiveSilenced),
