@@ -22,11 +22,7 @@ bool CSessionRecorder::CreateRecordAt(const std::string& path, std::string* erro
         SetState(state);
         return false;
     }
-    RecordState state;
-    state.kind = RecordState::Kind::Open;
-    state.strPath = path;
-    SetState(state);
-    OpenBesideLocked();
+    OpenedLocked();
     return true;
 }
 
@@ -36,10 +32,7 @@ bool CSessionRecorder::CreateRecord(const std::string& folder, const std::tm& wh
     RecordState state;
     m_bKeepsLog = true;
     if (m_record.CreateNew(folder, when, error)) {
-        state.kind = RecordState::Kind::Open;
-        state.strPath = m_record.Path();
-        SetState(state);
-        OpenBesideLocked();
+        OpenedLocked();
         return true;
     }
     state.kind = RecordState::Kind::CreateFailed;
@@ -84,12 +77,16 @@ bool CSessionRecorder::ReplaceRecord(const std::string& path, std::string* error
     m_bKeepsLog = true;
     m_bWriteFailing = false;
     m_strRetryFolder.clear();
+    OpenedLocked();
+    return true;
+}
+
+void CSessionRecorder::OpenedLocked() {
     RecordState state;
     state.kind = RecordState::Kind::Open;
-    state.strPath = path;
+    state.strPath = m_record.Path();
     SetState(state);
     OpenBesideLocked();
-    return true;
 }
 
 void CSessionRecorder::SetBacklogLimit(std::size_t bytes) {

@@ -105,6 +105,7 @@ private:
     void RetryLocked();
     void RecreateLocked();
     void OpenBesideLocked(); // the timing file, raw capture and event log of the record in use
+    void OpenedLocked();     // a record just made or replaced: its state, the files beside it
     void LogDropsLocked();
 
     std::function<void()> m_changed;

@@ -122,21 +122,30 @@ int ReadConfiguredPort() {
     return PortFromSettingText(text.toStdString());
 }
 
+namespace {
+// A number setting within [low, high]; else fallback, and a value that was
+// there but unusable named in badKeys.
+double ReadNumber(const CSettingsKey& key, const char* name, double low, double high,
+                  double fallback, QStringList* badKeys) {
+    const QString text = key.ReadString(name);
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    // NaN fails both comparisons; infinities fail one.
+    if (ok && value >= low && value <= high)
+        return value;
+    if (!text.isEmpty() && badKeys)
+        *badKeys << name;
+    return fallback;
+}
+} // namespace
+
 AlarmSettings ReadAlarmSettings(QStringList* badKeys) {
     AlarmSettings settings;
     CSettingsKey key;
     if (key.Create() != 0)
         return settings;
     auto number = [&](const char* name, double low, double high, double fallback) {
-        const QString text = key.ReadString(name);
-        bool ok = false;
-        const double value = text.toDouble(&ok);
-        // NaN fails both comparisons; infinities fail one.
-        if (ok && value >= low && value <= high)
-            return value;
-        if (!text.isEmpty() && badKeys)
-            *badKeys << name;
-        return fallback;
+        return ReadNumber(key, name, low, high, fallback, badKeys);
     };
     settings.pitchLimit = static_cast<int>(number("PitchLimit", 0, 90, settings.pitchLimit));
     settings.rollLimit = static_cast<int>(number("RollLimit", 0, 90, settings.rollLimit));
@@ -222,14 +231,7 @@ SourceSettings ReadSourceSettings(QStringList* badKeys) {
     if (key.Create() != 0)
         return settings;
     auto number = [&](const char* name, double low, double high, double fallback) {
-        const QString text = key.ReadString(name);
-        bool ok = false;
-        const double value = text.toDouble(&ok);
-        if (ok && value >= low && value <= high)
-            return value;
-        if (!text.isEmpty() && badKeys)
-            *badKeys << name;
-        return fallback;
+        return ReadNumber(key, name, low, high, fallback, badKeys);
     };
     const auto ms = [](double seconds) { return static_cast<std::int64_t>(seconds * 1000); };
     settings.choice.maxTurnRate = number("MaxTurnRate", 1, 1000, settings.choice.maxTurnRate);

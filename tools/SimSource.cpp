@@ -29,37 +29,38 @@ bool Port(const std::string& text, std::uint16_t* port) {
 }
 
 // "udp:HOST:PORT" (an IPv6 host in brackets) or "pty" or "pty:LINK".
-bool ParseOutput(const std::string& text, SourceSpec* spec) {
+bool ParseOutput(const std::string& text, SimSourceSettings* settings) {
     if (text == "pty")
         return true;
     if (text.starts_with("pty:")) {
-        spec->linkPath = text.substr(4);
-        return !spec->linkPath.empty();
+        settings->linkPath = text.substr(4);
+        return !settings->linkPath.empty();
     }
     if (!text.starts_with("udp:"))
         return false;
-    spec->output = SourceSpec::Output::Udp;
+    settings->output = SimSourceSettings::Output::Udp;
     const std::string rest = text.substr(4);
     const std::size_t colon = rest.rfind(':');
-    if (colon == std::string::npos || colon == 0 || !Port(rest.substr(colon + 1), &spec->port))
+    if (colon == std::string::npos || colon == 0 || !Port(rest.substr(colon + 1), &settings->port))
         return false;
-    spec->host = rest.substr(0, colon);
-    if (spec->host.front() == '[' && spec->host.back() == ']')
-        spec->host = spec->host.substr(1, spec->host.size() - 2);
-    return !spec->host.empty();
+    settings->host = rest.substr(0, colon);
+    if (settings->host.front() == '[' && settings->host.back() == ']')
+        settings->host = settings->host.substr(1, settings->host.size() - 2);
+    return !settings->host.empty();
 }
 
-bool Setting(const std::string& key, const std::string& value, SourceSpec* spec) {
-    TrafficOptions& traffic = spec->traffic;
+bool Setting(const std::string& key, const std::string& value, SimSourceSettings* settings) {
+    TrafficOptions& traffic = settings->traffic;
     HeadingFaults& faults = traffic.faults;
     if (key == "sentences")
         return traffic.ParseSentences(value);
     if (key == "format" && (value == "nmea" || value == "iec450")) {
-        spec->format = value == "nmea" ? SourceSpec::Format::Nmea : SourceSpec::Format::Iec450;
+        settings->format =
+            value == "nmea" ? SimSourceSettings::Format::Nmea : SimSourceSettings::Format::Iec450;
         return true;
     }
     if (key == "id") {
-        spec->id = value;
+        settings->id = value;
         return IsUdp450Source(value);
     }
     if (key == "talker") {
@@ -91,8 +92,9 @@ bool Setting(const std::string& key, const std::string& value, SourceSpec* spec)
 }
 } // namespace
 
-std::optional<SourceSpec> SourceSpec::Parse(const std::string& text, std::string* error) {
-    const auto fail = [&](const std::string& why) -> std::optional<SourceSpec> {
+std::optional<SimSourceSettings> SimSourceSettings::Parse(const std::string& text,
+                                                          std::string* error) {
+    const auto fail = [&](const std::string& why) -> std::optional<SimSourceSettings> {
         if (error)
             *error = why;
         return std::nullopt;
@@ -115,19 +117,19 @@ std::optional<SourceSpec> SourceSpec::Parse(const std::string& text, std::string
             return fail("'" + piece + "' is no KEY=VALUE");
         at = comma + 1;
     }
-    SourceSpec spec;
-    spec.name = pieces.front().first;
-    if (spec.name.empty())
+    SimSourceSettings settings;
+    settings.name = pieces.front().first;
+    if (settings.name.empty())
         return fail("a source needs a name");
-    if (!ParseOutput(pieces.front().second, &spec))
+    if (!ParseOutput(pieces.front().second, &settings))
         return fail("'" + pieces.front().second + "' is neither pty[:LINK] nor udp:HOST:PORT");
     for (std::size_t i = 1; i < pieces.size(); ++i) {
-        if (!Setting(pieces[i].first, pieces[i].second, &spec))
+        if (!Setting(pieces[i].first, pieces[i].second, &settings))
             return fail("'" + pieces[i].first + "=" + pieces[i].second + "' is not understood");
     }
-    if (spec.format == Format::Iec450 && spec.output != Output::Udp)
+    if (settings.format == Format::Iec450 && settings.output != Output::Udp)
         return fail("format=iec450 is for UDP");
-    return spec;
+    return settings;
 }
 
 CUdpSender::~CUdpSender() {
@@ -182,24 +184,25 @@ bool CUdpSender::Send(const std::string& datagram) {
 }
 
 bool CSimSource::Open(std::string* error) {
-    if (m_spec.output == SourceSpec::Output::Udp)
-        return m_udp.Open(m_spec.host, m_spec.port, error);
-    return m_pty.Open(error, m_spec.linkPath);
+    if (m_settings.output == SimSourceSettings::Output::Udp)
+        return m_udp.Open(m_settings.host, m_settings.port, error);
+    return m_pty.Open(error, m_settings.linkPath);
 }
 
 std::string CSimSource::Where() const {
-    if (m_spec.output == SourceSpec::Output::Udp)
-        return "udp:" + m_spec.host + ":" + std::to_string(m_spec.port);
-    return m_spec.linkPath.empty() ? m_pty.SlavePath() : m_spec.linkPath;
+    if (m_settings.output == SimSourceSettings::Output::Udp)
+        return "udp:" + m_settings.host + ":" + std::to_string(m_settings.port);
+    return m_settings.linkPath.empty() ? m_pty.SlavePath() : m_settings.linkPath;
 }
 
 bool CSimSource::Tick(std::uint64_t tick, double rateHz) {
-    const std::string traffic = CInstrumentSimulator::Traffic(tick, rateHz, m_spec.traffic);
+    const std::string traffic = CInstrumentSimulator::Traffic(tick, rateHz, m_settings.traffic);
     if (traffic.empty())
         return true;
-    if (m_spec.output == SourceSpec::Output::Udp && m_spec.format == SourceSpec::Format::Nmea)
+    if (m_settings.output == SimSourceSettings::Output::Udp &&
+        m_settings.format == SimSourceSettings::Format::Nmea)
         return m_udp.Send(traffic);
-    if (m_spec.output == SourceSpec::Output::Udp) {
+    if (m_settings.output == SimSourceSettings::Output::Udp) {
         timespec now{};
         clock_gettime(CLOCK_REALTIME, &now);
         const std::int64_t unixMs = now.tv_sec * std::int64_t{1000} + now.tv_nsec / 1000000;
@@ -224,7 +227,7 @@ bool CSimSource::Tick(std::uint64_t tick, double rateHz) {
 }
 
 std::vector<std::string> CSimSource::ReadCommands() {
-    if (m_spec.output == SourceSpec::Output::Udp)
+    if (m_settings.output == SimSourceSettings::Output::Udp)
         return {};
     return m_pty.ReadCommands();
 }

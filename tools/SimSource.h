@@ -13,7 +13,7 @@
 #include <string>
 #include <sys/socket.h>
 
-struct SourceSpec {
+struct SimSourceSettings {
     enum class Output { Pty, Udp };
     // Over UDP: the tick's traffic as one datagram, or each sentence in a
     // datagram of IEC 61162-450 ("UdPbC\0", a tag block naming `id`, the
@@ -41,7 +41,7 @@ struct SourceSpec {
     // seed, stuck-after, drop-after, drop-for, n-every, format (nmea or
     // iec450; UDP only), id (the 450 tag blocks' source). nullopt, and why in *error, for anything
     // else.
-    static std::optional<SourceSpec> Parse(const std::string& text, std::string* error);
+    static std::optional<SimSourceSettings> Parse(const std::string& text, std::string* error);
 };
 
 // Datagrams to a host and port; a multicast group gets them with one hop and
@@ -68,18 +68,19 @@ private:
 // sent as one datagram.
 class CSimSource {
 public:
-    explicit CSimSource(SourceSpec spec) : m_spec(std::move(spec)), m_450(m_spec.id) {}
+    explicit CSimSource(SimSourceSettings settings)
+        : m_settings(std::move(settings)), m_450(m_settings.id) {}
     bool Open(std::string* error);
     // "/dev/pts/7", the link path, or "udp:HOST:PORT".
     std::string Where() const;
-    const SourceSpec& Spec() const { return m_spec; }
+    const SimSourceSettings& Settings() const { return m_settings; }
     // Sends the traffic of `tick`; a pty nobody reads loses what does not fit.
     bool Tick(std::uint64_t tick, double rateHz);
     // The command packets the program wrote to the pty.
     std::vector<std::string> ReadCommands();
 
 private:
-    SourceSpec m_spec;
+    SimSourceSettings m_settings;
     CInstrumentSimulator m_pty;
     CUdpSender m_udp;
     CUdp450Writer m_450;

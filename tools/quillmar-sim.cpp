@@ -3,7 +3,7 @@
 //   quillmar-sim [--rate HZ] [--n-every SECONDS] [--link PATH] [--ticks N]
 //                [--sentences LIST] [--talker TT] [--bad-checksum-every N]
 //                [--stall-after S --stall-for S] [--offset DEG] [--drift DEG_PER_MIN]
-//                [--noise DEG] [--seed N] [--stuck-after S] [--source-out SPEC]...
+//                [--noise DEG] [--seed N] [--stuck-after S] [--source-out SOURCE]...
 //                [--run-app PROGRAM [ARGS...]]
 //
 // Prints the device to open, sends the traffic of a turning, pitching,
@@ -55,7 +55,7 @@ int Usage(std::FILE* to = stderr) {
                "                    [--sentences LIST] [--talker TT] [--bad-checksum-every N]\n"
                "                    [--stall-after S --stall-for S] [--offset DEG]\n"
                "                    [--drift DEG_PER_MIN] [--noise DEG] [--seed N]\n"
-               "                    [--stuck-after S] [--source-out SPEC]...\n"
+               "                    [--stuck-after S] [--source-out SOURCE]...\n"
                "                    [--run-app PROGRAM [ARGS...]]\n"
                "A simulated attitude instrument on a pseudo-terminal: prints the device to open,\n"
                "sends the sentences of LIST (default c,hdt,rot,gga; also ths, hpr, psat, pashr)\n"
@@ -130,12 +130,12 @@ int main(int argc, char* argv[]) {
             traffic.faults.stuckAfterS = std::atof(argv[++i]);
         else if (arg == "--source-out" && hasValue) {
             std::string why;
-            std::optional<SourceSpec> spec = SourceSpec::Parse(argv[++i], &why);
-            if (!spec) {
+            std::optional<SimSourceSettings> settings = SimSourceSettings::Parse(argv[++i], &why);
+            if (!settings) {
                 std::fprintf(stderr, "quillmar-sim: --source-out %s: %s\n", argv[i], why.c_str());
                 return Usage();
             }
-            sources.push_back(std::make_unique<CSimSource>(std::move(*spec)));
+            sources.push_back(std::make_unique<CSimSource>(std::move(*settings)));
         } else if (arg == "--run-app" && hasValue) {
             app.assign(argv + i + 1, argv + argc);
             break;
@@ -158,11 +158,11 @@ int main(int argc, char* argv[]) {
                 link.empty() ? sim.SlavePath().c_str() : link.c_str());
     for (const auto& source : sources) {
         if (!source->Open(&error)) {
-            std::fprintf(stderr, "quillmar-sim: %s: %s\n", source->Spec().name.c_str(),
+            std::fprintf(stderr, "quillmar-sim: %s: %s\n", source->Settings().name.c_str(),
                          error.c_str());
             return 1;
         }
-        std::printf("quillmar-sim: %s on %s\n", source->Spec().name.c_str(),
+        std::printf("quillmar-sim: %s on %s\n", source->Settings().name.c_str(),
                     source->Where().c_str());
     }
     std::fflush(stdout);
@@ -205,7 +205,7 @@ int main(int argc, char* argv[]) {
         for (const auto& source : sources) {
             for (const std::string& command : source->ReadCommands()) {
                 std::printf("quillmar-sim: %s: command packet %02X received: %s\n",
-                            source->Spec().name.c_str(), static_cast<unsigned char>(command[2]),
+                            source->Settings().name.c_str(), static_cast<unsigned char>(command[2]),
                             Hex(command).c_str());
                 std::fflush(stdout);
             }
@@ -231,7 +231,7 @@ int main(int argc, char* argv[]) {
         for (const auto& source : sources) {
             if (!source->Tick(tick, rate)) {
                 std::fprintf(stderr, "quillmar-sim: %s: cannot send: %s\n",
-                             source->Spec().name.c_str(), std::strerror(errno));
+                             source->Settings().name.c_str(), std::strerror(errno));
                 exitCode = 1;
                 g_stop = 1;
             }

@@ -277,12 +277,13 @@ TEST(Simulator, FaultsMoveOnlyTheirOwnSourcesHeading) {
         {"drop-after=5,drop-for=3", 79, 79, NAN, NAN},
         {"drop-after=5,drop-for=3", 80, 80, 0, 0},
     };
-    const TrafficOptions plain = SourceSpec::Parse("vessel=pty", nullptr)->traffic;
+    const TrafficOptions plain = SimSourceSettings::Parse("vessel=pty", nullptr)->traffic;
     for (const Case& c : table) {
         SCOPED_TRACE(testing::Message() << c.settings << " at " << c.tick);
-        const auto spec = SourceSpec::Parse(std::string("gyro=pty,") + c.settings, nullptr);
-        ASSERT_TRUE(spec);
-        const std::string got = CInstrumentSimulator::Traffic(c.tick, 10.0, spec->traffic);
+        const auto settings =
+            SimSourceSettings::Parse(std::string("gyro=pty,") + c.settings, nullptr);
+        ASSERT_TRUE(settings);
+        const std::string got = CInstrumentSimulator::Traffic(c.tick, 10.0, settings->traffic);
         const std::string vessel = CInstrumentSimulator::Traffic(c.vesselTick, 10.0, plain);
         const std::string vesselNow = CInstrumentSimulator::Traffic(c.tick, 10.0, plain);
         if (std::isnan(c.apart)) {
@@ -301,7 +302,7 @@ TEST(Simulator, FaultsMoveOnlyTheirOwnSourcesHeading) {
                                 "gyro=pty,noise=-1", "gyro=pty,drift=fast", "gyro=pty,speed=2",
                                 "=pty", "gyro=pty,format=iec450", "gyro=udp:h:1,id=a-b"}) {
         std::string error;
-        EXPECT_FALSE(SourceSpec::Parse(refused, &error)) << refused;
+        EXPECT_FALSE(SimSourceSettings::Parse(refused, &error)) << refused;
         EXPECT_NE(error, "") << refused;
     }
 }
@@ -342,21 +343,21 @@ TEST(Simulator, FurtherSourcesReachTheirReaders) {
     CTempFolder folder;
     const int receiver = Bound(SOCK_DGRAM, 0);
     ASSERT_GE(receiver, 0);
-    const std::vector<std::string> specs = {
+    const std::vector<std::string> sources = {
         "gyro=pty:" + folder.path + "/gyro,offset=10,drop-after=1,drop-for=1",
         "mag=udp:127.0.0.1:" + std::to_string(LocalPort(receiver)) +
             ",offset=10,drop-after=1,drop-for=1",
         "hc=udp:127.0.0.1:" + std::to_string(LocalPort(receiver)) +
             ",format=iec450,id=HC0002,drop-after=1,drop-for=1",
     };
-    for (const std::string& text : specs) {
+    for (const std::string& text : sources) {
         SCOPED_TRACE(text);
-        std::optional<SourceSpec> spec = SourceSpec::Parse(text, nullptr);
-        ASSERT_TRUE(spec);
-        CSimSource source(*spec);
+        std::optional<SimSourceSettings> settings = SimSourceSettings::Parse(text, nullptr);
+        ASSERT_TRUE(settings);
+        CSimSource source(*settings);
         std::string error;
         ASSERT_TRUE(source.Open(&error)) << error;
-        const bool pty = spec->output == SourceSpec::Output::Pty;
+        const bool pty = settings->output == SimSourceSettings::Output::Pty;
         const int fd =
             pty ? open(source.Where().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK) : receiver;
         ASSERT_GE(fd, 0);
@@ -381,8 +382,8 @@ TEST(Simulator, FurtherSourcesReachTheirReaders) {
         std::vector<std::string> expected;
         for (std::uint64_t tick = 0; tick < 30; ++tick)
             if (tick < 10 || tick >= 20)
-                expected.push_back(CInstrumentSimulator::Traffic(tick, 10, spec->traffic));
-        if (spec->format == SourceSpec::Format::Iec450) {
+                expected.push_back(CInstrumentSimulator::Traffic(tick, 10, settings->traffic));
+        if (settings->format == SimSourceSettings::Format::Iec450) {
             std::string lines, sentences;
             for (std::size_t i = 0; i < reads.size(); ++i) {
                 const std::string& d = reads[i];

@@ -4,8 +4,8 @@
 #include "link/NetSessionFixture.h"
 #include "tools/Simulator.h"
 
-#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -20,7 +20,11 @@ public:
         : m_fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)), m_compass(Loopback(compassPort)),
           m_gyro(Loopback(gyroPort)), m_thread([this] { Run(); }) {}
     ~CTwoInstruments() {
-        m_bStop = true;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_bStop = true;
+        }
+        m_stop.notify_all();
         m_thread.join();
         close(m_fd);
     }
@@ -37,15 +41,13 @@ public:
 
 private:
     void Run() {
-        while (!m_bStop) {
-            {
-                std::lock_guard<std::mutex> guard(m_lock);
-                Send(m_dCompass, "GP", m_compass, m_sentCompass);
-                Send(m_dGyro, "HE", m_gyro, m_sentGyro);
-            }
-            // The instruments' own pace, not a wait for an outcome.
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        std::unique_lock<std::mutex> guard(m_lock);
+        do {
+            Send(m_dCompass, "GP", m_compass, m_sentCompass);
+            Send(m_dGyro, "HE", m_gyro, m_sentGyro);
+            // Until told to stop, at the instruments' own pace of 20 Hz.
+        } while (
+            !m_stop.wait_for(guard, std::chrono::milliseconds(50), [this] { return m_bStop; }));
     }
     void Send(double heading, const char* talker, const sockaddr_in& to, std::string& sent) {
         if (heading != heading)
@@ -63,7 +65,8 @@ private:
     std::mutex m_lock;
     double m_dCompass = NAN, m_dGyro = NAN;
     std::string m_sentCompass, m_sentGyro;
-    std::atomic<bool> m_bStop{false};
+    std::condition_variable m_stop;
+    bool m_bStop = false; // under m_lock
     std::thread m_thread;
 };
 
