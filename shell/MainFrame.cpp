@@ -133,6 +133,7 @@ bool CMainFrame::OnCreate(CQuillmarView* view) {
     setCentralWidget(view);
     view->AttachMonitor(&m_pSession->Monitor());
     view->Analysis().SetSentenceOptions(m_sentenceOptions);
+    view->Analysis().SetHeadingCompareSettings(ReadSourceSettings().compare);
     RegisterCommands();
     view->RegisterCommands(m_commands);
     m_commands.SetAfterRun([this](int) { UpdateCommandUI(); });

@@ -123,6 +123,18 @@
         <source>%1（%2）</source>
         <translation>%1 (%2)</translation>
     </message>
+    <message>
+        <source>%1：记录无法读取（%2）</source>
+        <translation>%1: the record cannot be read (%2)</translation>
+    </message>
+    <message>
+        <source>%1：%2 个航向，没有与首个来源同时有效的航向可比较</source>
+        <translation>%1: %2 headings, none valid at a time the first source had one to compare with</translation>
+    </message>
+    <message>
+        <source>%1：与首个来源比较 %2 次，航向差平均 %3°，最大 %4°，超限（%5°）%6 秒，报警 %7 次</source>
+        <translation>%1: compared with the first source %2 times, heading difference mean %3°, largest %4°, beyond the limit (%5°) %6 s, %7 alarms</translation>
+    </message>
 </context>
 <context>
     <name>AttitudeDisplay</name>
@@ -1811,6 +1823,10 @@ Use the extension .csv, .png, .pdf or .svg</translation>
 要替换它吗？</source>
         <translation>%1 already exists.
 Do you want to replace it?</translation>
+    </message>
+    <message>
+        <source>；%1</source>
+        <translation>; %1</translation>
     </message>
 </context>
 <context>

@@ -88,6 +88,7 @@ struct CAnalysisSession::Job {
     QString path;
     AnalysisSource source = AnalysisSource::R35;
     SentenceOptions options;
+    HeadingCompareSettings compare;
     std::atomic<bool> cancel{false};
     std::atomic<bool> ended{false};
     std::atomic<std::uint64_t> lines{0}, length{0}; // in the progress trace's terms
@@ -122,6 +123,10 @@ struct CAnalysisSession::Job {
             data->counts = out.counts;
             data->nMessages = result.nMessages;
             data->nPositions = result.nPositions;
+            if (!cancelled && result.status == RecordLoadResult::Status::Complete)
+                data->arrHeadings =
+                    CompareRecordedHeadings(path.toStdString(), compare, options, &cancel);
+            cancelled = cancel.load();
         }
         finished.taken = !cancelled;
         if (!cancelled)
@@ -165,6 +170,7 @@ void CAnalysisSession::StartLoad(const QString& path, AnalysisSource source,
     m_pJob->path = path;
     m_pJob->source = source;
     m_pJob->options = m_sentenceOptions;
+    m_pJob->compare = m_headingCompare;
     m_pJob->onEnded = std::move(onEnded);
     m_pJob->thread = std::thread([job = m_pJob.get()] { job->Run(); });
 }
@@ -235,6 +241,35 @@ CAnalysisData CAnalysisSession::Data() const {
     const bool roll = d.nFirst[2] < d.records.size();
     return {&d.records,  &d.heading,  &d.pitch,   roll ? &d.roll : nullptr,
             d.nFirst[0], d.nFirst[1], d.nFirst[2]};
+}
+
+QStringList CAnalysisSession::HeadingAgreementLines() const {
+    QStringList lines;
+    for (const HeadingAgreement& agreement : m_pData->arrHeadings)
+        lines << HeadingAgreementLine(agreement);
+    return lines;
+}
+
+QString CAnalysisSession::HeadingAgreementLine(const HeadingAgreement& agreement) {
+    const QString label = QString::fromStdString(agreement.strLabel);
+    if (!agreement.strError.empty())
+        return QCoreApplication::translate("AnalysisSession", "%1：记录无法读取（%2）")
+            .arg(label, QString::fromStdString(agreement.strError));
+    if (agreement.nCompared == 0)
+        return QCoreApplication::translate("AnalysisSession",
+                                           "%1：%2 个航向，没有与首个来源同时有效的航向可比较")
+            .arg(label)
+            .arg(agreement.nHeadings);
+    return QCoreApplication::translate(
+               "AnalysisSession",
+               "%1：与首个来源比较 %2 次，航向差平均 %3°，最大 %4°，超限（%5°）%6 秒，报警 %7 次")
+        .arg(label)
+        .arg(agreement.nCompared)
+        .arg(agreement.dMeanAbs, 0, 'f', 1)
+        .arg(QString::asprintf("%+.1f", agreement.dLargest))
+        .arg(agreement.dLimit, 0, 'g', 3)
+        .arg(static_cast<double>(agreement.nBeyondMs) / 1000, 0, 'f', 1)
+        .arg(agreement.nAlarms);
 }
 
 QString CAnalysisSession::TimeSourceText() const {

@@ -15,11 +15,13 @@
 #include "plots/AnalysisLoader.h"
 #include "plots/CurveSummary.h"
 #include "plots/RecordLoader.h"
+#include "plots/SourceHeadings.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,6 +43,9 @@ struct CAnalysisRecords {
     // The first record that has a heading, a pitch, a roll (records.size():
     // none). Before it the angle was not yet received: NaN, not drawn.
     std::size_t nFirst[3] = {0, 0, 0};
+    // A record of several sources: each further source's heading against
+    // the first's (records beside it; none for one source or an R35 file).
+    std::vector<HeadingAgreement> arrHeadings;
 
     // Finds the first records and builds the summaries of the curves there
     // are; roll only withRoll (an R35 file's records have none: 0 there).
@@ -59,6 +64,10 @@ public:
     void StartLoad(const QString& path, AnalysisSource source, std::function<void()> onEnded = {});
     // How a record's sentences are read from the next load on (RotMeaning).
     void SetSentenceOptions(const SentenceOptions& options) { m_sentenceOptions = options; }
+    // How the headings of a record's further sources are compared with the first's.
+    void SetHeadingCompareSettings(const HeadingCompareSettings& settings) {
+        m_headingCompare = settings;
+    }
     bool LoadEnded() const;
     struct Finished {
         bool complete = false; // the file loaded whole
@@ -88,6 +97,11 @@ public:
     // What the status bar says of where the records' times come from; empty
     // without times.
     QString TimeSourceText() const;
+    // Each further source's heading against the first's, one line each
+    // (how often compared, the mean and largest difference, the time beyond
+    // the limit, the alarms); empty for one source.
+    QStringList HeadingAgreementLines() const;
+    static QString HeadingAgreementLine(const HeadingAgreement& agreement);
     // Where the times came from, and why a better source was left aside.
     static QString TimeSourceText(const AnalysisTimes& times);
 
@@ -125,6 +139,7 @@ public:
 
 private:
     SentenceOptions m_sentenceOptions;
+    HeadingCompareSettings m_headingCompare;
     static constexpr int kFirstToggle = 32864; // ID_TOGGLE_HEADING
     static constexpr int kToggles = 5;
     struct Job;

@@ -4,10 +4,13 @@
 #include "link/InstrumentSession.h"
 #include "link/RecordTimes.h"
 #include "link/ReplaySource.h"
+#include "plots/SourceHeadings.h"
 #include "support/LinkSupport.h"
 #include "tools/Simulator.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -19,6 +22,24 @@ const std::string kStem = "/2026-12-7-9-5-3";
 std::string Sentence(const char* talker, std::size_t heading) {
     return CInstrumentSimulator::WithNmeaChecksum("$" + std::string(talker) + "HDT," +
                                                   std::to_string(heading) + ".0,T");
+}
+
+// Heading sentences with one decimal, each received at kBaseUtcMs + its time.
+void WriteHeadings(const std::string& path, const char* talker,
+                   const std::vector<std::pair<std::int64_t, double>>& headings) {
+    CRecordTimesWriter times;
+    std::string error, record;
+    ASSERT_TRUE(times.Open(path, kBaseUtcMs, &error)) << error;
+    for (const auto& [atMs, heading] : headings) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", heading);
+        const std::string sentence = CInstrumentSimulator::WithNmeaChecksum(
+            "$" + std::string(talker) + "HDT," + text + ",T");
+        record += sentence;
+        times.Add(sentence, false, kBaseUtcMs + atMs);
+    }
+    times.WriteBatch();
+    std::ofstream(path, std::ios::binary) << record;
 }
 
 // Heading sentences, first + i for message i, received at kBaseUtcMs + atMs[i]
@@ -187,6 +208,59 @@ TEST(ReplaySourcesTest, SeekAndStepTakeTheOtherSourcesAlong) {
         EXPECT_EQ(
             replay.session.Sources().at(1).readings[static_cast<int>(Quantity::Heading)].value,
             static_cast<double>(100 + gyroAt.size() - 1));
+    }
+}
+
+// Looked back on: the gyro's recorded heading against the first source's,
+// through the live comparison (limit 3°, 5 s to start, 5 s to clear).
+TEST(ReplaySourcesTest, RecordedHeadingsCompareAsTheLiveMonitorDid) {
+    struct Case {
+        const char* what;
+        double first;                           // the first source's heading, at 10 Hz for 30 s
+        double gyro;                            // the gyro's, 50 ms later each time
+        double offFrom, offTo, off;             // seconds in which the gyro is off by off more
+        std::int64_t gyroShiftMs;               // all of the gyro's later by this
+        std::uint64_t minCompared, maxCompared; // each compares at the other's time
+        double largest, beyondS;                // beyondS within 0.3 s
+        int alarms;
+    };
+    const Case table[] = {
+        {"agree", 100, 100.5, 0, 0, 0, 0, 550, 600, 0.5, 0, 0},
+        {"off for 10 s", 100, 100, 10, 20, 6, 0, 550, 600, 6, 10, 1},
+        {"off too briefly to alarm", 100, 100, 10, 13, 6, 0, 550, 600, 6, 3, 0},
+        {"across north", 359.5, 0.5, 0, 0, 0, 0, 550, 600, 1, 0, 0},
+        // Never at a time both were fresh: nothing compared, nothing claimed.
+        {"the gyro's after the first had gone", 100, 150, 0, 0, 0, 40000, 0, 0, 0, 0, 0},
+    };
+    constexpr int kMessages = 300;
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        CTempFolder folder;
+        std::vector<std::pair<std::int64_t, double>> first, gyro;
+        for (int i = 0; i < kMessages; ++i) {
+            const std::int64_t atMs = i * 100;
+            first.emplace_back(atMs, c.first);
+            const bool off = atMs >= c.offFrom * 1000 && atMs < c.offTo * 1000;
+            gyro.emplace_back(atMs + 50 + c.gyroShiftMs, c.gyro + (off ? c.off : 0));
+        }
+        WriteHeadings(folder.path + kStem + ".txt", "GP", first);
+        WriteHeadings(folder.path + kStem + "-gyro.txt", "HE", gyro);
+        HeadingCompareSettings settings;
+        const std::vector<HeadingAgreement> found =
+            CompareRecordedHeadings(folder.path + kStem + ".txt", settings);
+        ASSERT_EQ(found.size(), 1u);
+        const HeadingAgreement& gyroAgreement = found[0];
+        EXPECT_EQ(gyroAgreement.strLabel, "gyro");
+        EXPECT_EQ(gyroAgreement.strError, "");
+        EXPECT_EQ(gyroAgreement.nHeadings, static_cast<std::uint64_t>(kMessages));
+        EXPECT_GE(gyroAgreement.nCompared, c.minCompared);
+        EXPECT_LE(gyroAgreement.nCompared, c.maxCompared);
+        EXPECT_NEAR(gyroAgreement.dLargest, c.largest, 1e-3);
+        EXPECT_NEAR(static_cast<double>(gyroAgreement.nBeyondMs) / 1000, c.beyondS, 0.3);
+        EXPECT_EQ(gyroAgreement.nAlarms, c.alarms);
+        // Alone, a record has nothing to compare.
+        std::filesystem::remove(folder.path + kStem + "-gyro.txt");
+        EXPECT_TRUE(CompareRecordedHeadings(folder.path + kStem + ".txt", settings).empty());
     }
 }
 
