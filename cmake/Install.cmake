@@ -50,6 +50,11 @@ endforeach()
 install(FILES ${QUILLMAR_MAN_PAGES} DESTINATION share/man/man1)
 install(FILES README.md ${QUILLMAR_PACKAGING_DIR}/99-quillmar-gnss.rules
   DESTINATION share/doc/quillmar)
+# The headless service: its unit (not enabled) and the settings file it begins with, which
+# the package copies to /etc/quillmar/quillmar.ini when there is none (the operator's own
+# is never replaced).
+install(FILES ${QUILLMAR_PACKAGING_DIR}/quillmar.service DESTINATION lib/systemd/system)
+install(FILES ${QUILLMAR_PACKAGING_DIR}/quillmar.ini DESTINATION share/quillmar)
 
 # The Debian package. Its library dependencies come from dpkg-shlibdeps (dpkg-dev); what the
 # program loads at run time without linking is named here: the window system plug-ins and a
@@ -80,6 +85,11 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-microhei | fonts-no
 # plug-in (libqt6gui6 carries only xcb and offscreen: without it a Wayland desktop runs the
 # program through XWayland).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-wayland")
+# The service's user (in group dialout) and its records' folder, made on installation; the
+# unit stays disabled until the operator enables it.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${QUILLMAR_PACKAGING_DIR}/postinst ${QUILLMAR_PACKAGING_DIR}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
 
 if(QUILLMAR_TESTS)

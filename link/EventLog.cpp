@@ -99,14 +99,20 @@ void CEventLog::Close() {
     m_fd = -1;
 }
 
-bool CEventLog::Write(std::string_view subject, std::string_view event, std::string_view value,
-                      std::string_view limit, std::int64_t utcMs) {
+std::string CEventLog::Line(std::string_view subject, std::string_view event,
+                            std::string_view value, std::string_view limit, std::int64_t utcMs) {
     std::string line = IsoTime(utcMs);
     for (std::string_view field : {subject, event, value, limit}) {
         line += ',';
         line += field;
     }
     line += '\n';
+    return line;
+}
+
+bool CEventLog::Write(std::string_view subject, std::string_view event, std::string_view value,
+                      std::string_view limit, std::int64_t utcMs) {
+    const std::string line = Line(subject, event, value, limit, utcMs);
     // Kept lines beyond the limit: the oldest whole lines go.
     if (m_pending.size() + line.size() > kMaxPending) {
         const std::size_t cut = m_pending.find('\n', m_pending.size() + line.size() - kMaxPending);

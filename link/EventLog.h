@@ -53,6 +53,9 @@ public:
     // written now (it is kept for the next try).
     bool Write(std::string_view subject, std::string_view event, std::string_view value = {},
                std::string_view limit = {}, std::int64_t utcMs = NowUtcMs());
+    // The line Write writes, with its end.
+    static std::string Line(std::string_view subject, std::string_view event,
+                            std::string_view value, std::string_view limit, std::int64_t utcMs);
     // Opens the log at its path if that failed before, and writes the lines
     // kept; true when none is left.
     bool Flush();

@@ -213,6 +213,11 @@ public:
     CMessageQueue& Queue() { return m_queue; }
     std::uint64_t MessagesFramed() const { return m_nMessages.load(); }
     // A line in the event log beside the record (any thread).
+    // The event log's lines also to fd (a service's standard error); -1: not.
+    void EchoEvents(int fd) {
+        if (m_pRecorder)
+            m_pRecorder->EchoTo(fd);
+    }
     void LogEvent(std::string_view subject, std::string_view event, std::string_view value = {}) {
         Log(subject, event, value);
     }

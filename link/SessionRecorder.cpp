@@ -1,5 +1,10 @@
 #include "link/SessionRecorder.h"
 
+#include <cerrno>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 bool SameRecord(const RecordState& a, const RecordState& b) {
     return a.kind == b.kind && a.strPath == b.strPath && a.strOldPath == b.strOldPath &&
@@ -116,15 +121,34 @@ void CSessionRecorder::OpenBesideLocked() {
     }
 }
 
+void CSessionRecorder::EchoTo(int fd) {
+    struct stat info {};
+    m_bEchoSocket = fd >= 0 && fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode);
+    m_nEchoFd = fd;
+}
+
 void CSessionRecorder::Log(std::string_view subject, std::string_view event, std::string_view value,
                            std::string_view limit) {
     if (m_pForward) {
         m_pForward->Log(m_strLabel + "/" + std::string(subject), event, value, limit);
         return;
     }
+    const std::int64_t utcMs = CEventLog::NowUtcMs();
     std::lock_guard<std::mutex> guard(m_eventLock);
     if (m_bKeepsLog)
-        m_events.Write(subject, event, value, limit);
+        m_events.Write(subject, event, value, limit, utcMs);
+    if (const int fd = m_nEchoFd.load(); fd >= 0) {
+        const std::string line = CEventLog::Line(subject, event, value, limit, utcMs);
+        // One write a line, so lines of other writers never cut into it. A
+        // journal that does not take it at once (its socket full) loses the
+        // echo, never the log, and never holds up the session.
+        const auto written = [&] {
+            return m_bEchoSocket ? ::send(fd, line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL)
+                                 : ::write(fd, line.data(), line.size());
+        };
+        while (written() < 0 && errno == EINTR) {
+        }
+    }
 }
 
 void CSessionRecorder::SetState(const RecordState& state) {

@@ -91,6 +91,9 @@ public:
     // replay) has none. Any thread.
     void Log(std::string_view subject, std::string_view event, std::string_view value = {},
              std::string_view limit = {}) override;
+    // Every line of the event log also goes to fd (a service's standard
+    // error, the journal), whether or not a log is kept; -1: nowhere.
+    void EchoTo(int fd);
 
     // Any thread.
     RecordState State() const;
@@ -112,6 +115,8 @@ private:
     IEventSink* m_pForward = nullptr; // where the lines go instead of a log of its own
     std::string m_strLabel;
     std::atomic<bool> m_bKeepsLog{false}; // a record was made, or is tried
+    std::atomic<int> m_nEchoFd{-1};
+    std::atomic<bool> m_bEchoSocket{false};
     std::atomic<std::uint64_t> m_nDropped{0};
 
     mutable std::mutex m_lock; // the files, held while they are written

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <unistd.h>
 
 CQuillmarApp::CQuillmarApp() = default;
 
@@ -97,8 +98,13 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "The window's language: en (English) or zh (Chinese); default: the setting Language, "
         "else English for an English locale, else Chinese.",
         "LANG");
+    const QCommandLineOption headless(
+        "headless",
+        "Run as a service, with no window and no display: read the sources, record, keep the "
+        "alarms and share as the window does; the event log's lines (state changes, alarms) "
+        "also go to standard error. SIGTERM or SIGINT ends it.");
     parser.addOptions({port, source, serve, serveUdp, serveUdpFormat, screenshot, after, records,
-                       analyse, analyseRecord, replay, replaySpeed, exportCsv, language});
+                       analyse, analyseRecord, replay, replaySpeed, exportCsv, language, headless});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -150,6 +156,16 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
     if (info.language.isEmpty()) {
         info.error = "--lang takes en or zh";
         return info;
+    }
+    info.headless = parser.isSet(headless);
+    if (info.headless) {
+        for (const QCommandLineOption* option : {&screenshot, &analyse, &analyseRecord, &replay}) {
+            if (parser.isSet(*option)) {
+                info.error = QString("--headless records and alarms; it does not take --%1")
+                                 .arg(option->names().constFirst());
+                return info;
+            }
+        }
     }
     info.screenshotAfterMs = parser.value(after).toInt(&ok);
     if (!ok || info.screenshotAfterMs < 0)
@@ -213,6 +229,10 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         }
     }
     m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice, RecordFolder(info));
+    // Headless, the session of the window runs without it: what it would
+    // show goes to the error stream (the journal under systemd).
+    if (info.headless)
+        m_pFrame->Session().EchoEvents(STDERR_FILENO);
     // The program runs on its defaults: said once, not a reason to stop.
     if (const QString refusal = SettingsRefusal(); !refusal.isEmpty())
         CPrompter::Instance().Notify(nullptr, refusal, QString(), CPrompter::Icon::Warning);
@@ -231,8 +251,12 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     view->SetDocument(m_pDocument.get());
     if (!m_pFrame->OnCreate(view))
         return false;
-    m_pFrame->show();
     m_pFrame->setWindowTitle("Velquor 1.0");
+    if (info.headless) {
+        std::fprintf(stderr, "quillmar: headless, records in %s\n", qPrintable(RecordFolder(info)));
+        return true;
+    }
+    m_pFrame->show();
     const bool record = !info.analysisRecordFile.isEmpty();
     if (record || !info.analysisFile.isEmpty()) {
         // As if chosen in the load dialog; the screenshot waits for the load.

@@ -26,8 +26,9 @@ struct CCommandLineInfo {
     double replaySpeed = 1; // one of CReplayDlg::Speeds(); 0: as fast as possible
     QString exportCsvFile;  // write the loaded records there as CSV and exit, windowless
     int screenshotAfterMs = 0;
-    QString language; // "en" or "zh" (see ChooseLanguage)
-    QString error;    // set when the command line cannot be used
+    QString language;      // "en" or "zh" (see ChooseLanguage)
+    bool headless = false; // no window: a service's run
+    QString error;         // set when the command line cannot be used
 };
 
 class CQuillmarApp {

@@ -18,6 +18,12 @@ QString& Folder() {
     static QString folder;
     return folder;
 }
+
+// A service's settings file, named whole (QUILLMAR_SETTINGS=/etc/quillmar/quillmar.ini);
+// empty: the user's.
+QString NamedFile() {
+    return qEnvironmentVariable("QUILLMAR_SETTINGS");
+}
 } // namespace
 
 void SetSettingsFolder(const QString& folder) {
@@ -26,22 +32,26 @@ void SetSettingsFolder(const QString& folder) {
 }
 
 QString SettingsRefusal() {
-    // The files QSettings reads, the user's and the machine's, each looked at
-    // without opening it.
+    // The files QSettings reads, the user's and the machine's (or the one a
+    // service names), each looked at without opening it.
     const QString user =
         Folder().isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
                            : Folder();
     const QString machine = QLibraryInfo::path(QLibraryInfo::SettingsPath);
+    QStringList paths;
     for (const QString& folder : {user, machine}) {
         for (const QString& name : {QString("%1/%2.ini").arg(kOrganization, kApplication),
-                                    QString("%1.ini").arg(kOrganization)}) {
-            const QString path = folder + "/" + name;
-            struct stat info {};
-            if (stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
-                return QCoreApplication::translate(
-                           "SettingsKey", "设置文件不是普通文件：%1\n本次运行不读取也不保存设置")
-                    .arg(path);
-        }
+                                    QString("%1.ini").arg(kOrganization)})
+            paths << folder + "/" + name;
+    }
+    if (!NamedFile().isEmpty())
+        paths = QStringList{NamedFile()};
+    for (const QString& path : paths) {
+        struct stat info {};
+        if (stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+            return QCoreApplication::translate(
+                       "SettingsKey", "设置文件不是普通文件：%1\n本次运行不读取也不保存设置")
+                .arg(path);
     }
     return {};
 }
@@ -55,8 +65,10 @@ long CSettingsKey::Create() {
     m_pSettings.reset();
     if (!SettingsRefusal().isEmpty())
         return 5;
-    m_pSettings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                              kOrganization, kApplication);
+    m_pSettings = NamedFile().isEmpty()
+                      ? std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                    kOrganization, kApplication)
+                      : std::make_unique<QSettings>(NamedFile(), QSettings::IniFormat);
     return m_pSettings->status() == QSettings::AccessError ? 5 : 0;
 }
 

@@ -42,7 +42,8 @@ private:
 };
 
 // The folder the settings file is in (the user's configuration folder unless
-// given; tests give one of their own).
+// given; tests give one of their own). A service names its file whole in the
+// environment instead: QUILLMAR_SETTINGS=/etc/quillmar/quillmar.ini.
 void SetSettingsFolder(const QString& folder);
 // Why the settings cannot be used in this run: a settings file there that is
 // not a regular file (reading a FIFO would wait for ever). Empty when they

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string_view>
@@ -141,7 +142,11 @@ int main(int argc, char* argv[]) {
     // Without a display, the window is drawn offscreen: a screenshot run
     // needs no more. Another run has nothing to show and ends below.
     RaiseDescriptorLimit();
-    const bool noDisplay = NoDisplay(argc, argv);
+    // A service (--headless) never needs a display, whatever its environment.
+    const bool headless = std::any_of(argv + 1, argv + argc, [](const char* argument) {
+        return std::string_view(argument) == "--headless";
+    });
+    const bool noDisplay = headless || NoDisplay(argc, argv);
     if (noDisplay)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -158,7 +163,7 @@ int main(int argc, char* argv[]) {
                      help ? "" : "quillmar: ", qPrintable(info.error));
         return help ? 0 : 2;
     }
-    if (noDisplay && info.screenshotFile.isEmpty()) {
+    if (noDisplay && info.screenshotFile.isEmpty() && !info.headless) {
         std::fprintf(stderr, "quillmar: no display (DISPLAY and WAYLAND_DISPLAY are not set); "
                              "start it on a desktop, or with --screenshot FILE or -platform "
                              "offscreen\n");
@@ -167,9 +172,10 @@ int main(int argc, char* argv[]) {
     // The window's language, Qt's own texts (message box buttons, file and
     // print dialogs) with it.
     ApplyLanguage(info.language);
-    // A screenshot run ends by itself: nobody is there to answer a box.
+    // A screenshot run ends by itself and a service has nobody at its
+    // screen: nobody is there to answer a box.
     CUnattendedPrompter unattended;
-    if (!info.screenshotFile.isEmpty())
+    if (!info.screenshotFile.isEmpty() || info.headless)
         CPrompter::Install(&unattended);
     QSocketNotifier* quitNotifier = nullptr;
     QuitOnSignals(quitNotifier);

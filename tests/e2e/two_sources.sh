@@ -5,7 +5,9 @@
 # silent from 8 s to 11 s. The event log must tell the story in order: the
 # difference alarm, the failover to the gyro, the alarm over while nothing is
 # compared, the alarm again once the instrument is back, the failback; and
-# each record must hold its own source's stream alone.
+# each record must hold its own source's stream alone. The program runs as a
+# service (--headless, no display): its error stream tells the same story,
+# and SIGTERM ends it with the event log closed.
 #
 #   tests/e2e/two_sources.sh BUILD_DIR
 set -eu
@@ -18,7 +20,8 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "two_sources: $*" >&2; exit 1; }
-export HOME="$work" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen
+export HOME="$work" XDG_CONFIG_HOME="$work/config"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 mkdir -p "$XDG_CONFIG_HOME/Quillmar Solution" "$work/rec"
 cat >"$XDG_CONFIG_HOME/Quillmar Solution/Quillmar.ini" <<INI
 [General]
@@ -30,7 +33,7 @@ INI
 port=$((61000 + $$ % 4000))
 "$build/quillmar-sim" --rate 10 --n-every 0 --drop-after 8 --drop-for 3 \
     --source-out "gyro=udp:127.0.0.1:$port,format=iec450,id=GY0001,drift=30" \
-    --run-app "$build/quillmar" --record-folder "$work/rec" --source "gyro=udp://:$port" \
+    --run-app "$build/quillmar" --headless --record-folder "$work/rec" --source "gyro=udp://:$port" \
     >"$work/sim.log" 2>&1 &
 sim=$!
 
@@ -57,4 +60,12 @@ gyro=$(ls "$work"/rec/*-gyro.txt)
 ! grep -q 'GY0001\|HEHDT' "$first" || fail "the instrument's record holds the gyro's lines"
 [ "$(grep -cv '^\\s:GY0001,' "$gyro")" = 0 ] || fail "the gyro's record holds other lines"
 [ -s "${gyro%.txt}-times.bin" ] && [ -s "${gyro%.txt}-raw.bin" ] || fail "the gyro's timing file or raw capture is missing"
-echo "two_sources: the story and both records as they should be"
+said=$(grep -E '^[0-9T:.Z-]+,(heading|heading-difference|data),' "$work/sim.log" |
+    cut -d, -f2-5 | sed -e 's|/dev/pts/[0-9]*|PTY|g' -e 's/^\(heading-difference,[a-z]*\),.*/\1/')
+[ "$said" = "$expected" ] || { cat "$work/sim.log" >&2; fail "the error stream tells another story"; }
+# Ended as a service is: SIGTERM to the program, the simulator ends with it.
+kill -TERM $(cat /proc/$sim/task/$sim/children)
+wait "$sim" || true
+sim=
+events | tail -1 | grep -q ',program,end,' || { events >&2; fail "no program,end after SIGTERM"; }
+echo "two_sources: the story, told on the error stream too, and both records as they should be"

@@ -36,9 +36,16 @@ for file in usr/bin/quillmar usr/bin/quillmar-sim usr/share/quillmar/Boat/BOAT.s
         usr/share/metainfo/org.quillmar.Quillmar.metainfo.xml \
         usr/share/icons/hicolor/48x48/apps/quillmar.png \
         usr/share/icons/hicolor/scalable/apps/quillmar.svg \
-        usr/share/man/man1/quillmar.1 usr/share/doc/quillmar/99-quillmar-gnss.rules; do
+        usr/share/man/man1/quillmar.1 usr/share/doc/quillmar/99-quillmar-gnss.rules \
+        usr/lib/systemd/system/quillmar.service usr/share/quillmar/quillmar.ini; do
     grep -qx "./$file" "$out/contents" || fail "the package lacks /$file"
 done
+# The service's user and settings are made on installation.
+dpkg-deb -e "$deb" "$out/control"
+for script in postinst postrm; do
+    [ -x "$out/control/$script" ] || fail "the package has no $script"
+done
+grep -q 'useradd --system' "$out/control/postinst" || fail "postinst makes no quillmar user"
 
 dpkg -x "$deb" "$out/root"
 "$out/root/usr/bin/quillmar" --help | grep -q -- '--port' || fail "quillmar --help"

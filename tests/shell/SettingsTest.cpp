@@ -30,6 +30,20 @@ TEST(PortSetting, ComesFromTheSettingsFile) {
     const auto named = key.NamedPortDevices();
     ASSERT_EQ(named.size(), 1);
     EXPECT_EQ(named.value(2), "/dev/serial/by-id/usb-gnss");
+    // A service names its file whole: that one alone is read, and one that
+    // is not a regular file is refused as the user's would be.
+    const QString service = settings.Folder() + "/service.ini";
+    QFile file(service);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[General]\nPortOfMonitor=COM5\n");
+    file.close();
+    qputenv("QUILLMAR_SETTINGS", QFile::encodeName(service));
+    EXPECT_EQ(ReadConfiguredPort(), 5);
+    qputenv("QUILLMAR_SETTINGS", QFile::encodeName(settings.Folder()));
+    EXPECT_NE(SettingsRefusal(), "");
+    EXPECT_EQ(ReadConfiguredPort(), 1);
+    qunsetenv("QUILLMAR_SETTINGS");
+    EXPECT_EQ(ReadConfiguredPort(), 3);
 }
 
 // The datagrams' form, source identifier and TTL: a setting that cannot be
