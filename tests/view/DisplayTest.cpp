@@ -341,7 +341,7 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
     LiveFixture d;
     for (int i = 0; i < 40000; ++i)
         d.Sample(i == 12345 ? 350 : i == 23456 ? 0 : 100 + i * 3 % 7, i % 3);
-    d.nav.m_nPanX = -12000;
+    d.nav.m_nPanX = -3519; // window pixels: samples from about 12000 on
     d.nav.m_bFollowLive = false;
     const QSize size(300, 670);
     const CScale scale{300 / 1023.0, 1};
@@ -487,10 +487,12 @@ TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
     CQuillmarView& view = t.view;
     const std::int64_t start = SteadyMs() - 300000;
     for (int i = 0; i < 3000; ++i)
-        view.Monitor().InterpretText(QString("$C%1,%2\r\n")
-                                         .arg(180 + 120 * std::sin(i / 300.0), 0, 'f', 1)
-                                         .arg(8 * std::sin(i / 40.0), 0, 'f', 2)
-                                         .toStdString(),
+        view.Monitor().InterpretText(CInstrumentSimulator::WithNmeaChecksum(
+                                         QString("$PSAT,HPR,0,%1,%2,%3,N")
+                                             .arg(180 + 120 * std::sin(i / 300.0), 0, 'f', 1)
+                                             .arg(8 * std::sin(i / 40.0), 0, 'f', 2)
+                                             .arg(4 * std::cos(i / 90.0), 0, 'f', 2)
+                                             .toStdString()),
                                      start + i * 100);
     view.Monitor().InterpretText("$GPGGA,1,3110.4567,N,12129.8765,E,1\r\n", start + 299900);
     QImage dials;
