@@ -46,18 +46,24 @@ void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav, double p
             canvas.TextOut(s.X(1), y, QString::number(i));
     }
 
+    // The ticks right of the widest label: in a narrow window the labels'
+    // column is narrower than their text.
+    const int axis = std::max(s.X(30), s.X(1) + canvas.TextWidth("360") + 1);
+    const int shift = axis - s.X(30);
     canvas.SelectPen(Pens::kAxis);
     for (int i = 0; i <= 360; ++i) {
         const int y = s.Y(hs * i * zy + py);
-        canvas.Line(s.X(30), y, s.X(40), y);
+        canvas.Line(axis, y, s.X(40) + shift, y);
     }
     for (int i = 0; i <= 360; i += 10) {
         const int y = s.Y(hs * i * zy + py);
-        canvas.Line(s.X(30), y, s.X(50), y);
+        canvas.Line(axis, y, s.X(50) + shift, y);
     }
-    canvas.TextOut(s.X(1000), s.Y(352 + py), "0");
-    canvas.TextOut(s.X(1000), s.Y(360 + py - 100 * zy - 8), "10");
-    canvas.TextOut(s.X(1000), s.Y(360 + py + 100 * zy - 8), "-10");
+    // The pitch labels kept inside the window.
+    const int pitchX = std::min(s.X(1000), canvas.Size().width() - canvas.TextWidth("-10") - 1);
+    canvas.TextOut(pitchX, s.Y(352 + py), "0");
+    canvas.TextOut(pitchX, s.Y(360 + py - 100 * zy - 8), "10");
+    canvas.TextOut(pitchX, s.Y(360 + py + 100 * zy - 8), "-10");
     for (int i = 0; i <= 100; i += 10) {
         int y = s.Y(360 + i * zy + py);
         canvas.Line(s.X(980), y, s.X(990), y);
@@ -74,7 +80,7 @@ void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav, double p
     // pitch scale, and thinned where they would run together.
     const long lastLine = std::max(10000L, static_cast<long>(samples / 100) + 1);
     VisibleRange(30 + px, 100 * zx, -1 / s.sx, (size.width() + 1) / s.sx, lastLine, &from, &to, 0);
-    CLabelThinning timeLabels(s.X(30), s.X(1000) - 1);
+    CLabelThinning timeLabels(axis, pitchX - 1);
     for (long i = from; i <= to; ++i) {
         const int x = s.X(30 + px + 100 * i * zx);
         const QString label = QString::number(i);

@@ -243,6 +243,9 @@ TEST(LiveCurves, AxisLabelsAreWholeAndThinnedAtAnySize) {
         ASSERT_FALSE(timeLefts.empty());
         EXPECT_GE(timeLefts.front(), s.X(30));
         EXPECT_LE(timeLefts.back() + 14, s.X(1000));
+        // The heading labels left of their ticks, the pitch labels inside.
+        EXPECT_LT(s.X(1) + 7 * 3, canvas.Lines(Pens::kAxis)[0]->points[0].x());
+        EXPECT_LE(canvas.FindText("-10")->points[0].x() + 7 * 3, size.width());
         if (size.height() >= 670)
             EXPECT_EQ(headingTops.size(), 37u);
         else
