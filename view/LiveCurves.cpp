@@ -64,11 +64,13 @@ void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav, double p
     canvas.TextOut(pitchX, s.Y(352 + py), "0");
     canvas.TextOut(pitchX, s.Y(360 + py - 100 * zy - 8), "10");
     canvas.TextOut(pitchX, s.Y(360 + py + 100 * zy - 8), "-10");
+    const int pitchTicks = s.X(980) + std::min(0, pitchX - s.X(1000)); // with their labels
+    const int pitchTicksEnd = pitchTicks + s.X(990) - s.X(980);
     for (int i = 0; i <= 100; i += 10) {
         int y = s.Y(360 + i * zy + py);
-        canvas.Line(s.X(980), y, s.X(990), y);
+        canvas.Line(pitchTicks, y, pitchTicksEnd, y);
         y = s.Y(360 - i * zy + py);
-        canvas.Line(s.X(980), y, s.X(990), y);
+        canvas.Line(pitchTicks, y, pitchTicksEnd, y);
     }
 
     // The time grid: a label and a line every 100 samples, at least the ten
@@ -80,7 +82,7 @@ void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav, double p
     // pitch scale, and thinned where they would run together.
     const long lastLine = std::max(10000L, static_cast<long>(samples / 100) + 1);
     VisibleRange(30 + px, 100 * zx, -1 / s.sx, (size.width() + 1) / s.sx, lastLine, &from, &to, 0);
-    CLabelThinning timeLabels(axis, pitchX - 1);
+    CLabelThinning timeLabels(axis, pitchTicks - 1);
     for (long i = from; i <= to; ++i) {
         const int x = s.X(30 + px + 100 * i * zx);
         const QString label = QString::number(i);
