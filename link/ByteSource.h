@@ -37,9 +37,11 @@ struct SourceRead {
     std::vector<std::uint8_t> bytes;
     std::vector<std::size_t> ends;
     bool bDatagrams = false;
+    bool bAfterJump = false; // a replay's first read after a seek
     void Clear() {
         bytes.clear();
         ends.clear();
+        bAfterJump = false;
     }
 };
 

@@ -445,6 +445,8 @@ void CInstrumentSession::ProcessRead(const SourceRead& read, std::int64_t nowMs)
 }
 
 void CInstrumentSession::ProcessReadOf(Input& in, const SourceRead& read, std::int64_t nowMs) {
+    if (read.bAfterJump)
+        m_monitor.BreakCurves(); // no line across a seek
     if (read.bDatagrams)
         ProcessInput(in, read.bytes.data(), read.ends.data(), read.ends.size(), true, nowMs);
     else if (!read.bytes.empty()) {

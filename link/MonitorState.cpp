@@ -127,7 +127,9 @@ void CMonitorState::AppendSample(std::int64_t nowMs) {
     const std::size_t index = m_samples.Size();
     const std::int64_t lastMs = m_nLastSampleMs.load(std::memory_order_relaxed);
     const std::size_t marks = m_times.Size();
-    if (index > 0 && nowMs - lastMs > StaleMs()) {
+    const bool jumped = m_bBreakNext;
+    m_bBreakNext = false;
+    if (index > 0 && (jumped || nowMs - lastMs > StaleMs())) {
         m_gaps.Append(index);
         if (m_times[marks - 1].index != index - 1)
             m_times.Append({index - 1, lastMs});

@@ -98,6 +98,9 @@ public:
     // A value not refreshed for this long is stale; a sample that comes this
     // long after the one before starts a new stretch of the curves.
     void SetStaleMs(std::int64_t ms) { m_nStaleMs.store(ms); }
+    // The next sample starts a new stretch of the curves as after a silence
+    // (a replay jumped); on the interpreting thread.
+    void BreakCurves() { m_bBreakNext = true; }
     std::int64_t StaleMs() const { return m_nStaleMs.load(); }
 
     // The alarm limits, from any thread.
@@ -160,6 +163,7 @@ private:
 
     mutable std::mutex m_lock; // guards m_values
     bool m_bHeld = false;      // by CHeldValues; the interpreting thread's own
+    bool m_bBreakNext = false; // the interpreting thread's own
     CLiveValues m_values;
     CLiveSamples m_samples;
     CSampleGaps m_gaps;

@@ -331,6 +331,7 @@ std::int64_t CReplaySource::TakeDue(std::int64_t nowMs, SourceRead& read) {
             m_lock.unlock();
             Seek(offset);
             m_lock.lock();
+            m_bJumped = true;
         }
         reanchor = m_bReanchor;
         m_bReanchor = false;
@@ -350,6 +351,7 @@ std::int64_t CReplaySource::TakeDue(std::int64_t nowMs, SourceRead& read) {
     // Another source in step with this one was sought: to the time it reached.
     if (std::int64_t utcMs = 0; m_pClock->SeekDue(m_nMember, &utcMs)) {
         SeekTime(utcMs);
+        m_bJumped = true;
         std::lock_guard<std::mutex> guard(m_lock);
         m_bFresh = false;
     }
@@ -357,6 +359,8 @@ std::int64_t CReplaySource::TakeDue(std::int64_t nowMs, SourceRead& read) {
     const auto handOver = [&](std::int64_t next) {
         if (read.bytes.empty())
             return next;
+        read.bAfterJump = m_bJumped;
+        m_bJumped = false;
         std::lock_guard<std::mutex> guard(m_lock);
         m_status.nIndex = m_last.nIndex + 1;
         m_status.nOffset = m_last.nOffset;

@@ -189,6 +189,7 @@ private:
     std::int64_t m_nTakeAtMs = 0;           // when something is due next; -1: at a control call
     bool m_bDrained = false; // the last block was handed over: finished at the next take
     Held m_last;             // the last message added to a take
+    bool m_bJumped = false;  // sought since the last take handed over
     SourceRead m_pumped;     // Pump's
 
     // Control, under m_lock.

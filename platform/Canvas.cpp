@@ -30,6 +30,10 @@ int CPainterCanvas::TextWidth(const QString& text) const {
     return m_painter.fontMetrics().horizontalAdvance(text);
 }
 
+int CPainterCanvas::TextHeight() const {
+    return m_painter.fontMetrics().height();
+}
+
 CPainterCanvas::CPainterCanvas(QPainter& painter, QImage& target)
     : CPainterCanvas(painter, target.size()) {
     CRaster raster(target);

@@ -47,6 +47,8 @@ public:
     // How wide TextOut draws the text: the font's own advance where there is
     // a font, else seven pixels a character (a recording).
     virtual int TextWidth(const QString& text) const { return 7 * static_cast<int>(text.size()); }
+    // How tall a line of TextOut's text is (a recording: thirteen pixels).
+    virtual int TextHeight() const { return 13; }
 
     // For the menus: a filled rectangle; a one-pixel frame whose top and left
     // edges are in one colour and bottom and right in another (raised or
@@ -91,6 +93,7 @@ public:
     void TextOut(int x, int y, const QString& text) override;
     QSize Size() const override { return m_size; }
     int TextWidth(const QString& text) const override;
+    int TextHeight() const override;
     void FillRect(const QRect& rect, const QColor& colour) override;
     void Frame3d(const QRect& rect, const QColor& topLeft, const QColor& bottomRight) override;
     void Image(QPoint at, const QPixmap& image, bool blended) override;

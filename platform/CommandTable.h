@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <string>
 
 class CCommandTable {
 public:
@@ -43,11 +44,21 @@ public:
             m_afterRun(id);
         return true;
     }
+    // Why a command cannot be chosen now, for its status tip while greyed
+    // (UTF-8; empty: its usual prompt).
+    void SetUnavailableNote(int id, std::function<std::string()> note) {
+        m_notes[id] = std::move(note);
+    }
+    std::string UnavailableNote(int id) const {
+        const auto it = m_notes.find(id);
+        return it == m_notes.end() || IsEnabled(id) ? std::string() : it->second();
+    }
     // Told after every command that ran (the frame brings menus and toolbar
     // up to date).
     void SetAfterRun(std::function<void(int)> afterRun) { m_afterRun = std::move(afterRun); }
 
 private:
     std::map<int, Command> m_commands;
+    std::map<int, std::function<std::string()>> m_notes;
     std::function<void(int)> m_afterRun;
 };

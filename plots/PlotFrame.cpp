@@ -99,7 +99,7 @@ void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& f) {
     const int width = canvas.Size().width();
     const int scaleLeft = f.area ? 0 : Pixel(26 * f.sx);     // the heading labels
     const int scaleRight = Pixel(970 * (f.area ? 1 : f.sx)); // the pitch scale
-    int lastLabelEnd = std::numeric_limits<int>::min();
+    CLabelThinning labels(scaleLeft, scaleRight);
     // Only the ticks in the window (and a label's width left of it) are drawn.
     for (long k = 0; k * rule.step <= rule.limit; k += every) {
         const double v = static_cast<double>(k) * rule.step;
@@ -107,14 +107,9 @@ void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& f) {
         if (x < -100 || x > width + 1)
             continue;
         const int left = Pixel(x - rule.shift);
-        const QString label = left > lastLabelEnd + 1 && left >= scaleLeft ? GridLabel(f, v) : "";
-        if (!label.isEmpty()) {
-            const int right = left + canvas.TextWidth(label);
-            if (right <= scaleRight) {
-                canvas.TextOut(left, Pixel(row), label);
-                lastLabelEnd = right;
-            }
-        }
+        const QString label = left >= scaleLeft ? GridLabel(f, v) : "";
+        if (!label.isEmpty() && labels.Take(left, left + canvas.TextWidth(label)))
+            canvas.TextOut(left, Pixel(row), label);
         canvas.Line(Pixel(x), Pixel(top), Pixel(x), Pixel(bottom));
     }
 }

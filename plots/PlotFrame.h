@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QString>
 #include <cstdint>
+#include <limits>
 
 // The centre-zoom chain the navigation state applies to plot coordinates.
 class IZoomChain {
@@ -54,6 +55,25 @@ inline int Pixel(double v) {
     constexpr double kFar = 1e9;
     return static_cast<int>(v > kFar ? kFar : (v < -kFar ? -kFar : v));
 }
+
+// Labels along one axis, in drawing order: a label is left out that would
+// touch the one before it or reach past either end given, so that labels
+// are never cut at an edge nor run together where the window is small.
+class CLabelThinning {
+public:
+    CLabelThinning(int low, int high) : m_nLow(low), m_nHigh(high) {}
+    // Whether the label from start to end (its far side) is drawn; taken if so.
+    bool Take(int start, int end) {
+        if (start <= m_nLastEnd + 1 || start < m_nLow || end > m_nHigh)
+            return false;
+        m_nLastEnd = end;
+        return true;
+    }
+
+private:
+    int m_nLow, m_nHigh;
+    int m_nLastEnd = std::numeric_limits<int>::min();
+};
 
 // The record count at the top and the vertical time grid with its labels.
 // "hh:mm:ss" of a UTC time in milliseconds (a grid label).

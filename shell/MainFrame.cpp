@@ -330,8 +330,12 @@ void CMainFrame::UpdateCommandUI() {
     for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
         const bool enabled = it.key() != ID_FILE_MRU_FILE1 && m_commands.IsEnabled(it.key());
         const int check = m_commands.CheckState(it.key());
+        const std::string note = m_commands.UnavailableNote(it.key());
+        const QString tip =
+            note.empty() ? PromptFor(it.key()).statusPrompt : QString::fromStdString(note);
         for (QAction* action : it.value()) {
             action->setEnabled(enabled);
+            action->setStatusTip(tip);
             if (check >= 0) {
                 action->setCheckable(true);
                 action->setChecked(check == 1);

@@ -1779,10 +1779,6 @@ Use the extension .csv, .png, .pdf or .svg</translation>
         <translation>Record files (*.txt);;All files (*)</translation>
     </message>
     <message>
-        <source>请先调入文件</source>
-        <translation>Load a file first.</translation>
-    </message>
-    <message>
         <source>刷新</source>
         <translation>Reset View</translation>
     </message>
@@ -1827,6 +1823,16 @@ Do you want to replace it?</translation>
     <message>
         <source>；%1</source>
         <translation>; %1</translation>
+    <message>
+        <source>实时曲线没有卫星数和误差值</source>
+        <translation>The live curves have no satellite count or error</translation>
+    </message>
+        <source>放大和缩小只用于曲线视图</source>
+        <translation>Zoom in and out work on the live curves and the analysis only</translation>
+    </message>
+    <message>
+        <source>曲线开关只用于曲线视图</source>
+        <translation>The curve switches work on the live curves and the analysis only</translation>
     </message>
 </context>
 <context>

@@ -52,6 +52,7 @@ inline const CPen kAxis{1, QColor(0, 0, 0)};
 inline const CPen kGrid{1, QColor(128, 128, 128)};
 inline const CPen kHeadingCurve{1, QColor(0, 255, 0)};
 inline const CPen kPitchCurve{1, QColor(128, 0, 128)};
+inline const CPen kRollCurve{1, QColor(255, 0, 0)};
 inline const CPen kGap{1, QColor(255, 170, 0)};     // where the live data stopped for a while
 inline const CPen kAlarmMark{2, QColor(230, 0, 0)}; // where an alarm started
 } // namespace Pens
@@ -90,14 +91,25 @@ void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveVal
 // is drawn across a gap in the data, nor through a value not yet received.
 // While the navigation follows the newest sample, once the samples pass the
 // right edge the picture moves left so that the newest stays there.
+// Roll is drawn on the pitch axis, both being small angles about level.
+struct LiveCurveChoice {
+    bool heading = true, pitch = true, roll = true;
+};
 void DrawLiveCurves(CCanvas& canvas, const CScale& scale, const CMonitorState& state,
-                    const CNavigation& navigation);
+                    const CNavigation& navigation, LiveCurveChoice curves = {});
 // Heading on the live curves: reference pixels a degree, so that 360 degrees
 // fit in the window at the default size.
 constexpr double kLiveHeadingScale = 1.8;
-// The horizontal pan the live curves are drawn with (following included).
+// The horizontal pan the live curves are drawn with (following included), in
+// reference pixels; the navigation's pan is in the window's pixels, so that a
+// drag moves the picture as far as the mouse went.
 double LivePanX(const CScale& scale, QSize window, std::size_t samples,
                 const CNavigation& navigation);
+// After a stretch or shrink from zoomX, zoomY: the pan that keeps the middle
+// of the window on the same samples and pitch (while following, the newest
+// sample keeps the right edge by itself).
+void KeepLiveCentre(const CScale& scale, QSize window, CNavigation& navigation, double zoomX,
+                    double zoomY);
 // The sample drawn at device column x; -1 where there is none.
 long LiveSampleAt(const CScale& scale, QSize window, const CMonitorState& state,
                   const CNavigation& navigation, int x);

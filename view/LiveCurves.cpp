@@ -1,5 +1,6 @@
 #include "link/MonitorState.h"
 #include "plots/Decimate.h"
+#include "plots/PlotFrame.h"
 #include "view/Drawing.h"
 #include "view/Navigation.h"
 
@@ -24,32 +25,52 @@ void VisibleRange(double a, double b, double low, double high, long last, long* 
 // The right edge the newest sample keeps while following (reference pixels).
 constexpr double kFollowEdge = 1020;
 
+// The vertical pan in reference pixels (the navigation's is in the window's).
+double LivePanY(const CScale& s, const CNavigation& nav) {
+    return nav.m_nPanY / s.sy;
+}
+
 void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav, double px,
               std::size_t samples) {
-    const double py = nav.m_nPanY;
+    const double py = LivePanY(s, nav);
     const double hs = kLiveHeadingScale;
     const double zx = nav.m_dZoomX, zy = nav.m_dZoomY;
     canvas.TextOut(s.X(550), s.Y(365), QCoreApplication::translate("LiveCurves", "（单位：百）"));
-    for (int i = 0; i <= 360; i += 10)
-        canvas.TextOut(s.X(1), s.Y(hs * i * zy + py), QString::number(i));
+    // Whole labels only, thinned where the window is too low for all of them
+    // (the text's box may overlap its neighbour's by its empty bottom row).
+    CLabelThinning headingLabels(0, canvas.Size().height());
+    const int labelHeight = canvas.TextHeight() - 2;
+    for (int i = 0; i <= 360; i += 10) {
+        const int y = s.Y(hs * i * zy + py);
+        if (headingLabels.Take(y, y + labelHeight))
+            canvas.TextOut(s.X(1), y, QString::number(i));
+    }
 
+    // The ticks right of the widest label: in a narrow window the labels'
+    // column is narrower than their text.
+    const int axis = std::max(s.X(30), s.X(1) + canvas.TextWidth("360") + 1);
+    const int shift = axis - s.X(30);
     canvas.SelectPen(Pens::kAxis);
     for (int i = 0; i <= 360; ++i) {
         const int y = s.Y(hs * i * zy + py);
-        canvas.Line(s.X(30), y, s.X(40), y);
+        canvas.Line(axis, y, s.X(40) + shift, y);
     }
     for (int i = 0; i <= 360; i += 10) {
         const int y = s.Y(hs * i * zy + py);
-        canvas.Line(s.X(30), y, s.X(50), y);
+        canvas.Line(axis, y, s.X(50) + shift, y);
     }
-    canvas.TextOut(s.X(1000), s.Y(352 + py), "0");
-    canvas.TextOut(s.X(1000), s.Y(360 + py - 100 * zy - 8), "10");
-    canvas.TextOut(s.X(1000), s.Y(360 + py + 100 * zy - 8), "-10");
+    // The pitch labels kept inside the window.
+    const int pitchX = std::min(s.X(1000), canvas.Size().width() - canvas.TextWidth("-10") - 1);
+    canvas.TextOut(pitchX, s.Y(352 + py), "0");
+    canvas.TextOut(pitchX, s.Y(360 + py - 100 * zy - 8), "10");
+    canvas.TextOut(pitchX, s.Y(360 + py + 100 * zy - 8), "-10");
+    const int pitchTicks = s.X(980) + std::min(0, pitchX - s.X(1000)); // with their labels
+    const int pitchTicksEnd = pitchTicks + s.X(990) - s.X(980);
     for (int i = 0; i <= 100; i += 10) {
         int y = s.Y(360 + i * zy + py);
-        canvas.Line(s.X(980), y, s.X(990), y);
+        canvas.Line(pitchTicks, y, pitchTicksEnd, y);
         y = s.Y(360 - i * zy + py);
-        canvas.Line(s.X(980), y, s.X(990), y);
+        canvas.Line(pitchTicks, y, pitchTicksEnd, y);
     }
 
     // The time grid: a label and a line every 100 samples, at least the ten
@@ -57,13 +78,16 @@ void DrawAxes(CCanvas& canvas, const CScale& s, const CNavigation& nav, double p
     canvas.SelectPen(Pens::kGrid);
     const QSize size = canvas.Size();
     long from = 0, to = 0;
-    // Labels start at their line: one whose line is left of the window may still
-    // show its text; 60 device pixels covers "10000".
+    // Labels start at their line, whole, between the heading labels and the
+    // pitch scale, and thinned where they would run together.
     const long lastLine = std::max(10000L, static_cast<long>(samples / 100) + 1);
-    VisibleRange(30 + px, 100 * zx, -60 / s.sx, (size.width() + 1) / s.sx, lastLine, &from, &to, 0);
+    VisibleRange(30 + px, 100 * zx, -1 / s.sx, (size.width() + 1) / s.sx, lastLine, &from, &to, 0);
+    CLabelThinning timeLabels(axis, pitchTicks - 1);
     for (long i = from; i <= to; ++i) {
         const int x = s.X(30 + px + 100 * i * zx);
-        canvas.TextOut(x, s.Y(345), QString::number(i));
+        const QString label = QString::number(i);
+        if (timeLabels.Take(x, x + canvas.TextWidth(label)))
+            canvas.TextOut(x, s.Y(345), label);
         canvas.Line(x, s.Y(1), x, s.Y(680));
     }
     const int base = s.Y(360 * zy + py);
@@ -114,7 +138,7 @@ std::size_t FirstGapFrom(const CSampleGaps& gaps, std::size_t count, std::size_t
 } // namespace
 
 double LivePanX(const CScale& s, QSize window, std::size_t samples, const CNavigation& nav) {
-    const double px = nav.m_nPanX;
+    const double px = nav.m_nPanX / s.sx;
     if (!nav.m_bFollowLive || samples == 0)
         return px;
     // The newest sample's x, were nothing moved; the right edge of the window
@@ -122,6 +146,21 @@ double LivePanX(const CScale& s, QSize window, std::size_t samples, const CNavig
     const double newest = 30 + px + static_cast<double>(samples - 1) * nav.m_dZoomX;
     const double edge = std::min(kFollowEdge, (window.width() - 3) / s.sx);
     return newest > edge ? px - (newest - edge) : px;
+}
+
+void KeepLiveCentre(const CScale& s, QSize window, CNavigation& nav, double zoomX, double zoomY) {
+    // The middle of the window, in reference pixels; x from the time axis's
+    // start, y from the pitch axis's zero.
+    const double cx = window.width() / 2.0 / s.sx - 30;
+    const double cy = window.height() / 2.0 / s.sy - 360;
+    if (!nav.m_bFollowLive && nav.m_dZoomX != zoomX) {
+        const double px = nav.m_nPanX / s.sx;
+        nav.m_nPanX = static_cast<int>(std::lround((cx - (cx - px) * nav.m_dZoomX / zoomX) * s.sx));
+    }
+    if (nav.m_dZoomY != zoomY) {
+        const double py = LivePanY(s, nav);
+        nav.m_nPanY = static_cast<int>(std::lround((cy - (cy - py) * nav.m_dZoomY / zoomY) * s.sy));
+    }
 }
 
 long LiveSampleAt(const CScale& s, QSize window, const CMonitorState& state, const CNavigation& nav,
@@ -159,7 +198,7 @@ QString LiveSampleText(const CMonitorState& state, std::size_t i) {
 }
 
 void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state,
-                    const CNavigation& nav) {
+                    const CNavigation& nav, LiveCurveChoice curves) {
     const CLiveSamples& samples = state.Samples();
     const std::size_t count = samples.Size();
     const double px = LivePanX(s, canvas.Size(), count, nav);
@@ -176,7 +215,7 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
                        QCoreApplication::translate("LiveCurves", "分析数据请先调入文件"));
         return;
     }
-    const double py = nav.m_nPanY;
+    const double py = LivePanY(s, nav);
     const double zx = nav.m_dZoomX, zy = nav.m_dZoomY;
     long from = 0, to = 0;
     VisibleRange(30 + px, zx, -1 / s.sx, (canvas.Size().width() + 1) / s.sx,
@@ -184,7 +223,7 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
     const CSampleGaps& gaps = state.Gaps();
     const std::size_t gapCount = gaps.Size();
     std::size_t gap = FirstGapFrom(gaps, gapCount, static_cast<std::size_t>(from));
-    CCurvePieces heading, pitch;
+    CCurvePieces heading, pitch, roll;
     std::vector<int> gapColumns; // where the data stopped, one mark a column
     std::size_t index = static_cast<std::size_t>(from);
     samples.ForEachRun(
@@ -194,6 +233,7 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
                 if (gap < gapCount && gaps[gap] == index) {
                     heading.Break();
                     pitch.Break();
+                    roll.Break();
                     if (gapColumns.empty() || gapColumns.back() != x)
                         gapColumns.push_back(x);
                     ++gap;
@@ -207,6 +247,10 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
                     pitch.Break();
                 else
                     pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.Pitch())));
+                if (std::isnan(sample.Roll()))
+                    roll.Break();
+                else
+                    roll.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.Roll())));
             }
         });
     // A break of one segment is hard to see in a dense curve: the gap is
@@ -223,6 +267,10 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
         const int x = s.X(30 + px + static_cast<double>(marks[m]) * zx);
         canvas.Line(x, s.Y(1), x, s.Y(16));
     }
-    heading.Draw(canvas, Pens::kHeadingCurve);
-    pitch.Draw(canvas, Pens::kPitchCurve);
+    if (curves.heading)
+        heading.Draw(canvas, Pens::kHeadingCurve);
+    if (curves.pitch)
+        pitch.Draw(canvas, Pens::kPitchCurve);
+    if (curves.roll)
+        roll.Draw(canvas, Pens::kRollCurve);
 }

@@ -30,7 +30,6 @@ QString Refusal(const char* text) {
 
 QString CNavigation::StretchX() {
     m_nToolMode = ToolMode::None;
-    m_bFollowLive = false;
     if (m_dZoomX >= kMaxZoomX)
         return Refusal(kNoMoreStretch);
     m_dZoomX *= kStep;
@@ -39,7 +38,6 @@ QString CNavigation::StretchX() {
 
 QString CNavigation::StretchY() {
     m_nToolMode = ToolMode::None;
-    m_bFollowLive = false;
     if (m_dZoomY >= kMaxZoomY)
         return Refusal(kNoMoreStretch);
     m_dZoomY *= kStep;
@@ -48,7 +46,6 @@ QString CNavigation::StretchY() {
 
 QString CNavigation::ShrinkX() {
     m_nToolMode = ToolMode::None;
-    m_bFollowLive = false;
     if (m_dZoomX < kStep)
         return Refusal(kNoMoreShrink);
     m_dZoomX *= kShrink;
@@ -57,7 +54,6 @@ QString CNavigation::ShrinkX() {
 
 QString CNavigation::ShrinkY() {
     m_nToolMode = ToolMode::None;
-    m_bFollowLive = false;
     if (m_dZoomY < kShrink)
         return Refusal(kNoMoreShrink);
     m_dZoomY *= kShrink;
@@ -133,10 +129,17 @@ void CNavigation::MoveRelease(QPoint q) {
     // A release without a press in move mode is ignored.
     if (!m_bDragging)
         return;
+    MoveBy(q);
     m_bDragging = false;
     m_bFollowLive = false;
+}
+
+void CNavigation::MoveBy(QPoint q) {
+    if (!m_bDragging)
+        return;
     m_nPanX += q.x() - m_ptDragStart.x();
     m_nPanY += q.y() - m_ptDragStart.y();
+    m_ptDragStart = q;
 }
 
 QString CNavigation::AreaPress(QPoint p) {

@@ -29,8 +29,8 @@ public:
     static constexpr int kZoomCentres = 100;
     static constexpr int kPhases = 4;
 
-    // 32843, 32845, 32847, 32852: each ends any tool first, and stops the
-    // live curves following the newest sample.
+    // 32843, 32845, 32847, 32852: each ends any tool first. The live curves
+    // go on following the newest sample (the view keeps what was looked at).
     QString StretchX();
     QString StretchY();
     QString ShrinkX();
@@ -48,6 +48,10 @@ public:
         m_ptDragStart = p;
         m_bDragging = true;
     }
+    // The picture moves with the mouse: the pan by the motion since the press
+    // or the last move (while a drag is on).
+    void MoveBy(QPoint q);
+    bool Dragging() const { return m_bDragging; }
     // A drag and a framed area stop the following too; the reset resumes it.
     void MoveRelease(QPoint q);
     QString AreaPress(QPoint p);

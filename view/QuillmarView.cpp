@@ -163,7 +163,7 @@ void CQuillmarView::OnDraw(CCanvas& canvas) {
                             Monitor().StaleMs());
         break;
     case ViewMode::RealTime2:
-        DrawLiveCurves(canvas, scale, Monitor(), m_navigation);
+        DrawLiveCurves(canvas, scale, Monitor(), m_navigation, m_liveCurves);
         break;
     case ViewMode::Analysis:
         if (m_analysis.IsLoading())
@@ -180,7 +180,7 @@ void CQuillmarView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     CPainterCanvas canvas(painter, size());
     if (m_mode == ViewMode::Analysis && !m_analysis.IsLoading()) {
-        painter.drawImage(0, 0,
+        painter.drawImage(m_ptDragShift,
                           m_analysis.Picture(AnalysisPictureKey(), size(), [&](QImage& image) {
                               QPainter picture(&image);
                               picture.setFont(font());

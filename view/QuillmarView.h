@@ -9,6 +9,7 @@
 #include "link/MonitorState.h"
 #include "plots/PlotFrame.h"
 #include "view/AnalysisSession.h"
+#include "view/Drawing.h"
 #include "view/DrawingTools.h"
 #include "view/Navigation.h"
 #include "view/SerialMonitorDlg.h"
@@ -24,6 +25,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class CCanvas;
 class CCommandTable;
@@ -104,6 +106,10 @@ private:
     // Now and then while a file loads: the progress repainted, the load taken once it ended.
     void PollLoad();
     void OnToggle(int id);
+    // Whether a curve toggle applies to the display shown, and if not why.
+    bool ToggleApplies(int id) const;
+    std::string ToggleUnavailableNote(int id) const;
+    int ToggleCheck(int id) const;
     bool HasRecords() const;
     void OnExport();
     void OnSessionSummary();
@@ -144,6 +150,11 @@ private:
     // The attitude display's dials and scales at the window's size.
     QImage m_attitudeBackground;
     QString m_strHover;
+    // The live curves shown (the toggles while the live curves are shown).
+    LiveCurveChoice m_liveCurves;
+    // How far a drag has moved the analysis picture so far: its pan is taken
+    // at the release, the picture drawn shifted meanwhile.
+    QPoint m_ptDragShift;
     QPointer<CSessionSummaryDlg> m_pSummaryDlg; // the one shown, if any
     QTimer m_loadTimer;
 };

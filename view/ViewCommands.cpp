@@ -36,16 +36,25 @@ void CQuillmarView::RegisterCommands(CCommandTable& table) {
                    [this] { OnNavigationCommand(ID_VIEW_REALTIME2); });    // "实时数据视图2"
     table.Register(ID_SERIAL_MONITOR, [this] { m_dlgMonitor.DoModal(); }); // "串口监视"
     // The navigation of the curve displays.
-    for (int id : {ID_STRETCH_X,       // "横向放大"
-                   ID_STRETCH_Y,       // "纵向放大"
-                   ID_SHRINK_X,        // "横向收缩"
-                   ID_SHRINK_Y,        // "纵向收缩"
-                   ID_ZOOM_CENTRE_IN,  // "中心放大"
-                   ID_ZOOM_CENTRE_OUT, // "中心缩小"
-                   ID_MOVE,            // "移动"
-                   ID_REFRESH,         // "刷新"
+    for (int id : {ID_STRETCH_X, // "横向放大"
+                   ID_STRETCH_Y, // "纵向放大"
+                   ID_SHRINK_X,  // "横向收缩"
+                   ID_SHRINK_Y,  // "纵向收缩"
+                   ID_MOVE,      // "移动"
+                   ID_REFRESH,   // "刷新"
                    ID_AREA_ZOOM, ID_INITIAL_VIEW})
         table.Register(id, [this, id] { OnNavigationCommand(id); });
+    // The centre zooms work on the curve displays only.
+    for (int id : {ID_ZOOM_CENTRE_IN, ID_ZOOM_CENTRE_OUT}) {
+        table.Register(
+            id, {[this, id] { OnNavigationCommand(id); },
+                 [this] { return m_mode == ViewMode::Analysis || m_mode == ViewMode::RealTime2; },
+                 {}});
+        table.SetUnavailableNote(id, [] {
+            return QCoreApplication::translate("QuillmarView", "放大和缩小只用于曲线视图")
+                .toStdString();
+        });
+    }
     table.Register(ID_FOLLOW_LIVE, // "跟随最新"
                    {[this] {
                         m_navigation.m_bFollowLive = !m_navigation.m_bFollowLive;
@@ -72,10 +81,11 @@ void CQuillmarView::RegisterCommands(CCommandTable& table) {
                    ID_TOGGLE_PITCH,     // "俯仰角(褐色线)"
                    ID_TOGGLE_ROLL,      // "横滚角(红色线)"
                    ID_TOGGLE_SATELLITE, // "卫星数(蓝色线)"
-                   ID_TOGGLE_ERROR})    // "误差值(黄色线)"
-        table.Register(
-            id,
-            {[this, id] { OnToggle(id); }, {}, [this, id] { return m_analysis.CheckState(id); }});
+                   ID_TOGGLE_ERROR}) {  // "误差值(黄色线)"
+        table.Register(id, {[this, id] { OnToggle(id); }, [this, id] { return ToggleApplies(id); },
+                            [this, id] { return ToggleCheck(id); }});
+        table.SetUnavailableNote(id, [this, id] { return ToggleUnavailableNote(id); });
+    }
     table.Register(ID_ANALYSIS_EXPORT, // "导出…"
                    {[this] { OnExport(); }, [this] { return HasRecords(); }, {}});
     table.Register(ID_SESSION_SUMMARY, // "会话摘要"
@@ -96,6 +106,7 @@ void CQuillmarView::Changed() {
 
 void CQuillmarView::OnNavigationCommand(int id) {
     QString message;
+    const double zoomX = m_navigation.m_dZoomX, zoomY = m_navigation.m_dZoomY;
     switch (id) {
     case ID_VIEW_REALTIME1:
     case ID_VIEW_REALTIME2:
@@ -103,28 +114,40 @@ void CQuillmarView::OnNavigationCommand(int id) {
         m_mode = id == ID_VIEW_REALTIME1 ? ViewMode::RealTime1 : ViewMode::RealTime2;
         break;
     case ID_STRETCH_X:
-        Refuse(m_navigation.StretchX());
+        message = m_navigation.StretchX();
         break;
     case ID_STRETCH_Y:
-        Refuse(m_navigation.StretchY());
+        message = m_navigation.StretchY();
         break;
     case ID_SHRINK_X:
-        Refuse(m_navigation.ShrinkX());
+        message = m_navigation.ShrinkX();
         break;
     case ID_SHRINK_Y:
-        Refuse(m_navigation.ShrinkY());
+        message = m_navigation.ShrinkY();
         break;
     case ID_ZOOM_CENTRE_IN:
-    case ID_ZOOM_CENTRE_OUT: {
-        const bool analysis = m_mode == ViewMode::Analysis;
-        const bool acted = id == ID_ZOOM_CENTRE_IN ? m_navigation.ZoomCentreIn(analysis, &message)
-                                                   : m_navigation.ZoomCentreOut(analysis, &message);
-        if (!acted)
-            return; // only the analysis view zooms about points: nothing at all
-        UpdateCursor();
-        Refuse(message);
-        break;
-    }
+    case ID_ZOOM_CENTRE_OUT:
+        if (m_mode == ViewMode::RealTime2) {
+            // The live curves have no picked centres: both axes at once,
+            // refused only when neither can go further.
+            const bool in = id == ID_ZOOM_CENTRE_IN;
+            const QString x = in ? m_navigation.StretchX() : m_navigation.ShrinkX();
+            const QString y = in ? m_navigation.StretchY() : m_navigation.ShrinkY();
+            if (!x.isEmpty() && !y.isEmpty())
+                message = y;
+            break;
+        }
+        {
+            const bool analysis = m_mode == ViewMode::Analysis;
+            const bool acted = id == ID_ZOOM_CENTRE_IN
+                                   ? m_navigation.ZoomCentreIn(analysis, &message)
+                                   : m_navigation.ZoomCentreOut(analysis, &message);
+            if (!acted)
+                return; // only the analysis view zooms about points: nothing at all
+            UpdateCursor();
+            Refuse(message);
+            return;
+        }
     case ID_MOVE:
         m_navigation.m_nToolMode = ToolMode::Move;
         break;
@@ -139,7 +162,11 @@ void CQuillmarView::OnNavigationCommand(int id) {
     default:
         return;
     }
+    // Stretched or shrunk, the live curves keep what was looked at in view.
+    if (m_mode == ViewMode::RealTime2 && id != ID_REFRESH && id != ID_INITIAL_VIEW)
+        KeepLiveCentre(CScale{m_dScaleX, m_dScaleY}, size(), m_navigation, zoomX, zoomY);
     Changed();
+    Refuse(message);
 }
 
 void CQuillmarView::OnExitTool() {
@@ -165,12 +192,47 @@ void CQuillmarView::OnLoadAnalysisFile(AnalysisSource source) {
         StartLoad(path, source);
 }
 
-void CQuillmarView::OnToggle(int id) {
-    if (m_mode != ViewMode::Analysis) {
-        Refuse(QCoreApplication::translate("QuillmarView", "请先调入文件"));
-        return;
+namespace {
+// The live curves' own toggle of a curve toggle; none for satellites and error.
+bool LiveCurveChoice::*LiveToggle(int id) {
+    switch (id) {
+    case ID_TOGGLE_HEADING:
+        return &LiveCurveChoice::heading;
+    case ID_TOGGLE_PITCH:
+        return &LiveCurveChoice::pitch;
+    case ID_TOGGLE_ROLL:
+        return &LiveCurveChoice::roll;
+    default:
+        return nullptr;
     }
-    m_analysis.Toggle(id);
+}
+} // namespace
+
+bool CQuillmarView::ToggleApplies(int id) const {
+    return m_mode == ViewMode::Analysis || (m_mode == ViewMode::RealTime2 && LiveToggle(id));
+}
+
+std::string CQuillmarView::ToggleUnavailableNote(int) const {
+    return (m_mode == ViewMode::RealTime2
+                ? QCoreApplication::translate("QuillmarView", "实时曲线没有卫星数和误差值")
+                : QCoreApplication::translate("QuillmarView", "曲线开关只用于曲线视图"))
+        .toStdString();
+}
+
+int CQuillmarView::ToggleCheck(int id) const {
+    if (m_mode != ViewMode::RealTime2)
+        return m_analysis.CheckState(id);
+    const auto on = LiveToggle(id);
+    return on && m_liveCurves.*on ? 1 : 0;
+}
+
+void CQuillmarView::OnToggle(int id) {
+    if (m_mode == ViewMode::RealTime2) {
+        if (const auto on = LiveToggle(id))
+            m_liveCurves.*on = !(m_liveCurves.*on);
+    } else if (m_mode == ViewMode::Analysis) {
+        m_analysis.Toggle(id);
+    }
     update();
 }
 
@@ -206,6 +268,15 @@ void CQuillmarView::Press(QPoint p) {
         m_tools.NotePress(p);
         break;
     case ToolMode::Move:
+        if (m_mode == ViewMode::RealTime2 && m_navigation.m_bFollowLive) {
+            // The drag starts from the picture as it is shown: the following's
+            // pan becomes the navigation's own.
+            const CScale scale{m_dScaleX, m_dScaleY};
+            m_navigation.m_nPanX = static_cast<int>(std::lround(
+                LivePanX(scale, size(), Monitor().Samples().Size(), m_navigation) * m_dScaleX));
+            m_navigation.m_bFollowLive = false;
+            emit CommandStateChanged(); // the "跟随最新" toggle shows it
+        }
         m_navigation.MovePress(p);
         break;
     case ToolMode::Area:
@@ -228,6 +299,7 @@ void CQuillmarView::Release(QPoint q) {
     const bool following = m_navigation.m_bFollowLive;
     if (m_navigation.m_nToolMode == ToolMode::Move) {
         m_navigation.MoveRelease(q);
+        m_ptDragShift = QPoint();
         update();
     } else if (m_navigation.m_nToolMode == ToolMode::Area && m_navigation.AreaRelease(q)) {
         // The framed outline shows at once; the enlarged picture follows.
@@ -259,6 +331,15 @@ void CQuillmarView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if (m_tools.MouseMove(p))
         update();
+    if (m_navigation.m_nToolMode == ToolMode::Move && m_navigation.Dragging()) {
+        // The picture follows the mouse: the live curves are drawn again at
+        // the new pan, the analysis picture is moved as it is.
+        if (m_mode == ViewMode::Analysis)
+            m_ptDragShift = p - m_navigation.m_ptDragStart;
+        else
+            m_navigation.MoveBy(p);
+        update();
+    }
     ShowSampleAt(p.x());
 }
 
@@ -300,6 +381,7 @@ void CQuillmarView::contextMenuEvent(QContextMenuEvent* event) {
                                    {QT_TRANSLATE_NOOP("QuillmarView", "退出"), ID_EXIT_TOOL}}) {
         QAction* action = menu.addAction(QCoreApplication::translate("QuillmarView", text));
         action->setData(static_cast<int>(id));
+        action->setEnabled(!m_pCommands || m_pCommands->IsEnabled(id));
     }
     if (m_mode == ViewMode::Analysis) {
         menu.addSeparator();

@@ -103,6 +103,9 @@ TEST(ReplayTest, PauseStepAndSeek) {
         {0, 0},
         {offsetOf(39), 39},
     };
+    // The curves break at every seek (at the sample it landed on), and only there.
+    const CSampleGaps& breaks = session.Monitor().Gaps();
+    std::size_t seeks = 0;
     for (const Case& c : table) {
         SCOPED_TRACE(c.offset);
         source.SeekTo(c.offset);
@@ -110,6 +113,8 @@ TEST(ReplayTest, PauseStepAndSeek) {
         source.Pump(session, 0);
         EXPECT_EQ(Heading(session), c.next);
         EXPECT_EQ(source.CurrentStatus().nIndex, static_cast<std::uint64_t>(c.next + 1));
+        ASSERT_EQ(breaks.Size(), ++seeks);
+        EXPECT_EQ(breaks[seeks - 1], session.Monitor().Samples().Size() - 1);
     }
     source.SeekTo(offsetOf(30));
     source.SetPaused(false);
@@ -118,6 +123,7 @@ TEST(ReplayTest, PauseStepAndSeek) {
     source.SetSpeed(CReplaySource::kFastest);
     EXPECT_EQ(source.Pump(session, 1000), -1);
     EXPECT_EQ(Heading(session), 39);
+    EXPECT_EQ(breaks.Size(), seeks + 1);
     EXPECT_TRUE(source.CurrentStatus().bFinished);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/ErrorText.h"
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
+#include "shell/MainMenu.h"
 #include "shell/QuillmarDoc.h"
 #include "support/TestSupport.h"
 #include "view/QuillmarView.h"
@@ -91,9 +92,29 @@ TEST(AnalysisView, TogglesAndALoadBesideTheWindowThatACancelLeavesAsItWas) {
     EXPECT_TRUE(checked(ID_TOGGLE_HEADING) && checked(ID_TOGGLE_PITCH));
     EXPECT_FALSE(checked(ID_TOGGLE_ROLL) || checked(ID_TOGGLE_SATELLITE) ||
                  checked(ID_TOGGLE_ERROR));
-    frame.Action(ID_TOGGLE_HEADING)->trigger(); // in real-time view 1
-    EXPECT_EQ(t.prompter.m_boxes.back().text, "请先调入文件");
-    EXPECT_TRUE(checked(ID_TOGGLE_HEADING));
+    // Where a command does not apply it is greyed, its status tip saying why.
+    struct Case {
+        int display, command;
+        QString note; // empty: enabled, with its usual prompt
+    };
+    const Case cases[] = {
+        {ID_VIEW_REALTIME1, ID_TOGGLE_HEADING, "曲线开关只用于曲线视图"},
+        {ID_VIEW_REALTIME1, ID_ZOOM_CENTRE_IN, "放大和缩小只用于曲线视图"},
+        {ID_VIEW_REALTIME2, ID_TOGGLE_ROLL, ""},
+        {ID_VIEW_REALTIME2, ID_TOGGLE_ERROR, "实时曲线没有卫星数和误差值"},
+        {ID_VIEW_REALTIME2, ID_ZOOM_CENTRE_OUT, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        frame.Action(c.display)->trigger();
+        EXPECT_EQ(frame.Action(c.command)->isEnabled(), c.note.isEmpty());
+        EXPECT_EQ(frame.Action(c.command)->statusTip(),
+                  c.note.isEmpty() ? PromptFor(c.command).statusPrompt : c.note);
+    }
+    EXPECT_TRUE(checked(ID_TOGGLE_ROLL)); // the live curves' own, on
+    frame.Action(ID_TOGGLE_ROLL)->trigger();
+    EXPECT_FALSE(checked(ID_TOGGLE_ROLL));
+    EXPECT_TRUE(t.prompter.m_boxes.empty());
 
     frame.show();
     QApplication::setActiveWindow(&frame);

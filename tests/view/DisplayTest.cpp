@@ -187,7 +187,8 @@ TEST(LiveCurves, AxesGridAndCurvesSitWhereTheyShould) {
     f.nav.m_nPanY = 4;
     const CRecordingCanvas canvas = f.Draw();
     EXPECT_EQ(canvas.FindText("（单位：百）")->points[0], QPoint(550, 365));
-    EXPECT_EQ(canvas.FindText("360")->points[0], QPoint(1, static_cast<int>(1.8 * 360 * 1.5 + 4)));
+    EXPECT_EQ(canvas.FindText("200")->points[0], QPoint(1, static_cast<int>(1.8 * 200 * 1.5 + 4)));
+    EXPECT_FALSE(canvas.FindText("360")); // below the window: no label cut in half
     EXPECT_EQ(canvas.FindText("10")->points[0], QPoint(1, 31)); // heading 10 before pitch 10
     EXPECT_EQ(canvas.FindText("-10")->points[0], QPoint(1000, 360 + 4 + 150 - 8));
     EXPECT_EQ(canvas.Lines(Pens::kAxis).size(), 361u + 37u + 22u);
@@ -202,8 +203,54 @@ TEST(LiveCurves, AxesGridAndCurvesSitWhereTheyShould) {
     EXPECT_EQ(Curve(canvas, Pens::kPitchCurve),
               (std::vector<QPoint>{{30, 364}, {31, 349}, {32, 334}}));
 
+    // Roll, where received, on the pitch axis; the choice leaves a curve out.
+    f.state.InterpretText(CInstrumentSimulator::WithNmeaChecksum("$PSAT,HPR,0,103,3,-2,N"),
+                          f.nowMs += 100);
+    EXPECT_EQ(Curve(f.Draw(), Pens::kRollCurve), (std::vector<QPoint>{{33, 394}}));
+    CRecordingCanvas chosen(QSize(1023, 670));
+    DrawLiveCurves(chosen, CScale{1, 1}, f.state, f.nav, {true, false, false});
+    EXPECT_FALSE(Curve(chosen, Pens::kHeadingCurve).empty());
+    EXPECT_TRUE(Curve(chosen, Pens::kPitchCurve).empty() &&
+                Curve(chosen, Pens::kRollCurve).empty());
+
     f.nav.m_rcZoomArea = AreaRect({10, 10}, {50, 50}); // area zoom: no axes
     EXPECT_EQ(f.Draw().Count(Kind::Text), 0);
+}
+
+// At any window size the labels are whole (none starts left of its column or
+// runs into the pitch scale) and never touch one another; all of them where
+// there is room.
+TEST(LiveCurves, AxisLabelsAreWholeAndThinnedAtAnySize) {
+    LiveFixture f;
+    f.Samples(3000);
+    for (QSize size : {QSize(1023, 670), QSize(400, 250), QSize(200, 120), QSize(1900, 1000)}) {
+        SCOPED_TRACE(size.width());
+        const CScale s{size.width() / 1023.0, size.height() / 670.0};
+        const CRecordingCanvas canvas = f.Draw(size);
+        std::vector<int> headingTops, timeLefts;
+        for (const auto& item : canvas.m_items) {
+            if (item.kind != Kind::Text || item.text == "（单位：百）")
+                continue;
+            if (item.points[0].x() == s.X(1))
+                headingTops.push_back(item.points[0].y());
+            else if (item.points[0].y() == s.Y(345))
+                timeLefts.push_back(item.points[0].x());
+        }
+        for (std::size_t i = 1; i < headingTops.size(); ++i)
+            EXPECT_GE(headingTops[i] - headingTops[i - 1], 13);
+        for (std::size_t i = 1; i < timeLefts.size(); ++i)
+            EXPECT_GT(timeLefts[i] - timeLefts[i - 1], 7 * 2 + 1); // "29": two characters
+        ASSERT_FALSE(timeLefts.empty());
+        EXPECT_GE(timeLefts.front(), s.X(30));
+        EXPECT_LE(timeLefts.back() + 14, s.X(1000));
+        // The heading labels left of their ticks, the pitch labels inside.
+        EXPECT_LT(s.X(1) + 7 * 3, canvas.Lines(Pens::kAxis)[0]->points[0].x());
+        EXPECT_LE(canvas.FindText("-10")->points[0].x() + 7 * 3, size.width());
+        if (size.height() >= 670)
+            EXPECT_EQ(headingTops.size(), 37u);
+        else
+            EXPECT_GE(headingTops.size(), 4u);
+    }
 }
 
 // No line is drawn across a stretch without data, nor through a value not yet
@@ -240,8 +287,8 @@ TEST(LiveCurves, TheNewestSampleStaysAtTheRightEdgeWhileFollowing) {
     const std::vector<Step> steps = {
         {"first screenful", [&] { f.Samples(500); }, 30, 529},
         {"window filled", [&] { f.Samples(1500); }, -2, 1020},
-        {"stretch suspends", [&] { f.nav.StretchX(); }, 30, 1024},
-        {"refresh resumes", [&] { f.nav.ResetView(); }, -2, 1020},
+        {"a stretch keeps following", [&] { f.nav.StretchX(); }, -1, 1020},
+        {"refresh", [&] { f.nav.ResetView(); }, -2, 1020},
         {"a drag suspends",
          [&] {
              f.nav.MovePress({100, 100});
@@ -282,8 +329,8 @@ std::vector<QPoint> NaiveHeading(const LiveFixture& f, const CScale& s) {
     const CLiveSamples& samples = f.state.Samples();
     for (std::size_t i = 0; i < samples.Size(); ++i)
         points.emplace_back(
-            s.X(30 + f.nav.m_nPanX + static_cast<double>(i) * f.nav.m_dZoomX),
-            s.Y(f.nav.m_nPanY + kLiveHeadingScale * f.nav.m_dZoomY * samples[i].Heading()));
+            s.X(30 + f.nav.m_nPanX / s.sx + static_cast<double>(i) * f.nav.m_dZoomX),
+            s.Y(f.nav.m_nPanY / s.sy + kLiveHeadingScale * f.nav.m_dZoomY * samples[i].Heading()));
     return points;
 }
 
@@ -297,7 +344,7 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
     LiveFixture d;
     for (int i = 0; i < 40000; ++i)
         d.Sample(i == 12345 ? 350 : i == 23456 ? 0 : 100 + i * 3 % 7, i % 3);
-    d.nav.m_nPanX = -12000;
+    d.nav.m_nPanX = -3519; // window pixels: samples from about 12000 on
     d.nav.m_bFollowLive = false;
     const QSize size(300, 670);
     const CScale scale{300 / 1023.0, 1};
@@ -337,8 +384,6 @@ TEST(ViewDisplays, SwitchingFollowingAndTheSampleUnderThePointer) {
     EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
     t.Run(ID_VIEW_REALTIME2);
     EXPECT_EQ(QPoint(nav.m_nPanX, nav.m_nPanY), QPoint(10, 5));
-    t.Run(ID_ZOOM_CENTRE_IN); // not the analysis view: nothing
-    EXPECT_EQ(nav.m_nToolMode, ToolMode::None);
     t.Run(ID_SHRINK_X);
     ASSERT_EQ(t.prompter.m_boxes.size(), 1u);
     EXPECT_EQ(t.prompter.m_boxes[0].text, "视图已经不适宜再缩小，请选择放大按钮");
@@ -378,16 +423,79 @@ TEST(ViewDisplays, SwitchingFollowingAndTheSampleUnderThePointer) {
     EXPECT_EQ(hover.last()[0].toString(), "");
 }
 
+// Through the widget, following the newest samples: stretch, shrink and the
+// zooms keep the newest under the right edge; a drag moves the picture with
+// the mouse while it moves (the sample under the mouse stays under it, in
+// pixels drawn anew); then, no longer following, the sample under the middle
+// stays there. The pointer names the samples.
+TEST(ViewDisplays, StretchZoomAndDragKeepWhatIsLookedAt) {
+    CViewUnderTest t;
+    CQuillmarView& view = t.view;
+    view.show();
+    for (int i = 0; i < 6000; ++i)
+        view.Monitor().InterpretText(
+            CInstrumentSimulator::WithNmeaChecksum(
+                QString("$PSAT,HPR,0,%1,1.5,-2.25,N").arg(100 + i % 50).toStdString()),
+            1000 + 100 * i);
+    t.Run(ID_VIEW_REALTIME2);
+    QSignalSpy hover(&view, &CQuillmarView::HoverNote);
+    auto sampleAt = [&](int x) {
+        SendMouse(&view, QEvent::MouseMove, {x, 300});
+        const QString text = hover.isEmpty() ? QString() : hover.last()[0].toString();
+        return text.section(' ', 1, 1).toLong();
+    };
+    struct Step {
+        int command;
+        int x;       // where the pointer looks
+        long sample; // what it finds there; -1: what it found before the command
+    };
+    auto walk = [&](const std::vector<Step>& steps) {
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.command);
+            const long before = sampleAt(step.x);
+            t.Run(step.command);
+            EXPECT_TRUE(t.prompter.m_boxes.empty());
+            EXPECT_NEAR(sampleAt(step.x), step.sample < 0 ? before : step.sample, 1);
+        }
+    };
+    walk({{ID_STRETCH_X, 1020, 5999},
+          {ID_ZOOM_CENTRE_IN, 1020, 5999},
+          {ID_SHRINK_X, 1020, 5999},
+          {ID_ZOOM_CENTRE_OUT, 1020, 5999}});
+    EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 1);
+
+    // A drag by real events: the picture moves at every step of it.
+    t.Run(ID_MOVE);
+    const long pressed = sampleAt(600);
+    SendMouse(&view, QEvent::MouseButtonPress, {600, 300});
+    EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 0);
+    QImage picture = view.grab().toImage();
+    for (int x : {550, 450, 300}) {
+        SCOPED_TRACE(x);
+        EXPECT_NEAR(sampleAt(x), pressed, 1);
+        const QImage moved = view.grab().toImage();
+        EXPECT_NE(moved, picture);
+        picture = moved;
+    }
+    SendMouse(&view, QEvent::MouseButtonRelease, {300, 300});
+    EXPECT_NEAR(sampleAt(300), pressed, 1);
+
+    walk({{ID_STRETCH_X, 511, -1}, {ID_ZOOM_CENTRE_IN, 511, -1}, {ID_SHRINK_X, 511, -1}});
+    EXPECT_EQ(view.Navigation().m_dZoomY, 1.5); // the zooms go both ways
+}
+
 // Pictures for a person to look at, and a PDF printed from the view.
 TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
     CViewUnderTest t;
     CQuillmarView& view = t.view;
     const std::int64_t start = SteadyMs() - 300000;
     for (int i = 0; i < 3000; ++i)
-        view.Monitor().InterpretText(QString("$C%1,%2\r\n")
-                                         .arg(180 + 120 * std::sin(i / 300.0), 0, 'f', 1)
-                                         .arg(8 * std::sin(i / 40.0), 0, 'f', 2)
-                                         .toStdString(),
+        view.Monitor().InterpretText(CInstrumentSimulator::WithNmeaChecksum(
+                                         QString("$PSAT,HPR,0,%1,%2,%3,N")
+                                             .arg(180 + 120 * std::sin(i / 300.0), 0, 'f', 1)
+                                             .arg(8 * std::sin(i / 40.0), 0, 'f', 2)
+                                             .arg(4 * std::cos(i / 90.0), 0, 'f', 2)
+                                             .toStdString()),
                                      start + i * 100);
     view.Monitor().InterpretText("$GPGGA,1,3110.4567,N,12129.8765,E,1\r\n", start + 299900);
     QImage dials;

@@ -182,6 +182,14 @@ TEST(ViewCommands, CentreZoomAndTheToolsWorkOnTheWidget) {
         EXPECT_EQ(t.view.cursor().shape(), Qt::ArrowCursor);
         t.Run(ID_REFRESH);
     }
+
+    // A drag moves the picture with the mouse, before the release too.
+    t.Run(ID_MOVE);
+    SendMouse(&t.view, QEvent::MouseButtonPress, {300, 200});
+    SendMouse(&t.view, QEvent::MouseMove, {350, 210});
+    EXPECT_EQ(spike(), x0 + 50);
+    SendMouse(&t.view, QEvent::MouseButtonRelease, {370, 210});
+    EXPECT_EQ(spike(), x0 + 70);
 }
 
 TEST(ViewCommands, RunningTimeAndKeyboardMenuPosition) {
