@@ -1823,12 +1823,14 @@ Do you want to replace it?</translation>
     <message>
         <source>；%1</source>
         <translation>; %1</translation>
+    </message>
+    <message>
+        <source>放大和缩小只用于曲线视图</source>
+        <translation>Zoom in and out work on the live curves and the analysis only</translation>
+    </message>
     <message>
         <source>实时曲线没有卫星数和误差值</source>
         <translation>The live curves have no satellite count or error</translation>
-    </message>
-        <source>放大和缩小只用于曲线视图</source>
-        <translation>Zoom in and out work on the live curves and the analysis only</translation>
     </message>
     <message>
         <source>曲线开关只用于曲线视图</source>
