@@ -62,7 +62,7 @@ void CPortSelectDlg::Arrange() {
     order << m_pOk << m_pCancel;
     for (int i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
-    SizeToContents(this);
+    SizeToContents(this, DialogUnits(this, 0, 0, 235, 0).width()); // at least as wide as it was
 }
 
 int CPortSelectDlg::PreselectIndex(const QStringList& names, int port) {
@@ -86,6 +86,8 @@ void CPortSelectDlg::SetNetSources(QStringList* sources, QString* chosen) {
     m_pUrl = new QLineEdit(part);
     m_pUrl->setObjectName("sourceUrl");
     m_pUrl->setPlaceholderText("tcp://192.168.1.20:10110");
+    m_pUrl->setMinimumWidth(m_pUrl->fontMetrics().horizontalAdvance(m_pUrl->placeholderText()) +
+                            m_pUrl->fontMetrics().averageCharWidth() * 3); // the example whole
     label->setBuddy(m_pUrl);
     m_pAdd = new QPushButton(QCoreApplication::translate("PortSelectDlg", "添加"), part);
     m_pRemove = new QPushButton(QCoreApplication::translate("PortSelectDlg", "删除"), part);
