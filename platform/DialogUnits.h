@@ -1,10 +1,10 @@
-// Dialog layouts are given in dialog units: a quarter of the dialog font's
-// average character width horizontally, an eighth of its height vertically.
+// Dialogs are laid out by layouts, by what they hold; the sizes they start
+// from are given in dialog units: a quarter of the dialog font's average
+// character width horizontally, an eighth of its height vertically.
 #pragma once
 
 #include <QFont>
 #include <QFontMetrics>
-#include <QLabel>
 #include <QLayout>
 #include <QRect>
 #include <QWidget>
@@ -15,17 +15,6 @@ inline QRect DialogUnits(const QWidget* dialog, int x, int y, int w, int h) {
     const int baseX = metrics.averageCharWidth();
     const int baseY = metrics.height();
     return QRect(x * baseX / 4, y * baseY / 8, w * baseX / 4, h * baseY / 8);
-}
-
-// Places a control. A text wider than its box (Chinese glyphs are wider than
-// the Latin average the units are measured in) grows to the dialog's edge.
-inline void PlaceInDialogUnits(QWidget* control, int x, int y, int w, int h) {
-    QRect box = DialogUnits(control->parentWidget(), x, y, w, h);
-    if (qobject_cast<QLabel*>(control) && control->sizeHint().width() > box.width()) {
-        const int room = control->parentWidget()->width() - box.left() - 4;
-        box.setWidth(qMax(box.width(), qMin(control->sizeHint().width(), room)));
-    }
-    control->setGeometry(box);
 }
 
 // Sizes a window laid out by a layout (call once its layout is complete): its
