@@ -1,5 +1,7 @@
 #include "platform/Prompter.h"
 
+#include "platform/DialogUnits.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -104,6 +106,7 @@ QSize CPrompter::PictureSize(QWidget* parent, const QString& title, QSize propos
     QSpinBox* height = side(QCoreApplication::translate("Prompter", "高度："), proposed.height());
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     form->addRow(buttons);
+    SizeToContents(&dialog); // the title whole
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     if (dialog.exec() != QDialog::Accepted)

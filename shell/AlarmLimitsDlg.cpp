@@ -4,44 +4,61 @@
 #include "platform/Prompter.h"
 
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
+#include <utility>
 
 CAlarmLimitsDlg::CAlarmLimitsDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QCoreApplication::translate("AlarmLimitsDlg", "报警角度设定"));
-    setFixedSize(DialogUnits(this, 0, 0, 202, 100).size());
-    auto* ok = new QPushButton(QCoreApplication::translate("AlarmLimitsDlg", "确定"), this);
+    // Created in reading order, which is the order Tab goes: the fields, then the buttons.
+    auto group = [this](const QString& title, const char* name) {
+        auto* box = new QGroupBox(title, this);
+        box->setAlignment(Qt::AlignHCenter);
+        auto* sign = new QLabel(QCoreApplication::translate("AlarmLimitsDlg", "正负"), box);
+        auto* edit = new QLineEdit(box);
+        edit->setObjectName(name);
+        edit->setMaxLength(8);
+        edit->setMaximumWidth(DialogUnits(this, 0, 0, 40, 0).width());
+        sign->setBuddy(edit);
+        auto* row = new QHBoxLayout(box);
+        row->addStretch();
+        row->addWidget(sign);
+        row->addWidget(edit);
+        row->addStretch();
+        return std::pair{box, edit};
+    };
+    const auto [pitchGroup, pitch] =
+        group(QCoreApplication::translate("AlarmLimitsDlg", "俯仰角范围"), "pitchLimit");
+    const auto [rollGroup, roll] =
+        group(QCoreApplication::translate("AlarmLimitsDlg", "横滚角范围"), "rollLimit");
+    m_pPitch = pitch;
+    m_pRoll = roll;
+    auto* note = new QLabel(QCoreApplication::translate(
+                                "AlarmLimitsDlg", "实时监控时，角度超过上述设定范围系统将会报警！"),
+                            this);
+    note->setWordWrap(true);
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* ok = buttons->addButton(QCoreApplication::translate("AlarmLimitsDlg", "确定"),
+                                         QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
-    PlaceInDialogUnits(ok, 47, 79, 31, 14);
-    auto* cancel = new QPushButton(QCoreApplication::translate("AlarmLimitsDlg", "取消"), this);
-    PlaceInDialogUnits(cancel, 117, 79, 31, 14);
-    auto* pitchGroup =
-        new QGroupBox(QCoreApplication::translate("AlarmLimitsDlg", "俯仰角范围"), this);
-    pitchGroup->setAlignment(Qt::AlignHCenter);
-    PlaceInDialogUnits(pitchGroup, 7, 7, 82, 48);
-    auto* rollGroup =
-        new QGroupBox(QCoreApplication::translate("AlarmLimitsDlg", "横滚角范围"), this);
-    rollGroup->setAlignment(Qt::AlignHCenter);
-    PlaceInDialogUnits(rollGroup, 113, 7, 82, 48);
-    PlaceInDialogUnits(new QLabel(QCoreApplication::translate("AlarmLimitsDlg", "正负"), this), 19,
-                       28, 15, 9);
-    PlaceInDialogUnits(new QLabel(QCoreApplication::translate("AlarmLimitsDlg", "正负"), this), 125,
-                       28, 15, 9);
-    m_pPitch = new QLineEdit(this);
-    m_pPitch->setObjectName("pitchLimit");
-    PlaceInDialogUnits(m_pPitch, 45, 27, 31, 12);
-    m_pRoll = new QLineEdit(this);
-    m_pRoll->setObjectName("rollLimit");
-    PlaceInDialogUnits(m_pRoll, 153, 27, 31, 12);
-    PlaceInDialogUnits(
-        new QLabel(QCoreApplication::translate("AlarmLimitsDlg",
-                                               "实时监控时，角度超过上述设定范围系统将会报警！"),
-                   this),
-        15, 65, 173, 10);
-    connect(ok, &QPushButton::clicked, this, &CAlarmLimitsDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    buttons->addButton(QCoreApplication::translate("AlarmLimitsDlg", "取消"),
+                       QDialogButtonBox::RejectRole);
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(pitchGroup);
+    groups->addWidget(rollGroup);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(groups);
+    layout->addWidget(note);
+    layout->addWidget(buttons);
+    // As wide as it always was, wider when the texts need it.
+    SizeToContents(this, DialogUnits(this, 0, 0, 202, 0).width());
+    connect(buttons, &QDialogButtonBox::accepted, this, &CAlarmLimitsDlg::OnOK);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 void CAlarmLimitsDlg::OnInitDialog(int pitchLimit, int rollLimit) {

@@ -119,9 +119,15 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::FindFreePorts() {
     m_arrFreePorts.clear();
+    // The port this window reads is held by it, and free for it to choose.
+    const LinkState link = m_pSession->Link();
+    const bool held = link.strSource.empty() && link.kind == LinkState::Kind::Connected;
     for (int port = 1; port <= kPortSlots; ++port) {
         const QString device = m_slots.Device(port);
-        if (!device.isEmpty() && CSerialPort::CanOpenExclusive(device.toStdString()))
+        if (device.isEmpty())
+            continue;
+        if ((held && link.strDevice == device.toStdString()) ||
+            CSerialPort::CanOpenExclusive(device.toStdString()))
             m_arrFreePorts << QString::fromStdString(PortName(port));
     }
 }

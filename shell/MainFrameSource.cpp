@@ -118,22 +118,27 @@ void CMainFrame::OnServe() {
 }
 
 void CMainFrame::OnSelectPort() {
-    // Adapters plugged in since start-up are offered too.
-    m_slots.Refresh(m_fnListDevices());
-    FindFreePorts();
-    QList<CPortSelectDlg::Entry> entries;
-    for (const QString& name : m_arrFreePorts) {
-        int number = 0;
-        ScanNumberAfterCom(name.toStdString(), &number);
-        entries.append({name, m_slots.Device(number)});
-    }
+    // The devices are looked for as the dialog opens: adapters plugged in
+    // since start-up are offered too.
+    auto listPorts = [this] {
+        m_slots.Refresh(m_fnListDevices());
+        FindFreePorts();
+        QList<CPortSelectDlg::Entry> entries;
+        for (const QString& name : m_arrFreePorts) {
+            int number = 0;
+            ScanNumberAfterCom(name.toStdString(), &number);
+            entries.append({name, m_slots.Device(number)});
+        }
+        return entries;
+    };
     CSettingsKey key;
     key.Create();
     QStringList sources = key.NetSources();
     QString chosen = m_strSource;
     QStringList more = key.ReadString("MoreSources").split(' ', Qt::SkipEmptyParts);
     const QStringList moreBefore = more;
-    CPortSelectDlg dialog(entries, &m_nPort, this);
+    CPortSelectDlg dialog({}, &m_nPort, this);
+    dialog.SetPortLister(listPorts);
     dialog.SetNetSources(&sources, &chosen);
     dialog.SetMoreSources(&more);
     const int result = dialog.DoModal();

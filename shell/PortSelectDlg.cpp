@@ -3,38 +3,66 @@
 #include "link/PortName.h"
 #include "platform/DialogUnits.h"
 #include "platform/Prompter.h"
-#include "platform/UiText.h"
 
 #include "link/NetSource.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 CPortSelectDlg::CPortSelectDlg(const QList<Entry>& freePorts, int* port, QWidget* parent)
     : QDialog(parent), m_entries(freePorts), m_pPort(port) {
     setWindowTitle(QCoreApplication::translate("PortSelectDlg", "串口选择"));
-    setFixedSize(DialogUnits(this, 0, 0, 235, 46).size());
-    auto* ok = new QPushButton(QCoreApplication::translate("PortSelectDlg", "设置"), this);
-    ok->setDefault(true);
-    PlaceInDialogUnits(ok, 178, 7, 50, 14);
-    auto* cancel = new QPushButton(QCoreApplication::translate("PortSelectDlg", "取消"), this);
-    PlaceInDialogUnits(cancel, 178, 25, 50, 14);
-    m_pCombo = new QComboBox(this);
-    m_pCombo->setObjectName("portChoice");
-    // Wide enough for each entry to name its device beside its slot.
-    PlaceInDialogUnits(m_pCombo, 43, 7, 120, 14);
     auto* label = new QLabel(
         QCoreApplication::translate("PortSelectDlg", "请选择姿态仪所连接的串口后，点\"设置\"按钮"),
         this);
-    PlaceInDialogUnits(label, 14, 25, 159, 10);
-    connect(ok, &QPushButton::clicked, this, &CPortSelectDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    label->setWordWrap(true);
+    m_pCombo = new QComboBox(this);
+    m_pCombo->setObjectName("portChoice");
+    // Wide enough for each entry to name its device beside its slot.
+    m_pCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_pCombo->setMinimumContentsLength(32);
+    label->setBuddy(m_pCombo);
+    m_pOk = new QPushButton(QCoreApplication::translate("PortSelectDlg", "设置"), this);
+    m_pOk->setDefault(true);
+    m_pCancel = new QPushButton(QCoreApplication::translate("PortSelectDlg", "取消"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_pOk);
+    buttons->addWidget(m_pCancel);
+    m_pLayout = new QVBoxLayout(this);
+    m_pLayout->addWidget(label);
+    m_pLayout->addWidget(m_pCombo);
+    m_pLayout->addStretch();
+    m_pLayout->addLayout(buttons);
+    Arrange();
+    connect(m_pOk, &QPushButton::clicked, this, &CPortSelectDlg::OnOK);
+    connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_pCombo, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_nSelection = index; });
+}
+
+void CPortSelectDlg::AddPart(QWidget* part) {
+    m_pLayout->insertWidget(m_pLayout->count() - 2, part); // above the stretch and the buttons
+    Arrange();
+}
+
+void CPortSelectDlg::Arrange() {
+    // Tab goes through the fields in reading order, then to the buttons.
+    QList<QWidget*> order = {m_pCombo};
+    if (m_pUrl)
+        order << m_pUrl << m_pAdd << m_pRemove;
+    if (m_pMore)
+        order << m_pMore;
+    order << m_pOk << m_pCancel;
+    for (int i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    SizeToContents(this, DialogUnits(this, 0, 0, 235, 0).width()); // at least as wide as it was
 }
 
 int CPortSelectDlg::PreselectIndex(const QStringList& names, int port) {
@@ -48,22 +76,32 @@ int CPortSelectDlg::PreselectIndex(const QStringList& names, int port) {
 void CPortSelectDlg::SetNetSources(QStringList* sources, QString* chosen) {
     m_pSources = sources;
     m_pChosen = chosen;
-    setFixedSize(DialogUnits(this, 0, 0, 235, 82).size());
+    auto* part = new QWidget(this);
     auto* label =
         new QLabel(QCoreApplication::translate(
-                       "PortSelectDlg", "网络数据源 (tcp://主机:端口、udp://:端口、gpsd://主机):"),
-                   this);
-    PlaceInDialogUnits(label, 14, 43, 214, 10);
-    m_pUrl = new QLineEdit(this);
+                       "PortSelectDlg",
+                       "数据源 URL (serial:设备、tcp://主机:端口、udp://:端口、gpsd://主机):"),
+                   part);
+    label->setWordWrap(true);
+    m_pUrl = new QLineEdit(part);
     m_pUrl->setObjectName("sourceUrl");
     m_pUrl->setPlaceholderText("tcp://192.168.1.20:10110");
-    PlaceInDialogUnits(m_pUrl, 14, 58, 120, 14);
-    auto* add = new QPushButton(QCoreApplication::translate("PortSelectDlg", "添加"), this);
-    PlaceInDialogUnits(add, 138, 58, 36, 14);
-    auto* remove = new QPushButton(QCoreApplication::translate("PortSelectDlg", "删除"), this);
-    PlaceInDialogUnits(remove, 178, 58, 50, 14);
-    connect(add, &QPushButton::clicked, this, &CPortSelectDlg::OnAddSource);
-    connect(remove, &QPushButton::clicked, this, &CPortSelectDlg::OnRemoveSource);
+    m_pUrl->setMinimumWidth(m_pUrl->fontMetrics().horizontalAdvance(m_pUrl->placeholderText()) +
+                            m_pUrl->fontMetrics().averageCharWidth() * 3); // the example whole
+    label->setBuddy(m_pUrl);
+    m_pAdd = new QPushButton(QCoreApplication::translate("PortSelectDlg", "添加"), part);
+    m_pRemove = new QPushButton(QCoreApplication::translate("PortSelectDlg", "删除"), part);
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_pUrl, 1);
+    row->addWidget(m_pAdd);
+    row->addWidget(m_pRemove);
+    auto* layout = new QVBoxLayout(part);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(label);
+    layout->addLayout(row);
+    AddPart(part);
+    connect(m_pAdd, &QPushButton::clicked, this, &CPortSelectDlg::OnAddSource);
+    connect(m_pRemove, &QPushButton::clicked, this, &CPortSelectDlg::OnRemoveSource);
 }
 
 namespace {
@@ -92,26 +130,38 @@ void AddMoreItem(QListWidget* list, const QString& url, bool ticked) {
 
 void CPortSelectDlg::SetMoreSources(QStringList* more) {
     m_pMoreSources = more;
-    setFixedSize(DialogUnits(this, 0, 0, 235, 146).size());
+    auto* part = new QWidget(this);
     auto* label = new QLabel(
         QCoreApplication::translate("PortSelectDlg", "同时读取的其他数据源（下次启动时生效）:"),
-        this);
-    PlaceInDialogUnits(label, 14, 79, 214, 10);
-    m_pMore = new QListWidget(this);
+        part);
+    label->setWordWrap(true);
+    m_pMore = new QListWidget(part);
     m_pMore->setObjectName("moreSources");
-    PlaceInDialogUnits(m_pMore, 14, 91, 214, 48);
+    label->setBuddy(m_pMore);
+    auto* layout = new QVBoxLayout(part);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(label);
+    layout->addWidget(m_pMore);
+    AddPart(part);
 }
 
 void CPortSelectDlg::OnAddSource() {
     SourceAddress address;
     std::string error;
-    if (!SourceAddress::Parse(m_pUrl->text().trimmed().toStdString(), &address, &error) ||
-        address.kind == SourceAddress::Kind::Serial) {
-        if (error.empty())
-            error = UiText("PortSelectDlg", "串口请在上面的列表中选择");
+    if (!SourceAddress::Parse(m_pUrl->text().trimmed().toStdString(), &address, &error)) {
         CPrompter::Instance().MessageBox(this, QString::fromStdString(error), QString(),
                                          QMessageBox::Ok, CPrompter::Icon::Warning);
         return;
+    }
+    if (address.kind == SourceAddress::Kind::Serial) {
+        // A device a slot stands for already: that slot is chosen.
+        for (int i = 0; i < m_entries.size(); ++i) {
+            if (m_entries[i].device.toStdString() == address.strDevice) {
+                m_pCombo->setCurrentIndex(i);
+                m_pUrl->clear();
+                return;
+            }
+        }
     }
     const QString url = QString::fromStdString(address.Url());
     if (!m_pSources->contains(url)) {
@@ -138,6 +188,9 @@ void CPortSelectDlg::OnRemoveSource() {
 }
 
 void CPortSelectDlg::OnInitDialog() {
+    if (m_fnListPorts)
+        m_entries = m_fnListPorts(); // the devices there now, plugged in since start-up too
+    m_pCombo->clear();
     m_nSelection = *m_pPort;
     if (m_pSources) {
         for (const QString& url : *m_pSources)

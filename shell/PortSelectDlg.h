@@ -1,14 +1,19 @@
 // "串口选择": the operator picks the port the instrument is connected to from
-// the ports found free at start-up. Given the network sources too, it lists
-// them after the ports and lets the operator add and remove them by URL.
+// the ports free when the dialog opens. Given the other sources too, it lists
+// them after the ports and lets the operator add and remove them by URL
+// (network sources, and serial devices the slots do not stand for).
 #pragma once
 
 #include <QDialog>
 #include <QStringList>
+#include <functional>
+#include <utility>
 
 class QComboBox;
 class QListWidget;
 class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
 
 class CPortSelectDlg : public QDialog {
     Q_OBJECT
@@ -19,6 +24,8 @@ public:
     };
     // port: the frame's port number, shown pre-selected and changed by "设置".
     CPortSelectDlg(const QList<Entry>& freePorts, int* port, QWidget* parent = nullptr);
+    // The ports offered, asked for when the dialog opens (in place of freePorts).
+    void SetPortLister(std::function<QList<Entry>()> list) { m_fnListPorts = std::move(list); }
 
     // Network sources (URLs) offered after the ports; sources is changed by
     // "添加" and "删除", *chosen becomes the URL chosen, or empty for a port.
@@ -47,7 +54,16 @@ public slots:
     void OnOK();
 
 private:
+    void AddPart(QWidget* part);
+    void Arrange();
+
     QList<Entry> m_entries;
+    std::function<QList<Entry>()> m_fnListPorts;
+    QVBoxLayout* m_pLayout;
+    QPushButton* m_pOk;
+    QPushButton* m_pCancel;
+    QPushButton* m_pAdd = nullptr;
+    QPushButton* m_pRemove = nullptr;
     int* m_pPort;
     QComboBox* m_pCombo;
     QStringList* m_pSources = nullptr;

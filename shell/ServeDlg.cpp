@@ -1,6 +1,7 @@
 #include "shell/ServeDlg.h"
 
 #include "link/NmeaServer.h"
+#include "platform/DialogUnits.h"
 #include "platform/ErrorText.h"
 #include "platform/Prompter.h"
 
@@ -21,7 +22,6 @@ CServeDlg::CServeDlg(CInstrumentSession& session, bool on, const QString& addres
                      const QString& udpAddress, const UdpOutput& udp, QWidget* parent)
     : QDialog(parent), m_session(session), m_udp(udp) {
     setWindowTitle(tr("数据转发"));
-    setMinimumWidth(400); // the state line and the hints on one line each
     m_pOn = new QCheckBox(tr("向网络客户端转发收到的语句"), this);
     m_pOn->setChecked(on);
     m_pAddress = new QLineEdit(address, this);
@@ -63,6 +63,7 @@ CServeDlg::CServeDlg(CInstrumentSession& session, bool on, const QString& addres
     m_waitTimer.setInterval(kAnswerLookMs);
     connect(&m_waitTimer, &QTimer::timeout, this, &CServeDlg::OnApplied);
     RefreshState();
+    SizeToContents(this, 400); // the state line and the hints on one line each
 }
 
 bool CServeDlg::On() const {

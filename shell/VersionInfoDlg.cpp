@@ -4,19 +4,23 @@
 #include "shell/AppIcon.h"
 
 #include <QCoreApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
 // The texts keep the translation context they have always had, "AlarmLimitsDlg".
 CVersionInfoDlg::CVersionInfoDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QCoreApplication::translate("AlarmLimitsDlg", "版本信息"));
-    setFixedSize(DialogUnits(this, 0, 0, 241, 83).size());
     auto* icon = new QLabel(this);
-    PlaceInDialogUnits(icon, 11, 17, 20, 20);
-    icon->setPixmap(QuillmarIcon().pixmap(icon->size()));
-    PlaceInDialogUnits(new QLabel("Velquor 1.0", this), 82, 7, 49, 9);
+    const QSize iconSize = DialogUnits(this, 0, 0, 20, 20).size();
+    icon->setPixmap(QuillmarIcon().pixmap(iconSize));
     auto* ok = new QPushButton(QCoreApplication::translate("AlarmLimitsDlg", "确定"), this);
     ok->setDefault(true);
-    PlaceInDialogUnits(ok, 195, 7, 39, 14);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(icon, 0, Qt::AlignTop);
+    layout->addSpacing(DialogUnits(this, 0, 0, 40, 0).width());
+    layout->addWidget(new QLabel("Velquor 1.0", this), 1, Qt::AlignTop);
+    layout->addWidget(ok, 0, Qt::AlignTop);
+    SizeToContents(this, DialogUnits(this, 0, 0, 241, 0).width());
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -6,12 +6,14 @@
 #include "survey/ParameterDlg.h"
 
 #include <QCoreApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -55,8 +57,6 @@ CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
             connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         }
     }
-    const int top = m_pMenuBar->sizeHint().height();
-
     // The table is laid out in pixels: its columns have pixel widths.
     const struct {
         const char* title;
@@ -73,6 +73,7 @@ CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
     m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pTable->setShowGrid(false);
+    m_pTable->setTabKeyNavigation(false); // rows are chosen whole: Tab goes on to the buttons
     int tableWidth = 0;
     for (int column = 0; column < 5; ++column) {
         m_pTable->setHorizontalHeaderItem(column, new QTableWidgetItem(QCoreApplication::translate(
@@ -94,32 +95,30 @@ CCoordLibraryDlg::CCoordLibraryDlg(QWidget* parent) : QDialog(parent) {
         }
     }
     // Room for the frame and a vertical scroll bar beside the columns.
-    m_pTable->setGeometry(10, top + 10, tableWidth + 24, 240);
+    m_pTable->setMinimumSize(tableWidth + 24, 240);
 
-    const QRect button = DialogUnits(this, 0, 0, 50, 14);
-    const int below = m_pTable->geometry().bottom() + 12;
+    // Created in reading order, which is the order Tab goes.
     m_pPlane = new QRadioButton(QCoreApplication::translate("SurveyDialogs", "直角坐标"), this);
     m_pPlane->setObjectName("planeCoords");
-    m_pPlane->setGeometry(10, below, 110, button.height());
     m_pPlane->setChecked(true);
     m_pGeographic = new QRadioButton(QCoreApplication::translate("SurveyDialogs", "经纬度"), this);
     m_pGeographic->setObjectName("geographicCoords");
-    m_pGeographic->setGeometry(130, below, 110, button.height());
     connect(m_pPlane, &QRadioButton::clicked, this, [this] { SetCoordMode(0); });
     connect(m_pGeographic, &QRadioButton::clicked, this, [this] { SetCoordMode(1); });
-
+    auto* below = new QHBoxLayout;
+    below->addWidget(m_pPlane);
+    below->addWidget(m_pGeographic);
+    below->addStretch();
     // Row editing is not offered yet: the buttons are there, and do nothing.
-    int x = m_pTable->geometry().right() + 1;
-    for (const char* text : {QT_TRANSLATE_NOOP("SurveyDialogs", "删除行(&D)"),
+    for (const char* text : {QT_TRANSLATE_NOOP("SurveyDialogs", "添加行(&A)"),
                              QT_TRANSLATE_NOOP("SurveyDialogs", "插入行(&I)"),
-                             QT_TRANSLATE_NOOP("SurveyDialogs", "添加行(&A)")}) {
-        x -= button.width();
-        (new QPushButton(QCoreApplication::translate("SurveyDialogs", text), this))
-            ->setGeometry(x, below, button.width(), button.height());
-        x -= 8;
-    }
-    setFixedSize(m_pTable->geometry().right() + 11, below + button.height() + 12);
-    m_pMenuBar->setGeometry(0, 0, width(), top);
+                             QT_TRANSLATE_NOOP("SurveyDialogs", "删除行(&D)")})
+        below->addWidget(new QPushButton(QCoreApplication::translate("SurveyDialogs", text), this));
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(m_pMenuBar);
+    layout->addWidget(m_pTable, 1);
+    layout->addLayout(below);
+    SizeToContents(this);
 }
 
 QAction* CCoordLibraryDlg::Action(int id) const {

@@ -1,7 +1,5 @@
 #include "survey/FileChoiceDlg.h"
 
-#include "platform/DialogUnits.h"
-
 #include <QCoreApplication>
 #include <QPushButton>
 
@@ -19,7 +17,7 @@ CFileChoiceDlg::CFileChoiceDlg(const QString& caption, const QString& buttonText
     : CParameterDlg(caption, parent) {
     auto* choose = new QPushButton(buttonText, this);
     choose->setObjectName("chooseFile");
-    PlaceInDialogUnits(choose, 7, 7, 70, 14);
+    AddField(choose);
     connect(choose, &QPushButton::clicked, this, &CFileChoiceDlg::OnChooseFile);
 }
 

@@ -1,15 +1,27 @@
-// The small parameter dialogs the survey menu opens: a caption, 186 by 95
-// dialog units, "确定" and "取消" in the right-hand column. Two of them hold
+// The small parameter dialogs the survey menu opens: a caption, the fields
+// on the left, "确定" and "取消" in the right-hand column. Two of them hold
 // nothing more yet.
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QString>
+
+class QPushButton;
+class QVBoxLayout;
 
 class CParameterDlg : public QDialog {
     Q_OBJECT
 public:
     CParameterDlg(const QString& caption, QWidget* parent);
+
+protected:
+    // Adds a field below those there, before the buttons in the Tab order.
+    void AddField(QWidget* field);
+
+private:
+    QVBoxLayout* m_pFields;
+    QList<QWidget*> m_order;
 };
 
 // "自动生成平行线".

@@ -6,8 +6,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -25,25 +27,27 @@ public:
 CShipShapeDlg::CShipShapeDlg(QWidget* parent) : QDialog(parent), m_strFolder(DefaultShapeFolder()) {
     setWindowTitle(QCoreApplication::translate("SurveyDialogs", "船形选择"));
 
+    // Created in reading order, which is the order Tab goes.
     m_pList = new QListWidget(this);
     m_pList->setObjectName("shapeList");
     m_pList->setSortingEnabled(true);
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
-    const QRect button = DialogUnits(this, 0, 0, 50, 14);
-    m_pList->setGeometry(10, 10, DialogUnits(this, 0, 0, 80, 0).width(), CShapePreview::kHeight);
-
+    m_pList->setFixedSize(DialogUnits(this, 0, 0, 80, 0).width(), CShapePreview::kHeight);
     m_pPreview = new CShapePreview(this);
-    m_pPreview->move(m_pList->geometry().right() + 11, 10);
-
-    const int column = m_pPreview->geometry().right() + 11;
     auto* ok = new QPushButton(QCoreApplication::translate("SurveyDialogs", "确定"), this);
     ok->setDefault(true);
-    ok->setGeometry(column, 10, button.width(), button.height());
     auto* cancel = new QPushButton(QCoreApplication::translate("SurveyDialogs", "取消"), this);
-    cancel->setGeometry(column, 18 + button.height(), button.width(), button.height());
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    setFixedSize(column + button.width() + 10, CShapePreview::kHeight + 20);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(m_pList);
+    layout->addWidget(m_pPreview);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // the list and the drawing have fixed sizes
 
     static const char* const names[] = {
         "300.shp",     "333.shp",      "plane.shp",   "6x2.shp",     "6x2_2.shp",   "BOAT.shp",

@@ -1684,10 +1684,6 @@ Press Reset View to zoom again.</translation>
 The ports are in use or not connected.</translation>
     </message>
     <message>
-        <source>网络数据源 (tcp://主机:端口、udp://:端口、gpsd://主机):</source>
-        <translation>Network source (tcp://host:port, udp://:port, gpsd://host):</translation>
-    </message>
-    <message>
         <source>添加</source>
         <translation>Add</translation>
     </message>
@@ -1696,12 +1692,12 @@ The ports are in use or not connected.</translation>
         <translation>Delete</translation>
     </message>
     <message>
-        <source>串口请在上面的列表中选择</source>
-        <translation>Choose serial ports from the list above</translation>
-    </message>
-    <message>
         <source>同时读取的其他数据源（下次启动时生效）:</source>
         <translation>Also read at the same time (from the next start):</translation>
+    </message>
+    <message>
+        <source>数据源 URL (serial:设备、tcp://主机:端口、udp://:端口、gpsd://主机):</source>
+        <translation>Source URL (serial:device, tcp://host:port, udp://:port, gpsd://host):</translation>
     </message>
 </context>
 <context>
@@ -2011,6 +2007,14 @@ Do you want to replace it?</translation>
     <message>
         <source>清空接收区</source>
         <translation>Clear</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
     </message>
 </context>
 <context>

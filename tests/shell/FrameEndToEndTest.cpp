@@ -2,6 +2,7 @@
 #include "shell/LockLights.h"
 #include "shell/MainFrame.h"
 #include "shell/MainMenu.h"
+#include "shell/PortSelectDlg.h"
 #include "shell/QuillmarApp.h"
 #include "shell/QuillmarDoc.h"
 #include "shell/SessionEvents.h"
@@ -11,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTest>
@@ -165,6 +167,15 @@ TEST_F(FrameTest, AnAdapterPluggedInAfterTheStartIsOpened) {
     ASSERT_TRUE(WaitUntil([&] { return m_frame->Session().IsConnected(); }));
     EXPECT_EQ(m_frame->Slots().Device(8), m_live.Link());
     EXPECT_TRUE(m_live.Send("$C1,2\r\n", 1));
+    // The port dialog lists it: held by this window, it is the window's to choose.
+    QStringList listed;
+    AnswerWhenShown<CPortSelectDlg>([&](CPortSelectDlg& dialog) {
+        for (int i = 0; i < dialog.ComboBox()->count(); ++i)
+            listed << dialog.ComboBox()->itemText(i);
+        dialog.reject();
+    });
+    m_frame->OnCommand(ID_SELECT_PORT);
+    EXPECT_TRUE(listed.contains("COM8  " + m_live.Link())) << listed.join(", ").toStdString();
 }
 
 TEST_F(FrameTest, APortHeldByAnotherProgramIsTakenOnceItIsLetGo) {

@@ -4,10 +4,14 @@
 #include "shell/MainMenu.h"
 #include "shell/VersionInfoDlg.h"
 #include "support/TestSupport.h"
+#include "survey/ParameterDlg.h"
+#include "survey/TextNoteDlg.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,9 +19,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QSizeGrip>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -77,13 +85,80 @@ void Collect(QWidget* window, QStringList& texts) {
     texts.removeAll(QString());
 }
 
-// Runs work while collecting the texts of every window it opens, closing them.
-void CollectWhile(QWidget* main, const std::function<void()>& work, QStringList& texts) {
-    const auto sweep = [main, &texts] {
+// What a window cuts or piles up: a label's or button's text larger than the
+// room its widget gives it (wrapped where the label wraps), widgets over one
+// another or past their parent's edge, a window too narrow for its title
+// beside the window manager's buttons.
+void Misfits(QWidget* window, QStringList& faults) {
+    const QString where = window->windowTitle() + ": ";
+    const QFontMetrics titleMetrics(window->font());
+    if (window->width() < titleMetrics.horizontalAdvance(window->windowTitle()) + 96)
+        faults << where + "the title is cut";
+    const auto size = [](QSize s) { return QString("%1x%2").arg(s.width()).arg(s.height()); };
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (w->isWindow() || !w->isVisibleTo(window) || qobject_cast<QSizeGrip*>(w))
+            continue;
+        QString text;
+        QRect room;
+        int flags = 0;
+        if (auto* label = qobject_cast<QLabel*>(w); label && !Qt::mightBeRichText(label->text())) {
+            text = label->text();
+            const int margin = label->margin();
+            room = label->contentsRect().adjusted(margin, margin, -margin, -margin);
+            flags = label->wordWrap() ? Qt::TextWordWrap : 0;
+            flags |= label->buddy() ? Qt::TextShowMnemonic : 0;
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QStyle::SubElement contents =
+                qobject_cast<QCheckBox*>(w)      ? QStyle::SE_CheckBoxContents
+                : qobject_cast<QRadioButton*>(w) ? QStyle::SE_RadioButtonContents
+                                                 : QStyle::SE_PushButtonContents;
+            text = button->text();
+            room = w->style()->subElementRect(contents, &option, w);
+            flags = Qt::TextShowMnemonic;
+        } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+            text = group->title();
+            room = group->rect().adjusted(4, 0, -4, 0);
+        }
+        const QRect needed = w->fontMetrics().boundingRect(room, flags, text);
+        if (!text.isEmpty() && (needed.width() > room.width() || needed.height() > room.height()))
+            faults << where + "\"" + text + "\" needs " + size(needed.size()) + " in " +
+                          size(room.size());
+        QWidget* parent = w->parentWidget();
+        const bool laidOut = parent == window || qobject_cast<QGroupBox*>(parent) ||
+                             qobject_cast<QDialogButtonBox*>(parent) ||
+                             QString(parent->metaObject()->className()) == "QWidget";
+        if (!laidOut)
+            continue; // the parts of a compound widget
+        if (!parent->rect().contains(w->geometry()))
+            faults << where + w->metaObject()->className() + " \"" + text +
+                          "\" past its parent's edge";
+        for (QObject* other : parent->children()) { // those before w
+            if (other == w)
+                break;
+            auto* sibling = qobject_cast<QWidget*>(other);
+            const bool framed = qobject_cast<QGroupBox*>(sibling) &&
+                                sibling->geometry().contains(w->geometry()); // the old way
+            if (sibling && !sibling->isWindow() && sibling->isVisibleTo(window) && !framed &&
+                !qobject_cast<QSizeGrip*>(sibling) && sibling->geometry().intersects(w->geometry()))
+                faults << where + w->metaObject()->className() + " \"" + text + "\" over " +
+                              sibling->metaObject()->className();
+        }
+    }
+}
+
+// Runs work while collecting the texts of every window it opens, and what
+// does not fit on them, closing them.
+void CollectWhile(QWidget* main, const std::function<void()>& work, QStringList& texts,
+                  QStringList& misfits) {
+    const auto sweep = [main, &texts, &misfits] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (w == main || !w->isVisible() || qobject_cast<QMenu*>(w))
                 continue;
             Collect(w, texts);
+            Misfits(w, misfits);
             w->close();
         }
     };
@@ -98,6 +173,7 @@ void CollectWhile(QWidget* main, const std::function<void()>& work, QStringList&
 struct Rendering {
     QStringList menuTree; // popup, then its entries, as shown
     QStringList texts;    // everything else
+    QStringList misfits;  // of the dialogs: Misfits
 };
 
 // The main window, every dialog its commands open (with a record loaded, so
@@ -131,14 +207,25 @@ Rendering Render(const QString& language) {
         if (id == ID_REPLAY)
             t.prompter.m_files.push_back(record);
         CollectWhile(
-            t.frame.get(), [&] { t.frame->Commands().Run(id); }, shown.texts);
+            t.frame.get(), [&] { t.frame->Commands().Run(id); }, shown.texts, shown.misfits);
         Collect(t.frame.get(), shown.texts);
         shown.texts << t.frame->statusBar()->currentMessage();
     }
-    CollectWhile(
-        t.frame.get(), [] { CVersionInfoDlg().exec(); }, shown.texts);
-    CollectWhile(
-        t.frame.get(), [] { CPrompter().PictureSize(nullptr, "", QSize(640, 480)); }, shown.texts);
+    // The dialogs opened from other windows than the menus' (a click in the
+    // drawing, the coordinate library's menu, an export).
+    const std::function<void()> others[] = {
+        [] { CVersionInfoDlg().exec(); },
+        [] { CTextNoteDlg().exec(); },
+        [] { CBearingDistanceDlg().exec(); },
+        [] { CParallelLinesDlg().exec(); },
+        [] {
+            CPrompter().PictureSize(nullptr,
+                                    QCoreApplication::translate("QuillmarView", "导出图片的大小"),
+                                    QSize(640, 480));
+        },
+    };
+    for (const auto& open : others)
+        CollectWhile(t.frame.get(), open, shown.texts, shown.misfits);
     for (const auto& box : t.prompter.m_boxes)
         shown.texts << box.text << box.caption;
     for (const auto& note : t.prompter.m_notes)
@@ -164,6 +251,9 @@ TEST(Language, EveryWindowSpeaksTheChosenLanguage) {
     EXPECT_EQ(chinese.menuTree, tables);
     const Rendering english = Render("en");
     ApplyLanguage("zh");
+    // Every dialog laid out by what it says, in either language.
+    EXPECT_EQ(chinese.misfits.join("\n").toStdString(), "");
+    EXPECT_EQ(english.misfits.join("\n").toStdString(), "");
     EXPECT_EQ(english.menuTree.size(), tables.size());
     // The dialogs' titles in English (in Chinese: the kept texts below).
     for (const char* title : {"Alarm Limits", "Select Port", "Serial Monitor", "Data Status",

@@ -1,9 +1,23 @@
+#include "link/InstrumentSession.h"
+#include "shell/AlarmLimitsDlg.h"
 #include "shell/PortSelectDlg.h"
+#include "shell/ServeDlg.h"
 #include "shell/StatusTexts.h"
+#include "shell/VersionInfoDlg.h"
 #include "support/TestSupport.h"
+#include "survey/CoordLibraryDlg.h"
+#include "survey/FileChoiceDlg.h"
+#include "survey/ShipShapeDlg.h"
+#include "survey/TextNoteDlg.h"
+#include "view/SerialMonitorDlg.h"
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -66,6 +80,149 @@ TEST(PortSelect, SetStoresTheChosenPortsNumberAndCancelKeepsIt) {
             EXPECT_EQ(prompter.m_boxes[0].text, "     没有空闲串口可用!\n串口被占用或没有连接好");
         else
             EXPECT_EQ(dialog.ComboBox()->itemText(1), "COM3  /dev/ttyUSB1");
+    }
+}
+
+// Typed sources are taken as the others are: a serial device a slot stands
+// for chooses that slot, any other is added to the list and can be chosen
+// ("设置"); what cannot be read is refused with the reason.
+TEST(PortSelect, TypedSourcesOfEveryKindAreTaken) {
+    const QList<CPortSelectDlg::Entry> two = {{"COM1", "/dev/ttyUSB0"}, {"COM3", "/dev/ttyUSB1"}};
+    struct Case {
+        QString typed;
+        QString chosen; // the entry chosen on "添加", empty: none, a box
+        QStringList sources;
+    };
+    const std::vector<Case> table = {
+        {"serial:/dev/ttyUSB7", "serial:/dev/ttyUSB7", {"serial:/dev/ttyUSB7"}},
+        {"serial:/dev/ttyUSB1", "COM3  /dev/ttyUSB1", {}},
+        {"udp://:60001", "udp://:60001", {"udp://:60001"}},
+        {"tcp://nowhere", "", {}},
+        {"serial:", "", {}},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.typed.toStdString());
+        CScriptedPrompter prompter;
+        int port = 1;
+        QStringList sources;
+        QString chosen;
+        CPortSelectDlg dialog(two, &port);
+        dialog.SetNetSources(&sources, &chosen);
+        QString shown;
+        QTimer::singleShot(0, &dialog, [&] {
+            QTest::keyClicks(dialog.UrlEdit(), c.typed);
+            ClickButton(&dialog, "添加");
+            shown = prompter.m_boxes.empty() ? dialog.ComboBox()->currentText() : QString();
+            ClickButton(&dialog, "设置");
+        });
+        EXPECT_EQ(dialog.DoModal(), QDialog::Accepted);
+        EXPECT_EQ(shown, c.chosen);
+        EXPECT_EQ(sources, c.sources);
+        EXPECT_EQ(prompter.m_boxes.size(), c.chosen.isEmpty() ? 1u : 0u);
+        EXPECT_EQ(chosen, c.sources.value(0)); // a port chosen: no source
+        EXPECT_EQ(port, c.chosen.startsWith("COM3") ? 3 : 1);
+    }
+}
+
+// The ports are asked for as the dialog opens, not when it was made.
+TEST(PortSelect, ListsThePortsThereWhenItOpens) {
+    CScriptedPrompter prompter;
+    QList<CPortSelectDlg::Entry> present;
+    int port = 2;
+    CPortSelectDlg dialog({}, &port);
+    dialog.SetPortLister([&] { return present; });
+    present = {{"COM2", "/dev/ttyACM0"}}; // plugged in since
+    QStringList listed;
+    QTimer::singleShot(0, &dialog, [&] {
+        for (int i = 0; i < dialog.ComboBox()->count(); ++i)
+            listed << dialog.ComboBox()->itemText(i);
+        dialog.reject();
+    });
+    dialog.DoModal();
+    EXPECT_EQ(listed, QStringList{"COM2  /dev/ttyACM0"});
+    EXPECT_TRUE(prompter.m_boxes.empty());
+}
+
+// How a person names a widget it reaches with Tab.
+QString Name(QWidget* w) {
+    if (qobject_cast<QAbstractSpinBox*>(w->parentWidget()))
+        w = w->parentWidget();
+    if (!w->objectName().isEmpty())
+        return w->objectName();
+    if (auto* button = qobject_cast<QAbstractButton*>(w))
+        return button->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        return edit->placeholderText();
+    return w->metaObject()->className();
+}
+
+// Each dialog opens with the focus in its first field; Tab goes through the
+// fields in reading order, then the buttons, and back to the first field.
+TEST(DialogKeys, TabGoesFromTheFirstFieldInReadingOrderToTheButtons) {
+    CScriptedPrompter prompter;
+    CInstrumentSession session(nullptr);
+    QStringList sources = {"udp://:60001"}, more;
+    QString chosen;
+    int port = 1;
+    struct Case {
+        std::function<QDialog*()> open;
+        QStringList chain;
+    };
+    const std::vector<Case> table = {
+        {[] { return new CAlarmLimitsDlg; }, {"pitchLimit", "rollLimit", "确定", "取消"}},
+        {[&] {
+             auto* dialog = new CPortSelectDlg({{"COM1", "/dev/ttyUSB0"}}, &port);
+             dialog->SetNetSources(&sources, &chosen);
+             dialog->SetMoreSources(&more);
+             dialog->OnInitDialog();
+             return dialog;
+         },
+         {"portChoice", "sourceUrl", "添加", "删除", "moreSources", "设置", "取消"}},
+        {[] { return new CSerialMonitorDlg; },
+         {"receivedMessages", "清空接收区", "pause", "确定", "取消"}},
+        {[&] { return new CServeDlg(session, true, "10110", "", UdpOutput{}); },
+         {"向网络客户端转发收到的语句", "[主机:]端口，如 10110 或 0.0.0.0:10110",
+          "主机:端口（可选，可为广播或组播地址）",
+          "按 IEC 61162-450 格式发送（UdPbC 报头，标签块，设备标识 QM0001）", "确定", "取消"}},
+        {[] { return new CTextNoteDlg; }, {"noteText", "确定", "取消"}},
+        {[] { return new CChannelLayoutDlg; }, {"chooseFile", "确定", "取消"}},
+        {[] { return new CShipShapeDlg; }, {"shapeList", "确定", "取消"}},
+        {[] { return new CCoordLibraryDlg; },
+         {"pointTable", "planeCoords", "添加行(&A)", "插入行(&I)", "删除行(&D)"}},
+        {[] { return new CVersionInfoDlg; }, {"确定"}},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.chain.join(" ").toStdString());
+        std::unique_ptr<QDialog> dialog(c.open());
+        dialog->show();
+        dialog->activateWindow();
+        ASSERT_TRUE(WaitUntil([&] { return QApplication::focusWidget() != nullptr; }));
+        QWidget* first = QApplication::focusWidget();
+        // The chain as the focus widgets link it (of a group of radio
+        // buttons, Tab reaches the one checked), then as Tab goes.
+        const auto reached = [](QWidget* w) {
+            auto* radio = qobject_cast<QRadioButton*>(w);
+            return w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+                   !w->focusProxy() && !(radio && radio->autoExclusive() && !radio->isChecked());
+        };
+        QStringList linked, pressed;
+        for (QWidget* w = first; linked.size() <= c.chain.size();) {
+            linked << Name(w);
+            do
+                w = w->nextInFocusChain();
+            while (w != first && !reached(w));
+            if (w == first)
+                break;
+        }
+        for (QWidget* w = first; pressed.size() <= c.chain.size();) {
+            pressed << Name(w);
+            QTest::keyClick(w, Qt::Key_Tab);
+            w = QApplication::focusWidget();
+            if (w == first)
+                break;
+        }
+        EXPECT_EQ(pressed, c.chain);
+        EXPECT_EQ(linked, c.chain);
     }
 }
 

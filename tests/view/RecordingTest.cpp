@@ -16,8 +16,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMediaDevices>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <csignal>
@@ -244,6 +246,47 @@ TEST(SerialMonitor, ShowsFifteenLinesClearsAndStartsEmpty) {
     });
     t.Run(ID_SERIAL_MONITOR);
     EXPECT_EQ(reopened, 0);
+}
+
+// "暂停" freezes the view on the lines received so far, to be scrolled back
+// through; what arrives meanwhile is kept; "继续" shows the running list as
+// it would be now (fifteen lines at most, the sixteenth empties it).
+TEST(SerialMonitor, PauseKeepsTheLastLinesToReadAndResumeShowsTheNewest) {
+    CViewUnderTest t;
+    CSerialMonitorDlg& monitor = t.view.MonitorDialog();
+    struct Step {
+        int feed;   // lines received before the click
+        bool click; // on "暂停" / "继续"
+        int count;  // lines shown then
+        int last;   // the number of the last line shown
+        const char* button;
+    };
+    const std::vector<Step> table = {
+        {1200, true, 1200, 1200, "继续"},   // the scroll-back
+        {30, false, 1200, 1200, "继续"},    // frozen while paused
+        {0, true, 1230 % 16, 1230, "暂停"}, // the running list again
+        {0, true, 1230, 1230, "继续"},      // nothing received was lost
+        {2000, false, 1230, 1230, "继续"},
+        {0, true, 3230 % 16, 3230, "暂停"},
+        {0, true, CSerialMonitorDlg::kHistory, 3230, "继续"}, // the last lines kept
+    };
+    int received = 0;
+    QTimer::singleShot(0, [&] {
+        for (const Step& step : table) {
+            SCOPED_TRACE(received);
+            for (int i = 0; i < step.feed; ++i)
+                Feed(t.view, QString("$C%1,0\r\n").arg(++received).toLatin1());
+            if (step.click)
+                QTest::mouseClick(monitor.PauseButton(), Qt::LeftButton);
+            QListWidget* list = monitor.List();
+            EXPECT_EQ(list->count(), step.count);
+            EXPECT_EQ(list->item(list->count() - 1)->text(), QString("$C%1,0").arg(step.last));
+            EXPECT_EQ(monitor.PauseButton()->text(), step.button);
+        }
+        monitor.accept();
+    });
+    t.Run(ID_SERIAL_MONITOR);
+    EXPECT_GE(CSerialMonitorDlg::kHistory, 1000);
 }
 
 TEST(AlarmLimits, AcceptsWholeDegreesFrom0To90AndKeepsTheDialogOpenOtherwise) {
