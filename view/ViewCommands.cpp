@@ -148,21 +148,25 @@ void CQuillmarView::OnExitTool() {
 }
 
 void CQuillmarView::OnLoadAnalysisFile(AnalysisSource source) {
-    SetMode(ViewMode::Analysis); // before the dialog: a cancel still shows the analysis view
-    m_navigation.m_nToolMode = ToolMode::None;
-    UpdateCursor();
     CPrompter::FileDialogRequest request;
     if (source == AnalysisSource::R35) {
         request.title = QCoreApplication::translate("QuillmarView", "打开R35格式文件进行分析");
-        request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat)";
+        request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat);;" +
+                         QCoreApplication::translate("QuillmarView", "所有文件 (*)");
+        request.kind = CPrompter::FileKind::Analysis;
     } else {
         request.title = QCoreApplication::translate("QuillmarView", "调入记录文件进行分析");
-        request.filter =
-            QCoreApplication::translate("QuillmarView", "记录文件 (*.txt);;所有文件 (*)");
+        request.filter = CPrompter::RecordFilter();
+        request.kind = CPrompter::FileKind::Record;
     }
-    const QString path = CPrompter::Instance().FileDialog(this, request);
-    if (!path.isEmpty())
-        StartLoad(path, source);
+    // A cancel leaves the view as it was.
+    const QString path = CPrompter::Instance().ChooseFile(this, request);
+    if (path.isEmpty())
+        return;
+    m_navigation.m_nToolMode = ToolMode::None;
+    UpdateCursor();
+    // A record file of this program chosen here is read as one (AnalysisSession).
+    StartLoad(path, source);
 }
 
 void CQuillmarView::OnToggle(int id) {
@@ -355,7 +359,8 @@ bool ChoosePdf(QWidget* parent, QPrinter& printer) {
     request.filter = "PDF (*.pdf)";
     request.defaultSuffix = "pdf";
     request.proposedName = "Quillmar.pdf";
-    const QString path = CPrompter::Instance().FileDialog(parent, request);
+    request.kind = CPrompter::FileKind::Export;
+    const QString path = CPrompter::Instance().ChooseFile(parent, request);
     if (path.isEmpty())
         return false;
     printer.setOutputFormat(QPrinter::PdfFormat);
