@@ -346,7 +346,10 @@ void CQuillmarView::PrintTo(QPrinter& printer) {
     small.setPixelSize(QFontMetrics(font()).height() * 3 / 4);
     painter.setFont(small);
     CPainterCanvas canvas(painter, picture);
-    OnDraw(canvas);
+    if (m_mode == ViewMode::Analysis && HasRecords())
+        DrawAnalysisPicture(canvas); // with its title, legend and axes' names, as exported
+    else
+        OnDraw(canvas);
 }
 
 namespace {
@@ -379,6 +382,10 @@ void CQuillmarView::OnFilePrint(bool direct) {
         return;
     }
     PrintTo(printer);
+    emit StatusNote(printer.outputFileName().isEmpty()
+                        ? QCoreApplication::translate("QuillmarView", "已送往打印机 %1")
+                              .arg(printer.printerName())
+                        : ExportedText(printer.outputFileName()));
 }
 
 void CQuillmarView::OnFilePrintPreview() {
