@@ -1009,10 +1009,6 @@ Recording continues into the previous file.</translation>
         <translation>Replay</translation>
     </message>
     <message>
-        <source>记录文件 (*.txt);;所有文件 (*.*)</source>
-        <translation>Record files (*.txt);;All files (*.*)</translation>
-    </message>
-    <message>
         <source>，%1</source>
         <translation>, %1</translation>
     </message>
@@ -1706,6 +1702,10 @@ The ports are in use or not connected.</translation>
         <source>高度：</source>
         <translation>Height:</translation>
     </message>
+    <message>
+        <source>记录文件 (*.txt *.dat);;所有文件 (*)</source>
+        <translation>Record files (*.txt *.dat);;All files (*)</translation>
+    </message>
 </context>
 <context>
     <name>QuillmarDoc</name>
@@ -1763,10 +1763,6 @@ Use the extension .csv, .png, .pdf or .svg</translation>
         <translation>Load a Record File to Analyse</translation>
     </message>
     <message>
-        <source>记录文件 (*.txt);;所有文件 (*)</source>
-        <translation>Record files (*.txt);;All files (*)</translation>
-    </message>
-    <message>
         <source>请先调入文件</source>
         <translation>Load a file first.</translation>
     </message>
@@ -1811,6 +1807,58 @@ Use the extension .csv, .png, .pdf or .svg</translation>
 要替换它吗？</source>
         <translation>%1 already exists.
 Do you want to replace it?</translation>
+    </message>
+    <message>
+        <source>UTC %1 至 %2</source>
+        <translation>UTC %1 to %2</translation>
+    </message>
+    <message>
+        <source>第 %1 至 %2 条记录</source>
+        <translation>Records %1 to %2</translation>
+    </message>
+    <message>
+        <source>方位角</source>
+        <translation>Heading</translation>
+    </message>
+    <message>
+        <source>俯仰角</source>
+        <translation>Pitch</translation>
+    </message>
+    <message>
+        <source>横滚角</source>
+        <translation>Roll</translation>
+    </message>
+    <message>
+        <source>方位角（°）</source>
+        <translation>Heading (°)</translation>
+    </message>
+    <message>
+        <source>俯仰角、横滚角（°）</source>
+        <translation>Pitch, roll (°)</translation>
+    </message>
+    <message>
+        <source>俯仰角（°）</source>
+        <translation>Pitch (°)</translation>
+    </message>
+    <message>
+        <source>时间（UTC，时:分:秒）</source>
+        <translation>Time (UTC, h:m:s)</translation>
+    </message>
+    <message>
+        <source>记录序号</source>
+        <translation>Record number</translation>
+    </message>
+    <message>
+        <source>已导出 %1</source>
+        <translation>Exported %1</translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>已送往打印机 %1</source>
+        <translation>Sent to the printer %1</translation>
     </message>
 </context>
 <context>
@@ -2158,6 +2206,22 @@ Do you want to replace it?</translation>
 </source>
         <translation>%1
 </translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>俯仰角达到或超过当时的限值（%1）：</source>
+        <translation>Pitch at or beyond the limit in force (%1): </translation>
+    </message>
+    <message>
+        <source>横滚角达到或超过当时的限值（%1）：</source>
+        <translation>Roll at or beyond the limit in force (%1): </translation>
+    </message>
+    <message>
+        <source>  限值 %1° 时：%2</source>
+        <translation>  at the limit %1°: %2</translation>
     </message>
 </context>
 <context>
