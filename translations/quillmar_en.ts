@@ -1853,10 +1853,6 @@ Do you want to replace it?</translation>
         <translation>Exported %1</translation>
     </message>
     <message>
-        <source>所有文件 (*)</source>
-        <translation>All files (*)</translation>
-    </message>
-    <message>
         <source>已送往打印机 %1</source>
         <translation>Sent to the printer %1</translation>
     </message>

@@ -151,8 +151,7 @@ void CQuillmarView::OnLoadAnalysisFile(AnalysisSource source) {
     CPrompter::FileDialogRequest request;
     if (source == AnalysisSource::R35) {
         request.title = QCoreApplication::translate("QuillmarView", "打开R35格式文件进行分析");
-        request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat);;" +
-                         QCoreApplication::translate("QuillmarView", "所有文件 (*)");
+        request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat)";
         request.kind = CPrompter::FileKind::Analysis;
     } else {
         request.title = QCoreApplication::translate("QuillmarView", "调入记录文件进行分析");
