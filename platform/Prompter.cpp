@@ -5,8 +5,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
+#include <QMap>
 #include <QPrintDialog>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -15,6 +18,9 @@
 namespace {
 CPrompter g_interactive;
 CPrompter* g_pCurrent = &g_interactive;
+CPrompter::FolderStore g_folders;
+// The folders used in this run, for when the store cannot keep them.
+QMap<int, QString> g_used;
 
 QMessageBox::Icon ToQt(CPrompter::Icon icon) {
     switch (icon) {
@@ -61,8 +67,58 @@ void CPrompter::Notify(QWidget* parent, const QString& text, const QString& capt
     box->show();
 }
 
+void CPrompter::SetFolderStore(FolderStore store) {
+    g_folders = std::move(store);
+    g_used.clear();
+}
+
+QString CPrompter::RecordFilter() {
+    return QCoreApplication::translate("Prompter", "记录文件 (*.txt *.dat);;所有文件 (*)");
+}
+
+QString CPrompter::FolderKey(FileKind kind) {
+    switch (kind) {
+    case FileKind::Analysis:
+        return QStringLiteral("Analysis");
+    case FileKind::Record:
+        return QStringLiteral("Records");
+    case FileKind::Export:
+        return QStringLiteral("Exports");
+    case FileKind::Drawing:
+        return QStringLiteral("Drawings");
+    case FileKind::Other:
+        break;
+    }
+    return {};
+}
+
+QString CPrompter::FolderFor(FileKind kind) {
+    QString folder = g_used.value(static_cast<int>(kind));
+    if (folder.isEmpty() && kind != FileKind::Other && g_folders.read)
+        folder = g_folders.read(kind);
+    // A folder since removed (a USB disk taken out) is no place to start.
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return folder;
+    return g_folders.start;
+}
+
+QString CPrompter::ChooseFile(QWidget* parent, FileDialogRequest request) {
+    if (request.folder.isEmpty())
+        request.folder = FolderFor(request.kind);
+    const QString path = FileDialog(parent, request);
+    if (!path.isEmpty() && request.kind != FileKind::Other) {
+        const QString folder = QFileInfo(path).absolutePath();
+        g_used.insert(static_cast<int>(request.kind), folder);
+        if (g_folders.write)
+            g_folders.write(request.kind, folder);
+    }
+    return path;
+}
+
 QString CPrompter::FileDialog(QWidget* parent, const FileDialogRequest& request) {
-    QFileDialog dialog(parent, request.title, QString(), request.filter);
+    QFileDialog dialog(parent, request.title, request.folder, request.filter);
+    // "*.dat" lists X.DAT too, as the names the save dialog makes end.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);

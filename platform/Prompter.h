@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QPrinter;
 class QWidget;
@@ -25,8 +26,12 @@ public:
     // while it is shown.
     virtual void Notify(QWidget* parent, const QString& text, const QString& caption, Icon icon);
 
+    // The kinds of file whose dialogs each remember the folder last used.
+    enum class FileKind { Other, Analysis, Record, Export, Drawing };
     struct FileDialogRequest {
         bool save = false;
+        FileKind kind = FileKind::Other;
+        QString folder; // where the dialog opens (ChooseFile fills it in)
         QString title;
         QString filter;        // Qt form: "Data Files (*.dat);;All File (*.*)"
         QString defaultSuffix; // without the dot
@@ -35,6 +40,26 @@ public:
     };
     // The chosen path, or an empty string when the operator cancelled.
     virtual QString FileDialog(QWidget* parent, const FileDialogRequest& request);
+    // FileDialog opened in the folder last used for the request's kind of
+    // file, else in the start folder; the folder of a chosen file is
+    // remembered for its kind.
+    QString ChooseFile(QWidget* parent, FileDialogRequest request);
+
+    // Where the folders are kept between runs (the settings), and the folder
+    // a kind of file starts in before one was used (the record folder).
+    struct FolderStore {
+        std::function<QString(FileKind)> read;
+        std::function<void(FileKind, const QString&)> write;
+        QString start;
+    };
+    static void SetFolderStore(FolderStore store);
+    // The folder the next dialog for kind opens in (empty: Qt's own choice).
+    static QString FolderFor(FileKind kind);
+    // The filter of the dialogs that choose a record file: one named in the
+    // save dialog of 保存数据路径 ends in .DAT, the others in .txt.
+    static QString RecordFilter();
+    // The name a kind's folder is kept under ("Analysis", "Records", …).
+    static QString FolderKey(FileKind kind);
 
     // The print dialog; true when the operator chose to print.
     virtual bool PrintDialog(QWidget* parent, QPrinter* printer);

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdio>
 #include <map>
+#include <tuple>
 
 namespace {
 std::string Shortest(float value) {
@@ -13,14 +14,25 @@ std::string Shortest(float value) {
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-std::string Seconds(std::int64_t ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(ms) / 1000);
-    return text;
+// Numbers are written the same whatever the locale: data files are data.
+std::string Fixed3(double value) {
+    char text[64];
+    return std::string(
+        text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3).ptr);
 }
 
+std::string Seconds(std::int64_t ms) {
+    return Fixed3(static_cast<double>(ms) / 1000);
+}
+
+// Up to three decimals, no trailing zeros, as the event log writes limits.
 std::string Limit(double degrees) {
-    return CEventLog::Number(degrees);
+    std::string out = Fixed3(degrees);
+    while (out.back() == '0')
+        out.pop_back();
+    if (out.back() == '.')
+        out.pop_back();
+    return out == "-0" ? "0" : out;
 }
 
 // h:mm:ss.mmm
@@ -63,9 +75,20 @@ std::string EventText(const LoggedEvent& event) {
     return text;
 }
 
-// pitch: true for the pitch lines, false for roll.
+// "12.300 秒，162 条记录" of time beyond a limit.
+std::string BeyondText(const SessionSummary& summary, const SessionSummary::Beyond& beyond) {
+    std::string text;
+    if (summary.bTimed)
+        text += FillIn(UiText("SessionReport", "%1 秒，"), {Seconds(beyond.nMs)});
+    return text + FillIn(UiText("SessionReport", "%1 条记录\n"), {std::to_string(beyond.nRecords)});
+}
+
+// pitch: true for the pitch lines, false for roll. Time beyond the limit in
+// force at the time: with one limit as before, with several their total and
+// each limit's share.
 void AngleLines(std::string& text, bool pitch, const SessionSummary& summary,
-                const SessionSummary::Extreme& extreme, const SessionSummary::Beyond& beyond) {
+                const SessionSummary::Extreme& extreme,
+                const SessionSummary::LimitsBeyond& beyond) {
     text +=
         pitch ? UiText("SessionReport", "最大俯仰角：") : UiText("SessionReport", "最大横滚角：");
     if (!extreme.bReceived) {
@@ -74,12 +97,25 @@ void AngleLines(std::string& text, bool pitch, const SessionSummary& summary,
     }
     text += FillIn(UiText("SessionReport", "%1°（%2）\n"),
                    {Shortest(extreme.fValue), Where(summary, extreme.nUtcMs, extreme.nIndex)});
-    text += FillIn(pitch ? UiText("SessionReport", "俯仰角达到或超过 %1°：")
-                         : UiText("SessionReport", "横滚角达到或超过 %1°："),
-                   {Limit(beyond.dLimit)});
-    if (summary.bTimed)
-        text += FillIn(UiText("SessionReport", "%1 秒，"), {Seconds(beyond.nMs)});
-    text += FillIn(UiText("SessionReport", "%1 条记录\n"), {std::to_string(beyond.nRecords)});
+    if (beyond.arrParts.size() <= 1) {
+        const double limit =
+            beyond.arrParts.empty() ? beyond.total.dLimit : beyond.arrParts[0].dLimit;
+        text += FillIn(pitch ? UiText("SessionReport", "俯仰角达到或超过 %1°：")
+                             : UiText("SessionReport", "横滚角达到或超过 %1°："),
+                       {Limit(limit)});
+        text += BeyondText(summary, beyond.total);
+        return;
+    }
+    std::string limits;
+    for (const auto& part : beyond.arrParts)
+        limits += (limits.empty() ? "" : UiText("SessionReport", "、")) + Limit(part.dLimit) + "°";
+    text += FillIn(pitch ? UiText("SessionReport", "俯仰角达到或超过当时的限值（%1）：")
+                         : UiText("SessionReport", "横滚角达到或超过当时的限值（%1）："),
+                   {limits});
+    text += BeyondText(summary, beyond.total);
+    for (const auto& part : beyond.arrParts)
+        text += FillIn(UiText("SessionReport", "  限值 %1° 时：%2"),
+                       {Limit(part.dLimit), BeyondText(summary, part)});
 }
 
 // A CSV field, quoted when it holds a comma, a quote or a line end.
@@ -157,18 +193,21 @@ std::string SessionSummaryCsv(const SessionSummary& s) {
         Row(csv, {"duration", "", "", Seconds(s.nEndUtcMs - s.nStartUtcMs), "",
                   CEventLog::IsoTime(s.nStartUtcMs), ""});
     for (const auto& type : s.arrMessages)
-        Row(csv, {"messages", type.strName, "", std::to_string(type.nCount), "", "", ""});
+        Row(csv, {"messages", type.strKey, "", std::to_string(type.nCount), "", "", ""});
     for (const auto& [name, extreme, beyond] :
          {std::tuple{"pitch", &s.pitch, &s.pitchBeyond}, {"roll", &s.roll, &s.rollBeyond}}) {
         if (!extreme->bReceived)
             continue;
-        const std::string limit = Limit(beyond->dLimit);
         Row(csv,
-            {"max", name, "", Shortest(extreme->fValue), limit,
+            {"max", name, "", Shortest(extreme->fValue), Limit(extreme->dLimit),
              s.bTimed ? CEventLog::IsoTime(extreme->nUtcMs) : "", std::to_string(extreme->nIndex)});
-        Row(csv, {"beyond-records", name, "", std::to_string(beyond->nRecords), limit, "", ""});
-        if (s.bTimed)
-            Row(csv, {"beyond-seconds", name, "", Seconds(beyond->nMs), limit, "", ""});
+        // A row pair for each limit that was in force.
+        for (const auto& part : beyond->arrParts) {
+            const std::string limit = Limit(part.dLimit);
+            Row(csv, {"beyond-records", name, "", std::to_string(part.nRecords), limit, "", ""});
+            if (s.bTimed)
+                Row(csv, {"beyond-seconds", name, "", Seconds(part.nMs), limit, "", ""});
+        }
     }
     for (const auto& gap : s.arrGaps)
         Row(csv, {"gap", "", "", Seconds(gap.nLengthMs), Limit(s.dStaleSeconds),

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <unistd.h>
@@ -15,44 +16,92 @@ namespace {
 // An event log grows a line per change; one this large is not ours.
 constexpr std::uint64_t kMaxEventLog = 64u << 20;
 
-std::string TypeName(const CMessageCounts::Row& row) {
+// A message type as the window names it, and as data files do.
+SessionSummary::TypeCount TypeCountOf(const CMessageCounts::Row& row) {
     switch (row.kind) {
     case CMessageCounts::Row::Kind::Sentence:
-        return std::string(row.Name());
+        return {std::string(row.Name()), std::string(row.Name()), row.count};
     case CMessageCounts::Row::Kind::Packet: {
         char hex[8];
         std::snprintf(hex, sizeof hex, "0x%02X", row.packetType);
         std::string name = FillIn(UiText("SessionSummary", "数据包 %1"), {hex});
         if (row.packetType > 0x20 && row.packetType < 0x7F)
             name += std::string(" ('") + static_cast<char>(row.packetType) + "')";
-        return name;
+        return {name, std::string("packet ") + hex, row.count};
     }
     case CMessageCounts::Row::Kind::Other:
         break;
     }
-    return UiText("SessionSummary", "其他");
+    return {UiText("SessionSummary", "其他"), "other", row.count};
 }
 
-// One angle's largest |value| and its time at or beyond the limit.
+// When a limit came into force, as an alarm line of the event log gives it.
+struct LimitChange {
+    std::int64_t utcMs;
+    double limit;
+};
+
+std::vector<LimitChange> LoggedLimits(const std::vector<LoggedEvent>& events,
+                                      std::string_view subject) {
+    std::vector<LimitChange> changes;
+    for (const LoggedEvent& event : events) {
+        LimitChange change{};
+        const char* end = event.strLimit.data() + event.strLimit.size();
+        if (event.strSubject != subject || !ParseLoggedTime(event.strTime, &change.utcMs) ||
+            std::from_chars(event.strLimit.data(), end, change.limit).ptr != end ||
+            event.strLimit.empty())
+            continue;
+        changes.push_back(change);
+    }
+    std::stable_sort(changes.begin(), changes.end(),
+                     [](const LimitChange& a, const LimitChange& b) { return a.utcMs < b.utcMs; });
+    return changes;
+}
+
+// One angle's largest |value| and its time at or beyond the limit in force.
 void Measure(const std::vector<AnalysisSample>& records, const AnalysisTimes& times,
-             float AnalysisSample::*field, std::int64_t staleMs, SessionSummary::Extreme* extreme,
-             SessionSummary::Beyond* beyond) {
+             float AnalysisSample::*field, std::int64_t staleMs, double current,
+             const std::vector<LimitChange>& changes, SessionSummary::Extreme* extreme,
+             SessionSummary::LimitsBeyond* beyond) {
     const bool timed = times.Known() && times.arrOffsetMs.size() >= records.size();
+    beyond->total.dLimit = current;
+    std::size_t next = 0; // the first change not yet in force
+    double limit = current;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const float value = records[i].*field;
         if (std::isnan(value))
             continue;
-        if (!extreme->bReceived || std::fabs(value) > std::fabs(extreme->fValue)) {
-            *extreme = {true, value, i, timed ? times.UtcMs(i) : 0};
+        if (timed) {
+            for (; next < changes.size() && changes[next].utcMs <= times.UtcMs(i); ++next)
+                limit = changes[next].limit;
         }
-        if (std::fabs(value) < beyond->dLimit)
+        if (!extreme->bReceived || std::fabs(value) > std::fabs(extreme->fValue))
+            *extreme = {true, value, i, timed ? times.UtcMs(i) : 0, limit};
+        auto part =
+            std::find_if(beyond->arrParts.begin(), beyond->arrParts.end(),
+                         [&](const SessionSummary::Beyond& b) { return b.dLimit == limit; });
+        if (part == beyond->arrParts.end())
+            part = beyond->arrParts.insert(part, {limit, 0, 0});
+        if (std::fabs(value) < limit)
             continue;
-        ++beyond->nRecords;
-        if (timed && i + 1 < records.size()) {
-            const std::int64_t held = times.UtcMs(i + 1) - times.UtcMs(i);
-            beyond->nMs += std::clamp<std::int64_t>(held, 0, staleMs);
+        std::int64_t ms = 0;
+        if (timed && i + 1 < records.size())
+            ms = std::clamp<std::int64_t>(times.UtcMs(i + 1) - times.UtcMs(i), 0, staleMs);
+        for (SessionSummary::Beyond* b : {&*part, &beyond->total}) {
+            ++b->nRecords;
+            b->nMs += ms;
         }
     }
+}
+
+// Days since 1970-01-01 of a date of the Gregorian calendar.
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
 std::vector<std::string_view> SplitFields(std::string_view line) {
@@ -67,10 +116,33 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
 }
 } // namespace
 
+bool ParseLoggedTime(std::string_view text, std::int64_t* utcMs) {
+    // YYYY-MM-DDTHH:MM:SS.mmmZ
+    if (text.size() != 24 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
+        text[13] != ':' || text[16] != ':' || text[19] != '.' || text[23] != 'Z')
+        return false;
+    int parts[7] = {};
+    const std::size_t at[7] = {0, 5, 8, 11, 14, 17, 20}, length[7] = {4, 2, 2, 2, 2, 2, 3};
+    for (int k = 0; k < 7; ++k) {
+        const char* first = text.data() + at[k];
+        const char* last = first + length[k];
+        if (std::from_chars(first, last, parts[k]).ptr != last || parts[k] < 0)
+            return false;
+    }
+    if (parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31 || parts[3] > 23 ||
+        parts[4] > 59 || parts[5] > 60)
+        return false;
+    const std::int64_t days =
+        DaysFromCivil(parts[0], static_cast<unsigned>(parts[1]), static_cast<unsigned>(parts[2]));
+    *utcMs = ((days * 24 + parts[3]) * 60 + parts[4]) * 60000 + parts[5] * 1000 + parts[6];
+    return true;
+}
+
 SessionSummary SummariseSession(const std::vector<AnalysisSample>& records,
                                 const AnalysisTimes& times, const CMessageCounts* counts,
-                                const SummaryLimits& limits) {
+                                const SummaryLimits& limits, std::vector<LoggedEvent> events) {
     SessionSummary summary;
+    summary.arrEvents = std::move(events);
     summary.nRecords = records.size();
     summary.bTimed =
         times.Known() && !records.empty() && times.arrOffsetMs.size() >= records.size();
@@ -87,17 +159,17 @@ SessionSummary SummariseSession(const std::vector<AnalysisSample>& records,
     }
     if (counts) {
         for (int i = 0; i < counts->Types(); ++i)
-            summary.arrMessages.push_back({TypeName(counts->Type(i)), counts->Type(i).count});
+            summary.arrMessages.push_back(TypeCountOf(counts->Type(i)));
         if (counts->Other().count > 0)
-            summary.arrMessages.push_back({TypeName(counts->Other()), counts->Other().count});
+            summary.arrMessages.push_back(TypeCountOf(counts->Other()));
     }
-    summary.pitchBeyond.dLimit = limits.pitchLimit;
-    summary.rollBeyond.dLimit = limits.rollLimit;
-    Measure(records, times, &AnalysisSample::fPitch, staleMs, &summary.pitch, &summary.pitchBeyond);
+    Measure(records, times, &AnalysisSample::fPitch, staleMs, limits.pitchLimit,
+            LoggedLimits(summary.arrEvents, "pitch"), &summary.pitch, &summary.pitchBeyond);
     // The instrument's own sentences carry no roll: the zeros in its slot are no angle.
+    summary.rollBeyond.total.dLimit = limits.rollLimit;
     if (times.source != RecordTimeSource::None)
-        Measure(records, times, &AnalysisSample::fSpare1, staleMs, &summary.roll,
-                &summary.rollBeyond);
+        Measure(records, times, &AnalysisSample::fSpare1, staleMs, limits.rollLimit,
+                LoggedLimits(summary.arrEvents, "roll"), &summary.roll, &summary.rollBeyond);
     return summary;
 }
 

@@ -8,6 +8,10 @@
 // gap: time beyond a limit counts the time to the next record, at most
 // `staleSeconds`. Without times (the instrument's own files) there is no
 // duration, no gap and no time beyond a limit, only record counts and indices.
+//
+// Each record is held against the limit in force when it came: the limit of
+// the latest pitch (roll) alarm line of the event log at or before it, and
+// before the first such line the limit of today's settings.
 #pragma once
 
 #include "link/AlarmSettings.h"
@@ -41,6 +45,7 @@ struct SessionSummary {
 
     struct TypeCount {
         std::string strName; // "GPHDT", "$C", "数据包 0x6E ('n')", "其他"
+        std::string strKey;  // the same in the data's words: "GPHDT", "$C", "packet 0x6E", "other"
         std::uint64_t nCount = 0;
         bool operator==(const TypeCount&) const = default;
     };
@@ -52,15 +57,23 @@ struct SessionSummary {
         float fValue = 0;
         std::size_t nIndex = 0;
         std::int64_t nUtcMs = 0; // when timed
+        double dLimit = 0;       // the limit in force then
     };
     // At or beyond the limit: how many records, and for how long (timed).
     struct Beyond {
         double dLimit = 0;
         std::size_t nRecords = 0;
         std::int64_t nMs = 0;
+        bool operator==(const Beyond&) const = default;
+    };
+    // Per limit in force while the angle was received, in the order they
+    // came into force, and all together (dLimit: today's).
+    struct LimitsBeyond {
+        std::vector<Beyond> arrParts;
+        Beyond total;
     };
     Extreme pitch, roll;
-    Beyond pitchBeyond, rollBeyond;
+    LimitsBeyond pitchBeyond, rollBeyond;
 
     struct Gap {
         std::size_t nIndex = 0; // the last record before it
@@ -73,10 +86,12 @@ struct SessionSummary {
     std::vector<LoggedEvent> arrEvents;
 };
 
-// counts may be null (a file of the instrument's own sentences has none).
+// counts may be null (a file of the instrument's own sentences has none);
+// events: the alarm lines of the event log beside the record (AlarmEvents),
+// kept in the summary and giving the limits in force.
 SessionSummary SummariseSession(const std::vector<AnalysisSample>& records,
                                 const AnalysisTimes& times, const CMessageCounts* counts,
-                                const SummaryLimits& limits);
+                                const SummaryLimits& limits, std::vector<LoggedEvent> events = {});
 
 // The alarm events of an event log's text: the lines of pitch, roll and data
 // (the data-lost alarm) with the alarm states active, silenced, acknowledged,
@@ -85,3 +100,6 @@ std::vector<LoggedEvent> AlarmEvents(std::string_view eventLog);
 // The alarm events of the event log beside recordPath ("X.txt" ->
 // "X-events.csv"); none when there is no such log.
 std::vector<LoggedEvent> ReadAlarmEvents(const std::string& recordPath);
+// Milliseconds since 1970 of an event log's time ("2026-12-07T09:05:03.125Z");
+// false when the text is not of that form.
+bool ParseLoggedTime(std::string_view text, std::int64_t* utcMs);

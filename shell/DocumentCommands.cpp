@@ -19,6 +19,22 @@ const char* const kDocumentFilter =
     QT_TRANSLATE_NOOP("MainFrame", "(*.txt) (*.txt);;所有文件 (*.*)");
 } // namespace
 
+void KeepFileFolders(const QString& startFolder) {
+    CPrompter::FolderStore store;
+    store.start = startFolder;
+    store.read = [](CPrompter::FileKind kind) {
+        CSettingsKey key;
+        key.Create();
+        return key.ReadString("Folders/" + CPrompter::FolderKey(kind));
+    };
+    store.write = [](CPrompter::FileKind kind, const QString& folder) {
+        CSettingsKey key;
+        if (key.Create() == 0)
+            key.Write("Folders/" + CPrompter::FolderKey(kind), folder);
+    };
+    CPrompter::SetFolderStore(std::move(store));
+}
+
 CDocumentCommands::CDocumentCommands(CQuillmarDoc* document, QMainWindow* window)
     : m_pDocument(document), m_pWindow(window) {
     CSettingsKey key;
@@ -108,10 +124,11 @@ bool CDocumentCommands::DoSave(const QString& path) {
         request.title = QCoreApplication::translate("MainFrame", "另存为");
         request.filter = QCoreApplication::translate("MainFrame", kDocumentFilter);
         request.defaultSuffix = "txt";
+        request.kind = CPrompter::FileKind::Drawing;
         request.proposedName = m_pDocument->Title().endsWith(".txt")
                                    ? m_pDocument->Title()
                                    : m_pDocument->Title() + ".txt";
-        target = CPrompter::Instance().FileDialog(m_pWindow, request);
+        target = CPrompter::Instance().ChooseFile(m_pWindow, request);
         if (target.isEmpty())
             return false;
     }
@@ -139,7 +156,8 @@ void CDocumentCommands::OnFileOpen() {
     CPrompter::FileDialogRequest request;
     request.title = QCoreApplication::translate("MainFrame", "打开");
     request.filter = QCoreApplication::translate("MainFrame", kDocumentFilter);
-    const QString path = CPrompter::Instance().FileDialog(m_pWindow, request);
+    request.kind = CPrompter::FileKind::Drawing;
+    const QString path = CPrompter::Instance().ChooseFile(m_pWindow, request);
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }

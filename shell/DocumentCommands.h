@@ -13,6 +13,10 @@ class QAction;
 class QMainWindow;
 class QMenu;
 
+// The file dialogs open in the folder last used for their kind of file (kept
+// in the settings, "Folders/…"), else in startFolder (the record folder).
+void KeepFileFolders(const QString& startFolder);
+
 class CDocumentCommands {
 public:
     // window: asks and is titled; the recent files are read from the settings.

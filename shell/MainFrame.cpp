@@ -78,6 +78,7 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
                                          CPrompter::Icon::Warning);
         }
     }
+    KeepFileFolders(recordFolder); // the file dialogs start there
     SourceAddress address;
     std::string reason;
     if (!m_strSource.isEmpty() &&
@@ -512,7 +513,8 @@ void CMainFrame::OnSaveDataPath() {
     request.defaultSuffix = "DAT";
     request.proposedName = "TimeFileName";
     request.confirmOverwrite = true;
-    const QString path = CPrompter::Instance().FileDialog(this, request);
+    request.kind = CPrompter::FileKind::Record;
+    const QString path = CPrompter::Instance().ChooseFile(this, request);
     if (path.isEmpty())
         return;
     std::string error;

@@ -26,8 +26,9 @@ CInstrumentSession& CMainFrame::Shown() const {
 void CMainFrame::OnReplay() {
     CPrompter::FileDialogRequest request;
     request.title = QCoreApplication::translate("MainFrame", "数据回放");
-    request.filter = QCoreApplication::translate("MainFrame", "记录文件 (*.txt);;所有文件 (*.*)");
-    const QString path = CPrompter::Instance().FileDialog(this, request);
+    request.filter = CPrompter::RecordFilter();
+    request.kind = CPrompter::FileKind::Record;
+    const QString path = CPrompter::Instance().ChooseFile(this, request);
     if (!path.isEmpty())
         StartReplay(path, 1);
 }

@@ -134,10 +134,10 @@ QAction* CCoordLibraryDlg::Action(int id) const {
 void CCoordLibraryDlg::OnCommand(int id) {
     switch (id) {
     case ID_LIB_OPEN:
-        m_strFile = CPrompter::Instance().FileDialog(this, SurveyFileRequest(false));
+        m_strFile = CPrompter::Instance().ChooseFile(this, SurveyFileRequest(false));
         break;
     case ID_LIB_SAVE_AS:
-        m_strFile = CPrompter::Instance().FileDialog(this, SurveyFileRequest(true));
+        m_strFile = CPrompter::Instance().ChooseFile(this, SurveyFileRequest(true));
         break;
     case ID_LIB_BEARING: {
         CBearingDistanceDlg dialog(this);

@@ -10,6 +10,7 @@ CPrompter::FileDialogRequest SurveyFileRequest(bool save) {
     request.defaultSuffix = "DAT";
     request.proposedName = "Untitled";
     request.confirmOverwrite = true;
+    request.kind = CPrompter::FileKind::Drawing;
     return request;
 }
 
@@ -22,7 +23,7 @@ CFileChoiceDlg::CFileChoiceDlg(const QString& caption, const QString& buttonText
 }
 
 void CFileChoiceDlg::OnChooseFile() {
-    const QString path = CPrompter::Instance().FileDialog(this, SurveyFileRequest(false));
+    const QString path = CPrompter::Instance().ChooseFile(this, SurveyFileRequest(false));
     if (!path.isEmpty())
         m_strPath = path;
 }

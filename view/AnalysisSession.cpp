@@ -1,7 +1,10 @@
 #include "view/AnalysisSession.h"
 
+#include "link/NumberText.h"
+#include "link/RecordTimes.h"
 #include "platform/Canvas.h"
 #include "platform/ErrorText.h"
+#include "platform/RegularFile.h"
 #include "plots/RecordLoader.h"
 #include "shell/CommandIds.h"
 
@@ -11,7 +14,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 const CPen kFramePen{1, QColor(0, 0, 0)};
@@ -78,6 +83,54 @@ QString ClockText(std::int64_t utcMs) {
         .arg(ms % 1000, 3, 10, QChar('0'));
 }
 
+// How much of a file is looked at to tell a record from an R35 file.
+constexpr std::size_t kSniffBytes = 64 * 1024;
+
+// Whether a file chosen as the instrument's own attitude file is a record of
+// this program: its timing file is beside it, or its first lines hold what an
+// R35 file has not (a packet, a sentence other than $C, HDA and ROT).
+bool LooksLikeRecord(const std::string& path) {
+    struct stat times {};
+    if (stat(CRecordTimesWriter::PathFor(path).c_str(), &times) == 0 && S_ISREG(times.st_mode))
+        return true;
+    const RegularFile file = OpenRegularFile(path);
+    if (file.fd < 0)
+        return false; // the load says why
+    std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(file.size, kSniffBytes)),
+                     '\0');
+    std::size_t got = 0;
+    while (got < head.size()) {
+        const ssize_t n = read(file.fd, head.data() + got, head.size() - got);
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    close(file.fd);
+    std::string_view text(head.data(), got);
+    const bool whole = got == file.size;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos && !whole)
+            break; // a line cut off by the end of what was read
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.find('\x02') != std::string_view::npos)
+            return true; // a packet
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() || line.starts_with("$C"))
+            continue;
+        const std::string_view first = ExtractFieldOf(line, 1);
+        if (first == "HDA" || first == "ROT")
+            continue;
+        // A talker's sentence or a tag block is a record's. Other lines may be
+        // a record's too (a line cut short when the port opened): look on.
+        if (line.front() == '$' || line.front() == '!' || line.front() == '\\')
+            return true;
+    }
+    return false; // the R35 load says what it makes of it
+}
+
 QString AngleText(float value) {
     return std::isnan(value) ? QString("--") : QString::number(value, 'f', 2);
 }
@@ -98,6 +151,8 @@ struct CAnalysisSession::Job {
     std::thread thread;
 
     void Run() {
+        if (source == AnalysisSource::R35 && LooksLikeRecord(path.toStdString()))
+            source = AnalysisSource::Record;
         auto progress = [this](std::uint64_t done, std::uint64_t total) {
             lines.store(source == AnalysisSource::R35 ? done : done / kTraceBytesPerLine,
                         std::memory_order_relaxed);

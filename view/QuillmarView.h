@@ -12,6 +12,7 @@
 #include "view/Drawing.h"
 #include "view/DrawingTools.h"
 #include "view/Navigation.h"
+#include "view/PictureExport.h"
 #include "view/SerialMonitorDlg.h"
 #include "view/ViewMode.h"
 #include "view/ViewUpdate.h"
@@ -74,8 +75,14 @@ public:
     // The analysis picture at the canvas's size, with the window's navigation
     // scaled to it (an exported picture).
     void DrawAnalysisPicture(CCanvas& canvas) const;
-    // Prints the picture of the current display onto the printer's pages.
+    // What the exported picture says around the curves drawn on frame, width
+    // pixels wide: the file, the span shown, the legend, the axes.
+    PictureTexts AnalysisPictureTexts(const CPlotFrame& frame, int width) const;
+    // Prints the picture of the current display onto the printer's pages
+    // (the analysis with its texts, as exported).
     void PrintTo(QPrinter& printer);
+    // "已导出 …": the status bar's word after a file was exported.
+    static QString ExportedText(const QString& path);
     static QPoint ContextMenuPosition(QPoint requested, QPoint clientTopLeftOnScreen);
     static QString RunningTimeText(std::uint32_t minuteTicks, std::uint32_t hourTicks);
 

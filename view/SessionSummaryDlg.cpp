@@ -53,7 +53,8 @@ void CSessionSummaryDlg::Save(const QByteArray& bytes, const QString& filter,
     request.defaultSuffix = suffix;
     request.proposedName =
         m_strBaseName + QCoreApplication::translate("SessionSummaryDlg", "-摘要.") + suffix;
-    const QString path = CPrompter::Instance().FileDialog(this, request);
+    request.kind = CPrompter::FileKind::Export;
+    const QString path = CPrompter::Instance().ChooseFile(this, request);
     if (path.isEmpty())
         return;
     const std::string error =
@@ -62,4 +63,6 @@ void CSessionSummaryDlg::Save(const QByteArray& bytes, const QString& filter,
     if (!error.empty())
         CPrompter::Instance().MessageBox(this, QString::fromStdString(error), QString(),
                                          QMessageBox::Ok, CPrompter::Icon::Warning);
+    else
+        emit Saved(path);
 }

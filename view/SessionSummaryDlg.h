@@ -16,6 +16,10 @@ public:
                        const QString& baseName);
     QString Text() const;
 
+signals:
+    // The summary was saved to path.
+    void Saved(const QString& path);
+
 private:
     void Save(const QByteArray& bytes, const QString& filter, const QString& suffix);
 

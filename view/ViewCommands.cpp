@@ -175,21 +175,24 @@ void CQuillmarView::OnExitTool() {
 }
 
 void CQuillmarView::OnLoadAnalysisFile(AnalysisSource source) {
-    SetMode(ViewMode::Analysis); // before the dialog: a cancel still shows the analysis view
-    m_navigation.m_nToolMode = ToolMode::None;
-    UpdateCursor();
     CPrompter::FileDialogRequest request;
     if (source == AnalysisSource::R35) {
         request.title = QCoreApplication::translate("QuillmarView", "打开R35格式文件进行分析");
         request.filter = "Txt Files(*.txt) (*.txt);;Dat Files (*.dat)";
+        request.kind = CPrompter::FileKind::Analysis;
     } else {
         request.title = QCoreApplication::translate("QuillmarView", "调入记录文件进行分析");
-        request.filter =
-            QCoreApplication::translate("QuillmarView", "记录文件 (*.txt);;所有文件 (*)");
+        request.filter = CPrompter::RecordFilter();
+        request.kind = CPrompter::FileKind::Record;
     }
-    const QString path = CPrompter::Instance().FileDialog(this, request);
-    if (!path.isEmpty())
-        StartLoad(path, source);
+    // A cancel leaves the view as it was.
+    const QString path = CPrompter::Instance().ChooseFile(this, request);
+    if (path.isEmpty())
+        return;
+    m_navigation.m_nToolMode = ToolMode::None;
+    UpdateCursor();
+    // A record file of this program chosen here is read as one (AnalysisSession).
+    StartLoad(path, source);
 }
 
 namespace {
@@ -424,7 +427,10 @@ void CQuillmarView::PrintTo(QPrinter& printer) {
     small.setPixelSize(QFontMetrics(font()).height() * 3 / 4);
     painter.setFont(small);
     CPainterCanvas canvas(painter, picture);
-    OnDraw(canvas);
+    if (m_mode == ViewMode::Analysis && HasRecords())
+        DrawAnalysisPicture(canvas); // with its title, legend and axes' names, as exported
+    else
+        OnDraw(canvas);
 }
 
 namespace {
@@ -437,7 +443,8 @@ bool ChoosePdf(QWidget* parent, QPrinter& printer) {
     request.filter = "PDF (*.pdf)";
     request.defaultSuffix = "pdf";
     request.proposedName = "Quillmar.pdf";
-    const QString path = CPrompter::Instance().FileDialog(parent, request);
+    request.kind = CPrompter::FileKind::Export;
+    const QString path = CPrompter::Instance().ChooseFile(parent, request);
     if (path.isEmpty())
         return false;
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -456,6 +463,10 @@ void CQuillmarView::OnFilePrint(bool direct) {
         return;
     }
     PrintTo(printer);
+    emit StatusNote(printer.outputFileName().isEmpty()
+                        ? QCoreApplication::translate("QuillmarView", "已送往打印机 %1")
+                              .arg(printer.printerName())
+                        : ExportedText(printer.outputFileName()));
 }
 
 void CQuillmarView::OnFilePrintPreview() {

@@ -1,6 +1,8 @@
 #include "link/EventLog.h"
+#include "link/MessageCounts.h"
 #include "link/RecordFile.h"
 #include "platform/ErrorText.h"
+#include "platform/UiText.h"
 #include "plots/CsvExport.h"
 #include "plots/SessionReport.h"
 #include "plots/SessionSummary.h"
@@ -242,6 +244,69 @@ TEST(SessionSummary, ExtremesTimeBeyondLimitsAndGaps) {
               "records,,,6,,,\n"
               "max,pitch,,-40,30,,3\n"
               "beyond-records,pitch,,3,30,,\n");
+}
+
+// Each record is held against the limit in force when it came: the latest
+// logged alarm line's limit, today's before the first. The CSV is data: the
+// same whatever language the window's texts are given in.
+TEST(SessionSummary, TimeBeyondTheLimitsInForceAsTheEventLogGivesThem) {
+    // Pitch 5 for four records 100 ms apart, then 40; today's limit is 30.
+    const std::vector<AnalysisSample> records = {Record(0, 5, kNaN), Record(0, 5, kNaN),
+                                                 Record(0, 5, kNaN), Record(0, 5, kNaN),
+                                                 Record(0, 40, kNaN)};
+    const AnalysisTimes times = Timed({0, 100, 200, 300, 400});
+    const auto logged = [](const char* time, const char* subject, const char* limit) {
+        return LoggedEvent{time, subject, "active", "5", limit};
+    };
+    struct Case {
+        const char* name;
+        std::vector<LoggedEvent> events;
+        std::string beyond; // the CSV's beyond rows
+        const char* said;   // in the text
+    };
+    const std::vector<Case> table = {
+        {"none logged",
+         {},
+         "beyond-records,pitch,,1,30,,\nbeyond-seconds,pitch,,0.000,30,,\n",
+         "俯仰角达到或超过 30°：0.000 秒，1 条记录"},
+        {"limit 2 from the third record",
+         {logged("2026-12-07T09:05:03.325Z", "pitch", "2"),
+          logged("2026-12-07T09:05:03.325Z", "roll", "9")},
+         "beyond-records,pitch,,0,30,,\nbeyond-seconds,pitch,,0.000,30,,\n"
+         "beyond-records,pitch,,3,2,,\nbeyond-seconds,pitch,,0.200,2,,\n",
+         "俯仰角达到或超过当时的限值（30°、2°）：0.200 秒，3 条记录\n"
+         "  限值 30° 时：0.000 秒，0 条记录\n  限值 2° 时：0.200 秒，3 条记录"},
+        {"limit 2 logged before the start, 45 at the last",
+         {logged("2026-12-07T09:05:00.000Z", "pitch", "2"),
+          logged("2026-12-07T09:05:03.525Z", "pitch", "45"), logged("broken", "pitch", "1")},
+         "beyond-records,pitch,,4,2,,\nbeyond-seconds,pitch,,0.400,2,,\n"
+         "beyond-records,pitch,,0,45,,\nbeyond-seconds,pitch,,0.000,45,,\n",
+         "俯仰角达到或超过当时的限值（2°、45°）：0.400 秒，4 条记录"},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name);
+        const SessionSummary summary =
+            SummariseSession(records, times, nullptr, {30, 30, 3}, c.events);
+        const std::string csv = SessionSummaryCsv(summary);
+        EXPECT_NE(csv.find("\nmax,pitch,,40,"), std::string::npos);
+        EXPECT_NE(csv.find(c.beyond), std::string::npos) << csv;
+        const std::string text = SessionSummaryText(summary, "r.txt");
+        EXPECT_NE(text.find(c.said), std::string::npos) << text;
+    }
+
+    CMessageCounts counts;
+    counts.CountText("$GPHDT,1,T*00", false, 0);
+    counts.CountPacket('n', 0);
+    const SessionSummary summary =
+        SummariseSession(records, times, &counts, {30, 30, 3}, table[1].events);
+    const std::string chinese = SessionSummaryCsv(summary);
+    EXPECT_NE(chinese.find("\nmessages,packet 0x6E,,1,,,\n"), std::string::npos) << chinese;
+    SetUiTextTranslator([](const char*, const char* text) { return "EN " + std::string(text); });
+    const SessionSummary translated =
+        SummariseSession(records, times, &counts, {30, 30, 3}, table[1].events);
+    EXPECT_EQ(SessionSummaryCsv(translated), chinese);
+    EXPECT_NE(SessionSummaryText(translated, "r.txt"), SessionSummaryText(summary, "r.txt"));
+    SetUiTextTranslator(nullptr);
 }
 
 TEST(SessionSummary, TheEventLogGivesItsAlarmLines) {

@@ -5,10 +5,16 @@
 #include "survey/TextNoteDlg.h"
 #include "view/QuillmarView.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListView>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -143,6 +149,101 @@ TEST_F(DocumentFrame, LeftoverModesAndTheYawWindow) {
     EXPECT_EQ(m_view->Tools().YawWindow(), first); // made once
     EXPECT_EQ(first->pos(), QPoint(5, 600));
     EXPECT_TRUE(m_frame->HasHandler(ID_FONT_SETTINGS));
+}
+
+// Each kind of file dialog opens in the folder its kind of file was last
+// chosen in, kept in the settings for the next run; before, in the record
+// folder. The dialogs that choose a record list .txt and .dat names.
+TEST(FileFolders, EachKindOfDialogOpensWhereItsKindWasLastChosen) {
+    CFrameUnderTest t;
+    const QString records = t.dir.filePath("records"), a = t.dir.filePath("a"),
+                  b = t.dir.filePath("b");
+    ASSERT_TRUE(QDir().mkpath(a) && QDir().mkpath(b));
+    const QString record = a + "/x.DAT", attitude = b + "/y.txt";
+    ASSERT_TRUE(WriteFile(record.toStdString(), "$GPHDT,12.5,T\r\n") &&
+                WriteFile(attitude.toStdString(), "$C1,2\r\n"));
+    auto& dialogs = t.prompter.m_fileDialogs;
+    // The analysis file through its toolbar button, clicked.
+    QToolButton* open = nullptr;
+    for (auto* button : t.frame->findChildren<QToolButton*>())
+        if (button->defaultAction() == t.frame->Action(ID_LOAD_ANALYSIS_FILE))
+            open = button;
+    ASSERT_NE(open, nullptr);
+    struct Step {
+        std::function<void()> run;
+        QString chosen; // empty: cancelled
+        QString opensIn;
+    };
+    const auto command = [&](int id) { return [&t, id] { t.frame->OnCommand(id); }; };
+    const std::vector<Step> steps = {
+        {command(ID_LOAD_RECORD_FILE), "", records},
+        {command(ID_LOAD_RECORD_FILE), record, records},
+        {command(ID_REPLAY), "", a},
+        {command(ID_SAVE_DATA_PATH), "", a},
+        {[&] { QTest::mouseClick(open, Qt::LeftButton); }, attitude, records},
+        {command(ID_LOAD_ANALYSIS_FILE), "", b},
+        {command(ID_FILE_OPEN), "", records},
+        {command(ID_ANALYSIS_EXPORT), "", records},
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(i);
+        if (!steps[i].chosen.isEmpty())
+            t.prompter.m_files.push_back(steps[i].chosen);
+        const std::size_t before = dialogs.size();
+        steps[i].run();
+        ASSERT_EQ(dialogs.size(), before + 1);
+        EXPECT_EQ(dialogs.back().folder, steps[i].opensIn);
+        ASSERT_TRUE(WaitUntil([&] { return !t.view->Analysis().IsLoading(); }));
+    }
+    for (std::size_t i : {0, 1, 2})
+        EXPECT_TRUE(dialogs[i].filter.startsWith("记录文件 (*.txt *.dat);;")) << i;
+    EXPECT_EQ(t.view->Analysis().Path(), attitude);
+
+    // The next run starts where this one left off; a folder since removed is
+    // passed over.
+    EXPECT_EQ(
+        QSettings(t.settings.Folder() + "/Quillmar Solution/Quillmar.ini", QSettings::IniFormat)
+            .value("Folders/Records")
+            .toString(),
+        a);
+    t.frame.reset();
+    ASSERT_TRUE(QDir(b).removeRecursively());
+    CMainFrame next(t.doc.get(), "/nonexistent/tty", records);
+    ASSERT_TRUE(CreateFrame(next, *t.doc));
+    next.OnCommand(ID_LOAD_RECORD_FILE);
+    next.OnCommand(ID_LOAD_ANALYSIS_FILE);
+    ASSERT_GE(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[dialogs.size() - 2].folder, a);
+    EXPECT_EQ(dialogs.back().folder, records);
+}
+
+// The real file dialog lists record files by the record filter, .DAT as .dat.
+TEST(FileFolders, TheRecordFilterListsTxtAndDatWhateverTheirCase) {
+    QTemporaryDir dir;
+    for (const char* name : {"x.DAT", "y.txt", "z.dat", "w.csv"})
+        ASSERT_TRUE(WriteFile(dir.filePath(name).toStdString(), "$C1,2\r\n"));
+    CPrompter::FileDialogRequest request;
+    request.filter = CPrompter::RecordFilter();
+    request.folder = dir.path();
+    QStringList listed;
+    AnswerWhenShown<QFileDialog>([&](QFileDialog& dialog) {
+        auto* list = dialog.findChild<QListView*>("listView");
+        const auto names = [&] {
+            QStringList shown;
+            for (int row = 0; list && row < list->model()->rowCount(list->rootIndex()); ++row) {
+                const QModelIndex index = list->model()->index(row, 0, list->rootIndex());
+                if (list->model()->flags(index) & Qt::ItemIsEnabled)
+                    shown << index.data().toString();
+            }
+            shown.sort();
+            return shown;
+        };
+        WaitUntil([&] { return names().size() >= 3; });
+        listed = names();
+        dialog.reject();
+    });
+    EXPECT_TRUE(CPrompter::Instance().FileDialog(nullptr, request).isEmpty());
+    EXPECT_EQ(listed, (QStringList{"x.DAT", "y.txt", "z.dat"}));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -39,8 +40,8 @@ TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
     CViewUnderTest t;
     CQuillmarView& view = t.view;
     t.Run(ID_STRETCH_X);
-    t.Run(ID_LOAD_ANALYSIS_FILE); // cancelled: analysis view, nothing loaded
-    EXPECT_EQ(view.Mode(), ViewMode::Analysis);
+    t.Run(ID_LOAD_ANALYSIS_FILE); // cancelled: the view as it was
+    EXPECT_EQ(view.Mode(), ViewMode::RealTime1);
     ASSERT_EQ(t.prompter.m_fileDialogs.size(), 1u);
     EXPECT_EQ(t.prompter.m_fileDialogs[0].title, "打开R35格式文件进行分析");
     EXPECT_FALSE(t.prompter.m_fileDialogs[0].save);
@@ -64,9 +65,7 @@ TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
         {missing,
          "无法打开文件：" + missing + "\n" + QString::fromStdString(SystemErrorText(ENOENT))},
         {Write(t.dir, "empty.txt", ""), "所选的文件为空！"},
-        {Write(t.dir, "gga.txt", "$C1,2\r\n$GPGGA,0,3110.4567,N\r\n"),
-         "所读文件有GPGGA格式,请打开R35格式的文件"},
-        {Write(t.dir, "hdt.txt", "$GPHDT,1.0,T\r\n"), "请检查文件格式"},
+        {Write(t.dir, "text.txt", "heading 12\r\npitch 1\r\n"), "请检查文件格式"},
     };
     for (const auto& [path, said] : refused) {
         t.prompter.m_files.push_back(path);
@@ -75,6 +74,35 @@ TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
         EXPECT_EQ(t.prompter.m_boxes.back().text, said);
     }
     EXPECT_EQ(t.prompter.m_boxes.size(), refused.size());
+}
+
+// 打开分析文件 knows a record of this program by what it holds, whatever its
+// name, and loads it as 调入记录文件 does; a cancelled dialog leaves the view
+// and what it showed as they were.
+TEST(AnalysisView, OpenAnalysisFileLoadsARecordAndACancelChangesNothing) {
+    CViewUnderTest t;
+    const QString record = QUILLMAR_TEST_DATA "/mixed-stream.record";
+    ASSERT_TRUE(t.Load(record, AnalysisSource::Record));
+    const std::vector<AnalysisSample> expected = t.view.Analysis().Records();
+    ASSERT_FALSE(expected.empty());
+    const QString renamed = t.dir.filePath("SESSION.DAT");
+    ASSERT_TRUE(QFile::copy(record, renamed));
+
+    t.Run(ID_VIEW_REALTIME2);
+    t.Run(ID_STRETCH_X);
+    t.Run(ID_LOAD_ANALYSIS_FILE); // cancelled
+    EXPECT_EQ(t.view.Mode(), ViewMode::RealTime2);
+    EXPECT_EQ(t.view.Navigation().m_dZoomX, 1.5);
+    EXPECT_EQ(t.view.Analysis().Path(), record);
+
+    t.prompter.m_files.push_back(renamed);
+    t.Run(ID_LOAD_ANALYSIS_FILE);
+    ASSERT_TRUE(LoadEnded(t.view));
+    EXPECT_TRUE(t.prompter.m_boxes.empty());
+    EXPECT_EQ(t.view.Mode(), ViewMode::Analysis);
+    const std::vector<AnalysisSample>& loaded = t.view.Analysis().Records();
+    ASSERT_EQ(loaded.size(), expected.size());
+    EXPECT_EQ(std::memcmp(loaded.data(), expected.data(), loaded.size() * sizeof loaded[0]), 0);
 }
 
 // The curve toggles need the analysis view and show as check marks. A load

@@ -2,6 +2,7 @@
 #include "plots/CsvExport.h"
 #include "shell/CommandIds.h"
 #include "support/TestSupport.h"
+#include "view/PictureExport.h"
 #include "view/QuillmarView.h"
 #include "view/SessionSummaryDlg.h"
 
@@ -9,7 +10,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSvgRenderer>
+#include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -46,6 +49,7 @@ TEST(AnalysisExport, EachFormatIsWrittenAtTheChosenSize) {
     const std::vector<AnalysisSample> records = Curves(5000);
     t.view.ShowRecords(records);
     ASSERT_TRUE(t.commands.IsEnabled(ID_ANALYSIS_EXPORT));
+    QSignalSpy notes(&t.view, &CQuillmarView::StatusNote);
 
     struct Case {
         QString name;
@@ -60,12 +64,22 @@ TEST(AnalysisExport, EachFormatIsWrittenAtTheChosenSize) {
         t.prompter.m_files.push_back(t.dir.filePath(c.name));
         t.prompter.m_sizes.push_back(c.size);
         ASSERT_TRUE(t.Run(ID_ANALYSIS_EXPORT));
+        ASSERT_FALSE(notes.isEmpty());
+        EXPECT_EQ(notes.takeLast().at(0).toString(), "已导出 " + t.dir.filePath(c.name));
         const QByteArray bytes =
             QByteArray::fromStdString(ReadFile(t.dir.filePath(c.name).toStdString()));
         if (c.name.endsWith(".png")) {
             const QImage image = QImage::fromData(bytes, "PNG");
             EXPECT_EQ(image.size(), c.size);
             EXPECT_GT(GreenPixels(image), c.size.width()); // the heading curve, all across
+            // Margins: only the texts above the curves hold the legend's green.
+            const QRect plot = PicturePlotArea(c.size, QFontMetrics(t.view.font()).height());
+            EXPECT_GT(GreenPixels(image.copy(0, 0, c.size.width(), plot.top())), 10);
+            for (const QRect& margin :
+                 {QRect(0, plot.top(), plot.left() - 1, plot.height()),
+                  QRect(plot.right() + 2, plot.top(), c.size.width(), plot.height()),
+                  QRect(0, plot.bottom() + 2, c.size.width(), c.size.height())})
+                EXPECT_EQ(GreenPixels(image.copy(margin)), 0);
             image.save(TestOutputDir() + "/export.png");
         } else if (c.name.endsWith(".pdf")) {
             EXPECT_TRUE(bytes.startsWith("%PDF"));
@@ -98,6 +112,52 @@ TEST(AnalysisExport, EachFormatIsWrittenAtTheChosenSize) {
         t.Run(ID_ANALYSIS_EXPORT);
         ASSERT_FALSE(t.prompter.m_boxes.empty());
         EXPECT_TRUE(t.prompter.m_boxes.back().text.contains(said)) << path.toStdString();
+    }
+}
+
+// An exported picture says what it shows around the curves: the file and
+// the span shown, a legend of the curves drawn in their colours, the axes'
+// names and units.
+TEST(AnalysisExport, ThePictureHasItsTitleLegendAndAxesNames) {
+    CViewUnderTest t;
+    std::vector<AnalysisSample> records = Curves(1000);
+    for (AnalysisSample& record : records)
+        record.fSpare1 = 2; // roll
+    std::vector<std::uint32_t> offsets(1000);
+    for (std::uint32_t i = 0; i < offsets.size(); ++i)
+        offsets[i] = 100 * i;
+    t.view.ShowRecords(records); // the analysis view, then the records with roll and times
+    t.view.Analysis().SetRecords(records,
+                                 {RecordTimeSource::TimingFile, 1796634303125, offsets, {}}, true);
+    struct Case {
+        int toggle; // switched before the picture; 0: none
+        QStringList said, unsaid;
+    };
+    const std::vector<Case> table = {
+        {0,
+         {"Quillmar    UTC 2026-12-07 09:05:03 至 2026-12-07 09:06:43", "方位角", "俯仰角",
+          "方位角（°）", "俯仰角（°）", "记录序号"},
+         {"横滚角"}},
+        {ID_TOGGLE_ROLL, {"横滚角", "俯仰角、横滚角（°）"}, {}},
+        {ID_TOGGLE_HEADING, {"俯仰角", "横滚角"}, {"方位角"}},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.toggle);
+        if (c.toggle != 0)
+            t.Run(c.toggle);
+        CRecordingCanvas canvas(QSize(800, 500));
+        t.view.DrawAnalysisPicture(canvas);
+        for (const QString& text : c.said)
+            EXPECT_NE(canvas.FindText(text), nullptr) << text.toStdString();
+        for (const QString& text : c.unsaid)
+            EXPECT_EQ(canvas.FindText(text), nullptr) << text.toStdString();
+    }
+    // Each legend entry's stroke in its curve's colour.
+    CRecordingCanvas canvas(QSize(800, 500));
+    t.view.DrawAnalysisPicture(canvas);
+    for (const QColor& colour : {QColor(128, 0, 128), QColor(255, 0, 0)}) {
+        EXPECT_EQ(canvas.Lines({2, colour}).size(), 1u) << colour.name().toStdString();
+        EXPECT_GT(canvas.Count(CRecordingCanvas::Kind::Polyline), 0);
     }
 }
 
@@ -160,6 +220,7 @@ TEST(AnalysisExport, TheSummaryShowsTheRecordingAndSavesBothForms) {
                           "time,subject,event,value,limit\n"
                           "2026-12-07T09:07:41.310Z,pitch,active,31.5,30\n"));
     ASSERT_TRUE(t.Load(t.dir.filePath("r.txt")));
+    QSignalSpy notes(&t.view, &CQuillmarView::StatusNote);
     ASSERT_TRUE(t.Run(ID_SESSION_SUMMARY));
     auto* dialog = t.view.findChild<CSessionSummaryDlg*>();
     ASSERT_NE(dialog, nullptr);
@@ -178,6 +239,46 @@ TEST(AnalysisExport, TheSummaryShowsTheRecordingAndSavesBothForms) {
                               "event,pitch,active,31.5,30,2026-12-07T09:07:41.310Z,\n"));
     EXPECT_EQ(QString::fromStdString(ReadFile(t.dir.filePath("s.txt").toStdString())),
               dialog->Text());
+    ASSERT_EQ(notes.size(), 2);
+    EXPECT_EQ(notes.at(1).at(0).toString(), "已导出 " + t.dir.filePath("s.txt"));
+}
+
+// The summary of a record holds each record against the limit the event log
+// beside it shows in force at the time, and says which limits those were.
+TEST(AnalysisExport, TheSummaryCountsTimeBeyondTheLimitsLoggedAtTheTime) {
+    CViewUnderTest t;
+    std::string record;
+    for (int s = 0; s < 10; ++s) {
+        char time[16];
+        std::snprintf(time, sizeof time, "0905%02d.00", s);
+        record += CInstrumentSimulator::WithNmeaChecksum(
+            std::string("$GPGGA,") + time + ",3110.4567,N,12129.8765,E,1,08,1.0,10.0,M,0.0,M,,");
+        record += CInstrumentSimulator::WithNmeaChecksum(s < 5 ? "$GPROT,5.0,A" : "$GPROT,40.0,A");
+    }
+    const QString path = t.dir.filePath("2026-12-7-9-5-0.txt");
+    ASSERT_TRUE(WriteFile(path.toStdString(), record));
+    ASSERT_TRUE(WriteFile(t.dir.filePath("2026-12-7-9-5-0-events.csv").toStdString(),
+                          "time,subject,event,value,limit\n"
+                          "2026-12-07T09:05:02.000Z,pitch,active,5,2\n"
+                          "2026-12-07T09:05:06.500Z,pitch,normal,40,45\n"));
+    t.prompter.m_files.push_back(path);
+    ASSERT_TRUE(t.Run(ID_LOAD_RECORD_FILE));
+    ASSERT_TRUE(WaitUntil([&] { return !t.view.Analysis().IsLoading(); }));
+    ASSERT_EQ(t.view.Analysis().Records().size(), 10u);
+    ASSERT_TRUE(t.Run(ID_SESSION_SUMMARY));
+    auto* dialog = t.view.findChild<CSessionSummaryDlg*>();
+    ASSERT_NE(dialog, nullptr);
+    // Each record's time is half-way to the next GGA: 00.5 and 01.5 are held
+    // against today's 30, 02.5 to 05.5 against 2 (4 s), 06.5 on against 45.
+    EXPECT_TRUE(
+        dialog->Text().contains("俯仰角达到或超过当时的限值（30°、2°、45°）：4.000 秒，4 条记录"))
+        << dialog->Text().toStdString();
+    t.prompter.m_files = {t.dir.filePath("s.csv")};
+    QTest::mouseClick(dialog->findChild<QPushButton*>("saveCsv"), Qt::LeftButton);
+    EXPECT_TRUE(QByteArray::fromStdString(ReadFile(t.dir.filePath("s.csv").toStdString()))
+                    .contains("beyond-records,pitch,,0,30,,\nbeyond-seconds,pitch,,0.000,30,,\n"
+                              "beyond-records,pitch,,4,2,,\nbeyond-seconds,pitch,,4.000,2,,\n"
+                              "beyond-records,pitch,,0,45,,\n"));
 }
 
 } // namespace
