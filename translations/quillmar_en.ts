@@ -369,15 +369,15 @@
     </message>
     <message>
         <source>载入文件的计时文件</source>
-        <translation>the loaded file's timing file</translation>
+        <translation>the loaded file&apos;s timing file</translation>
     </message>
     <message>
         <source>载入文件的原始数据文件</source>
-        <translation>the loaded file's raw capture</translation>
+        <translation>the loaded file&apos;s raw capture</translation>
     </message>
     <message>
         <source>载入文件的事件日志</source>
-        <translation>the loaded file's event log</translation>
+        <translation>the loaded file&apos;s event log</translation>
     </message>
 </context>
 <context>
@@ -476,7 +476,7 @@
     </message>
     <message>
         <source>丢失的数据报（系统接收缓冲区已满）</source>
-        <translation>Datagrams lost (the system's receive buffer was full)</translation>
+        <translation>Datagrams lost (the system&apos;s receive buffer was full)</translation>
     </message>
     <message>
         <source>数据报发送方</source>
@@ -922,7 +922,7 @@
     </message>
     <message>
         <source>COM%1 没有对应的串口设备，请用“选择串口”选择其他串口</source>
-        <translation>COM%1 has no serial device; choose another port with "Select Port"</translation>
+        <translation>COM%1 has no serial device; choose another port with &quot;Select Port&quot;</translation>
     </message>
     <message>
         <source>串口 %1 已断开，等待重新连接…</source>
@@ -1019,10 +1019,6 @@ Recording continues into the previous file.</translation>
     <message>
         <source>数据回放</source>
         <translation>Replay</translation>
-    </message>
-    <message>
-        <source>记录文件 (*.txt);;所有文件 (*.*)</source>
-        <translation>Record files (*.txt);;All files (*.*)</translation>
     </message>
     <message>
         <source>，%1</source>
@@ -1430,7 +1426,7 @@ Export</translation>
     <message>
         <source>调入记录的时长、最大俯仰角和横滚角、超限时间、数据中断和报警事件
 会话摘要</source>
-        <translation>The loaded recording's duration, largest pitch and roll, time beyond limits, data gaps and alarm events
+        <translation>The loaded recording&apos;s duration, largest pitch and roll, time beyond limits, data gaps and alarm events
 Session summary</translation>
     </message>
     <message>
@@ -1632,31 +1628,31 @@ Press Reset View to zoom again.</translation>
 <context>
     <name>NetSource</name>
     <message>
-        <source>无法识别的数据源 "%1"：应为 serial:/dev/ttyUSB0、tcp://主机:端口、udp://:端口 或 gpsd://主机[:端口]</source>
-        <translation>Unknown data source "%1": expected serial:/dev/ttyUSB0, tcp://host:port, udp://:port or gpsd://host[:port]</translation>
+        <source>无法识别的数据源 &quot;%1&quot;：应为 serial:/dev/ttyUSB0、tcp://主机:端口、udp://:端口 或 gpsd://主机[:端口]</source>
+        <translation>Unknown data source &quot;%1&quot;: expected serial:/dev/ttyUSB0, tcp://host:port, udp://:port or gpsd://host[:port]</translation>
     </message>
     <message>
         <source>无法解析主机名 %1：%2</source>
         <translation>Cannot resolve host name %1: %2</translation>
     </message>
     <message>
-        <source>无法识别的数据源 "%1"：UDP 数据源之后只能是 ?from=地址或网段[,…]</source>
-        <translation>Unknown data source "%1": a UDP source may only be followed by ?from=address or network[,…]</translation>
+        <source>无法识别的数据源 &quot;%1&quot;：UDP 数据源之后只能是 ?from=地址或网段[,…]</source>
+        <translation>Unknown data source &quot;%1&quot;: a UDP source may only be followed by ?from=address or network[,…]</translation>
     </message>
     <message>
-        <source>无法识别的数据源 "%1"："%2" 不是 IP 地址或网段（如 127.0.0.1 或 10.1.0.0/16）</source>
-        <translation>Unknown data source "%1": "%2" is no IP address or network (such as 127.0.0.1 or 10.1.0.0/16)</translation>
+        <source>无法识别的数据源 &quot;%1&quot;：&quot;%2&quot; 不是 IP 地址或网段（如 127.0.0.1 或 10.1.0.0/16）</source>
+        <translation>Unknown data source &quot;%1&quot;: &quot;%2&quot; is no IP address or network (such as 127.0.0.1 or 10.1.0.0/16)</translation>
     </message>
     <message>
-        <source>"%1" 不能作为数据源名称：只能用字母、数字、"-" 和 "_"，以字母开头，至多 32 个字符</source>
-        <translation>"%1" cannot name a source: only letters, digits, "-" and "_", a letter first, at most 32 characters</translation>
+        <source>&quot;%1&quot; 不能作为数据源名称：只能用字母、数字、&quot;-&quot; 和 &quot;_&quot;，以字母开头，至多 32 个字符</source>
+        <translation>&quot;%1&quot; cannot name a source: only letters, digits, &quot;-&quot; and &quot;_&quot;, a letter first, at most 32 characters</translation>
     </message>
 </context>
 <context>
     <name>NmeaServer</name>
     <message>
-        <source>无法识别的服务地址 "%1"：应为 [主机:]端口</source>
-        <translation>Unknown server address "%1": expected [host:]port</translation>
+        <source>无法识别的服务地址 &quot;%1&quot;：应为 [主机:]端口</source>
+        <translation>Unknown server address &quot;%1&quot;: expected [host:]port</translation>
     </message>
 </context>
 <context>
@@ -1674,8 +1670,8 @@ Press Reset View to zoom again.</translation>
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>请选择姿态仪所连接的串口后，点"设置"按钮</source>
-        <translation>Choose the port the attitude instrument is connected to, then click "Set"</translation>
+        <source>请选择姿态仪所连接的串口后，点&quot;设置&quot;按钮</source>
+        <translation>Choose the port the attitude instrument is connected to, then click &quot;Set&quot;</translation>
     </message>
     <message>
         <source>     没有空闲串口可用!
@@ -1699,15 +1695,7 @@ The ports are in use or not connected.</translation>
         <source>数据源 URL (serial:设备、tcp://主机:端口、udp://:端口、gpsd://主机):</source>
         <translation>Source URL (serial:device, tcp://host:port, udp://:port, gpsd://host):</translation>
     </message>
-<message>
-        <source>网络数据源 (tcp://主机:端口、udp://:端口、gpsd://主机):</source>
-        <translation>Network source (tcp://host:port, udp://:port, gpsd://host):</translation>
-    </message>
-    <message>
-        <source>串口请在上面的列表中选择</source>
-        <translation>Choose serial ports from the list above</translation>
-    </message>
-    </context>
+</context>
 <context>
     <name>Prompter</name>
     <message>
@@ -1722,7 +1710,7 @@ The ports are in use or not connected.</translation>
         <source>高度：</source>
         <translation>Height:</translation>
     </message>
-<message>
+    <message>
         <source>记录文件 (*.txt *.dat);;所有文件 (*)</source>
         <translation>Record files (*.txt *.dat);;All files (*)</translation>
     </message>
@@ -1783,10 +1771,6 @@ Use the extension .csv, .png, .pdf or .svg</translation>
         <translation>Load a Record File to Analyse</translation>
     </message>
     <message>
-        <source>记录文件 (*.txt);;所有文件 (*)</source>
-        <translation>Record files (*.txt);;All files (*)</translation>
-    </message>
-    <message>
         <source>刷新</source>
         <translation>Reset View</translation>
     </message>
@@ -1843,10 +1827,6 @@ Do you want to replace it?</translation>
     <message>
         <source>曲线开关只用于曲线视图</source>
         <translation>The curve switches work on the live curves and the analysis only</translation>
-    </message>
-<message>
-        <source>请先调入文件</source>
-        <translation>Load a file first.</translation>
     </message>
     <message>
         <source>UTC %1 至 %2</source>
@@ -1905,15 +1885,15 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>计时文件的时间倒退超过 1 秒，未采用</source>
-        <translation>the timing file's times go back by more than a second; not used</translation>
+        <translation>the timing file&apos;s times go back by more than a second; not used</translation>
     </message>
     <message>
         <source>计时文件的时间在两条消息之间跳过一天以上，未采用</source>
-        <translation>the timing file's times jump by more than a day between two messages; not used</translation>
+        <translation>the timing file&apos;s times jump by more than a day between two messages; not used</translation>
     </message>
     <message>
         <source>计时文件的时间不在 2000–2100 年间，未采用</source>
-        <translation>the timing file's times are outside the years 2000–2100; not used</translation>
+        <translation>the timing file&apos;s times are outside the years 2000–2100; not used</translation>
     </message>
     <message>
         <source>计时文件没有一条完整的时间，未采用</source>
@@ -1945,7 +1925,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>计时文件不是本程序的计时文件，未采用</source>
-        <translation>the timing file is not one of this program's; not used</translation>
+        <translation>the timing file is not one of this program&apos;s; not used</translation>
     </message>
 </context>
 <context>
@@ -2251,7 +2231,7 @@ Do you want to replace it?</translation>
         <translation>%1
 </translation>
     </message>
-<message>
+    <message>
         <source>、</source>
         <translation>, </translation>
     </message>
