@@ -183,7 +183,27 @@ std::string SessionSummaryText(const SessionSummary& summary, const std::string&
                                                {std::to_string(summary.arrEvents.size())});
     for (const auto& event : summary.arrEvents)
         text += "  " + EventText(event) + "\n";
+    if (!summary.arrHeadings.empty()) {
+        text += UiText("SessionReport", "其他来源的航向（与首个来源比较）：\n");
+        for (const HeadingAgreement& agreement : summary.arrHeadings)
+            text += "  " + HeadingAgreementText(agreement) + "\n";
+    }
     return text;
+}
+
+std::string HeadingAgreementText(const HeadingAgreement& a) {
+    if (!a.strError.empty())
+        return FillIn(UiText("SessionReport", "%1：记录无法读取（%2）"), {a.strLabel, a.strError});
+    if (a.nCompared == 0)
+        return FillIn(UiText("SessionReport", "%1：%2 个航向，没有与首个来源同时有效的航向可比较"),
+                      {a.strLabel, std::to_string(a.nHeadings)});
+    char largest[32];
+    std::snprintf(largest, sizeof largest, "%+.1f", a.dLargest);
+    return FillIn(UiText("SessionReport", "%1：比较 %2 次，航向差平均 %3°，最大 %4°（%5），"
+                                          "达到或超过 %6° 共 %7 秒，报警 %8 次"),
+                  {a.strLabel, std::to_string(a.nCompared), Limit(a.dMeanAbs), largest,
+                   CEventLog::IsoTime(a.nLargestUtcMs), Limit(a.dLimit), Seconds(a.nBeyondMs),
+                   std::to_string(a.nAlarms)});
 }
 
 std::string SessionSummaryCsv(const SessionSummary& s) {
@@ -215,5 +235,22 @@ std::string SessionSummaryCsv(const SessionSummary& s) {
     for (const auto& event : s.arrEvents)
         Row(csv, {"event", event.strSubject, event.strEvent, event.strValue, event.strLimit,
                   event.strTime, ""});
+    // Each further source's heading against the first's: subject its label.
+    for (const HeadingAgreement& a : s.arrHeadings) {
+        if (!a.strError.empty())
+            continue;
+        const std::string limit = Limit(a.dLimit);
+        Row(csv, {"heading-difference", a.strLabel, "compared", std::to_string(a.nCompared), "", "",
+                  ""});
+        if (a.nCompared == 0)
+            continue;
+        Row(csv, {"heading-difference", a.strLabel, "largest", Fixed3(a.dLargest), limit,
+                  CEventLog::IsoTime(a.nLargestUtcMs), ""});
+        Row(csv, {"heading-difference", a.strLabel, "mean-abs", Fixed3(a.dMeanAbs), "", "", ""});
+        Row(csv, {"heading-difference", a.strLabel, "beyond-seconds", Seconds(a.nBeyondMs), limit,
+                  "", ""});
+        Row(csv,
+            {"heading-difference", a.strLabel, "alarms", std::to_string(a.nAlarms), limit, "", ""});
+    }
     return csv;
 }

@@ -18,4 +18,6 @@
 #include <string>
 
 std::string SessionSummaryText(const SessionSummary& summary, const std::string& path);
+// One further source's heading against the first's, in a line (no end).
+std::string HeadingAgreementText(const HeadingAgreement& agreement);
 std::string SessionSummaryCsv(const SessionSummary& summary);

@@ -16,6 +16,7 @@
 
 #include "link/AlarmSettings.h"
 #include "plots/Samples.h"
+#include "plots/SourceHeadings.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -84,6 +85,9 @@ struct SessionSummary {
     double dStaleSeconds = 0;
     std::vector<Gap> arrGaps;
     std::vector<LoggedEvent> arrEvents;
+    // A record of several sources: each further source's heading against the
+    // first's (CompareRecordedHeadings), given by the caller.
+    std::vector<HeadingAgreement> arrHeadings;
 };
 
 // counts may be null (a file of the instrument's own sentences has none);

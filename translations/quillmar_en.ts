@@ -124,16 +124,12 @@
         <translation>%1 (%2)</translation>
     </message>
     <message>
-        <source>%1：记录无法读取（%2）</source>
-        <translation>%1: the record cannot be read (%2)</translation>
+        <source>另有来源 %1 的记录，航向比较见会话摘要</source>
+        <translation>records of the sources %1 too; their headings are compared in the session summary</translation>
     </message>
     <message>
-        <source>%1：%2 个航向，没有与首个来源同时有效的航向可比较</source>
-        <translation>%1: %2 headings, none valid at a time the first source had one to compare with</translation>
-    </message>
-    <message>
-        <source>%1：与首个来源比较 %2 次，航向差平均 %3°，最大 %4°，超限（%5°）%6 秒，报警 %7 次</source>
-        <translation>%1: compared with the first source %2 times, heading difference mean %3°, largest %4°, beyond the limit (%5°) %6 s, %7 alarms</translation>
+        <source>、</source>
+        <translation>, </translation>
     </message>
 </context>
 <context>
@@ -2246,6 +2242,24 @@ Do you want to replace it?</translation>
     <message>
         <source>  限值 %1° 时：%2</source>
         <translation>  at the limit %1°: %2</translation>
+    </message>
+    <message>
+        <source>其他来源的航向（与首个来源比较）：
+</source>
+        <translation>The other sources&apos; headings (against the first source&apos;s):
+</translation>
+    </message>
+    <message>
+        <source>%1：记录无法读取（%2）</source>
+        <translation>%1: the record cannot be read (%2)</translation>
+    </message>
+    <message>
+        <source>%1：%2 个航向，没有与首个来源同时有效的航向可比较</source>
+        <translation>%1: %2 headings, none valid at a time the first source had one to compare with</translation>
+    </message>
+    <message>
+        <source>%1：比较 %2 次，航向差平均 %3°，最大 %4°（%5），达到或超过 %6° 共 %7 秒，报警 %8 次</source>
+        <translation>%1: compared %2 times, heading difference mean %3°, largest %4° (%5), at or beyond %6° for %7 s, %8 alarms</translation>
     </message>
 </context>
 <context>

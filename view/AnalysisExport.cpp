@@ -183,10 +183,11 @@ void CQuillmarView::OnSessionSummary() {
     // Counts per message type come only with a record file's own loading.
     const CMessageCounts* counts =
         m_analysis.Times().source != RecordTimeSource::None ? &m_analysis.Loaded().counts : nullptr;
-    const SessionSummary summary =
+    SessionSummary summary =
         SummariseSession(m_analysis.Records(), m_analysis.Times(), counts, limits,
                          m_analysis.Path().isEmpty() ? std::vector<LoggedEvent>{}
                                                      : ReadAlarmEvents(Encoded(m_analysis.Path())));
+    summary.arrHeadings = m_analysis.Loaded().arrHeadings;
     const std::string text = SessionSummaryText(summary, Encoded(m_analysis.Path()));
     const std::string csv = SessionSummaryCsv(summary);
     if (m_pSummaryDlg)

@@ -298,33 +298,14 @@ CAnalysisData CAnalysisSession::Data() const {
             d.nFirst[0], d.nFirst[1], d.nFirst[2]};
 }
 
-QStringList CAnalysisSession::HeadingAgreementLines() const {
-    QStringList lines;
+QString CAnalysisSession::FurtherSourcesText() const {
+    QStringList labels;
     for (const HeadingAgreement& agreement : m_pData->arrHeadings)
-        lines << HeadingAgreementLine(agreement);
-    return lines;
-}
-
-QString CAnalysisSession::HeadingAgreementLine(const HeadingAgreement& agreement) {
-    const QString label = QString::fromStdString(agreement.strLabel);
-    if (!agreement.strError.empty())
-        return QCoreApplication::translate("AnalysisSession", "%1：记录无法读取（%2）")
-            .arg(label, QString::fromStdString(agreement.strError));
-    if (agreement.nCompared == 0)
-        return QCoreApplication::translate("AnalysisSession",
-                                           "%1：%2 个航向，没有与首个来源同时有效的航向可比较")
-            .arg(label)
-            .arg(agreement.nHeadings);
-    return QCoreApplication::translate(
-               "AnalysisSession",
-               "%1：与首个来源比较 %2 次，航向差平均 %3°，最大 %4°，超限（%5°）%6 秒，报警 %7 次")
-        .arg(label)
-        .arg(agreement.nCompared)
-        .arg(agreement.dMeanAbs, 0, 'f', 1)
-        .arg(QString::asprintf("%+.1f", agreement.dLargest))
-        .arg(agreement.dLimit, 0, 'g', 3)
-        .arg(static_cast<double>(agreement.nBeyondMs) / 1000, 0, 'f', 1)
-        .arg(agreement.nAlarms);
+        labels << QString::fromStdString(agreement.strLabel);
+    if (labels.isEmpty())
+        return {};
+    return QCoreApplication::translate("AnalysisSession", "另有来源 %1 的记录，航向比较见会话摘要")
+        .arg(labels.join(QCoreApplication::translate("AnalysisSession", "、")));
 }
 
 QString CAnalysisSession::TimeSourceText() const {

@@ -97,11 +97,9 @@ public:
     // What the status bar says of where the records' times come from; empty
     // without times.
     QString TimeSourceText() const;
-    // Each further source's heading against the first's, one line each
-    // (how often compared, the mean and largest difference, the time beyond
-    // the limit, the alarms); empty for one source.
-    QStringList HeadingAgreementLines() const;
-    static QString HeadingAgreementLine(const HeadingAgreement& agreement);
+    // The further sources whose records were found beside the loaded one
+    // (their headings compared in the session summary); empty for one source.
+    QString FurtherSourcesText() const;
     // Where the times came from, and why a better source was left aside.
     static QString TimeSourceText(const AnalysisTimes& times);
 

@@ -96,9 +96,9 @@ void CQuillmarView::PollLoad() {
         if (!m_analysis.TimeSourceText().isEmpty())
             note += QCoreApplication::translate("QuillmarView", "，%1")
                         .arg(m_analysis.TimeSourceText());
-        // A record of several sources: how the others' headings agreed.
-        for (const QString& line : m_analysis.HeadingAgreementLines())
-            note += QCoreApplication::translate("QuillmarView", "；%1").arg(line);
+        // A record of several sources: the others' too.
+        if (const QString further = m_analysis.FurtherSourcesText(); !further.isEmpty())
+            note += QCoreApplication::translate("QuillmarView", "；%1").arg(further);
         emit StatusNote(note);
     }
     Refuse(finished.refusal);

@@ -4,6 +4,7 @@
 #include "link/InstrumentSession.h"
 #include "link/RecordTimes.h"
 #include "link/ReplaySource.h"
+#include "plots/SessionReport.h"
 #include "plots/SourceHeadings.h"
 #include "support/LinkSupport.h"
 #include "tools/Simulator.h"
@@ -258,6 +259,15 @@ TEST(ReplaySourcesTest, RecordedHeadingsCompareAsTheLiveMonitorDid) {
         EXPECT_NEAR(gyroAgreement.dLargest, c.largest, 1e-3);
         EXPECT_NEAR(static_cast<double>(gyroAgreement.nBeyondMs) / 1000, c.beyondS, 0.3);
         EXPECT_EQ(gyroAgreement.nAlarms, c.alarms);
+        // The session summary's rows of it, the same in any language.
+        SessionSummary summary;
+        summary.arrHeadings = found;
+        const std::string csv = SessionSummaryCsv(summary);
+        EXPECT_NE(csv.find(c.minCompared ? "heading-difference,gyro,alarms," +
+                                               std::to_string(c.alarms) + ",3,,\n"
+                                         : std::string("heading-difference,gyro,compared,0,,,\n")),
+                  std::string::npos)
+            << csv;
         // Alone, a record has nothing to compare.
         std::filesystem::remove(folder.path + kStem + "-gyro.txt");
         EXPECT_TRUE(CompareRecordedHeadings(folder.path + kStem + ".txt", settings).empty());
