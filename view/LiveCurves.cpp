@@ -184,31 +184,36 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
     const CSampleGaps& gaps = state.Gaps();
     const std::size_t gapCount = gaps.Size();
     std::size_t gap = FirstGapFrom(gaps, gapCount, static_cast<std::size_t>(from));
-    CCurvePieces heading, pitch;
+    CCurvePieces pitch;
+    CurveTrace headingTrace;
+    // The heading steps across north through the scale's edges (plots/Decimate.h).
+    const auto headingY = [&](float v) { return s.Y(py + kLiveHeadingScale * zy * v); };
+    CCurveTracer heading(headingTrace, headingY, true);
     std::vector<int> gapColumns; // where the data stopped, one mark a column
     std::size_t index = static_cast<std::size_t>(from);
-    samples.ForEachRun(
-        index, static_cast<std::size_t>(to + 1), [&](const LiveSample* run, std::size_t n) {
-            for (std::size_t k = 0; k < n; ++k, ++index) {
-                const int x = s.X(30 + px + static_cast<double>(index) * zx);
-                if (gap < gapCount && gaps[gap] == index) {
-                    heading.Break();
-                    pitch.Break();
-                    if (gapColumns.empty() || gapColumns.back() != x)
-                        gapColumns.push_back(x);
-                    ++gap;
-                }
-                const LiveSample& sample = run[k];
-                if (std::isnan(sample.Heading()))
-                    heading.Break();
-                else
-                    heading.Add(QPoint(x, s.Y(py + kLiveHeadingScale * zy * sample.Heading())));
-                if (std::isnan(sample.Pitch()))
-                    pitch.Break();
-                else
-                    pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.Pitch())));
-            }
-        });
+    samples.ForEachRun(index, static_cast<std::size_t>(to + 1),
+                       [&](const LiveSample* run, std::size_t n) {
+                           for (std::size_t k = 0; k < n; ++k, ++index) {
+                               const int x = s.X(30 + px + static_cast<double>(index) * zx);
+                               if (gap < gapCount && gaps[gap] == index) {
+                                   heading.Break();
+                                   pitch.Break();
+                                   if (gapColumns.empty() || gapColumns.back() != x)
+                                       gapColumns.push_back(x);
+                                   ++gap;
+                               }
+                               const LiveSample& sample = run[k];
+                               if (std::isnan(sample.Heading()))
+                                   heading.Break();
+                               else
+                                   heading.Add(x, static_cast<float>(sample.Heading()));
+                               if (std::isnan(sample.Pitch()))
+                                   pitch.Break();
+                               else
+                                   pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.Pitch())));
+                           }
+                       });
+    heading.Break();
     // A break of one segment is hard to see in a dense curve: the gap is
     // marked from top to bottom, under the curves.
     canvas.SelectPen(Pens::kGap);
@@ -223,6 +228,6 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
         const int x = s.X(30 + px + static_cast<double>(marks[m]) * zx);
         canvas.Line(x, s.Y(1), x, s.Y(16));
     }
-    heading.Draw(canvas, Pens::kHeadingCurve);
+    headingTrace.Draw(canvas, Pens::kHeadingCurve);
     pitch.Draw(canvas, Pens::kPitchCurve);
 }
