@@ -191,28 +191,28 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
     CCurveTracer heading(headingTrace, headingY, true);
     std::vector<int> gapColumns; // where the data stopped, one mark a column
     std::size_t index = static_cast<std::size_t>(from);
-    samples.ForEachRun(index, static_cast<std::size_t>(to + 1),
-                       [&](const LiveSample* run, std::size_t n) {
-                           for (std::size_t k = 0; k < n; ++k, ++index) {
-                               const int x = s.X(30 + px + static_cast<double>(index) * zx);
-                               if (gap < gapCount && gaps[gap] == index) {
-                                   heading.Break();
-                                   pitch.Break();
-                                   if (gapColumns.empty() || gapColumns.back() != x)
-                                       gapColumns.push_back(x);
-                                   ++gap;
-                               }
-                               const LiveSample& sample = run[k];
-                               if (std::isnan(sample.Heading()))
-                                   heading.Break();
-                               else
-                                   heading.Add(x, static_cast<float>(sample.Heading()));
-                               if (std::isnan(sample.Pitch()))
-                                   pitch.Break();
-                               else
-                                   pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.Pitch())));
-                           }
-                       });
+    samples.ForEachRun(
+        index, static_cast<std::size_t>(to + 1), [&](const LiveSample* run, std::size_t n) {
+            for (std::size_t k = 0; k < n; ++k, ++index) {
+                const int x = s.X(30 + px + static_cast<double>(index) * zx);
+                if (gap < gapCount && gaps[gap] == index) {
+                    heading.Break();
+                    pitch.Break();
+                    if (gapColumns.empty() || gapColumns.back() != x)
+                        gapColumns.push_back(x);
+                    ++gap;
+                }
+                const LiveSample& sample = run[k];
+                if (std::isnan(sample.Heading()))
+                    heading.Break();
+                else
+                    heading.Add(x, static_cast<float>(sample.Heading())); // row: headingY
+                if (std::isnan(sample.Pitch()))
+                    pitch.Break();
+                else
+                    pitch.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.Pitch())));
+            }
+        });
     heading.Break();
     // A break of one segment is hard to see in a dense curve: the gap is
     // marked from top to bottom, under the curves.
