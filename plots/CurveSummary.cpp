@@ -27,6 +27,8 @@ CurveExtremes ScanExtremes(const AnalysisSample* records, float AnalysisSample::
         else
             AddToExtremes<false>(e, prev, records[i].*field, i > from);
     }
+    if (heading)
+        SettleHeading(e);
     return e;
 }
 
@@ -43,7 +45,7 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
     for (std::uint32_t level = 0; (count >> kShift) > 0; ++level) {
         const std::uint64_t blocks = (count + block - 1) >> kShift;
         std::vector<Pair> extremes(blocks), sides(heading ? blocks : 0);
-        std::vector<std::uint8_t> steps(blocks);
+        std::vector<std::uint8_t> steps(heading ? blocks : 0);
         for (std::uint64_t b = 0; b < blocks; ++b) {
             const std::uint64_t from = b << kShift;
             const std::uint64_t to = std::min<std::uint64_t>(count, from + block);
@@ -63,9 +65,10 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
                 Scan<false>(level, from, to, e);
             }
             extremes[b] = {e.fMin, e.fMax};
-            if (heading)
+            if (heading) {
                 sides[b] = {e.fBelow, e.fAbove};
-            steps[b] = e.nSteps;
+                steps[b] = e.nSteps;
+            }
         }
         m_levels.push_back(std::move(extremes));
         m_headingLevels.push_back(std::move(sides));
@@ -91,7 +94,6 @@ void CCurveSummary::Scan(std::uint32_t level, std::uint64_t from, std::uint64_t 
         return;
     }
     const Pair* values = m_levels[level - 1].data();
-    const std::uint8_t* steps = m_stepLevels[level - 1].data();
     // Two running pairs, so that each comparison waits on the one two steps
     // back rather than the last.
     CurveExtremes other = e;
@@ -103,14 +105,15 @@ void CCurveSummary::Scan(std::uint32_t level, std::uint64_t from, std::uint64_t 
     if (i < to)
         Widen(e, values[i].a, values[i].b);
     Widen(e, other.fMin, other.fMax);
-    std::uint8_t any = 0;
-    for (std::uint64_t k = from; k < to; ++k)
-        any |= steps[k];
-    e.nSteps |= any;
     if constexpr (kHeading) {
         const Pair* sides = m_headingLevels[level - 1].data();
-        for (std::uint64_t k = from; k < to; ++k)
+        const std::uint8_t* steps = m_stepLevels[level - 1].data();
+        std::uint8_t any = 0;
+        for (std::uint64_t k = from; k < to; ++k) {
             WidenHeading(e, sides[k].a, sides[k].b);
+            any |= steps[k];
+        }
+        e.nSteps |= any;
     }
 }
 
@@ -142,5 +145,8 @@ CurveExtremes CCurveSummary::QueryAs(std::uint64_t from, std::uint64_t to) const
 }
 
 CurveExtremes CCurveSummary::Query(std::uint64_t from, std::uint64_t to) const {
-    return m_bHeading ? QueryAs<true>(from, to) : QueryAs<false>(from, to);
+    // Most columns of a heading span less than half a turn: their extremes
+    // alone are looked for first.
+    const CurveExtremes e = QueryAs<false>(from, to);
+    return m_bHeading && e.fMax - e.fMin > 180 ? QueryAs<true>(from, to) : e;
 }

@@ -18,7 +18,6 @@
 struct CurveExtremes {
     static constexpr std::uint8_t kNorth = 1; // a step between neighbours crossed north
     static constexpr std::uint8_t kSouth = 2; // ... crossed south (headings only)
-    static constexpr std::uint8_t kGap = 4;   // a value was not received (NaN)
     static constexpr float kNone = std::numeric_limits<float>::infinity();
 
     float fMin = kNone, fMax = -kNone; // of the values received; fMin > fMax: none
@@ -37,20 +36,31 @@ template <bool kHeading>
 inline void AddToExtremes(CurveExtremes& e, float prev, float v, bool stepped) {
     e.fMin = v < e.fMin ? v : e.fMin;
     e.fMax = v > e.fMax ? v : e.fMax;
-    std::uint8_t steps = v != v ? CurveExtremes::kGap : 0;
     if constexpr (kHeading) {
+        std::uint8_t steps = 0;
         e.fBelow = v < 180 && v > e.fBelow ? v : e.fBelow;
         e.fAbove = v >= 180 && v < e.fAbove ? v : e.fAbove;
         if (stepped) {
             steps |= StepBetweenHeadings(prev, v).bNorth ? CurveExtremes::kNorth : 0;
             steps |= std::fabs(AboutNorth(v) - AboutNorth(prev)) > 180 ? CurveExtremes::kSouth : 0;
         }
+        e.nSteps |= steps;
     }
-    e.nSteps |= steps;
 }
 
-// The extremes of records [from, to) read one by one: what the summary
-// answers, and what the live curves gather per column.
+// Headings whose values span no more than half a turn cannot have stepped
+// across north: what is kept of their sides and steps is then left out, so
+// that a summary need not look for it.
+inline void SettleHeading(CurveExtremes& e) {
+    if (!(e.fMax - e.fMin > 180)) {
+        e.fBelow = -CurveExtremes::kNone;
+        e.fAbove = CurveExtremes::kNone;
+        e.nSteps = 0;
+    }
+}
+
+// The extremes of records [from, to) read one by one (a heading's settled):
+// what the summary answers, and what the curves gather per column.
 CurveExtremes ScanExtremes(const AnalysisSample* records, float AnalysisSample::*field,
                            std::uint64_t from, std::uint64_t to, bool heading);
 
@@ -70,6 +80,8 @@ public:
     }
     bool Heading() const { return m_bHeading; }
     // Extremes over records [from, to), from < to: ScanExtremes's answer.
+    // A heading's sides and steps are looked for only where its values span
+    // more than half a turn (SettleHeading).
     CurveExtremes Query(std::uint64_t from, std::uint64_t to) const;
 
 private:
@@ -90,7 +102,7 @@ private:
     float AnalysisSample::*m_field = nullptr;
     bool m_bHeading = false;
     // Level k holds each block of 16^(k+1) records: its minimum and maximum,
-    // for headings the values either side of 180, and the steps into its
+    // and for headings the values either side of 180 and the steps into its
     // records (from the record before each).
     std::vector<std::vector<Pair>> m_levels;
     std::vector<std::vector<Pair>> m_headingLevels;

@@ -127,7 +127,7 @@ public:
                 Emit({mid, m_y(step.fEnter)});
             }
         }
-        if (firstIn)
+        if (firstIn && (first != e.fMin || e.fMin != e.fMax))
             Emit({x, m_y(first)});
         if (m_bHeading && (e.nSteps & CurveExtremes::kNorth) && e.fBelow > -CurveExtremes::kNone &&
             e.fAbove < CurveExtremes::kNone) {
@@ -150,6 +150,8 @@ public:
                 EndPiece();
                 stroke(lastBottom, last);
             }
+        } else if (e.fMin == e.fMax) {
+            Emit({x, m_y(e.fMin)}); // a record alone, or all alike
         } else {
             // Upright in one column, the segments cover the pixels between the
             // extremes whichever comes first; the nearer to the first record
@@ -162,7 +164,8 @@ public:
             EndPiece();
             return;
         }
-        Emit({x, m_y(last)});
+        if (last != e.fMin || e.fMin != e.fMax)
+            Emit({x, m_y(last)});
         m_nLastX = x;
         m_fLast = last;
     }
@@ -177,6 +180,8 @@ private:
         if (m_nCount == 0)
             return;
         m_nCount = 0;
+        if (m_bHeading)
+            SettleHeading(m_column);
         Column(m_nColumnX, m_fColumnFirst, m_fColumnLast, m_column);
     }
     void Emit(QPoint p) {
