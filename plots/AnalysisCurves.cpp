@@ -133,8 +133,17 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
     auto row = [&](float v) { return y(v); };
     CCurveTracer tracer(out, row, heading);
     const AnalysisSample* data = records.data();
-    if (std::fabs(a) >= 1 || !summary || !summary->IsBuiltFor(records) ||
-        summary->Heading() != heading) {
+    if (std::fabs(a) >= 1) {
+        // Sparse: a record a column (where two share one, both points stay).
+        for (std::int64_t i = from; i <= to; ++i) {
+            const float v = data[i].*field;
+            CurveExtremes alone;
+            alone.fMin = alone.fMax = v;
+            tracer.Column(column(static_cast<double>(i)), v, v, alone);
+        }
+        return out;
+    }
+    if (!summary || !summary->IsBuiltFor(records) || summary->Heading() != heading) {
         for (std::int64_t i = from; i <= to; ++i)
             tracer.Add(column(static_cast<double>(i)), data[i].*field);
         return out;
