@@ -71,7 +71,7 @@ const Loaded& RecordsOf(long n) {
             r.fHeading = static_cast<float>(180 + 150 * std::sin(t * 20));
             r.fPitch = static_cast<float>(6 * std::sin(t * 90));
         }
-        loaded->heading.Build(loaded->records, &AnalysisSample::fHeading);
+        loaded->heading.Build(loaded->records, &AnalysisSample::fHeading, true);
         loaded->pitch.Build(loaded->records, &AnalysisSample::fPitch);
     }
     return *loaded;
@@ -111,8 +111,8 @@ void BM_AnalysisCurvePoints(benchmark::State& state) {
     std::size_t points = 0;
     for (auto _ : state) {
         points = CurvePoints(frame, loaded.records, &loaded.heading, &AnalysisSample::fHeading,
-                             &HeadingY, 1023)
-                     .size();
+                             &HeadingY, 1023, 0, true)
+                     .points.size();
         benchmark::DoNotOptimize(points);
     }
     state.counters["points"] = static_cast<double>(points);

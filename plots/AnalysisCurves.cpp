@@ -67,10 +67,30 @@ std::int64_t LastInColumn(std::int64_t i, std::int64_t to, int c, double a, doub
     return lo;
 }
 
-void Emit(std::vector<QPoint>& out, QPoint p) {
-    if (out.empty() || out.back() != p)
-        out.push_back(p);
-}
+// The pixel of an affine mapping (record to column, value to row) from its
+// line through two points where that is clear of a pixel's edge by far more
+// than the rounding of either, from the exact mapping where not: the same
+// pixel as the exact mapping's, without its zoom chain for every value.
+template <class Exact> class CPixelLine {
+public:
+    CPixelLine(Exact exact, double u0, double u1) : m_exact(exact) {
+        const double v0 = m_exact(u0), v1 = m_exact(u1);
+        m_a = u1 != u0 ? (v1 - v0) / (u1 - u0) : 0;
+        m_b = v0 - m_a * u0;
+    }
+    int operator()(double u) const {
+        constexpr double kClear = 1e-6, kNear = 1e6;
+        const double v = m_a * u + m_b;
+        const double part = v - std::floor(v);
+        if (std::fabs(v) < kNear && part > kClear && part < 1 - kClear)
+            return static_cast<int>(v);
+        return Pixel(m_exact(u));
+    }
+
+private:
+    Exact m_exact;
+    double m_a = 0, m_b = 0;
+};
 
 } // namespace
 
@@ -81,20 +101,15 @@ double PitchY(const CPlotFrame& f, double pitch) {
     return (360 - 10 * f.vz * pitch) * f.sy;
 }
 
-std::vector<QPoint> CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& records,
-                                const CCurveSummary* summary, float AnalysisSample::*field,
-                                double (*valueY)(const CPlotFrame&, double), int width,
-                                std::size_t firstRecord) {
-    std::vector<QPoint> out;
+CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& records,
+                       const CCurveSummary* summary, float AnalysisSample::*field,
+                       double (*valueY)(const CPlotFrame&, double), int width,
+                       std::size_t firstRecord, bool heading) {
+    CurveTrace out;
     const auto n = static_cast<std::int64_t>(records.size());
     if (n <= 0 || firstRecord >= records.size())
         return out;
     auto mapX = [&](std::int64_t i) { return f.MapX(f.TimeX(static_cast<double>(i))); };
-    auto column = [&](std::int64_t i) { return Pixel(mapX(i)); };
-    auto point = [&](std::int64_t i) {
-        return QPoint(column(i),
-                      Pixel(f.MapY(valueY(f, records[static_cast<std::size_t>(i)].*field))));
-    };
     // The records whose pixels can reach the window, one more on either side.
     const double b = mapX(0);
     const double a = n > 1 ? mapX(1) - b : 1.0;
@@ -111,35 +126,42 @@ std::vector<QPoint> CurvePoints(const CPlotFrame& f, const std::vector<AnalysisS
     from = std::max(from, static_cast<std::int64_t>(firstRecord));
     if (from > to)
         return out;
-    if (std::fabs(a) >= 1 || !summary || !summary->IsBuiltFor(records)) {
+    const CPixelLine column([&](double i) { return f.MapX(f.TimeX(i)); }, static_cast<double>(from),
+                            static_cast<double>(to > from ? to : from + 1));
+    const CPixelLine y([&](double v) { return f.MapY(valueY(f, v)); }, heading ? 0.0 : -10.0,
+                       heading ? 360.0 : 10.0);
+    auto row = [&](float v) { return y(v); };
+    CCurveTracer tracer(out, row, heading);
+    const AnalysisSample* data = records.data();
+    if (std::fabs(a) >= 1) {
+        // Sparse: a record a column (where two share one, both points stay).
+        for (std::int64_t i = from; i <= to; ++i) {
+            const float v = data[i].*field;
+            CurveExtremes alone;
+            alone.fMin = alone.fMax = v;
+            tracer.Column(column(static_cast<double>(i)), v, v, alone);
+        }
+        return out;
+    }
+    if (!summary || !summary->IsBuiltFor(records) || summary->Heading() != heading) {
         for (std::int64_t i = from; i <= to; ++i)
-            Emit(out, point(i));
+            tracer.Add(column(static_cast<double>(i)), data[i].*field);
         return out;
     }
     // Dense: walk the pixel columns; each holds a run of consecutive records.
     // The points of a column are in that column, and its extremes come from
     // the summary: only the run's first and last records are read.
-    auto y = [&](float value) { return Pixel(f.MapY(valueY(f, value))); };
-    int c = column(from);
+    auto columnOf = [&](std::int64_t i) { return column(static_cast<double>(i)); };
+    int c = columnOf(from);
     for (std::int64_t i = from; i <= to;) {
         int next;
-        const std::int64_t last = LastInColumn(i, to, c, a, b, column, next);
-        const float first = records[static_cast<std::size_t>(i)].*field;
-        Emit(out, QPoint(c, y(first)));
-        if (last > i) {
-            const auto e =
-                summary->Query(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(last + 1));
-            // Upright in one column, the segments cover the pixels between
-            // the extremes whichever comes first; the nearer to the first
-            // record is put first, which most often leaves no extra point.
-            const bool lowFirst = first - e.fMin <= e.fMax - first;
-            Emit(out, QPoint(c, y(lowFirst ? e.fMin : e.fMax)));
-            Emit(out, QPoint(c, y(lowFirst ? e.fMax : e.fMin)));
-            Emit(out, QPoint(c, y(records[static_cast<std::size_t>(last)].*field)));
-        }
+        const std::int64_t last = LastInColumn(i, to, c, a, b, columnOf, next);
+        tracer.Column(
+            c, data[i].*field, data[last].*field,
+            summary->Query(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(last + 1)));
         i = last + 1;
         if (i <= to)
-            c = next != std::numeric_limits<int>::min() ? next : column(i);
+            c = next != std::numeric_limits<int>::min() ? next : columnOf(i);
     }
     return out;
 }
@@ -160,10 +182,9 @@ void DrawAnalysisCurves(CCanvas& canvas, const CPlotFrame& frame, const CAnalysi
 
 void DrawRollCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
     // On the pitch curve's axis: both are small angles about level.
-    const auto points = CurvePoints(f, *data.records, data.roll, &AnalysisSample::fSpare1, &PitchY,
-                                    canvas.Size().width(), data.firstRoll);
-    canvas.SelectPen(kRollPen);
-    canvas.Polyline(points.data(), static_cast<int>(points.size()));
+    CurvePoints(f, *data.records, data.roll, &AnalysisSample::fSpare1, &PitchY,
+                canvas.Size().width(), data.firstRoll)
+        .Draw(canvas, kRollPen);
 }
 
 void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
@@ -184,10 +205,9 @@ void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData&
             canvas.Line(Pixel(30 * f.sx), at, Pixel(1200 * f.sx), at);
         }
     }
-    const auto points = CurvePoints(f, *data.records, data.heading, &AnalysisSample::fHeading,
-                                    &HeadingY, canvas.Size().width(), data.firstHeading);
-    canvas.SelectPen(kHeadingPen);
-    canvas.Polyline(points.data(), static_cast<int>(points.size()));
+    CurvePoints(f, *data.records, data.heading, &AnalysisSample::fHeading, &HeadingY,
+                canvas.Size().width(), data.firstHeading, true)
+        .Draw(canvas, kHeadingPen);
 }
 
 void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
@@ -239,8 +259,7 @@ void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& d
             canvas.TextOut(1000, Pixel(yArea(360 + (k + 1) * 10 * f.vz, 1)), "-");
         }
     }
-    const auto points = CurvePoints(f, *data.records, data.pitch, &AnalysisSample::fPitch, &PitchY,
-                                    canvas.Size().width(), data.firstPitch);
-    canvas.SelectPen(kPitchPen);
-    canvas.Polyline(points.data(), static_cast<int>(points.size()));
+    CurvePoints(f, *data.records, data.pitch, &AnalysisSample::fPitch, &PitchY,
+                canvas.Size().width(), data.firstPitch)
+        .Draw(canvas, kPitchPen);
 }

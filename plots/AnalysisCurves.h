@@ -4,6 +4,7 @@
 #pragma once
 
 #include "plots/CurveSummary.h"
+#include "plots/Decimate.h"
 #include "plots/PlotFrame.h"
 #include "plots/Samples.h"
 
@@ -28,14 +29,16 @@ void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisD
 void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
 void DrawRollCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
 
-// The polyline of one curve: every record where records are sparser than
+// The polylines of one curve: every record where records are sparser than
 // pixels; where denser, per pixel column the first, lowest, highest and last
-// (so every spike stays), and nothing outside the window nor before record
-// `first`.
-std::vector<QPoint> CurvePoints(const CPlotFrame& frame, const std::vector<AnalysisSample>& records,
-                                const CCurveSummary* summary, float AnalysisSample::*field,
-                                double (*valueY)(const CPlotFrame&, double), int windowWidth,
-                                std::size_t first = 0);
+// (so every spike stays), from the summary when it is built for the records
+// (else from every record); nothing outside the window nor before record
+// `first`, broken where a value was not received. A heading curve steps
+// across north through the scale's edges (plots/Decimate.h).
+CurveTrace CurvePoints(const CPlotFrame& frame, const std::vector<AnalysisSample>& records,
+                       const CCurveSummary* summary, float AnalysisSample::*field,
+                       double (*valueY)(const CPlotFrame&, double), int windowWidth,
+                       std::size_t first = 0, bool heading = false);
 
 double HeadingY(const CPlotFrame& frame, double heading);
 double PitchY(const CPlotFrame& frame, double pitch);

@@ -206,7 +206,7 @@ void CAnalysisRecords::Summarise(bool withRoll) {
         });
         nFirst[k] = static_cast<std::size_t>(it - records.begin());
         if (nFirst[k] < records.size())
-            summaries[k]->Build(records, fields[k]);
+            summaries[k]->Build(records, fields[k], k == 0);
     }
 }
 

@@ -223,7 +223,11 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
     const CSampleGaps& gaps = state.Gaps();
     const std::size_t gapCount = gaps.Size();
     std::size_t gap = FirstGapFrom(gaps, gapCount, static_cast<std::size_t>(from));
-    CCurvePieces heading, pitch, roll;
+    CCurvePieces pitch, roll;
+    CurveTrace headingTrace;
+    // The heading steps across north through the scale's edges (plots/Decimate.h).
+    const auto headingY = [&](float v) { return s.Y(py + kLiveHeadingScale * zy * v); };
+    CCurveTracer heading(headingTrace, headingY, true);
     std::vector<int> gapColumns; // where the data stopped, one mark a column
     std::size_t index = static_cast<std::size_t>(from);
     samples.ForEachRun(
@@ -242,7 +246,7 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
                 if (std::isnan(sample.Heading()))
                     heading.Break();
                 else
-                    heading.Add(QPoint(x, s.Y(py + kLiveHeadingScale * zy * sample.Heading())));
+                    heading.Add(x, static_cast<float>(sample.Heading())); // row: headingY
                 if (std::isnan(sample.Pitch()))
                     pitch.Break();
                 else
@@ -253,6 +257,7 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
                     roll.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.Roll())));
             }
         });
+    heading.Break();
     // A break of one segment is hard to see in a dense curve: the gap is
     // marked from top to bottom, under the curves.
     canvas.SelectPen(Pens::kGap);
@@ -268,7 +273,7 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
         canvas.Line(x, s.Y(1), x, s.Y(16));
     }
     if (curves.heading)
-        heading.Draw(canvas, Pens::kHeadingCurve);
+        headingTrace.Draw(canvas, Pens::kHeadingCurve);
     if (curves.pitch)
         pitch.Draw(canvas, Pens::kPitchCurve);
     if (curves.roll)

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 #include <tuple>
 
 namespace {
@@ -33,7 +34,7 @@ struct Plot {
         records.resize(n);
         for (std::size_t i = 0; i < n; ++i)
             records[i] = {static_cast<float>(i % 360), 0, static_cast<float>(i % 21) - 10, 0, 0};
-        heading.Build(records, &AnalysisSample::fHeading);
+        heading.Build(records, &AnalysisSample::fHeading, true);
         pitch.Build(records, &AnalysisSample::fPitch);
     }
     CAnalysisData Data() { return {&records, &heading, &pitch}; }
@@ -105,9 +106,9 @@ TEST(TimeGrid, StepsLimitsShiftsAndRowsFollowTheRegime) {
     EXPECT_EQ(canvas.m_items[0].text, "0");
 }
 
-std::vector<QPoint> Curve(const CRecordingCanvas& canvas, const QColor& colour) {
+std::vector<QPoint> Curve(const CRecordingCanvas& canvas, const QColor& colour, int piece = 0) {
     for (const auto& item : canvas.m_items) {
-        if (item.kind == Kind::Polyline && item.pen.color == colour)
+        if (item.kind == Kind::Polyline && item.pen.color == colour && piece-- == 0)
             return item.points;
     }
     return {};
@@ -119,8 +120,12 @@ TEST(AnalysisCurves, RecordsLandWhereTheirValuesSay) {
     CRecordingCanvas canvas;
     DrawHeadingCurve(canvas, plot.Frame(), plot.Data());
     DrawPitchCurve(canvas, plot.Frame(), plot.Data());
+    // 0 and 360 are the same heading, 360 and 45 are 45 degrees apart: no
+    // stroke between, each step through the edges.
     EXPECT_EQ(Curve(canvas, QColor(0, 255, 0)),
-              (std::vector<QPoint>{{0, 180}, {250, 0}, {500, 720}, {750, 90}}));
+              (std::vector<QPoint>{{0, 180}, {250, 0}, {375, 0}}));
+    EXPECT_EQ(Curve(canvas, QColor(0, 255, 0), 1), (std::vector<QPoint>{{375, 720}, {500, 720}}));
+    EXPECT_EQ(Curve(canvas, QColor(0, 255, 0), 2), (std::vector<QPoint>{{500, 0}, {750, 90}}));
     EXPECT_EQ(Curve(canvas, QColor(128, 0, 128)),
               (std::vector<QPoint>{{0, 360}, {250, 260}, {500, 460}, {750, 350}}));
     EXPECT_TRUE(canvas.FindText("-10"));
@@ -132,7 +137,7 @@ TEST(AnalysisCurves, RecordsLandWhereTheirValuesSay) {
     CRecordingCanvas zoomed;
     DrawHeadingCurve(zoomed, plot.Frame(), plot.Data());
     const auto points = Curve(zoomed, QColor(0, 255, 0));
-    ASSERT_EQ(points.size(), 4u);
+    ASSERT_EQ(points.size(), 3u);
     EXPECT_EQ(points[0], QPoint(static_cast<int>((0 - 100) * 1023 / 500.0),
                                 static_cast<int>((180 - 100) * 670 / 300.0)));
     EXPECT_EQ(points[1].x(), static_cast<int>((250 - 100) * 1023 / 500.0));
@@ -194,7 +199,7 @@ TEST(AnalysisCurves, ReducedCurvesDrawTheNaivePicture) {
                 static_cast<float>(180 + 170 * std::sin(i / 9000.0) + (i % 997 == 0 ? 60.0 : 0.0));
             plot.records[i].fPitch = static_cast<float>(8 * std::sin(i / 300.0) + (i % 13) / 7.0);
         }
-        plot.heading.Build(plot.records, &AnalysisSample::fHeading);
+        plot.heading.Build(plot.records, &AnalysisSample::fHeading, true);
         plot.pitch.Build(plot.records, &AnalysisSample::fPitch);
         QString message;
         for (int clicks : {0, 2}) {
@@ -203,22 +208,25 @@ TEST(AnalysisCurves, ReducedCurvesDrawTheNaivePicture) {
                 plot.nav.ClickZoomIn({300, 200});
             }
             const CPlotFrame frame = plot.Frame(clicks ? 1 : 0.5, 1);
-            for (auto [field, summary, valueY] :
-                 {std::tuple{&AnalysisSample::fHeading, &plot.heading, &HeadingY},
-                  std::tuple{&AnalysisSample::fPitch, &plot.pitch, &PitchY}}) {
+            for (auto [field, summary, valueY, heading] :
+                 {std::tuple{&AnalysisSample::fHeading, &plot.heading, &HeadingY, true},
+                  std::tuple{&AnalysisSample::fPitch, &plot.pitch, &PitchY, false}}) {
                 std::vector<QPoint> naive;
                 for (std::size_t i = 0; i < n; ++i)
                     naive.emplace_back(Pixel(frame.MapX(frame.TimeX(static_cast<double>(i)))),
                                        Pixel(frame.MapY(valueY(frame, plot.records[i].*field))));
-                const auto reduced = CurvePoints(frame, plot.records, summary, field, valueY, 1023);
-                ASSERT_LT(reduced.size(), 4u * 1030u);
+                const auto reduced =
+                    CurvePoints(frame, plot.records, summary, field, valueY, 1023, 0, heading);
+                ASSERT_LT(reduced.points.size(), 4u * 1030u);
+                ASSERT_EQ(reduced.ends.size(), 1u); // no step across north here
                 auto draw = [](const std::vector<QPoint>& points) {
                     return Picture([&](CCanvas& canvas) {
                         canvas.SelectPen(CPen{1, Qt::black});
                         canvas.Polyline(points.data(), static_cast<int>(points.size()));
                     });
                 };
-                EXPECT_EQ(draw(reduced), draw(naive)) << n << " records, " << clicks << " clicks";
+                EXPECT_EQ(draw(reduced.points), draw(naive))
+                    << n << " records, " << clicks << " clicks";
             }
         }
     }
@@ -231,7 +239,7 @@ TEST(AnalysisCurves, TheTimeGridStaysUnderTheCurvesAndUncrowded) {
     Plot plot;
     plot.Records(20000); // a grid line every 1000 records: x = 50 for record 1000
     plot.records[1000].fHeading = 300;
-    plot.heading.Build(plot.records, &AnalysisSample::fHeading);
+    plot.heading.Build(plot.records, &AnalysisSample::fHeading, true);
     const QImage image = Picture([&](CCanvas& canvas) {
         DrawAnalysisCurves(canvas, plot.Frame(), plot.Data(), true, true);
     });
@@ -263,33 +271,135 @@ TEST(AnalysisCurves, TheTimeGridStaysUnderTheCurvesAndUncrowded) {
     }
 }
 
-// A spike and a trough at either end of a range, next to block edges inside
-// it, and in its middle: each piece of the range is looked at.
+// Headings that wander across north and south, noise about north, values
+// not received, a spike and a trough: what a summary's column must tell.
+std::vector<AnalysisSample> Wandering(std::size_t n) {
+    std::vector<AnalysisSample> records(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double t = static_cast<double>(i);
+        double heading = std::fmod(720 + 400 * std::sin(t / 20000) + 3 * std::sin(t * 1.7), 360);
+        if (i / 5000 % 7 == 3) // holding north, jittering across it
+            heading = std::fmod(360 + 2 * std::sin(t * 2.3), 360);
+        auto& r = records[i];
+        r.fHeading = static_cast<float>(heading);
+        r.fPitch = static_cast<float>(8 * std::sin(t / 300) + (i % 4999 == 0 ? 40 : 0));
+        if (i % 12007 < 9 || i % 70001 == 5) // stretches and single values not received
+            r.fHeading = r.fPitch = std::numeric_limits<float>::quiet_NaN();
+    }
+    return records;
+}
+
+// Ranges at either end of the records, across block edges at every level,
+// single records, and random ones: the summary's answer is a scan's.
 TEST(CurveSummary, ExtremesOfAnyRangeAreThoseOfAScan) {
-    std::vector<AnalysisSample> records(70000);
-    for (std::size_t i = 0; i < records.size(); ++i)
-        records[i].fPitch = static_cast<float>((i * 7919) % 1000) - (i % 5 == 0 ? 700.0f : 0.0f);
-    const std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges = {
+    const std::vector<AnalysisSample> records = Wandering(70000);
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges = {
         {0, 1},       {0, 64},  {5, 70},   {63, 4097},  {1000, 69999}, {0, 70000},
         {4096, 8192}, {15, 17}, {16, 256}, {17, 65537}, {255, 4113},   {1, 69999}};
-    for (auto [from, to] : ranges) {
-        const std::uint64_t last = to - 1;
-        for (std::uint64_t at : {from, last, from + 17, last - 17, (from + to) / 2}) {
-            const std::uint64_t spike = std::clamp(at, from, last);
-            const std::uint64_t trough = from + last - spike;
-            auto spiked = records;
-            spiked[spike].fPitch = 5000;
-            spiked[trough].fPitch = spike == trough ? 5000 : -5000;
-            CCurveSummary summary;
-            summary.Build(spiked, &AnalysisSample::fPitch);
-            const auto [low, high] = std::minmax_element(
-                spiked.begin() + from, spiked.begin() + to,
-                [](const auto& a, const auto& b) { return a.fPitch < b.fPitch; });
-            const auto e = summary.Query(from, to);
-            EXPECT_EQ(std::pair(e.fMin, e.fMax), std::pair(low->fPitch, high->fPitch))
-                << from << ".." << to << " spike at " << spike;
+    std::uint64_t seed = 12345;
+    for (int k = 0; k < 300; ++k) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        const std::uint64_t from = (seed >> 33) % 70000, length = 1 + (seed >> 13) % 20000;
+        ranges.emplace_back(from, std::min<std::uint64_t>(70000, from + length));
+    }
+    for (auto [field, heading] :
+         {std::pair{&AnalysisSample::fHeading, true}, std::pair{&AnalysisSample::fPitch, false}}) {
+        CCurveSummary summary;
+        summary.Build(records, field, heading);
+        int crossings = 0;
+        for (auto [from, to] : ranges) {
+            const CurveExtremes e = summary.Query(from, to);
+            EXPECT_EQ(e, ScanExtremes(records.data(), field, from, to, heading))
+                << from << ".." << to;
+            crossings += (e.nSteps & CurveExtremes::kNorth) != 0;
+        }
+        EXPECT_EQ(crossings > 100, heading); // the table does cross north
+    }
+}
+
+// Drawn from the summary or from every record, the curves are the same
+// polylines, in any view: reset, zoomed about a point, an area, panned, at
+// another window size.
+TEST(AnalysisCurves, SummarisedColumnsAreThoseOfEveryRecord) {
+    Plot plot;
+    plot.records = Wandering(400000);
+    plot.heading.Build(plot.records, &AnalysisSample::fHeading, true);
+    plot.pitch.Build(plot.records, &AnalysisSample::fPitch);
+    struct View {
+        int clicks;
+        QPoint centre;
+        QRect area;
+        int panX;
+        double sx;
+    };
+    const std::vector<View> views = {
+        {0, {}, {}, 0, 1},           {0, {}, {}, -300, 0.37},         {3, {500, 300}, {}, 0, 1},
+        {5, {1020, 10}, {}, 700, 1}, {0, {}, {3, 3, 200, 500}, 0, 1}, {2, {0, 0}, {}, -5000, 2.5}};
+    for (const View& v : views) {
+        Plot view;
+        QString message;
+        for (int k = 0; k < v.clicks; ++k) {
+            view.nav.ZoomCentreIn(10, &message);
+            view.nav.ClickZoomIn(v.centre);
+        }
+        if (!v.area.isEmpty()) {
+            view.nav.AreaPress(v.area.topLeft());
+            view.nav.AreaRelease(v.area.bottomRight());
+        }
+        view.nav.m_nPanX = v.panX;
+        CPlotFrame frame = view.Frame(v.sx, 1);
+        frame.N = plot.records.size();
+        for (auto [field, summary, valueY, heading] :
+             {std::tuple{&AnalysisSample::fHeading, &plot.heading, &HeadingY, true},
+              std::tuple{&AnalysisSample::fPitch, &plot.pitch, &PitchY, false}}) {
+            const int width = static_cast<int>(1023 * v.sx);
+            const CurveTrace fast =
+                CurvePoints(frame, plot.records, summary, field, valueY, width, 3, heading);
+            const CurveTrace every =
+                CurvePoints(frame, plot.records, nullptr, field, valueY, width, 3, heading);
+            SCOPED_TRACE(testing::Message() << v.clicks << " clicks, pan " << v.panX << ", "
+                                            << (heading ? "heading" : "pitch"));
+            EXPECT_FALSE(fast.points.empty());
+            EXPECT_EQ(fast.points, every.points);
+            EXPECT_EQ(fast.ends, every.ends);
+            EXPECT_EQ(fast.strokes, every.strokes);
         }
     }
+}
+
+// Across north the heading leaves the scale at one edge and comes back at the
+// other, between records and inside a pixel column, never as a stroke through
+// the headings between.
+TEST(AnalysisCurves, AHeadingCrossingNorthLeavesAtOneEdgeAndComesBackAtTheOther) {
+    Plot plot;
+    plot.records = {{350, 0, 0, 0, 0}, {355, 0, 0, 0, 0}, {2, 0, 0, 0, 0}, {10, 0, 0, 0, 0}};
+    CRecordingCanvas canvas;
+    DrawHeadingCurve(canvas, plot.Frame(), plot.Data());
+    std::vector<std::vector<QPoint>> pieces;
+    for (const auto& item : canvas.m_items)
+        if (item.kind == Kind::Polyline)
+            pieces.push_back(item.points);
+    // North passed 5/7 of the way from 355 to 2: x = 250 + 179.
+    EXPECT_EQ(pieces, (std::vector<std::vector<QPoint>>{{{0, 700}, {250, 710}, {429, 720}},
+                                                        {{429, 0}, {500, 4}, {750, 20}}}));
+
+    // Dense, jittering across north: strokes from the edges, none between.
+    Plot dense;
+    dense.records.resize(300000);
+    for (std::size_t i = 0; i < dense.records.size(); ++i)
+        dense.records[i].fHeading = i % 2 ? 358.0f + static_cast<float>(i % 3) * 0.5f : 1.5f;
+    dense.heading.Build(dense.records, &AnalysisSample::fHeading, true);
+    dense.pitch.Build(dense.records, &AnalysisSample::fPitch);
+    const QImage image = Picture(
+        [&](CCanvas& c) { DrawAnalysisCurves(c, dense.Frame(), dense.Data(), true, false); });
+    int middle = 0, top = 0;
+    for (int x = 0; x < image.width(); ++x) {
+        top += image.pixelColor(x, 2) == QColor(0, 255, 0);
+        for (int y = 10; y < 660; ++y)
+            middle += image.pixelColor(x, y) == QColor(0, 255, 0);
+    }
+    EXPECT_EQ(middle, 0);
+    EXPECT_EQ(top, 1000); // the records span 1000 pixels
 }
 
 } // namespace

@@ -343,7 +343,7 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
     // Dense: 40000 samples with spikes, in a narrow window.
     LiveFixture d;
     for (int i = 0; i < 40000; ++i)
-        d.Sample(i == 12345 ? 350 : i == 23456 ? 0 : 100 + i * 3 % 7, i % 3);
+        d.Sample(i == 12345 ? 250 : i == 23456 ? 0 : 100 + i * 3 % 7, i % 3);
     d.nav.m_nPanX = -3519; // window pixels: samples from about 12000 on
     d.nav.m_bFollowLive = false;
     const QSize size(300, 670);
@@ -361,7 +361,15 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
     };
     EXPECT_EQ(columns(reduced), columns(NaiveHeading(d, scale)));
     EXPECT_LE(reduced.size(), 4u * (static_cast<std::size_t>(size.width()) + 3));
-    EXPECT_TRUE(std::any_of(reduced.begin(), reduced.end(), [](QPoint p) { return p.y() == 630; }));
+    EXPECT_TRUE(std::any_of(reduced.begin(), reduced.end(), [](QPoint p) { return p.y() == 450; }));
+
+    // Across north: to the 360 edge (648) and on from the 0 edge, no stroke between.
+    LiveFixture north;
+    north.Sample(355, 0);
+    north.Sample(2, 0);
+    const CRecordingCanvas crossing = north.Draw();
+    EXPECT_EQ(Curve(crossing, Pens::kHeadingCurve, 0), (std::vector<QPoint>{{30, 639}, {31, 648}}));
+    EXPECT_EQ(Curve(crossing, Pens::kHeadingCurve, 1), (std::vector<QPoint>{{31, 0}, {31, 3}}));
 }
 
 // Through the widget: switching displays keeps the pan and disarms the
