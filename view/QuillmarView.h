@@ -9,6 +9,7 @@
 #include "link/MonitorState.h"
 #include "plots/PlotFrame.h"
 #include "view/AnalysisSession.h"
+#include "view/Drawing.h"
 #include "view/DrawingTools.h"
 #include "view/Navigation.h"
 #include "view/SerialMonitorDlg.h"
@@ -40,6 +41,10 @@ public:
     // none is attached, a state of the view's own.
     void AttachMonitor(CMonitorState* monitor);
     CMonitorState& Monitor() const { return *m_pMonitor; }
+    // What the live displays mark beside the values (the alarms' looks, the
+    // replay); the limits are the attached state's own.
+    void SetDisplayMarks(const DisplayMarks& marks);
+    DisplayMarks Marks() const;
     // The document the line tool draws into.
     void SetDocument(IDrawingDocument* document) { m_tools.SetDocument(document); }
     // Registers every command the view's parts handle; the context menu runs
@@ -144,6 +149,7 @@ private:
     // The attitude display's dials and scales at the window's size.
     QImage m_attitudeBackground;
     QString m_strHover;
+    DisplayMarks m_marks;
     QPointer<CSessionSummaryDlg> m_pSummaryDlg; // the one shown, if any
     QTimer m_loadTimer;
 };
