@@ -213,6 +213,8 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         }
     }
     m_pFrame = new CMainFrame(m_pDocument.get(), info.portDevice, RecordFolder(info));
+    // A screenshot run ends by itself; nobody is asked whether it may.
+    m_pFrame->SetAskBeforeQuit(info.screenshotFile.isEmpty());
     // The program runs on its defaults: said once, not a reason to stop.
     if (const QString refusal = SettingsRefusal(); !refusal.isEmpty())
         CPrompter::Instance().Notify(nullptr, refusal, QString(), CPrompter::Icon::Warning);
