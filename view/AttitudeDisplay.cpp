@@ -136,9 +136,10 @@ void DrawReplayMark(CCanvas& canvas, const QString& text) {
     if (text.isEmpty())
         return;
     const int width = canvas.TextWidth(text) + 16;
-    const QRect box((canvas.Size().width() - width) / 2, 4, width, kTextBoxHeight + 4);
+    const QRect box((canvas.Size().width() - width) / 2, 2, width, kTextBoxHeight + 2);
     canvas.FillRect(box, kReplayMark);
-    canvas.TextBox(box, text, Qt::white, CCanvas::TextLayout::SingleLineCentred);
+    canvas.TextBox(box.adjusted(8, 0, 0, 0), text, Qt::white,
+                   CCanvas::TextLayout::SingleLineCentred);
 }
 
 QString StaleAgeText(std::int64_t ageMs) {
