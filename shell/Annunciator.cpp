@@ -21,6 +21,7 @@ CAnnunciator::CAnnunciator(std::function<AlarmStates()> alarms, QObject* parent)
     connect(&m_flashTimer, &QTimer::timeout, this, [this] {
         m_bFlashPhase = !m_bFlashPhase;
         Refresh();
+        emit Flashed();
     });
 }
 

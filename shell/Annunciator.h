@@ -25,8 +25,13 @@ public:
     void SetPane(QLabel* pane) { m_pPane = pane; }
     // Sounds, flashes or goes quiet as the alarms now ask.
     void Refresh();
+    // The flashing's phase: true while the pane shows white on the alarm
+    // colour. The displays flash their values in alarm with it.
+    bool FlashDark() const { return m_bFlashPhase; }
 
 signals:
+    // The flashing changed phase.
+    void Flashed();
     // The alarms are not those of the last Refresh.
     void AlarmsChanged();
 

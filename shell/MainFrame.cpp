@@ -23,13 +23,42 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
+#include <algorithm>
 
 namespace {
 constexpr int kStatusIntervalMs = 1000;
 constexpr int kPortScanMs = 1000;
 constexpr QSize kWindowSize(1035, 747);
+
+// A status-bar pane that gives way when the window is narrow: its text is cut
+// with "…" (in the middle for a path) down to a few characters. The alarm
+// pane is a plain label and so the last to give way.
+class CYieldingPane : public QLabel {
+public:
+    CYieldingPane(Qt::TextElideMode mode, QWidget* parent) : QLabel(parent), m_mode(mode) {}
+    QSize minimumSizeHint() const override {
+        const QSize hint = QLabel::minimumSizeHint();
+        return {std::min(hint.width(), fontMetrics().horizontalAdvance("……") + 2 * frameWidth()),
+                hint.height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        drawFrame(&painter);
+        const QRect box = contentsRect();
+        style()->drawItemText(
+            &painter, box, QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
+            isEnabled(), fontMetrics().elidedText(text(), m_mode, box.width()), foregroundRole());
+    }
+
+private:
+    Qt::TextElideMode m_mode;
+};
 
 QIcon ToolbarIcon(int id) {
     const QDir dir(":/toolbar");
@@ -37,6 +66,10 @@ QIcon ToolbarIcon(int id) {
     return match.isEmpty() ? QIcon() : QIcon(dir.filePath(match.constFirst()));
 }
 } // namespace
+
+QLabel* CMainFrame::NewYieldingPane(Qt::TextElideMode mode, QWidget* parent) {
+    return new CYieldingPane(mode, parent);
+}
 
 static void InitResources() {
     Q_INIT_RESOURCE(quillmar);
@@ -95,6 +128,7 @@ CMainFrame::CMainFrame(CQuillmarDoc* document, const QString& portDevice,
     resize(kWindowSize);
     // "确认报警" and "静音" can be chosen while there is something to do.
     connect(&m_annunciator, &CAnnunciator::AlarmsChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(&m_annunciator, &CAnnunciator::Flashed, this, &CMainFrame::RefreshDisplayMarks);
     m_portScan.setInterval(kPortScanMs);
     connect(&m_portScan, &QTimer::timeout, this, &CMainFrame::ScanPorts);
     m_statusTimer.setInterval(kStatusIntervalMs);
@@ -152,6 +186,7 @@ bool CMainFrame::OnCreate(CQuillmarView* view) {
     UpdateCommandUI();
     connect(Alarm(), &CAlarmTone::Unavailable, this,
             [this](const QString& reason) { statusBar()->showMessage(reason, 10000); });
+    RestoreWindowSettings();
     OpenSerialPort();
     m_pSession->Start();
     m_statusTimer.start();
@@ -234,20 +269,20 @@ void CMainFrame::CreateStatusBar() {
     });
     bar->showMessage(QCoreApplication::translate("MainFrame", "就绪"));
     // A notice that stays until the operator clicks it away.
-    m_pNoticePane = new QLabel(bar);
+    m_pNoticePane = NewYieldingPane(Qt::ElideRight, bar);
     m_pNoticePane->setObjectName("noticePane");
     m_pNoticePane->setStyleSheet("color: #c00000");
     m_pNoticePane->setToolTip(QCoreApplication::translate("MainFrame", "点击表示已看到"));
     m_pNoticePane->installEventFilter(this);
     bar->addPermanentWidget(m_pNoticePane);
-    m_pServePane = new QLabel(bar);
+    m_pServePane = NewYieldingPane(Qt::ElideRight, bar);
     m_pServePane->setObjectName("servePane");
     m_pServePane->setStyleSheet("color: #b05000");
     bar->addPermanentWidget(m_pServePane);
-    m_pSourcePane = new QLabel(bar);
+    m_pSourcePane = NewYieldingPane(Qt::ElideRight, bar);
     m_pSourcePane->setObjectName("sourcePane");
     bar->addPermanentWidget(m_pSourcePane);
-    m_pStalePane = new QLabel(bar);
+    m_pStalePane = NewYieldingPane(Qt::ElideRight, bar);
     m_pStalePane->setObjectName("stalePane");
     m_pStalePane->setStyleSheet("color: #606060");
     bar->addPermanentWidget(m_pStalePane);
@@ -256,10 +291,10 @@ void CMainFrame::CreateStatusBar() {
     m_pAlarmPane->setStyleSheet("color: #c00000; font-weight: bold");
     bar->addPermanentWidget(m_pAlarmPane);
     m_annunciator.SetPane(m_pAlarmPane);
-    m_pRecordPane = new QLabel(bar);
+    m_pRecordPane = NewYieldingPane(Qt::ElideMiddle, bar); // the path, whole in its tip
     m_pRecordPane->setObjectName("recordPane");
     bar->addPermanentWidget(m_pRecordPane);
-    m_pLinkPane = new QLabel(bar);
+    m_pLinkPane = NewYieldingPane(Qt::ElideRight, bar);
     m_pLinkPane->setObjectName("linkPane");
     bar->addPermanentWidget(m_pLinkPane);
     if (m_pView) {
@@ -323,12 +358,50 @@ void CMainFrame::RegisterCommands() {
                     [this] { return m_pToolBar && !m_pToolBar->isHidden() ? 1 : 0; }});
 }
 
+bool CMainFrame::QuitNeedsConfirmation() const {
+    if (!m_bAskBeforeQuit)
+        return false;
+    // A record file open with messages in it, or a live alarm not yet over.
+    using Kind = RecordState::Kind;
+    const Kind record = m_pSession->Record().kind;
+    const bool recording = record != Kind::None && record != Kind::CreateFailed &&
+                           record != Kind::RecreateFailed && m_pSession->MessagesFramed() > 0;
+    const AlarmStates alarms = m_pSession->Alarms();
+    const bool alarm =
+        std::any_of(std::begin(alarms.state), std::end(alarms.state), [](AlertState s) {
+            return s == AlertState::ActiveUnacknowledged || s == AlertState::ActiveSilenced ||
+                   s == AlertState::ActiveAcknowledged;
+        });
+    return recording || alarm;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // 退出, Ctrl+Q, Alt+F4 and the title bar's close button all come here.
+    if (QuitNeedsConfirmation() &&
+        CPrompter::Instance().MessageBox(
+            this, QCoreApplication::translate("MainFrame", "正在记录数据，确定退出吗？"), QString(),
+            QMessageBox::Yes | QMessageBox::No, CPrompter::Icon::Question) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
     if (!m_documents.SaveModified()) {
         event->ignore();
         return;
     }
+    WindowSettings window;
+    window.geometry = saveGeometry();
+    if (m_pView)
+        window.view = m_pView->Mode() == ViewMode::RealTime2 ? "curves" : "dials";
+    WriteWindowSettings(window);
     QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::RestoreWindowSettings() {
+    const WindowSettings window = ReadWindowSettings();
+    if (!window.geometry.isEmpty())
+        m_bGeometryRestored = restoreGeometry(window.geometry);
+    if (window.view == "curves")
+        OnCommand(ID_VIEW_REALTIME2);
 }
 
 void CMainFrame::UpdateCommandUI() {
@@ -399,6 +472,8 @@ void CMainFrame::RefreshStatus() {
     const StatusFacts facts = Facts();
     SetPane(m_pLinkPane, LinkPaneText(facts));
     SetPane(m_pRecordPane, RecordPaneText(facts));
+    if (m_pRecordPane && m_pRecordPane->toolTip() != m_pRecordPane->text())
+        m_pRecordPane->setToolTip(m_pRecordPane->text());
     SetPane(m_pAlarmPane, AlarmPaneText(facts));
     SetPane(m_pStalePane, StalePaneText(facts));
     SetPane(m_pSourcePane, SourcePaneText(facts));
@@ -441,6 +516,8 @@ void CMainFrame::showEvent(QShowEvent* event) {
     if (m_bShownOnce)
         return;
     m_bShownOnce = true;
+    if (m_bGeometryRestored)
+        return; // the outer size of the last run, as it was saved
     // The window's outer size, frame and title bar included, is the one
     // asked for: the title bar's and frame's size is known once it shows.
     QTimer::singleShot(0, this, [this] {
@@ -481,8 +558,32 @@ void CMainFrame::OnSessionChanged() {
     // While a record is replayed, the window shows the replay's messages.
     m_relay.Relay(Shown(), m_pReplay ? m_pSession.get() : nullptr);
     m_annunciator.Refresh();
+    RefreshDisplayMarks();
     RefreshStatus();
     m_relay.Repaint();
+}
+
+void CMainFrame::RefreshDisplayMarks() {
+    if (!m_pView)
+        return;
+    const AlarmStates alarms = Shown().Alarms();
+    const auto look = [&](AlarmSubject subject) {
+        switch (alarms.Of(subject)) {
+        case AlertState::ActiveUnacknowledged:
+        case AlertState::ActiveSilenced: // flashing with the alarm pane
+            return m_annunciator.FlashDark() ? ValueAlarm::Dark : ValueAlarm::Steady;
+        case AlertState::ActiveAcknowledged:
+            return ValueAlarm::Steady;
+        default:
+            return ValueAlarm::None;
+        }
+    };
+    DisplayMarks marks;
+    marks.pitch = look(AlarmSubject::Pitch);
+    marks.roll = look(AlarmSubject::Roll);
+    if (m_pReplay)
+        marks.strReplay = m_pReplay->StatusText();
+    m_pView->SetDisplayMarks(marks);
 }
 
 void CMainFrame::ApplyAlarms() {

@@ -122,6 +122,12 @@ public:
     QString NoticeStatus() const { return NoticePaneText(Facts()); }
     QString ServeStatus() const { return ServePaneText(m_pSession->Serving()); }
 
+    // Whether closing the window asks first: while messages are being
+    // recorded or a live alarm is active. Runs nobody watches (a screenshot
+    // run, a quit by a signal) set it off and close without a word.
+    void SetAskBeforeQuit(bool ask) { m_bAskBeforeQuit = ask; }
+    bool QuitNeedsConfirmation() const;
+
     int m_nPort = 1;
     QStringList m_arrFreePorts;
     QString m_strRecordPath; // the file last chosen with "保存数据路径"
@@ -137,9 +143,14 @@ private:
     void RegisterReplayCommands();
     void ShowSession(CInstrumentSession& session);
     void RefreshReplayPane();
+    // The replay window beside the dials, not over them.
+    void PlaceReplayWindow(QWidget& window);
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    // A pane that gives way before the alarm pane when the window is narrow:
+    // its text cut with "…" at the end or, for a path, in the middle.
+    static QLabel* NewYieldingPane(Qt::TextElideMode mode, QWidget* parent);
     // What the panes are worked out from, at this moment.
     StatusFacts Facts() const;
     void RefreshStatus();
@@ -147,6 +158,10 @@ private:
     // The alarm settings, to the live session and to a replay's.
     void ApplyAlarms();
     void ScanPorts();
+    // The size, place and live display of the last run, where kept.
+    void RestoreWindowSettings();
+    // The view's marks of the alarms and the replay, as they now stand.
+    void RefreshDisplayMarks();
     bool UseNetSource(); // false when the port is the source
 
     CQuillmarDoc* m_pDocument;
@@ -180,6 +195,8 @@ private:
     QTimer m_portScan;    // looks for adapters while the slot in use has none
     std::function<QStringList()> m_fnListDevices = &CPortSlots::PresentDevices;
     bool m_bShownOnce = false;
+    bool m_bGeometryRestored = false; // the size and place of the last run
+    bool m_bAskBeforeQuit = true;
     std::uint64_t m_nDropsSeen = 0;      // messages left out that the operator has seen counted
     std::uint64_t m_nRecordLossSeen = 0; // bytes the record lost that the operator has seen
     QStringList m_badSettings;           // named in the notice until clicked, and in the event log

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QStatusBar>
 
 void CMainFrame::RegisterReplayCommands() {
@@ -53,9 +54,23 @@ bool CMainFrame::StartReplay(const QString& path, double speed) {
     connect(replay, &CReplayDlg::Ended, this, &CMainFrame::EndReplay);
     ShowSession(replay->Session());
     replay->Start(speed);
+    PlaceReplayWindow(*replay);
     replay->show();
     UpdateCommandUI();
     return true;
+}
+
+void CMainFrame::PlaceReplayWindow(QWidget& window) {
+    window.adjustSize();
+    const QScreen* shown = screen();
+    if (!shown || !m_pView)
+        return;
+    // Its title bar and frame, taken to be the main window's.
+    const QSize decorations = frameGeometry().size() - geometry().size();
+    const QRect dials =
+        AttitudeDialsRect(m_pView->size()).translated(m_pView->mapToGlobal(QPoint(0, 0)));
+    window.move(ReplayWindowPlace(shown->availableGeometry(), frameGeometry(), dials,
+                                  window.size() + decorations));
 }
 
 void CMainFrame::EndReplay() {
@@ -82,7 +97,7 @@ void CMainFrame::ShowSession(CInstrumentSession& session) {
 
 void CMainFrame::RefreshReplayPane() {
     if (!m_pReplayPane && m_pReplay) {
-        m_pReplayPane = new QLabel(statusBar());
+        m_pReplayPane = NewYieldingPane(Qt::ElideRight, statusBar());
         m_pReplayPane->setObjectName("replayPane");
         m_pReplayPane->setStyleSheet("color: #0050a0; font-weight: bold");
         statusBar()->insertPermanentWidget(0, m_pReplayPane);

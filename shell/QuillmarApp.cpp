@@ -233,6 +233,9 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     // show goes to the error stream (the journal under systemd).
     if (info.headless)
         m_pFrame->Session().EchoEvents(STDERR_FILENO);
+    // A screenshot run ends by itself and a service by a signal; nobody is
+    // asked whether they may.
+    m_pFrame->SetAskBeforeQuit(info.screenshotFile.isEmpty() && !info.headless);
     // The program runs on its defaults: said once, not a reason to stop.
     if (const QString refusal = SettingsRefusal(); !refusal.isEmpty())
         CPrompter::Instance().Notify(nullptr, refusal, QString(), CPrompter::Icon::Warning);

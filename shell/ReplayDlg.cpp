@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 QString TimeSourceText(RecordTimeSource source, const std::string& note) {
@@ -194,4 +195,32 @@ void CReplayDlg::reject() {
         m_bEnded = true;
         emit Ended();
     }
+}
+
+QPoint ReplayWindowPlace(const QRect& screen, const QRect& frame, const QRect& dials,
+                         QSize window) {
+    const int w = window.width(), h = window.height();
+    const QPoint candidates[] = {
+        {frame.right() + 1, dials.top()},     // right of the main window
+        {frame.left() - w, dials.top()},      // left of it
+        {frame.right() + 1 - w, dials.top()}, // inside, at its right edge
+        {dials.left(), dials.bottom() + 1},   // below the dials
+        {dials.left(), dials.top() - h},      // above them
+    };
+    QPoint best;
+    qint64 least = -1;
+    for (QPoint at : candidates) {
+        // Moved onto the screen where it would stand out of it.
+        at.setX(std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - w)));
+        at.setY(std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - h)));
+        const QRect covered = QRect(at, window).intersected(dials);
+        const qint64 area = covered.isEmpty() ? 0 : qint64{covered.width()} * covered.height();
+        if (least < 0 || area < least) {
+            best = at;
+            least = area;
+        }
+        if (area == 0)
+            break;
+    }
+    return best;
 }

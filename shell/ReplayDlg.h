@@ -19,6 +19,12 @@ class QLabel;
 class QPushButton;
 class QSlider;
 
+// Where a window of the size given goes (its outer top-left) so that it lies
+// on the screen beside the dials, not over them: right of the main window,
+// else left of it, else inside it right of the dials, else below or above
+// them; where none of these is clear, the one that covers the least of them.
+QPoint ReplayWindowPlace(const QRect& screen, const QRect& frame, const QRect& dials, QSize window);
+
 class CReplayDlg : public QDialog {
     Q_OBJECT
 public:

@@ -80,7 +80,17 @@ QString CSettingsKey::ReadString(const QString& name) const {
 }
 
 void CSettingsKey::Write(const QString& name, const QVariant& value) {
-    if (m_pSettings)
+    if (!m_pSettings)
+        return;
+    // Nothing to keep is no entry at all: QSettings would write an empty list
+    // or a null value as "@Invalid()", which no reader wants.
+    const int type = value.metaType().id();
+    const bool empty = !value.isValid() || value.isNull() ||
+                       ((type == QMetaType::QStringList || type == QMetaType::QVariantList) &&
+                        value.toList().isEmpty());
+    if (empty)
+        m_pSettings->remove(name);
+    else
         m_pSettings->setValue(name, value);
 }
 
@@ -93,8 +103,7 @@ QStringList CSettingsKey::NetSources() const {
 }
 
 void CSettingsKey::WriteNetSources(const QStringList& sources) {
-    if (m_pSettings)
-        m_pSettings->setValue("NetSources", sources);
+    Write("NetSources", sources);
 }
 
 QMap<int, QString> CSettingsKey::NamedPortDevices() const {
@@ -122,7 +131,7 @@ void CSettingsKey::WriteRecentFiles(const QStringList& files, int count) {
     if (!m_pSettings)
         return;
     for (int i = 0; i < count; ++i)
-        m_pSettings->setValue(QString("Recent File List/File%1").arg(i + 1), files.value(i));
+        Write(QString("Recent File List/File%1").arg(i + 1), files.value(i));
 }
 
 int ReadConfiguredPort() {
@@ -281,4 +290,23 @@ void WriteAlarmLimits(int pitchLimit, int rollLimit) {
 QString ReadLanguageSetting() {
     CSettingsKey key;
     return key.Create() == 0 ? key.ReadString("Language") : QString();
+}
+
+WindowSettings ReadWindowSettings() {
+    CSettingsKey key;
+    WindowSettings window;
+    if (key.Create() != 0)
+        return window;
+    window.geometry = QByteArray::fromBase64(key.ReadString("WindowGeometry").toLatin1());
+    window.view = key.ReadString("View");
+    return window;
+}
+
+void WriteWindowSettings(const WindowSettings& window) {
+    CSettingsKey key;
+    if (key.Create() != 0)
+        return;
+    // As text: the settings file stays readable and editable.
+    key.Write("WindowGeometry", QString::fromLatin1(window.geometry.toBase64()));
+    key.Write("View", window.view);
 }

@@ -25,6 +25,8 @@ public:
     long Create();
     // The text of a value; empty when it is missing or cannot be read.
     QString ReadString(const QString& name) const;
+    // A value nothing is kept in (an empty list, a null value) removes the
+    // setting: no entry is ever written that reads back as invalid.
     void Write(const QString& name, const QVariant& value);
     void Close();
 
@@ -93,3 +95,13 @@ SourceSettings ReadSourceSettings(QStringList* badKeys = nullptr);
 bool ParseUdpFormat(const QString& text, UdpOutput::Format* format);
 QString UdpFormatText(UdpOutput::Format format);
 void WriteAlarmLimits(int pitchLimit, int rollLimit);
+
+// The main window as it was left: "WindowGeometry" (its size and place, as
+// QWidget::saveGeometry gives them, in base 64) and "View" ("dials" or
+// "curves", the live display shown). Empty where missing.
+struct WindowSettings {
+    QByteArray geometry;
+    QString view;
+};
+WindowSettings ReadWindowSettings();
+void WriteWindowSettings(const WindowSettings& window);

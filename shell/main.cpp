@@ -2,6 +2,7 @@
 #include "shell/AppIcon.h"
 #include "shell/HeadlessExport.h"
 #include "shell/Language.h"
+#include "shell/MainFrame.h"
 #include "shell/QuillmarApp.h"
 
 #include <QApplication>
@@ -75,9 +76,10 @@ bool NoDisplay(int argc, char* argv[]) {
 
 // SIGTERM (a logout, a service stopping it), SIGINT (Ctrl+C in a terminal),
 // SIGHUP (the terminal it was started from closing) and SIGQUIT (Ctrl+\\) end
-// the program as quitting does: the event loop ends and the record, the event
-// log and the port are closed in order. The handler only
-// writes a byte; the event loop reads it.
+// the program as quitting does, without asking whether to stop recording
+// (nobody may be there to answer): the event loop ends and the record, the
+// event log and the port are closed in order. The handler only writes a byte;
+// the event loop reads it.
 int g_quitSignal[2] = {-1, -1};
 
 void OnQuitSignal(int) {
@@ -85,11 +87,15 @@ void OnQuitSignal(int) {
     [[maybe_unused]] const ssize_t written = write(g_quitSignal[1], &byte, 1);
 }
 
-void QuitOnSignals(QSocketNotifier*& notifier) {
+void QuitOnSignals(QSocketNotifier*& notifier, const CQuillmarApp& app) {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_quitSignal) != 0)
         return;
     notifier = new QSocketNotifier(g_quitSignal[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QApplication::quit(); });
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [&app] {
+        if (app.Frame())
+            app.Frame()->SetAskBeforeQuit(false);
+        QApplication::quit();
+    });
     struct sigaction action {};
     action.sa_handler = OnQuitSignal;
     sigemptyset(&action.sa_mask);
@@ -177,9 +183,9 @@ int main(int argc, char* argv[]) {
     CUnattendedPrompter unattended;
     if (!info.screenshotFile.isEmpty() || info.headless)
         CPrompter::Install(&unattended);
-    QSocketNotifier* quitNotifier = nullptr;
-    QuitOnSignals(quitNotifier);
     CQuillmarApp app;
+    QSocketNotifier* quitNotifier = nullptr;
+    QuitOnSignals(quitNotifier, app);
     if (!app.InitInstance(info))
         return 1;
     return QApplication::exec();

@@ -1092,6 +1092,10 @@ Reception and display go on, but nothing is recorded; trying again every %3 seco
         <source>其他数据源已保存，下次启动时生效</source>
         <translation>Further sources saved; they are read from the next start</translation>
     </message>
+    <message>
+        <source>正在记录数据，确定退出吗？</source>
+        <translation>Data is being recorded. Quit anyway?</translation>
+    </message>
 </context>
 <context>
     <name>MainMenu</name>
@@ -1586,6 +1590,10 @@ Print</translation>
 数据转发</source>
         <translation>Shares the received sentences with network clients (TCP server, optional UDP datagrams)
 Data Sharing</translation>
+    </message>
+    <message>
+        <source>打印…</source>
+        <translation>Print…</translation>
     </message>
 </context>
 <context>

@@ -73,16 +73,32 @@ void ValuePointer(CCanvas& canvas, const Shown& shown, const std::array<QPoint, 
     Pointer(canvas, points);
 }
 
-// A value's text: "--" before the first one; grey, with its age, once stale.
+// How high the box behind a value's text is, in device pixels.
+constexpr int kTextBoxHeight = 20;
+
+// A value's text: "--" before the first one; grey, with its age, once stale;
+// in the alarm colour while its alarm is active.
 void ValueText(CCanvas& canvas, const CScale& scale, int y, const Shown& shown, double value,
-               const QString& unit = {}) {
+               const QString& unit = {}, ValueAlarm alarm = ValueAlarm::None) {
     if (!shown.received) {
         Text(canvas, scale, 275, y, "--");
         return;
     }
+    const QString text = SignificantText(value) + unit;
     if (shown.stale)
-        canvas.SetTextColour(kStaleText);
-    Text(canvas, scale, 275, y, SignificantText(value) + unit);
+        alarm = ValueAlarm::None; // grey says more: the value is no longer true
+    if (alarm == ValueAlarm::Dark) {
+        const QRect box(scale.X(275) - 3, scale.Y(y) - 1, canvas.TextWidth(text) + 6,
+                        kTextBoxHeight);
+        canvas.FillRect(box, kAlarmText);
+        canvas.TextBox(box, text, Qt::white, CCanvas::TextLayout::SingleLineCentred);
+    } else {
+        if (shown.stale)
+            canvas.SetTextColour(kStaleText);
+        if (alarm == ValueAlarm::Steady)
+            canvas.SetTextColour(kAlarmText);
+        Text(canvas, scale, 275, y, text);
+    }
     if (shown.stale)
         Text(canvas, scale, 380, y,
              QCoreApplication::translate("AttitudeDisplay", "（%1）")
@@ -90,7 +106,41 @@ void ValueText(CCanvas& canvas, const CScale& scale, int y, const Shown& shown, 
     canvas.SetTextColour(Qt::black);
 }
 
+// The limit at ±degrees on the dial about centre: a short stroke outside
+// the rim where each end of the pointer would stand.
+void LimitMarks(CCanvas& canvas, const CScale& scale, QPoint centre, int degrees) {
+    if (degrees < 0)
+        return;
+    canvas.SelectPen(Pens::kLimitMark);
+    for (int sign : {1, -1}) {
+        const double angle = sign * degrees * kDegreesToRadians - kQuarterTurn;
+        for (int end : {1, -1}) {
+            const QPoint inner(centre.x(), centre.y() - end * 129);
+            const QPoint outer(centre.x(), centre.y() - end * 145);
+            const auto p = RotatedPointer(scale, centre, inner, outer, outer, outer, angle);
+            canvas.Line(p[0].x(), p[0].y(), p[1].x(), p[1].y());
+        }
+    }
+}
+
 } // namespace
+
+QRect AttitudeDialsRect(QSize window) {
+    const CScale scale = CScale::Uniform(window);
+    // From "西" at 75 to "后" and "右" at 755 and the sources' labels beyond,
+    // from the titles at 30 to the last value's row.
+    return QRect(QPoint(scale.X(60), scale.Y(20)), QPoint(scale.X(800), scale.Y(670)));
+}
+
+void DrawReplayMark(CCanvas& canvas, const QString& text) {
+    if (text.isEmpty())
+        return;
+    const int width = canvas.TextWidth(text) + 16;
+    const QRect box((canvas.Size().width() - width) / 2, 2, width, kTextBoxHeight + 2);
+    canvas.FillRect(box, kReplayMark);
+    canvas.TextBox(box.adjusted(8, 0, 0, 0), text, Qt::white,
+                   CCanvas::TextLayout::SingleLineCentred);
+}
 
 QString StaleAgeText(std::int64_t ageMs) {
     const std::int64_t seconds = ageMs / 1000;
@@ -124,7 +174,7 @@ void DrawAttitudeBackground(CCanvas& canvas, const CScale& scale) {
 }
 
 void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
-                            std::int64_t nowMs, std::int64_t staleMs) {
+                            std::int64_t nowMs, std::int64_t staleMs, const DisplayMarks& marks) {
     const Shown heading = Show(values, Quantity::Heading, nowMs, staleMs);
     const Shown pitch = Show(values, Quantity::Pitch, nowMs, staleMs);
     const Shown roll = Show(values, Quantity::Roll, nowMs, staleMs);
@@ -150,6 +200,8 @@ void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveVal
     Line(canvas, scale, 500, 175, 750, 175);
     Line(canvas, scale, 500, 525, 750, 525);
 
+    LimitMarks(canvas, scale, {625, 175}, marks.nPitchLimit);
+    LimitMarks(canvas, scale, {625, 525}, marks.nRollLimit);
     ValuePointer(canvas, pitch,
                  RotatedPointer(scale, {625, 175}, {625, 300}, {625, 50}, {620, 70}, {630, 70},
                                 values.m_dPitch * kDegreesToRadians - kQuarterTurn));
@@ -178,13 +230,13 @@ void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveVal
     Text(canvas, scale, 150, 500, QCoreApplication::translate("AttitudeDisplay", "方位角为："));
     ValueText(canvas, scale, 500, heading, values.m_dHeading);
     Text(canvas, scale, 150, 530, QCoreApplication::translate("AttitudeDisplay", "俯仰角为："));
-    ValueText(canvas, scale, 530, pitch, values.m_dPitch);
+    ValueText(canvas, scale, 530, pitch, values.m_dPitch, {}, marks.pitch);
     Text(canvas, scale, 150, 560, QCoreApplication::translate("AttitudeDisplay", "经度为："));
     ValueText(canvas, scale, 560, position, values.m_dLongitude);
     Text(canvas, scale, 150, 590, QCoreApplication::translate("AttitudeDisplay", "纬度为："));
     ValueText(canvas, scale, 590, position, values.m_dLatitude);
     Text(canvas, scale, 150, 620, QCoreApplication::translate("AttitudeDisplay", "横滚角为："));
-    ValueText(canvas, scale, 620, roll, values.m_dRoll);
+    ValueText(canvas, scale, 620, roll, values.m_dRoll, {}, marks.roll);
     // A gyro's or an autopilot's rate of turn, once one has come: a value,
     // never a pointer, in degrees a minute (negative: the bow swings to port).
     if (const Shown rate = Show(values, Quantity::RateOfTurn, nowMs, staleMs); rate.received) {
@@ -192,10 +244,11 @@ void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveVal
         ValueText(canvas, scale, 650, rate, values.m_dRateOfTurn,
                   QCoreApplication::translate("AttitudeDisplay", " °/分"));
     }
+    DrawReplayMark(canvas, marks.strReplay);
 }
 
 void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
-                         std::int64_t nowMs, std::int64_t staleMs) {
+                         std::int64_t nowMs, std::int64_t staleMs, const DisplayMarks& marks) {
     DrawAttitudeBackground(canvas, scale);
-    DrawAttitudeForeground(canvas, scale, values, nowMs, staleMs);
+    DrawAttitudeForeground(canvas, scale, values, nowMs, staleMs, marks);
 }

@@ -6,6 +6,7 @@
 #include "platform/Canvas.h"
 
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <algorithm>
@@ -55,6 +56,7 @@ inline const CPen kPitchCurve{1, QColor(128, 0, 128)};
 inline const CPen kRollCurve{1, QColor(255, 0, 0)};
 inline const CPen kGap{1, QColor(255, 170, 0)};     // where the live data stopped for a while
 inline const CPen kAlarmMark{2, QColor(230, 0, 0)}; // where an alarm started
+inline const CPen kLimitMark{3, QColor(230, 0, 0)}; // an alarm limit on its dial
 } // namespace Pens
 
 constexpr double kDegreesToRadians = 0.017453292519444445;
@@ -75,16 +77,43 @@ inline const QColor kStaleText(128, 128, 128);
 // "数据中断 12 秒": how long a value has not been refreshed.
 QString StaleAgeText(std::int64_t ageMs);
 
+// The alarm colour of a value's text.
+inline const QColor kAlarmText(200, 0, 0);
+// The replay mark's colour.
+inline const QColor kReplayMark(0, 80, 160);
+
+// What the displays show beside the values: how a value's alarm looks, the
+// limits on the pitch and roll dials, and the replay.
+enum class ValueAlarm {
+    None,
+    Steady, // the text in the alarm colour
+    Dark,   // the flashing's other phase: white on the alarm colour
+};
+struct DisplayMarks {
+    ValueAlarm pitch = ValueAlarm::None;
+    ValueAlarm roll = ValueAlarm::None;
+    int nPitchLimit = -1; // degrees; marked on the dial from 0 on
+    int nRollLimit = -1;
+    QString strReplay; // while a replay is shown: what it says ("回放 … (1×)")
+};
+
 // Real-time view 1 at nowMs, drawn with a uniform scale (CScale::Uniform) so
 // that the dials stay round. A quantity never received shows "--" and no
 // pointer; one not refreshed for staleMs is drawn grey with its age.
 void DrawAttitudeDisplay(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
-                         std::int64_t nowMs, std::int64_t staleMs);
+                         std::int64_t nowMs, std::int64_t staleMs, const DisplayMarks& marks = {});
 // The same in two steps: what never changes (dials, scales, their labels),
 // which the view keeps as a picture, then the pointers and values over it.
 void DrawAttitudeBackground(CCanvas& canvas, const CScale& scale);
 void DrawAttitudeForeground(CCanvas& canvas, const CScale& scale, const CLiveValues& values,
-                            std::int64_t nowMs, std::int64_t staleMs);
+                            std::int64_t nowMs, std::int64_t staleMs,
+                            const DisplayMarks& marks = {});
+// Where the attitude display's dials, their labels and the values lie in a
+// window of this size: what a window beside them must keep clear of.
+QRect AttitudeDialsRect(QSize window);
+// While a replay is shown: its text, white on the replay colour, at the top
+// of the display in the middle.
+void DrawReplayMark(CCanvas& canvas, const QString& text);
 
 // Real-time view 2. Only what falls in the window is drawn, and dense curves are
 // reduced per pixel column, so the cost does not grow with the samples. No line

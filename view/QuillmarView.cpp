@@ -35,6 +35,21 @@ void CQuillmarView::AttachMonitor(CMonitorState* monitor) {
     update();
 }
 
+void CQuillmarView::SetDisplayMarks(const DisplayMarks& marks) {
+    const bool changed = marks.pitch != m_marks.pitch || marks.roll != m_marks.roll ||
+                         marks.strReplay != m_marks.strReplay;
+    m_marks = marks;
+    if (changed && (m_mode == ViewMode::RealTime1 || m_mode == ViewMode::RealTime2))
+        update();
+}
+
+DisplayMarks CQuillmarView::Marks() const {
+    DisplayMarks marks = m_marks;
+    marks.nPitchLimit = Monitor().PitchLimit();
+    marks.nRollLimit = Monitor().RollLimit();
+    return marks;
+}
+
 void CQuillmarView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_dScaleX = event->size().width() * kPerReferenceX;
@@ -160,10 +175,11 @@ void CQuillmarView::OnDraw(CCanvas& canvas) {
     switch (m_mode) {
     case ViewMode::RealTime1:
         DrawAttitudeDisplay(canvas, CScale::Uniform(canvas.Size()), Monitor().Values(), SteadyMs(),
-                            Monitor().StaleMs());
+                            Monitor().StaleMs(), Marks());
         break;
     case ViewMode::RealTime2:
         DrawLiveCurves(canvas, scale, Monitor(), m_navigation, m_liveCurves);
+        DrawReplayMark(canvas, m_marks.strReplay);
         break;
     case ViewMode::Analysis:
         if (m_analysis.IsLoading())
@@ -203,7 +219,8 @@ void CQuillmarView::paintEvent(QPaintEvent*) {
             DrawAttitudeBackground(pictureCanvas, scale);
         }
         painter.drawImage(0, 0, m_attitudeBackground);
-        DrawAttitudeForeground(canvas, scale, Monitor().Values(), SteadyMs(), Monitor().StaleMs());
+        DrawAttitudeForeground(canvas, scale, Monitor().Values(), SteadyMs(), Monitor().StaleMs(),
+                               Marks());
     } else {
         OnDraw(canvas);
     }

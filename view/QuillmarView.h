@@ -43,6 +43,10 @@ public:
     // none is attached, a state of the view's own.
     void AttachMonitor(CMonitorState* monitor);
     CMonitorState& Monitor() const { return *m_pMonitor; }
+    // What the live displays mark beside the values (the alarms' looks, the
+    // replay); the limits are the attached state's own.
+    void SetDisplayMarks(const DisplayMarks& marks);
+    DisplayMarks Marks() const;
     // The document the line tool draws into.
     void SetDocument(IDrawingDocument* document) { m_tools.SetDocument(document); }
     // Registers every command the view's parts handle; the context menu runs
@@ -162,6 +166,7 @@ private:
     // How far a drag has moved the analysis picture so far: its pan is taken
     // at the release, the picture drawn shifted meanwhile.
     QPoint m_ptDragShift;
+    DisplayMarks m_marks;
     QPointer<CSessionSummaryDlg> m_pSummaryDlg; // the one shown, if any
     QTimer m_loadTimer;
 };

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QStatusBar>
 #include <QStyleOptionMenuItem>
+#include <QTest>
 #include <QToolBar>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -159,6 +160,42 @@ TEST(OwnerDrawMenu, TheMainWindowsMenusToolbarAndStatusBar) {
         << frame.frameGeometry().width() << "x" << frame.frameGeometry().height();
     frame.OnCommand(ID_VIEW_TOOLBAR);
     EXPECT_FALSE(frame.ToolBar()->isVisible());
+
+    // The usual keys, on the commands' menu entries; 打印… in 文件 too.
+    const std::vector<std::pair<const char*, int>> keys = {
+        {"Ctrl+Q", ID_APP_EXIT},
+        {"F1", ID_APP_ABOUT},
+        {"F5", ID_REFRESH},
+        {"Ctrl++", ID_ZOOM_CENTRE_IN},
+        {"Ctrl+=", ID_ZOOM_CENTRE_IN},
+        {"Ctrl+-", ID_ZOOM_CENTRE_OUT},
+        {"Ctrl+P", ID_FILE_PRINT},
+    };
+    for (const auto& [key, id] : keys)
+        EXPECT_TRUE(frame.Action(id)->shortcuts().contains(QKeySequence(key))) << key;
+    EXPECT_TRUE(file->actions().contains(frame.Action(ID_FILE_PRINT)));
+    bool about = false; // the application's, which this frame has not
+    frame.Commands().Register(ID_APP_ABOUT, [&] { about = true; });
+    frame.UpdateCommandUI();
+    QApplication::setActiveWindow(&frame);
+    QTest::keyClick(&frame, Qt::Key_F1);
+    EXPECT_TRUE(about);
+
+    // Nothing recorded yet: closed without a word; the size and the live
+    // display are those of the next start.
+    frame.resize(900, 600);
+    frame.OnCommand(ID_VIEW_REALTIME2);
+    const QSize size = frame.size();
+    QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_TRUE(t.prompter.m_boxes.empty());
+    CQuillmarDoc document;
+    CMainFrame next(&document, "/nonexistent/tty");
+    ASSERT_TRUE(CreateFrame(next, document));
+    next.show();
+    EXPECT_EQ(next.View()->Mode(), ViewMode::RealTime2);
+    EXPECT_TRUE(WaitUntil([&] { return next.size() == size; }))
+        << next.width() << "x" << next.height();
 }
 
 // A menu holding another menu's items, to ask for the style option each item

@@ -5,6 +5,7 @@
 #include "shell/MainFrame.h"
 #include "shell/ReplayDlg.h"
 #include "support/TestSupport.h"
+#include "view/QuillmarView.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -12,7 +13,9 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -164,9 +167,38 @@ TEST(ReplayFrame, DataHealthThenAReplayTakesTheDisplaysAndGivesThemBack) {
     EXPECT_EQ(live.frame->findChildren<CDataHealthDlg*>().size(), 1);
 
     live.prompter.m_files.push_back(QUILLMAR_TEST_DATA "/mixed-stream.record");
+    live.frame->show();
+    live.frame->resize(500, 400);
+    ASSERT_TRUE(WaitUntil([&] { return live.frame->width() == 500; }));
     ASSERT_TRUE(live.frame->OnCommand(ID_REPLAY));
     CReplayDlg* replay = live.frame->Replay();
     ASSERT_TRUE(replay && replay->isVisible());
+    // Beside the dials, not over them; both displays say they show a replay.
+    const QRect dials =
+        AttitudeDialsRect(live.view->size()).translated(live.view->mapToGlobal(QPoint(0, 0)));
+    EXPECT_FALSE(replay->frameGeometry().intersects(dials));
+    for (int display : {ID_VIEW_REALTIME1, ID_VIEW_REALTIME2}) {
+        live.frame->OnCommand(display);
+        CRecordingCanvas canvas(live.view->size());
+        live.view->OnDraw(canvas);
+        const auto mark =
+            std::find_if(canvas.m_items.begin(), canvas.m_items.end(),
+                         [](const auto& item) { return item.text.startsWith("回放"); });
+        ASSERT_NE(mark, canvas.m_items.end()) << display;
+        EXPECT_EQ(mark->colour, QColor(Qt::white));
+    }
+    // Elsewhere on the screen: right of the window, else left, else inside
+    // it right of the dials, else below them.
+    const QRect screen(0, 0, 1920, 1080);
+    const QSize size(300, 150);
+    const std::vector<std::tuple<QRect, QRect, QPoint>> places = {
+        {{0, 0, 1035, 747}, {50, 80, 700, 600}, {1035, 80}},
+        {{885, 0, 1035, 747}, {935, 80, 700, 600}, {585, 80}},
+        {{0, 0, 1920, 1050}, {400, 80, 1100, 950}, {1620, 80}},
+        {{0, 0, 1920, 800}, {0, 30, 1900, 760}, {0, 790}},
+    };
+    for (const auto& [frame, dialsThere, expected] : places)
+        EXPECT_EQ(ReplayWindowPlace(screen, frame, dialsThere, size), expected) << frame.x();
     EXPECT_EQ(&live.view->Monitor(), &replay->Session().Monitor());
     EXPECT_EQ(health->windowTitle(), "数据状态（回放）");
 
@@ -188,6 +220,7 @@ TEST(ReplayFrame, DataHealthThenAReplayTakesTheDisplaysAndGivesThemBack) {
 
     ASSERT_TRUE(live.frame->OnCommand(ID_REPLAY_END));
     EXPECT_EQ(live.frame->Replay(), nullptr);
+    EXPECT_TRUE(live.view->Marks().strReplay.isEmpty());
     EXPECT_EQ(&live.view->Monitor(), &session.Monitor());
     EXPECT_EQ(health->windowTitle(), "数据状态");
     EXPECT_FALSE(pane->isVisible());

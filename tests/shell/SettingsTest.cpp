@@ -46,6 +46,28 @@ TEST(PortSetting, ComesFromTheSettingsFile) {
     EXPECT_EQ(ReadConfiguredPort(), 3);
 }
 
+// Nothing set is nothing written: no entry reads back as "@Invalid()".
+TEST(SettingsFile, HoldsNoInvalidEntries) {
+    CScopedSettings settings;
+    {
+        CSettingsKey key;
+        ASSERT_EQ(key.Create(), 0);
+        key.WriteNetSources({});
+        key.WriteRecentFiles({}, 4);
+        key.Write("Source", QString());
+        key.Write("Empty", QVariant());
+        key.WriteNetSources({"tcp://127.0.0.1:5000"});
+    }
+    WriteWindowSettings({});
+    QFile file(settings.Folder() + "/Quillmar Solution/Quillmar.ini");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_FALSE(text.contains("@Invalid")) << text.toStdString();
+    CSettingsKey key;
+    ASSERT_EQ(key.Create(), 0);
+    EXPECT_EQ(key.NetSources(), QStringList{"tcp://127.0.0.1:5000"});
+}
+
 // The datagrams' form, source identifier and TTL: a setting that cannot be
 // used is named and keeps its default.
 TEST(UdpOutputSetting, EachIsCheckedAndFallsBackToItsDefault) {

@@ -523,7 +523,7 @@ TEST(ViewDisplays, ScreenshotsOfBothDisplaysAndAPrintout) {
     painter.setFont(view.font());
     CPainterCanvas canvas(painter, whole.size());
     DrawAttitudeDisplay(canvas, CScale{1, 1}, view.Monitor().Values(), SteadyMs(),
-                        view.Monitor().StaleMs());
+                        view.Monitor().StaleMs(), view.Marks());
     painter.end();
     EXPECT_TRUE(dials == whole);
 

@@ -6,6 +6,7 @@
 #include "shell/SettingsKey.h"
 #include "shell/VersionInfoDlg.h"
 #include "support/TestSupport.h"
+#include "view/QuillmarView.h"
 #include "view/SerialMonitorDlg.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -357,6 +359,39 @@ TEST(AlarmLimits, TheFrameAppliesOKAndIgnoresCancel) {
     auto* pane = frame.statusBar()->findChild<QLabel*>("alarmPane");
     ASSERT_TRUE(pane);
     EXPECT_EQ(pane->text(), "俯仰角超出报警范围 ±5°");
+
+    // The dials: the value in the alarm colour (white on it in the flashing's
+    // other phase), the limits marked where the pointer would stand at ±5°.
+    CRecordingCanvas canvas(QSize(1023, 670));
+    live.view->OnDraw(canvas);
+    const auto value = std::find_if(canvas.m_items.begin(), canvas.m_items.end(),
+                                    [](const auto& item) { return item.text == "-7.5"; });
+    ASSERT_NE(value, canvas.m_items.end());
+    const bool dark = value->kind == CRecordingCanvas::Kind::TextBox;
+    EXPECT_EQ(value->colour, dark ? QColor(Qt::white) : kAlarmText);
+    EXPECT_EQ(canvas.Count(CRecordingCanvas::Kind::Fill), dark ? 1 : 0);
+    const auto ticks = canvas.Lines(Pens::kLimitMark);
+    ASSERT_EQ(ticks.size(), 8u); // both ends of ±limit, pitch and roll
+    const QPointF tick = ticks[0]->points[1] - QPoint(625, 175);
+    EXPECT_NEAR(std::atan2(tick.y(), tick.x()) * 180 / M_PI, -175, 1); // +5°: the front end up
+
+    // A narrow window gives up the record's path (cut in the middle, whole in
+    // its tip) and the other panes before the alarm pane.
+    frame.show();
+    frame.resize(420, 500);
+    auto* record = frame.statusBar()->findChild<QLabel*>("recordPane");
+    EXPECT_TRUE(WaitUntil([&] { return record->width() < record->sizeHint().width(); }))
+        << frame.width() << " " << frame.statusBar()->width() << " " << record->width();
+    EXPECT_GE(pane->width(), pane->sizeHint().width());
+    EXPECT_TRUE(record->toolTip().contains(QString::fromStdString(live.RecordPath())));
+
+    // Ctrl+Q while recording with an alarm: asked first; "否" keeps the window.
+    QApplication::setActiveWindow(&frame);
+    live.prompter.m_answers.push_back(QMessageBox::No);
+    QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_EQ(live.prompter.m_boxes.size(), 1u);
+    EXPECT_EQ(live.prompter.m_boxes.back().text, "正在记录数据，确定退出吗？");
+    EXPECT_TRUE(frame.isVisible());
     // Each step's text: StatusTexts.
     auto pitch = [&] { return frame.Shown().Alarms().Of(AlarmSubject::Pitch); };
     EXPECT_TRUE(frame.OnCommand(ID_ALARM_SILENCE));
@@ -369,6 +404,11 @@ TEST(AlarmLimits, TheFrameAppliesOKAndIgnoresCancel) {
     ASSERT_TRUE(WaitUntil([&] { return pane->text().isEmpty(); }));
     EXPECT_FALSE(frame.Alarm()->IsSounding());
     EXPECT_EQ(monitor.Samples().Size(), 2u);
+    // Still recording: asked again; "是" closes.
+    live.prompter.m_answers.push_back(QMessageBox::Yes);
+    QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(live.prompter.m_boxes.size(), 2u);
+    EXPECT_FALSE(frame.isVisible());
 }
 
 TEST(VersionInfo, NamesTheProgram) {
