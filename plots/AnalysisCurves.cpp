@@ -191,18 +191,30 @@ void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData&
     if (!f.area) {
         auto y = [&](double raw) { return f.chain->ChainY(raw) + f.panY; };
         const int step = f.d < 5 ? 10 : 1;
-        for (int theta = 0; theta <= 360; theta += step)
-            canvas.TextOut(0, Pixel(y(2 * f.vz * theta * f.sy) - 8), QString::number(theta));
+        // Whole labels: clear of the left edge, thinned where they would run
+        // together (the labels as the live curves thin them).
+        CLabelThinning labels(std::numeric_limits<int>::min() / 2,
+                              std::numeric_limits<int>::max() / 2);
+        const int labelHeight = canvas.TextHeight() - 2;
+        for (int theta = 0; theta <= 360; theta += step) {
+            const int at = Pixel(y(2 * f.vz * theta * f.sy) - 8);
+            if (labels.Take(at, at + labelHeight))
+                canvas.TextOut(2, at, QString::number(theta));
+        }
+        // The ticks right of the widest label: in a narrow window the labels'
+        // column is narrower than their text.
+        const int axis = std::max(Pixel(30 * f.sx), 2 + canvas.TextWidth("360") + 1);
+        const int shift = axis - Pixel(30 * f.sx);
         canvas.SelectPen(kTickPen);
         for (int j = 0; j <= 720; j += 2) {
             const int at = Pixel(y(j * f.sy * f.vz));
-            canvas.Line(Pixel(30 * f.sx), at, Pixel(40 * f.sx), at);
+            canvas.Line(axis, at, Pixel(40 * f.sx) + shift, at);
         }
         canvas.SelectPen(kHeadingGridPen);
         const int gridStep = f.d < 3 ? 60 : (f.d < 6 ? 20 : 2);
         for (int j = 0; j <= 720; j += gridStep) {
             const int at = Pixel(y(j * f.sy * f.vz));
-            canvas.Line(Pixel(30 * f.sx), at, Pixel(1200 * f.sx), at);
+            canvas.Line(axis, at, Pixel(1200 * f.sx), at);
         }
     }
     CurvePoints(f, *data.records, data.heading, &AnalysisSample::fHeading, &HeadingY,
@@ -216,23 +228,28 @@ void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& d
         auto y = [&](double phi) {
             return f.chain->ChainY((360 - 10 * phi * f.vz) * f.sy) + f.panY;
         };
+        // Whole labels: in a narrow window they keep inside its right edge.
+        const int right = canvas.Size().width();
+        const auto label = [&](int x, int at, const QString& text) {
+            canvas.TextOut(std::min(x, right - canvas.TextWidth(text)), at, text);
+        };
         if (f.d == 0) {
             const int x = Pixel(1000 * f.sx);
-            canvas.TextOut(x, Pixel(y(0) - 8), "0");
-            canvas.TextOut(x, Pixel(y(10) - 8), "10");
-            canvas.TextOut(x, Pixel(y(-10) - 8), "-10");
+            label(x, Pixel(y(0) - 8), "0");
+            label(x, Pixel(y(10) - 8), "10");
+            label(x, Pixel(y(-10) - 8), "-10");
         } else if (f.d < 7) {
             const int x = Pixel(1000 * f.sx);
             for (int k = 0; k <= 10; ++k) {
-                canvas.TextOut(x, Pixel(y(k) - 8), QString::number(k));
-                canvas.TextOut(x, Pixel(y(-k) - 8), QString::number(-k));
+                label(x, Pixel(y(k) - 8), QString::number(k));
+                label(x, Pixel(y(-k) - 8), QString::number(-k));
             }
         } else {
             const int x = Pixel(995 * f.sx);
             for (int tenth = 0; tenth <= 100; ++tenth) {
                 const double k = tenth / 10.0;
-                canvas.TextOut(x, Pixel(y(k) - 8), ScaleLabel(k));
-                canvas.TextOut(x, Pixel(y(-k) - 8), ScaleLabel(-k));
+                label(x, Pixel(y(k) - 8), ScaleLabel(k));
+                label(x, Pixel(y(-k) - 8), ScaleLabel(-k));
             }
         }
         for (int k = -10; k <= 10; ++k) {

@@ -58,6 +58,7 @@ std::string EventText(const LoggedEvent& event) {
         {"pitch", QT_TRANSLATE_NOOP("SessionReport", "俯仰角")},
         {"roll", QT_TRANSLATE_NOOP("SessionReport", "横滚角")},
         {"data", QT_TRANSLATE_NOOP("SessionReport", "数据中断")},
+        {"heading-difference", QT_TRANSLATE_NOOP("SessionReport", "航向差")},
         {"active", QT_TRANSLATE_NOOP("SessionReport", "报警")},
         {"silenced", QT_TRANSLATE_NOOP("SessionReport", "静音")},
         {"acknowledged", QT_TRANSLATE_NOOP("SessionReport", "确认")},

@@ -174,7 +174,8 @@ SessionSummary SummariseSession(const std::vector<AnalysisSample>& records,
 }
 
 std::vector<LoggedEvent> AlarmEvents(std::string_view log) {
-    static constexpr std::array<std::string_view, 3> kSubjects = {"pitch", "roll", "data"};
+    static constexpr std::array<std::string_view, 4> kSubjects = {"pitch", "roll", "data",
+                                                                  "heading-difference"};
     static constexpr std::array<std::string_view, 5> kStates = {
         "active", "silenced", "acknowledged", "rectified", "normal"};
     std::vector<LoggedEvent> events;

@@ -97,9 +97,10 @@ SessionSummary SummariseSession(const std::vector<AnalysisSample>& records,
                                 const AnalysisTimes& times, const CMessageCounts* counts,
                                 const SummaryLimits& limits, std::vector<LoggedEvent> events = {});
 
-// The alarm events of an event log's text: the lines of pitch, roll and data
-// (the data-lost alarm) with the alarm states active, silenced, acknowledged,
-// rectified and normal. Other lines, the header and broken lines are passed by.
+// The alarm events of an event log's text: the lines of pitch, roll, data
+// (the data-lost alarm) and heading-difference with the alarm states active,
+// silenced, acknowledged, rectified and normal. Other lines, the header and
+// broken lines are passed by.
 std::vector<LoggedEvent> AlarmEvents(std::string_view eventLog);
 // The alarm events of the event log beside recordPath ("X.txt" ->
 // "X-events.csv"); none when there is no such log.

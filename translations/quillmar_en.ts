@@ -2269,6 +2269,10 @@ Do you want to replace it?</translation>
         <source>%1：比较 %2 次，航向差平均 %3°，最大 %4°（%5），达到或超过 %6° 共 %7 秒，报警 %8 次</source>
         <translation>%1: compared %2 times, heading difference mean %3°, largest %4° (%5), at or beyond %6° for %7 s, %8 alarms</translation>
     </message>
+    <message>
+        <source>航向差</source>
+        <translation>heading difference</translation>
+    </message>
 </context>
 <context>
     <name>SessionSummary</name>

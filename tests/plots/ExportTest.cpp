@@ -315,12 +315,16 @@ TEST(SessionSummary, TheEventLogGivesItsAlarmLines) {
                             "2026-12-07T09:07:41.310Z,pitch,active,31.2,30\r\n"
                             "2026-12-07T09:07:44.020Z,pitch,stale,3.012,\n"
                             "2026-12-07T09:07:50.700Z,roll,normal,29.4,30\n"
+                            "2026-12-07T09:08:01.000Z,heading-difference,active,-6,3\n"
+                            "2026-12-07T09:08:02.000Z,heading,source-switch,a,b\n"
                             "broken,pitch,active\n"
                             "2026-12-07T09:12:02.004Z,data,active,3.5,";
-    EXPECT_EQ(AlarmEvents(log), (std::vector<LoggedEvent>{
-                                    {"2026-12-07T09:07:41.310Z", "pitch", "active", "31.2", "30"},
-                                    {"2026-12-07T09:07:50.700Z", "roll", "normal", "29.4", "30"},
-                                    {"2026-12-07T09:12:02.004Z", "data", "active", "3.5", ""}}));
+    EXPECT_EQ(AlarmEvents(log),
+              (std::vector<LoggedEvent>{
+                  {"2026-12-07T09:07:41.310Z", "pitch", "active", "31.2", "30"},
+                  {"2026-12-07T09:07:50.700Z", "roll", "normal", "29.4", "30"},
+                  {"2026-12-07T09:08:01.000Z", "heading-difference", "active", "-6", "3"},
+                  {"2026-12-07T09:12:02.004Z", "data", "active", "3.5", ""}}));
 }
 
 } // namespace

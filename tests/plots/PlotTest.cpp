@@ -129,7 +129,8 @@ TEST(AnalysisCurves, RecordsLandWhereTheirValuesSay) {
     EXPECT_EQ(Curve(canvas, QColor(128, 0, 128)),
               (std::vector<QPoint>{{0, 360}, {250, 260}, {500, 460}, {750, 350}}));
     EXPECT_TRUE(canvas.FindText("-10"));
-    EXPECT_EQ(canvas.FindText("30")->points[0], QPoint(0, 52)); // heading label at 2*30 - 8
+    // Heading labels at 2*30 - 8, clear of the left edge.
+    EXPECT_EQ(canvas.FindText("30")->points[0], QPoint(2, 52));
 
     // With an area framed: x = ((X - L) * 1023 / W - c0.x) * s + c0.x.
     plot.nav.AreaPress({100, 100});
