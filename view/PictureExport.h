@@ -35,6 +35,7 @@ public:
     void TextOut(int x, int y, const QString& text) override;
     QSize Size() const override { return m_part.size(); }
     int TextWidth(const QString& text) const override { return m_target.TextWidth(text); }
+    int TextHeight() const override { return m_target.TextHeight(); }
     void FillRect(const QRect& rect, const QColor& colour) override;
     void Frame3d(const QRect& rect, const QColor& topLeft, const QColor& bottomRight) override;
     void Image(QPoint at, const QPixmap& image, bool blended) override;
