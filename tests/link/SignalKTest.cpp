@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <numbers>
 
 namespace {
@@ -173,7 +174,8 @@ TEST(SignalKSchema, DeltasAndHelloHold) {
     const char* modules = std::getenv("QUILLMAR_SIGNALK_MODULES");
     if (!modules)
         GTEST_SKIP() << "runs as the ctest test signalk_schema, which installs the schema";
-    const std::string reason = ReadFile(std::string(modules) + "/../unavailable");
+    const std::string reason =
+        ReadFile(std::filesystem::path(modules).parent_path().string() + "/unavailable");
     if (!reason.empty())
         GTEST_SKIP() << reason;
     CTempFolder folder;
