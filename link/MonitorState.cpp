@@ -106,6 +106,8 @@ CMonitorState::Kind CMonitorState::TakeReading(const SentenceReading& reading, s
                 AssignText(m_values.m_strLongitude, o.second.text);
                 m_values.m_dLatitude = o.value.dNumber;
                 m_values.m_dLongitude = o.second.dNumber;
+                m_values.m_bSouth = o.bSouth;
+                m_values.m_bWest = o.bWest;
                 break;
             }
         }

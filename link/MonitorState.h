@@ -36,6 +36,7 @@ struct CLiveValues {
     std::string m_strLatitude, m_strLongitude; // ddmm.mmmm and dddmm.mmmm, as sent
     double m_dHeading = 0, m_dPitch = 0, m_dRoll = 0;
     double m_dLatitude = 0, m_dLongitude = 0;
+    bool m_bSouth = false, m_bWest = false; // the position's hemispheres
     // Shown as values, never drawn or alarmed: degrees, degrees a minute, knots.
     double m_dMagneticHeading = 0, m_dTrueFromMagnetic = 0, m_dRateOfTurn = 0;
     double m_dCourse = 0, m_dSpeed = 0;

@@ -252,6 +252,8 @@ bool ReadGga(CCommaFields& field, SentenceReading& reading, const SentenceOption
         o.validity = field[6] == "0" ? Validity::Invalid : Validity::Valid;
         o.value = {latitude, Atof(latitude)};
         o.second = {longitude, Atof(longitude)};
+        o.bSouth = field[3] == "S";
+        o.bWest = field[5] == "W";
     } else if (!latitude.empty() || !longitude.empty()) {
         o.validity = field[6] == "0" ? Validity::Invalid : Validity::NotPlausible;
     } else if (field[6] == "0") {

@@ -67,6 +67,8 @@ struct Observation {
     SentenceValue value;
     // A position's longitude, dddmm.mmmm; nothing else uses it.
     SentenceValue second;
+    // A position's hemispheres: south of the equator, west of Greenwich.
+    bool bSouth = false, bWest = false;
 };
 
 // What one line says. The texts are views into the line.

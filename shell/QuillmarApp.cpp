@@ -1,5 +1,6 @@
 #include "shell/QuillmarApp.h"
 
+#include "link/MqttPublisher.h"
 #include "link/NetSource.h"
 #include "link/NmeaServer.h"
 #include "platform/Prompter.h"
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -25,6 +27,7 @@
 CQuillmarApp::CQuillmarApp() = default;
 
 CQuillmarApp::~CQuillmarApp() {
+    m_pPublisher.reset(); // it reads the frame's session
     delete m_pFrame;
 }
 
@@ -103,8 +106,15 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "Run as a service, with no window and no display: read the sources, record, keep the "
         "alarms and share as the window does; the event log's lines (state changes, alarms) "
         "also go to standard error. SIGTERM or SIGINT ends it.");
+    const QCommandLineOption publish(
+        "publish",
+        "Publish the live values (Signal K paths, SI units) and the alarms (retained) to an "
+        "MQTT broker under PREFIX/<vessel>/ (vessel: the setting VesselName, else the host "
+        "name); default: the setting MqttUrl.",
+        "mqtt://BROKER[:PORT]/PREFIX");
     parser.addOptions({port, source, serve, serveUdp, serveUdpFormat, screenshot, after, records,
-                       analyse, analyseRecord, replay, replaySpeed, exportCsv, language, headless});
+                       analyse, analyseRecord, replay, replaySpeed, exportCsv, language, headless,
+                       publish});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -158,6 +168,13 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         return info;
     }
     info.headless = parser.isSet(headless);
+    info.publishUrl = parser.value(publish);
+    std::string urlError;
+    if (MqttTarget target; !info.publishUrl.isEmpty() &&
+                           !ParseMqttUrl(info.publishUrl.toStdString(), &target, &urlError)) {
+        info.error = QString::fromStdString(urlError);
+        return info;
+    }
     if (info.headless) {
         for (const QCommandLineOption* option : {&screenshot, &analyse, &analyseRecord, &replay}) {
             if (parser.isSet(*option)) {
@@ -243,6 +260,7 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
         m_pFrame->SetSource(info.sourceUrl);
     m_pFrame->AddSources(info.sourceLabel, info.moreSources);
     StartServing(info);
+    StartPublishing(info);
     m_pFrame->Commands().Register(ID_APP_ABOUT, [] { // "关于(&A)..."
         CVersionInfoDlg dialog;
         dialog.exec();
@@ -321,6 +339,36 @@ void CQuillmarApp::StartServing(const CCommandLineInfo& info) {
     QString error;
     if (!m_pFrame->Serve(address, udpAddress, format, &error))
         CPrompter::Instance().Notify(nullptr, error, QString(), CPrompter::Icon::Warning);
+}
+
+void CQuillmarApp::StartPublishing(const CCommandLineInfo& info) {
+    QString url = info.publishUrl, vessel;
+    CSettingsKey key;
+    if (key.Create() == 0) {
+        if (url.isEmpty())
+            url = key.ReadString("MqttUrl");
+        vessel = key.ReadString("VesselName");
+    }
+    if (url.isEmpty())
+        return; // off unless asked for
+    MqttTarget target;
+    std::string error;
+    if (!ParseMqttUrl(url.toStdString(), &target, &error)) {
+        // Reception and recording go on without it: say why, once.
+        CPrompter::Instance().Notify(nullptr, QString::fromStdString(error), QString(),
+                                     CPrompter::Icon::Warning);
+        return;
+    }
+    if (vessel.isEmpty())
+        vessel = QSysInfo::machineHostName();
+    CInstrumentSession& session = m_pFrame->Session();
+    m_pPublisher = std::make_unique<CMqttPublisher>(
+        target, [&session](std::string_view event, std::string_view value) {
+            session.LogEvent("mqtt", event, value);
+        });
+    m_pPublisher->SetFeed(
+        SessionFeed(session, target.prefix + "/" + MqttTopicLevel(vessel.toStdString())));
+    m_pPublisher->Start();
 }
 
 QString CQuillmarApp::RecordFolder(const CCommandLineInfo& info) {

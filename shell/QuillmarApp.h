@@ -6,6 +6,7 @@
 #include <memory>
 
 class CMainFrame;
+class CMqttPublisher;
 class CQuillmarDoc;
 class CQuillmarView;
 
@@ -28,6 +29,7 @@ struct CCommandLineInfo {
     int screenshotAfterMs = 0;
     QString language;      // "en" or "zh" (see ChooseLanguage)
     bool headless = false; // no window: a service's run
+    QString publishUrl;    // mqtt://broker[:port]/prefix; empty: the setting MqttUrl
     QString error;         // set when the command line cannot be used
 };
 
@@ -52,8 +54,11 @@ private:
     static bool ParseSourceOptions(const QStringList& urls, const QString& serve,
                                    const QString& serveUdp, CCommandLineInfo* info);
     void StartServing(const CCommandLineInfo& info);
+    // To the MQTT broker --publish or the setting MqttUrl names; off without.
+    void StartPublishing(const CCommandLineInfo& info);
     void ScheduleScreenshot(const QString& file, int afterMs);
 
     std::unique_ptr<CQuillmarDoc> m_pDocument;
     CMainFrame* m_pFrame = nullptr;
+    std::unique_ptr<CMqttPublisher> m_pPublisher;
 };
