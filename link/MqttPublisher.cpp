@@ -70,7 +70,11 @@ std::string MqttTopicLevel(std::string_view name) {
 CMqttPublisher::CMqttPublisher(MqttTarget target, EventSink events, MqttSettings settings)
     : m_target(std::move(target)), m_events(std::move(events)), m_settings(settings) {
     InitLibrary();
-    m_pClient = mosquitto_new(nullptr, true, nullptr);
+    m_pClient = mosquitto_new(nullptr, true, this);
+    if (m_pClient)
+        mosquitto_connect_callback_set(m_pClient, [](mosquitto*, void* self, int rc) {
+            static_cast<CMqttPublisher*>(self)->Connected(rc);
+        });
 }
 
 CMqttPublisher::~CMqttPublisher() {
@@ -130,14 +134,27 @@ void CMqttPublisher::Enqueue(MqttMessage message) {
 }
 
 bool CMqttPublisher::Connect() {
-    const int rc = mosquitto_connect(m_pClient, m_target.host.c_str(),
-                                     static_cast<int>(m_target.port), m_settings.keepAliveS);
+    // Begun here, completed by the loop (Connected): the socket does not
+    // block, so a broker that never answers holds up nothing.
+    const int rc = mosquitto_connect_async(m_pClient, m_target.host.c_str(),
+                                           static_cast<int>(m_target.port), m_settings.keepAliveS);
     if (rc != MOSQ_ERR_SUCCESS) {
         if (!m_bLostLogged) {
             m_bLostLogged = true;
             m_events("lost", rc == MOSQ_ERR_ERRNO ? "unreachable" : mosquitto_strerror(rc));
         }
         return false;
+    }
+    m_bConnecting = true;
+    m_nConnectingSinceMs = SteadyMs();
+    return true;
+}
+
+void CMqttPublisher::Connected(int rc) {
+    m_bConnecting = false;
+    if (rc != 0) {
+        Lose(mosquitto_connack_string(rc));
+        return;
     }
     m_bLostLogged = false;
     m_bConnected = true;
@@ -146,11 +163,11 @@ bool CMqttPublisher::Connect() {
     // The broker holds the alarms' present states, whatever it missed.
     std::lock_guard<std::mutex> guard(m_lock);
     m_retainedSent.assign(m_retained.size(), false);
-    return true;
 }
 
 void CMqttPublisher::Lose(std::string_view reason) {
     m_bConnected = false;
+    m_bConnecting = false;
     if (!m_bLostLogged) {
         m_bLostLogged = true;
         m_events("lost", reason);
@@ -184,9 +201,25 @@ void CMqttPublisher::Run() {
             m_events("dropped", std::to_string(dropped));
             m_nDroppedLogged = dropped;
         }
-        if (!m_bConnected.load() && nowMs >= m_nNextAttemptMs && !Connect()) {
+        if (!m_bConnected.load() && !m_bConnecting && nowMs >= m_nNextAttemptMs && !Connect()) {
             m_nNextAttemptMs = nowMs + m_nRetryMs;
             m_nRetryMs = std::min(m_nRetryMs * 2, m_settings.lastRetryMs);
+        }
+        if (m_bConnecting) {
+            // Until the broker answers (Connected, called from the loop), or
+            // gives up: the next try after the back-off.
+            const int rc = mosquitto_loop(m_pClient, static_cast<int>(m_settings.pollMs), 1);
+            if (m_bConnecting && (rc != MOSQ_ERR_SUCCESS ||
+                                  SteadyMs() - m_nConnectingSinceMs > m_settings.connectMs)) {
+                mosquitto_disconnect(m_pClient);
+                m_bConnecting = false;
+                if (!m_bLostLogged) {
+                    m_bLostLogged = true;
+                    m_events("lost", rc != MOSQ_ERR_SUCCESS ? mosquitto_strerror(rc) : "no answer");
+                }
+                m_nNextAttemptMs = SteadyMs() + m_nRetryMs;
+                m_nRetryMs = std::min(m_nRetryMs * 2, m_settings.lastRetryMs);
+            }
         }
         if (m_bConnected.load()) {
             std::deque<MqttMessage> batch;
@@ -218,7 +251,7 @@ void CMqttPublisher::Run() {
         std::unique_lock<std::mutex> guard(m_lock);
         if (m_bStop)
             break;
-        if (!m_bConnected.load()) {
+        if (!m_bConnected.load() && !m_bConnecting) {
             const std::int64_t untilMs = std::min(nextFeedMs, m_nNextAttemptMs) - SteadyMs();
             if (untilMs > 0)
                 m_wake.wait_for(guard, std::chrono::milliseconds(untilMs),

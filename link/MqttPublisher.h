@@ -53,6 +53,7 @@ struct MqttSettings {
     std::int64_t firstRetryMs = 1000, lastRetryMs = 60000;
     std::int64_t pollMs = 100; // how often the feed is read
     int keepAliveS = 30;
+    std::int64_t connectMs = 10000; // how long a connection begun waits for the broker's answer
 };
 
 class CMqttPublisher {
@@ -87,6 +88,7 @@ private:
     void Run();
     void Enqueue(MqttMessage message); // under m_lock
     bool Connect();
+    void Connected(int rc); // the broker's answer to a connection begun
     void Lose(std::string_view reason);
     bool PublishOne(const MqttMessage& message);
 
@@ -109,6 +111,10 @@ private:
     std::int64_t m_nNextAttemptMs = 0;
     bool m_bLostLogged = false;
     std::uint64_t m_nDroppedLogged = 0;
+    // A connection begun (the TCP connect does not block: quitting never
+    // waits for a broker that does not answer), since when.
+    bool m_bConnecting = false;
+    std::int64_t m_nConnectingSinceMs = 0;
 
     std::atomic<bool> m_bConnected{false};
     std::atomic<std::uint64_t> m_nPublished{0}, m_nDropped{0}, m_nConnections{0};

@@ -205,6 +205,43 @@ TEST_F(Mqtt, ReconnectsAfterTheBrokerReturnsAndDropsTheOldestWhileAway) {
     EXPECT_TRUE(m_events.Has("dropped,15"));
 }
 
+// A host that takes the connection and never answers (a listening socket
+// nobody accepts on): the publisher gives up on it, tries again, and quits at
+// once all the same.
+TEST(MqttSilentBroker, GivesUpTriesAgainAndNeverHoldsUpTheQuit) {
+    const int silent = Bound(SOCK_STREAM, 0);
+    ASSERT_EQ(listen(silent, 8), 0);
+    MqttTarget target;
+    target.host = "127.0.0.1";
+    target.port = LocalPort(silent);
+    target.prefix = "fleet";
+    std::mutex lock;
+    std::vector<std::string> events;
+    MqttSettings settings;
+    settings.connectMs = 200;
+    settings.firstRetryMs = 50;
+    settings.lastRetryMs = 100;
+    {
+        CMqttPublisher publisher(
+            target,
+            [&](std::string_view event, std::string_view value) {
+                std::lock_guard<std::mutex> guard(lock);
+                events.push_back(std::string(event) + "," + std::string(value));
+            },
+            settings);
+        publisher.Start();
+        EXPECT_TRUE(WaitFor([&] {
+            std::lock_guard<std::mutex> guard(lock);
+            return !events.empty();
+        }));
+        EXPECT_FALSE(publisher.Connected());
+        // Stopped while a connection is begun: the test ends, it does not hang.
+    }
+    close(silent);
+    std::lock_guard<std::mutex> guard(lock);
+    EXPECT_EQ(events.front(), "lost,no answer");
+}
+
 TEST(MqttUrl, ParsesBrokerPortAndPrefix) {
     struct Case {
         const char* url;
