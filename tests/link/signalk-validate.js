@@ -15,8 +15,10 @@ const modules = process.argv[2];
 const schema = require(path.join(modules, '@signalk/signalk-schema'));
 const tv4 = schema.getTv4();
 const hello = require(path.join(modules, '@signalk/signalk-schema/schemas/hello.json'));
+// The notification's definition, under the address the package gives its group.
 const notification =
-    'https://signalk.org/specification/1.5.1/schemas/groups/notifications.json#/definitions/notification';
+    tv4.getSchemaUris().find((uri) => uri.endsWith('/groups/notifications.json')) +
+    '#/definitions/notification';
 const vessel = 'urn:mrn:signalk:uuid:6b0e776f-811a-4b35-980e-b93405371bc5';
 const copy = (o) => JSON.parse(JSON.stringify(o));
 let failures = 0;
