@@ -43,6 +43,25 @@ inline std::uint64_t DatagramsHeard(const CUdpSenders& senders) {
     return heard;
 }
 
+// Starts session on a UDP source at a free port (query after it), recording
+// into folder; the port, once the source is bound.
+inline unsigned StartUdpSession(CInstrumentSession& session, const std::string& folder,
+                                const std::string& query = {}) {
+    std::string error;
+    EXPECT_TRUE(session.CreateRecord(folder, std::tm{}, &error)) << error;
+    const unsigned port = FreeUdpPort();
+    session.UseSourceAddress(Address("udp://:" + std::to_string(port) + query));
+    session.Start();
+    EXPECT_TRUE(WaitFor([&] { return session.IsConnected(); }));
+    return port;
+}
+
+// Sends bytes as one datagram from fd to the loopback's port.
+inline void SendDatagram(int fd, unsigned port, std::string_view bytes) {
+    const sockaddr_in to = Loopback(port);
+    sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
 // What the stream leaves in the record, or its text lines only.
 inline std::string Recorded(const std::string& stream, bool textOnly) {
     std::string recorded;

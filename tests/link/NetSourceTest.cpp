@@ -131,19 +131,11 @@ TEST(NetSessionUdpTest, FramesEachDatagramAloneAndTakesOnlyItsSenders) {
         SCOPED_TRACE(c.query + " " + std::to_string(c.sent.size()) + " datagrams");
         CTempFolder folder;
         CInstrumentSession session;
-        std::string error;
-        ASSERT_TRUE(session.CreateRecord(folder.path, std::tm{}, &error)) << error;
-        const unsigned port = FreeUdpPort();
-        const std::string url = "udp://:" + std::to_string(port) + c.query;
-        session.UseSourceAddress(Address(url));
-        session.Start();
-        ASSERT_TRUE(WaitFor([&] { return session.IsConnected(); }));
-        EXPECT_EQ(session.Link().strSource, url);
-        const sockaddr_in to = Loopback(port);
+        const unsigned port = StartUdpSession(session, folder.path, c.query);
+        EXPECT_EQ(session.Link().strSource, "udp://:" + std::to_string(port) + c.query);
         for (const Datagram& datagram : c.sent) {
             const int sender = SenderFrom(datagram.from);
-            sendto(sender, datagram.bytes.data(), datagram.bytes.size(), 0,
-                   reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            SendDatagram(sender, port, datagram.bytes);
             close(sender);
         }
         ASSERT_TRUE(WaitFor([&] {
@@ -163,6 +155,7 @@ TEST(NetSessionUdpTest, FramesEachDatagramAloneAndTakesOnlyItsSenders) {
         // Played back, the raw capture frames each datagram alone, as it came.
         CInstrumentSession replay(nullptr, CInstrumentSession::Role::Replay);
         CReplaySource& source = replay.UseSource(std::make_unique<CReplaySource>());
+        std::string error;
         ASSERT_TRUE(source.Open(session.RawCapturePath(), &error)) << error;
         source.SetSpeed(CReplaySource::kFastest);
         while (source.Pump(replay, 0) >= 0)
@@ -211,12 +204,7 @@ TEST(NetSessionUdpTest, DatagramsTheSystemDroppedAreCounted) {
     CHoldingListener listener;
     CTempFolder folder;
     CInstrumentSession session(&listener);
-    std::string error;
-    ASSERT_TRUE(session.CreateRecord(folder.path, std::tm{}, &error)) << error;
-    const unsigned port = FreeUdpPort();
-    session.UseSourceAddress(Address("udp://:" + std::to_string(port)));
-    session.Start();
-    ASSERT_TRUE(WaitFor([&] { return session.IsConnected(); }));
+    const unsigned port = StartUdpSession(session, folder.path);
     const int sender = SenderFrom("127.0.0.1");
     const sockaddr_in to = Loopback(port);
     std::uint64_t sent = 0;

@@ -28,19 +28,14 @@ std::string Sentence(const char* talker, std::size_t heading) {
 // Heading sentences with one decimal, each received at kBaseUtcMs + its time.
 void WriteHeadings(const std::string& path, const char* talker,
                    const std::vector<std::pair<std::int64_t, double>>& headings) {
-    CRecordTimesWriter times;
-    std::string error, record;
-    ASSERT_TRUE(times.Open(path, kBaseUtcMs, &error)) << error;
+    std::vector<std::pair<std::int64_t, std::string>> lines;
     for (const auto& [atMs, heading] : headings) {
         char text[32];
         std::snprintf(text, sizeof text, "%.1f", heading);
-        const std::string sentence = CInstrumentSimulator::WithNmeaChecksum(
-            "$" + std::string(talker) + "HDT," + text + ",T");
-        record += sentence;
-        times.Add(sentence, false, kBaseUtcMs + atMs);
+        lines.emplace_back(atMs, CInstrumentSimulator::WithNmeaChecksum("$" + std::string(talker) +
+                                                                        "HDT," + text + ",T"));
     }
-    times.WriteBatch();
-    std::ofstream(path, std::ios::binary) << record;
+    WriteTimedRecord(path, kBaseUtcMs, lines);
 }
 
 // Heading sentences, first + i for message i, received at kBaseUtcMs + atMs[i]
@@ -48,19 +43,10 @@ void WriteHeadings(const std::string& path, const char* talker,
 void WriteRecord(const std::string& path, const char* talker, std::size_t first,
                  const std::vector<std::int64_t>& atMs, bool timed,
                  std::map<std::string, std::int64_t>& timeOf) {
-    CRecordTimesWriter times;
-    std::string error, record;
-    if (timed)
-        ASSERT_TRUE(times.Open(path, kBaseUtcMs, &error)) << error;
-    for (std::size_t i = 0; i < atMs.size(); ++i) {
-        record += Sentence(talker, first + i);
-        timeOf[Sentence(talker, first + i)] = atMs[i];
-        if (timed)
-            times.Add(Sentence(talker, first + i), false, kBaseUtcMs + atMs[i]);
-    }
-    if (timed)
-        times.WriteBatch();
-    std::ofstream(path, std::ios::binary) << record;
+    std::vector<std::pair<std::int64_t, std::string>> lines;
+    for (std::size_t i = 0; i < atMs.size(); ++i)
+        timeOf[lines.emplace_back(atMs[i], Sentence(talker, first + i)).second] = atMs[i];
+    WriteTimedRecord(path, kBaseUtcMs, lines, timed);
 }
 
 TEST(ReplaySourcesTest, FurtherRecordsAreTheLabelledOnesWithTimingFiles) {

@@ -17,18 +17,11 @@ constexpr std::int64_t kBaseUtcMs = 1796634303100; // 2026-12-07 09:05:03.1
 // i arrived at kBaseUtcMs + atMs(i).
 std::string WriteRecord(const std::string& folder, int count,
                         const std::function<std::int64_t(int)>& atMs) {
+    std::vector<std::pair<std::int64_t, std::string>> lines;
+    for (int i = 0; i < count; ++i)
+        lines.emplace_back(atMs(i), "$C" + std::to_string(i) + ",0.0\r\n");
     const std::string path = folder + "/2026-12-7-9-5-3.txt";
-    CRecordTimesWriter times;
-    std::string error;
-    EXPECT_TRUE(times.Open(path, kBaseUtcMs, &error)) << error;
-    std::string record;
-    for (int i = 0; i < count; ++i) {
-        const std::string line = "$C" + std::to_string(i) + ",0.0\r\n";
-        record += line;
-        times.Add(line, false, kBaseUtcMs + atMs(i));
-    }
-    times.WriteBatch();
-    std::ofstream(path, std::ios::binary) << record;
+    WriteTimedRecord(path, kBaseUtcMs, lines);
     return path;
 }
 

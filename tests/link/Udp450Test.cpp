@@ -43,19 +43,13 @@ TEST(Udp450Input, SentencesBehindTheHeaderAreReadOtherDatagramsCountedAllRecorde
     };
     CTempFolder folder;
     CInstrumentSession session;
-    std::string error, sent, record;
-    ASSERT_TRUE(session.CreateRecord(folder.path, std::tm{}, &error)) << error;
-    const unsigned port = FreeUdpPort();
-    session.UseSourceAddress(Address("udp://:" + std::to_string(port)));
-    session.Start();
-    ASSERT_TRUE(WaitFor([&] { return session.IsConnected(); }));
+    std::string sent, record;
+    const unsigned port = StartUdpSession(session, folder.path);
     const int sender = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in to = Loopback(port);
     std::uint64_t framed = 0, refused = 0, others = 0;
     for (const Case& c : table) {
         SCOPED_TRACE(c.datagram);
-        sendto(sender, c.datagram.data(), c.datagram.size(), 0,
-               reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        SendDatagram(sender, port, c.datagram);
         sent += c.datagram;
         record += c.header == none ? "" : c.datagram.substr(c.header);
         others += c.header == none;

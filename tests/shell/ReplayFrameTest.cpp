@@ -97,12 +97,8 @@ TEST(DataHealth, SeveralSourcesShownBesideTheTypes) {
         for (const auto& [port, body] : {std::pair{gnssPort, "$GPHDT,100.0,T"},
                                          {gnssPort, "$GPHDG,97.5,,,2.0,E"},
                                          {gyroPort, "$HEHDT,104.0,T"},
-                                         {gyroPort, "$HEROT,5.0,V"}}) {
-            const std::string line = CInstrumentSimulator::WithNmeaChecksum(body);
-            const sockaddr_in to = Loopback(port);
-            sendto(fd, line.data(), line.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                   sizeof to);
-        }
+                                         {gyroPort, "$HEROT,5.0,V"}})
+            SendDatagram(fd, port, CInstrumentSimulator::WithNmeaChecksum(body));
     });
     instruments.start(50);
     CDataHealthDlg health(session);

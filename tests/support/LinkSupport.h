@@ -5,6 +5,7 @@
 
 #include "link/ReceiverMessage.h"
 #include "link/RecordReader.h"
+#include "link/RecordTimes.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -91,6 +92,25 @@ inline RecordReadBack ReadRecord(const std::string& path) {
         back.timed.push_back(reader.Tell().nTimesOffset > before.nTimesOffset);
     }
     return back;
+}
+
+// Writes a record of lines, each received at baseUtcMs + its time, with its
+// timing file unless untimed.
+inline void WriteTimedRecord(const std::string& path, std::int64_t baseUtcMs,
+                             const std::vector<std::pair<std::int64_t, std::string>>& lines,
+                             bool timed = true) {
+    CRecordTimesWriter times;
+    std::string error, record;
+    if (timed)
+        EXPECT_TRUE(times.Open(path, baseUtcMs, &error)) << error;
+    for (const auto& [atMs, line] : lines) {
+        record += line;
+        if (timed)
+            times.Add(line, false, baseUtcMs + atMs);
+    }
+    if (timed)
+        times.WriteBatch();
+    EXPECT_TRUE(WriteFile(path, record));
 }
 
 inline sockaddr_in Loopback(unsigned port) {
