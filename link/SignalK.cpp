@@ -210,8 +210,10 @@ std::string SignalKDelta(const std::vector<SignalKValue>& values) {
         if (!firstUpdate)
             out += ',';
         firstUpdate = false;
-        out += R"({"source":{"label":)" + JsonString(SourceLabel(head.source)) +
-               R"(,"type":"NMEA0183"},)";
+        // No "type": the values come from sentences, binary packets and the
+        // program's own alarms alike, and a consumer files a source typed
+        // NMEA0183 under a talker and sentence it never sent.
+        out += R"({"source":{"label":)" + JsonString(SourceLabel(head.source)) + "},";
         out += R"("timestamp":")" + Rfc3339Utc(head.epochMs) + R"(","values":[)";
         bool firstValue = true;
         for (std::size_t j = i; j < values.size(); ++j) {

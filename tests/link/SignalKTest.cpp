@@ -141,9 +141,9 @@ TEST(SignalK, DeltaGroupsValuesBySourceAndTime) {
     EXPECT_EQ(
         SignalKDelta(values),
         R"({"context":"vessels.self","updates":[)"
-        R"({"source":{"label":"gyro__A_","type":"NMEA0183"},"timestamp":"2027-01-15T08:00:00.250Z","values":[)"
+        R"({"source":{"label":"gyro__A_"},"timestamp":"2027-01-15T08:00:00.250Z","values":[)"
         R"({"path":"navigation.headingTrue","value":1.5},{"path":"navigation.attitude","value":{"roll":0.1}}]},)"
-        R"({"source":{"label":"ttyUSB0","type":"NMEA0183"},"timestamp":"2027-01-15T08:00:00.250Z","values":[)"
+        R"({"source":{"label":"ttyUSB0"},"timestamp":"2027-01-15T08:00:00.250Z","values":[)"
         R"({"path":"navigation.rateOfTurn","value":0.25}]}]})");
     EXPECT_EQ(JsonString("a\\b\n\x01é"), "\"a\\\\b\\n\\u0001é\"");
     EXPECT_EQ(Rfc3339Utc(-1), "1969-12-31T23:59:59.999Z");
