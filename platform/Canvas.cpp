@@ -100,6 +100,22 @@ void CPainterCanvas::Polyline(const QPoint* points, int count) {
     m_painter.drawPolyline(points, count);
 }
 
+void CPainterCanvas::UprightLines(const int* xs, int count, int top, int bottom) {
+    // The pixels LineTo fills for each, written a row at a time: lines a few
+    // pixels apart then share the cache lines of each row.
+    CRaster* raster = count > 1 && top != bottom && m_painter.pen().isCosmetic() &&
+                              m_painter.transform().isIdentity()
+                          ? DirectTarget()
+                          : nullptr;
+    if (!raster) {
+        CCanvas::UprightLines(xs, count, top, bottom);
+        return;
+    }
+    raster->FillColumns(xs, count, std::min(top, bottom), std::abs(bottom - top),
+                        m_painter.pen().color().rgba());
+    m_ptCurrent = QPoint(xs[count - 1], bottom);
+}
+
 void CPainterCanvas::Ellipse(int left, int top, int right, int bottom) {
     m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
 }

@@ -69,6 +69,12 @@ public:
         MoveTo(x1, y1);
         LineTo(x2, y2);
     }
+    // Upright lines from row top to row bottom, one at each x in turn: the
+    // same as Line(x, top, x, bottom) for each (which a recording keeps).
+    virtual void UprightLines(const int* xs, int count, int top, int bottom) {
+        for (int i = 0; i < count; ++i)
+            Line(xs[i], top, xs[i], bottom);
+    }
 
 private:
     QColor m_textColour = Qt::black;
@@ -89,6 +95,7 @@ public:
     void MoveTo(int x, int y) override { m_ptCurrent = QPoint(x, y); }
     void LineTo(int x, int y) override;
     void Polyline(const QPoint* points, int count) override;
+    void UprightLines(const int* xs, int count, int top, int bottom) override;
     void Ellipse(int left, int top, int right, int bottom) override;
     void TextOut(int x, int y, const QString& text) override;
     QSize Size() const override { return m_size; }

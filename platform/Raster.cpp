@@ -38,6 +38,27 @@ void CRaster::Fill(const QRect& rect, QRgb colour) {
     }
 }
 
+void CRaster::FillColumns(const int* xs, int count, int top, int rows, QRgb colour) {
+    const int first = std::max(top, 0), end = std::min(top + rows, m_nHeight);
+    int inside[64];
+    while (count > 0) {
+        // The columns in the image, some at a time.
+        int n = 0, used = 0;
+        for (; used < count && n < 64; ++used) {
+            if (xs[used] >= 0 && xs[used] < m_nWidth)
+                inside[n++] = xs[used];
+        }
+        xs += used;
+        count -= used;
+        uchar* row = m_pBits + static_cast<qsizetype>(first) * m_nStride;
+        for (int y = first; y < end; ++y, row += m_nStride) {
+            auto* pixels = reinterpret_cast<QRgb*>(row);
+            for (int i = 0; i < n; ++i)
+                pixels[inside[i]] = colour;
+        }
+    }
+}
+
 void CRaster::Copy(const QImage& source, QPoint at) {
     const QRect area = QRect(at, source.size()).intersected(QRect(0, 0, m_nWidth, m_nHeight));
     if (area.isEmpty())
@@ -63,6 +84,17 @@ std::int64_t FloorDiv(std::int64_t num, std::int64_t den, std::int64_t& rem) {
 } // namespace
 
 void CRaster::Line(QPoint a, QPoint b, QRgb colour) {
+    if (a.x() == b.x()) {
+        // Upright (a dense curve's columns): every pixel from a to b.
+        if (a.x() < 0 || a.x() >= m_nWidth)
+            return;
+        const int top = std::max(std::min(a.y(), b.y()), 0);
+        const int bottom = std::min(std::max(a.y(), b.y()), m_nHeight - 1);
+        uchar* row = m_pBits + static_cast<qsizetype>(top) * m_nStride;
+        for (int y = top; y <= bottom; ++y, row += m_nStride)
+            reinterpret_cast<QRgb*>(row)[a.x()] = colour;
+        return;
+    }
     const std::int64_t dx = std::int64_t{b.x()} - a.x(), dy = std::int64_t{b.y()} - a.y();
     const bool alongX = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
     // In the longer axis u (length n, step su) and the shorter v: step k is at

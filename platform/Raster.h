@@ -19,6 +19,9 @@ public:
 
     // Fills the rectangle's pixels that lie in the image.
     void Fill(const QRect& rect, QRgb colour);
+    // Fills the one-pixel columns at xs from row top down `rows` rows (as
+    // far as they lie in the image), a row at a time.
+    void FillColumns(const int* xs, int count, int top, int rows, QRgb colour);
 
     // A line of one-pixel width from a to b, both ends included: the pixel of
     // each step along the longer axis is the nearest to the exact line

@@ -92,7 +92,69 @@ private:
     double m_a = 0, m_b = 0;
 };
 
+// The records whose pixels can reach a window of the given width, one more
+// on either side (from > to: none), and the affine time mapping x = a * i + b.
+struct WindowRecords {
+    std::int64_t from = 0, to = -1;
+    double a = 1, b = 0;
+};
+
+WindowRecords RecordsInWindow(const CPlotFrame& f, std::int64_t n, int width) {
+    WindowRecords w;
+    if (n <= 0)
+        return w;
+    auto mapX = [&](std::int64_t i) { return f.MapX(f.TimeX(static_cast<double>(i))); };
+    w.b = mapX(0);
+    w.a = n > 1 ? mapX(1) - w.b : 1.0;
+    w.to = n - 1;
+    if (w.a != 0) {
+        double lo = (-2 - w.b) / w.a, hi = (width + 2 - w.b) / w.a;
+        if (lo > hi)
+            std::swap(lo, hi);
+        w.from = static_cast<std::int64_t>(
+            std::clamp(std::floor(lo) - 1, 0.0, static_cast<double>(n - 1)));
+        w.to = static_cast<std::int64_t>(
+            std::clamp(std::ceil(hi) + 1, 0.0, static_cast<double>(n - 1)));
+    }
+    return w;
+}
+
+// The pixel column of records from..to: the exact mapping's, from its line.
+auto ColumnLine(const CPlotFrame& f, std::int64_t from, std::int64_t to) {
+    return CPixelLine([&f](double i) { return f.MapX(f.TimeX(i)); }, static_cast<double>(from),
+                      static_cast<double>(to > from ? to : from + 1));
+}
+
 } // namespace
+
+CColumnRuns ColumnRunsOf(const CPlotFrame& f, std::size_t records, int width) {
+    CColumnRuns runs;
+    runs.nRecords = records;
+    runs.nWidth = width;
+    const auto n = static_cast<std::int64_t>(records);
+    const WindowRecords w = RecordsInWindow(f, n, width);
+    if (w.from > w.to || !(std::fabs(w.a) < 1))
+        return runs; // none, or sparse: a record a column
+    // Each column holds a run of consecutive records (the columns of the
+    // records run monotonically): its last is found from the affine mapping,
+    // and the next column starts after it.
+    const auto column = ColumnLine(f, w.from, w.to);
+    auto columnOf = [&](std::int64_t i) { return column(static_cast<double>(i)); };
+    runs.x.reserve(static_cast<std::size_t>(width) + 8);
+    runs.start.reserve(static_cast<std::size_t>(width) + 9);
+    int c = columnOf(w.from);
+    for (std::int64_t i = w.from; i <= w.to;) {
+        int next;
+        const std::int64_t last = LastInColumn(i, w.to, c, w.a, w.b, columnOf, next);
+        runs.x.push_back(c);
+        runs.start.push_back(i);
+        i = last + 1;
+        if (i <= w.to)
+            c = next != std::numeric_limits<int>::min() ? next : columnOf(i);
+    }
+    runs.start.push_back(w.to + 1);
+    return runs;
+}
 
 double HeadingY(const CPlotFrame& f, double heading) {
     return 2 * f.vz * heading * f.sy;
@@ -104,64 +166,69 @@ double PitchY(const CPlotFrame& f, double pitch) {
 CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& records,
                        const CCurveSummary* summary, float AnalysisSample::*field,
                        double (*valueY)(const CPlotFrame&, double), int width,
-                       std::size_t firstRecord, bool heading) {
+                       std::size_t firstRecord, bool heading, const CColumnRuns* runs) {
     CurveTrace out;
     const auto n = static_cast<std::int64_t>(records.size());
     if (n <= 0 || firstRecord >= records.size())
         return out;
-    auto mapX = [&](std::int64_t i) { return f.MapX(f.TimeX(static_cast<double>(i))); };
-    // The records whose pixels can reach the window, one more on either side.
-    const double b = mapX(0);
-    const double a = n > 1 ? mapX(1) - b : 1.0;
-    std::int64_t from = 0, to = n - 1;
-    if (a != 0) {
-        double lo = (-2 - b) / a, hi = (width + 2 - b) / a;
-        if (lo > hi)
-            std::swap(lo, hi);
-        from = static_cast<std::int64_t>(
-            std::clamp(std::floor(lo) - 1, 0.0, static_cast<double>(n - 1)));
-        to = static_cast<std::int64_t>(
-            std::clamp(std::ceil(hi) + 1, 0.0, static_cast<double>(n - 1)));
-    }
-    from = std::max(from, static_cast<std::int64_t>(firstRecord));
+    const WindowRecords w = RecordsInWindow(f, n, width);
+    const std::int64_t from = std::max(w.from, static_cast<std::int64_t>(firstRecord));
+    const std::int64_t to = w.to;
     if (from > to)
         return out;
-    const CPixelLine column([&](double i) { return f.MapX(f.TimeX(i)); }, static_cast<double>(from),
-                            static_cast<double>(to > from ? to : from + 1));
     const CPixelLine y([&](double v) { return f.MapY(valueY(f, v)); }, heading ? 0.0 : -10.0,
                        heading ? 360.0 : 10.0);
     auto row = [&](float v) { return y(v); };
     CCurveTracer tracer(out, row, heading);
     const AnalysisSample* data = records.data();
-    if (std::fabs(a) >= 1) {
-        // Sparse: a record a column (where two share one, both points stay).
-        for (std::int64_t i = from; i <= to; ++i) {
-            const float v = data[i].*field;
-            CurveExtremes alone;
-            alone.fMin = alone.fMax = v;
-            tracer.Column(column(static_cast<double>(i)), v, v, alone);
+    const bool sparse = std::fabs(w.a) >= 1;
+    if (sparse || !summary || !summary->IsBuiltFor(records) || summary->Heading() != heading) {
+        const auto column = ColumnLine(f, from, to);
+        if (sparse) {
+            // Sparse: a record a column (where two share one, both points stay).
+            for (std::int64_t i = from; i <= to; ++i) {
+                const float v = data[i].*field;
+                CurveExtremes alone;
+                alone.fMin = alone.fMax = v;
+                tracer.Column(column(static_cast<double>(i)), v, v, alone);
+            }
+        } else {
+            for (std::int64_t i = from; i <= to; ++i)
+                tracer.Add(column(static_cast<double>(i)), data[i].*field);
         }
         return out;
     }
-    if (!summary || !summary->IsBuiltFor(records) || summary->Heading() != heading) {
-        for (std::int64_t i = from; i <= to; ++i)
-            tracer.Add(column(static_cast<double>(i)), data[i].*field);
-        return out;
+    // Dense: walk the picture's columns; each holds a run of consecutive
+    // records. The points of a column are in that column, and its extremes
+    // come from the summary: only the run's first and last records are read.
+    CColumnRuns own;
+    if (!runs || runs->nRecords != records.size() || runs->nWidth != width) {
+        own = ColumnRunsOf(f, records.size(), width);
+        runs = &own;
     }
-    // Dense: walk the pixel columns; each holds a run of consecutive records.
-    // The points of a column are in that column, and its extremes come from
-    // the summary: only the run's first and last records are read.
-    auto columnOf = [&](std::int64_t i) { return column(static_cast<double>(i)); };
-    int c = columnOf(from);
-    for (std::int64_t i = from; i <= to;) {
-        int next;
-        const std::int64_t last = LastInColumn(i, to, c, a, b, columnOf, next);
+    const std::size_t count = runs->x.size();
+    if (count == 0)
+        return out;
+    out.points.reserve(4 * count + 4);
+    // The run holding the curve's first record (the runs start at w.from).
+    std::size_t k = static_cast<std::size_t>(
+                        std::upper_bound(runs->start.begin(), runs->start.end() - 1, from) -
+                        runs->start.begin()) -
+                    1;
+    const std::int64_t* starts = runs->start.data();
+    // What a column's query reads is mostly far from the last's: it is asked
+    // for a few columns ahead, so that the reads overlap.
+    constexpr std::size_t kAhead = 4;
+    for (std::size_t ahead = k + 1; ahead <= std::min(count, k + kAhead); ++ahead)
+        summary->Prefetch(static_cast<std::uint64_t>(starts[ahead]));
+    for (std::int64_t i = from; k < count; ++k) {
+        if (k + kAhead + 1 <= count)
+            summary->Prefetch(static_cast<std::uint64_t>(starts[k + kAhead + 1]));
+        const std::int64_t end = starts[k + 1];
         tracer.Column(
-            c, data[i].*field, data[last].*field,
-            summary->Query(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(last + 1)));
-        i = last + 1;
-        if (i <= to)
-            c = next != std::numeric_limits<int>::min() ? next : columnOf(i);
+            runs->x[k], data[i].*field, data[end - 1].*field,
+            summary->Query(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(end)));
+        i = end;
     }
     return out;
 }
@@ -172,22 +239,26 @@ void DrawAnalysisCurves(CCanvas& canvas, const CPlotFrame& frame, const CAnalysi
     if (!heading && !pitch && !roll)
         return;
     DrawTimeGrid(canvas, frame);
+    // The curves share the time axis: its columns are found once.
+    const CColumnRuns runs = ColumnRunsOf(frame, data.records->size(), canvas.Size().width());
     if (heading)
-        DrawHeadingCurve(canvas, frame, data);
+        DrawHeadingCurve(canvas, frame, data, &runs);
     if (pitch)
-        DrawPitchCurve(canvas, frame, data);
+        DrawPitchCurve(canvas, frame, data, &runs);
     if (roll)
-        DrawRollCurve(canvas, frame, data);
+        DrawRollCurve(canvas, frame, data, &runs);
 }
 
-void DrawRollCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
+void DrawRollCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data,
+                   const CColumnRuns* runs) {
     // On the pitch curve's axis: both are small angles about level.
     CurvePoints(f, *data.records, data.roll, &AnalysisSample::fSpare1, &PitchY,
-                canvas.Size().width(), data.firstRoll)
+                canvas.Size().width(), data.firstRoll, false, runs)
         .Draw(canvas, kRollPen);
 }
 
-void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
+void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data,
+                      const CColumnRuns* runs) {
     if (!f.area) {
         auto y = [&](double raw) { return f.chain->ChainY(raw) + f.panY; };
         const int step = f.d < 5 ? 10 : 1;
@@ -218,11 +289,12 @@ void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData&
         }
     }
     CurvePoints(f, *data.records, data.heading, &AnalysisSample::fHeading, &HeadingY,
-                canvas.Size().width(), data.firstHeading, true)
+                canvas.Size().width(), data.firstHeading, true, runs)
         .Draw(canvas, kHeadingPen);
 }
 
-void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data) {
+void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& data,
+                    const CColumnRuns* runs) {
     canvas.SelectPen(kTickPen);
     if (!f.area) {
         auto y = [&](double phi) {
@@ -277,6 +349,6 @@ void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& f, const CAnalysisData& d
         }
     }
     CurvePoints(f, *data.records, data.pitch, &AnalysisSample::fPitch, &PitchY,
-                canvas.Size().width(), data.firstPitch)
+                canvas.Size().width(), data.firstPitch, false, runs)
         .Draw(canvas, kPitchPen);
 }

@@ -8,6 +8,7 @@
 #include "plots/PlotFrame.h"
 #include "plots/Samples.h"
 
+#include <cstdint>
 #include <vector>
 
 struct CAnalysisData {
@@ -20,14 +21,30 @@ struct CAnalysisData {
     std::size_t firstHeading = 0, firstPitch = 0, firstRoll = 0;
 };
 
+// Where records are denser than the pixels, the run of records each pixel
+// column of a window holds, found once per picture for all the curves on its
+// time axis (they share it).
+struct CColumnRuns {
+    std::size_t nRecords = 0;
+    int nWidth = 0;
+    std::vector<int> x;              // the columns, in the records' order
+    std::vector<std::int64_t> start; // the first record of each; then the last + 1
+    bool Dense() const { return !x.empty(); }
+};
+CColumnRuns ColumnRunsOf(const CPlotFrame& frame, std::size_t records, int windowWidth);
+
 // The curves switched on, over one time grid drawn first (drawn again between
 // them it would hide the heading curve's spikes that fall on a grid line).
 void DrawAnalysisCurves(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data,
                         bool heading, bool pitch, bool roll = false);
-// One curve with its value axis, without the time grid.
-void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
-void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
-void DrawRollCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data);
+// One curve with its value axis, without the time grid (runs: the picture's
+// columns when found already).
+void DrawHeadingCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data,
+                      const CColumnRuns* runs = nullptr);
+void DrawPitchCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data,
+                    const CColumnRuns* runs = nullptr);
+void DrawRollCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData& data,
+                   const CColumnRuns* runs = nullptr);
 
 // The polylines of one curve: every record where records are sparser than
 // pixels; where denser, per pixel column the first, lowest, highest and last
@@ -38,7 +55,8 @@ void DrawRollCurve(CCanvas& canvas, const CPlotFrame& frame, const CAnalysisData
 CurveTrace CurvePoints(const CPlotFrame& frame, const std::vector<AnalysisSample>& records,
                        const CCurveSummary* summary, float AnalysisSample::*field,
                        double (*valueY)(const CPlotFrame&, double), int windowWidth,
-                       std::size_t first = 0, bool heading = false);
+                       std::size_t first = 0, bool heading = false,
+                       const CColumnRuns* runs = nullptr);
 
 double HeadingY(const CPlotFrame& frame, double heading);
 double PitchY(const CPlotFrame& frame, double pitch);

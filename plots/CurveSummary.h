@@ -1,17 +1,21 @@
 // Extremes of a curve's values over any range of records, in time that grows
-// with the logarithm of the range: blocks of 16 records, blocks of 16 blocks,
-// and so on, each keeping its extremes, built on the loading thread. The
-// analysis curves use it to draw a pixel column of millions of records
-// without visiting them; it costs about half a byte a record (a heading a
-// byte more: it also keeps what a column crossing north needs).
+// with the logarithm of the range: blocks of 16 records, pairs of blocks,
+// pairs of pairs and so on, each keeping its extremes, built on the loading
+// thread. The analysis curves use it to draw a pixel column of millions of
+// records without visiting them: at most the 15 records at either end are
+// read, and one block a level at either end. It costs a byte a record (a
+// heading 2.1 bytes: it also keeps what a column crossing north needs).
 #pragma once
 
 #include "plots/HeadingWrap.h"
 #include "plots/Samples.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <memory>
 #include <vector>
 
 // What a run of records holds, for drawing it in one pixel column.
@@ -73,6 +77,7 @@ public:
         m_levels.clear();
         m_headingLevels.clear();
         m_stepLevels.clear();
+        m_memory.reset();
         m_pRecords = nullptr;
     }
     bool IsBuiltFor(const std::vector<AnalysisSample>& records) const {
@@ -83,6 +88,10 @@ public:
     // A heading's sides and steps are looked for only where its values span
     // more than half a turn (SettleHeading).
     CurveExtremes Query(std::uint64_t from, std::uint64_t to) const;
+    // Asks the processor to fetch, ahead of a Query, what it reads near a
+    // range's edge: the records of the block holding it, and a block a level
+    // (headings' sides and steps not: few queries need them).
+    void Prefetch(std::uint64_t edge) const;
 
 private:
     static constexpr unsigned kShift = 4; // 16 per block
@@ -90,10 +99,13 @@ private:
     struct Pair {
         float a, b;
     };
-    // Widens e by the elements [from, to) of a level (0: the records, each
-    // with its step from the one before).
+    // Widens e by the records [from, to), each with its step from the one
+    // before (from > 0).
     template <bool kHeading>
-    void Scan(std::uint32_t level, std::uint64_t from, std::uint64_t to, CurveExtremes& e) const;
+    void ScanRecords(std::uint64_t from, std::uint64_t to, CurveExtremes& e) const;
+    // Widens e by the whole blocks [from, to) of 16 records.
+    template <bool kHeading>
+    void AddBlocks(std::uint64_t from, std::uint64_t to, CurveExtremes& e) const;
     template <bool kHeading> CurveExtremes QueryAs(std::uint64_t from, std::uint64_t to) const;
 
     const std::vector<AnalysisSample>* m_pRecords = nullptr;
@@ -101,10 +113,15 @@ private:
     std::size_t m_nRecords = 0;
     float AnalysisSample::*m_field = nullptr;
     bool m_bHeading = false;
-    // Level k holds each block of 16^(k+1) records: its minimum and maximum,
+    // Level k holds each block of 16 * 2^k records: its minimum and maximum,
     // and for headings the values either side of 180 and the steps into its
     // records (from the record before each).
-    std::vector<std::vector<Pair>> m_levels;
-    std::vector<std::vector<Pair>> m_headingLevels;
-    std::vector<std::vector<std::uint8_t>> m_stepLevels;
+    std::vector<Pair*> m_levels;
+    std::vector<Pair*> m_headingLevels;
+    std::vector<std::uint8_t*> m_stepLevels;
+    // The levels, all in one piece.
+    struct FreeMemory {
+        void operator()(std::byte* p) const { std::free(p); }
+    };
+    std::unique_ptr<std::byte[], FreeMemory> m_memory;
 };

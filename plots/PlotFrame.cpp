@@ -3,6 +3,7 @@
 #include <QString>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -100,6 +101,16 @@ void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& f) {
     const int scaleLeft = f.area ? 0 : Pixel(26 * f.sx);     // the heading labels
     const int scaleRight = Pixel(970 * (f.area ? 1 : f.sx)); // the pitch scale
     CLabelThinning labels(scaleLeft, scaleRight);
+    // The lines between two labels are drawn together (a row at a time), in
+    // the same order against the labels: each label over the lines before it,
+    // under its own and those after.
+    int lines[64];
+    int pending = 0;
+    const int lineTop = Pixel(top), lineBottom = Pixel(bottom);
+    auto drawLines = [&] {
+        canvas.UprightLines(lines, pending, lineTop, lineBottom);
+        pending = 0;
+    };
     // Only the ticks in the window (and a label's width left of it) are drawn.
     for (long k = 0; k * rule.step <= rule.limit; k += every) {
         const double v = static_cast<double>(k) * rule.step;
@@ -107,9 +118,15 @@ void DrawTimeGrid(CCanvas& canvas, const CPlotFrame& f) {
         if (x < -100 || x > width + 1)
             continue;
         const int left = Pixel(x - rule.shift);
-        const QString label = left >= scaleLeft ? GridLabel(f, v) : "";
-        if (!label.isEmpty() && labels.Take(left, left + canvas.TextWidth(label)))
+        // A label is made and measured only where one could start.
+        const QString label = left >= scaleLeft && labels.Fits(left) ? GridLabel(f, v) : "";
+        if (!label.isEmpty() && labels.Take(left, left + canvas.TextWidth(label))) {
+            drawLines();
             canvas.TextOut(left, Pixel(row), label);
-        canvas.Line(Pixel(x), Pixel(top), Pixel(x), Pixel(bottom));
+        }
+        if (pending == static_cast<int>(std::size(lines)))
+            drawLines();
+        lines[pending++] = Pixel(x);
     }
+    drawLines();
 }

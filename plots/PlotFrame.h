@@ -62,6 +62,8 @@ inline int Pixel(double v) {
 class CLabelThinning {
 public:
     CLabelThinning(int low, int high) : m_nLow(low), m_nHigh(high) {}
+    // Whether a label starting there could be taken (whatever its end).
+    bool Fits(int start) const { return start > m_nLastEnd + 1 && start >= m_nLow; }
     // Whether the label from start to end (its far side) is drawn; taken if so.
     bool Take(int start, int end) {
         if (start <= m_nLastEnd + 1 || start < m_nLow || end > m_nHigh)

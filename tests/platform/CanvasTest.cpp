@@ -50,7 +50,9 @@ TEST(Raster, LinesTakeTheNearestPixelOfEachStep) {
         {{5, 0}, {5, 40}},      {{0, 0}, {40, 40}},         {{40, 0}, {0, 40}},
         {{2, 7}, {39, 12}},     {{30, 2}, {25, 44}},        {{1, 40}, {44, 38}},
         {{0, 1}, {6, 4}},       {{-20, 10}, {60, 30}},      {{-far, 5}, {far, 5}},
-        {{-far, 0}, {far, 47}}, {{-far, -far}, {far, far}}, {{-far, 40}, {-far + 1, 40}}};
+        {{-far, 0}, {far, 47}}, {{-far, -far}, {far, far}}, {{-far, 40}, {-far + 1, 40}},
+        {{5, -far}, {5, far}},  {{47, 60}, {47, -3}},       {{-1, 3}, {-1, 9}},
+        {{48, 3}, {48, 9}}};
     for (const auto& [a, b] : table) {
         SCOPED_TRACE(
             QString("%1,%2 to %3,%4").arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y()).toStdString());
@@ -116,6 +118,33 @@ TEST(Canvas, UprightAndLevelLinesAreThePaintersLines) {
         const QString line = QString("%1,%2 to %3,%4").arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y());
         EXPECT_TRUE(ownImage == theirs) << line.toStdString() << " into an own image";
         EXPECT_TRUE(throughPainter == theirs) << line.toStdString() << " through the painter";
+    }
+}
+
+// Upright lines drawn together, a row at a time, against the painter's own
+// strokes one by one: some outside, either way round, of no length.
+TEST(Canvas, UprightLinesTogetherAreThePaintersLines) {
+    struct Case {
+        std::vector<int> xs;
+        int top, bottom;
+    };
+    const std::vector<Case> table = {{{2, 5, 9, 47}, 3, 40},  {{-1, 6, 48, 7}, -5, 60},
+                                     {{10, 12}, 30, 4},       {{0, 1}, 9, 9},
+                                     {{20, 20, 21}, 47, 100}, {{33}, 0, 47}};
+    for (const Case& c : table) {
+        QImage theirs = Noise({48, 48}, 5), ours = theirs;
+        {
+            QPainter painter(&theirs);
+            painter.setPen(QPen(QColor(kInk), 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+            for (int x : c.xs)
+                painter.drawLine(x, c.top, x, c.bottom);
+        }
+        QPainter painter(&ours);
+        CPainterCanvas canvas(painter, ours);
+        canvas.SelectPen(CPen{1, QColor(kInk)});
+        canvas.UprightLines(c.xs.data(), static_cast<int>(c.xs.size()), c.top, c.bottom);
+        painter.end();
+        EXPECT_TRUE(ours == theirs) << c.xs.size() << " lines from " << c.top << " to " << c.bottom;
     }
 }
 

@@ -318,6 +318,37 @@ TEST(CurveSummary, ExtremesOfAnyRangeAreThoseOfAScan) {
     }
 }
 
+// Ranges from and to the edges of blocks and pairs of blocks, near both ends,
+// in record counts whose last block is short or has no partner: a scan's.
+TEST(CurveSummary, RangesAtTheEdgesOfItsBlocksAreThoseOfAScan) {
+    for (std::uint64_t size : {16u * 37 + 5, 16u * 64, 16u * 2049 - 3}) {
+        const std::vector<AnalysisSample> records = Wandering(size);
+        std::vector<std::uint64_t> edges;
+        const std::uint64_t starts[] = {
+            0,         16,       32, 48, 256, 512, 4096, 8192, size - size % 16, size - size % 32,
+            size - 16, size - 48};
+        for (std::uint64_t at : starts) {
+            for (std::uint64_t near : {at - 1, at, at + 1}) {
+                if (near <= size)
+                    edges.push_back(near);
+            }
+        }
+        for (auto [field, heading] : {std::pair{&AnalysisSample::fHeading, true},
+                                      std::pair{&AnalysisSample::fPitch, false}}) {
+            CCurveSummary summary;
+            summary.Build(records, field, heading);
+            for (std::uint64_t from : edges) {
+                for (std::uint64_t to : edges) {
+                    if (from < to)
+                        ASSERT_EQ(summary.Query(from, to),
+                                  ScanExtremes(records.data(), field, from, to, heading))
+                            << size << " records, " << from << ".." << to;
+                }
+            }
+        }
+    }
+}
+
 // Drawn from the summary or from every record, the curves are the same
 // polylines, in any view: reset, zoomed about a point, an area, panned, at
 // another window size.
@@ -365,6 +396,46 @@ TEST(AnalysisCurves, SummarisedColumnsAreThoseOfEveryRecord) {
             EXPECT_EQ(fast.ends, every.ends);
             EXPECT_EQ(fast.strokes, every.strokes);
         }
+    }
+}
+
+// Both curves drawn from the columns found once for the picture, their first
+// records in the middle of a column or outside the window, against each drawn
+// from every record: the same picture.
+TEST(AnalysisCurves, CurvesSharingTheirColumnsAreThoseOfEveryRecord) {
+    Plot plot;
+    plot.records = Wandering(400000);
+    plot.heading.Build(plot.records, &AnalysisSample::fHeading, true);
+    plot.pitch.Build(plot.records, &AnalysisSample::fPitch);
+    struct Case {
+        int clicks;
+        int panX;
+        std::size_t firstHeading, firstPitch;
+    };
+    const std::vector<Case> table = {
+        {0, 0, 0, 0}, {0, 0, 201, 7}, {0, -40, 12345, 399999}, {3, 0, 0, 180007}, {2, 300, 5, 1}};
+    for (const Case& c : table) {
+        Plot view;
+        view.records = plot.records;
+        QString message;
+        for (int k = 0; k < c.clicks; ++k) {
+            view.nav.ZoomCentreIn(10, &message);
+            view.nav.ClickZoomIn({611, 300});
+        }
+        view.nav.m_nPanX = c.panX;
+        CAnalysisData summarised{&plot.records, &plot.heading, &plot.pitch};
+        summarised.firstHeading = c.firstHeading;
+        summarised.firstPitch = c.firstPitch;
+        CAnalysisData every = summarised;
+        every.heading = every.pitch = nullptr;
+        const CPlotFrame frame = view.Frame();
+        auto draw = [&](const CAnalysisData& data) {
+            return Picture(
+                [&](CCanvas& canvas) { DrawAnalysisCurves(canvas, frame, data, true, true); });
+        };
+        EXPECT_TRUE(draw(summarised) == draw(every))
+            << c.clicks << " clicks, pan " << c.panX << ", first " << c.firstHeading << ", "
+            << c.firstPitch;
     }
 }
 
