@@ -409,7 +409,7 @@
     const series = [['heading', 1, yHeading, true], ['pitch', 2, yAngle, false], ['roll', 3, yAngle, false]];
     g.lineWidth = 1.5;
     for (const [name, i, y, wraps] of series) {
-      g.strokeStyle = COLOURS[name];
+      g.strokeStyle = online ? COLOURS[name] : '#7b8792';
       g.beginPath();
       let prev = null;
       for (const s of samples) {
@@ -425,7 +425,7 @@
     g.textAlign = 'left';
     let lx = left + 4;
     for (const name of QUANTITIES) {
-      g.fillStyle = COLOURS[name];
+      g.fillStyle = online ? COLOURS[name] : '#7b8792';
       const label = tr(name);
       g.fillText(label, lx, name === 'heading' ? panels[0][0] + 8 : panels[1][0] + 8);
       if (name !== 'heading') lx += g.measureText(label).width + 12;
