@@ -295,8 +295,9 @@
       const li = document.createElement('li');
       li.className = a.state + (a.state === 'active' && s.sounding ? ' sounding' : '');
       li.dataset.subject = a.subject;
-      li.textContent = (T['subj_' + a.subject] ? tr('subj_' + a.subject) : a.subject) + ' · ' +
-        tr(a.state) + (a.text ? ' · ' + a.text : '');
+      // The program's own alarm text when the page speaks the program's language.
+      li.textContent = a.text && hello && hello.lang === lang ? a.text
+        : (T['subj_' + a.subject] ? tr('subj_' + a.subject) : a.subject) + ' · ' + tr(a.state);
       list.appendChild(li);
     }
   }
