@@ -79,6 +79,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${QUILLMAR_DEB_MAINTAINER})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# dpkg-shlibdeps finds the Qt libraries the program links (libqt6httpserver6 and
+# libqt6websockets6 for the browser view among them).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-microhei | fonts-noto-cjk")
 # Chinese texts of Qt's own dialogs (file, print, message box buttons), and the Wayland

@@ -14,16 +14,16 @@ AlarmStates CAlarmWatcher::States() const {
     return states;
 }
 
-bool CAlarmWatcher::Acknowledge(std::int64_t nowMs) {
+bool CAlarmWatcher::Acknowledge(std::int64_t nowMs, std::string_view origin) {
     for (CAlert& alert : m_alerts)
         alert.Acknowledge(nowMs);
-    return LogChanges();
+    return LogChanges(origin);
 }
 
-bool CAlarmWatcher::Silence(std::int64_t nowMs) {
+bool CAlarmWatcher::Silence(std::int64_t nowMs, std::string_view origin) {
     for (CAlert& alert : m_alerts)
         alert.Silence(nowMs);
-    return LogChanges();
+    return LogChanges(origin);
 }
 
 void CAlarmWatcher::SetSettings(const AlertSettings& settings) {
@@ -81,14 +81,15 @@ bool CAlarmWatcher::Show(AlarmSubject subject, AlertState state) {
            static_cast<int>(state);
 }
 
-bool CAlarmWatcher::LogChanges() {
+bool CAlarmWatcher::LogChanges(std::string_view origin) {
     bool changed = false;
     for (int i = 0; i < kWatched; ++i) {
         if (!Moved(i))
             continue;
         for (const CAlert::Change& change : m_alerts[i].TakeChanges()) {
             m_log.Log(kAlarmSubjectNames[i], AlertEventName(change.to),
-                      CEventLog::Number(change.value), CEventLog::Number(change.limit));
+                      origin.empty() ? CEventLog::Number(change.value) : std::string(origin),
+                      CEventLog::Number(change.limit));
             // An alarm that starts is marked on the curves at its sample.
             const bool starts = change.to == AlertState::ActiveUnacknowledged &&
                                 change.from != AlertState::ActiveSilenced;

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string_view>
 
 class IEventSink;
 
@@ -42,8 +43,10 @@ public:
     bool Measure(std::int64_t nowMs);
     // As time passes: stale values, data lost, delays and silences running out.
     bool Tick(std::int64_t nowMs);
-    bool Acknowledge(std::int64_t nowMs);
-    bool Silence(std::int64_t nowMs);
+    // origin: who asked (a browser, "web 192.168.1.20"), the value of the
+    // event log's lines of the states it causes; empty: the window.
+    bool Acknowledge(std::int64_t nowMs, std::string_view origin = {});
+    bool Silence(std::int64_t nowMs, std::string_view origin = {});
     void SetSettings(const AlertSettings& settings);
     // The state of an alarm another part watches; true when it changed.
     bool Show(AlarmSubject subject, AlertState state);
@@ -55,7 +58,7 @@ public:
     AlarmStates States() const;
 
 private:
-    bool LogChanges();
+    bool LogChanges(std::string_view origin = {});
     // Alarm i has changes to log or a state the window has not been told of.
     bool Moved(int i) const;
 

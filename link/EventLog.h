@@ -5,7 +5,9 @@
 // messages are. Times are UTC, ISO 8601 with milliseconds.
 //
 // Subjects and events: pitch, roll and data (no attitude received) with
-// active, silenced, acknowledged, rectified, normal; heading, pitch, roll,
+// active, silenced, acknowledged, rectified, normal (value: the angle or age
+// that caused it; for states a browser's command caused, who sent it, "web
+// 192.168.1.20"); heading, pitch, roll,
 // position with stale and fresh; link with lost and restored; record with
 // write-failed, resumed and dropped (value: bytes left out of the record);
 // input with dropped (value: bytes), datagrams-lost (value: datagrams),
@@ -14,7 +16,10 @@
 // client-connected, client-refused, client-refused-descriptors,
 // client-dropped (value: the client's address, limit: the bound that refused
 // or dropped it), client-lines-skipped, accept-paused (value: the system's
-// error name) and accept-resumed; program with start, end and bad-setting.
+// error name) and accept-resumed; program with start, end and bad-setting;
+// web (the browser view) with start (value host:port), stop, refused and
+// dropped (value: the browser's address), and its counts (not-found,
+// bad-method, over-cap, ...: value the count, at most once a minute).
 //
 // Lines that cannot be written (a full disk, a folder not there yet, no log
 // opened yet) are kept in memory, in order, and written (after the header of

@@ -96,20 +96,20 @@ void CInstrumentSession::RunOnThread(std::function<void()> command) {
     Wake();
 }
 
-void CInstrumentSession::AcknowledgeAlarms() {
-    RunOnThread([this] {
+void CInstrumentSession::AcknowledgeAlarms(std::string origin) {
+    RunOnThread([this, origin = std::move(origin)] {
         const std::int64_t now = SteadyMs();
         m_compare.Acknowledge(now);
-        if (m_alarms.Acknowledge(now) | Announce(now))
+        if (m_alarms.Acknowledge(now, origin) | Announce(now, origin))
             Notify();
     });
 }
 
-void CInstrumentSession::SilenceAlarms() {
-    RunOnThread([this] {
+void CInstrumentSession::SilenceAlarms(std::string origin) {
+    RunOnThread([this, origin = std::move(origin)] {
         const std::int64_t now = SteadyMs();
         m_compare.Silence(now);
-        if (m_alarms.Silence(now) | Announce(now))
+        if (m_alarms.Silence(now, origin) | Announce(now, origin))
             Notify();
     });
 }
@@ -557,7 +557,7 @@ unsigned CInstrumentSession::Choose(std::size_t i, const SentenceReading& readin
     return take;
 }
 
-bool CInstrumentSession::Announce(std::int64_t nowMs) {
+bool CInstrumentSession::Announce(std::int64_t nowMs, std::string_view origin) {
     bool changed = false;
     const std::vector<CSourceChoice::Switch> switches = m_choice.TakeSwitches();
     bool headingSwitched = false;
@@ -595,7 +595,8 @@ bool CInstrumentSession::Announce(std::int64_t nowMs) {
         if (urgency(pair.alert.State()) > urgency(shown))
             shown = pair.alert.State();
         for (const CAlert::Change& change : pair.alert.TakeChanges()) {
-            Log("heading-difference", AlertEventName(change.to), CEventLog::Number(change.value),
+            Log("heading-difference", AlertEventName(change.to),
+                origin.empty() ? CEventLog::Number(change.value) : std::string(origin),
                 CEventLog::Number(change.limit));
             if (change.to == AlertState::ActiveUnacknowledged &&
                 change.from != AlertState::ActiveSilenced)

@@ -197,10 +197,16 @@ public:
     bool IsConnected() const { return Link().kind == LinkState::Kind::Connected; }
     // The alarms (pitch, roll, data lost). Acknowledge and silence act on
     // every alarm that can take them; carried out on the session's thread.
+    // origin: who asked, in the event log's lines in place of the value
+    // ("web 192.168.1.20"); empty for the window's operator.
     AlarmStates Alarms() const { return m_alarms.States(); }
-    void AcknowledgeAlarms();
-    void SilenceAlarms();
+    void AcknowledgeAlarms(std::string origin = {});
+    void SilenceAlarms(std::string origin = {});
     void SetAlertSettings(const AlertSettings& settings);
+    // The event log's last lines, oldest first (link/SessionRecorder.h).
+    std::vector<std::string> RecentEvents() const {
+        return m_pRecorder ? m_pRecorder->RecentEvents() : std::vector<std::string>();
+    }
     // The event log beside the record file.
     std::string EventLogPath() const {
         return m_pRecorder ? m_pRecorder->EventLogPath() : std::string();
@@ -310,7 +316,7 @@ private:
     unsigned Choose(std::size_t i, const SentenceReading& reading, std::int64_t nowMs);
     // Switches and comparison alarms into the event log; true when the
     // window should hear of it.
-    bool Announce(std::int64_t nowMs);
+    bool Announce(std::int64_t nowMs, std::string_view origin = {});
     // Further sources' records beside the first's, once it has one.
     void CreateFurtherRecords();
     std::string LabelOf(int source) const;

@@ -134,11 +134,14 @@ void CSessionRecorder::Log(std::string_view subject, std::string_view event, std
         return;
     }
     const std::int64_t utcMs = CEventLog::NowUtcMs();
+    const std::string line = CEventLog::Line(subject, event, value, limit, utcMs);
     std::lock_guard<std::mutex> guard(m_eventLock);
     if (m_bKeepsLog)
         m_events.Write(subject, event, value, limit, utcMs);
+    if (m_recent.size() == kRecentEvents)
+        m_recent.pop_front();
+    m_recent.push_back(line.substr(0, line.size() - 1));
     if (const int fd = m_nEchoFd.load(); fd >= 0) {
-        const std::string line = CEventLog::Line(subject, event, value, limit, utcMs);
         // One write a line, so lines of other writers never cut into it. A
         // journal that does not take it at once (its socket full) loses the
         // echo, never the log, and never holds up the session.
@@ -279,6 +282,11 @@ RecordState CSessionRecorder::State() const {
 std::string CSessionRecorder::Path() const {
     std::lock_guard<std::mutex> guard(m_stateLock);
     return m_strPath;
+}
+
+std::vector<std::string> CSessionRecorder::RecentEvents() const {
+    std::lock_guard<std::mutex> guard(m_eventLock);
+    return {m_recent.begin(), m_recent.end()};
 }
 
 std::string CSessionRecorder::EventLogPath() const {

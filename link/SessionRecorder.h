@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -99,6 +100,9 @@ public:
     RecordState State() const;
     std::string Path() const;
     std::string EventLogPath() const;
+    // The event log's last lines (without their ends), oldest first.
+    static constexpr std::size_t kRecentEvents = 20;
+    std::vector<std::string> RecentEvents() const;
     std::string RawCapturePath() const;
     // Bytes the record had to leave out: a full disk past the backlog's limit.
     std::uint64_t DroppedBytes() const { return m_nDropped.load(); }
@@ -133,6 +137,7 @@ private:
 
     mutable std::mutex m_eventLock;
     CEventLog m_events;
+    std::deque<std::string> m_recent; // the last kRecentEvents lines
 
     mutable std::mutex m_stateLock; // what the window reads, never waiting for the disk
     RecordState m_state;

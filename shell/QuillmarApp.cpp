@@ -10,12 +10,15 @@
 #include "shell/QuillmarDoc.h"
 #include "shell/ReplayDlg.h"
 #include "shell/SettingsKey.h"
+#include "shell/StatusTexts.h"
 #include "shell/VersionInfoDlg.h"
 #include "view/QuillmarView.h"
+#include "web/WebServer.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QLocale>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -28,6 +31,7 @@ CQuillmarApp::CQuillmarApp() = default;
 
 CQuillmarApp::~CQuillmarApp() {
     m_pPublisher.reset(); // it reads the frame's session
+    m_pWeb.reset();       // so does it
     delete m_pFrame;
 }
 
@@ -112,9 +116,15 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
         "MQTT broker under PREFIX/<vessel>/ (vessel: the setting VesselName, else the host "
         "name); default: the setting MqttUrl.",
         "mqtt://BROKER[:PORT]/PREFIX");
+    const QCommandLineOption web(
+        "web",
+        "Serve the browser view (the live values, alarms and health; read-only unless the "
+        "setting WebPassword is set) and a Signal K stream on [host:]port (host 127.0.0.1 "
+        "when left out, 0.0.0.0 for every interface; default: the setting WebAddress).",
+        "[HOST:]PORT");
     parser.addOptions({port, source, serve, serveUdp, serveUdpFormat, screenshot, after, records,
                        analyse, analyseRecord, replay, replaySpeed, exportCsv, language, headless,
-                       publish});
+                       publish, web});
 
     CCommandLineInfo info;
     if (!parser.parse(arguments)) {
@@ -174,6 +184,15 @@ CCommandLineInfo CQuillmarApp::ParseCommandLine(const QStringList& arguments) {
                            !ParseMqttUrl(info.publishUrl.toStdString(), &target, &urlError)) {
         info.error = QString::fromStdString(urlError);
         return info;
+    }
+    info.webAddress = parser.value(web);
+    if (QHostAddress host; !info.webAddress.isEmpty()) {
+        quint16 number = 0;
+        QString webError;
+        if (!CWebServer::ParseAddress(info.webAddress, &host, &number, &webError)) {
+            info.error = "--web takes [host:]port: an IP address and a port from 0 to 65535";
+            return info;
+        }
     }
     if (info.headless) {
         for (const QCommandLineOption* option : {&screenshot, &analyse, &analyseRecord, &replay}) {
@@ -261,6 +280,7 @@ bool CQuillmarApp::InitInstance(const CCommandLineInfo& info) {
     m_pFrame->AddSources(info.sourceLabel, info.moreSources);
     StartServing(info);
     StartPublishing(info);
+    StartWeb(info);
     m_pFrame->Commands().Register(ID_APP_ABOUT, [] { // "关于(&A)..."
         CVersionInfoDlg dialog;
         dialog.exec();
@@ -369,6 +389,37 @@ void CQuillmarApp::StartPublishing(const CCommandLineInfo& info) {
     m_pPublisher->SetFeed(
         SessionFeed(session, target.prefix + "/" + MqttTopicLevel(vessel.toStdString())));
     m_pPublisher->Start();
+}
+
+void CQuillmarApp::StartWeb(const CCommandLineInfo& info) {
+    QString address = info.webAddress;
+    WebOptions options;
+    options.lang = info.language;
+    CSettingsKey key;
+    if (key.Create() == 0) {
+        if (address.isEmpty())
+            address = key.ReadString("WebAddress");
+        options.password = key.ReadString("WebPassword");
+        options.vessel = key.ReadString("VesselName");
+    }
+    if (address.isEmpty())
+        return; // off unless asked for
+    if (options.vessel.isEmpty())
+        options.vessel = QSysInfo::machineHostName();
+    options.linkText = [](const LinkState& link) {
+        StatusFacts facts;
+        facts.nNowMs = SteadyMs();
+        facts.link = link;
+        facts.nLastByteMs = facts.nNowMs; // the page tells of silence by the values' ages
+        return LinkPaneText(facts);
+    };
+    m_pWeb = std::make_unique<CWebServer>(m_pFrame->Session(), options);
+    QString error;
+    if (!m_pWeb->Listen(address, &error)) {
+        // Reception and recording go on without it: say why, once.
+        m_pWeb.reset();
+        CPrompter::Instance().Notify(nullptr, error, QString(), CPrompter::Icon::Warning);
+    }
 }
 
 QString CQuillmarApp::RecordFolder(const CCommandLineInfo& info) {

@@ -9,6 +9,7 @@ class CMainFrame;
 class CMqttPublisher;
 class CQuillmarDoc;
 class CQuillmarView;
+class CWebServer;
 
 struct CCommandLineInfo {
     QString documentFile;
@@ -30,6 +31,7 @@ struct CCommandLineInfo {
     QString language;      // "en" or "zh" (see ChooseLanguage)
     bool headless = false; // no window: a service's run
     QString publishUrl;    // mqtt://broker[:port]/prefix; empty: the setting MqttUrl
+    QString webAddress;    // "[host:]port" of the browser view; empty: the setting WebAddress
     QString error;         // set when the command line cannot be used
 };
 
@@ -56,9 +58,12 @@ private:
     void StartServing(const CCommandLineInfo& info);
     // To the MQTT broker --publish or the setting MqttUrl names; off without.
     void StartPublishing(const CCommandLineInfo& info);
+    // The browser view on --web or the setting WebAddress; off without.
+    void StartWeb(const CCommandLineInfo& info);
     void ScheduleScreenshot(const QString& file, int afterMs);
 
     std::unique_ptr<CQuillmarDoc> m_pDocument;
     CMainFrame* m_pFrame = nullptr;
     std::unique_ptr<CMqttPublisher> m_pPublisher;
+    std::unique_ptr<CWebServer> m_pWeb;
 };

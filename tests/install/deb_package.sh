@@ -26,6 +26,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Description)" ] || fail "no Description"
 depends=$(field Depends)
 for package in libc6 libqt6widgets6 libqt6serialport6 libqt6multimedia6 libqt6printsupport6 \
+        libqt6httpserver6 libqt6websockets6 \
         qt6-qpa-plugins fonts-wqy-microhei; do
     echo "$depends" | grep -q "\b$package\b" || fail "Depends lacks $package: $depends"
 done
