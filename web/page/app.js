@@ -20,6 +20,13 @@
     droppedBytes: ['丢弃字节（窗口未及显示，记录完整）', 'Bytes not shown (window behind; record complete)'],
     reconnects: ['重新连接次数', 'Reconnections'],
     datagramsLost: ['丢失的数据报（系统接收缓冲区已满）', "Datagrams lost (the system's receive buffer was full)"],
+    web_notFound: ['找不到的网页 (404)', 'Pages not found (404)'],
+    web_badMethod: ['不支持的请求方法 (405)', 'Methods refused (405)'],
+    web_badPath: ['无此路径的数据流', 'Streams of no such path'],
+    web_overCap: ['超出上限的连接', 'Connections over the limit'],
+    web_oversized: ['过大的消息', 'Messages too large'], web_refused: ['被拒绝的命令', 'Commands refused'],
+    web_ignored: ['忽略的消息', 'Messages ignored'], web_dropped: ['断开的慢速浏览器', 'Slow browsers dropped'],
+    perMinute: [' °/分', ' °/min'],
     normal: ['正常', 'Normal'], active: ['超限', 'Over limit'], silenced: ['已静音', 'Silenced'],
     acknowledged: ['已确认', 'Acknowledged'], rectified: ['已恢复，请确认', 'Rectified, acknowledge'],
     subj_pitch: ['俯仰角', 'Pitch'], subj_roll: ['横滚角', 'Roll'], subj_data: ['数据中断', 'No data'],
@@ -269,7 +276,8 @@
     for (const q of MORE) {
       const v = values[q] || { state: 'none' };
       const el = $('v-' + q);
-      setText(el, v.state === 'none' || !v.text ? '—' : v.text);
+      const unit = q === 'rateOfTurn' ? tr('perMinute') : q === 'headingMagnetic' ? '°' : '';
+      setText(el, v.state === 'none' || !v.text ? '—' : v.text + unit);
       setClass(el, ['valid', 'stale', 'alarm'].includes(v.state) ? v.state : 'none');
     }
     renderAlarms(s);
@@ -325,6 +333,14 @@
       const dd = document.createElement('dd');
       dd.id = 'h-' + k;
       dd.textContent = String(h[k]);
+      counts.append(dt, dd);
+    }
+    for (const [k, n] of Object.entries(h.web || {})) {
+      if (!n || !T['web_' + k]) continue;
+      const dt = document.createElement('dt');
+      dt.textContent = tr('web_' + k);
+      const dd = document.createElement('dd');
+      dd.textContent = String(n);
       counts.append(dt, dd);
     }
     const body = $('types').tBodies[0];
