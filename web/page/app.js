@@ -320,7 +320,7 @@
     sources.textContent = '';
     for (const src of s.sources || []) {
       const li = document.createElement('li');
-      li.textContent = (src.label ? src.label + ': ' : '') + (src.text || src.link || '');
+      li.textContent = src.text || (src.label ? src.label + ': ' : '') + (src.link || '');
       li.className = src.link === 'connected' ? 'valid' : 'alarm';
       sources.appendChild(li);
     }
@@ -395,8 +395,17 @@
     const start = end - HISTORY_MS;
     const x = (t) => left + ((t - start) / HISTORY_MS) * (right - left);
     const limits = (hello && hello.limits) || {};
-    let extent = Math.max(5, Number(limits.pitch) || 0, Number(limits.roll) || 0);
-    for (const s of samples) for (const i of [2, 3]) if (s[i] !== null && Math.abs(s[i]) > extent) extent = Math.abs(s[i]);
+    // The scale holds what was received and the limit of each angle received.
+    let extent = 5;
+    const seen = { pitch: false, roll: false };
+    for (const s of samples) {
+      for (const [i, q] of [[2, 'pitch'], [3, 'roll']]) {
+        if (s[i] === null || s[i] === undefined) continue;
+        seen[q] = true;
+        extent = Math.max(extent, Math.abs(s[i]));
+      }
+    }
+    for (const q of ['pitch', 'roll']) if (seen[q]) extent = Math.max(extent, Number(limits[q]) || 0);
     extent = Math.ceil(extent * 1.1);
     const yHeading = (v) => panels[0][0] + (1 - v / 360) * (panels[0][1] - panels[0][0]);
     const mid = (panels[1][0] + panels[1][1]) / 2;
@@ -419,7 +428,7 @@
     g.strokeStyle = '#ff4d4d';
     for (const q of ['pitch', 'roll']) {
       const l = Number(limits[q]);
-      if (!(l > 0)) continue;
+      if (!(l > 0) || l > extent) continue;
       for (const v of [l, -l]) { g.beginPath(); g.moveTo(left, yAngle(v)); g.lineTo(right, yAngle(v)); g.stroke(); }
     }
     g.setLineDash([]);
