@@ -5,7 +5,7 @@
 set(copy ${WORK_DIR}/quillmar_en.ts)
 file(COPY_FILE ${SOURCE_DIR}/translations/quillmar_en.ts ${copy})
 execute_process(
-  COMMAND ${LUPDATE} shell view link platform survey plots -extensions cpp,h ${OPTIONS} -ts ${copy}
+  COMMAND ${LUPDATE} shell view link platform survey plots web -extensions cpp,h ${OPTIONS} -ts ${copy}
   WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "lupdate failed (${result})")

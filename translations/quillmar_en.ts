@@ -2480,4 +2480,19 @@ This run neither reads nor saves the settings.</translation>
         <translation>&amp;Add Row</translation>
     </message>
 </context>
+<context>
+    <name>WebServer</name>
+    <message>
+        <source>网页服务地址 %1 无效：端口须为 0 到 65535 的数字（[主机:]端口）</source>
+        <translation>The browser view&apos;s address %1 cannot be used: the port must be a number from 0 to 65535 ([host:]port)</translation>
+    </message>
+    <message>
+        <source>网页服务地址 %1 无效：%2 不是 IP 地址</source>
+        <translation>The browser view&apos;s address %1 cannot be used: %2 is not an IP address</translation>
+    </message>
+    <message>
+        <source>无法在 %1 提供网页服务：%2</source>
+        <translation>Cannot serve the browser view on %1: %2</translation>
+    </message>
+</context>
 </TS>

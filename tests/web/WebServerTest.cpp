@@ -149,7 +149,7 @@ TEST(WebServer, StreamsBeginWithAHelloAndCarryTheHeadingFed) {
          [](const QJsonObject& m) {
              const QJsonObject heading = m["values"].toObject()["heading"].toObject();
              return Is(m, "state") && heading["state"] == "valid" && heading["v"] == 90.5 &&
-                    m["sample"].toArray()[1] == 90.5;
+                    m["sample"].toArray().at(1) == 90.5;
          }},
         {"/signalk/v1/stream",
          [](const QJsonObject& m) { return m["name"] == "quillmar" && m.contains("self"); },
@@ -269,7 +269,8 @@ TEST(WebServer, WhatABrowserMayNotSendIsRefusedAndCounted) {
             // Still served: a state with the heading fed after it.
             served.Feed("$GPHDT,12.5,T\r\n");
             EXPECT_FALSE(
-                client.Await([](const QJsonObject& m) { return m["sample"].toArray()[1] == 12.5; })
+                client
+                    .Await([](const QJsonObject& m) { return m["sample"].toArray().at(1) == 12.5; })
                     .isEmpty());
             EXPECT_FALSE(client.closed);
         }
@@ -302,9 +303,10 @@ TEST(WebServer, ConnectionsBeyondTheCapsAreClosedAndTheOthersServed) {
     EXPECT_TRUE(WaitUntil([&] { return served.server->Counts().overCap == 2; }));
     EXPECT_TRUE(WaitUntil([&] { return beyond.state() == QAbstractSocket::UnconnectedState; }));
     served.Feed("$GPHDT,33.5,T\r\n");
-    EXPECT_FALSE(clients[0]
-                     ->Await([](const QJsonObject& m) { return m["sample"].toArray()[1] == 33.5; })
-                     .isEmpty());
+    EXPECT_FALSE(
+        clients[0]
+            ->Await([](const QJsonObject& m) { return m["sample"].toArray().at(1) == 33.5; })
+            .isEmpty());
 }
 
 // A client that upgrades and then never reads, while the events make every
@@ -343,7 +345,7 @@ TEST(WebServer, AReaderThatDoesNotReadIsDropped) {
         EXPECT_NE(served.Log().find("web,dropped,127.0.0.1"), std::string::npos);
         served.Feed("$GPHDT,271.5,T\r\n");
         EXPECT_FALSE(
-            reader.Await([](const QJsonObject& m) { return m["sample"].toArray()[1] == 271.5; })
+            reader.Await([](const QJsonObject& m) { return m["sample"].toArray().at(1) == 271.5; })
                 .isEmpty());
         EXPECT_EQ(served.server->Clients(), 1);
     }

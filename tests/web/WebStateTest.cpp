@@ -71,10 +71,10 @@ TEST(WebState, ValuesSayWhetherToBelieveThem) {
         const QJsonObject value = state["values"].toObject()[c.value].toObject();
         EXPECT_EQ(value["state"].toString(), c.state);
         EXPECT_EQ(value["source"].toString(), "ttyUSB0");
-        EXPECT_EQ(state["sample"].toArray()[std::string_view(c.value) == "pitch" ? 2 : 3],
+        EXPECT_EQ(state["sample"].toArray().at(std::string_view(c.value) == "pitch" ? 2 : 3),
                   c.sampled);
         EXPECT_EQ(state["t"].toDouble(), static_cast<double>(s.epochNowMs));
-        const QJsonObject alarm = state["alarms"].toArray()[0].toObject();
+        const QJsonObject alarm = state["alarms"].toArray().at(0).toObject();
         EXPECT_EQ(alarm["subject"].toString(), "pitch");
         EXPECT_EQ(alarm["state"].toString(), WebAlarmState(c.pitchAlarm));
         EXPECT_EQ(state["sounding"].toBool(), c.pitchAlarm == AlertState::ActiveUnacknowledged);
