@@ -96,13 +96,15 @@
     if (cls) line.setAttribute('class', cls);
     group.appendChild(line);
   }
-  document.querySelectorAll('[data-ticks]').forEach((g) => {
-    const [from, to, step] = g.dataset.ticks.split(' ').map(Number);
-    for (let a = from; a <= to; a += step) {
-      const major = a % 30 === 0;
-      radial(g, a, 100, major ? 85 : 92, major ? 'major' : '');
-    }
-  });
+  function drawTicks() {
+    document.querySelectorAll('[data-ticks]').forEach((g) => {
+      const [from, to, step] = g.dataset.ticks.split(' ').map(Number);
+      for (let a = from; a <= to; a += step) {
+        const major = a % 30 === 0;
+        radial(g, a, 100, major ? 85 : 92, major ? 'major' : '');
+      }
+    });
+  }
   function drawLimits() {
     for (const q of ['pitch', 'roll']) {
       const g = $('l-' + q);
@@ -464,6 +466,12 @@
   }
   window.addEventListener('resize', ask);
 
-  applyLanguage();
-  connect();
+  // After the first paint: the page's own words show at once, the rest follows.
+  function start() {
+    drawTicks();
+    applyLanguage();
+    connect();
+  }
+  if (document.hidden) start(); // a tab opened behind others gets no frames
+  else requestAnimationFrame(() => setTimeout(start, 0));
 })();
