@@ -243,9 +243,11 @@ void CWebServer::Serve(const QHttpServerRequest& request, QHttpServerResponder&&
             R"(^(\[[0-9A-Fa-f:.]+\]|[A-Za-z0-9.-]+)(:\d{1,5})?$)");
         if (host.size() > 255 || !kHost.match(host).hasMatch())
             host = Address();
+        // Only the stream: the HTTP API is not served, so it is not announced
+        // (a client would take its 404 for a fault of the server's).
         const QString body =
             QString(
-                R"({"endpoints":{"v1":{"version":"1.7.0","signalk-http":"http://%1/signalk/v1/api/",)"
+                R"({"endpoints":{"v1":{"version":"1.7.0",)"
                 R"("signalk-ws":"ws://%1/signalk/v1/stream"}},"server":{"id":"quillmar","version":"1.0"}})")
                 .arg(host);
         responder.write(body.toUtf8(),

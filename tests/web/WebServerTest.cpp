@@ -114,7 +114,7 @@ TEST(WebServer, ServesItsPagesAndCountsWhatItRefuses) {
          R"("signalk-ws":"ws://ship.local:3000/signalk/v1/stream")"},
         // A Host header that is no plain host: the address bound instead.
         {"GET", "/signalk", "a b<", 200, "application/json",
-         R"("signalk-http":"http://)" + self + R"(/signalk/v1/api/")"},
+         R"({"v1":{"version":"1.7.0","signalk-ws":"ws://)" + self + R"(/signalk/v1/stream"}})"},
         {"GET", "/nothing", "x", 404, "text/plain", ""},
         {"POST", "/", "x", 405, "text/plain", ""},
         {"DELETE", "/signalk", "x", 405, "text/plain", ""},

@@ -270,7 +270,9 @@
       setText($('s-' + q), note);
       const needle = $('n-' + q);
       if (st !== 'none' && typeof v.v === 'number') {
-        const angle = q === 'pitch' ? -v.v : v.v;
+        // The bow on the left, as on the window's dial: a positive pitch
+        // (bow up) turns it clockwise, like a roll to starboard.
+        const angle = v.v;
         needle.setAttribute('transform', 'rotate(' + angle.toFixed(2) + ')');
         needle.style.visibility = '';
       } else needle.style.visibility = 'hidden';
