@@ -267,19 +267,8 @@ void CMqttPublisher::Run() {
 CMqttPublisher::Feed SessionFeed(const CInstrumentSession& session, std::string root) {
     auto changes = std::make_shared<CSignalKChanges>();
     return [&session, root = std::move(root), changes] {
-        SignalKSituation s;
-        s.values = session.Monitor().Values();
-        s.alarms = session.Alarms();
-        s.nowMs = SteadyMs();
-        s.epochNowMs = EpochMsNow();
-        s.staleMs = session.Monitor().StaleMs();
-        s.pitchLimit = session.Monitor().PitchLimit();
-        s.rollLimit = session.Monitor().RollLimit();
-        const std::vector<SourceStatus> sources = session.Sources();
-        s.firstSource =
-            sources.empty() || sources[0].strLabel.empty() ? "quillmar" : sources[0].strLabel;
         std::vector<MqttMessage> out;
-        for (SignalKValue& v : changes->TakeNew(SignalKValues(s))) {
+        for (SignalKValue& v : changes->TakeNew(SignalKValues(SessionSituation(session)))) {
             std::string topic = root;
             for (const char c : "/" + v.path)
                 topic += c == '.' ? '/' : c;

@@ -1,5 +1,7 @@
 #include "link/SignalK.h"
 
+#include "link/InstrumentSession.h"
+
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -278,4 +280,19 @@ std::vector<SignalKValue> CSignalKChanges::TakeNew(const std::vector<SignalKValu
         }
     }
     return out;
+}
+
+SignalKSituation SessionSituation(const CInstrumentSession& session) {
+    SignalKSituation s;
+    s.values = session.Monitor().Values();
+    s.alarms = session.Alarms();
+    s.nowMs = SteadyMs();
+    s.epochNowMs = EpochMsNow();
+    s.staleMs = session.Monitor().StaleMs();
+    s.pitchLimit = session.Monitor().PitchLimit();
+    s.rollLimit = session.Monitor().RollLimit();
+    const std::vector<SourceStatus> sources = session.Sources();
+    s.firstSource =
+        sources.empty() || sources[0].strLabel.empty() ? "quillmar" : sources[0].strLabel;
+    return s;
 }

@@ -50,6 +50,11 @@ struct SignalKSituation {
     std::string firstSource;
 };
 
+class CInstrumentSession;
+// The session's values and alarms now (any thread); firstSource is the first
+// source's label, or "quillmar" when it has none.
+SignalKSituation SessionSituation(const CInstrumentSession& session);
+
 // One path's value, as JSON, with where and when it came from.
 struct SignalKValue {
     std::string path; // "navigation.headingTrue"

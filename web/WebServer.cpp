@@ -379,13 +379,7 @@ void CWebServer::Received(Client& client, const QString& text) {
 WebSituation CWebServer::Situation() {
     const CInstrumentSession& session = m_session;
     WebSituation s;
-    s.values = session.Monitor().Values();
-    s.alarms = session.Alarms();
-    s.nowMs = SteadyMs();
-    s.epochNowMs = EpochMsNow();
-    s.staleMs = session.Monitor().StaleMs();
-    s.pitchLimit = session.Monitor().PitchLimit();
-    s.rollLimit = session.Monitor().RollLimit();
+    static_cast<SignalKSituation&>(s) = SessionSituation(session);
     for (const SourceStatus& source : session.Sources()) {
         QString text = m_options.linkText ? m_options.linkText(source.link) : QString();
         if (text.isEmpty())
@@ -393,8 +387,6 @@ WebSituation CWebServer::Situation() {
                                                                         : source.link.strSource);
         s.sources.push_back({source.strLabel, source.link, text});
     }
-    s.firstSource =
-        s.sources.empty() || s.sources[0].label.empty() ? "quillmar" : s.sources[0].label;
     s.health = session.Health();
     s.nMessages = session.MessagesFramed();
     s.events = session.RecentEvents();
@@ -456,16 +448,7 @@ void CWebServer::Tick() {
     for (const auto& c : m_clients)
         anySignalK = anySignalK || c->stream == Stream::SignalK;
     if (anySignalK) {
-        SignalKSituation k;
-        k.values = s.values;
-        k.alarms = s.alarms;
-        k.nowMs = s.nowMs;
-        k.epochNowMs = s.epochNowMs;
-        k.staleMs = s.staleMs;
-        k.pitchLimit = s.pitchLimit;
-        k.rollLimit = s.rollLimit;
-        k.firstSource = s.firstSource;
-        const std::vector<SignalKValue> values = SignalKValues(k);
+        const std::vector<SignalKValue> values = SignalKValues(s);
         for (auto& c : m_clients) {
             if (c->stream != Stream::SignalK)
                 continue;

@@ -167,22 +167,6 @@ const char* WebAlarmSubject(AlarmSubject subject) {
     return kNames[static_cast<int>(subject)];
 }
 
-const char* WebAlarmState(AlertState state) {
-    switch (state) {
-    case AlertState::Normal:
-        break;
-    case AlertState::ActiveUnacknowledged:
-        return "active";
-    case AlertState::ActiveSilenced:
-        return "silenced";
-    case AlertState::ActiveAcknowledged:
-        return "acknowledged";
-    case AlertState::RectifiedUnacknowledged:
-        return "rectified";
-    }
-    return "normal";
-}
-
 WebSample SampleOf(const WebSituation& s) {
     WebSample sample;
     sample.epochMs = s.epochNowMs;
@@ -224,7 +208,7 @@ QJsonObject StateBody(const WebSituation& s) {
     for (int i = 0; i < kAlarmSubjects; ++i) {
         const auto subject = static_cast<AlarmSubject>(i);
         alarms.append(QJsonObject{{"subject", WebAlarmSubject(subject)},
-                                  {"state", WebAlarmState(s.alarms.Of(subject))},
+                                  {"state", AlertEventName(s.alarms.Of(subject))},
                                   {"text", AlarmText(s, subject)}});
     }
     QJsonArray sources;

@@ -11,6 +11,7 @@
 #include "link/AlarmWatcher.h"
 #include "link/InstrumentSession.h"
 #include "link/MonitorState.h"
+#include "link/SignalK.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -42,14 +43,8 @@ struct WebCounts {
     bool operator==(const WebCounts&) const = default;
 };
 
-struct WebSituation {
-    CLiveValues values;
-    AlarmStates alarms;
-    std::int64_t nowMs = 0;      // SteadyMs() when the values were taken
-    std::int64_t epochNowMs = 0; // the system clock at the same moment
-    std::int64_t staleMs = 0;
-    int pitchLimit = 0, rollLimit = 0;
-    std::string firstSource; // the values' source when they name none
+// What the Signal K stream is made of, and what else the page shows.
+struct WebSituation : SignalKSituation {
     std::vector<WebSource> sources;
     SessionHealth health;
     std::uint64_t nMessages = 0;
@@ -79,6 +74,5 @@ QJsonObject StateBody(const WebSituation& situation);
 // The frame sent: the body with "type", "t" and "sample".
 QByteArray StateJson(QJsonObject body, const WebSample& sample);
 
-// Alarm subjects and states as the page names them.
+// Alarm subjects as the page names them (their states as the event log does).
 const char* WebAlarmSubject(AlarmSubject subject);
-const char* WebAlarmState(AlertState state);

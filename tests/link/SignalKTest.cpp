@@ -12,21 +12,6 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-// The situation after the sentences arrived at time 0, looked at `ageMs` later.
-SignalKSituation After(std::initializer_list<const char*> sentences, std::int64_t ageMs = 0) {
-    CMonitorState monitor;
-    for (const char* s : sentences)
-        monitor.InterpretText(std::string(s) + "\r\n", 0);
-    SignalKSituation s;
-    s.values = monitor.Values();
-    s.nowMs = ageMs;
-    s.epochNowMs = 1'800'000'000'000 + ageMs;
-    s.staleMs = 3000;
-    s.pitchLimit = s.rollLimit = 30;
-    s.firstSource = "ttyUSB0";
-    return s;
-}
-
 const SignalKValue* Find(const std::vector<SignalKValue>& values, const std::string& path) {
     for (const SignalKValue& v : values)
         if (v.path == path)
@@ -72,7 +57,7 @@ TEST(SignalK, UnitsAndSignsFromTheSentencesAsRead) {
          "longitude", -151.21},
     };
     for (const Case& c : cases) {
-        const std::vector<SignalKValue> values = SignalKValues(After({c.sentence}));
+        const std::vector<SignalKValue> values = SignalKValues(SituationAfter({c.sentence}));
         const SignalKValue* v = Find(values, c.path);
         ASSERT_TRUE(v) << c.sentence << " " << c.path;
         EXPECT_NEAR(Number(v->json, c.member), c.expected, 1e-6) << c.sentence << " " << c.member;
@@ -97,7 +82,7 @@ TEST(SignalK, OnlyValidAndFreshValuesGo) {
     };
     for (const Case& c : cases) {
         std::vector<std::string> paths;
-        for (const SignalKValue& v : SignalKValues(After(c.sentences, c.ageMs)))
+        for (const SignalKValue& v : SignalKValues(SituationAfter(c.sentences, c.ageMs)))
             if (!v.notification)
                 paths.push_back(v.path);
         EXPECT_EQ(paths, c.paths) << c.ageMs;
@@ -121,7 +106,7 @@ TEST(SignalK, AlarmsAreNotifications) {
          R"({"state":"alert","method":["visual"],"message":"Pitch beyond 30 degrees"})"},
     };
     for (const Case& c : cases) {
-        SignalKSituation s = After({});
+        SignalKSituation s = SituationAfter({});
         s.alarms.state[static_cast<int>(AlarmSubject::Pitch)] = c.state;
         const std::vector<SignalKValue> values = SignalKValues(s);
         EXPECT_EQ(Find(values, "notifications.attitude.pitch")->json, c.json);
@@ -153,7 +138,7 @@ TEST(SignalK, DeltaGroupsValuesBySourceAndTime) {
 
 TEST(SignalK, ChangesTakeWhatIsNew) {
     CSignalKChanges changes;
-    SignalKSituation s = After({"$GPHDT,90.0,T"});
+    SignalKSituation s = SituationAfter({"$GPHDT,90.0,T"});
     EXPECT_EQ(changes.TakeNew(SignalKValues(s)).size(), 5u); // the heading, 4 alarms
     s.nowMs += 50;                                           // the same values looked at again
     s.epochNowMs += 50;
@@ -184,15 +169,15 @@ TEST(SignalKSchema, DeltasAndHelloHold) {
         ASSERT_TRUE(WriteFile(folder.path + "/" + name, json));
         files += " '" + folder.path + "/" + name + "'";
     };
-    SignalKSituation all =
-        After({"$PASHR,120000.00,10.0,T,-12.0,5.0,0.0,0.1,0.1,0.1,1,1", "$HCHDM,180.0,M",
-               "$TIROT,-60.0,A", "$GPGGA,123519,3352.200,S,15112.600,W,1,08,0.9,545.4,M,46.9,M,,"});
+    SignalKSituation all = SituationAfter(
+        {"$PASHR,120000.00,10.0,T,-12.0,5.0,0.0,0.1,0.1,0.1,1,1", "$HCHDM,180.0,M",
+         "$TIROT,-60.0,A", "$GPGGA,123519,3352.200,S,15112.600,W,1,08,0.9,545.4,M,46.9,M,,"});
     for (AlertState& state : all.alarms.state)
         state = AlertState::ActiveUnacknowledged;
     all.alarms.state[1] = AlertState::RectifiedUnacknowledged;
     write("all.json", SignalKDelta(SignalKValues(all)));
-    write("nothing.json", SignalKDelta(SignalKValues(After({}))));
-    SignalKSituation other = After({"$GPHDT,359.9,T"});
+    write("nothing.json", SignalKDelta(SignalKValues(SituationAfter({}))));
+    SignalKSituation other = SituationAfter({"$GPHDT,359.9,T"});
     other.values.m_strSource[static_cast<int>(Quantity::Heading)] = "gyro \"2\"";
     write("other-source.json", SignalKDelta(SignalKValues(other)));
     write("hello.json", SignalKHello("Aurora", 1'800'000'000'000));

@@ -6,6 +6,7 @@
 #include "link/ReceiverMessage.h"
 #include "link/RecordReader.h"
 #include "link/RecordTimes.h"
+#include "link/SignalK.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -216,4 +217,20 @@ inline int OpenDescriptors() {
         closedir(dir);
     }
     return n;
+}
+
+// The situation after the sentences arrived at time 0, looked at `ageMs` later.
+inline SignalKSituation SituationAfter(const std::vector<const char*>& sentences,
+                                       std::int64_t ageMs = 0) {
+    CMonitorState monitor;
+    for (const char* s : sentences)
+        monitor.InterpretText(std::string(s) + "\r\n", 0);
+    SignalKSituation s;
+    s.values = monitor.Values();
+    s.nowMs = ageMs;
+    s.epochNowMs = 1'800'000'000'000 + ageMs;
+    s.staleMs = 3000;
+    s.pitchLimit = s.rollLimit = 30;
+    s.firstSource = "ttyUSB0";
+    return s;
 }

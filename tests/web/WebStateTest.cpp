@@ -1,6 +1,7 @@
 // The page's state as composed from the session's values: what each value's
 // state says, the samples that leave out what is not true, the alarms.
 #include "web/WebState.h"
+#include "support/LinkSupport.h"
 #include "support/TestSupport.h"
 
 #include <QJsonArray>
@@ -10,16 +11,8 @@
 namespace {
 
 WebSituation After(const std::vector<const char*>& sentences, std::int64_t ageMs = 0) {
-    CMonitorState monitor;
-    for (const char* s : sentences)
-        monitor.InterpretText(std::string(s) + "\r\n", 0);
     WebSituation s;
-    s.values = monitor.Values();
-    s.nowMs = ageMs;
-    s.epochNowMs = 1'800'000'000'000 + ageMs;
-    s.staleMs = 3000;
-    s.pitchLimit = s.rollLimit = 30;
-    s.firstSource = "ttyUSB0";
+    static_cast<SignalKSituation&>(s) = SituationAfter(sentences, ageMs);
     return s;
 }
 
@@ -76,7 +69,7 @@ TEST(WebState, ValuesSayWhetherToBelieveThem) {
         EXPECT_EQ(state["t"].toDouble(), static_cast<double>(s.epochNowMs));
         const QJsonObject alarm = state["alarms"].toArray().at(0).toObject();
         EXPECT_EQ(alarm["subject"].toString(), "pitch");
-        EXPECT_EQ(alarm["state"].toString(), WebAlarmState(c.pitchAlarm));
+        EXPECT_EQ(alarm["state"].toString(), AlertEventName(c.pitchAlarm));
         EXPECT_EQ(state["sounding"].toBool(), c.pitchAlarm == AlertState::ActiveUnacknowledged);
     }
 }
