@@ -155,6 +155,11 @@ bool CWebServer::Listen(const QString& text, QString* error) {
             return true;
         },
         [this](QTcpSocket* socket) { Opened(socket); }, this);
+    // A crowd arriving at once waits in the system's queue until it is
+    // accepted (and, beyond the cap, closed and counted): with Qt's queue of
+    // 50 the rest sat half-open, neither served nor refused.
+    m_pTcp->setListenBacklogSize(2 * m_options.limits.maxConnections);
+    m_pTcp->setMaxPendingConnections(m_options.limits.maxConnections);
     if (!m_pTcp->listen(host, port)) {
         *error = QCoreApplication::translate("WebServer", "无法在 %1 提供网页服务：%2")
                      .arg(text, m_pTcp->errorString());

@@ -350,3 +350,29 @@ TEST(WebServer, AReaderThatDoesNotReadIsDropped) {
         EXPECT_EQ(served.server->Clients(), 1);
     }
 }
+
+// A crowd at the defaults: 200 connections at once leave 128 held and the
+// rest closed and counted; once the crowd goes, a page is served again.
+TEST(WebServer, TwoHundredConnectionsAtTheDefaultCaps) {
+    Served served;
+    std::vector<std::unique_ptr<QTcpSocket>> crowd;
+    for (int i = 0; i < 200; ++i) {
+        crowd.push_back(std::make_unique<QTcpSocket>());
+        crowd.back()->connectToHost(QHostAddress::LocalHost, served.Port());
+    }
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return served.server->Counts().overCap == 72 && served.server->Connections() == 128;
+        },
+        60000))
+        << served.server->Counts().overCap << " closed, " << served.server->Connections()
+        << " held";
+    crowd.clear();
+    ASSERT_TRUE(WaitUntil([&] { return served.server->Connections() == 0; }, 60000));
+    Client page(served.Port(), "/ws");
+    served.Feed("$GPHDT,77.5,T\r\n");
+    EXPECT_FALSE(
+        page.Await([](const QJsonObject& m) { return m["sample"].toArray().at(1) == 77.5; })
+            .isEmpty());
+    EXPECT_EQ(served.server->Counts().overCap, 72u);
+}
