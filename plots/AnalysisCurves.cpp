@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -79,15 +80,22 @@ public:
         m_b = v0 - m_a * u0;
     }
     int operator()(double u) const {
-        constexpr double kClear = 1e-6, kNear = 1e6;
         const double v = m_a * u + m_b;
-        const double part = v - std::floor(v);
-        if (std::fabs(v) < kNear && part > kClear && part < 1 - kClear)
-            return static_cast<int>(v);
+        if (std::fabs(v) < kNear) {
+            // Truncated toward zero; its distance from the nearer pixel edge
+            // is the same either side of zero.
+            const int pixel = static_cast<int>(v);
+            const double part = std::fabs(v - pixel);
+            if (part > kClear && part < 1 - kClear)
+                return pixel;
+        }
         return Pixel(m_exact(u));
     }
+    double Slope() const { return m_a; }
+    double Offset() const { return m_b; }
 
 private:
+    static constexpr double kClear = 1e-6, kNear = 1e6;
     Exact m_exact;
     double m_a = 0, m_b = 0;
 };
@@ -125,13 +133,91 @@ auto ColumnLine(const CPlotFrame& f, std::int64_t from, std::int64_t to) {
                       static_cast<double>(to > from ? to : from + 1));
 }
 
+// Four floats side by side: the first four fields of a record, read at once.
+using Lanes = float __attribute__((vector_size(16)));
+
+Lanes LanesOf(const AnalysisSample& r) {
+    Lanes v;
+    static_assert(sizeof(AnalysisSample) >= sizeof(Lanes));
+    std::memcpy(&v, &r, sizeof v);
+    return v;
+}
+
+// The records of each run's two ends, read once for all the curves: a run
+// edge's block of 16 records holds the end of one run and the start of the
+// next. NaN widens nothing, as in AddToExtremes.
+void GatherRunEnds(CColumnRuns& runs) {
+    const std::size_t count = runs.x.size();
+    runs.endMin.resize(count);
+    runs.endMax.resize(count);
+    runs.firstOf.resize(count);
+    runs.lastOf.resize(count);
+    const AnalysisSample* data = runs.pData;
+    const auto n = static_cast<std::uint64_t>(runs.nRecords);
+    constexpr float kNone = CurveExtremes::kNone;
+    const Lanes none = {kNone, kNone, kNone, kNone};
+    auto widen = [&](std::uint64_t from, std::uint64_t to, Lanes& lo, Lanes& hi) {
+        // Two runs of comparisons side by side: each waits on its own last.
+        Lanes lo2 = lo, hi2 = hi;
+        std::uint64_t i = from;
+        for (; i + 1 < to; i += 2) {
+            const Lanes v = LanesOf(data[i]), w = LanesOf(data[i + 1]);
+            lo = v < lo ? v : lo;
+            hi = v > hi ? v : hi;
+            lo2 = w < lo2 ? w : lo2;
+            hi2 = w > hi2 ? w : hi2;
+        }
+        if (i < to) {
+            const Lanes v = LanesOf(data[i]);
+            lo = v < lo ? v : lo;
+            hi = v > hi ? v : hi;
+        }
+        lo = lo2 < lo ? lo2 : lo;
+        hi = hi2 > hi ? hi2 : hi;
+    };
+    // The blocks at the edges are far apart: each is asked for a few ahead.
+    constexpr std::size_t kAhead = 4;
+    auto prefetch = [&](std::size_t k) {
+        const auto edge = static_cast<std::uint64_t>(runs.start[k]);
+        const char* first = reinterpret_cast<const char*>(
+            data + CCurveSummary::BlockStart(edge > 0 ? edge - 1 : 0));
+        const char* end =
+            reinterpret_cast<const char*>(data + std::min(n, CCurveSummary::BlockEnd(edge)));
+        for (const char* p = first; p < end; p += 64)
+            __builtin_prefetch(p);
+    };
+    for (std::size_t k = 0; k < std::min(count + 1, kAhead); ++k)
+        prefetch(k);
+    // Edge k: run k - 1 ends there, run k starts there.
+    Lanes endsMin = none, endsMax = -none;
+    for (std::size_t k = 0; k <= count; ++k) {
+        if (k + kAhead <= count)
+            prefetch(k + kAhead);
+        const auto edge = static_cast<std::uint64_t>(runs.start[k]);
+        if (k > 0) {
+            widen(CCurveSummary::BlockStart(edge - 1), edge, endsMin, endsMax);
+            std::memcpy(runs.endMin[k - 1].data(), &endsMin, sizeof endsMin);
+            std::memcpy(runs.endMax[k - 1].data(), &endsMax, sizeof endsMax);
+            std::memcpy(runs.lastOf[k - 1].data(), data + edge - 1, sizeof(Lanes));
+        }
+        if (k < count) {
+            std::memcpy(runs.firstOf[k].data(), data + edge, sizeof(Lanes));
+            endsMin = none;
+            endsMax = -none;
+            widen(edge, std::min(n, CCurveSummary::BlockEnd(edge)), endsMin, endsMax);
+        }
+    }
+}
+
 } // namespace
 
-CColumnRuns ColumnRunsOf(const CPlotFrame& f, std::size_t records, int width) {
+CColumnRuns ColumnRunsOf(const CPlotFrame& f, const std::vector<AnalysisSample>& records,
+                         int width) {
     CColumnRuns runs;
-    runs.nRecords = records;
+    runs.pData = records.data();
+    runs.nRecords = records.size();
     runs.nWidth = width;
-    const auto n = static_cast<std::int64_t>(records);
+    const auto n = static_cast<std::int64_t>(records.size());
     const WindowRecords w = RecordsInWindow(f, n, width);
     if (w.from > w.to || !(std::fabs(w.a) < 1))
         return runs; // none, or sparse: a record a column
@@ -142,8 +228,25 @@ CColumnRuns ColumnRunsOf(const CPlotFrame& f, std::size_t records, int width) {
     auto columnOf = [&](std::int64_t i) { return column(static_cast<double>(i)); };
     runs.x.reserve(static_cast<std::size_t>(width) + 8);
     runs.start.reserve(static_cast<std::size_t>(width) + 9);
+    // The next column most often starts at the first record the line puts
+    // past this one's edge: that is checked, and looked for only if not.
+    const double slope = column.Slope(), offset = column.Offset();
+    auto nextStart = [&](std::int64_t i, int c) -> std::int64_t {
+        const double start = std::ceil((c + 1 - offset) / slope);
+        if (!(start > static_cast<double>(i) && start <= static_cast<double>(w.to)))
+            return -1;
+        const auto next = static_cast<std::int64_t>(start);
+        return columnOf(next) == c + 1 && columnOf(next - 1) == c ? next : -1;
+    };
     int c = columnOf(w.from);
     for (std::int64_t i = w.from; i <= w.to;) {
+        if (const std::int64_t start = slope > 0 ? nextStart(i, c) : -1; start >= 0) {
+            runs.x.push_back(c);
+            runs.start.push_back(i);
+            i = start;
+            ++c;
+            continue;
+        }
         int next;
         const std::int64_t last = LastInColumn(i, w.to, c, w.a, w.b, columnOf, next);
         runs.x.push_back(c);
@@ -153,6 +256,7 @@ CColumnRuns ColumnRunsOf(const CPlotFrame& f, std::size_t records, int width) {
             c = next != std::numeric_limits<int>::min() ? next : columnOf(i);
     }
     runs.start.push_back(w.to + 1);
+    GatherRunEnds(runs);
     return runs;
 }
 
@@ -202,8 +306,8 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
     // records. The points of a column are in that column, and its extremes
     // come from the summary: only the run's first and last records are read.
     CColumnRuns own;
-    if (!runs || runs->nRecords != records.size() || runs->nWidth != width) {
-        own = ColumnRunsOf(f, records.size(), width);
+    if (!runs || !runs->For(records, width)) {
+        own = ColumnRunsOf(f, records, width);
         runs = &own;
     }
     const std::size_t count = runs->x.size();
@@ -216,19 +320,51 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
                         runs->start.begin()) -
                     1;
     const std::int64_t* starts = runs->start.data();
-    // What a column's query reads is mostly far from the last's: it is asked
-    // for a few columns ahead, so that the reads overlap.
-    constexpr std::size_t kAhead = 4;
-    for (std::size_t ahead = k + 1; ahead <= std::min(count, k + kAhead); ++ahead)
-        summary->Prefetch(static_cast<std::uint64_t>(starts[ahead]));
+    // The extremes of a column's records at its two ends were gathered with
+    // the runs (for the records' first four fields); those between come
+    // from the summary. Its look-ups are mostly far from the last column's:
+    // they are asked for a few columns ahead, so that the reads overlap.
+    const auto lane = static_cast<std::size_t>(reinterpret_cast<const char*>(&(data->*field)) -
+                                               reinterpret_cast<const char*>(data)) /
+                      sizeof(float);
+    const bool ends = lane < 4 && runs->endMin.size() == count;
+    constexpr std::size_t kAhead = 8;
+    auto prefetch = [&](std::size_t at) {
+        const auto edge = static_cast<std::uint64_t>(starts[at]);
+        if (ends)
+            summary->PrefetchLevels(edge, static_cast<std::uint64_t>(starts[at + 1]));
+        else
+            summary->Prefetch(edge);
+    };
+    for (std::size_t ahead = k + 1; ahead < std::min(count, k + kAhead + 1); ++ahead)
+        prefetch(ahead);
+    // The extremes of every column first, then the polylines: the look-ups
+    // of many columns are then under way at once, not held up by the
+    // drawing's turns.
+    const std::size_t firstRun = k;
+    std::vector<CurveExtremes> extremes(count - firstRun);
     for (std::int64_t i = from; k < count; ++k) {
-        if (k + kAhead + 1 <= count)
-            summary->Prefetch(static_cast<std::uint64_t>(starts[k + kAhead + 1]));
+        if (k + kAhead + 1 < count)
+            prefetch(k + kAhead + 1);
         const std::int64_t end = starts[k + 1];
-        tracer.Column(
-            runs->x[k], data[i].*field, data[end - 1].*field,
-            summary->Query(static_cast<std::uint64_t>(i), static_cast<std::uint64_t>(end)));
+        const auto first = static_cast<std::uint64_t>(i), stop = static_cast<std::uint64_t>(end);
+        CurveExtremes& e = extremes[k - firstRun];
+        if (ends && i == starts[k] && !CCurveSummary::InOneBlock(first, stop)) {
+            e = summary->QueryBetweenEnds(first, stop, runs->endMin[k][lane],
+                                          runs->endMax[k][lane]);
+            if (heading && e.fMax - e.fMin > 180)
+                e = summary->Query(first, stop); // it may cross north: its sides and steps
+        } else {
+            e = summary->Query(first, stop);
+        }
         i = end;
+    }
+    for (k = firstRun; k < count; ++k) {
+        const std::int64_t i = k == firstRun ? from : starts[k], end = starts[k + 1];
+        const bool gathered = ends && i == starts[k];
+        tracer.Column(runs->x[k], gathered ? runs->firstOf[k][lane] : data[i].*field,
+                      gathered ? runs->lastOf[k][lane] : data[end - 1].*field,
+                      extremes[k - firstRun]);
     }
     return out;
 }
@@ -240,7 +376,7 @@ void DrawAnalysisCurves(CCanvas& canvas, const CPlotFrame& frame, const CAnalysi
         return;
     DrawTimeGrid(canvas, frame);
     // The curves share the time axis: its columns are found once.
-    const CColumnRuns runs = ColumnRunsOf(frame, data.records->size(), canvas.Size().width());
+    const CColumnRuns runs = ColumnRunsOf(frame, *data.records, canvas.Size().width());
     if (heading)
         DrawHeadingCurve(canvas, frame, data, &runs);
     if (pitch)

@@ -8,6 +8,7 @@
 #include "plots/PlotFrame.h"
 #include "plots/Samples.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -23,15 +24,27 @@ struct CAnalysisData {
 
 // Where records are denser than the pixels, the run of records each pixel
 // column of a window holds, found once per picture for all the curves on its
-// time axis (they share it).
+// time axis (they share it), with what the curves need of the records at the
+// runs' ends.
 struct CColumnRuns {
+    const AnalysisSample* pData = nullptr;
     std::size_t nRecords = 0;
     int nWidth = 0;
     std::vector<int> x;              // the columns, in the records' order
     std::vector<std::int64_t> start; // the first record of each; then the last + 1
+    // Per run, the minimum and maximum of each of the records' first four
+    // fields over the records at its two ends: from its first to the end of
+    // that one's block of 16 records, and from the start of its last's block
+    // to its last (a run within one block: unused).
+    std::vector<std::array<float, 4>> endMin, endMax;
+    std::vector<std::array<float, 4>> firstOf, lastOf; // the fields of its first and last record
     bool Dense() const { return !x.empty(); }
+    bool For(const std::vector<AnalysisSample>& records, int width) const {
+        return pData == records.data() && nRecords == records.size() && nWidth == width;
+    }
 };
-CColumnRuns ColumnRunsOf(const CPlotFrame& frame, std::size_t records, int windowWidth);
+CColumnRuns ColumnRunsOf(const CPlotFrame& frame, const std::vector<AnalysisSample>& records,
+                         int windowWidth);
 
 // The curves switched on, over one time grid drawn first (drawn again between
 // them it would hide the heading curve's spikes that fall on a grid line).

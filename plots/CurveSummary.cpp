@@ -1,6 +1,7 @@
 #include "plots/CurveSummary.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <new>
 
@@ -41,41 +42,49 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
     m_nRecords = records.size();
     m_field = field;
     m_bHeading = heading;
-    const std::uint64_t block = 1u << kShift;
+    const std::uint64_t fan = 1u << kShift;
     const std::uint64_t count = records.size();
-    if (count < block)
+    // The levels while they have two units or more (a last unit may be short).
+    std::vector<std::uint64_t> counts;
+    for (std::uint64_t c = (count + fan - 1) >> kShift; c > 1; c = (c + fan - 1) >> kShift)
+        counts.push_back(c);
+    if (counts.empty())
         return;
-    // The blocks of 16 records, then pairs of blocks up to one (a last block
-    // without a partner is its own parent).
-    std::vector<std::uint64_t> counts{(count + block - 1) >> kShift};
-    while (counts.back() > 1)
-        counts.push_back((counts.back() + 1) / 2);
     std::uint64_t total = 0;
     for (std::uint64_t c : counts)
         total += c;
-    const std::size_t pairBytes = total * sizeof(Pair);
-    const std::size_t bytes = pairBytes * (heading ? 2 : 1) + (heading ? total : 0);
+    const std::size_t pairBytes = total * sizeof(Pair), aroundBytes = total * sizeof(Around);
+    const std::size_t bytes =
+        pairBytes + aroundBytes + (heading ? pairBytes + total : 0); // steps last: bytes
     auto* memory = static_cast<std::byte*>(std::malloc(bytes));
     if (!memory)
         throw std::bad_alloc();
     m_memory.reset(memory);
-    std::byte* pairs = memory;
-    std::byte* sides = memory + pairBytes;
-    std::byte* steps = memory + 2 * pairBytes;
+    auto* values = reinterpret_cast<Pair*>(memory);
+    auto* around = reinterpret_cast<Around*>(memory + pairBytes);
+    auto* sides = reinterpret_cast<Pair*>(memory + pairBytes + aroundBytes);
+    auto* steps = reinterpret_cast<std::uint8_t*>(memory + 2 * pairBytes + aroundBytes);
     for (std::uint64_t c : counts) {
-        m_levels.push_back(reinterpret_cast<Pair*>(pairs));
-        pairs += c * sizeof(Pair);
+        Level level;
+        level.count = c;
+        level.values = values;
+        level.around = around;
+        values += c;
+        around += c;
         if (heading) {
-            m_headingLevels.push_back(reinterpret_cast<Pair*>(sides));
-            m_stepLevels.push_back(reinterpret_cast<std::uint8_t*>(steps));
-            sides += c * sizeof(Pair);
+            level.sides = sides;
+            level.steps = steps;
+            sides += c;
             steps += c;
         }
+        m_levels.push_back(level);
     }
-    // The step into a block's first record is the block's own.
-    for (std::uint64_t b = 0; b < counts[0]; ++b) {
+    // The blocks of 16 records; the step into a block's first record is the
+    // block's own.
+    const Level& blocks = m_levels[0];
+    for (std::uint64_t b = 0; b < blocks.count; ++b) {
         const std::uint64_t from = b << kShift;
-        const std::uint64_t to = std::min<std::uint64_t>(count, from + block);
+        const std::uint64_t to = std::min<std::uint64_t>(count, from + fan);
         CurveExtremes e;
         for (std::uint64_t i = from; i < to; ++i) {
             const float prev = i > 0 ? m_pData[i - 1].*field : 0;
@@ -84,28 +93,37 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
             else
                 AddToExtremes<false>(e, prev, m_pData[i].*field, i > 0);
         }
-        m_levels[0][b] = {e.fMin, e.fMax};
+        blocks.values[b] = {e.fMin, e.fMax};
         if (heading) {
-            m_headingLevels[0][b] = {e.fBelow, e.fAbove};
-            m_stepLevels[0][b] = e.nSteps;
+            blocks.sides[b] = {e.fBelow, e.fAbove};
+            blocks.steps[b] = e.nSteps;
         }
     }
-    for (std::size_t level = 1; level < counts.size(); ++level) {
-        const std::uint64_t blocks = counts[level - 1];
-        for (std::uint64_t p = 0; p < counts[level]; ++p) {
-            const std::uint64_t l = 2 * p, r = std::min(2 * p + 1, blocks - 1);
-            const Pair* below = m_levels[level - 1];
-            CurveExtremes e;
-            Widen(e, below[l].a, below[l].b);
-            Widen(e, below[r].a, below[r].b);
-            m_levels[level][p] = {e.fMin, e.fMax};
-            if (heading) {
-                const Pair* sidesBelow = m_headingLevels[level - 1];
-                const std::uint8_t* stepsBelow = m_stepLevels[level - 1];
-                WidenHeading(e, sidesBelow[l].a, sidesBelow[l].b);
-                WidenHeading(e, sidesBelow[r].a, sidesBelow[r].b);
-                m_headingLevels[level][p] = {e.fBelow, e.fAbove};
-                m_stepLevels[level][p] = static_cast<std::uint8_t>(stepsBelow[l] | stepsBelow[r]);
+    for (std::size_t k = 0; k < m_levels.size(); ++k) {
+        const Level& level = m_levels[k];
+        // Each group's units: the extremes of those before, then of those after.
+        for (std::uint64_t group = 0; group < level.count; group += fan) {
+            const std::uint64_t end = std::min(level.count, group + fan);
+            CurveExtremes seen;
+            for (std::uint64_t u = group; u < end; ++u) {
+                level.around[u].before = {seen.fMin, seen.fMax};
+                Widen(seen, level.values[u].a, level.values[u].b);
+            }
+            seen = {};
+            for (std::uint64_t u = end; u-- > group;) {
+                level.around[u].after = {seen.fMin, seen.fMax};
+                Widen(seen, level.values[u].a, level.values[u].b);
+            }
+            if (k + 1 < m_levels.size()) {
+                const Level& up = m_levels[k + 1];
+                const std::uint64_t parent = group >> kShift;
+                CurveExtremes whole;
+                AddUnits<true>(level, group, end, whole);
+                up.values[parent] = {whole.fMin, whole.fMax};
+                if (heading) {
+                    up.sides[parent] = {whole.fBelow, whole.fAbove};
+                    up.steps[parent] = whole.nSteps;
+                }
             }
         }
     }
@@ -117,71 +135,116 @@ void CCurveSummary::ScanRecords(std::uint64_t from, std::uint64_t to, CurveExtre
         return;
     const AnalysisSample* data = m_pData;
     const auto field = m_field;
-    float prev = data[from - 1].*field; // from > 0: a query's first record is its own
-    for (std::uint64_t i = from; i < to; ++i) {
-        const float v = data[i].*field;
-        AddToExtremes<kHeading>(e, prev, v, true);
-        prev = v;
+    if constexpr (!kHeading) {
+        // Four runs of comparisons side by side: each waits on its own last.
+        CurveExtremes more[3];
+        std::uint64_t i = from;
+        for (; i + 3 < to; i += 4) {
+            AddToExtremes<false>(e, 0, data[i].*field, false);
+            AddToExtremes<false>(more[0], 0, data[i + 1].*field, false);
+            AddToExtremes<false>(more[1], 0, data[i + 2].*field, false);
+            AddToExtremes<false>(more[2], 0, data[i + 3].*field, false);
+        }
+        for (; i < to; ++i)
+            AddToExtremes<false>(e, 0, data[i].*field, false);
+        for (const CurveExtremes& m : more)
+            Widen(e, m.fMin, m.fMax);
+    } else {
+        float prev = data[from - 1].*field; // from > 0: a query's first record is its own
+        for (std::uint64_t i = from; i < to; ++i) {
+            const float v = data[i].*field;
+            AddToExtremes<true>(e, prev, v, true);
+            prev = v;
+        }
     }
 }
 
 template <bool kHeading>
-void CCurveSummary::AddBlocks(std::uint64_t lo, std::uint64_t hi, CurveExtremes& e) const {
-    // Up the levels: a block at an odd end is taken alone, the rest are whole
-    // pairs, the blocks of the level above. Taking a block twice changes
-    // nothing (extremes and steps only widen), so both ends are read every
-    // level and kept or not without a branch.
-    CurveExtremes other = e;
-    std::uint8_t steps = 0;
-    for (std::uint32_t level = 0; lo < hi; ++level) {
-        const Pair* values = m_levels[level];
-        const bool takeLo = (lo & 1) != 0, takeHi = (hi & 1) != 0;
-        const Pair l = values[lo], h = values[hi - 1];
-        e.fMin = takeLo && l.a < e.fMin ? l.a : e.fMin;
-        e.fMax = takeLo && l.b > e.fMax ? l.b : e.fMax;
-        other.fMin = takeHi && h.a < other.fMin ? h.a : other.fMin;
-        other.fMax = takeHi && h.b > other.fMax ? h.b : other.fMax;
+void CCurveSummary::AddUnits(const Level& level, std::uint64_t from, std::uint64_t to,
+                             CurveExtremes& e) {
+    for (std::uint64_t u = from; u < to; ++u) {
+        Widen(e, level.values[u].a, level.values[u].b);
         if constexpr (kHeading) {
-            const Pair* sides = m_headingLevels[level];
-            const std::uint8_t* stepLevel = m_stepLevels[level];
-            const Pair ls = sides[lo], hs = sides[hi - 1];
-            e.fBelow = takeLo && ls.a > e.fBelow ? ls.a : e.fBelow;
-            e.fAbove = takeLo && ls.b < e.fAbove ? ls.b : e.fAbove;
-            other.fBelow = takeHi && hs.a > other.fBelow ? hs.a : other.fBelow;
-            other.fAbove = takeHi && hs.b < other.fAbove ? hs.b : other.fAbove;
-            steps |= (takeLo ? stepLevel[lo] : 0) | (takeHi ? stepLevel[hi - 1] : 0);
+            if (level.sides) {
+                WidenHeading(e, level.sides[u].a, level.sides[u].b);
+                e.nSteps |= level.steps[u];
+            }
         }
-        lo = (lo + takeLo) >> 1;
-        hi = (hi - takeHi) >> 1;
-    }
-    Widen(e, other.fMin, other.fMax);
-    if constexpr (kHeading) {
-        WidenHeading(e, other.fBelow, other.fAbove);
-        e.nSteps |= steps;
     }
 }
 
 template <bool kHeading>
 CurveExtremes CCurveSummary::QueryAs(std::uint64_t from, std::uint64_t to) const {
     // The first record alone (its step from the one before is outside the
-    // range), then the records before the first whole block and after the
-    // last, and the whole blocks between; the order does not matter.
+    // range), then the rest; the order does not matter.
     CurveExtremes e;
     AddToExtremes<kHeading>(e, 0, m_pData[from].*m_field, false);
     ++from;
     if (from >= to)
         return e;
-    const std::uint64_t block = 1u << kShift;
-    const std::uint64_t firstWhole = (from + block - 1) & ~(block - 1);
-    const std::uint64_t lastWhole = to & ~(block - 1);
-    if (m_levels.empty() || firstWhole >= lastWhole) {
+    const std::uint64_t last = to - 1;
+    const std::uint64_t apart = (from ^ last) >> kShift;
+    if (apart == 0 || m_levels.empty()) {
         ScanRecords<kHeading>(from, to, e);
         return e;
     }
-    ScanRecords<kHeading>(from, firstWhole, e);
-    ScanRecords<kHeading>(lastWhole, to, e);
-    AddBlocks<kHeading>(firstWhole >> kShift, lastWhole >> kShift, e);
+    ScanRecords<kHeading>(from, BlockEnd(from), e);
+    ScanRecords<kHeading>(BlockStart(last), to, e);
+    AddLevels<kHeading>(from, last, e);
     return e;
+}
+
+template <bool kHeading>
+void CCurveSummary::AddLevels(std::uint64_t from, std::uint64_t last, CurveExtremes& e) const {
+    // The highest level whose units at the two ends differ: below it, each
+    // end takes the units of its group on the range's side; at it, the units
+    // between the two ends' are whole.
+    const std::uint64_t apart = (from ^ last) >> kShift;
+    const std::size_t top = static_cast<std::size_t>(std::bit_width(apart) - 1) / kShift;
+    CurveExtremes other;
+    for (std::size_t k = 0; k < top; ++k) {
+        const Level& level = m_levels[k];
+        const unsigned shift = kShift * static_cast<unsigned>(k + 1);
+        const std::uint64_t first = from >> shift, end = last >> shift;
+        const Pair after = level.around[first].after, before = level.around[end].before;
+        Widen(e, after.a, after.b);
+        Widen(other, before.a, before.b);
+        if constexpr (kHeading) {
+            const std::uint64_t fan = 1u << kShift;
+            AddUnits<true>(level, first + 1,
+                           std::min(level.count, ((first >> kShift) + 1) << kShift), e);
+            AddUnits<true>(level, end & ~(fan - 1), end, e);
+        }
+    }
+    const unsigned shift = kShift * static_cast<unsigned>(top + 1);
+    AddUnits<kHeading>(m_levels[top], (from >> shift) + 1, last >> shift, other);
+    Widen(e, other.fMin, other.fMax);
+    if constexpr (kHeading) {
+        WidenHeading(e, other.fBelow, other.fAbove);
+        e.nSteps |= other.nSteps;
+    }
+}
+
+CurveExtremes CCurveSummary::QueryBetweenEnds(std::uint64_t from, std::uint64_t to, float lo,
+                                              float hi) const {
+    CurveExtremes e;
+    e.fMin = lo;
+    e.fMax = hi;
+    AddLevels<false>(from, to - 1, e);
+    return e;
+}
+
+void CCurveSummary::PrefetchLevels(std::uint64_t from, std::uint64_t to) const {
+    // What AddLevels reads at the range's first edge (its last edge is where
+    // the next range starts): the groups' look-ups below the highest level,
+    // the first whole unit at it.
+    if (m_levels.empty() || InOneBlock(from, to))
+        return;
+    const std::size_t top =
+        static_cast<std::size_t>(std::bit_width((from ^ (to - 1)) >> kShift) - 1) / kShift;
+    for (std::size_t k = 0; k < top; ++k)
+        __builtin_prefetch(m_levels[k].around + (from >> (kShift * (k + 1))));
+    __builtin_prefetch(m_levels[top].values + (from >> (kShift * (top + 1))) + 1);
 }
 
 void CCurveSummary::Prefetch(std::uint64_t edge) const {
@@ -194,11 +257,11 @@ void CCurveSummary::Prefetch(std::uint64_t edge) const {
     for (const char* p = first; p < end; p += 64)
         __builtin_prefetch(p);
     __builtin_prefetch(end - 1);
-    for (std::size_t level = 0; level < m_levels.size(); ++level) {
-        const std::uint64_t at = block >> level;
-        __builtin_prefetch(m_levels[level] + at);
-        if (at > 0)
-            __builtin_prefetch(m_levels[level] + at - 1);
+    constexpr std::size_t kLowest = 2;
+    for (std::size_t k = 0; k < std::min(kLowest, m_levels.size()); ++k) {
+        const std::uint64_t at = edge >> (kShift * (k + 1));
+        __builtin_prefetch(m_levels[k].around + at);
+        __builtin_prefetch(m_levels[k].values + at);
     }
 }
 

@@ -1,10 +1,12 @@
 // Extremes of a curve's values over any range of records, in time that grows
-// with the logarithm of the range: blocks of 16 records, pairs of blocks,
-// pairs of pairs and so on, each keeping its extremes, built on the loading
-// thread. The analysis curves use it to draw a pixel column of millions of
-// records without visiting them: at most the 15 records at either end are
-// read, and one block a level at either end. It costs a byte a record (a
-// heading 2.1 bytes: it also keeps what a column crossing north needs).
+// with the logarithm of the range, built on the loading thread: blocks of 16
+// records, groups of 16 blocks, groups of 16 groups and so on. Each unit
+// keeps its own extremes and those of the units before and after it in its
+// group, so that a range's edge costs one look-up a level: a pixel column of
+// millions of records is drawn from the records at its ends (at most 15 at
+// either), a look-up or two a level and the few whole units between. It costs
+// 1.6 bytes a record (a heading 2.2: it also keeps what a column crossing
+// north needs).
 #pragma once
 
 #include "plots/HeadingWrap.h"
@@ -75,8 +77,6 @@ public:
                bool heading = false);
     void Clear() {
         m_levels.clear();
-        m_headingLevels.clear();
-        m_stepLevels.clear();
         m_memory.reset();
         m_pRecords = nullptr;
     }
@@ -88,24 +88,57 @@ public:
     // A heading's sides and steps are looked for only where its values span
     // more than half a turn (SettleHeading).
     CurveExtremes Query(std::uint64_t from, std::uint64_t to) const;
+    // Minimum and maximum over records [from, to) whose first and last are in
+    // different blocks of 16, given those of the records from `from` to the
+    // end of its block and from the start of the last's block to `to` (lo,
+    // hi): no record is read. A heading's sides and steps are not looked for.
+    CurveExtremes QueryBetweenEnds(std::uint64_t from, std::uint64_t to, float lo, float hi) const;
+    static bool InOneBlock(std::uint64_t from, std::uint64_t to) {
+        return (from >> kShift) == ((to - 1) >> kShift);
+    }
+    static std::uint64_t BlockStart(std::uint64_t i) { return i >> kShift << kShift; }
+    static std::uint64_t BlockEnd(std::uint64_t i) { return ((i >> kShift) + 1) << kShift; }
     // Asks the processor to fetch, ahead of a Query, what it reads near a
-    // range's edge: the records of the block holding it, and a block a level
-    // (headings' sides and steps not: few queries need them).
+    // range's edge: the records of the block holding it, and the look-ups of
+    // the lowest levels (those above are few and stay in its caches).
     void Prefetch(std::uint64_t edge) const;
+    // ... and ahead of a QueryBetweenEnds(from, to): the look-ups alone.
+    void PrefetchLevels(std::uint64_t from, std::uint64_t to) const;
 
 private:
-    static constexpr unsigned kShift = 4; // 16 per block
+    static constexpr unsigned kShift = 4; // 16 units to a group
 
     struct Pair {
         float a, b;
+    };
+    // The extremes of the units before one in its group and of those after.
+    struct Around {
+        Pair before, after;
+    };
+    // Units of 16^k records: each one's minimum and maximum, those around it,
+    // and for headings its values either side of 180 and the steps into its
+    // records (from the record before each).
+    struct Level {
+        std::uint64_t count = 0;
+        Pair* values = nullptr;
+        Around* around = nullptr;
+        Pair* sides = nullptr;
+        std::uint8_t* steps = nullptr;
     };
     // Widens e by the records [from, to), each with its step from the one
     // before (from > 0).
     template <bool kHeading>
     void ScanRecords(std::uint64_t from, std::uint64_t to, CurveExtremes& e) const;
-    // Widens e by the whole blocks [from, to) of 16 records.
+    // Widens e by the whole units [from, to) of a level (a heading's sides and
+    // steps with kHeading).
     template <bool kHeading>
-    void AddBlocks(std::uint64_t from, std::uint64_t to, CurveExtremes& e) const;
+    static void AddUnits(const Level& level, std::uint64_t from, std::uint64_t to,
+                         CurveExtremes& e);
+    // Widens e by the whole units between records from and last, which are
+    // in different blocks, and below its highest level by those of their
+    // groups on the range's side.
+    template <bool kHeading>
+    void AddLevels(std::uint64_t from, std::uint64_t last, CurveExtremes& e) const;
     template <bool kHeading> CurveExtremes QueryAs(std::uint64_t from, std::uint64_t to) const;
 
     const std::vector<AnalysisSample>* m_pRecords = nullptr;
@@ -113,12 +146,8 @@ private:
     std::size_t m_nRecords = 0;
     float AnalysisSample::*m_field = nullptr;
     bool m_bHeading = false;
-    // Level k holds each block of 16 * 2^k records: its minimum and maximum,
-    // and for headings the values either side of 180 and the steps into its
-    // records (from the record before each).
-    std::vector<Pair*> m_levels;
-    std::vector<Pair*> m_headingLevels;
-    std::vector<std::uint8_t*> m_stepLevels;
+    // Level k holds units of 16^(k + 1) records, while there are two or more.
+    std::vector<Level> m_levels;
     // The levels, all in one piece.
     struct FreeMemory {
         void operator()(std::byte* p) const { std::free(p); }

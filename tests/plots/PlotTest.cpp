@@ -405,8 +405,12 @@ TEST(AnalysisCurves, SummarisedColumnsAreThoseOfEveryRecord) {
 TEST(AnalysisCurves, CurvesSharingTheirColumnsAreThoseOfEveryRecord) {
     Plot plot;
     plot.records = Wandering(400000);
+    for (std::size_t i = 0; i < plot.records.size(); ++i) // roll: the pitch's gaps, its own values
+        plot.records[i].fSpare1 = plot.records[i].fPitch * 0.7f + static_cast<float>(i % 13);
     plot.heading.Build(plot.records, &AnalysisSample::fHeading, true);
     plot.pitch.Build(plot.records, &AnalysisSample::fPitch);
+    CCurveSummary roll;
+    roll.Build(plot.records, &AnalysisSample::fSpare1);
     struct Case {
         int clicks;
         int panX;
@@ -423,15 +427,18 @@ TEST(AnalysisCurves, CurvesSharingTheirColumnsAreThoseOfEveryRecord) {
             view.nav.ClickZoomIn({611, 300});
         }
         view.nav.m_nPanX = c.panX;
-        CAnalysisData summarised{&plot.records, &plot.heading, &plot.pitch};
+        CAnalysisData summarised{&plot.records, &plot.heading, &plot.pitch, &roll};
         summarised.firstHeading = c.firstHeading;
-        summarised.firstPitch = c.firstPitch;
+        summarised.firstPitch = summarised.firstRoll = c.firstPitch;
         CAnalysisData every = summarised;
         every.heading = every.pitch = nullptr;
+        const CCurveSummary none; // built for no records: every record is read
+        every.roll = &none;
         const CPlotFrame frame = view.Frame();
         auto draw = [&](const CAnalysisData& data) {
-            return Picture(
-                [&](CCanvas& canvas) { DrawAnalysisCurves(canvas, frame, data, true, true); });
+            return Picture([&](CCanvas& canvas) {
+                DrawAnalysisCurves(canvas, frame, data, true, true, true);
+            });
         };
         EXPECT_TRUE(draw(summarised) == draw(every))
             << c.clicks << " clicks, pan " << c.panX << ", first " << c.firstHeading << ", "
