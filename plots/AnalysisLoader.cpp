@@ -2,6 +2,7 @@
 
 #include "link/NumberText.h"
 #include "platform/RegularFile.h"
+#include "plots/Prefault.h"
 
 #include <cerrno>
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <new>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -125,10 +127,19 @@ LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>
         return result;
     try {
         records.reserve(static_cast<std::size_t>(result.nLength / kShortestRecord + 1));
+        // Large pages where the system offers them: the records of a long
+        // file fault in a few hundred times instead of tens of thousands.
+        constexpr std::uintptr_t kLarge = std::uintptr_t{1} << 21;
+        const auto at = reinterpret_cast<std::uintptr_t>(records.data());
+        const auto begin = (at + kLarge - 1) & ~(kLarge - 1);
+        const auto end = (at + records.capacity() * sizeof(AnalysisSample)) & ~(kLarge - 1);
+        if (end > begin)
+            madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
     } catch (const std::bad_alloc&) {
         // No address space for the bound: grow as lines come.
     }
 
+    CPrefault prefault({CPrefault::Of(records)});
     blockSize = std::max<std::size_t>(blockSize, 1);
     std::vector<char> buffer(blockSize + kMaxLine + 1);
     std::size_t held = 0; // bytes of a partial line carried over from the last block
@@ -162,6 +173,7 @@ LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>
     };
 
     while (!atEnd || held > 0) {
+        prefault.Written(records.size());
         if (!atEnd) {
             const ssize_t got = read(fd, buffer.data() + held, blockSize);
             if (got < 0) {

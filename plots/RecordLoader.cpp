@@ -1,5 +1,7 @@
 #include "plots/RecordLoader.h"
 
+#include "plots/Prefault.h"
+
 #include "link/RecordReader.h"
 #include "link/Sentences.h"
 #include "platform/RegularFile.h"
@@ -7,13 +9,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdint>
 #include <limits>
-#include <mutex>
 #include <new>
-#include <sys/mman.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -29,70 +27,6 @@ template <class T> void ReserveFor(std::vector<T>& v, std::uint64_t count) {
         // No address space for the bound: grow as messages come.
     }
 }
-
-// Faults the pages of the records and their times in on a thread of its own,
-// a little ahead of the records written: the system's clearing of fresh pages
-// was a tenth of the load, and it runs on the other core meanwhile. Never
-// more than kAhead records beyond those written, so the resident memory
-// stays that of the records.
-class CPrefault {
-public:
-    static constexpr std::size_t kAhead = 1u << 18; // records: 6 MiB of both arrays
-
-    CPrefault(RecordLoadOutput& out) : m_records(out.records), m_times(out.times.arrOffsetMs) {
-#ifdef MADV_POPULATE_WRITE
-        m_thread = std::thread([this] { Run(); });
-#endif
-    }
-    ~CPrefault() {
-        m_bStop.store(true);
-        m_wake.notify_one();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    // The records written so far (the loading thread, now and then).
-    void Written(std::size_t count) {
-        m_nWritten.store(count, std::memory_order_relaxed);
-        m_wake.notify_one();
-    }
-
-private:
-    template <class T> static void Populate(std::vector<T>& v, std::size_t from, std::size_t to) {
-#ifdef MADV_POPULATE_WRITE
-        constexpr std::uintptr_t kPage = 4096;
-        const auto begin = reinterpret_cast<std::uintptr_t>(v.data() + from) & ~(kPage - 1);
-        const auto end = reinterpret_cast<std::uintptr_t>(v.data() + to) & ~(kPage - 1);
-        if (end > begin)
-            madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-#endif
-    }
-    void Run() {
-        const std::size_t capacity = std::min(m_records.capacity(), m_times.capacity());
-        std::size_t done = 0;
-        std::unique_lock<std::mutex> lock(m_lock);
-        while (!m_bStop.load()) {
-            const std::size_t target =
-                std::min(capacity, m_nWritten.load(std::memory_order_relaxed) + kAhead);
-            if (target > done) {
-                lock.unlock();
-                Populate(m_records, done, target);
-                Populate(m_times, done, target);
-                done = target;
-                lock.lock();
-                continue;
-            }
-            m_wake.wait_for(lock, std::chrono::milliseconds(5));
-        }
-    }
-
-    std::vector<AnalysisSample>& m_records;
-    std::vector<std::uint32_t>& m_times;
-    std::atomic<std::size_t> m_nWritten{0};
-    std::atomic<bool> m_bStop{false};
-    std::mutex m_lock;
-    std::condition_variable m_wake;
-    std::thread m_thread;
-};
 
 // Milliseconds after the first record, held in the four bytes a record has
 // for its time (49 days; a time before the first reads as the first).
@@ -136,7 +70,7 @@ RecordLoadResult LoadRecordFile(const std::string& path, RecordLoadOutput& out,
     ReserveFor(out.times.arrOffsetMs, bound);
     out.times.source = reader.TimeSource();
     out.times.strSourceNote = reader.TimeSourceNote();
-    CPrefault prefault(out);
+    CPrefault prefault({CPrefault::Of(out.records), CPrefault::Of(out.times.arrOffsetMs)});
 
     const float none = std::numeric_limits<float>::quiet_NaN();
     float heading = none, pitch = none, roll = none;
