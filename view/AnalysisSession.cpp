@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -205,9 +206,33 @@ void CAnalysisRecords::Summarise(bool withRoll) {
             return !std::isnan(r.*fields[k]);
         });
         nFirst[k] = static_cast<std::size_t>(it - records.begin());
-        if (nFirst[k] < records.size())
-            summaries[k]->Build(records, fields[k], k == 0);
     }
+    // The heading's summary, the largest, is built on the other core meanwhile.
+    std::exception_ptr failed;
+    std::thread beside;
+    if (nFirst[0] < records.size()) {
+        beside = std::thread([&] {
+            try {
+                heading.Build(records, fields[0], true);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+    }
+    try {
+        for (int k = 1; k < 3; ++k) {
+            if (nFirst[k] < records.size())
+                summaries[k]->Build(records, fields[k]);
+        }
+    } catch (...) {
+        if (beside.joinable())
+            beside.join();
+        throw;
+    }
+    if (beside.joinable())
+        beside.join();
+    if (failed)
+        std::rethrow_exception(failed);
 }
 
 CAnalysisSession::CAnalysisSession() : m_pData(std::make_unique<CAnalysisRecords>()) {}
