@@ -314,6 +314,10 @@ void CWebServer::Accept(QWebSocket* socket) {
         hello.pitchLimit = m_session.Monitor().PitchLimit();
         hello.rollLimit = m_session.Monitor().RollLimit();
         socket->sendTextMessage(QString::fromUtf8(HelloJson(hello, m_history)));
+        if (m_lastState.isEmpty() && !m_history.empty()) {
+            m_lastBody = StateBody(Situation());
+            m_lastState = QString::fromUtf8(StateJson(m_lastBody, m_history.back()));
+        }
         if (!m_lastState.isEmpty())
             socket->sendTextMessage(m_lastState);
     } else {
@@ -440,9 +444,14 @@ void CWebServer::Tick() {
     while (!m_history.empty() &&
            m_history.front().epochMs < s.epochNowMs - m_options.limits.historyMs)
         m_history.pop_front();
-    QJsonObject body = StateBody(s);
     std::vector<QWebSocket*> slow;
-    if (body != m_lastBody) {
+    const bool anyPage = std::any_of(m_clients.begin(), m_clients.end(),
+                                     [](const auto& c) { return c->stream == Stream::Page; });
+    if (!anyPage) {
+        // Nobody to tell: a page that comes is given a state composed then.
+        m_lastBody = {};
+        m_lastState.clear();
+    } else if (QJsonObject body = StateBody(s); body != m_lastBody) {
         m_lastBody = body;
         m_lastState = QString::fromUtf8(StateJson(std::move(body), m_history.back()));
         for (auto& c : m_clients)
