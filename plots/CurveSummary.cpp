@@ -42,11 +42,12 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
     m_nRecords = records.size();
     m_field = field;
     m_bHeading = heading;
-    const std::uint64_t fan = 1u << kShift;
+    const std::uint64_t block = 1u << kBlockShift, fan = 1u << kGroupShift;
     const std::uint64_t count = records.size();
     // The levels while they have two units or more (a last unit may be short).
     std::vector<std::uint64_t> counts;
-    for (std::uint64_t c = (count + fan - 1) >> kShift; c > 1; c = (c + fan - 1) >> kShift)
+    for (std::uint64_t c = (count + block - 1) >> kBlockShift; c > 1;
+         c = (c + fan - 1) >> kGroupShift)
         counts.push_back(c);
     if (counts.empty())
         return;
@@ -83,8 +84,8 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
     // block's own.
     const Level& blocks = m_levels[0];
     for (std::uint64_t b = 0; b < blocks.count; ++b) {
-        const std::uint64_t from = b << kShift;
-        const std::uint64_t to = std::min<std::uint64_t>(count, from + fan);
+        const std::uint64_t from = b << kBlockShift;
+        const std::uint64_t to = std::min<std::uint64_t>(count, from + block);
         CurveExtremes e;
         for (std::uint64_t i = from; i < to; ++i) {
             const float prev = i > 0 ? m_pData[i - 1].*field : 0;
@@ -116,7 +117,7 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
             }
             if (k + 1 < m_levels.size()) {
                 const Level& up = m_levels[k + 1];
-                const std::uint64_t parent = group >> kShift;
+                const std::uint64_t parent = group >> kGroupShift;
                 CurveExtremes whole;
                 AddUnits<true>(level, group, end, whole);
                 up.values[parent] = {whole.fMin, whole.fMax};
@@ -183,8 +184,7 @@ CurveExtremes CCurveSummary::QueryAs(std::uint64_t from, std::uint64_t to) const
     if (from >= to)
         return e;
     const std::uint64_t last = to - 1;
-    const std::uint64_t apart = (from ^ last) >> kShift;
-    if (apart == 0 || m_levels.empty()) {
+    if (InOneBlock(from, to) || m_levels.empty()) {
         ScanRecords<kHeading>(from, to, e);
         return e;
     }
@@ -199,24 +199,24 @@ void CCurveSummary::AddLevels(std::uint64_t from, std::uint64_t last, CurveExtre
     // The highest level whose units at the two ends differ: below it, each
     // end takes the units of its group on the range's side; at it, the units
     // between the two ends' are whole.
-    const std::uint64_t apart = (from ^ last) >> kShift;
-    const std::size_t top = static_cast<std::size_t>(std::bit_width(apart) - 1) / kShift;
+    const std::uint64_t apart = (from ^ last) >> kBlockShift;
+    const std::size_t top = static_cast<std::size_t>(std::bit_width(apart) - 1) / kGroupShift;
     CurveExtremes other;
     for (std::size_t k = 0; k < top; ++k) {
         const Level& level = m_levels[k];
-        const unsigned shift = kShift * static_cast<unsigned>(k + 1);
+        const unsigned shift = LevelShift(k);
         const std::uint64_t first = from >> shift, end = last >> shift;
         const Pair after = level.around[first].after, before = level.around[end].before;
         Widen(e, after.a, after.b);
         Widen(other, before.a, before.b);
         if constexpr (kHeading) {
-            const std::uint64_t fan = 1u << kShift;
+            const std::uint64_t fan = 1u << kGroupShift;
             AddUnits<true>(level, first + 1,
-                           std::min(level.count, ((first >> kShift) + 1) << kShift), e);
+                           std::min(level.count, ((first >> kGroupShift) + 1) << kGroupShift), e);
             AddUnits<true>(level, end & ~(fan - 1), end, e);
         }
     }
-    const unsigned shift = kShift * static_cast<unsigned>(top + 1);
+    const unsigned shift = LevelShift(top);
     AddUnits<kHeading>(m_levels[top], (from >> shift) + 1, last >> shift, other);
     Widen(e, other.fMin, other.fMax);
     if constexpr (kHeading) {
@@ -241,25 +241,25 @@ void CCurveSummary::PrefetchLevels(std::uint64_t from, std::uint64_t to) const {
     if (m_levels.empty() || InOneBlock(from, to))
         return;
     const std::size_t top =
-        static_cast<std::size_t>(std::bit_width((from ^ (to - 1)) >> kShift) - 1) / kShift;
+        static_cast<std::size_t>(std::bit_width((from ^ (to - 1)) >> kBlockShift) - 1) /
+        kGroupShift;
     for (std::size_t k = 0; k < top; ++k)
-        __builtin_prefetch(m_levels[k].around + (from >> (kShift * (k + 1))));
-    __builtin_prefetch(m_levels[top].values + (from >> (kShift * (top + 1))) + 1);
+        __builtin_prefetch(m_levels[k].around + (from >> LevelShift(k)));
+    __builtin_prefetch(m_levels[top].values + (from >> LevelShift(top)) + 1);
 }
 
 void CCurveSummary::Prefetch(std::uint64_t edge) const {
     if (edge >= m_nRecords)
         return;
-    const std::uint64_t block = edge >> kShift;
-    const char* first = reinterpret_cast<const char*>(m_pData + (block << kShift));
+    const char* first = reinterpret_cast<const char*>(m_pData + BlockStart(edge));
     const char* end = reinterpret_cast<const char*>(
-        m_pData + std::min<std::uint64_t>(m_nRecords, (block + 1) << kShift));
+        m_pData + std::min<std::uint64_t>(m_nRecords, BlockEnd(edge)));
     for (const char* p = first; p < end; p += 64)
         __builtin_prefetch(p);
     __builtin_prefetch(end - 1);
     constexpr std::size_t kLowest = 2;
     for (std::size_t k = 0; k < std::min(kLowest, m_levels.size()); ++k) {
-        const std::uint64_t at = edge >> (kShift * (k + 1));
+        const std::uint64_t at = edge >> LevelShift(k);
         __builtin_prefetch(m_levels[k].around + at);
         __builtin_prefetch(m_levels[k].values + at);
     }

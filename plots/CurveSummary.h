@@ -1,12 +1,11 @@
 // Extremes of a curve's values over any range of records, in time that grows
 // with the logarithm of the range, built on the loading thread: blocks of 16
-// records, groups of 16 blocks, groups of 16 groups and so on. Each unit
+// records, groups of 64 blocks, groups of 64 groups and so on. Each unit
 // keeps its own extremes and those of the units before and after it in its
 // group, so that a range's edge costs one look-up a level: a pixel column of
 // millions of records is drawn from the records at its ends (at most 15 at
-// either), a look-up or two a level and the few whole units between. It costs
-// 1.6 bytes a record (a heading 2.2: it also keeps what a column crossing
-// north needs).
+// either), a look-up or two and the whole units between. It costs 1.6 bytes
+// a record (a heading 2.2: it also keeps what a column crossing north needs).
 #pragma once
 
 #include "plots/HeadingWrap.h"
@@ -94,10 +93,12 @@ public:
     // hi): no record is read. A heading's sides and steps are not looked for.
     CurveExtremes QueryBetweenEnds(std::uint64_t from, std::uint64_t to, float lo, float hi) const;
     static bool InOneBlock(std::uint64_t from, std::uint64_t to) {
-        return (from >> kShift) == ((to - 1) >> kShift);
+        return (from >> kBlockShift) == ((to - 1) >> kBlockShift);
     }
-    static std::uint64_t BlockStart(std::uint64_t i) { return i >> kShift << kShift; }
-    static std::uint64_t BlockEnd(std::uint64_t i) { return ((i >> kShift) + 1) << kShift; }
+    static std::uint64_t BlockStart(std::uint64_t i) { return i >> kBlockShift << kBlockShift; }
+    static std::uint64_t BlockEnd(std::uint64_t i) {
+        return ((i >> kBlockShift) + 1) << kBlockShift;
+    }
     // Asks the processor to fetch, ahead of a Query, what it reads near a
     // range's edge: the records of the block holding it, and the look-ups of
     // the lowest levels (those above are few and stay in its caches).
@@ -106,7 +107,12 @@ public:
     void PrefetchLevels(std::uint64_t from, std::uint64_t to) const;
 
 private:
-    static constexpr unsigned kShift = 4; // 16 units to a group
+    static constexpr unsigned kBlockShift = 4; // 16 records to a block
+    static constexpr unsigned kGroupShift = 6; // 64 units to a group
+    // From a record's index to its unit's at level k.
+    static constexpr unsigned LevelShift(std::size_t k) {
+        return kBlockShift + kGroupShift * static_cast<unsigned>(k);
+    }
 
     struct Pair {
         float a, b;
@@ -115,7 +121,7 @@ private:
     struct Around {
         Pair before, after;
     };
-    // Units of 16^k records: each one's minimum and maximum, those around it,
+    // Units of 16 * 64^k records: each one's minimum and maximum, those around it,
     // and for headings its values either side of 180 and the steps into its
     // records (from the record before each).
     struct Level {
@@ -146,7 +152,7 @@ private:
     std::size_t m_nRecords = 0;
     float AnalysisSample::*m_field = nullptr;
     bool m_bHeading = false;
-    // Level k holds units of 16^(k + 1) records, while there are two or more.
+    // Level k holds units of 16 * 64^k records, while there are two or more.
     std::vector<Level> m_levels;
     // The levels, all in one piece.
     struct FreeMemory {

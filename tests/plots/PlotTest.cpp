@@ -324,9 +324,19 @@ TEST(CurveSummary, RangesAtTheEdgesOfItsBlocksAreThoseOfAScan) {
     for (std::uint64_t size : {16u * 37 + 5, 16u * 64, 16u * 2049 - 3}) {
         const std::vector<AnalysisSample> records = Wandering(size);
         std::vector<std::uint64_t> edges;
-        const std::uint64_t starts[] = {
-            0,         16,       32, 48, 256, 512, 4096, 8192, size - size % 16, size - size % 32,
-            size - 16, size - 48};
+        const std::uint64_t starts[] = {0,
+                                        16,
+                                        32,
+                                        48,
+                                        256,
+                                        1024,
+                                        2048,
+                                        4096,
+                                        8192,
+                                        size - size % 16,
+                                        size - size % 1024,
+                                        size - 16,
+                                        size - 48};
         for (std::uint64_t at : starts) {
             for (std::uint64_t near : {at - 1, at, at + 1}) {
                 if (near <= size)
