@@ -65,11 +65,10 @@ TEST(ReplaySourcesTest, FurtherRecordsAreTheLabelledOnesWithTimingFiles) {
         {"-gyro.bin", true, nullptr},
     };
     CTempFolder folder;
-    std::map<std::string, std::int64_t> times;
-    WriteRecord(folder.path + kStem + ".txt", "GP", 0, {0}, true, times);
+    WriteHeadings(folder.path + kStem + ".txt", "GP", {{0, 0}});
     std::map<std::string, std::string> expected, found; // label -> path
     for (const Case& c : table) {
-        WriteRecord(folder.path + kStem + c.suffix, "HE", 0, {0}, c.timed, times);
+        WriteHeadings(folder.path + kStem + c.suffix, "HE", {{0, 0}}, c.timed);
         if (c.label)
             expected[c.label] = folder.path + kStem + c.suffix;
     }
