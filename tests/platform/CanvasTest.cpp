@@ -92,63 +92,59 @@ TEST(Raster, FillsAreThePaintersFills) {
     }
 }
 
-std::vector<QLine> Upright(std::initializer_list<int> xs, int top, int bottom) {
-    std::vector<QLine> lines;
-    for (int x : xs)
-        lines.emplace_back(x, top, x, bottom);
-    return lines;
-}
-
-// One-pixel lines, filled rather than stroked, against the painter's own
-// strokes: upright and level ones one by one, into an image of the canvas's
-// own and through the painter, and upright ones sharing their ends together,
-// a row at a time. Either way round, of no length, partly or wholly outside.
+// Upright and level one-pixel lines, filled rather than stroked, drawn into
+// an image of the canvas's own and through the painter, against the painter's
+// own stroke: either way round, of no length, partly or wholly outside.
 TEST(Canvas, UprightAndLevelLinesAreThePaintersLines) {
-    const std::vector<std::vector<QLine>> table = {{{2, 5, 8, 5}},
-                                                   {{8, 5, 2, 5}},
-                                                   {{5, 7, 6, 7}},
-                                                   {{-9, 30, 20, 30}},
-                                                   Upright({3}, 2, 9),
-                                                   Upright({3}, 9, 2),
-                                                   Upright({4}, 4, 4),
-                                                   Upright({40}, 60, 20),
-                                                   Upright({-5}, -5, 9),
-                                                   Upright({2, 5, 9, 47}, 3, 40),
-                                                   Upright({-1, 6, 48, 7}, -5, 60),
-                                                   Upright({10, 12}, 30, 4),
-                                                   Upright({0, 1}, 9, 9),
-                                                   Upright({20, 20, 21}, 47, 100),
-                                                   Upright({33}, 0, 47)};
-    for (const std::vector<QLine>& lines : table) {
-        const QLine& first = lines[0];
-        SCOPED_TRACE(testing::Message() << lines.size() << " lines, the first " << first.x1() << ","
-                                        << first.y1() << " to " << first.x2() << "," << first.y2());
-        QImage theirs = Noise({48, 48}, 3);
-        QImage ours[3] = {theirs, theirs, theirs}; // an own image, through the painter, together
+    const std::vector<std::pair<QPoint, QPoint>> table = {
+        {{2, 5}, {8, 5}},     {{8, 5}, {2, 5}},     {{3, 2}, {3, 9}},
+        {{3, 9}, {3, 2}},     {{4, 4}, {4, 4}},     {{5, 7}, {6, 7}},
+        {{-9, 30}, {20, 30}}, {{40, 60}, {40, 20}}, {{-5, -5}, {-5, 9}}};
+    for (const auto& [a, b] : table) {
+        QImage theirs = Noise({48, 48}, 3), ownImage = theirs, throughPainter = theirs;
         {
             QPainter painter(&theirs);
             painter.setPen(QPen(QColor(kInk), 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-            for (const QLine& line : lines)
-                painter.drawLine(line);
+            painter.drawLine(a, b);
         }
-        const bool together = first.x1() == first.x2();
-        std::vector<int> xs;
-        for (const QLine& line : lines)
-            xs.push_back(line.x1());
-        for (int way = 0; way < (together ? 3 : 2); ++way) {
-            QPainter painter(&ours[way]);
-            CPainterCanvas canvas = way == 1 ? CPainterCanvas(painter, ours[way].size())
-                                             : CPainterCanvas(painter, ours[way]);
+        for (bool own : {true, false}) {
+            QImage& image = own ? ownImage : throughPainter;
+            QPainter painter(&image);
+            CPainterCanvas canvas =
+                own ? CPainterCanvas(painter, image) : CPainterCanvas(painter, image.size());
             canvas.SelectPen(CPen{1, QColor(kInk)});
-            if (way == 2)
-                canvas.UprightLines(xs.data(), static_cast<int>(xs.size()), first.y1(), first.y2());
-            else
-                for (const QLine& line : lines)
-                    canvas.Line(line.x1(), line.y1(), line.x2(), line.y2());
+            canvas.Line(a.x(), a.y(), b.x(), b.y());
         }
-        EXPECT_TRUE(ours[0] == theirs) << "into an own image";
-        EXPECT_TRUE(ours[1] == theirs) << "through the painter";
-        EXPECT_TRUE(!together || ours[2] == theirs) << "together";
+        const QString line = QString("%1,%2 to %3,%4").arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y());
+        EXPECT_TRUE(ownImage == theirs) << line.toStdString() << " into an own image";
+        EXPECT_TRUE(throughPainter == theirs) << line.toStdString() << " through the painter";
+    }
+}
+
+// Upright lines drawn together, a row at a time, against the painter's own
+// strokes one by one: some outside, either way round, of no length.
+TEST(Canvas, UprightLinesTogetherAreThePaintersLines) {
+    struct Case {
+        std::vector<int> xs;
+        int top, bottom;
+    };
+    const std::vector<Case> table = {{{2, 5, 9, 47}, 3, 40},  {{-1, 6, 48, 7}, -5, 60},
+                                     {{10, 12}, 30, 4},       {{0, 1}, 9, 9},
+                                     {{20, 20, 21}, 47, 100}, {{33}, 0, 47}};
+    for (const Case& c : table) {
+        QImage theirs = Noise({48, 48}, 5), ours = theirs;
+        {
+            QPainter painter(&theirs);
+            painter.setPen(QPen(QColor(kInk), 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+            for (int x : c.xs)
+                painter.drawLine(x, c.top, x, c.bottom);
+        }
+        QPainter painter(&ours);
+        CPainterCanvas canvas(painter, ours);
+        canvas.SelectPen(CPen{1, QColor(kInk)});
+        canvas.UprightLines(c.xs.data(), static_cast<int>(c.xs.size()), c.top, c.bottom);
+        painter.end();
+        EXPECT_TRUE(ours == theirs) << c.xs.size() << " lines from " << c.top << " to " << c.bottom;
     }
 }
 
