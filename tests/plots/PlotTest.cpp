@@ -355,8 +355,8 @@ TEST(AnalysisCurves, SummarisedCurvesAreThoseOfEveryRecord) {
         double sx;
         std::size_t firstHeading, firstPitch;
     };
-    const std::vector<View> views = {{0, {}, {}, 0, 1, 0, 0},
-                                     {0, {}, {}, -300, 0.37, 201, 7},
+    const std::vector<View> views = {{0, {}, {}, 0, 1, 201, 7},
+                                     {0, {}, {}, -300, 0.37, 0, 0},
                                      {3, {500, 300}, {}, 0, 1, 0, 0},
                                      {5, {1020, 10}, {}, 700, 1, 5, 1},
                                      {0, {}, {3, 3, 200, 500}, 0, 1, 0, 0},
