@@ -211,67 +211,50 @@ TEST_F(Mqtt, ReconnectsAfterTheBrokerReturnsAndDropsTheOldestWhileAway) {
 TEST(MqttSilentBroker, GivesUpTriesAgainAndNeverHoldsUpTheQuit) {
     const int silent = Bound(SOCK_STREAM, 0);
     ASSERT_EQ(listen(silent, 8), 0);
-    MqttTarget target;
-    target.host = "127.0.0.1";
-    target.port = LocalPort(silent);
-    target.prefix = "fleet";
-    std::mutex lock;
-    std::vector<std::string> events;
+    CEvents events;
     MqttSettings settings;
     settings.connectMs = 200;
     settings.firstRetryMs = 50;
     settings.lastRetryMs = 100;
     {
-        CMqttPublisher publisher(
-            target,
-            [&](std::string_view event, std::string_view value) {
-                std::lock_guard<std::mutex> guard(lock);
-                events.push_back(std::string(event) + "," + std::string(value));
-            },
-            settings);
+        CMqttPublisher publisher({"127.0.0.1", LocalPort(silent), "fleet"}, events.Sink(),
+                                 settings);
         publisher.Start();
-        EXPECT_TRUE(WaitFor([&] {
-            std::lock_guard<std::mutex> guard(lock);
-            return !events.empty();
-        }));
+        EXPECT_TRUE(WaitFor([&] { return events.Has("lost,"); }));
         EXPECT_FALSE(publisher.Connected());
         // Stopped while a connection is begun: the test ends, it does not hang.
     }
     close(silent);
-    std::lock_guard<std::mutex> guard(lock);
-    EXPECT_EQ(events.front(), "lost,no answer");
+    std::lock_guard<std::mutex> guard(events.lock);
+    EXPECT_EQ(events.lines.front(), "lost,no answer");
 }
 
 TEST(MqttUrl, ParsesBrokerPortAndPrefix) {
     struct Case {
         const char* url;
-        bool ok;
         const char* host;
         unsigned port;
         const char* prefix;
     } cases[] = {
-        {"mqtt://shore.example/fleet", true, "shore.example", 1883, "fleet"},
-        {"mqtt://10.0.0.5:1884/company/fleet", true, "10.0.0.5", 1884, "company/fleet"},
-        {"mqtt://shore.example", false, "", 0, ""},
-        {"mqtt://shore.example/", false, "", 0, ""},
-        {"mqtt://shore.example:0/fleet", false, "", 0, ""},
-        {"mqtt://shore.example:x/fleet", false, "", 0, ""},
-        {"mqtt://:1883/fleet", false, "", 0, ""},
-        {"mqtt://shore/fleet/+", false, "", 0, ""},
-        {"mqtt://shore/a//b", false, "", 0, ""},
-        {"tcp://shore/fleet", false, "", 0, ""},
+        {"mqtt://shore.example/fleet", "shore.example", 1883, "fleet"},
+        {"mqtt://10.0.0.5:1884/company/fleet", "10.0.0.5", 1884, "company/fleet"},
     };
     for (const Case& c : cases) {
         MqttTarget target;
         std::string error;
-        ASSERT_EQ(ParseMqttUrl(c.url, &target, &error), c.ok) << c.url;
-        if (c.ok) {
-            EXPECT_EQ(target.host, c.host);
-            EXPECT_EQ(target.port, c.port);
-            EXPECT_EQ(target.prefix, c.prefix);
-        } else {
-            EXPECT_NE(error.find(c.url), std::string::npos);
-        }
+        ASSERT_TRUE(ParseMqttUrl(c.url, &target, &error)) << c.url;
+        EXPECT_EQ(target.host, c.host);
+        EXPECT_EQ(target.port, c.port);
+        EXPECT_EQ(target.prefix, c.prefix);
+    }
+    for (const char* refused :
+         {"mqtt://shore.example", "mqtt://shore.example/", "mqtt://shore.example:0/fleet",
+          "mqtt://shore.example:x/fleet", "mqtt://:1883/fleet", "mqtt://shore/fleet/+",
+          "mqtt://shore/a//b", "tcp://shore/fleet"}) {
+        MqttTarget target;
+        std::string error;
+        EXPECT_FALSE(ParseMqttUrl(refused, &target, &error)) << refused;
+        EXPECT_NE(error.find(refused), std::string::npos) << error;
     }
     EXPECT_EQ(MqttTopicLevel("MV a/b+#"), "MV a_b__");
     EXPECT_EQ(MqttTopicLevel(""), "vessel");

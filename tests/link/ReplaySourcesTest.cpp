@@ -20,33 +20,35 @@ namespace {
 constexpr std::int64_t kBaseUtcMs = 1796634303100; // 2026-12-07 09:05:03.1
 const std::string kStem = "/2026-12-7-9-5-3";
 
-std::string Sentence(const char* talker, std::size_t heading) {
-    return CInstrumentSimulator::WithNmeaChecksum("$" + std::string(talker) + "HDT," +
-                                                  std::to_string(heading) + ".0,T");
+// A heading sentence with one decimal.
+std::string Sentence(const char* talker, double heading) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", heading);
+    return CInstrumentSimulator::WithNmeaChecksum("$" + std::string(talker) + "HDT," + text + ",T");
 }
 
-// Heading sentences with one decimal, each received at kBaseUtcMs + its time.
+// Heading sentences, each received at kBaseUtcMs + its time (with a timing
+// file when timed); each one's time into timeOf when given.
 void WriteHeadings(const std::string& path, const char* talker,
-                   const std::vector<std::pair<std::int64_t, double>>& headings) {
+                   const std::vector<std::pair<std::int64_t, double>>& headings, bool timed = true,
+                   std::map<std::string, std::int64_t>* timeOf = nullptr) {
     std::vector<std::pair<std::int64_t, std::string>> lines;
     for (const auto& [atMs, heading] : headings) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.1f", heading);
-        lines.emplace_back(atMs, CInstrumentSimulator::WithNmeaChecksum("$" + std::string(talker) +
-                                                                        "HDT," + text + ",T"));
+        lines.emplace_back(atMs, Sentence(talker, heading));
+        if (timeOf)
+            (*timeOf)[lines.back().second] = atMs;
     }
-    WriteTimedRecord(path, kBaseUtcMs, lines);
+    WriteTimedRecord(path, kBaseUtcMs, lines, timed);
 }
 
-// Heading sentences, first + i for message i, received at kBaseUtcMs + atMs[i]
-// (with a timing file when timed); each one's time into timeOf.
+// Heading first + i for message i, received at atMs[i].
 void WriteRecord(const std::string& path, const char* talker, std::size_t first,
                  const std::vector<std::int64_t>& atMs, bool timed,
                  std::map<std::string, std::int64_t>& timeOf) {
-    std::vector<std::pair<std::int64_t, std::string>> lines;
+    std::vector<std::pair<std::int64_t, double>> headings;
     for (std::size_t i = 0; i < atMs.size(); ++i)
-        timeOf[lines.emplace_back(atMs[i], Sentence(talker, first + i)).second] = atMs[i];
-    WriteTimedRecord(path, kBaseUtcMs, lines, timed);
+        headings.emplace_back(atMs[i], static_cast<double>(first + i));
+    WriteHeadings(path, talker, headings, timed, &timeOf);
 }
 
 TEST(ReplaySourcesTest, FurtherRecordsAreTheLabelledOnesWithTimingFiles) {
@@ -63,11 +65,10 @@ TEST(ReplaySourcesTest, FurtherRecordsAreTheLabelledOnesWithTimingFiles) {
         {"-gyro.bin", true, nullptr},
     };
     CTempFolder folder;
-    std::map<std::string, std::int64_t> times;
-    WriteRecord(folder.path + kStem + ".txt", "GP", 0, {0}, true, times);
+    WriteHeadings(folder.path + kStem + ".txt", "GP", {{0, 0}});
     std::map<std::string, std::string> expected, found; // label -> path
     for (const Case& c : table) {
-        WriteRecord(folder.path + kStem + c.suffix, "HE", 0, {0}, c.timed, times);
+        WriteHeadings(folder.path + kStem + c.suffix, "HE", {{0, 0}}, c.timed);
         if (c.label)
             expected[c.label] = folder.path + kStem + c.suffix;
     }
@@ -80,13 +81,20 @@ TEST(ReplaySourcesTest, FurtherRecordsAreTheLabelledOnesWithTimingFiles) {
     EXPECT_EQ(order, "compass_2 gyro ");
 }
 
-// The first record and the gyro's beside it, in a replay session.
+// The first source's record (headings 10, 11, ...) and the gyro's beside it
+// (100, 101, ...), received at the times given, in a replay session.
 struct CTwoRecordReplay {
+    CTempFolder folder;
+    const std::string path = folder.path + kStem + ".txt";
+    std::map<std::string, std::int64_t> timeOf; // of each sentence
     CInstrumentSession session{nullptr, CInstrumentSession::Role::Replay};
     CReplaySource* first = &session.UseSource(std::make_unique<CReplaySource>());
     CReplaySource* gyro = nullptr;
 
-    CTwoRecordReplay(const std::string& path, double speed) {
+    CTwoRecordReplay(const std::vector<std::int64_t>& firstAt,
+                     const std::vector<std::int64_t>& gyroAt, double speed) {
+        WriteRecord(path, "GP", 10, firstAt, true, timeOf);
+        WriteRecord(folder.path + kStem + "-gyro.txt", "HE", 100, gyroAt, true, timeOf);
         std::string error;
         EXPECT_TRUE(first->Open(path, &error)) << error;
         session.SetFirstSourceLabel("compass");
@@ -125,11 +133,7 @@ TEST(ReplaySourcesTest, SourcesPlayInStepByTheirTimes) {
             if (speed > CReplaySource::kFastest && c.first.back() > 60000)
                 continue;
             SCOPED_TRACE(::testing::PrintToString(c.gyro) + " at " + std::to_string(speed));
-            CTempFolder folder;
-            std::map<std::string, std::int64_t> timeOf;
-            WriteRecord(folder.path + kStem + ".txt", "GP", 10, c.first, true, timeOf);
-            WriteRecord(folder.path + kStem + "-gyro.txt", "HE", 100, c.gyro, true, timeOf);
-            CTwoRecordReplay replay(folder.path + kStem + ".txt", speed);
+            CTwoRecordReplay replay(c.first, c.gyro, speed);
             ASSERT_NE(replay.gyro, nullptr);
             const std::int64_t startMs = SteadyMs();
             replay.first->SetPaused(false);
@@ -146,7 +150,7 @@ TEST(ReplaySourcesTest, SourcesPlayInStepByTheirTimes) {
             const std::string batch = replay.session.TakeMessages();
             CMessageQueue::CReader reader(batch);
             for (FramedMessage message; reader.Next(message);)
-                order.push_back(timeOf.at(std::string(message.bytes)));
+                order.push_back(replay.timeOf.at(std::string(message.bytes)));
             EXPECT_EQ(order.size(), c.first.size() + c.gyro.size());
             EXPECT_TRUE(std::is_sorted(order.begin(), order.end()))
                 << ::testing::PrintToString(order);
@@ -176,14 +180,10 @@ TEST(ReplaySourcesTest, SeekAndStepTakeTheOtherSourcesAlong) {
     const std::size_t table[][3] = {{0, 3, 7}, {1, 4, 6}, {2, 4, 5}, {3, 3, 3}, {5, 1, 1}};
     for (const auto& c : table) {
         SCOPED_TRACE(c[0]);
-        CTempFolder folder;
-        std::map<std::string, std::int64_t> timeOf;
-        WriteRecord(folder.path + kStem + ".txt", "GP", 10, firstAt, true, timeOf);
-        WriteRecord(folder.path + kStem + "-gyro.txt", "HE", 100, gyroAt, true, timeOf);
-        CTwoRecordReplay replay(folder.path + kStem + ".txt", CReplaySource::kFastest);
+        CTwoRecordReplay replay(firstAt, gyroAt, CReplaySource::kFastest);
         ASSERT_NE(replay.gyro, nullptr);
         replay.first->SeekTo(
-            ReadFile(folder.path + kStem + ".txt").find(Sentence("GP", 10 + c[0])));
+            ReadFile(replay.path).find(Sentence("GP", static_cast<double>(10 + c[0]))));
         replay.first->Step();
         replay.first->Step();
         // The gyro's catch-up is one take: all of it or none.

@@ -66,7 +66,9 @@ TEST(Sentences, EachSentenceTellsTheQuantitiesItCarriesAndWhetherToBelieveThem) 
         const char* layout;
         std::string line;
         const char* said;
+        SentenceOptions options = {};
     };
+    const SentenceOptions rate{false}; // a receiver's rate of turn sent as $GPROT
     const std::vector<Case> table = {
         {"other sentences say nothing", Nmea("$GPZDA,130711.00,07,12,2026,00,00"), ""},
         {"no sentence", "\n", ""},
@@ -82,6 +84,8 @@ TEST(Sentences, EachSentenceTellsTheQuantitiesItCarriesAndWhetherToBelieveThem) 
         {"GPROT status V not valid", Nmea("$GPROT,25.0,V"), "P!"},
         {"GPROT beyond float", Nmea("$GPROT,-1e39,A"), "P?"},
         {"GPROT beyond 90 not plausible", Nmea("$GPROT,95.0,A"), "P?"},
+        {"GPROT a rate of turn when asked", Nmea("$GPROT,-3.0,A"), "O=-3.0", rate},
+        {"HEROT a rate of turn either way", Nmea("$HEROT,-3.0,A"), "O=-3.0", rate},
         {"HEROT: a gyro's rate of turn", Nmea("$HEROT,-12.5,A"), "O=-12.5"},
         {"APROT: an autopilot's", Nmea("$APROT,180.0,A"), "O=180.0"},
         {"HEROT status V", Nmea("$HEROT,3.0,V"), "O!"},
@@ -171,17 +175,8 @@ TEST(Sentences, EachSentenceTellsTheQuantitiesItCarriesAndWhetherToBelieveThem) 
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.layout);
-        EXPECT_EQ(Describe(ReadSentence(c.line)), c.said);
+        EXPECT_EQ(Describe(ReadSentence(c.line, c.options)), c.said);
     }
-}
-
-// A receiver that sends a real rate of turn as $GPROT is read so when asked;
-// every other talker's ROT is a rate of turn either way.
-TEST(Sentences, TheGpRotIsThePitchUnlessAskedOtherwise) {
-    const SentenceOptions rate{false};
-    EXPECT_EQ(Describe(ReadSentence(Nmea("$GPROT,-3.0,A"), rate)), "O=-3.0");
-    EXPECT_EQ(Describe(ReadSentence(Nmea("$HEROT,-3.0,A"), rate)), "O=-3.0");
-    EXPECT_EQ(Describe(ReadSentence(Nmea("$GPROT,-3.0,A"))), "P=-3.0");
 }
 
 // What a tag block names, and the block we send reads back as written.

@@ -157,10 +157,4 @@ TEST_F(SerialPortTest, UnplugIsReportedOnceAndTheDeviceIsReleased) {
     EXPECT_EQ(OpenDescriptors(), descriptorsBefore - 2); // the pty pair is gone too
 }
 
-TEST(SerialPortError, TextNamesTheCallTheReasonAndThePort) {
-    EXPECT_EQ(CSerialPort::ComposeError("SetCommMask()", EIO, 3),
-              "WARNING:  SetCommMask() Failed with the following error: \n输入/输出错误\n"
-              "Port: 3\n");
-}
-
 } // namespace

@@ -30,6 +30,9 @@ double Number(const std::string& json, const std::string& name = {}) {
 } // namespace
 
 TEST(SignalK, UnitsAndSignsFromTheSentencesAsRead) {
+    const char* const pashr = "$PASHR,120000.00,10.0,T,-12.0,5.0,0.0,0.1,0.1,0.1,1,1";
+    const char* const ne = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
+    const char* const sw = "$GPGGA,123519,3352.200,S,15112.600,W,1,08,0.9,545.4,M,46.9,M,,";
     struct Case {
         const char* sentence;
         const char* path;
@@ -37,30 +40,23 @@ TEST(SignalK, UnitsAndSignsFromTheSentencesAsRead) {
         double expected;
     } cases[] = {
         {"$GPHDT,90.0,T", "navigation.headingTrue", "", kPi / 2},
-        {"$PASHR,120000.00,10.0,T,-12.0,5.0,0.0,0.1,0.1,0.1,1,1", "navigation.attitude", "yaw",
-         10 * kPi / 180},
         {"$HCHDM,180.0,M", "navigation.headingMagnetic", "", kPi},
         // Port side up (heeled to starboard) and bow up are positive.
-        {"$PASHR,120000.00,10.0,T,-12.0,5.0,0.0,0.1,0.1,0.1,1,1", "navigation.attitude", "roll",
-         -12 * kPi / 180},
-        {"$PASHR,120000.00,10.0,T,-12.0,5.0,0.0,0.1,0.1,0.1,1,1", "navigation.attitude", "pitch",
-         5 * kPi / 180},
-        // 60 degrees a minute to port.
-        {"$TIROT,-60.0,A", "navigation.rateOfTurn", "", -kPi / 180},
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", "navigation.position",
-         "latitude", 48.1173},
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", "navigation.position",
-         "longitude", 11.516666667},
-        {"$GPGGA,123519,3352.200,S,15112.600,W,1,08,0.9,545.4,M,46.9,M,,", "navigation.position",
-         "latitude", -33.87},
-        {"$GPGGA,123519,3352.200,S,15112.600,W,1,08,0.9,545.4,M,46.9,M,,", "navigation.position",
-         "longitude", -151.21},
+        {pashr, "navigation.attitude", "yaw", 10 * kPi / 180},
+        {pashr, "navigation.attitude", "roll", -12 * kPi / 180},
+        {pashr, "navigation.attitude", "pitch", 5 * kPi / 180},
+        {"$TIROT,-60.0,A", "navigation.rateOfTurn", "", -kPi / 180}, // 60 degrees a minute to port
+        {ne, "navigation.position", "latitude", 48.1173},
+        {ne, "navigation.position", "longitude", 11.516666667},
+        {sw, "navigation.position", "latitude", -33.87},
+        {sw, "navigation.position", "longitude", -151.21},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.sentence << " " << c.path << " " << c.member);
         const std::vector<SignalKValue> values = SignalKValues(SituationAfter({c.sentence}));
         const SignalKValue* v = Find(values, c.path);
-        ASSERT_TRUE(v) << c.sentence << " " << c.path;
-        EXPECT_NEAR(Number(v->json, c.member), c.expected, 1e-6) << c.sentence << " " << c.member;
+        ASSERT_TRUE(v);
+        EXPECT_NEAR(Number(v->json, c.member), c.expected, 1e-6);
         EXPECT_EQ(v->source, "ttyUSB0");
     }
 }

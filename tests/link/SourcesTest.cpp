@@ -1,14 +1,12 @@
 // Two heading sources in one session over real UDP sockets: a GNSS compass
-// (the first source) and a gyro. The test plays both at about 20 Hz and
-// moves them through a disagreement, a dropout of the compass and its return.
+// (the first source) and a gyro. The test plays both at about 20 Hz while it
+// waits, and moves them through a disagreement, a dropout of the compass and
+// its return.
 #include "link/NetSessionFixture.h"
 #include "tools/Simulator.h"
 
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
-#include <thread>
 
 using namespace net_test;
 
@@ -17,57 +15,40 @@ namespace {
 class CTwoInstruments {
 public:
     CTwoInstruments(unsigned compassPort, unsigned gyroPort)
-        : m_fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)), m_compass(Loopback(compassPort)),
-          m_gyro(Loopback(gyroPort)), m_thread([this] { Run(); }) {}
-    ~CTwoInstruments() {
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_bStop = true;
-        }
-        m_stop.notify_all();
-        m_thread.join();
-        close(m_fd);
-    }
+        : m_fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)), m_to{Loopback(compassPort),
+                                                                    Loopback(gyroPort)} {}
+    ~CTwoInstruments() { close(m_fd); }
     // NaN: the instrument sends nothing.
-    void Set(double compass, double gyro) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_dCompass = compass;
-        m_dGyro = gyro;
+    void Set(double compass, double gyro) { m_heading[0] = compass, m_heading[1] = gyro; }
+    // Both send at their own pace of 20 Hz until pred() holds or the wait's time is up.
+    bool Until(const std::function<bool()>& pred) {
+        return WaitFor([&] {
+            if (SteadyMs() >= m_nextMs) {
+                m_nextMs = SteadyMs() + 50;
+                Send(0);
+                Send(1);
+            }
+            return pred();
+        });
     }
-    std::string Sent(bool compass) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return compass ? m_sentCompass : m_sentGyro;
-    }
+    std::string sent[2]; // the compass's, the gyro's
 
 private:
-    void Run() {
-        std::unique_lock<std::mutex> guard(m_lock);
-        do {
-            Send(m_dCompass, "GP", m_compass, m_sentCompass);
-            Send(m_dGyro, "HE", m_gyro, m_sentGyro);
-            // Until told to stop, at the instruments' own pace of 20 Hz.
-        } while (
-            !m_stop.wait_for(guard, std::chrono::milliseconds(50), [this] { return m_bStop; }));
-    }
-    void Send(double heading, const char* talker, const sockaddr_in& to, std::string& sent) {
-        if (heading != heading)
+    void Send(int i) {
+        if (std::isnan(m_heading[i]))
             return;
         char body[40];
-        std::snprintf(body, sizeof body, "$%sHDT,%.1f,T", talker, heading);
+        std::snprintf(body, sizeof body, "$%sHDT,%.1f,T", i ? "HE" : "GP", m_heading[i]);
         const std::string line = CInstrumentSimulator::WithNmeaChecksum(body);
-        if (sendto(m_fd, line.data(), line.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                   sizeof to) == static_cast<ssize_t>(line.size()))
-            sent += line;
+        if (sendto(m_fd, line.data(), line.size(), 0, reinterpret_cast<const sockaddr*>(&m_to[i]),
+                   sizeof m_to[i]) == static_cast<ssize_t>(line.size()))
+            sent[i] += line;
     }
 
     int m_fd;
-    sockaddr_in m_compass, m_gyro;
-    std::mutex m_lock;
-    double m_dCompass = NAN, m_dGyro = NAN;
-    std::string m_sentCompass, m_sentGyro;
-    std::condition_variable m_stop;
-    bool m_bStop = false; // under m_lock
-    std::thread m_thread;
+    sockaddr_in m_to[2];
+    double m_heading[2] = {NAN, NAN};
+    std::int64_t m_nextMs = 0;
 };
 
 // The lines of the event log about the choice, the comparison and lost data.
@@ -110,38 +91,38 @@ TEST(SeveralSources, EachRecordedApartComparedAndFailedOverAnnounced) {
     // Both agree; whichever came first, the compass is shown once it has been
     // valid for the failback time.
     ship.Set(100.0, 101.0);
-    ASSERT_TRUE(WaitFor([&] { return session.ChosenSource(Quantity::Heading) == "compass"; }));
+    ASSERT_TRUE(ship.Until([&] { return session.ChosenSource(Quantity::Heading) == "compass"; }));
     EXPECT_EQ(heading(), 100.0);
 
     // The gyro drifts 4 degrees off: the difference alarm, acknowledged.
     ship.Set(100.0, 104.0);
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(ship.Until([&] {
         return session.Alarms().Of(AlarmSubject::HeadingDifference) ==
                AlertState::ActiveUnacknowledged;
     }));
     EXPECT_TRUE(session.Alarms().Sounding());
     session.AcknowledgeAlarms();
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(ship.Until([&] {
         return session.Alarms().Of(AlarmSubject::HeadingDifference) ==
                AlertState::ActiveAcknowledged;
     }));
     ship.Set(100.0, 101.0);
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(ship.Until([&] {
         return session.Alarms().Of(AlarmSubject::HeadingDifference) == AlertState::Normal;
     }));
 
     // The compass falls silent: the gyro takes over once it is stale, and the
     // compass takes back after it has been valid again for the failback time.
     ship.Set(NAN, 101.0);
-    ASSERT_TRUE(WaitFor([&] { return session.ChosenSource(Quantity::Heading) == "gyro"; }));
-    ASSERT_TRUE(WaitFor([&] { return heading() == 101.0; }));
+    ASSERT_TRUE(ship.Until([&] { return session.ChosenSource(Quantity::Heading) == "gyro"; }));
+    ASSERT_TRUE(ship.Until([&] { return heading() == 101.0; }));
     EXPECT_EQ(session.LastSwitch().strFrom, "compass");
     ship.Set(100.0, 101.0);
-    ASSERT_TRUE(WaitFor([&] { return session.ChosenSource(Quantity::Heading) == "compass"; }));
-    ASSERT_TRUE(WaitFor([&] { return heading() == 100.0; }));
+    ASSERT_TRUE(ship.Until([&] { return session.ChosenSource(Quantity::Heading) == "compass"; }));
+    ASSERT_TRUE(ship.Until([&] { return heading() == 100.0; }));
     EXPECT_TRUE(session.LastSwitch().bFailback);
 
-    ASSERT_TRUE(WaitFor([&] { return logged().find("source-failback") != std::string::npos; }));
+    ASSERT_TRUE(ship.Until([&] { return logged().find("source-failback") != std::string::npos; }));
     const std::string lines = logged();
     // A failback at the start only when the gyro's first heading came first.
     const std::string fromStart = "heading,source-failback,gyro,compass\n";
@@ -158,8 +139,7 @@ TEST(SeveralSources, EachRecordedApartComparedAndFailedOverAnnounced) {
     ASSERT_EQ(sources.size(), 2u);
     EXPECT_EQ(sources[1].strRecordPath,
               session.RecordPath().substr(0, session.RecordPath().size() - 4) + "-gyro.txt");
-    ship.Set(NAN, NAN);
-    const std::string compass = ship.Sent(true), gyro = ship.Sent(false);
+    const std::string &compass = ship.sent[0], &gyro = ship.sent[1];
     EXPECT_TRUE(WaitFor([&] { return ReadFile(session.RecordPath()) == compass; }))
         << ReadFile(session.RecordPath()).size() << " bytes recorded of " << compass.size();
     EXPECT_TRUE(WaitFor([&] { return ReadFile(sources[1].strRecordPath) == gyro; }))

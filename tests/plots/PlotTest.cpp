@@ -34,8 +34,19 @@ struct Plot {
         records.resize(n);
         for (std::size_t i = 0; i < n; ++i)
             records[i] = {static_cast<float>(i % 360), 0, static_cast<float>(i % 21) - 10, 0, 0};
+        Summarise();
+    }
+    void Summarise() {
         heading.Build(records, &AnalysisSample::fHeading, true);
         pitch.Build(records, &AnalysisSample::fPitch);
+    }
+    // `clicks` zoom-in clicks about centre.
+    void ZoomIn(int clicks, QPoint centre) {
+        QString message;
+        for (int i = 0; i < clicks; ++i) {
+            nav.ZoomCentreIn(10, &message);
+            nav.ClickZoomIn(centre);
+        }
     }
     CAnalysisData Data() { return {&records, &heading, &pitch}; }
 };
@@ -72,11 +83,7 @@ TEST(TimeGrid, StepsLimitsShiftsAndRowsFollowTheRegime) {
         plot.Records(c.records);
         for (int i = 0; i < c.stretchX; ++i)
             plot.nav.StretchX();
-        QString message;
-        for (int i = 0; i < c.clicks; ++i) {
-            plot.nav.ZoomCentreIn(10, &message);
-            plot.nav.ClickZoomIn({0, 0});
-        }
+        plot.ZoomIn(c.clicks, {0, 0});
         if (c.area) {
             plot.nav.AreaPress({0, 0});
             plot.nav.AreaRelease({500, 670});
@@ -163,11 +170,7 @@ TEST(AnalysisCurves, PitchLabelsFollowTheZoomDepth) {
     for (const Case& c : table) {
         Plot plot;
         plot.Records(100);
-        QString message;
-        for (int i = 0; i < c.clicks; ++i) {
-            plot.nav.ZoomCentreIn(10, &message);
-            plot.nav.ClickZoomIn({-100000, -100000}); // far away: the grid leaves the window
-        }
+        plot.ZoomIn(c.clicks, {-100000, -100000}); // far away: the grid leaves the window
         CRecordingCanvas canvas;
         DrawPitchCurve(canvas, plot.Frame(), plot.Data());
         int pitchLabels = 0;
@@ -200,14 +203,9 @@ TEST(AnalysisCurves, ReducedCurvesDrawTheNaivePicture) {
                 static_cast<float>(180 + 170 * std::sin(i / 9000.0) + (i % 997 == 0 ? 60.0 : 0.0));
             plot.records[i].fPitch = static_cast<float>(8 * std::sin(i / 300.0) + (i % 13) / 7.0);
         }
-        plot.heading.Build(plot.records, &AnalysisSample::fHeading, true);
-        plot.pitch.Build(plot.records, &AnalysisSample::fPitch);
-        QString message;
+        plot.Summarise();
         for (int clicks : {0, 2}) {
-            for (int k = 0; k < clicks; ++k) {
-                plot.nav.ZoomCentreIn(10, &message);
-                plot.nav.ClickZoomIn({300, 200});
-            }
+            plot.ZoomIn(clicks, {300, 200});
             const CPlotFrame frame = plot.Frame(clicks ? 1 : 0.5, 1);
             for (auto [field, summary, valueY, heading] :
                  {std::tuple{&AnalysisSample::fHeading, &plot.heading, &HeadingY, true},
@@ -290,100 +288,87 @@ std::vector<AnalysisSample> Wandering(std::size_t n) {
     return records;
 }
 
-// Ranges at either end of the records, across block edges at every level,
-// single records, and random ones: the summary's answer is a scan's.
+// Ranges from and to the edges of blocks and groups at every level, near both
+// ends, in record counts whose last block or group is short, single records,
+// and random ones: the summary's answer is a scan's.
 TEST(CurveSummary, ExtremesOfAnyRangeAreThoseOfAScan) {
-    const std::vector<AnalysisSample> records = Wandering(70000);
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges = {
-        {0, 1},       {0, 64},  {5, 70},   {63, 4097},  {1000, 69999}, {0, 70000},
-        {4096, 8192}, {15, 17}, {16, 256}, {17, 65537}, {255, 4113},   {1, 69999}};
-    std::uint64_t seed = 12345;
-    for (int k = 0; k < 300; ++k) {
-        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-        const std::uint64_t from = (seed >> 33) % 70000, length = 1 + (seed >> 13) % 20000;
-        ranges.emplace_back(from, std::min<std::uint64_t>(70000, from + length));
-    }
-    for (auto [field, heading] :
-         {std::pair{&AnalysisSample::fHeading, true}, std::pair{&AnalysisSample::fPitch, false}}) {
-        CCurveSummary summary;
-        summary.Build(records, field, heading);
-        int crossings = 0;
-        for (auto [from, to] : ranges) {
-            const CurveExtremes e = summary.Query(from, to);
-            EXPECT_EQ(e, ScanExtremes(records.data(), field, from, to, heading))
-                << from << ".." << to;
-            crossings += (e.nSteps & CurveExtremes::kNorth) != 0;
-        }
-        EXPECT_EQ(crossings > 100, heading); // the table does cross north
-    }
-}
-
-// Ranges from and to the edges of blocks and pairs of blocks, near both ends,
-// in record counts whose last block is short or has no partner: a scan's.
-TEST(CurveSummary, RangesAtTheEdgesOfItsBlocksAreThoseOfAScan) {
-    for (std::uint64_t size : {16u * 37 + 5, 16u * 64, 16u * 2049 - 3}) {
+    for (std::uint64_t size : {16u * 37 + 5, 16u * 64, 16u * 2049 - 3, 70000u}) {
         const std::vector<AnalysisSample> records = Wandering(size);
         std::vector<std::uint64_t> edges;
-        const std::uint64_t starts[] = {0,
-                                        16,
-                                        32,
-                                        48,
-                                        256,
-                                        1024,
-                                        2048,
-                                        4096,
-                                        8192,
-                                        size - size % 16,
-                                        size - size % 1024,
-                                        size - 16,
-                                        size - 48};
-        for (std::uint64_t at : starts) {
+        for (std::uint64_t at :
+             {std::uint64_t{0}, std::uint64_t{16}, std::uint64_t{32}, std::uint64_t{48},
+              std::uint64_t{64}, std::uint64_t{256}, std::uint64_t{1024}, std::uint64_t{2048},
+              std::uint64_t{4096}, std::uint64_t{65536}, size - size % 16, size - size % 1024,
+              size - 16, size - 48}) {
             for (std::uint64_t near : {at - 1, at, at + 1}) {
                 if (near <= size)
                     edges.push_back(near);
             }
         }
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
+        for (std::uint64_t from : edges) {
+            for (std::uint64_t to : edges) {
+                if (from < to)
+                    ranges.emplace_back(from, to);
+            }
+        }
+        std::uint64_t seed = 12345;
+        for (int k = 0; k < 300; ++k) {
+            seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+            const std::uint64_t from = (seed >> 33) % size, length = 1 + (seed >> 13) % 20000;
+            ranges.emplace_back(from, std::min(size, from + length));
+        }
         for (auto [field, heading] : {std::pair{&AnalysisSample::fHeading, true},
                                       std::pair{&AnalysisSample::fPitch, false}}) {
             CCurveSummary summary;
             summary.Build(records, field, heading);
-            for (std::uint64_t from : edges) {
-                for (std::uint64_t to : edges) {
-                    if (from < to)
-                        ASSERT_EQ(summary.Query(from, to),
-                                  ScanExtremes(records.data(), field, from, to, heading))
-                            << size << " records, " << from << ".." << to;
-                }
+            int crossings = 0;
+            for (auto [from, to] : ranges) {
+                const CurveExtremes e = summary.Query(from, to);
+                ASSERT_EQ(e, ScanExtremes(records.data(), field, from, to, heading))
+                    << size << " records, " << from << ".." << to;
+                crossings += (e.nSteps & CurveExtremes::kNorth) != 0;
             }
+            EXPECT_EQ(crossings > 100, heading); // the headings do cross north
         }
     }
 }
 
-// Drawn from the summary or from every record, the curves are the same
-// polylines, in any view: reset, zoomed about a point, an area, panned, at
-// another window size.
-TEST(AnalysisCurves, SummarisedColumnsAreThoseOfEveryRecord) {
+// Drawn from the summaries or from every record, each curve is the same
+// polylines, and both curves drawn from the columns found once for the
+// picture are the same picture, in any view: reset, zoomed about a point, an
+// area, panned, at another window size, their first records in the middle of
+// a column or outside the window.
+TEST(AnalysisCurves, SummarisedCurvesAreThoseOfEveryRecord) {
     Plot plot;
     plot.records = Wandering(400000);
-    plot.heading.Build(plot.records, &AnalysisSample::fHeading, true);
-    plot.pitch.Build(plot.records, &AnalysisSample::fPitch);
+    for (std::size_t i = 0; i < plot.records.size(); ++i) // roll: the pitch's gaps, its own values
+        plot.records[i].fSpare1 = plot.records[i].fPitch * 0.7f + static_cast<float>(i % 13);
+    plot.Summarise();
+    CCurveSummary roll;
+    roll.Build(plot.records, &AnalysisSample::fSpare1);
     struct View {
         int clicks;
         QPoint centre;
         QRect area;
         int panX;
         double sx;
+        std::size_t firstHeading, firstPitch;
     };
-    const std::vector<View> views = {
-        {0, {}, {}, 0, 1},           {0, {}, {}, -300, 0.37},         {3, {500, 300}, {}, 0, 1},
-        {5, {1020, 10}, {}, 700, 1}, {0, {}, {3, 3, 200, 500}, 0, 1}, {2, {0, 0}, {}, -5000, 2.5}};
+    const std::vector<View> views = {{0, {}, {}, 0, 1, 201, 7},
+                                     {0, {}, {}, -300, 0.37, 0, 0},
+                                     {3, {500, 300}, {}, 0, 1, 0, 0},
+                                     {5, {1020, 10}, {}, 700, 1, 5, 1},
+                                     {0, {}, {3, 3, 200, 500}, 0, 1, 0, 0},
+                                     {2, {0, 0}, {}, -5000, 2.5, 0, 0},
+                                     {0, {}, {}, -40, 1, 12345, 399999},
+                                     {3, {611, 300}, {}, 0, 1, 0, 180007},
+                                     {2, {611, 300}, {}, 300, 1, 5, 1}};
     for (const View& v : views) {
+        SCOPED_TRACE(testing::Message() << v.clicks << " clicks, pan " << v.panX << ", first "
+                                        << v.firstHeading << ", " << v.firstPitch);
         Plot view;
-        QString message;
-        for (int k = 0; k < v.clicks; ++k) {
-            view.nav.ZoomCentreIn(10, &message);
-            view.nav.ClickZoomIn(v.centre);
-        }
+        view.ZoomIn(v.clicks, v.centre);
         if (!v.area.isEmpty()) {
             view.nav.AreaPress(v.area.topLeft());
             view.nav.AreaRelease(v.area.bottomRight());
@@ -399,60 +384,25 @@ TEST(AnalysisCurves, SummarisedColumnsAreThoseOfEveryRecord) {
                 CurvePoints(frame, plot.records, summary, field, valueY, width, 3, heading);
             const CurveTrace every =
                 CurvePoints(frame, plot.records, nullptr, field, valueY, width, 3, heading);
-            SCOPED_TRACE(testing::Message() << v.clicks << " clicks, pan " << v.panX << ", "
-                                            << (heading ? "heading" : "pitch"));
+            SCOPED_TRACE(heading ? "heading" : "pitch");
             EXPECT_FALSE(fast.points.empty());
             EXPECT_EQ(fast.points, every.points);
             EXPECT_EQ(fast.ends, every.ends);
             EXPECT_EQ(fast.strokes, every.strokes);
         }
-    }
-}
-
-// Both curves drawn from the columns found once for the picture, their first
-// records in the middle of a column or outside the window, against each drawn
-// from every record: the same picture.
-TEST(AnalysisCurves, CurvesSharingTheirColumnsAreThoseOfEveryRecord) {
-    Plot plot;
-    plot.records = Wandering(400000);
-    for (std::size_t i = 0; i < plot.records.size(); ++i) // roll: the pitch's gaps, its own values
-        plot.records[i].fSpare1 = plot.records[i].fPitch * 0.7f + static_cast<float>(i % 13);
-    plot.heading.Build(plot.records, &AnalysisSample::fHeading, true);
-    plot.pitch.Build(plot.records, &AnalysisSample::fPitch);
-    CCurveSummary roll;
-    roll.Build(plot.records, &AnalysisSample::fSpare1);
-    struct Case {
-        int clicks;
-        int panX;
-        std::size_t firstHeading, firstPitch;
-    };
-    const std::vector<Case> table = {
-        {0, 0, 0, 0}, {0, 0, 201, 7}, {0, -40, 12345, 399999}, {3, 0, 0, 180007}, {2, 300, 5, 1}};
-    for (const Case& c : table) {
-        Plot view;
-        view.records = plot.records;
-        QString message;
-        for (int k = 0; k < c.clicks; ++k) {
-            view.nav.ZoomCentreIn(10, &message);
-            view.nav.ClickZoomIn({611, 300});
-        }
-        view.nav.m_nPanX = c.panX;
         CAnalysisData summarised{&plot.records, &plot.heading, &plot.pitch, &roll};
-        summarised.firstHeading = c.firstHeading;
-        summarised.firstPitch = summarised.firstRoll = c.firstPitch;
-        CAnalysisData every = summarised;
-        every.heading = every.pitch = nullptr;
+        summarised.firstHeading = v.firstHeading;
+        summarised.firstPitch = summarised.firstRoll = v.firstPitch;
+        CAnalysisData everyRecord = summarised;
+        everyRecord.heading = everyRecord.pitch = nullptr;
         const CCurveSummary none; // built for no records: every record is read
-        every.roll = &none;
-        const CPlotFrame frame = view.Frame();
+        everyRecord.roll = &none;
         auto draw = [&](const CAnalysisData& data) {
             return Picture([&](CCanvas& canvas) {
                 DrawAnalysisCurves(canvas, frame, data, true, true, true);
             });
         };
-        EXPECT_TRUE(draw(summarised) == draw(every))
-            << c.clicks << " clicks, pan " << c.panX << ", first " << c.firstHeading << ", "
-            << c.firstPitch;
+        EXPECT_TRUE(draw(summarised) == draw(everyRecord));
     }
 }
 
@@ -477,8 +427,7 @@ TEST(AnalysisCurves, AHeadingCrossingNorthLeavesAtOneEdgeAndComesBackAtTheOther)
     dense.records.resize(300000);
     for (std::size_t i = 0; i < dense.records.size(); ++i)
         dense.records[i].fHeading = i % 2 ? 358.0f + static_cast<float>(i % 3) * 0.5f : 1.5f;
-    dense.heading.Build(dense.records, &AnalysisSample::fHeading, true);
-    dense.pitch.Build(dense.records, &AnalysisSample::fPitch);
+    dense.Summarise();
     const QImage image = Picture(
         [&](CCanvas& c) { DrawAnalysisCurves(c, dense.Frame(), dense.Data(), true, false); });
     int middle = 0, top = 0;

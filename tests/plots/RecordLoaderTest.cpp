@@ -99,10 +99,9 @@ struct CTimedRecording {
     explicit CTimedRecording(const std::string& stream = {}) {
         live = ReadLive(stream.empty() ? ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.bin") : stream,
                         1796634303000, record);
-        QFile file(QString::fromStdString(record));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::fromStdString(
-            stream.empty() ? ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.record") : live.record));
+        EXPECT_TRUE(WriteFile(record, stream.empty()
+                                          ? ReadFile(QUILLMAR_TEST_DATA "/mixed-stream.record")
+                                          : live.record));
     }
     QTemporaryDir dir;
     const std::string record = dir.filePath("2026-12-7-9-5-3.txt").toStdString();
