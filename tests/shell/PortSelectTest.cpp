@@ -46,7 +46,8 @@ TEST(PortSelect, PreselectsTheCurrentPortOrTheEntryAtItsNumber) {
 
 // The dialog run and answered with `button` ("设置" or "取消") after choosing
 // list entry `choose` (-1: the one preselected); without free ports it warns
-// before it shows, and the port stays.
+// before it shows, and the port stays. The ports are asked for as the dialog
+// opens, not when it was made.
 TEST(PortSelect, SetStoresTheChosenPortsNumberAndCancelKeepsIt) {
     const QList<CPortSelectDlg::Entry> two = {{"COM1", "/dev/ttyUSB0"}, {"COM3", "/dev/ttyUSB1"}};
     struct Case {
@@ -55,18 +56,27 @@ TEST(PortSelect, SetStoresTheChosenPortsNumberAndCancelKeepsIt) {
         QString button;
         int choose;
         int result, portAfter;
+        QList<CPortSelectDlg::Entry> plugged = {}; // listed as the dialog opens
     };
     const std::vector<Case> table = {
-        {two, 1, "取消", 1, QDialog::Rejected, 1},  {two, 1, "设置", 1, QDialog::Accepted, 3},
-        {two, 3, "设置", -1, QDialog::Accepted, 3}, {two, 3, "设置", 0, QDialog::Accepted, 1},
+        {two, 1, "取消", 1, QDialog::Rejected, 1},
+        {two, 1, "设置", 1, QDialog::Accepted, 3},
+        {two, 3, "设置", -1, QDialog::Accepted, 3},
+        {two, 3, "设置", 0, QDialog::Accepted, 1},
         {{}, 4, "设置", -1, QDialog::Accepted, 4},
+        {{}, 2, "取消", -1, QDialog::Rejected, 2, {{"COM2", "/dev/ttyACM0"}}},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.button.toStdString() + " " + std::to_string(c.choose));
         CScriptedPrompter prompter;
         int port = c.port;
         CPortSelectDlg dialog(c.free, &port);
+        if (!c.plugged.isEmpty())
+            dialog.SetPortLister([&] { return c.plugged; });
+        QStringList listed, expected;
         QTimer::singleShot(0, &dialog, [&] {
+            for (int i = 0; i < dialog.ComboBox()->count(); ++i)
+                listed << dialog.ComboBox()->itemText(i);
             if (c.choose >= 0)
                 dialog.ComboBox()->setCurrentIndex(c.choose);
             if (c.choose < 0 && !c.free.isEmpty())
@@ -75,11 +85,12 @@ TEST(PortSelect, SetStoresTheChosenPortsNumberAndCancelKeepsIt) {
         });
         EXPECT_EQ(dialog.DoModal(), c.result);
         EXPECT_EQ(port, c.portAfter);
-        EXPECT_EQ(prompter.m_boxes.size(), c.free.isEmpty() ? 1u : 0u);
-        if (c.free.isEmpty())
+        for (const auto& entry : c.plugged.isEmpty() ? c.free : c.plugged)
+            expected << entry.name + "  " + entry.device;
+        EXPECT_EQ(listed, expected);
+        EXPECT_EQ(prompter.m_boxes.size(), expected.isEmpty() ? 1u : 0u);
+        if (expected.isEmpty())
             EXPECT_EQ(prompter.m_boxes[0].text, "     没有空闲串口可用!\n串口被占用或没有连接好");
-        else
-            EXPECT_EQ(dialog.ComboBox()->itemText(1), "COM3  /dev/ttyUSB1");
     }
 }
 
@@ -122,25 +133,6 @@ TEST(PortSelect, TypedSourcesOfEveryKindAreTaken) {
         EXPECT_EQ(chosen, c.sources.value(0)); // a port chosen: no source
         EXPECT_EQ(port, c.chosen.startsWith("COM3") ? 3 : 1);
     }
-}
-
-// The ports are asked for as the dialog opens, not when it was made.
-TEST(PortSelect, ListsThePortsThereWhenItOpens) {
-    CScriptedPrompter prompter;
-    QList<CPortSelectDlg::Entry> present;
-    int port = 2;
-    CPortSelectDlg dialog({}, &port);
-    dialog.SetPortLister([&] { return present; });
-    present = {{"COM2", "/dev/ttyACM0"}}; // plugged in since
-    QStringList listed;
-    QTimer::singleShot(0, &dialog, [&] {
-        for (int i = 0; i < dialog.ComboBox()->count(); ++i)
-            listed << dialog.ComboBox()->itemText(i);
-        dialog.reject();
-    });
-    dialog.DoModal();
-    EXPECT_EQ(listed, QStringList{"COM2  /dev/ttyACM0"});
-    EXPECT_TRUE(prompter.m_boxes.empty());
 }
 
 // How a person names a widget it reaches with Tab.
