@@ -215,62 +215,35 @@ TEST(Recording, EverySignalThatEndsTheProgramEndsTheLog) {
     }
 }
 
-TEST(SerialMonitor, ShowsFifteenLinesClearsAndStartsEmpty) {
-    CViewUnderTest t;
-    CQuillmarView& view = t.view;
-    CSerialMonitorDlg& monitor = view.MonitorDialog();
-    std::vector<int> counts;
-    QTimer::singleShot(0, [&] {
-        QListWidget* list = monitor.List();
-        for (int i = 1; i <= 16; ++i) {
-            Feed(view, QString("$C%1,0\r\n").arg(i).toLatin1());
-            counts.push_back(list->count());
-            if (i == 15)
-                monitor.grab().save(TestOutputDir() + "/serial-monitor.png");
-        }
-        Feed(view, "$C99,0\r\n");
-        EXPECT_EQ(list->item(0)->text(), "$C99,0"); // without its line end
-        ClickButton(&monitor, "清空接收区");
-        counts.push_back(list->count());
-        Feed(view, "$C100,0\r\n");
-        counts.push_back(list->count());
-        monitor.accept();
-    });
-    t.Run(ID_SERIAL_MONITOR);
-    EXPECT_EQ(counts,
-              (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0, 0, 1}));
-    EXPECT_FALSE(monitor.IsShown());
-    Feed(view, "$C101,0\r\n"); // closed: not echoed
-    int reopened = -1;
-    QTimer::singleShot(0, [&] {
-        reopened = monitor.List()->count();
-        monitor.reject();
-    });
-    t.Run(ID_SERIAL_MONITOR);
-    EXPECT_EQ(reopened, 0);
-}
-
-// "暂停" freezes the view on the lines received so far, to be scrolled back
-// through; what arrives meanwhile is kept; "继续" shows the running list as
-// it would be now (fifteen lines at most, the sixteenth empties it).
-TEST(SerialMonitor, PauseKeepsTheLastLinesToReadAndResumeShowsTheNewest) {
+// The running list shows fifteen lines at most (the sixteenth empties it),
+// without their line ends. "暂停" freezes the view on the lines received so
+// far, to be scrolled back through; what arrives meanwhile is kept; "继续"
+// shows the running list as it would be now. "清空接收区" empties it; closed,
+// the monitor echoes nothing and opens empty again.
+TEST(SerialMonitor, ShowsFifteenLinesPausesToReadBackClearsAndStartsEmpty) {
     CViewUnderTest t;
     CSerialMonitorDlg& monitor = t.view.MonitorDialog();
+    enum Click { None, Pause, Clear };
     struct Step {
-        int feed;   // lines received before the click
-        bool click; // on "暂停" / "继续"
-        int count;  // lines shown then
-        int last;   // the number of the last line shown
+        int feed;    // lines received before the click
+        Click click; // on "暂停" / "继续", or "清空接收区"
+        int count;   // lines shown then
+        int last;    // the number of the last line shown
         const char* button;
     };
     const std::vector<Step> table = {
-        {1200, true, 1200, 1200, "继续"},   // the scroll-back
-        {30, false, 1200, 1200, "继续"},    // frozen while paused
-        {0, true, 1230 % 16, 1230, "暂停"}, // the running list again
-        {0, true, 1230, 1230, "继续"},      // nothing received was lost
-        {2000, false, 1230, 1230, "继续"},
-        {0, true, 3230 % 16, 3230, "暂停"},
-        {0, true, CSerialMonitorDlg::kHistory, 3230, "继续"}, // the last lines kept
+        {15, None, 15, 15, "暂停"},
+        {1, None, 0, 0, "暂停"},
+        {1184, Pause, 1200, 1200, "继续"},   // the scroll-back
+        {30, None, 1200, 1200, "继续"},      // frozen while paused
+        {0, Pause, 1230 % 16, 1230, "暂停"}, // the running list again
+        {0, Pause, 1230, 1230, "继续"},      // nothing received was lost
+        {2000, None, 1230, 1230, "继续"},
+        {0, Pause, 3230 % 16, 3230, "暂停"},
+        {0, Pause, CSerialMonitorDlg::kHistory, 3230, "继续"}, // the last lines kept
+        {0, Pause, 3230 % 16, 3230, "暂停"},
+        {0, Clear, 0, 0, "暂停"},
+        {1, None, 1, 3231, "暂停"},
     };
     int received = 0;
     QTimer::singleShot(0, [&] {
@@ -278,16 +251,30 @@ TEST(SerialMonitor, PauseKeepsTheLastLinesToReadAndResumeShowsTheNewest) {
             SCOPED_TRACE(received);
             for (int i = 0; i < step.feed; ++i)
                 Feed(t.view, QString("$C%1,0\r\n").arg(++received).toLatin1());
-            if (step.click)
+            if (step.click == Pause)
                 QTest::mouseClick(monitor.PauseButton(), Qt::LeftButton);
+            if (step.click == Clear)
+                ClickButton(&monitor, "清空接收区");
             QListWidget* list = monitor.List();
             EXPECT_EQ(list->count(), step.count);
-            EXPECT_EQ(list->item(list->count() - 1)->text(), QString("$C%1,0").arg(step.last));
+            if (step.count)
+                EXPECT_EQ(list->item(list->count() - 1)->text(), QString("$C%1,0").arg(step.last));
             EXPECT_EQ(monitor.PauseButton()->text(), step.button);
+            if (received == 15)
+                monitor.grab().save(TestOutputDir() + "/serial-monitor.png");
         }
         monitor.accept();
     });
     t.Run(ID_SERIAL_MONITOR);
+    EXPECT_FALSE(monitor.IsShown());
+    Feed(t.view, "$C101,0\r\n"); // closed: not echoed
+    int reopened = -1;
+    QTimer::singleShot(0, [&] {
+        reopened = monitor.List()->count();
+        monitor.reject();
+    });
+    t.Run(ID_SERIAL_MONITOR);
+    EXPECT_EQ(reopened, 0);
 }
 
 TEST(AlarmLimits, AcceptsWholeDegreesFrom0To90AndKeepsTheDialogOpenOtherwise) {
