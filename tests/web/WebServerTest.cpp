@@ -180,6 +180,9 @@ TEST(WebServer, StreamsBeginWithAHelloAndCarryTheHeadingFed) {
 }
 
 TEST(WebServer, OnlyTheRightPasswordAcknowledgesOrSilences) {
+    using enum AlertState;
+    const QString ok = "s3cret";
+    const char* const refused = "web,refused,127.0.0.1";
     const struct {
         QString password;
         std::vector<std::pair<QString, QString>> sent; // command, password
@@ -187,28 +190,12 @@ TEST(WebServer, OnlyTheRightPasswordAcknowledgesOrSilences) {
         AlertState pitch;
         const char* logged;
     } cases[] = {
-        {"s3cret",
-         {{"ack", "s3cret"}},
-         "",
-         AlertState::ActiveAcknowledged,
-         "pitch,acknowledged,web 127.0.0.1,"},
-        {"s3cret",
-         {{"silence", "s3cret"}},
-         "",
-         AlertState::ActiveSilenced,
-         "pitch,silenced,web 127.0.0.1,"},
-        {"s3cret",
-         {{"ack", "s3cret!"}},
-         "password",
-         AlertState::ActiveUnacknowledged,
-         "web,refused,127.0.0.1"},
+        {ok, {{"ack", ok}}, "", ActiveAcknowledged, "pitch,acknowledged,web 127.0.0.1,"},
+        {ok, {{"silence", ok}}, "", ActiveSilenced, "pitch,silenced,web 127.0.0.1,"},
+        {ok, {{"ack", "s3cret!"}}, "password", ActiveUnacknowledged, refused},
         // Right at once after a wrong one: refused all the same for a while.
-        {"s3cret",
-         {{"ack", "wrong"}, {"ack", "s3cret"}},
-         "rate",
-         AlertState::ActiveUnacknowledged,
-         "web,refused,127.0.0.1"},
-        {"", {{"ack", ""}}, "read-only", AlertState::ActiveUnacknowledged, "web,refused,127.0.0.1"},
+        {ok, {{"ack", "wrong"}, {"ack", ok}}, "rate", ActiveUnacknowledged, refused},
+        {"", {{"ack", ""}}, "read-only", ActiveUnacknowledged, refused},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sent.back().first.toStdString() + " " + c.reason.toStdString());
@@ -217,8 +204,7 @@ TEST(WebServer, OnlyTheRightPasswordAcknowledgesOrSilences) {
         alerts.delayMs = 0;
         served.session.SetAlertSettings(alerts);
         served.Feed("$PASHR,120000.00,10.0,T,1.0,45.0,0.0,0.1,0.1,0.1,1,1\r\n");
-        ASSERT_EQ(served.session.Alarms().Of(AlarmSubject::Pitch),
-                  AlertState::ActiveUnacknowledged);
+        ASSERT_EQ(served.session.Alarms().Of(AlarmSubject::Pitch), ActiveUnacknowledged);
         Client client(served.Port(), "/ws");
         ASSERT_FALSE(client.Await([](const QJsonObject& m) { return Is(m, "hello"); }).isEmpty());
         for (const auto& [command, password] : c.sent) {
