@@ -171,8 +171,7 @@ TEST(WebServer, StreamsBeginWithAHelloAndCarryTheHeadingFed) {
         SCOPED_TRACE(c.path);
         Served served;
         Client client(served.Port(), c.path);
-        EXPECT_TRUE(client.Await([](const QJsonObject&) { return true; }).size() > 0);
-        ASSERT_FALSE(client.messages.empty());
+        ASSERT_FALSE(client.Await([](const QJsonObject&) { return true; }).isEmpty());
         EXPECT_TRUE(c.hello(client.messages.front()));
         served.Feed("$GPHDT,90.5,T\r\n");
         EXPECT_FALSE(client.Await(c.carries, 1).isEmpty());
