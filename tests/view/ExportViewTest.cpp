@@ -141,24 +141,22 @@ TEST(AnalysisExport, ThePictureHasItsTitleLegendAndAxesNames) {
         {ID_TOGGLE_ROLL, {"横滚角", "俯仰角、横滚角（°）"}, {}},
         {ID_TOGGLE_HEADING, {"俯仰角", "横滚角"}, {"方位角"}},
     };
+    CRecordingCanvas canvas(QSize(800, 500));
     for (const Case& c : table) {
         SCOPED_TRACE(c.toggle);
         if (c.toggle != 0)
             t.Run(c.toggle);
-        CRecordingCanvas canvas(QSize(800, 500));
+        canvas = CRecordingCanvas(QSize(800, 500));
         t.view.DrawAnalysisPicture(canvas);
         for (const QString& text : c.said)
             EXPECT_NE(canvas.FindText(text), nullptr) << text.toStdString();
         for (const QString& text : c.unsaid)
             EXPECT_EQ(canvas.FindText(text), nullptr) << text.toStdString();
     }
-    // Each legend entry's stroke in its curve's colour.
-    CRecordingCanvas canvas(QSize(800, 500));
-    t.view.DrawAnalysisPicture(canvas);
-    for (const QColor& colour : {QColor(128, 0, 128), QColor(255, 0, 0)}) {
+    // Each legend entry's stroke in its curve's colour (the last picture's).
+    for (const QColor& colour : {QColor(128, 0, 128), QColor(255, 0, 0)})
         EXPECT_EQ(canvas.Lines({2, colour}).size(), 1u) << colour.name().toStdString();
-        EXPECT_GT(canvas.Count(CRecordingCanvas::Kind::Polyline), 0);
-    }
+    EXPECT_GT(canvas.Count(CRecordingCanvas::Kind::Polyline), 0);
 }
 
 // "导出…" of a loaded file: its own files and what is not a regular file are
