@@ -227,7 +227,7 @@ TEST(AnalysisExport, TheSummaryShowsTheRecordingAgainstTheLimitsOfItsTimeAndSave
         std::string record, events;
         AnalysisSource source;
         std::vector<const char*> said;
-        const char* csv; // part of the CSV saved
+        const char* csv; // in the CSV saved
     };
     const std::vector<Case> table = {
         {"r",
