@@ -41,7 +41,7 @@ protected:
 // The line tool adds one segment a press after the first, and a new polyline
 // once it was left; the drawing is saved, opened and replaced by a new one,
 // and the recent files follow.
-TEST_F(DocumentFrame, TheLineToolSaveOpenNewAndTheRecentFiles) {
+TEST_F(DocumentFrame, TheLineToolSaveOpenNewTheRecentFilesAndAFailedSave) {
     m_frame->OnCommand(ID_LINE_TOOL);
     EXPECT_EQ(m_doc.LineFlag(), 1);
     EXPECT_EQ(m_view->cursor().shape(), Qt::CrossCursor);
@@ -86,26 +86,21 @@ TEST_F(DocumentFrame, TheLineToolSaveOpenNewAndTheRecentFiles) {
     EXPECT_TRUE(m_prompter.m_boxes.back().text.contains(Path("c.txt")));
     EXPECT_FALSE(m_frame->Documents().RecentFiles().contains(Path("c.txt")));
     EXPECT_EQ(m_doc.Lines().size(), 4u); // the document stays as it was
-}
 
-// A save that fails names the file and keeps the document's own; leaving a
-// modified document asks first, and saves it on yes.
-TEST_F(DocumentFrame, AFailedSaveSaysWhyAndLeavingAModifiedDocumentAsksFirst) {
-    m_frame->OnCommand(ID_LINE_TOOL);
-    Draw(2);
-    m_prompter.m_files = {Path("safe.txt"), Path("no/such/folder/x.txt")};
-    m_frame->OnCommand(ID_FILE_SAVE);
+    // A save that fails names the file and keeps the document's own; leaving
+    // a modified document asks first, and saves it on yes.
+    m_prompter.m_files = {Path("no/such/folder/x.txt")};
     m_frame->OnCommand(ID_FILE_SAVE_AS);
-    ASSERT_EQ(m_prompter.m_boxes.size(), 1u);
-    EXPECT_TRUE(m_prompter.m_boxes[0].text.contains(Path("no/such/folder/x.txt")));
-    EXPECT_EQ(m_doc.PathName(), Path("safe.txt"));
-
-    Draw(1, 300);
+    EXPECT_TRUE(m_prompter.m_boxes.back().text.contains(Path("no/such/folder/x.txt")));
+    EXPECT_EQ(m_doc.PathName(), Path("first.txt"));
+    m_frame->OnCommand(ID_EXIT_TOOL);
+    m_frame->OnCommand(ID_LINE_TOOL);
+    Draw(2, 300); // a new polyline: one segment
     m_prompter.m_answers = {QMessageBox::Cancel, QMessageBox::Yes};
     EXPECT_FALSE(m_frame->close());
-    EXPECT_EQ(m_prompter.m_boxes.back().text, "是否保存对 safe.txt 的更改？");
+    EXPECT_EQ(m_prompter.m_boxes.back().text, "是否保存对 first.txt 的更改？");
     EXPECT_TRUE(m_frame->close());
-    EXPECT_EQ(QFileInfo(Path("safe.txt")).size(), 4 + 2 * 24);
+    EXPECT_EQ(QFileInfo(Path("first.txt")).size(), 4 + 5 * 24);
 }
 
 TEST_F(DocumentFrame, TextNotesTakeTheirTextAndCancelDisarms) {

@@ -27,23 +27,16 @@ using namespace std::chrono_literals;
 const std::string kNBad("\x02\x00\x6E\x01\x41\xB1\x03", 7);
 const std::string kCommand6("\x02\x00\x06\x00\x06\x03", 6);
 
-class FrameTest : public ::testing::Test {
-protected:
+// A main window on the simulated instrument, connected unless another device is given.
+struct FrameTest : public ::testing::Test {
     void Start(const QString& device = QString()) {
-        m_live.Start(device);
-        m_frame = m_live.frame.get();
+        live.Start(device);
+        frame = live.frame.get();
         if (device.isEmpty())
-            EXPECT_TRUE(Connected());
+            EXPECT_TRUE(WaitUntil([&] { return frame->Session().IsConnected(); }));
     }
-    bool Connected() {
-        return WaitUntil([&] { return m_frame->Session().IsConnected(); });
-    }
-
-    CLiveFrame m_live;
-    CInstrumentSimulator& m_sim = m_live.sim;
-    CRecordingView& m_recorder = m_live.recorder;
-    CScriptedPrompter& m_prompter = m_live.prompter;
-    CMainFrame* m_frame = nullptr;
+    CLiveFrame live;
+    CMainFrame* frame = nullptr;
 };
 
 // Every message reaches the views in stream order, also when the window's
@@ -54,7 +47,7 @@ protected:
 // it away.
 TEST_F(FrameTest, EveryMessageReachesTheViewsInOrderAndThoseBeyondTheCapAreSaid) {
     Start();
-    QCoreApplication::postEvent(m_frame, new CPortErrorEvent("WARNING:  ReadFile() ..."));
+    QCoreApplication::postEvent(frame, new CPortErrorEvent("WARNING:  ReadFile() ..."));
     std::string stream = "garbage before the first line\r\n";
     for (std::uint64_t tick = 0; tick < 60; ++tick)
         stream += CInstrumentSimulator::Traffic(tick, 10.0, 0);
@@ -63,33 +56,33 @@ TEST_F(FrameTest, EveryMessageReachesTheViewsInOrderAndThoseBeyondTheCapAreSaid)
     ASSERT_GT(expected.size(), 180u);
     std::thread instrument([&] { // uneven pieces, as a real line delivers them
         for (std::size_t at = 0; at < stream.size(); at += 333) {
-            m_sim.Write(stream.substr(at, 333));
+            live.sim.Write(stream.substr(at, 333));
             std::this_thread::sleep_for(50ms);
         }
     });
     // The window does nothing at all until the session has framed the whole stream.
     instrument.join();
-    ASSERT_TRUE(WaitFor([&] { return m_frame->Session().MessagesFramed() >= expected.size(); }));
-    EXPECT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() >= expected.size(); }));
-    EXPECT_EQ(m_recorder.m_messages, expected);
-    EXPECT_TRUE(m_frame->NoticeStatus().isEmpty());
-    ASSERT_EQ(m_prompter.m_notes.size(), 1u);
-    EXPECT_EQ(m_prompter.m_notes[0].caption, "Application Error");
+    ASSERT_TRUE(WaitFor([&] { return frame->Session().MessagesFramed() >= expected.size(); }));
+    EXPECT_TRUE(WaitUntil([&] { return live.recorder.m_messages.size() >= expected.size(); }));
+    EXPECT_EQ(live.recorder.m_messages, expected);
+    EXPECT_TRUE(frame->NoticeStatus().isEmpty());
+    ASSERT_EQ(live.prompter.m_notes.size(), 1u);
+    EXPECT_EQ(live.prompter.m_notes[0].caption, "Application Error");
 
-    m_frame->Session().Queue().SetCap(64);
+    frame->Session().Queue().SetCap(64);
     stream.clear();
     for (std::uint64_t tick = 0; tick < 40; ++tick)
         stream += CInstrumentSimulator::Traffic(tick, 10.0, 0);
-    ASSERT_TRUE(m_sim.Write(stream));
+    ASSERT_TRUE(live.sim.Write(stream));
     // Everything arrives while the window is away.
     const std::size_t framed = expected.size() + FrameOffline(stream).size();
-    ASSERT_TRUE(WaitFor([&] { return m_frame->Session().MessagesFramed() >= framed; }));
-    auto* notice = m_frame->statusBar()->findChild<QLabel*>("noticePane");
+    ASSERT_TRUE(WaitFor([&] { return frame->Session().MessagesFramed() >= framed; }));
+    auto* notice = frame->statusBar()->findChild<QLabel*>("noticePane");
     ASSERT_TRUE(notice);
     ASSERT_TRUE(WaitUntil([&] { return !notice->text().isEmpty(); }));
     EXPECT_TRUE(notice->text().contains("未能及时显示")) << notice->text().toStdString();
-    m_frame->Session().Queue().SetCap(CMessageQueue::kDefaultCap);
-    ASSERT_TRUE(m_live.Send("$C1,2\r\n", m_recorder.m_messages.size() + 1));
+    frame->Session().Queue().SetCap(CMessageQueue::kDefaultCap);
+    ASSERT_TRUE(live.Send("$C1,2\r\n", live.recorder.m_messages.size() + 1));
     EXPECT_FALSE(notice->text().isEmpty()); // still there after the next message
     QTest::mouseClick(notice, Qt::LeftButton);
     EXPECT_TRUE(notice->text().isEmpty());
@@ -99,32 +92,32 @@ TEST_F(FrameTest, EveryMessageReachesTheViewsInOrderAndThoseBeyondTheCapAreSaid)
 // the values no longer refreshed and the port says how long it has been quiet.
 // An unplugged adapter is said to be so, and reopened when it comes back.
 TEST_F(FrameTest, ASilentInstrumentAndAnUnpluggedAdapterAreShownAsSuch) {
-    m_live.settings.Set("StaleSeconds", "1");
+    live.settings.Set("StaleSeconds", "1");
     Start();
-    ASSERT_TRUE(m_live.Send(
+    ASSERT_TRUE(live.Send(
         "$C1,2\r\n" + CInstrumentSimulator::WithNmeaChecksum("$GPGGA,1,3110.4567,N,12129.8765,E,1"),
         2));
-    EXPECT_TRUE(m_frame->StaleStatus().isEmpty());
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("数据中断"); }))
-        << m_frame->LinkStatus().toStdString();
-    auto* stale = m_frame->statusBar()->findChild<QLabel*>("stalePane");
+    EXPECT_TRUE(frame->StaleStatus().isEmpty());
+    ASSERT_TRUE(WaitUntil([&] { return frame->LinkStatus().contains("数据中断"); }))
+        << frame->LinkStatus().toStdString();
+    auto* stale = frame->statusBar()->findChild<QLabel*>("stalePane");
     ASSERT_TRUE(stale);
     EXPECT_EQ(stale->text(), "数据中断：航向、俯仰、位置");
-    ASSERT_TRUE(m_live.Send("$C1,3\r\n", 3));
+    ASSERT_TRUE(live.Send("$C1,3\r\n", 3));
     EXPECT_EQ(stale->text(), "数据中断：位置");
-    EXPECT_FALSE(m_frame->LinkStatus().contains("数据中断"));
+    EXPECT_FALSE(frame->LinkStatus().contains("数据中断"));
 
-    m_sim.Close();
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("已断开"); }))
-        << m_frame->LinkStatus().toStdString();
+    live.sim.Close();
+    ASSERT_TRUE(WaitUntil([&] { return frame->LinkStatus().contains("已断开"); }))
+        << frame->LinkStatus().toStdString();
     std::string error;
-    ASSERT_TRUE(m_sim.Open(&error, m_live.Link().toStdString())) << error;
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("已连接"); }));
-    ASSERT_TRUE(m_sim.Write("$C3,4\r\n"));
-    ASSERT_TRUE(WaitUntil([&] { return m_recorder.m_messages.size() == 4; }));
-    EXPECT_EQ(m_recorder.m_messages[3].bytes, "$C3,4\r\n");
-    EXPECT_TRUE(m_prompter.m_boxes.empty());
-    EXPECT_TRUE(m_prompter.m_notes.empty());
+    ASSERT_TRUE(live.sim.Open(&error, live.Link().toStdString())) << error;
+    ASSERT_TRUE(WaitUntil([&] { return frame->LinkStatus().contains("已连接"); }));
+    ASSERT_TRUE(live.sim.Write("$C3,4\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return live.recorder.m_messages.size() == 4; }));
+    EXPECT_EQ(live.recorder.m_messages[3].bytes, "$C3,4\r\n");
+    EXPECT_TRUE(live.prompter.m_boxes.empty());
+    EXPECT_TRUE(live.prompter.m_notes.empty());
 }
 
 // Only a valid 'n' packet is answered, with command 6, after the views saw it.
@@ -136,15 +129,15 @@ TEST_F(FrameTest, AnNPacketIsAnsweredWithCommandSixAndOnlyAValidOne) {
     std::vector<std::string> commands; // those the instrument receives
     auto answered = [&](std::size_t n) {
         return WaitUntil([&] {
-            std::ranges::copy(m_sim.ReadCommands(), std::back_inserter(commands));
+            std::ranges::copy(live.sim.ReadCommands(), std::back_inserter(commands));
             return commands.size() >= n;
         });
     };
-    ASSERT_TRUE(m_live.Send(
+    ASSERT_TRUE(live.Send(
         kNBad + wrongLength + "$C1,2\r\n" + "n\r\n" + CInstrumentSimulator::NPacket(), 3));
-    EXPECT_EQ(m_recorder.m_messages.back().type, 0x6E);
+    EXPECT_EQ(live.recorder.m_messages.back().type, 0x6E);
     ASSERT_TRUE(answered(1));
-    ASSERT_TRUE(m_live.Send(CInstrumentSimulator::NPacket(), 4));
+    ASSERT_TRUE(live.Send(CInstrumentSimulator::NPacket(), 4));
     ASSERT_TRUE(answered(2));
     EXPECT_EQ(commands, (std::vector<std::string>{kCommand6, kCommand6}));
 }
@@ -152,21 +145,21 @@ TEST_F(FrameTest, AnNPacketIsAnsweredWithCommandSixAndOnlyAValidOne) {
 // No adapter at the start: the slot in use has no device. One plugged in
 // later is found and opened within two seconds, and the port dialog lists it.
 TEST_F(FrameTest, AnAdapterPluggedInAfterTheStartIsOpened) {
-    m_live.settings.Set("PortOfMonitor", "COM8"); // a slot no device of this machine takes
-    m_live.frame =
-        std::make_unique<CMainFrame>(m_live.doc.get(), QString(), m_live.dir.filePath("records"));
-    m_frame = m_live.frame.get();
+    live.settings.Set("PortOfMonitor", "COM8"); // a slot no device of this machine takes
+    live.frame =
+        std::make_unique<CMainFrame>(live.doc.get(), QString(), live.dir.filePath("records"));
+    frame = live.frame.get();
     QStringList present;
-    m_frame->SetDeviceLister([&] { return present; });
-    m_live.view = CreateFrame(*m_frame, *m_live.doc);
-    ASSERT_TRUE(m_live.view);
-    m_live.doc->AddView(&m_recorder);
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("没有对应的串口设备"); }))
-        << m_frame->LinkStatus().toStdString();
-    present << m_live.Link(); // plugged in
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->Session().IsConnected(); }));
-    EXPECT_EQ(m_frame->Slots().Device(8), m_live.Link());
-    EXPECT_TRUE(m_live.Send("$C1,2\r\n", 1));
+    frame->SetDeviceLister([&] { return present; });
+    live.view = CreateFrame(*frame, *live.doc);
+    ASSERT_TRUE(live.view);
+    live.doc->AddView(&live.recorder);
+    ASSERT_TRUE(WaitUntil([&] { return frame->LinkStatus().contains("没有对应的串口设备"); }))
+        << frame->LinkStatus().toStdString();
+    present << live.Link(); // plugged in
+    ASSERT_TRUE(WaitUntil([&] { return frame->Session().IsConnected(); }));
+    EXPECT_EQ(frame->Slots().Device(8), live.Link());
+    EXPECT_TRUE(live.Send("$C1,2\r\n", 1));
     // The port dialog lists it: held by this window, it is the window's to choose.
     QStringList listed;
     AnswerWhenShown<CPortSelectDlg>([&](CPortSelectDlg& dialog) {
@@ -174,19 +167,19 @@ TEST_F(FrameTest, AnAdapterPluggedInAfterTheStartIsOpened) {
             listed << dialog.ComboBox()->itemText(i);
         dialog.reject();
     });
-    m_frame->OnCommand(ID_SELECT_PORT);
-    EXPECT_TRUE(listed.contains("COM8  " + m_live.Link())) << listed.join(", ").toStdString();
+    frame->OnCommand(ID_SELECT_PORT);
+    EXPECT_TRUE(listed.contains("COM8  " + live.Link())) << listed.join(", ").toStdString();
 }
 
 TEST_F(FrameTest, APortHeldByAnotherProgramIsTakenOnceItIsLetGo) {
     auto holder = std::make_unique<CSerialPort>();
-    ASSERT_TRUE(holder->Open(nullptr, 1, m_sim.SlavePath(), 9600, 'N', 8, 1, {}, 512));
-    Start(QString::fromStdString(m_sim.SlavePath()));
-    EXPECT_TRUE(WaitUntil([&] { return m_frame->LinkStatus().contains("占用"); }))
-        << m_frame->LinkStatus().toStdString();
-    EXPECT_FALSE(m_frame->m_arrFreePorts.contains("COM1"));
+    ASSERT_TRUE(holder->Open(nullptr, 1, live.sim.SlavePath(), 9600, 'N', 8, 1, {}, 512));
+    Start(QString::fromStdString(live.sim.SlavePath()));
+    EXPECT_TRUE(WaitUntil([&] { return frame->LinkStatus().contains("占用"); }))
+        << frame->LinkStatus().toStdString();
+    EXPECT_FALSE(frame->m_arrFreePorts.contains("COM1"));
     holder.reset();
-    ASSERT_TRUE(WaitUntil([&] { return m_frame->Session().IsConnected(); }));
+    ASSERT_TRUE(WaitUntil([&] { return frame->Session().IsConnected(); }));
 }
 
 TEST(Application, StartsOnThePortGivenWithItsDocumentOrEndsWithAReason) {

@@ -127,8 +127,6 @@ TEST(OwnerDrawMenu, TheMainWindowsMenusToolbarAndStatusBar) {
     }
     EXPECT_EQ(buttons, 24);
 
-    EXPECT_TRUE(frame.MenuStyle().m_bConverted);
-    EXPECT_EQ(frame.MenuStyle().m_nImageHeight, 18);
     for (QAction* action : frame.Actions(ID_LOAD_ANALYSIS_FILE))
         EXPECT_FALSE(action->icon().isNull()); // both entries of 32869
     EXPECT_TRUE(frame.Action(ID_APP_EXIT)->icon().isNull());

@@ -46,101 +46,84 @@ TEST(PortSelect, PreselectsTheCurrentPortOrTheEntryAtItsNumber) {
 
 // The dialog run and answered with `button` ("设置" or "取消") after choosing
 // list entry `choose` (-1: the one preselected); without free ports it warns
-// before it shows, and the port stays.
-TEST(PortSelect, SetStoresTheChosenPortsNumberAndCancelKeepsIt) {
+// before it shows, and the port stays. The ports are asked for as the dialog
+// opens, not when it was made. Typed sources are taken as the others are: a
+// serial device a slot stands for chooses that slot, any other is added to
+// the list and can be chosen; what cannot be read is refused with the reason.
+TEST(PortSelect, SetStoresTheChosenPortOrSourceAndCancelKeepsIt) {
     const QList<CPortSelectDlg::Entry> two = {{"COM1", "/dev/ttyUSB0"}, {"COM3", "/dev/ttyUSB1"}};
+    const int yes = QDialog::Accepted, no = QDialog::Rejected;
     struct Case {
         QList<CPortSelectDlg::Entry> free;
         int port;
         QString button;
         int choose;
         int result, portAfter;
+        QList<CPortSelectDlg::Entry> plugged = {}; // listed as the dialog opens
+        QString typed = {}, shown = {};            // added before the button; the entry then chosen
+        QStringList sources = {};
     };
     const std::vector<Case> table = {
-        {two, 1, "取消", 1, QDialog::Rejected, 1},  {two, 1, "设置", 1, QDialog::Accepted, 3},
-        {two, 3, "设置", -1, QDialog::Accepted, 3}, {two, 3, "设置", 0, QDialog::Accepted, 1},
-        {{}, 4, "设置", -1, QDialog::Accepted, 4},
+        {two, 1, "取消", 1, no, 1},
+        {two, 1, "设置", 1, yes, 3},
+        {two, 3, "设置", -1, yes, 3},
+        {two, 3, "设置", 0, yes, 1},
+        {{}, 4, "设置", -1, yes, 4},
+        {{}, 2, "取消", -1, no, 2, {{"COM2", "/dev/ttyACM0"}}},
+        {two,
+         1,
+         "设置",
+         -1,
+         yes,
+         1,
+         {},
+         "serial:/dev/ttyUSB7",
+         "serial:/dev/ttyUSB7",
+         {"serial:/dev/ttyUSB7"}},
+        {two, 1, "设置", -1, yes, 3, {}, "serial:/dev/ttyUSB1", "COM3  /dev/ttyUSB1"},
+        {two, 1, "设置", -1, yes, 1, {}, "udp://:60001", "udp://:60001", {"udp://:60001"}},
+        {two, 1, "设置", -1, yes, 1, {}, "tcp://nowhere"}, // refused: nothing chosen
+        {two, 1, "设置", -1, yes, 1, {}, "serial:"},
     };
     for (const Case& c : table) {
-        SCOPED_TRACE(c.button.toStdString() + " " + std::to_string(c.choose));
+        SCOPED_TRACE(c.button.toStdString() + " " + std::to_string(c.choose) + " " +
+                     c.typed.toStdString());
         CScriptedPrompter prompter;
         int port = c.port;
+        QStringList sources;
+        QString chosen, shown;
         CPortSelectDlg dialog(c.free, &port);
+        dialog.SetNetSources(&sources, &chosen);
+        if (!c.plugged.isEmpty())
+            dialog.SetPortLister([&] { return c.plugged; });
+        QStringList listed, expected;
         QTimer::singleShot(0, &dialog, [&] {
+            for (int i = 0; i < dialog.ComboBox()->count(); ++i)
+                listed << dialog.ComboBox()->itemText(i);
             if (c.choose >= 0)
                 dialog.ComboBox()->setCurrentIndex(c.choose);
             if (c.choose < 0 && !c.free.isEmpty())
                 dialog.grab().save(TestOutputDir() + "/port-select.png");
+            if (!c.typed.isEmpty()) {
+                QTest::keyClicks(dialog.UrlEdit(), c.typed);
+                ClickButton(&dialog, "添加");
+                shown = prompter.m_boxes.empty() ? dialog.ComboBox()->currentText() : QString();
+            }
             ClickButton(&dialog, c.button);
         });
         EXPECT_EQ(dialog.DoModal(), c.result);
         EXPECT_EQ(port, c.portAfter);
-        EXPECT_EQ(prompter.m_boxes.size(), c.free.isEmpty() ? 1u : 0u);
-        if (c.free.isEmpty())
-            EXPECT_EQ(prompter.m_boxes[0].text, "     没有空闲串口可用!\n串口被占用或没有连接好");
-        else
-            EXPECT_EQ(dialog.ComboBox()->itemText(1), "COM3  /dev/ttyUSB1");
-    }
-}
-
-// Typed sources are taken as the others are: a serial device a slot stands
-// for chooses that slot, any other is added to the list and can be chosen
-// ("设置"); what cannot be read is refused with the reason.
-TEST(PortSelect, TypedSourcesOfEveryKindAreTaken) {
-    const QList<CPortSelectDlg::Entry> two = {{"COM1", "/dev/ttyUSB0"}, {"COM3", "/dev/ttyUSB1"}};
-    struct Case {
-        QString typed;
-        QString chosen; // the entry chosen on "添加", empty: none, a box
-        QStringList sources;
-    };
-    const std::vector<Case> table = {
-        {"serial:/dev/ttyUSB7", "serial:/dev/ttyUSB7", {"serial:/dev/ttyUSB7"}},
-        {"serial:/dev/ttyUSB1", "COM3  /dev/ttyUSB1", {}},
-        {"udp://:60001", "udp://:60001", {"udp://:60001"}},
-        {"tcp://nowhere", "", {}},
-        {"serial:", "", {}},
-    };
-    for (const Case& c : table) {
-        SCOPED_TRACE(c.typed.toStdString());
-        CScriptedPrompter prompter;
-        int port = 1;
-        QStringList sources;
-        QString chosen;
-        CPortSelectDlg dialog(two, &port);
-        dialog.SetNetSources(&sources, &chosen);
-        QString shown;
-        QTimer::singleShot(0, &dialog, [&] {
-            QTest::keyClicks(dialog.UrlEdit(), c.typed);
-            ClickButton(&dialog, "添加");
-            shown = prompter.m_boxes.empty() ? dialog.ComboBox()->currentText() : QString();
-            ClickButton(&dialog, "设置");
-        });
-        EXPECT_EQ(dialog.DoModal(), QDialog::Accepted);
-        EXPECT_EQ(shown, c.chosen);
+        for (const auto& entry : c.plugged.isEmpty() ? c.free : c.plugged)
+            expected << entry.name + "  " + entry.device;
+        EXPECT_EQ(listed, expected);
+        EXPECT_EQ(shown, c.shown);
         EXPECT_EQ(sources, c.sources);
-        EXPECT_EQ(prompter.m_boxes.size(), c.chosen.isEmpty() ? 1u : 0u);
         EXPECT_EQ(chosen, c.sources.value(0)); // a port chosen: no source
-        EXPECT_EQ(port, c.chosen.startsWith("COM3") ? 3 : 1);
+        const bool refused = !c.typed.isEmpty() && c.shown.isEmpty();
+        EXPECT_EQ(prompter.m_boxes.size(), expected.isEmpty() || refused ? 1u : 0u);
+        if (expected.isEmpty())
+            EXPECT_EQ(prompter.m_boxes[0].text, "     没有空闲串口可用!\n串口被占用或没有连接好");
     }
-}
-
-// The ports are asked for as the dialog opens, not when it was made.
-TEST(PortSelect, ListsThePortsThereWhenItOpens) {
-    CScriptedPrompter prompter;
-    QList<CPortSelectDlg::Entry> present;
-    int port = 2;
-    CPortSelectDlg dialog({}, &port);
-    dialog.SetPortLister([&] { return present; });
-    present = {{"COM2", "/dev/ttyACM0"}}; // plugged in since
-    QStringList listed;
-    QTimer::singleShot(0, &dialog, [&] {
-        for (int i = 0; i < dialog.ComboBox()->count(); ++i)
-            listed << dialog.ComboBox()->itemText(i);
-        dialog.reject();
-    });
-    dialog.DoModal();
-    EXPECT_EQ(listed, QStringList{"COM2  /dev/ttyACM0"});
-    EXPECT_TRUE(prompter.m_boxes.empty());
 }
 
 // How a person names a widget it reaches with Tab.

@@ -19,65 +19,51 @@
 
 namespace {
 
-// The command line is checked before anything starts.
+// The command line is checked before anything starts: what is refused says
+// why at its start; what is taken names the port, the source and those beside it.
 TEST(SourceOptions, SourceAndServeAreCheckedAndASerialUrlIsThePort) {
-    struct Case {
-        QStringList arguments;
-        QString port, source, error;   // error: the start of it
-        QString label = {}, more = {}; // the first's name; further sources, space separated
+    const std::vector<std::pair<QStringList, QString>> refused = {
+        {{"--source", "tcp://host"}, "无法识别的数据源"},
+        {{"--source", "udp://:99999"}, "无法识别的数据源"},
+        {{"--source", "a=udp://:1", "--source", "a=udp://:2"}, "--source: two sources"},
+        {{"--source", "2nd=udp://:1"}, "\"2nd\" 不能作为数据源名称"},
+        {{"--serve", "0.0.0.0:http"}, "无法识别的服务地址"},
+        {{"--serve-udp-format", "450"}, "--serve-udp-format takes nmea or iec450"},
+        {{"--screenshot-after", "soon"}, "--screenshot-after takes"},
+        {{"--port"}, "Missing value"},
+        {{"--bogus"}, "Unknown option"},
+        {{"a.txt", "b.txt"}, "only one document"},
     };
-    const std::vector<Case> table = {
+    // port|source|the first's name|further sources, space separated
+    const std::vector<std::pair<QStringList, QString>> taken = {
         {{"--source", "tcp://192.168.1.20:10110", "--serve", "10110"},
-         "",
-         "tcp://192.168.1.20:10110",
-         ""},
-        {{"--source", "gpsd://"}, "", "gpsd://localhost:2947", ""},
-        {{"--source", "serial:/dev/ttyUSB1"}, "/dev/ttyUSB1", "", ""},
-        {{"--source", "tcp://host"}, "", "", "无法识别的数据源"},
-        {{"--source", "udp://:99999"}, "", "", "无法识别的数据源"},
+         "|tcp://192.168.1.20:10110||"},
+        {{"--source", "gpsd://"}, "|gpsd://localhost:2947||"},
+        {{"--source", "serial:/dev/ttyUSB1"}, "/dev/ttyUSB1|||"},
         {{"--port", "/dev/ttyUSB0", "--source", "udp://:60001"},
-         "/dev/ttyUSB0",
-         "",
-         "",
-         "",
-         "udp-60001=udp://:60001"},
+         "/dev/ttyUSB0|||udp-60001=udp://:60001"},
         {{"--source", "compass=udp://:60001", "--source", "gyro=serial:/dev/ttyUSB1", "--source",
           "udp://239.192.0.2:60002"},
-         "",
-         "udp://:60001",
-         "",
-         "compass",
-         "gyro=serial:/dev/ttyUSB1 udp-239-192-0-2-60002=udp://239.192.0.2:60002"},
-        {{"--source", "a=udp://:1", "--source", "a=udp://:2"}, "", "", "--source: two sources"},
-        {{"--source", "2nd=udp://:1"}, "", "", "\"2nd\" 不能作为数据源名称"},
-        {{"--serve", "0.0.0.0:http"}, "", "", "无法识别的服务地址"},
-        {{"--serve-udp", "255.255.255.255:10110"}, "", "", ""},
-        {{"--serve-udp", "239.192.0.1:60001", "--serve-udp-format", "iec450"}, "", "", ""},
-        {{"--serve-udp-format", "NMEA"}, "", "", ""},
-        {{"--serve-udp-format", "450"}, "", "", "--serve-udp-format takes nmea or iec450"},
-        {{}, "", "", ""},
-        {{"drawing.txt"}, "", "", ""},
+         "|udp://:60001|compass|gyro=serial:/dev/ttyUSB1 "
+         "udp-239-192-0-2-60002=udp://239.192.0.2:60002"},
+        {{"--serve-udp", "255.255.255.255:10110"}, "|||"},
+        {{"--serve-udp", "239.192.0.1:60001", "--serve-udp-format", "iec450"}, "|||"},
+        {{"--serve-udp-format", "NMEA"}, "|||"},
+        {{}, "|||"},
+        {{"drawing.txt"}, "|||"},
         {{"--port", "/dev/ttyUSB0", "--screenshot", "a.png", "--screenshot-after", "300"},
-         "/dev/ttyUSB0",
-         "",
-         ""},
-        {{"--screenshot-after", "soon"}, "", "", "--screenshot-after takes"},
-        {{"--port"}, "", "", "Missing value"},
-        {{"--bogus"}, "", "", "Unknown option"},
-        {{"a.txt", "b.txt"}, "", "", "only one document"},
+         "/dev/ttyUSB0|||"},
     };
-    for (const Case& c : table) {
-        SCOPED_TRACE(c.arguments.join(" ").toStdString());
-        const CCommandLineInfo info =
-            CQuillmarApp::ParseCommandLine(QStringList{"quillmar"} + c.arguments);
-        EXPECT_TRUE(c.error.isEmpty() ? info.error.isEmpty() : info.error.startsWith(c.error))
-            << info.error.toStdString();
-        if (c.error.isEmpty()) {
-            EXPECT_EQ(info.portDevice, c.port);
-            EXPECT_EQ(info.sourceUrl, c.source);
-            EXPECT_EQ(info.sourceLabel, c.label);
-            EXPECT_EQ(info.moreSources.join(' '), c.more);
-        }
+    const auto parse = [](const QStringList& arguments) {
+        return CQuillmarApp::ParseCommandLine(QStringList{"quillmar"} + arguments);
+    };
+    for (const auto& [arguments, error] : refused)
+        EXPECT_TRUE(parse(arguments).error.startsWith(error)) << arguments.join(" ").toStdString();
+    for (const auto& [arguments, parsed] : taken) {
+        const CCommandLineInfo info = parse(arguments);
+        const QStringList fields = {info.portDevice, info.sourceUrl, info.sourceLabel,
+                                    info.moreSources.join(' ')};
+        EXPECT_EQ(info.error + fields.join('|'), parsed) << arguments.join(" ").toStdString();
     }
 }
 

@@ -36,17 +36,39 @@ bool LoadEnded(const CQuillmarView& view) {
     return WaitUntil([&] { return !view.Analysis().IsLoading(); }, 60000);
 }
 
-TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
+// 打开分析文件: a cancelled dialog leaves the view and what it showed as
+// they were; a record of this program is known by what it holds, whatever its
+// name, and loaded as 调入记录文件 does; a complete load resets the view;
+// what cannot be loaded is said.
+TEST(AnalysisView, OpenAnalysisFileLoadsThroughTheDialogAndACancelChangesNothing) {
     CViewUnderTest t;
     CQuillmarView& view = t.view;
+    const QString record = QUILLMAR_TEST_DATA "/mixed-stream.record";
+    ASSERT_TRUE(t.Load(record, AnalysisSource::Record));
+    const std::vector<AnalysisSample> expected = view.Analysis().Records();
+    ASSERT_FALSE(expected.empty());
+    const QString renamed = t.dir.filePath("SESSION.DAT");
+    ASSERT_TRUE(QFile::copy(record, renamed));
+
+    t.Run(ID_VIEW_REALTIME2);
     t.Run(ID_STRETCH_X);
-    t.Run(ID_LOAD_ANALYSIS_FILE); // cancelled: the view as it was
-    EXPECT_EQ(view.Mode(), ViewMode::RealTime1);
+    t.Run(ID_LOAD_ANALYSIS_FILE); // cancelled
+    EXPECT_EQ(view.Mode(), ViewMode::RealTime2);
     ASSERT_EQ(t.prompter.m_fileDialogs.size(), 1u);
     EXPECT_EQ(t.prompter.m_fileDialogs[0].title, "打开R35格式文件进行分析");
     EXPECT_FALSE(t.prompter.m_fileDialogs[0].save);
     EXPECT_EQ(view.Navigation().m_dZoomX, 1.5);
+    EXPECT_EQ(view.Analysis().Path(), record);
 
+    t.prompter.m_files.push_back(renamed);
+    t.Run(ID_LOAD_ANALYSIS_FILE);
+    ASSERT_TRUE(LoadEnded(view));
+    EXPECT_EQ(view.Mode(), ViewMode::Analysis);
+    const std::vector<AnalysisSample>& loaded = view.Analysis().Records();
+    ASSERT_EQ(loaded.size(), expected.size());
+    EXPECT_EQ(std::memcmp(loaded.data(), expected.data(), loaded.size() * sizeof loaded[0]), 0);
+
+    t.Run(ID_STRETCH_X);
     const QString file = WriteR35(t.dir, 9000);
     t.prompter.m_files.push_back(file);
     t.Run(ID_LOAD_ANALYSIS_FILE);
@@ -74,35 +96,6 @@ TEST(AnalysisView, LoadingGoesThroughTheDialogAndResetsTheView) {
         EXPECT_EQ(t.prompter.m_boxes.back().text, said);
     }
     EXPECT_EQ(t.prompter.m_boxes.size(), refused.size());
-}
-
-// 打开分析文件 knows a record of this program by what it holds, whatever its
-// name, and loads it as 调入记录文件 does; a cancelled dialog leaves the view
-// and what it showed as they were.
-TEST(AnalysisView, OpenAnalysisFileLoadsARecordAndACancelChangesNothing) {
-    CViewUnderTest t;
-    const QString record = QUILLMAR_TEST_DATA "/mixed-stream.record";
-    ASSERT_TRUE(t.Load(record, AnalysisSource::Record));
-    const std::vector<AnalysisSample> expected = t.view.Analysis().Records();
-    ASSERT_FALSE(expected.empty());
-    const QString renamed = t.dir.filePath("SESSION.DAT");
-    ASSERT_TRUE(QFile::copy(record, renamed));
-
-    t.Run(ID_VIEW_REALTIME2);
-    t.Run(ID_STRETCH_X);
-    t.Run(ID_LOAD_ANALYSIS_FILE); // cancelled
-    EXPECT_EQ(t.view.Mode(), ViewMode::RealTime2);
-    EXPECT_EQ(t.view.Navigation().m_dZoomX, 1.5);
-    EXPECT_EQ(t.view.Analysis().Path(), record);
-
-    t.prompter.m_files.push_back(renamed);
-    t.Run(ID_LOAD_ANALYSIS_FILE);
-    ASSERT_TRUE(LoadEnded(t.view));
-    EXPECT_TRUE(t.prompter.m_boxes.empty());
-    EXPECT_EQ(t.view.Mode(), ViewMode::Analysis);
-    const std::vector<AnalysisSample>& loaded = t.view.Analysis().Records();
-    ASSERT_EQ(loaded.size(), expected.size());
-    EXPECT_EQ(std::memcmp(loaded.data(), expected.data(), loaded.size() * sizeof loaded[0]), 0);
 }
 
 // The curve toggles need the analysis view and show as check marks. A load
@@ -244,51 +237,40 @@ TEST(Application, RunsWithoutADisplayWhereItNeedsNone) {
         QStringList arguments;
         int exitCode;
         QString said;            // on the error stream, or on either when it succeeds
-        QString shot;            // with a screenshot taken there
+        QString shot = {};       // with a screenshot taken there
         QString configHome = {}; // the settings' folder, when not the usual one
     };
+    const QString shots = TestOutputDir(), missing = dir.filePath("missing.txt");
     const std::vector<Case> table = {
-        {{"--help"}, 0, "--record-folder <DIR>", {}},
-        {{"-h"}, 0, "--version", {}},
-        {{"--version"}, 0, "Quillmar 1.0", {}},
-        {{}, 0, "screenshot saved", TestOutputDir() + "/no-display.png"},
-        {{"--port", "/nonexistent/tty"}, 1, "no display", {}},
-        {{"--analyse", recording, "--export-csv", csv}, 0, "", {}},
-        {{"--analyse", dir.filePath("missing.txt"), "--export-csv", dir.filePath("m.csv")},
-         1,
-         "无法打开文件",
-         {}},
-        {{"--analyse", recording, "--export-csv", dir.filePath("no/r3.csv")},
-         1,
-         "无法写入文件",
-         {}},
-        {{"--analyse", WriteR35(dir, 20000)}, 0, "", TestOutputDir() + "/analyse-option.png"},
+        {{"--help"}, 0, "--record-folder <DIR>"},
+        {{"-h"}, 0, "--version"},
+        {{"--version"}, 0, "Quillmar 1.0"},
+        {{}, 0, "screenshot saved", shots + "/no-display.png"},
+        {{"--port", "/nonexistent/tty"}, 1, "no display"},
+        {{"--analyse", recording, "--export-csv", csv}, 0, ""},
+        {{"--analyse", missing, "--export-csv", dir.filePath("m.csv")}, 1, "无法打开文件"},
+        {{"--analyse", recording, "--export-csv", dir.filePath("no/r3.csv")}, 1, "无法写入文件"},
+        {{"--analyse", WriteR35(dir, 20000)}, 0, "", shots + "/analyse-option.png"},
         {{"--analyse", fifo}, 1, notRegular, notTaken},
         {{"--analyse-record", QUILLMAR_TEST_DATA "/mixed-stream.record"},
          0,
          "",
-         TestOutputDir() + "/analyse-record-option.png"},
+         shots + "/analyse-record-option.png"},
         {{"--analyse-record", fifo}, 1, notRegular, notTaken},
         {{fifo}, 1, notRegular, notTaken},
         {{"--lang", "en", "--analyse-record", timed, "--export-csv", timed},
          1,
-         "It is the loaded file and must not be overwritten.",
-         {}},
+         "It is the loaded file and must not be overwritten."},
         {{"--lang", "en", "--analyse", recording, "--export-csv", fifo},
          1,
-         "It is not a regular file",
-         {}},
-        {{"--lang", "en", "--export-csv", csv}, 2, "--export-csv needs the recording", {}},
+         "It is not a regular file"},
+        {{"--lang", "en", "--export-csv", csv}, 2, "--export-csv needs the recording"},
         {{"--analyse-record", timed, "--export-csv", dir.filePath("rec-times.bin")},
          1,
-         "这是载入文件的计时文件，不能覆盖它",
-         {}},
-        {{"--analyse-record", untimed, "--export-csv", dir.filePath("piped.csv")},
-         0,
-         timesFifo,
-         {}},
+         "这是载入文件的计时文件，不能覆盖它"},
+        {{"--analyse-record", untimed, "--export-csv", dir.filePath("piped.csv")}, 0, timesFifo},
         {{"--replay", fifo}, 1, "不是普通文件", notTaken},
-        {{"--replay", untimed}, 0, "", TestOutputDir() + "/replay-times-fifo.png"},
+        {{"--replay", untimed}, 0, "", shots + "/replay-times-fifo.png"},
         {{},
          0,
          "设置文件不是普通文件：" + settingsFile,

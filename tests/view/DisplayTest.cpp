@@ -373,10 +373,13 @@ TEST(LiveCurves, ReducedCurvesMatchTheNaiveOnesWhereSparseAndKeepEveryExtremeWhe
 }
 
 // Through the widget: switching displays keeps the pan and disarms the
-// tools, and commands for the analysis view do nothing; with samples, a drag
-// suspends the following and the toggle shows it; the pointer over a curve
-// display names the sample under it.
-TEST(ViewDisplays, SwitchingFollowingAndTheSampleUnderThePointer) {
+// tools, and commands for the analysis view do nothing. Following the newest
+// samples, stretch, shrink and the zooms keep the newest under the right edge;
+// a drag suspends the following (the toggle shows it) and moves the picture
+// with the mouse while it moves (the sample under the mouse stays under it, in
+// pixels drawn anew); then, no longer following, the sample under the middle
+// stays there. The pointer over a curve display names the sample under it.
+TEST(ViewDisplays, SwitchingStretchZoomAndDragKeepWhatIsLookedAt) {
     CViewUnderTest t;
     CQuillmarView& view = t.view;
     const CNavigation& nav = view.Navigation();
@@ -399,54 +402,20 @@ TEST(ViewDisplays, SwitchingFollowingAndTheSampleUnderThePointer) {
     EXPECT_TRUE(t.prompter.m_boxes.back().text.startsWith("系统已连续运行了"));
     t.Run(ID_REFRESH);
     EXPECT_EQ(nav.m_nPanX, 0);
+    t.prompter.m_boxes.clear();
 
-    QSignalSpy hover(&view, &CQuillmarView::HoverNote);
-    QSignalSpy changed(&view, &CQuillmarView::CommandStateChanged);
-    for (int i = 0; i < 2000; ++i)
-        view.Monitor().InterpretText(
-            CInstrumentSimulator::WithNmeaChecksum(
-                QString("$PSAT,HPR,0,%1,1.5,-2.25,N").arg(100 + i % 10).toStdString()),
-            1000 + 100 * i);
-    t.Run(ID_VIEW_REALTIME2);
-    EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 1);
-    SendMouse(&view, QEvent::MouseMove, {1020, 300}); // the newest sample
-    ASSERT_FALSE(hover.isEmpty());
-    EXPECT_EQ(hover.last()[0].toString(),
-              "第 1999 个样本，开始后 0:03:19.9，方位角 109.00，俯仰角 1.50，横滚角 -2.25");
-    t.Run(ID_MOVE);
-    SendMouse(&view, QEvent::MouseButtonPress, {500, 300});
-    SendMouse(&view, QEvent::MouseButtonRelease, {400, 300});
-    EXPECT_EQ(changed.size(), 1);
-    EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 0);
-    t.Run(ID_FOLLOW_LIVE);
-    EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 1);
-
-    std::vector<AnalysisSample> records(1000);
-    records[250].fHeading = 12.5f;
-    view.ShowRecords(records); // 1000 records span the window's 1000 columns
-    SendMouse(&view, QEvent::MouseMove, {250, 300});
-    EXPECT_EQ(hover.last()[0].toString(), "第 250 条记录，方位角 12.50，俯仰角 0.00");
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(&view, &leave);
-    EXPECT_EQ(hover.last()[0].toString(), "");
-}
-
-// Through the widget, following the newest samples: stretch, shrink and the
-// zooms keep the newest under the right edge; a drag moves the picture with
-// the mouse while it moves (the sample under the mouse stays under it, in
-// pixels drawn anew); then, no longer following, the sample under the middle
-// stays there. The pointer names the samples.
-TEST(ViewDisplays, StretchZoomAndDragKeepWhatIsLookedAt) {
-    CViewUnderTest t;
-    CQuillmarView& view = t.view;
-    view.show();
     for (int i = 0; i < 6000; ++i)
         view.Monitor().InterpretText(
             CInstrumentSimulator::WithNmeaChecksum(
                 QString("$PSAT,HPR,0,%1,1.5,-2.25,N").arg(100 + i % 50).toStdString()),
             1000 + 100 * i);
     t.Run(ID_VIEW_REALTIME2);
+    EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 1);
     QSignalSpy hover(&view, &CQuillmarView::HoverNote);
+    SendMouse(&view, QEvent::MouseMove, {1020, 300}); // the newest sample
+    ASSERT_FALSE(hover.isEmpty());
+    EXPECT_EQ(hover.last()[0].toString(),
+              "第 5999 个样本，开始后 0:09:59.9，方位角 149.00，俯仰角 1.50，横滚角 -2.25");
     auto sampleAt = [&](int x) {
         SendMouse(&view, QEvent::MouseMove, {x, 300});
         const QString text = hover.isEmpty() ? QString() : hover.last()[0].toString();
@@ -475,6 +444,7 @@ TEST(ViewDisplays, StretchZoomAndDragKeepWhatIsLookedAt) {
     // A drag by real events: the picture moves at every step of it.
     t.Run(ID_MOVE);
     const long pressed = sampleAt(600);
+    QSignalSpy changed(&view, &CQuillmarView::CommandStateChanged);
     SendMouse(&view, QEvent::MouseButtonPress, {600, 300});
     EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 0);
     QImage picture = view.grab().toImage();
@@ -487,9 +457,21 @@ TEST(ViewDisplays, StretchZoomAndDragKeepWhatIsLookedAt) {
     }
     SendMouse(&view, QEvent::MouseButtonRelease, {300, 300});
     EXPECT_NEAR(sampleAt(300), pressed, 1);
+    EXPECT_EQ(changed.size(), 1);
 
     walk({{ID_STRETCH_X, 511, -1}, {ID_ZOOM_CENTRE_IN, 511, -1}, {ID_SHRINK_X, 511, -1}});
     EXPECT_EQ(view.Navigation().m_dZoomY, 1.5); // the zooms go both ways
+    t.Run(ID_FOLLOW_LIVE);
+    EXPECT_EQ(t.commands.CheckState(ID_FOLLOW_LIVE), 1);
+
+    std::vector<AnalysisSample> records(1000);
+    records[250].fHeading = 12.5f;
+    view.ShowRecords(records); // 1000 records span the window's 1000 columns
+    SendMouse(&view, QEvent::MouseMove, {250, 300});
+    EXPECT_EQ(hover.last()[0].toString(), "第 250 条记录，方位角 12.50，俯仰角 0.00");
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&view, &leave);
+    EXPECT_EQ(hover.last()[0].toString(), "");
 }
 
 // Pictures for a person to look at, and a PDF printed from the view.

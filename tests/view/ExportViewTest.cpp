@@ -141,24 +141,22 @@ TEST(AnalysisExport, ThePictureHasItsTitleLegendAndAxesNames) {
         {ID_TOGGLE_ROLL, {"横滚角", "俯仰角、横滚角（°）"}, {}},
         {ID_TOGGLE_HEADING, {"俯仰角", "横滚角"}, {"方位角"}},
     };
+    CRecordingCanvas canvas(QSize(800, 500));
     for (const Case& c : table) {
         SCOPED_TRACE(c.toggle);
         if (c.toggle != 0)
             t.Run(c.toggle);
-        CRecordingCanvas canvas(QSize(800, 500));
+        canvas = CRecordingCanvas(QSize(800, 500));
         t.view.DrawAnalysisPicture(canvas);
         for (const QString& text : c.said)
             EXPECT_NE(canvas.FindText(text), nullptr) << text.toStdString();
         for (const QString& text : c.unsaid)
             EXPECT_EQ(canvas.FindText(text), nullptr) << text.toStdString();
     }
-    // Each legend entry's stroke in its curve's colour.
-    CRecordingCanvas canvas(QSize(800, 500));
-    t.view.DrawAnalysisPicture(canvas);
-    for (const QColor& colour : {QColor(128, 0, 128), QColor(255, 0, 0)}) {
+    // Each legend entry's stroke in its curve's colour (the last picture's).
+    for (const QColor& colour : {QColor(128, 0, 128), QColor(255, 0, 0)})
         EXPECT_EQ(canvas.Lines({2, colour}).size(), 1u) << colour.name().toStdString();
-        EXPECT_GT(canvas.Count(CRecordingCanvas::Kind::Polyline), 0);
-    }
+    EXPECT_GT(canvas.Count(CRecordingCanvas::Kind::Polyline), 0);
 }
 
 // "导出…" of a loaded file: its own files and what is not a regular file are
@@ -212,73 +210,72 @@ TEST(AnalysisExport, RefusesTheRecordingAndAsksBeforeReplacingAFile) {
 }
 
 // "会话摘要" of a loaded file with its event log beside it, and both saves.
-TEST(AnalysisExport, TheSummaryShowsTheRecordingAndSavesBothForms) {
-    CViewUnderTest t;
-    ASSERT_TRUE(
-        WriteFile(t.dir.filePath("r.txt").toStdString(), "$C10,1\r\n$C11,-31.5\r\n$C12,2\r\n"));
-    ASSERT_TRUE(WriteFile(t.dir.filePath("r-events.csv").toStdString(),
-                          "time,subject,event,value,limit\n"
-                          "2026-12-07T09:07:41.310Z,pitch,active,31.5,30\n"));
-    ASSERT_TRUE(t.Load(t.dir.filePath("r.txt")));
-    QSignalSpy notes(&t.view, &CQuillmarView::StatusNote);
-    ASSERT_TRUE(t.Run(ID_SESSION_SUMMARY));
-    auto* dialog = t.view.findChild<CSessionSummaryDlg*>();
-    ASSERT_NE(dialog, nullptr);
-    for (const char* line :
-         {"记录：3 条", "最大俯仰角：-31.5°（第 1 条记录）", "俯仰角达到或超过 30°：1 条记录",
-          "最大横滚角：未收到", "2026-12-07T09:07:41.310Z  俯仰角 报警 31.5（限值 30）"})
-        EXPECT_TRUE(dialog->Text().contains(QString::fromUtf8(line))) << line;
-
-    t.prompter.m_files = {t.dir.filePath("s.csv"), t.dir.filePath("s.txt")};
-    dialog->findChild<QPushButton*>("saveCsv")->click();
-    dialog->findChild<QPushButton*>("saveText")->click();
-    EXPECT_EQ(t.prompter.m_fileDialogs.front().proposedName, "r-摘要.csv");
-    EXPECT_TRUE(QByteArray::fromStdString(ReadFile(t.dir.filePath("s.csv").toStdString()))
-                    .contains("\nmax,pitch,,-31.5,30,,1\n"
-                              "beyond-records,pitch,,1,30,,\n"
-                              "event,pitch,active,31.5,30,2026-12-07T09:07:41.310Z,\n"));
-    EXPECT_EQ(QString::fromStdString(ReadFile(t.dir.filePath("s.txt").toStdString())),
-              dialog->Text());
-    ASSERT_EQ(notes.size(), 2);
-    EXPECT_EQ(notes.at(1).at(0).toString(), "已导出 " + t.dir.filePath("s.txt"));
-}
-
-// The summary of a record holds each record against the limit the event log
-// beside it shows in force at the time, and says which limits those were.
-TEST(AnalysisExport, TheSummaryCountsTimeBeyondTheLimitsLoggedAtTheTime) {
-    CViewUnderTest t;
-    std::string record;
+// The summary holds each record against the limit the event log shows in
+// force at the time, and says which limits those were.
+TEST(AnalysisExport, TheSummaryShowsTheRecordingAgainstTheLimitsOfItsTimeAndSavesBothForms) {
+    std::string timed; // a record a second from 09:05:00, pitch 5 then 40
     for (int s = 0; s < 10; ++s) {
         char time[16];
         std::snprintf(time, sizeof time, "0905%02d.00", s);
-        record += CInstrumentSimulator::WithNmeaChecksum(
+        timed += CInstrumentSimulator::WithNmeaChecksum(
             std::string("$GPGGA,") + time + ",3110.4567,N,12129.8765,E,1,08,1.0,10.0,M,0.0,M,,");
-        record += CInstrumentSimulator::WithNmeaChecksum(s < 5 ? "$GPROT,5.0,A" : "$GPROT,40.0,A");
+        timed += CInstrumentSimulator::WithNmeaChecksum(s < 5 ? "$GPROT,5.0,A" : "$GPROT,40.0,A");
     }
-    const QString path = t.dir.filePath("2026-12-7-9-5-0.txt");
-    ASSERT_TRUE(WriteFile(path.toStdString(), record));
-    ASSERT_TRUE(WriteFile(t.dir.filePath("2026-12-7-9-5-0-events.csv").toStdString(),
-                          "time,subject,event,value,limit\n"
-                          "2026-12-07T09:05:02.000Z,pitch,active,5,2\n"
-                          "2026-12-07T09:05:06.500Z,pitch,normal,40,45\n"));
-    t.prompter.m_files.push_back(path);
-    ASSERT_TRUE(t.Run(ID_LOAD_RECORD_FILE));
-    ASSERT_TRUE(WaitUntil([&] { return !t.view.Analysis().IsLoading(); }));
-    ASSERT_EQ(t.view.Analysis().Records().size(), 10u);
-    ASSERT_TRUE(t.Run(ID_SESSION_SUMMARY));
-    auto* dialog = t.view.findChild<CSessionSummaryDlg*>();
-    ASSERT_NE(dialog, nullptr);
-    // Each record's time is half-way to the next GGA: 00.5 and 01.5 are held
-    // against today's 30, 02.5 to 05.5 against 2 (4 s), 06.5 on against 45.
-    EXPECT_TRUE(
-        dialog->Text().contains("俯仰角达到或超过当时的限值（30°、2°、45°）：4.000 秒，4 条记录"))
-        << dialog->Text().toStdString();
-    t.prompter.m_files = {t.dir.filePath("s.csv")};
-    QTest::mouseClick(dialog->findChild<QPushButton*>("saveCsv"), Qt::LeftButton);
-    EXPECT_TRUE(QByteArray::fromStdString(ReadFile(t.dir.filePath("s.csv").toStdString()))
-                    .contains("beyond-records,pitch,,0,30,,\nbeyond-seconds,pitch,,0.000,30,,\n"
-                              "beyond-records,pitch,,4,2,,\nbeyond-seconds,pitch,,4.000,2,,\n"
-                              "beyond-records,pitch,,0,45,,\n"));
+    const std::string header = "time,subject,event,value,limit\n";
+    struct Case {
+        QString name;
+        std::string record, events;
+        AnalysisSource source;
+        std::vector<const char*> said;
+        const char* csv; // in the CSV saved
+    };
+    const std::vector<Case> table = {
+        {"r",
+         "$C10,1\r\n$C11,-31.5\r\n$C12,2\r\n",
+         header + "2026-12-07T09:07:41.310Z,pitch,active,31.5,30\n",
+         AnalysisSource::R35,
+         {"记录：3 条", "最大俯仰角：-31.5°（第 1 条记录）", "俯仰角达到或超过 30°：1 条记录",
+          "最大横滚角：未收到", "2026-12-07T09:07:41.310Z  俯仰角 报警 31.5（限值 30）"},
+         "\nmax,pitch,,-31.5,30,,1\nbeyond-records,pitch,,1,30,,\n"
+         "event,pitch,active,31.5,30,2026-12-07T09:07:41.310Z,\n"},
+        // Each record's time is half-way to the next GGA: 00.5 and 01.5 are held
+        // against today's 30, 02.5 to 05.5 against 2 (4 s), 06.5 on against 45.
+        {"2026-12-7-9-5-0",
+         timed,
+         header + "2026-12-07T09:05:02.000Z,pitch,active,5,2\n"
+                  "2026-12-07T09:05:06.500Z,pitch,normal,40,45\n",
+         AnalysisSource::Record,
+         {"俯仰角达到或超过当时的限值（30°、2°、45°）：4.000 秒，4 条记录"},
+         "beyond-records,pitch,,0,30,,\nbeyond-seconds,pitch,,0.000,30,,\n"
+         "beyond-records,pitch,,4,2,,\nbeyond-seconds,pitch,,4.000,2,,\n"
+         "beyond-records,pitch,,0,45,,\n"},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.name.toStdString());
+        CViewUnderTest t;
+        const QString path = t.dir.filePath(c.name + ".txt");
+        ASSERT_TRUE(WriteFile(path.toStdString(), c.record) &&
+                    WriteFile(t.dir.filePath(c.name + "-events.csv").toStdString(), c.events));
+        ASSERT_TRUE(t.Load(path, c.source));
+        QSignalSpy notes(&t.view, &CQuillmarView::StatusNote);
+        ASSERT_TRUE(t.Run(ID_SESSION_SUMMARY));
+        auto* dialog = t.view.findChild<CSessionSummaryDlg*>();
+        ASSERT_NE(dialog, nullptr);
+        for (const char* line : c.said)
+            EXPECT_TRUE(dialog->Text().contains(QString::fromUtf8(line)))
+                << line << "\n"
+                << dialog->Text().toStdString();
+        t.prompter.m_files = {t.dir.filePath("s.csv"), t.dir.filePath("s.txt")};
+        QTest::mouseClick(dialog->findChild<QPushButton*>("saveCsv"), Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("saveText"), Qt::LeftButton);
+        EXPECT_EQ(t.prompter.m_fileDialogs.front().proposedName, c.name + "-摘要.csv");
+        EXPECT_TRUE(QByteArray::fromStdString(ReadFile(t.dir.filePath("s.csv").toStdString()))
+                        .contains(c.csv));
+        EXPECT_EQ(QString::fromStdString(ReadFile(t.dir.filePath("s.txt").toStdString())),
+                  dialog->Text());
+        ASSERT_EQ(notes.size(), 2);
+        EXPECT_EQ(notes.at(1).at(0).toString(), "已导出 " + t.dir.filePath("s.txt"));
+    }
 }
 
 } // namespace

@@ -20,44 +20,25 @@ WebSituation After(const std::vector<const char*>& sentences, std::int64_t ageMs
 
 TEST(WebState, ValuesSayWhetherToBelieveThem) {
     const char* const kAttitude = "$PASHR,120000.00,10.0,T,-12.0,5.0,0.0,0.1,0.1,0.1,1,1";
+    using enum AlertState;
     const struct {
         const char* name;
-        std::vector<const char*> sentences;
-        std::int64_t ageMs;
+        std::int64_t ageMs; // of the attitude received; -1: none
         AlertState pitchAlarm;
-        const char* value;
-        const char* state;
+        const char *value, *state;
         QJsonValue sampled; // in the sample: the value, or null
     } cases[] = {
-        {"never received", {}, 0, AlertState::Normal, "pitch", "none", QJsonValue::Null},
-        {"fresh", {kAttitude}, 100, AlertState::Normal, "pitch", "valid", 5.0},
-        {"stale", {kAttitude}, 3001, AlertState::Normal, "pitch", "stale", QJsonValue::Null},
-        {"its alarm active", {kAttitude}, 0, AlertState::ActiveSilenced, "pitch", "alarm", 5.0},
-        {"its alarm rectified",
-         {kAttitude},
-         0,
-         AlertState::RectifiedUnacknowledged,
-         "pitch",
-         "valid",
-         5.0},
-        {"another's alarm",
-         {kAttitude},
-         0,
-         AlertState::ActiveUnacknowledged,
-         "roll",
-         "valid",
-         -12.0},
-        {"stale beats alarm",
-         {kAttitude},
-         5000,
-         AlertState::ActiveAcknowledged,
-         "pitch",
-         "stale",
-         QJsonValue::Null},
+        {"never received", -1, Normal, "pitch", "none", QJsonValue::Null},
+        {"fresh", 100, Normal, "pitch", "valid", 5.0},
+        {"stale", 3001, Normal, "pitch", "stale", QJsonValue::Null},
+        {"its alarm active", 0, ActiveSilenced, "pitch", "alarm", 5.0},
+        {"its alarm rectified", 0, RectifiedUnacknowledged, "pitch", "valid", 5.0},
+        {"another's alarm", 0, ActiveUnacknowledged, "roll", "valid", -12.0},
+        {"stale beats alarm", 5000, ActiveAcknowledged, "pitch", "stale", QJsonValue::Null},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        WebSituation s = After(c.sentences, c.ageMs);
+        WebSituation s = c.ageMs < 0 ? After({}) : After({kAttitude}, c.ageMs);
         s.alarms.state[static_cast<int>(AlarmSubject::Pitch)] = c.pitchAlarm;
         const QJsonObject state =
             QJsonDocument::fromJson(StateJson(StateBody(s), SampleOf(s))).object();

@@ -41,12 +41,10 @@ try:
 except ImportError:
     skip("python3-selenium is not installed (apt install python3-selenium)")
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
-DRIVER = shutil.which("chromedriver") or (
-    "/usr/bin/chromedriver" if os.access("/usr/bin/chromedriver", os.X_OK) else None)
-if not CHROMIUM:
-    skip("chromium is not installed (apt install chromium)")
-if not DRIVER:
-    skip("chromedriver is not installed (apt install chromium-driver)")
+DRIVER = shutil.which("chromedriver") or shutil.which("/usr/bin/chromedriver")
+for found, package in ((CHROMIUM, "chromium"), (DRIVER, "chromium-driver")):
+    if not found:
+        skip("%s is not installed (apt install %s)" % (package, package))
 
 
 def free_port():
@@ -183,10 +181,6 @@ def command(rig, password):
     return rig.driver.find_element(By.ID, "result").get_attribute("class")
 
 
-def prompted(rig):
-    return rig.driver.find_element(By.ID, "pw").is_displayed()
-
-
 def main():
     rig = Rig(sys.argv[1])
     try:
@@ -236,7 +230,7 @@ def main():
                 d.find_element(By.ID, "ack").click()
             return False
         rig.until(acknowledged, "acknowledgement in the event log")
-        if prompted(rig):
+        if rig.driver.find_element(By.ID, "pw").is_displayed():
             rig.fail("the page asked for the password again")
 
         # Killed, the program is missed plainly; started again, the page recovers by itself.
