@@ -16,7 +16,17 @@ const fs = require('fs');
 const path = require('path');
 
 const [mode, ...args] = process.argv.slice(2);
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+// Tries attempt() until it answers true or `seconds` pass, a fifth of a
+// second apart: the condition is waited on, never a fixed time.
+async function retryUntil(seconds, attempt) {
+    const end = Date.now() + seconds * 1000;
+    while (Date.now() < end) {
+        if (await attempt())
+            return true;
+        await new Promise((resolve) => setTimeout(resolve, 200));
+    }
+    return false;
+}
 const toDegrees = (rad) => (rad * 180) / Math.PI;
 // The record's values have two decimals; ours go through radians and back.
 const same = (a, b) => Math.abs(a - b) < 5e-4;
@@ -81,30 +91,21 @@ async function problem(server, folder, provider, last) {
 async function main() {
     if (mode === 'wait' && args.length === 2) {
         const [url, seconds] = args;
-        const end = Date.now() + seconds * 1000;
         let reply;
-        while (Date.now() < end) {
-            reply = await get(url);
-            if (reply.status === 200)
-                return 0;
-            await sleep(200);
-        }
+        if (await retryUntil(seconds, async () => (reply = await get(url)).status === 200))
+            return 0;
         console.error(url + ' did not answer within ' + seconds + ' s: ' + JSON.stringify(reply));
         return 1;
     }
     if (mode === 'values' && args.length === 4) {
         const [server, folder, provider, seconds] = args;
-        const end = Date.now() + seconds * 1000;
         const last = {};
         let wrong;
-        while (Date.now() < end) {
-            wrong = await problem(server, folder, provider, last);
-            if (wrong === null) {
-                console.log('headingTrue: ' + last.heading.body);
-                console.log('attitude: ' + last.attitude.body);
-                return 0;
-            }
-            await sleep(200);
+        if (await retryUntil(seconds, async () =>
+                (wrong = await problem(server, folder, provider, last)) === null)) {
+            console.log('headingTrue: ' + last.heading.body);
+            console.log('attitude: ' + last.attitude.body);
+            return 0;
         }
         console.error('after ' + seconds + ' s: ' + wrong);
         for (const [what, reply] of Object.entries(last))
