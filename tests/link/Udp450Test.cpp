@@ -53,7 +53,12 @@ TEST(Udp450Input, SentencesBehindTheHeaderAreReadOtherDatagramsCountedAllRecorde
         others += c.header == none;
         framed += c.framed;
         refused += c.refused;
-        ASSERT_TRUE(WaitFor([&] { return ReadFile(session.RawCapturePath()) == sent; }));
+        // The capture is written before the datagram is framed: both are waited for.
+        WaitFor([&] {
+            return ReadFile(session.RawCapturePath()) == sent &&
+                   session.MessagesFramed() == framed && session.Health().nOtherDatagrams == others;
+        });
+        EXPECT_EQ(ReadFile(session.RawCapturePath()), sent);
         const SessionHealth health = session.Health();
         EXPECT_EQ(health.nOtherDatagrams, others);
         EXPECT_EQ(session.MessagesFramed(), framed);
