@@ -204,3 +204,40 @@ BENCHMARK(BM_ViewRepaintAnalysis)
     ->Args({10000000, 3, 1})
     ->Unit(benchmark::kMillisecond);
 } // namespace
+namespace {
+// The fresh picture's costs by stage: args records and how far it is taken
+// (0: the image cleared; 1: and its columns' runs found; 2: and both curves'
+// points traced; 3: and drawn), at reset, without the axes.
+void BM_AnalysisPictureParts(benchmark::State& state) {
+    const Loaded& loaded = RecordsOf(state.range(0));
+    CNavigation nav;
+    CPlotFrame frame;
+    frame.N = loaded.records.size();
+    frame.chain = &nav;
+    const int width = 1023, part = static_cast<int>(state.range(1));
+    QImage image(width, 670, QImage::Format_RGB32);
+    for (auto _ : state) {
+        image.fill(Qt::white);
+        if (part == 0)
+            continue;
+        const CColumnRuns runs = ColumnRunsOf(frame, loaded.records, width);
+        if (part == 1)
+            continue;
+        const CurveTrace heading =
+            CurvePoints(frame, loaded.records, &loaded.heading, &AnalysisSample::fHeading,
+                        &HeadingY, width, 0, true, &runs);
+        const CurveTrace pitch =
+            CurvePoints(frame, loaded.records, &loaded.pitch, &AnalysisSample::fPitch, &PitchY,
+                        width, 0, false, &runs);
+        if (part == 2)
+            continue;
+        QPainter painter(&image);
+        CPainterCanvas canvas(painter, image);
+        heading.Draw(canvas, CPen{1, QColor(0, 255, 0)});
+        pitch.Draw(canvas, CPen{1, QColor(128, 0, 128)});
+    }
+}
+BENCHMARK(BM_AnalysisPictureParts)
+    ->ArgsProduct({{1000, 10000000}, {0, 1, 2, 3}})
+    ->Unit(benchmark::kMicrosecond);
+} // namespace

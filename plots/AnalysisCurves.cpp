@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -91,6 +92,29 @@ public:
         }
         return Pixel(m_exact(u));
     }
+    // The pixels of four values at once: from the line where truncation is
+    // the same a little either side of it (no pixel edge is near), from the
+    // exact mapping where not.
+    std::array<int, 4> operator()(float u0, float u1, float u2, float u3) const {
+        using Doubles = double __attribute__((vector_size(32)));
+        using Ints = std::int32_t __attribute__((vector_size(16)));
+        using Longs = std::int64_t __attribute__((vector_size(32)));
+        const Doubles u = {u0, u1, u2, u3};
+        Doubles v = m_a * u + m_b;
+        const Longs near = (v < kNear) & (v > -kNear); // false for NaN
+        v = near ? v : 0;
+        const Ints low = __builtin_convertvector(v - kClear, Ints);
+        const Ints high = __builtin_convertvector(v + kClear, Ints);
+        const Ints clear = (low == high) & __builtin_convertvector(near, Ints);
+        std::array<int, 4> out;
+        std::memcpy(out.data(), &low, sizeof out);
+        if (!(clear[0] & clear[1] & clear[2] & clear[3])) [[unlikely]] {
+            for (int k = 0; k < 4; ++k)
+                if (!clear[k])
+                    out[static_cast<std::size_t>(k)] = Pixel(m_exact(u[k]));
+        }
+        return out;
+    }
     double Slope() const { return m_a; }
     double Offset() const { return m_b; }
 
@@ -145,7 +169,9 @@ Lanes LanesOf(const AnalysisSample& r) {
 
 // The records of each run's two ends, read once for all the curves: a run
 // edge's block of 16 records holds the end of one run and the start of the
-// next. NaN widens nothing, as in AddToExtremes.
+// next. An edge on a block's boundary has whole blocks either side, which
+// the summary has (QueryBetweenEnds): only its two records are read there.
+// NaN widens nothing, as in AddToExtremes.
 void GatherRunEnds(CColumnRuns& runs) {
     const std::size_t count = runs.x.size();
     runs.endMin.resize(count);
@@ -177,13 +203,18 @@ void GatherRunEnds(CColumnRuns& runs) {
     };
     // The blocks at the edges are far apart: each is asked for a few ahead.
     constexpr std::size_t kAhead = 4;
+    auto aligned = [](std::uint64_t edge) { return edge == CCurveSummary::BlockStart(edge); };
     auto prefetch = [&](std::size_t k) {
         const auto edge = static_cast<std::uint64_t>(runs.start[k]);
-        const char* first = reinterpret_cast<const char*>(
-            data + CCurveSummary::BlockStart(edge > 0 ? edge - 1 : 0));
-        const char* end =
-            reinterpret_cast<const char*>(data + std::min(n, CCurveSummary::BlockEnd(edge)));
-        for (const char* p = first; p < end; p += 64)
+        const auto at = [&](std::uint64_t i) { return reinterpret_cast<const char*>(data + i); };
+        if (aligned(edge)) {
+            if (edge > 0)
+                __builtin_prefetch(at(edge - 1));
+            __builtin_prefetch(at(std::min(n, edge + 1)) - 1);
+            return;
+        }
+        const char* end = at(std::min(n, CCurveSummary::BlockEnd(edge)));
+        for (const char* p = at(CCurveSummary::BlockStart(edge - 1)); p < end; p += 64)
             __builtin_prefetch(p);
     };
     for (std::size_t k = 0; k < std::min(count + 1, kAhead); ++k)
@@ -194,8 +225,10 @@ void GatherRunEnds(CColumnRuns& runs) {
         if (k + kAhead <= count)
             prefetch(k + kAhead);
         const auto edge = static_cast<std::uint64_t>(runs.start[k]);
+        const bool whole = aligned(edge);
         if (k > 0) {
-            widen(CCurveSummary::BlockStart(edge - 1), edge, endsMin, endsMax);
+            if (!whole)
+                widen(CCurveSummary::BlockStart(edge - 1), edge, endsMin, endsMax);
             std::memcpy(runs.endMin[k - 1].data(), &endsMin, sizeof endsMin);
             std::memcpy(runs.endMax[k - 1].data(), &endsMax, sizeof endsMax);
             std::memcpy(runs.lastOf[k - 1].data(), data + edge - 1, sizeof(Lanes));
@@ -204,7 +237,8 @@ void GatherRunEnds(CColumnRuns& runs) {
             std::memcpy(runs.firstOf[k].data(), data + edge, sizeof(Lanes));
             endsMin = none;
             endsMax = -none;
-            widen(edge, std::min(n, CCurveSummary::BlockEnd(edge)), endsMin, endsMax);
+            if (!whole)
+                widen(edge, std::min(n, CCurveSummary::BlockEnd(edge)), endsMin, endsMax);
         }
     }
 }
@@ -282,8 +316,14 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
         return out;
     const CPixelLine y([&](double v) { return f.MapY(valueY(f, v)); }, heading ? 0.0 : -10.0,
                        heading ? 360.0 : 10.0);
-    auto row = [&](float v) { return y(v); };
-    CCurveTracer tracer(out, row, heading);
+    struct Rows {
+        const decltype(y)& line;
+        int operator()(float v) const { return line(v); }
+        std::array<int, 4> operator()(float a, float b, float c, float d) const {
+            return line(a, b, c, d);
+        }
+    };
+    CCurveTracer tracer(out, Rows{y}, heading);
     const AnalysisSample* data = records.data();
     const bool sparse = std::fabs(w.a) >= 1;
     if (sparse || !summary || !summary->IsBuiltFor(records) || summary->Heading() != heading) {

@@ -230,6 +230,13 @@ CurveExtremes CCurveSummary::QueryBetweenEnds(std::uint64_t from, std::uint64_t 
     CurveExtremes e;
     e.fMin = lo;
     e.fMax = hi;
+    // An end on a block's edge: that end's block is whole within the range.
+    const Level& blocks = m_levels[0];
+    if (from == BlockStart(from))
+        Widen(e, blocks.values[from >> kBlockShift].a, blocks.values[from >> kBlockShift].b);
+    if (to == BlockStart(to))
+        Widen(e, blocks.values[(to - 1) >> kBlockShift].a,
+              blocks.values[(to - 1) >> kBlockShift].b);
     AddLevels<false>(from, to - 1, e);
     return e;
 }
@@ -245,6 +252,10 @@ void CCurveSummary::PrefetchLevels(std::uint64_t from, std::uint64_t to) const {
         kGroupShift;
     for (std::size_t k = 0; k < top; ++k)
         __builtin_prefetch(m_levels[k].around + (from >> LevelShift(k)));
+    if (from == BlockStart(from))
+        __builtin_prefetch(m_levels[0].values + (from >> kBlockShift));
+    if (to == BlockStart(to))
+        __builtin_prefetch(m_levels[0].values + ((to - 1) >> kBlockShift));
     __builtin_prefetch(m_levels[top].values + (from >> LevelShift(top)) + 1);
 }
 

@@ -90,7 +90,10 @@ public:
     // Minimum and maximum over records [from, to) whose first and last are in
     // different blocks of 16, given those of the records from `from` to the
     // end of its block and from the start of the last's block to `to` (lo,
-    // hi): no record is read. A heading's sides and steps are not looked for.
+    // hi), leaving out an end's block where that end is on a block's edge
+    // (from or to a multiple of 16: the block is whole in the range, and its
+    // own extremes are taken): no record is read. A heading's sides and steps
+    // are not looked for.
     CurveExtremes QueryBetweenEnds(std::uint64_t from, std::uint64_t to, float lo, float hi) const;
     static bool InOneBlock(std::uint64_t from, std::uint64_t to) {
         return (from >> kBlockShift) == ((to - 1) >> kBlockShift);

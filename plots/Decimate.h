@@ -9,6 +9,7 @@
 #include "plots/CurveSummary.h"
 
 #include <QPoint>
+#include <array>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -111,6 +112,14 @@ public:
     // The records of column x at once: the first, the last and the extremes.
     void Column(int x, float first, float last, const CurveExtremes& e) {
         Flush();
+        // Most columns carry on a piece with every value received and no step
+        // across north into or within them.
+        if (m_bOpen && first == first && last == last &&
+            !(m_bHeading &&
+              ((e.nSteps & CurveExtremes::kNorth) || std::fabs(first - m_fLast) > 180))) {
+            Within(x, first, last, e);
+            return;
+        }
         if (!e.Received()) {
             EndPiece();
             return;
@@ -176,6 +185,39 @@ public:
     }
 
 private:
+    // Column's points where the piece goes on through the column: the first
+    // record's, the extremes' (the nearer to the first record first) and the
+    // last's, without repeating a point. Their rows are independent and the
+    // repeats are dropped without a branch: in a dense curve which of them
+    // coincide is a matter of chance.
+    void Within(int x, float first, float last, const CurveExtremes& e) {
+        m_nLastX = x;
+        m_fLast = last;
+        if (e.fMin == e.fMax && first == e.fMin && last == e.fMin) {
+            Emit({x, m_y(first)}); // a record alone, or all alike
+            return;
+        }
+        const bool lowFirst = first - e.fMin <= e.fMax - first;
+        const float lo = lowFirst ? e.fMin : e.fMax, hi = lowFirst ? e.fMax : e.fMin;
+        std::array<int, 4> rows;
+        if constexpr (requires { m_y(first, lo, hi, last); })
+            rows = m_y(first, lo, hi, last); // a row function that maps four at once
+        else
+            rows = {m_y(first), m_y(lo), m_y(hi), m_y(last)};
+        const QPoint next[4] = {{x, rows[0]}, {x, rows[1]}, {x, rows[2]}, {x, rows[3]}};
+        std::vector<QPoint>& points = m_out.points;
+        const std::size_t size = points.size(); // > m_nStart: the piece is open
+        points.resize(size + 4);
+        QPoint* at = points.data() + size;
+        QPoint prev = at[-1];
+        std::size_t kept = 0;
+        for (const QPoint p : next) {
+            at[kept] = p;
+            kept += p != prev;
+            prev = p;
+        }
+        points.resize(size + kept);
+    }
     void Flush() {
         if (m_nCount == 0)
             return;
