@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <limits>
 
 namespace {
@@ -93,30 +96,35 @@ public:
         return Pixel(m_exact(u));
     }
     // The pixels of four values at once: from the line where truncation is
-    // the same a little either side of it (no pixel edge is near), from the
-    // exact mapping where not.
+    // the same a little either side of it (no pixel edge is near), each as
+    // above where not.
     std::array<int, 4> operator()(float u0, float u1, float u2, float u3) const {
-        using Doubles = double __attribute__((vector_size(32)));
-        using Ints = std::int32_t __attribute__((vector_size(16)));
-        using Longs = std::int64_t __attribute__((vector_size(32)));
-        const Doubles u = {u0, u1, u2, u3};
-        Doubles v = m_a * u + m_b;
-        const Longs near = (v < kNear) & (v > -kNear); // false for NaN
-        v = near ? v : 0;
-        const Ints low = __builtin_convertvector(v - kClear, Ints);
-        const Ints high = __builtin_convertvector(v + kClear, Ints);
-        const Ints clear = (low == high) & __builtin_convertvector(near, Ints);
         std::array<int, 4> out;
-        std::memcpy(out.data(), &low, sizeof out);
-        if (!(clear[0] & clear[1] & clear[2] & clear[3])) [[unlikely]] {
-            for (int k = 0; k < 4; ++k)
-                if (!clear[k])
-                    out[static_cast<std::size_t>(k)] = Pixel(m_exact(u[k]));
-        }
+#if defined(__SSE2__)
+        const __m128d a = _mm_set1_pd(m_a), b = _mm_set1_pd(m_b);
+        const __m128d near = _mm_set1_pd(kNear), clear = _mm_set1_pd(kClear);
+        const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffff));
+        const __m128d v01 = _mm_add_pd(_mm_mul_pd(a, _mm_setr_pd(u0, u1)), b);
+        const __m128d v23 = _mm_add_pd(_mm_mul_pd(a, _mm_setr_pd(u2, u3)), b);
+        const int inRange = _mm_movemask_pd(_mm_cmplt_pd(_mm_and_pd(v01, magnitude), near)) &
+                            _mm_movemask_pd(_mm_cmplt_pd(_mm_and_pd(v23, magnitude), near));
+        const __m128i low = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_sub_pd(v01, clear)),
+                                               _mm_cvttpd_epi32(_mm_sub_pd(v23, clear)));
+        const __m128i high = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_add_pd(v01, clear)),
+                                                _mm_cvttpd_epi32(_mm_add_pd(v23, clear)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out.data()), low);
+        if (inRange == 3 && _mm_movemask_epi8(_mm_cmpeq_epi32(low, high)) == 0xffff) [[likely]]
+            return out;
+#endif
+        out = {(*this)(u0), (*this)(u1), (*this)(u2), (*this)(u3)};
         return out;
     }
-    double Slope() const { return m_a; }
-    double Offset() const { return m_b; }
+    double Slope() const {
+        return m_a;
+    }
+    double Offset() const {
+        return m_b;
+    }
 
 private:
     static constexpr double kClear = 1e-6, kNear = 1e6;
