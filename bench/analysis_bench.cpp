@@ -205,16 +205,24 @@ BENCHMARK(BM_ViewRepaintAnalysis)
     ->Unit(benchmark::kMillisecond);
 } // namespace
 namespace {
-// The fresh picture's costs by stage: args records and how far it is taken
-// (0: the image cleared; 1: and its columns' runs found; 2: and both curves'
-// points traced; 3: and drawn), at reset, without the axes.
+// The fresh picture's costs by stage, without the axes: args records, centre
+// zooms, and how far it is taken (0: the image cleared; 1: and its columns'
+// runs found; 2: and both curves' points traced; 3: and drawn).
 void BM_AnalysisPictureParts(benchmark::State& state) {
     const Loaded& loaded = RecordsOf(state.range(0));
     CNavigation nav;
+    QString message;
+    for (long i = 0; i < state.range(1); ++i) {
+        nav.ZoomCentreIn(10, &message);
+        nav.ClickZoomIn({511, 335});
+    }
     CPlotFrame frame;
+    frame.s = nav.m_dZoomStep;
+    frame.c0 = nav.m_ptZoomIn[0];
+    frame.d = nav.ZoomDepth();
     frame.N = loaded.records.size();
     frame.chain = &nav;
-    const int width = 1023, part = static_cast<int>(state.range(1));
+    const int width = 1023, part = static_cast<int>(state.range(2));
     QImage image(width, 670, QImage::Format_RGB32);
     for (auto _ : state) {
         image.fill(Qt::white);
@@ -238,6 +246,6 @@ void BM_AnalysisPictureParts(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AnalysisPictureParts)
-    ->ArgsProduct({{1000, 10000000}, {0, 1, 2, 3}})
+    ->ArgsProduct({{1000, 10000000}, {0, 3}, {0, 1, 2, 3}})
     ->Unit(benchmark::kMicrosecond);
 } // namespace

@@ -160,9 +160,13 @@ WindowRecords RecordsInWindow(const CPlotFrame& f, std::int64_t n, int width) {
 }
 
 // The pixel column of records from..to: the exact mapping's, from its line.
+// Without a centre zoom the chain leaves x as it is (the same sum as MapX's),
+// and the exact mapping is spared its call.
 auto ColumnLine(const CPlotFrame& f, std::int64_t from, std::int64_t to) {
-    return CPixelLine([&f](double i) { return f.MapX(f.TimeX(i)); }, static_cast<double>(from),
-                      static_cast<double>(to > from ? to : from + 1));
+    const bool plain = !f.area && f.chain->Identity();
+    return CPixelLine(
+        [&f, plain](double i) { return plain ? f.TimeX(i) + f.panX : f.MapX(f.TimeX(i)); },
+        static_cast<double>(from), static_cast<double>(to > from ? to : from + 1));
 }
 
 // Four floats side by side: the first four fields of a record, read at once.

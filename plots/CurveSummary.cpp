@@ -163,6 +163,19 @@ void CCurveSummary::ScanRecords(std::uint64_t from, std::uint64_t to, CurveExtre
 template <bool kHeading>
 void CCurveSummary::AddUnits(const Level& level, std::uint64_t from, std::uint64_t to,
                              CurveExtremes& e) {
+    if constexpr (!kHeading) {
+        // Two runs of comparisons side by side: each waits on its own last.
+        CurveExtremes other;
+        std::uint64_t u = from;
+        for (; u + 1 < to; u += 2) {
+            Widen(e, level.values[u].a, level.values[u].b);
+            Widen(other, level.values[u + 1].a, level.values[u + 1].b);
+        }
+        if (u < to)
+            Widen(e, level.values[u].a, level.values[u].b);
+        Widen(e, other.fMin, other.fMax);
+        return;
+    }
     for (std::uint64_t u = from; u < to; ++u) {
         Widen(e, level.values[u].a, level.values[u].b);
         if constexpr (kHeading) {

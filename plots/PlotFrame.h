@@ -17,6 +17,8 @@ public:
     virtual ~IZoomChain() = default;
     virtual double ChainX(double v) const = 0;
     virtual double ChainY(double v) const = 0;
+    // No step in the chain: both leave a coordinate as it is.
+    virtual bool Identity() const { return false; }
 };
 
 struct CPlotFrame {

@@ -108,6 +108,13 @@ QString CNavigation::ClickZoomOut(QPoint p) {
     return {};
 }
 
+bool CNavigation::Identity() const {
+    for (int k = 0; k < kPhases; ++k)
+        if (m_nZoomInPhaseEnd[k] || m_nZoomOutPhaseEnd[k])
+            return false;
+    return true;
+}
+
 double CNavigation::Chain(double v, bool x) const {
     int inStart = 0, outStart = 0;
     for (int k = 0; k < kPhases; ++k) {

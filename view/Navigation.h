@@ -68,6 +68,7 @@ public:
     // The centre-zoom chain of an x or a y coordinate.
     double ChainX(double v) const override { return Chain(v, true); }
     double ChainY(double v) const override { return Chain(v, false); }
+    bool Identity() const override;
     bool HasAreaZoom() const { return m_rcZoomArea.left() != 0 || m_rcZoomArea.right() != 0; }
     // The same navigation for a picture kx by ky times the window's size (an
     // export): the zoom centres, the pan and the framed area scale with it.
