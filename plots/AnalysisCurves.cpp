@@ -86,18 +86,15 @@ public:
     int operator()(double u) const {
         const double v = m_a * u + m_b;
         if (std::fabs(v) < kNear) {
-            // Truncated toward zero; its distance from the nearer pixel edge
-            // is the same either side of zero.
-            const int pixel = static_cast<int>(v);
-            const double part = std::fabs(v - pixel);
-            if (part > kClear && part < 1 - kClear)
-                return pixel;
+            // Truncated toward zero the same a little either side: no pixel
+            // edge is near.
+            const int low = static_cast<int>(v - kClear), high = static_cast<int>(v + kClear);
+            if (low == high)
+                return low;
         }
         return Pixel(m_exact(u));
     }
-    // The pixels of four values at once: from the line where truncation is
-    // the same a little either side of it (no pixel edge is near), each as
-    // above where not.
+    // The pixels of four values at once, each as above.
     std::array<int, 4> operator()(float u0, float u1, float u2, float u3) const {
         std::array<int, 4> out;
 #if defined(__SSE2__)
