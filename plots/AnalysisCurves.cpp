@@ -183,10 +183,9 @@ Lanes LanesOf(const AnalysisSample& r) {
 // NaN widens nothing, as in AddToExtremes.
 void GatherRunEnds(CColumnRuns& runs) {
     const std::size_t count = runs.x.size();
-    runs.endMin.resize(count);
-    runs.endMax.resize(count);
-    runs.firstOf.resize(count);
-    runs.lastOf.resize(count);
+    runs.ends.reset(new CColumnRuns::Ends[count]);
+    runs.nEnds = count;
+    CColumnRuns::Ends* ends = runs.ends.get();
     const AnalysisSample* data = runs.pData;
     const auto n = static_cast<std::uint64_t>(runs.nRecords);
     constexpr float kNone = CurveExtremes::kNone;
@@ -238,12 +237,12 @@ void GatherRunEnds(CColumnRuns& runs) {
         if (k > 0) {
             if (!whole)
                 widen(CCurveSummary::BlockStart(edge - 1), edge, endsMin, endsMax);
-            std::memcpy(runs.endMin[k - 1].data(), &endsMin, sizeof endsMin);
-            std::memcpy(runs.endMax[k - 1].data(), &endsMax, sizeof endsMax);
-            std::memcpy(runs.lastOf[k - 1].data(), data + edge - 1, sizeof(Lanes));
+            std::memcpy(ends[k - 1].endMin, &endsMin, sizeof endsMin);
+            std::memcpy(ends[k - 1].endMax, &endsMax, sizeof endsMax);
+            std::memcpy(ends[k - 1].lastOf, data + edge - 1, sizeof(Lanes));
         }
         if (k < count) {
-            std::memcpy(runs.firstOf[k].data(), data + edge, sizeof(Lanes));
+            std::memcpy(ends[k].firstOf, data + edge, sizeof(Lanes));
             endsMin = none;
             endsMax = -none;
             if (!whole)
@@ -275,10 +274,12 @@ CColumnRuns ColumnRunsOf(const CPlotFrame& f, const std::vector<AnalysisSample>&
     // past this one's edge: that is checked, and looked for only if not.
     const double slope = column.Slope(), offset = column.Offset();
     auto nextStart = [&](std::int64_t i, int c) -> std::int64_t {
-        const double start = std::ceil((c + 1 - offset) / slope);
+        // Its ceiling is past i and not past the last when it is (to is whole).
+        const double start = (c + 1 - offset) / slope;
         if (!(start > static_cast<double>(i) && start <= static_cast<double>(w.to)))
             return -1;
-        const auto next = static_cast<std::int64_t>(start);
+        auto next = static_cast<std::int64_t>(start); // positive: its ceiling
+        next += static_cast<double>(next) < start;
         return columnOf(next) == c + 1 && columnOf(next - 1) == c ? next : -1;
     };
     int c = columnOf(w.from);
@@ -376,7 +377,7 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
     const auto lane = static_cast<std::size_t>(reinterpret_cast<const char*>(&(data->*field)) -
                                                reinterpret_cast<const char*>(data)) /
                       sizeof(float);
-    const bool ends = lane < 4 && runs->endMin.size() == count;
+    const bool ends = lane < 4 && runs->nEnds == count;
     constexpr std::size_t kAhead = 8;
     auto prefetch = [&](std::size_t at) {
         const auto edge = static_cast<std::uint64_t>(starts[at]);
@@ -399,8 +400,8 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
         const auto first = static_cast<std::uint64_t>(i), stop = static_cast<std::uint64_t>(end);
         CurveExtremes& e = extremes[k - firstRun];
         if (ends && i == starts[k] && !CCurveSummary::InOneBlock(first, stop)) {
-            e = summary->QueryBetweenEnds(first, stop, runs->endMin[k][lane],
-                                          runs->endMax[k][lane]);
+            e = summary->QueryBetweenEnds(first, stop, runs->ends[k].endMin[lane],
+                                          runs->ends[k].endMax[lane]);
             if (heading && e.fMax - e.fMin > 180)
                 e = summary->Query(first, stop); // it may cross north: its sides and steps
         } else {
@@ -411,8 +412,8 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
     for (k = firstRun; k < count; ++k) {
         const std::int64_t i = k == firstRun ? from : starts[k], end = starts[k + 1];
         const bool gathered = ends && i == starts[k];
-        tracer.Column(runs->x[k], gathered ? runs->firstOf[k][lane] : data[i].*field,
-                      gathered ? runs->lastOf[k][lane] : data[end - 1].*field,
+        tracer.Column(runs->x[k], gathered ? runs->ends[k].firstOf[lane] : data[i].*field,
+                      gathered ? runs->ends[k].lastOf[lane] : data[end - 1].*field,
                       extremes[k - firstRun]);
     }
     return out;

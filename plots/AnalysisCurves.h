@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct CAnalysisData {
@@ -35,9 +36,13 @@ struct CColumnRuns {
     // Per run, the minimum and maximum of each of the records' first four
     // fields over the records at its two ends: from its first to the end of
     // that one's block of 16 records, and from the start of its last's block
-    // to its last (a run within one block: unused).
-    std::vector<std::array<float, 4>> endMin, endMax;
-    std::vector<std::array<float, 4>> firstOf, lastOf; // the fields of its first and last record
+    // to its last (a run within one block: unused); and those fields of its
+    // first and last record. Each written once: not cleared first.
+    struct Ends {
+        float endMin[4], endMax[4], firstOf[4], lastOf[4];
+    };
+    std::unique_ptr<Ends[]> ends;
+    std::size_t nEnds = 0;
     bool Dense() const { return !x.empty(); }
     bool For(const std::vector<AnalysisSample>& records, int width) const {
         return pData == records.data() && nRecords == records.size() && nWidth == width;
