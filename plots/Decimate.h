@@ -207,7 +207,8 @@ private:
         const QPoint next[4] = {{x, rows[0]}, {x, rows[1]}, {x, rows[2]}, {x, rows[3]}};
         std::vector<QPoint>& points = m_out.points;
         const std::size_t size = points.size(); // > m_nStart: the piece is open
-        points.resize(size + 4);
+        for (const QPoint p : next)
+            points.push_back(p);
         QPoint* at = points.data() + size;
         QPoint prev = at[-1];
         std::size_t kept = 0;
@@ -216,7 +217,7 @@ private:
             kept += p != prev;
             prev = p;
         }
-        points.resize(size + kept);
+        points.erase(points.begin() + static_cast<std::ptrdiff_t>(size + kept), points.end());
     }
     void Flush() {
         if (m_nCount == 0)
