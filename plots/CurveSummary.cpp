@@ -54,17 +54,20 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
     std::uint64_t total = 0;
     for (std::uint64_t c : counts)
         total += c;
+    const std::uint64_t above = total - counts[0]; // units above the blocks
     const std::size_t pairBytes = total * sizeof(Pair), aroundBytes = total * sizeof(Around);
-    const std::size_t bytes =
-        pairBytes + aroundBytes + (heading ? pairBytes + total : 0); // steps last: bytes
+    const std::size_t spanBytes = above * kSpanLevels * sizeof(Pair);
+    const std::size_t bytes = pairBytes + aroundBytes + spanBytes +
+                              (heading ? pairBytes + total : 0); // steps last: bytes
     auto* memory = static_cast<std::byte*>(std::malloc(bytes));
     if (!memory)
         throw std::bad_alloc();
     m_memory.reset(memory);
     auto* values = reinterpret_cast<Pair*>(memory);
     auto* around = reinterpret_cast<Around*>(memory + pairBytes);
-    auto* sides = reinterpret_cast<Pair*>(memory + pairBytes + aroundBytes);
-    auto* steps = reinterpret_cast<std::uint8_t*>(memory + 2 * pairBytes + aroundBytes);
+    auto* spans = reinterpret_cast<Pair*>(memory + pairBytes + aroundBytes);
+    auto* sides = reinterpret_cast<Pair*>(memory + pairBytes + aroundBytes + spanBytes);
+    auto* steps = reinterpret_cast<std::uint8_t*>(memory + 2 * pairBytes + aroundBytes + spanBytes);
     for (std::uint64_t c : counts) {
         Level level;
         level.count = c;
@@ -72,6 +75,10 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
         level.around = around;
         values += c;
         around += c;
+        if (!m_levels.empty()) {
+            level.spans = spans;
+            spans += c * kSpanLevels;
+        }
         if (heading) {
             level.sides = sides;
             level.steps = steps;
@@ -102,6 +109,23 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
     }
     for (std::size_t k = 0; k < m_levels.size(); ++k) {
         const Level& level = m_levels[k];
+        // Its values are whole (the level below's groups made them): its spans.
+        if (level.spans) {
+            for (unsigned j = 1; j <= kSpanLevels; ++j) {
+                const Pair* shorter = j == 1 ? level.values : level.spans + (j - 2) * level.count;
+                Pair* span = level.spans + (j - 1) * level.count;
+                const std::uint64_t half = std::uint64_t{1} << (j - 1);
+                for (std::uint64_t u = 0; u < level.count; ++u) {
+                    const std::uint64_t groupEnd =
+                        std::min(level.count, ((u >> kGroupShift) + 1) << kGroupShift);
+                    span[u] = shorter[u];
+                    if (u + half < groupEnd) {
+                        span[u].a = std::min(span[u].a, shorter[u + half].a);
+                        span[u].b = std::max(span[u].b, shorter[u + half].b);
+                    }
+                }
+            }
+        }
         // Each group's units: the extremes of those before, then of those after.
         for (std::uint64_t group = 0; group < level.count; group += fan) {
             const std::uint64_t end = std::min(level.count, group + fan);
@@ -187,6 +211,18 @@ void CCurveSummary::AddUnits(const Level& level, std::uint64_t from, std::uint64
     }
 }
 
+void CCurveSummary::AddSpans(const Level& level, std::uint64_t from, std::uint64_t to,
+                             CurveExtremes& e) {
+    if (from >= to)
+        return;
+    // Two spans of 2^j units, from either end, cover them.
+    const auto j = static_cast<unsigned>(std::bit_width(to - from) - 1);
+    const Pair* span = j == 0 ? level.values : level.spans + (j - 1) * level.count;
+    const Pair first = span[from], last = span[to - (std::uint64_t{1} << j)];
+    Widen(e, first.a, first.b);
+    Widen(e, last.a, last.b);
+}
+
 template <bool kHeading>
 CurveExtremes CCurveSummary::QueryAs(std::uint64_t from, std::uint64_t to) const {
     // The first record alone (its step from the one before is outside the
@@ -230,7 +266,10 @@ void CCurveSummary::AddLevels(std::uint64_t from, std::uint64_t last, CurveExtre
         }
     }
     const unsigned shift = LevelShift(top);
-    AddUnits<kHeading>(m_levels[top], (from >> shift) + 1, last >> shift, other);
+    if (!kHeading && top > 0)
+        AddSpans(m_levels[top], (from >> shift) + 1, last >> shift, other);
+    else
+        AddUnits<kHeading>(m_levels[top], (from >> shift) + 1, last >> shift, other);
     Widen(e, other.fMin, other.fMax);
     if constexpr (kHeading) {
         WidenHeading(e, other.fBelow, other.fAbove);
@@ -257,7 +296,7 @@ CurveExtremes CCurveSummary::QueryBetweenEnds(std::uint64_t from, std::uint64_t 
 void CCurveSummary::PrefetchLevels(std::uint64_t from, std::uint64_t to) const {
     // What AddLevels reads at the range's first edge (its last edge is where
     // the next range starts): the groups' look-ups below the highest level,
-    // the first whole unit at it.
+    // the whole units' first (or the two spans of them) at it.
     if (m_levels.empty() || InOneBlock(from, to))
         return;
     const std::size_t top =
@@ -269,7 +308,16 @@ void CCurveSummary::PrefetchLevels(std::uint64_t from, std::uint64_t to) const {
         __builtin_prefetch(m_levels[0].values + (from >> kBlockShift));
     if (to == BlockStart(to))
         __builtin_prefetch(m_levels[0].values + ((to - 1) >> kBlockShift));
-    __builtin_prefetch(m_levels[top].values + (from >> LevelShift(top)) + 1);
+    const Level& level = m_levels[top];
+    const std::uint64_t first = (from >> LevelShift(top)) + 1, end = (to - 1) >> LevelShift(top);
+    if (top == 0 || end <= first + 1) {
+        __builtin_prefetch(level.values + first);
+    } else {
+        const auto j = static_cast<unsigned>(std::bit_width(end - first) - 1);
+        const Pair* span = level.spans + (j - 1) * level.count;
+        __builtin_prefetch(span + first);
+        __builtin_prefetch(span + end - (std::uint64_t{1} << j));
+    }
 }
 
 void CCurveSummary::Prefetch(std::uint64_t edge) const {

@@ -127,13 +127,23 @@ private:
     // Units of 16 * 64^k records: each one's minimum and maximum, those around it,
     // and for headings its values either side of 180 and the steps into its
     // records (from the record before each).
+    // Above the blocks, each unit also keeps the extremes of the 2, 4, .., 32
+    // units from it within its group (spans[(j - 1) * count + u]: 2^j units,
+    // fewer where the group ends first), so that whole units between a
+    // range's ends there take two look-ups, not one a unit.
+    static constexpr unsigned kSpanLevels = kGroupShift - 1;
     struct Level {
         std::uint64_t count = 0;
         Pair* values = nullptr;
         Around* around = nullptr;
+        Pair* spans = nullptr; // above the blocks
         Pair* sides = nullptr;
         std::uint8_t* steps = nullptr;
     };
+    // Widens e by the whole units [from, to) of a level above the blocks, all
+    // in one group, from its spans.
+    static void AddSpans(const Level& level, std::uint64_t from, std::uint64_t to,
+                         CurveExtremes& e);
     // Widens e by the records [from, to), each with its step from the one
     // before (from > 0).
     template <bool kHeading>
