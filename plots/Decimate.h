@@ -204,19 +204,21 @@ private:
             rows = m_y(first, lo, hi, last); // a row function that maps four at once
         else
             rows = {m_y(first), m_y(lo), m_y(hi), m_y(last)};
-        const QPoint next[4] = {{x, rows[0]}, {x, rows[1]}, {x, rows[2]}, {x, rows[3]}};
+        const QPoint p0{x, rows[0]}, p1{x, rows[1]}, p2{x, rows[2]}, p3{x, rows[3]};
         std::vector<QPoint>& points = m_out.points;
         const std::size_t size = points.size(); // > m_nStart: the piece is open
-        for (const QPoint p : next)
-            points.push_back(p);
+        points.push_back(p0);
+        points.push_back(p1);
+        points.push_back(p2);
+        points.push_back(p3);
         QPoint* at = points.data() + size;
-        QPoint prev = at[-1];
-        std::size_t kept = 0;
-        for (const QPoint p : next) {
-            at[kept] = p;
-            kept += p != prev;
-            prev = p;
-        }
+        std::size_t kept = p0 != at[-1];
+        at[kept] = p1;
+        kept += p1 != p0;
+        at[kept] = p2;
+        kept += p2 != p1;
+        at[kept] = p3;
+        kept += p3 != p2;
         points.erase(points.begin() + static_cast<std::ptrdiff_t>(size + kept), points.end());
     }
     void Flush() {
