@@ -77,12 +77,11 @@ const Loaded& RecordsOf(long n) {
     return *loaded;
 }
 
-// args: records, centre zooms (each about the middle of the picture)
-void BM_PaintAnalysisView(benchmark::State& state) {
-    const Loaded& loaded = RecordsOf(state.range(0));
-    CNavigation nav;
+// The frame of a picture of n records after some centre zooms, each about
+// the middle of the picture (nav keeps their chain).
+CPlotFrame ZoomedFrame(CNavigation& nav, std::size_t n, long zooms) {
     QString message;
-    for (long i = 0; i < state.range(1); ++i) {
+    for (long i = 0; i < zooms; ++i) {
         nav.ZoomCentreIn(10, &message);
         nav.ClickZoomIn({511, 335});
     }
@@ -90,8 +89,16 @@ void BM_PaintAnalysisView(benchmark::State& state) {
     frame.s = nav.m_dZoomStep;
     frame.c0 = nav.m_ptZoomIn[0];
     frame.d = nav.ZoomDepth();
-    frame.N = loaded.records.size();
+    frame.N = n;
     frame.chain = &nav;
+    return frame;
+}
+
+// args: records, centre zooms
+void BM_PaintAnalysisView(benchmark::State& state) {
+    const Loaded& loaded = RecordsOf(state.range(0));
+    CNavigation nav;
+    const CPlotFrame frame = ZoomedFrame(nav, loaded.records.size(), state.range(1));
     const CAnalysisData data{&loaded.records, &loaded.heading, &loaded.pitch};
     QImage image(1023, 670, QImage::Format_RGB32);
     for (auto _ : state) {
@@ -211,17 +218,7 @@ namespace {
 void BM_AnalysisPictureParts(benchmark::State& state) {
     const Loaded& loaded = RecordsOf(state.range(0));
     CNavigation nav;
-    QString message;
-    for (long i = 0; i < state.range(1); ++i) {
-        nav.ZoomCentreIn(10, &message);
-        nav.ClickZoomIn({511, 335});
-    }
-    CPlotFrame frame;
-    frame.s = nav.m_dZoomStep;
-    frame.c0 = nav.m_ptZoomIn[0];
-    frame.d = nav.ZoomDepth();
-    frame.N = loaded.records.size();
-    frame.chain = &nav;
+    const CPlotFrame frame = ZoomedFrame(nav, loaded.records.size(), state.range(1));
     const int width = 1023, part = static_cast<int>(state.range(2));
     QImage image(width, 670, QImage::Format_RGB32);
     for (auto _ : state) {
