@@ -112,8 +112,8 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
         // Its values are whole (the level below's groups made them): its spans.
         if (level.spans) {
             for (unsigned j = 1; j <= kSpanLevels; ++j) {
-                const Pair* shorter = j == 1 ? level.values : level.spans + (j - 2) * level.count;
-                Pair* span = level.spans + (j - 1) * level.count;
+                const Pair* shorter = SpanRow(level, j - 1);
+                Pair* span = SpanRow(level, j);
                 const std::uint64_t half = std::uint64_t{1} << (j - 1);
                 for (std::uint64_t u = 0; u < level.count; ++u) {
                     const std::uint64_t groupEnd =
@@ -217,7 +217,7 @@ void CCurveSummary::AddSpans(const Level& level, std::uint64_t from, std::uint64
         return;
     // Two spans of 2^j units, from either end, cover them.
     const auto j = static_cast<unsigned>(std::bit_width(to - from) - 1);
-    const Pair* span = j == 0 ? level.values : level.spans + (j - 1) * level.count;
+    const Pair* span = SpanRow(level, j);
     const Pair first = span[from], last = span[to - (std::uint64_t{1} << j)];
     Widen(e, first.a, first.b);
     Widen(e, last.a, last.b);
@@ -310,13 +310,12 @@ void CCurveSummary::PrefetchLevels(std::uint64_t from, std::uint64_t to) const {
         __builtin_prefetch(m_levels[0].values + ((to - 1) >> kBlockShift));
     const Level& level = m_levels[top];
     const std::uint64_t first = (from >> LevelShift(top)) + 1, end = (to - 1) >> LevelShift(top);
-    if (top == 0 || end <= first + 1) {
+    if (top == 0 || end <= first) {
         __builtin_prefetch(level.values + first);
     } else {
         const auto j = static_cast<unsigned>(std::bit_width(end - first) - 1);
-        const Pair* span = level.spans + (j - 1) * level.count;
-        __builtin_prefetch(span + first);
-        __builtin_prefetch(span + end - (std::uint64_t{1} << j));
+        __builtin_prefetch(SpanRow(level, j) + first);
+        __builtin_prefetch(SpanRow(level, j) + end - (std::uint64_t{1} << j));
     }
 }
 

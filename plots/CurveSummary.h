@@ -140,6 +140,11 @@ private:
         Pair* sides = nullptr;
         std::uint8_t* steps = nullptr;
     };
+    // The extremes of 2^j units from each unit of a level above the blocks
+    // (j = 0: the units' own).
+    static Pair* SpanRow(const Level& level, unsigned j) {
+        return j == 0 ? level.values : level.spans + (j - 1) * level.count;
+    }
     // Widens e by the whole units [from, to) of a level above the blocks, all
     // in one group, from its spans.
     static void AddSpans(const Level& level, std::uint64_t from, std::uint64_t to,
