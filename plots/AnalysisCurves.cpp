@@ -179,7 +179,8 @@ Lanes LanesOf(const AnalysisSample& r) {
 // The records of each run's two ends, read once for all the curves: a run
 // edge's block of 16 records holds the end of one run and the start of the
 // next. An edge on a block's boundary has whole blocks either side, which
-// the summary has (QueryBetweenEnds): only its two records are read there.
+// the summary has (CSummaryLayout::ReadsBetweenEnds): only its two records
+// are read there.
 // NaN widens nothing, as in AddToExtremes.
 void GatherRunEnds(CColumnRuns& runs) {
     const std::size_t count = runs.x.size();
@@ -251,6 +252,29 @@ void GatherRunEnds(CColumnRuns& runs) {
     }
 }
 
+// Where the summaries' look-ups of each run are, once for all the curves.
+void FindSummaryReads(CColumnRuns& runs) {
+    const CSummaryLayout layout(runs.nRecords);
+    const std::size_t count = runs.x.size();
+    // A run's look-ups: two a level below the highest, two there, and its
+    // ends' blocks.
+    const std::size_t most = 2 * layout.Levels().size() + 2;
+    if (layout.Levels().empty() || count * most >= std::numeric_limits<std::uint32_t>::max())
+        return;
+    runs.readsFrom.resize(count + 1);
+    runs.reads.reset(new CSummaryLayout::Read[count * most]);
+    CSummaryLayout::Read* reads = runs.reads.get();
+    std::uint32_t n = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        runs.readsFrom[k] = n;
+        const auto from = static_cast<std::uint64_t>(runs.start[k]);
+        const auto to = static_cast<std::uint64_t>(runs.start[k + 1]);
+        if (!CCurveSummary::InOneBlock(from, to))
+            n += static_cast<std::uint32_t>(layout.ReadsBetweenEnds(from, to, reads + n));
+    }
+    runs.readsFrom[count] = n;
+}
+
 } // namespace
 
 CColumnRuns ColumnRunsOf(const CPlotFrame& f, const std::vector<AnalysisSample>& records,
@@ -301,6 +325,7 @@ CColumnRuns ColumnRunsOf(const CPlotFrame& f, const std::vector<AnalysisSample>&
     }
     runs.start.push_back(w.to + 1);
     GatherRunEnds(runs);
+    FindSummaryReads(runs);
     return runs;
 }
 
@@ -377,31 +402,22 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
     const auto lane = static_cast<std::size_t>(reinterpret_cast<const char*>(&(data->*field)) -
                                                reinterpret_cast<const char*>(data)) /
                       sizeof(float);
-    const bool ends = lane < 4 && runs->nEnds == count;
-    constexpr std::size_t kAhead = 8;
-    auto prefetch = [&](std::size_t at) {
-        const auto edge = static_cast<std::uint64_t>(starts[at]);
-        if (ends)
-            summary->PrefetchLevels(edge, static_cast<std::uint64_t>(starts[at + 1]));
-        else
-            summary->Prefetch(edge);
-    };
-    for (std::size_t ahead = k + 1; ahead < std::min(count, k + kAhead + 1); ++ahead)
-        prefetch(ahead);
+    const bool ends = lane < 4 && runs->nEnds == count && runs->readsFrom.size() == count + 1;
+    const CSummaryLayout::Read* reads = runs->reads.get();
+    const std::uint32_t* readsFrom = runs->readsFrom.data();
     // The extremes of every column first, then the polylines: the look-ups
     // of many columns are then under way at once, not held up by the
     // drawing's turns.
     const std::size_t firstRun = k;
     std::vector<CurveExtremes> extremes(count - firstRun);
     for (std::int64_t i = from; k < count; ++k) {
-        if (k + kAhead + 1 < count)
-            prefetch(k + kAhead + 1);
         const std::int64_t end = starts[k + 1];
         const auto first = static_cast<std::uint64_t>(i), stop = static_cast<std::uint64_t>(end);
         CurveExtremes& e = extremes[k - firstRun];
         if (ends && i == starts[k] && !CCurveSummary::InOneBlock(first, stop)) {
-            e = summary->QueryBetweenEnds(first, stop, runs->ends[k].endMin[lane],
-                                          runs->ends[k].endMax[lane]);
+            e.fMin = runs->ends[k].endMin[lane];
+            e.fMax = runs->ends[k].endMax[lane];
+            summary->WidenBy(reads + readsFrom[k], reads + readsFrom[k + 1], e);
             if (heading && e.fMax - e.fMin > 180)
                 e = summary->Query(first, stop); // it may cross north: its sides and steps
         } else {

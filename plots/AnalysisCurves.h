@@ -43,6 +43,11 @@ struct CColumnRuns {
     };
     std::unique_ptr<Ends[]> ends;
     std::size_t nEnds = 0;
+    // Per run over more than one block, where a summary of the records
+    // finds the extremes between its ends (the same in every curve's):
+    // reads[readsFrom[k]] up to reads[readsFrom[k + 1]].
+    std::unique_ptr<CSummaryLayout::Read[]> reads;
+    std::vector<std::uint32_t> readsFrom;
     bool Dense() const { return !x.empty(); }
     bool For(const std::vector<AnalysisSample>& records, int width) const {
         return pData == records.data() && nRecords == records.size() && nWidth == width;

@@ -19,6 +19,84 @@ inline void WidenHeading(CurveExtremes& e, float below, float above) {
 
 } // namespace
 
+CSummaryLayout::CSummaryLayout(std::uint64_t nRecords) : m_nRecords(nRecords) {
+    // The levels while they have two units or more (a last unit may be
+    // short): all their values, then all their surroundings, then the spans.
+    const std::uint64_t block = 1u << kBlockShift, fan = 1u << kGroupShift;
+    for (std::uint64_t c = (nRecords + block - 1) >> kBlockShift; c > 1;
+         c = (c + fan - 1) >> kGroupShift)
+        m_levels.push_back({c, 0, 0, 0});
+    std::uint64_t at = 0;
+    for (Level& level : m_levels) {
+        level.values = at;
+        at += level.count;
+    }
+    for (Level& level : m_levels) {
+        level.around = at;
+        at += 2 * level.count;
+    }
+    for (std::size_t k = 1; k < m_levels.size(); ++k) {
+        m_levels[k].spans = at;
+        at += kSpanLevels * m_levels[k].count;
+    }
+    m_nPairs = at;
+}
+
+std::size_t CSummaryLayout::LevelReads(std::uint64_t from, std::uint64_t last, Read* out) const {
+    // The highest level whose units at the two ends differ: below it, each
+    // end takes the units of its group on the range's side; at it, the units
+    // between the two ends' are whole.
+    const std::uint64_t apart = (from ^ last) >> kBlockShift;
+    const std::size_t top = static_cast<std::size_t>(std::bit_width(apart) - 1) / kGroupShift;
+    std::size_t n = 0;
+    auto read = [&](std::uint64_t at, std::uint64_t count) {
+        out[n++] = at | (count - 1) << kCountShift;
+    };
+    for (std::size_t k = 0; k < top; ++k) {
+        const Level& level = m_levels[k];
+        read(level.around + 2 * (from >> LevelShift(k)) + 1, 1); // after the first's
+        read(level.around + 2 * (last >> LevelShift(k)), 1);     // before the last's
+    }
+    const Level& level = m_levels[top];
+    const unsigned shift = LevelShift(top);
+    const std::uint64_t first = (from >> shift) + 1, end = last >> shift;
+    if (first >= end)
+        return n;
+    if (top == 0) {
+        read(level.values + first, end - first);
+    } else {
+        // Two spans of 2^j units, from either end, cover them.
+        const auto j = static_cast<unsigned>(std::bit_width(end - first) - 1);
+        read(level.SpanRow(j) + first, 1);
+        read(level.SpanRow(j) + end - (std::uint64_t{1} << j), 1);
+    }
+    return n;
+}
+
+std::size_t CSummaryLayout::ReadsBetweenEnds(std::uint64_t from, std::uint64_t to,
+                                             Read* out) const {
+    // An end on a block's edge has its whole block in the range: the units
+    // between the blocks either side of it are looked up, which hold it,
+    // where there is such a block; else the block's own extremes.
+    std::size_t n = 0;
+    const Level& blocks = m_levels[0];
+    constexpr std::uint64_t block = 1u << kBlockShift;
+    std::uint64_t first = from, last = to - 1;
+    if (from % block == 0) {
+        if (from >= block)
+            first = from - block;
+        else
+            out[n++] = blocks.values + (from >> kBlockShift);
+    }
+    if (to % block == 0) {
+        if ((to >> kBlockShift) < blocks.count)
+            last = to - 1 + block;
+        else
+            out[n++] = blocks.values + ((to - 1) >> kBlockShift);
+    }
+    return n + LevelReads(first, last, out + n);
+}
+
 CurveExtremes ScanExtremes(const AnalysisSample* records, float AnalysisSample::*field,
                            std::uint64_t from, std::uint64_t to, bool heading) {
     CurveExtremes e;
@@ -44,46 +122,33 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
     m_bHeading = heading;
     const std::uint64_t block = 1u << kBlockShift, fan = 1u << kGroupShift;
     const std::uint64_t count = records.size();
-    // The levels while they have two units or more (a last unit may be short).
-    std::vector<std::uint64_t> counts;
-    for (std::uint64_t c = (count + block - 1) >> kBlockShift; c > 1;
-         c = (c + fan - 1) >> kGroupShift)
-        counts.push_back(c);
-    if (counts.empty())
+    m_layout = CSummaryLayout(count);
+    if (m_layout.Levels().empty())
         return;
     std::uint64_t total = 0;
-    for (std::uint64_t c : counts)
-        total += c;
-    const std::uint64_t above = total - counts[0]; // units above the blocks
-    const std::size_t pairBytes = total * sizeof(Pair), aroundBytes = total * sizeof(Around);
-    const std::size_t spanBytes = above * kSpanLevels * sizeof(Pair);
-    const std::size_t bytes = pairBytes + aroundBytes + spanBytes +
-                              (heading ? pairBytes + total : 0); // steps last: bytes
+    for (const CSummaryLayout::Level& level : m_layout.Levels())
+        total += level.count;
+    const std::size_t pairBytes = m_layout.Pairs() * sizeof(Pair);
+    const std::size_t bytes = pairBytes + (heading ? total * sizeof(Pair) + total : 0);
     auto* memory = static_cast<std::byte*>(std::malloc(bytes));
     if (!memory)
         throw std::bad_alloc();
     m_memory.reset(memory);
-    auto* values = reinterpret_cast<Pair*>(memory);
-    auto* around = reinterpret_cast<Around*>(memory + pairBytes);
-    auto* spans = reinterpret_cast<Pair*>(memory + pairBytes + aroundBytes);
-    auto* sides = reinterpret_cast<Pair*>(memory + pairBytes + aroundBytes + spanBytes);
-    auto* steps = reinterpret_cast<std::uint8_t*>(memory + 2 * pairBytes + aroundBytes + spanBytes);
-    for (std::uint64_t c : counts) {
+    auto* pairs = reinterpret_cast<Pair*>(memory);
+    static_assert(sizeof(Around) == 2 * sizeof(Pair));
+    auto* sides = reinterpret_cast<Pair*>(memory + pairBytes); // a heading's, then its steps
+    auto* steps = reinterpret_cast<std::uint8_t*>(memory + pairBytes + total * sizeof(Pair));
+    for (const CSummaryLayout::Level& place : m_layout.Levels()) {
         Level level;
-        level.count = c;
-        level.values = values;
-        level.around = around;
-        values += c;
-        around += c;
-        if (!m_levels.empty()) {
-            level.spans = spans;
-            spans += c * kSpanLevels;
-        }
+        level.count = place.count;
+        level.values = pairs + place.values;
+        level.around = reinterpret_cast<Around*>(pairs + place.around);
+        level.spans = place.spans ? pairs + place.spans : nullptr;
         if (heading) {
             level.sides = sides;
             level.steps = steps;
-            sides += c;
-            steps += c;
+            sides += place.count;
+            steps += place.count;
         }
         m_levels.push_back(level);
     }
@@ -211,18 +276,6 @@ void CCurveSummary::AddUnits(const Level& level, std::uint64_t from, std::uint64
     }
 }
 
-void CCurveSummary::AddSpans(const Level& level, std::uint64_t from, std::uint64_t to,
-                             CurveExtremes& e) {
-    if (from >= to)
-        return;
-    // Two spans of 2^j units, from either end, cover them.
-    const auto j = static_cast<unsigned>(std::bit_width(to - from) - 1);
-    const Pair* span = SpanRow(level, j);
-    const Pair first = span[from], last = span[to - (std::uint64_t{1} << j)];
-    Widen(e, first.a, first.b);
-    Widen(e, last.a, last.b);
-}
-
 template <bool kHeading>
 CurveExtremes CCurveSummary::QueryAs(std::uint64_t from, std::uint64_t to) const {
     // The first record alone (its step from the one before is outside the
@@ -245,78 +298,42 @@ CurveExtremes CCurveSummary::QueryAs(std::uint64_t from, std::uint64_t to) const
 
 template <bool kHeading>
 void CCurveSummary::AddLevels(std::uint64_t from, std::uint64_t last, CurveExtremes& e) const {
-    // The highest level whose units at the two ends differ: below it, each
-    // end takes the units of its group on the range's side; at it, the units
-    // between the two ends' are whole.
-    const std::uint64_t apart = (from ^ last) >> kBlockShift;
-    const std::size_t top = static_cast<std::size_t>(std::bit_width(apart) - 1) / kGroupShift;
-    CurveExtremes other;
-    for (std::size_t k = 0; k < top; ++k) {
-        const Level& level = m_levels[k];
-        const unsigned shift = LevelShift(k);
-        const std::uint64_t first = from >> shift, end = last >> shift;
-        const Pair after = level.around[first].after, before = level.around[end].before;
-        Widen(e, after.a, after.b);
-        Widen(other, before.a, before.b);
-        if constexpr (kHeading) {
-            const std::uint64_t fan = 1u << kGroupShift;
+    Read reads[CSummaryLayout::kMaxReads];
+    WidenBy(reads, reads + m_layout.LevelReads(from, last, reads), e);
+    if constexpr (kHeading) {
+        // The sides and steps of the same units, one by one (the spans keep
+        // no sides).
+        const std::uint64_t apart = (from ^ last) >> kBlockShift;
+        const std::size_t top = static_cast<std::size_t>(std::bit_width(apart) - 1) / kGroupShift;
+        const std::uint64_t fan = 1u << kGroupShift;
+        for (std::size_t k = 0; k < top; ++k) {
+            const Level& level = m_levels[k];
+            const std::uint64_t first = from >> LevelShift(k), end = last >> LevelShift(k);
             AddUnits<true>(level, first + 1,
                            std::min(level.count, ((first >> kGroupShift) + 1) << kGroupShift), e);
             AddUnits<true>(level, end & ~(fan - 1), end, e);
         }
-    }
-    const unsigned shift = LevelShift(top);
-    if (!kHeading && top > 0)
-        AddSpans(m_levels[top], (from >> shift) + 1, last >> shift, other);
-    else
-        AddUnits<kHeading>(m_levels[top], (from >> shift) + 1, last >> shift, other);
-    Widen(e, other.fMin, other.fMax);
-    if constexpr (kHeading) {
-        WidenHeading(e, other.fBelow, other.fAbove);
-        e.nSteps |= other.nSteps;
+        const unsigned shift = LevelShift(top);
+        AddUnits<true>(m_levels[top], (from >> shift) + 1, last >> shift, e);
     }
 }
 
-CurveExtremes CCurveSummary::QueryBetweenEnds(std::uint64_t from, std::uint64_t to, float lo,
-                                              float hi) const {
-    CurveExtremes e;
-    e.fMin = lo;
-    e.fMax = hi;
-    // An end on a block's edge: that end's block is whole within the range.
-    const Level& blocks = m_levels[0];
-    if (from == BlockStart(from))
-        Widen(e, blocks.values[from >> kBlockShift].a, blocks.values[from >> kBlockShift].b);
-    if (to == BlockStart(to))
-        Widen(e, blocks.values[(to - 1) >> kBlockShift].a,
-              blocks.values[(to - 1) >> kBlockShift].b);
-    AddLevels<false>(from, to - 1, e);
-    return e;
-}
-
-void CCurveSummary::PrefetchLevels(std::uint64_t from, std::uint64_t to) const {
-    // What AddLevels reads at the range's first edge (its last edge is where
-    // the next range starts): the groups' look-ups below the highest level,
-    // the whole units' first (or the two spans of them) at it.
-    if (m_levels.empty() || InOneBlock(from, to))
+void CCurveSummary::WidenBy(const Read* from, const Read* to, CurveExtremes& e) const {
+    if (from == to)
         return;
-    const std::size_t top =
-        static_cast<std::size_t>(std::bit_width((from ^ (to - 1)) >> kBlockShift) - 1) /
-        kGroupShift;
-    for (std::size_t k = 0; k < top; ++k)
-        __builtin_prefetch(m_levels[k].around + (from >> LevelShift(k)));
-    if (from == BlockStart(from))
-        __builtin_prefetch(m_levels[0].values + (from >> kBlockShift));
-    if (to == BlockStart(to))
-        __builtin_prefetch(m_levels[0].values + ((to - 1) >> kBlockShift));
-    const Level& level = m_levels[top];
-    const std::uint64_t first = (from >> LevelShift(top)) + 1, end = (to - 1) >> LevelShift(top);
-    if (top == 0 || end <= first) {
-        __builtin_prefetch(level.values + first);
-    } else {
-        const auto j = static_cast<unsigned>(std::bit_width(end - first) - 1);
-        __builtin_prefetch(SpanRow(level, j) + first);
-        __builtin_prefetch(SpanRow(level, j) + end - (std::uint64_t{1} << j));
-    }
+    const auto* pairs = reinterpret_cast<const Pair*>(m_memory.get());
+    // Single pairs but the last look-up, which may be a run of them.
+    for (--to; from < to; ++from)
+        Widen(e, pairs[*from].a, pairs[*from].b);
+    constexpr Read kPlace = (Read{1} << CSummaryLayout::kCountShift) - 1;
+    const Pair* run = pairs + (*to & kPlace);
+    const Read count = (*to >> CSummaryLayout::kCountShift) + 1;
+    // Two runs of comparisons side by side: each waits on its own last.
+    CurveExtremes other;
+    Widen(e, run->a, run->b);
+    for (Read i = 1; i < count; ++i)
+        Widen(other, run[i].a, run[i].b);
+    Widen(e, other.fMin, other.fMax);
 }
 
 void CCurveSummary::Prefetch(std::uint64_t edge) const {

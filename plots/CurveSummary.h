@@ -69,8 +69,67 @@ inline void SettleHeading(CurveExtremes& e) {
 CurveExtremes ScanExtremes(const AnalysisSample* records, float AnalysisSample::*field,
                            std::uint64_t from, std::uint64_t to, bool heading);
 
+// Where a summary of n records keeps its units' extremes: pairs (minimum,
+// maximum) counted from the start of its memory, laid out alike in every
+// summary of n records. So a picture's columns find where their look-ups are
+// once, and each curve's summary reads them (CCurveSummary::WidenBy).
+class CSummaryLayout {
+public:
+    // A look-up: the place of a pair and, above kCountShift, how many more
+    // pairs from it are read (0 to 62: never a whole group). Of a range's
+    // look-ups only the last may be more than one pair.
+    using Read = std::uint64_t;
+    static constexpr unsigned kCountShift = 58;
+    static constexpr std::size_t kMaxReads = 24; // of one range, at 2^64 records
+
+    static constexpr unsigned kBlockShift = 4; // 16 records to a block
+    static constexpr unsigned kGroupShift = 6; // 64 units to a group
+    // Above the blocks, each unit also keeps the extremes of the 2, 4, .., 32
+    // units from it within its group (2^j units in row j, fewer where the
+    // group ends first), so that whole units between a range's ends there
+    // take two look-ups, not one a unit.
+    static constexpr unsigned kSpanLevels = kGroupShift - 1;
+    // From a record's index to its unit's at level k.
+    static constexpr unsigned LevelShift(std::size_t k) {
+        return kBlockShift + kGroupShift * static_cast<unsigned>(k);
+    }
+
+    // Units of 16 * 64^k records, while there are two or more: each one's
+    // own extremes (values), those of the units before and after it in its
+    // group (around: two pairs a unit), and above the blocks its spans' (rows
+    // of count pairs, 2^1 .. 2^5 units).
+    struct Level {
+        std::uint64_t count = 0, values = 0, around = 0, spans = 0;
+        std::uint64_t SpanRow(unsigned j) const {
+            return j == 0 ? values : spans + (j - 1) * count;
+        }
+    };
+
+    explicit CSummaryLayout(std::uint64_t nRecords = 0);
+    std::uint64_t Records() const { return m_nRecords; }
+    const std::vector<Level>& Levels() const { return m_levels; }
+    std::uint64_t Pairs() const { return m_nPairs; }
+
+    // The look-ups of the whole units between records from and last, which
+    // are in different blocks, and below the highest level where they differ
+    // of those of their groups on the range's side; at out, their number
+    // returned.
+    std::size_t LevelReads(std::uint64_t from, std::uint64_t last, Read* out) const;
+    // The look-ups of the minimum and maximum of records [from, to) whose
+    // first and last are in different blocks, besides the records from
+    // `from` to the end of its block and from the start of the last's block
+    // to `to`: those between, and an end's whole block where the end is on a
+    // block's edge (from or to a multiple of 16). No record is read.
+    std::size_t ReadsBetweenEnds(std::uint64_t from, std::uint64_t to, Read* out) const;
+
+private:
+    std::uint64_t m_nRecords = 0, m_nPairs = 0;
+    std::vector<Level> m_levels;
+};
+
 class CCurveSummary {
 public:
+    using Read = CSummaryLayout::Read;
     // heading: the values are headings, whose steps across north and south count.
     void Build(const std::vector<AnalysisSample>& records, float AnalysisSample::*field,
                bool heading = false);
@@ -87,14 +146,10 @@ public:
     // A heading's sides and steps are looked for only where its values span
     // more than half a turn (SettleHeading).
     CurveExtremes Query(std::uint64_t from, std::uint64_t to) const;
-    // Minimum and maximum over records [from, to) whose first and last are in
-    // different blocks of 16, given those of the records from `from` to the
-    // end of its block and from the start of the last's block to `to` (lo,
-    // hi), leaving out an end's block where that end is on a block's edge
-    // (from or to a multiple of 16: the block is whole in the range, and its
-    // own extremes are taken): no record is read. A heading's sides and steps
-    // are not looked for.
-    CurveExtremes QueryBetweenEnds(std::uint64_t from, std::uint64_t to, float lo, float hi) const;
+    // Widens e's minimum and maximum by the look-ups [from, to) of this
+    // summary's layout (CSummaryLayout::ReadsBetweenEnds). A heading's sides
+    // and steps are not looked for.
+    void WidenBy(const Read* from, const Read* to, CurveExtremes& e) const;
     static bool InOneBlock(std::uint64_t from, std::uint64_t to) {
         return (from >> kBlockShift) == ((to - 1) >> kBlockShift);
     }
@@ -106,16 +161,12 @@ public:
     // range's edge: the records of the block holding it, and the look-ups of
     // the lowest levels (those above are few and stay in its caches).
     void Prefetch(std::uint64_t edge) const;
-    // ... and ahead of a QueryBetweenEnds(from, to): the look-ups alone.
-    void PrefetchLevels(std::uint64_t from, std::uint64_t to) const;
 
 private:
-    static constexpr unsigned kBlockShift = 4; // 16 records to a block
-    static constexpr unsigned kGroupShift = 6; // 64 units to a group
-    // From a record's index to its unit's at level k.
-    static constexpr unsigned LevelShift(std::size_t k) {
-        return kBlockShift + kGroupShift * static_cast<unsigned>(k);
-    }
+    static constexpr unsigned kBlockShift = CSummaryLayout::kBlockShift;
+    static constexpr unsigned kGroupShift = CSummaryLayout::kGroupShift;
+    static constexpr unsigned kSpanLevels = CSummaryLayout::kSpanLevels;
+    static constexpr unsigned LevelShift(std::size_t k) { return CSummaryLayout::LevelShift(k); }
 
     struct Pair {
         float a, b;
@@ -124,14 +175,9 @@ private:
     struct Around {
         Pair before, after;
     };
-    // Units of 16 * 64^k records: each one's minimum and maximum, those around it,
-    // and for headings its values either side of 180 and the steps into its
-    // records (from the record before each).
-    // Above the blocks, each unit also keeps the extremes of the 2, 4, .., 32
-    // units from it within its group (spans[(j - 1) * count + u]: 2^j units,
-    // fewer where the group ends first), so that whole units between a
-    // range's ends there take two look-ups, not one a unit.
-    static constexpr unsigned kSpanLevels = kGroupShift - 1;
+    // A level of the layout in this summary's memory; for headings also each
+    // unit's values either side of 180 and the steps into its records (from
+    // the record before each).
     struct Level {
         std::uint64_t count = 0;
         Pair* values = nullptr;
@@ -145,10 +191,6 @@ private:
     static Pair* SpanRow(const Level& level, unsigned j) {
         return j == 0 ? level.values : level.spans + (j - 1) * level.count;
     }
-    // Widens e by the whole units [from, to) of a level above the blocks, all
-    // in one group, from its spans.
-    static void AddSpans(const Level& level, std::uint64_t from, std::uint64_t to,
-                         CurveExtremes& e);
     // Widens e by the records [from, to), each with its step from the one
     // before (from > 0).
     template <bool kHeading>
@@ -170,9 +212,10 @@ private:
     std::size_t m_nRecords = 0;
     float AnalysisSample::*m_field = nullptr;
     bool m_bHeading = false;
-    // Level k holds units of 16 * 64^k records, while there are two or more.
+    CSummaryLayout m_layout;
     std::vector<Level> m_levels;
-    // The levels, all in one piece.
+    // The levels, all in one piece: the layout's pairs, then a heading's
+    // sides and steps.
     struct FreeMemory {
         void operator()(std::byte* p) const { std::free(p); }
     };
