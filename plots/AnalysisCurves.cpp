@@ -397,8 +397,7 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
     const std::int64_t* starts = runs->start.data();
     // The extremes of a column's records at its two ends were gathered with
     // the runs (for the records' first four fields); those between come
-    // from the summary. Its look-ups are mostly far from the last column's:
-    // they are asked for a few columns ahead, so that the reads overlap.
+    // from the summary, whose look-ups the runs found too.
     const auto lane = static_cast<std::size_t>(reinterpret_cast<const char*>(&(data->*field)) -
                                                reinterpret_cast<const char*>(data)) /
                       sizeof(float);

@@ -46,31 +46,30 @@ std::size_t CSummaryLayout::LevelReads(std::uint64_t from, std::uint64_t last, R
     // The highest level whose units at the two ends differ: below it, each
     // end takes the units of its group on the range's side; at it, the units
     // between the two ends' are whole.
-    const std::uint64_t apart = (from ^ last) >> kBlockShift;
-    const std::size_t top = static_cast<std::size_t>(std::bit_width(apart) - 1) / kGroupShift;
-    std::size_t n = 0;
-    auto read = [&](std::uint64_t at, std::uint64_t count) {
-        out[n++] = at | (count - 1) << kCountShift;
-    };
-    for (std::size_t k = 0; k < top; ++k) {
-        const Level& level = m_levels[k];
-        read(level.around + 2 * (from >> LevelShift(k)) + 1, 1); // after the first's
-        read(level.around + 2 * (last >> LevelShift(k)), 1);     // before the last's
+    std::uint64_t first = from >> kBlockShift, end = last >> kBlockShift;
+    const auto top = static_cast<std::size_t>(std::bit_width(first ^ end) - 1) / kGroupShift;
+    const Level* level = m_levels.data();
+    Read* at = out;
+    for (std::size_t k = 0; k < top; ++k, ++level) {
+        at[0] = level->around + 2 * first + 1; // after the first's
+        at[1] = level->around + 2 * end;       // before the last's
+        at += 2;
+        first >>= kGroupShift;
+        end >>= kGroupShift;
     }
-    const Level& level = m_levels[top];
-    const unsigned shift = LevelShift(top);
-    const std::uint64_t first = (from >> shift) + 1, end = last >> shift;
-    if (first >= end)
-        return n;
-    if (top == 0) {
-        read(level.values + first, end - first);
-    } else {
-        // Two spans of 2^j units, from either end, cover them.
-        const auto j = static_cast<unsigned>(std::bit_width(end - first) - 1);
-        read(level.SpanRow(j) + first, 1);
-        read(level.SpanRow(j) + end - (std::uint64_t{1} << j), 1);
+    ++first;
+    if (first < end) {
+        if (top == 0) {
+            *at++ = (level->values + first) | (end - first - 1) << kCountShift;
+        } else {
+            // Two spans of 2^j units, from either end, cover them.
+            const auto j = static_cast<unsigned>(std::bit_width(end - first) - 1);
+            at[0] = level->SpanRow(j) + first;
+            at[1] = level->SpanRow(j) + end - (std::uint64_t{1} << j);
+            at += 2;
+        }
     }
-    return n;
+    return static_cast<std::size_t>(at - out);
 }
 
 std::size_t CSummaryLayout::ReadsBetweenEnds(std::uint64_t from, std::uint64_t to,
@@ -334,23 +333,6 @@ void CCurveSummary::WidenBy(const Read* from, const Read* to, CurveExtremes& e) 
     for (Read i = 1; i < count; ++i)
         Widen(other, run[i].a, run[i].b);
     Widen(e, other.fMin, other.fMax);
-}
-
-void CCurveSummary::Prefetch(std::uint64_t edge) const {
-    if (edge >= m_nRecords)
-        return;
-    const char* first = reinterpret_cast<const char*>(m_pData + BlockStart(edge));
-    const char* end = reinterpret_cast<const char*>(
-        m_pData + std::min<std::uint64_t>(m_nRecords, BlockEnd(edge)));
-    for (const char* p = first; p < end; p += 64)
-        __builtin_prefetch(p);
-    __builtin_prefetch(end - 1);
-    constexpr std::size_t kLowest = 2;
-    for (std::size_t k = 0; k < std::min(kLowest, m_levels.size()); ++k) {
-        const std::uint64_t at = edge >> LevelShift(k);
-        __builtin_prefetch(m_levels[k].around + at);
-        __builtin_prefetch(m_levels[k].values + at);
-    }
 }
 
 CurveExtremes CCurveSummary::Query(std::uint64_t from, std::uint64_t to) const {

@@ -157,10 +157,6 @@ public:
     static std::uint64_t BlockEnd(std::uint64_t i) {
         return ((i >> kBlockShift) + 1) << kBlockShift;
     }
-    // Asks the processor to fetch, ahead of a Query, what it reads near a
-    // range's edge: the records of the block holding it, and the look-ups of
-    // the lowest levels (those above are few and stay in its caches).
-    void Prefetch(std::uint64_t edge) const;
 
 private:
     static constexpr unsigned kBlockShift = CSummaryLayout::kBlockShift;
