@@ -19,7 +19,7 @@ inline void WidenHeading(CurveExtremes& e, float below, float above) {
 
 } // namespace
 
-CSummaryLayout::CSummaryLayout(std::uint64_t nRecords) : m_nRecords(nRecords) {
+CSummaryLayout::CSummaryLayout(std::uint64_t nRecords) {
     // The levels while they have two units or more (a last unit may be
     // short): all their values, then all their surroundings, then the spans.
     const std::uint64_t block = 1u << kBlockShift, fan = 1u << kGroupShift;

@@ -106,7 +106,6 @@ public:
     };
 
     explicit CSummaryLayout(std::uint64_t nRecords = 0);
-    std::uint64_t Records() const { return m_nRecords; }
     const std::vector<Level>& Levels() const { return m_levels; }
     std::uint64_t Pairs() const { return m_nPairs; }
 
@@ -123,7 +122,7 @@ public:
     std::size_t ReadsBetweenEnds(std::uint64_t from, std::uint64_t to, Read* out) const;
 
 private:
-    std::uint64_t m_nRecords = 0, m_nPairs = 0;
+    std::uint64_t m_nPairs = 0;
     std::vector<Level> m_levels;
 };
 
