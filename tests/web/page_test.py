@@ -128,6 +128,16 @@ class Rig:
 
     def fail(self, why):
         print("web_page_browser: FAIL: " + why, file=sys.stderr)
+        try:
+            print("page: " + repr(self.driver.execute_script(
+                "return {ack: document.getElementById('ack').disabled,"
+                " prompt: !document.getElementById('pw').hidden,"
+                " stored: sessionStorage.getItem('quillmar.password') !== null,"
+                " banner: !document.getElementById('banner').hidden,"
+                " result: document.getElementById('result').textContent,"
+                " alarms: document.getElementById('alarms').textContent};")), file=sys.stderr)
+        except Exception as e:  # the page itself may be what failed
+            print("page: unreadable (%s)" % e, file=sys.stderr)
         print("events:\n" + self.events(), file=sys.stderr)
         try:
             print("app log:\n" + open(os.path.join(self.work, "app.log")).read()[-3000:], file=sys.stderr)
@@ -172,8 +182,20 @@ def heading(rig):
 def command(rig, password):
     """Clicks 确认报警, answers the page's password prompt; the shown result."""
     rig.driver.execute_script("document.getElementById('result').textContent = ''")
-    rig.driver.find_element(By.ID, "ack").click()
-    rig.until(lambda d: d.find_element(By.ID, "pw-input").is_displayed(), "password prompt")
+
+    # Clicked again while no prompt shows: a click that landed while the alarm list
+    # above the button changed height, or while the page was reconnecting, is lost
+    # as an operator's would be, and the operator clicks again.
+    def prompted(d):
+        if d.find_element(By.ID, "pw-input").is_displayed():
+            return True
+        try:
+            if not d.find_element(By.ID, "ack").get_attribute("disabled"):
+                d.find_element(By.ID, "ack").click()
+        except WebDriverException:  # intercepted by a moving neighbour: tried again
+            pass
+        return False
+    rig.until(prompted, "password prompt")
     rig.driver.find_element(By.ID, "pw-input").send_keys(password)
     rig.driver.find_element(By.ID, "pw-ok").click()
     rig.until(lambda d: d.find_element(By.ID, "result").get_attribute("class") in ("ok", "refused"),
@@ -214,7 +236,8 @@ def main():
         rig.until(lambda _: "web,refused,127.0.0.1" in rig.events(), "the refusal in the event log")
         if ",acknowledged," in rig.events():
             rig.fail("a refused command acknowledged the alarm")
-        rig.load()  # a new connection: the wrong password's pause belongs to the old one
+        # A new connection: the wrong password's pause belongs to the old one.
+        rig.until(lambda _: rig.load(), "the page reloaded")
         rig.until(lambda d: not d.find_element(By.ID, "ack").get_attribute("disabled"), "the buttons enabled")
         active = "#alarms li.active[data-subject=pitch]"
         rig.until(lambda d: d.find_elements(By.CSS_SELECTOR, active), "an alarm to acknowledge")
