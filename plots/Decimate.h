@@ -9,6 +9,7 @@
 #include "plots/CurveSummary.h"
 
 #include <QPoint>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <utility>
@@ -90,8 +91,9 @@ struct CurveTrace {
 // YOf: the pixel row of a value.
 template <class YOf> class CCurveTracer {
 public:
-    CCurveTracer(CurveTrace& out, YOf y, bool heading) : m_out(out), m_y(y), m_bHeading(heading) {}
-    ~CCurveTracer() { Break(); }
+    CCurveTracer(CurveTrace& out, YOf y, bool heading)
+        : m_out(out), m_y(y), m_bHeading(heading), m_nSize(out.points.size()) {}
+    ~CCurveTracer() { Finish(); }
 
     // A record at pixel column x (NaN: not received).
     void Add(int x, float v) {
@@ -110,10 +112,33 @@ public:
         ++m_nCount;
     }
     // The records of column x at once: the first, the last and the extremes.
-    void Column(int x, float first, float last, const CurveExtremes& e) {
+    // Most columns carry on a piece with every value received and no step
+    // across north into or within them; the rest are worked out apart.
+    [[gnu::always_inline]] void Column(int x, float first, float last, const CurveExtremes& e) {
+        if (m_nCount == 0 && m_bOpen && first == first && last == last &&
+            !(m_bHeading &&
+              ((e.nSteps & CurveExtremes::kNorth) || std::fabs(first - m_fLast) > 180)))
+            [[likely]] {
+            Within(x, first, last, e);
+            return;
+        }
+        Settle(x, first, last, e);
+    }
+    // No line from what came before to what comes next.
+    void Break() {
         Flush();
-        // Most columns carry on a piece with every value received and no step
-        // across north into or within them.
+        EndPiece();
+    }
+    // Broken off, and the trace's points are exactly the curve's: what the
+    // trace is read after (the tracer may go on with another piece).
+    void Finish() {
+        Break();
+        m_out.points.resize(m_nSize);
+    }
+
+private:
+    [[gnu::noinline]] void Settle(int x, float first, float last, const CurveExtremes& e) {
+        Flush();
         if (m_bOpen && first == first && last == last &&
             !(m_bHeading &&
               ((e.nSteps & CurveExtremes::kNorth) || std::fabs(first - m_fLast) > 180))) {
@@ -178,13 +203,6 @@ public:
         m_nLastX = x;
         m_fLast = last;
     }
-    // No line from what came before to what comes next.
-    void Break() {
-        Flush();
-        EndPiece();
-    }
-
-private:
     // Column's points where the piece goes on through the column: the first
     // record's, the extremes' (the nearer to the first record first) and the
     // last's, without repeating a point. Their rows are independent and the
@@ -204,22 +222,29 @@ private:
             rows = m_y(first, lo, hi, last); // a row function that maps four at once
         else
             rows = {m_y(first), m_y(lo), m_y(hi), m_y(last)};
-        const QPoint p0{x, rows[0]}, p1{x, rows[1]}, p2{x, rows[2]}, p3{x, rows[3]};
+        // All four written, each over the one before where it repeats it
+        // (the points all in column x; the piece is open, so a point is
+        // before them).
+        QPoint* at = Room(4);
+        const QPoint before = at[-1];
+        at[0] = QPoint(x, rows[0]);
+        std::size_t kept = (before.x() != x) | (before.y() != rows[0]);
+        at[kept] = QPoint(x, rows[1]);
+        kept += rows[1] != rows[0];
+        at[kept] = QPoint(x, rows[2]);
+        kept += rows[2] != rows[1];
+        at[kept] = QPoint(x, rows[3]);
+        kept += rows[3] != rows[2];
+        m_nSize += kept;
+    }
+    // Space for n more points at the trace's end. The trace's vector runs
+    // ahead of its points (m_nSize) until Finish, so that a column's points
+    // are written without a check each.
+    QPoint* Room(std::size_t n) {
         std::vector<QPoint>& points = m_out.points;
-        const std::size_t size = points.size(); // > m_nStart: the piece is open
-        points.push_back(p0);
-        points.push_back(p1);
-        points.push_back(p2);
-        points.push_back(p3);
-        QPoint* at = points.data() + size;
-        std::size_t kept = p0 != at[-1];
-        at[kept] = p1;
-        kept += p1 != p0;
-        at[kept] = p2;
-        kept += p2 != p1;
-        at[kept] = p3;
-        kept += p3 != p2;
-        points.erase(points.begin() + static_cast<std::ptrdiff_t>(size + kept), points.end());
+        if (points.size() - m_nSize < n) [[unlikely]]
+            points.resize(std::max({points.capacity(), 2 * points.size(), m_nSize + n}));
+        return points.data() + m_nSize;
     }
     void Flush() {
         if (m_nCount == 0)
@@ -232,22 +257,24 @@ private:
     void Emit(QPoint p) {
         if (!m_bOpen) {
             m_bOpen = true;
-            m_nStart = m_out.points.size();
-        } else if (m_out.points.size() > m_nStart && m_out.points.back() == p) {
+            m_nStart = m_nSize;
+        } else if (m_nSize > m_nStart && m_out.points[m_nSize - 1] == p) {
             return;
         }
-        m_out.points.push_back(p);
+        *Room(1) = p;
+        ++m_nSize;
     }
     void EndPiece() {
         if (!m_bOpen)
             return;
         m_bOpen = false;
-        m_out.ends.push_back(static_cast<int>(m_out.points.size()));
+        m_out.ends.push_back(static_cast<int>(m_nSize));
     }
 
     CurveTrace& m_out;
     YOf m_y;
     bool m_bHeading;
+    std::size_t m_nSize; // the trace's points: the first m_nSize of its vector
     // The piece being drawn, and its last column's last value.
     bool m_bOpen = false;
     std::size_t m_nStart = 0;

@@ -257,7 +257,7 @@ void DrawLiveCurves(CCanvas& canvas, const CScale& s, const CMonitorState& state
                     roll.Add(QPoint(x, s.Y(360 + py - 10 * zy * sample.Roll())));
             }
         });
-    heading.Break();
+    heading.Finish();
     // A break of one segment is hard to see in a dense curve: the gap is
     // marked from top to bottom, under the curves.
     canvas.SelectPen(Pens::kGap);
