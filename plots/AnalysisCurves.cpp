@@ -8,6 +8,7 @@
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <xmmintrin.h>
 #endif
 #include <limits>
 
@@ -329,6 +330,105 @@ CColumnRuns ColumnRunsOf(const CPlotFrame& f, const std::vector<AnalysisSample>&
     return runs;
 }
 
+namespace {
+
+// WidenRuns for N summaries, at lanes[0..N). A pair is read as one 8-byte
+// value: the minimum in the first of two floats side by side, the maximum
+// in the second (the summaries hold no NaN; an end's NaN is left behind).
+template <std::size_t N>
+void WidenRunsBy(CColumnRuns& runs, const std::array<const float*, N>& pairs,
+                 const std::array<std::size_t, N>& lanes) {
+    constexpr CSummaryLayout::Read kPlace =
+        (CSummaryLayout::Read{1} << CSummaryLayout::kCountShift) - 1;
+    const CSummaryLayout::Read* reads = runs.reads.get();
+    const std::uint32_t* readsFrom = runs.readsFrom.data();
+    const std::size_t count = runs.x.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        const CSummaryLayout::Read *from = reads + readsFrom[k], *to = reads + readsFrom[k + 1];
+        if (from == to)
+            continue;
+        CColumnRuns::Ends& end = runs.ends[k];
+#if defined(__SSE2__)
+        __m128 lo[N], hi[N];
+        for (std::size_t c = 0; c < N; ++c) {
+            lo[c] = _mm_set_ss(end.endMin[lanes[c]]);
+            hi[c] = _mm_setr_ps(0, end.endMax[lanes[c]], 0, 0);
+        }
+        auto widen = [&](std::uint64_t pair) {
+            for (std::size_t c = 0; c < N; ++c) {
+                const __m128 v = _mm_castpd_ps(
+                    _mm_load_sd(reinterpret_cast<const double*>(pairs[c] + 2 * pair)));
+                lo[c] = _mm_min_ps(v, lo[c]);
+                hi[c] = _mm_max_ps(v, hi[c]);
+            }
+        };
+#else
+        std::array<float, N> lo, hi;
+        for (std::size_t c = 0; c < N; ++c) {
+            lo[c] = end.endMin[lanes[c]];
+            hi[c] = end.endMax[lanes[c]];
+        }
+        auto widen = [&](std::uint64_t pair) {
+            for (std::size_t c = 0; c < N; ++c) {
+                const float a = pairs[c][2 * pair], b = pairs[c][2 * pair + 1];
+                lo[c] = a < lo[c] ? a : lo[c];
+                hi[c] = b > hi[c] ? b : hi[c];
+            }
+        };
+#endif
+        // Single pairs but the last look-up, which may be a run of them.
+        for (--to; from < to; ++from)
+            widen(*from);
+        const std::uint64_t run = *to & kPlace, last = run + (*to >> CSummaryLayout::kCountShift);
+        for (std::uint64_t pair = run; pair <= last; ++pair)
+            widen(pair);
+        for (std::size_t c = 0; c < N; ++c) {
+#if defined(__SSE2__)
+            end.endMin[lanes[c]] = _mm_cvtss_f32(lo[c]);
+            end.endMax[lanes[c]] = _mm_cvtss_f32(_mm_shuffle_ps(hi[c], hi[c], 1));
+#else
+            end.endMin[lanes[c]] = lo[c];
+            end.endMax[lanes[c]] = hi[c];
+#endif
+        }
+    }
+}
+
+} // namespace
+
+std::size_t LaneOf(float AnalysisSample::*field) {
+    const AnalysisSample sample;
+    return static_cast<std::size_t>(reinterpret_cast<const char*>(&(sample.*field)) -
+                                    reinterpret_cast<const char*>(&sample)) /
+           sizeof(float);
+}
+
+void WidenRuns(CColumnRuns& runs, const std::vector<AnalysisSample>& records,
+               const std::array<const CCurveSummary*, 4>& summaries) {
+    if (!runs.For(records, runs.nWidth) || runs.nEnds != runs.x.size() ||
+        runs.readsFrom.size() != runs.x.size() + 1)
+        return;
+    std::array<const float*, 4> pairs{};
+    std::array<std::size_t, 4> lanes{};
+    std::size_t n = 0;
+    for (std::size_t lane = 0; lane < 4; ++lane) {
+        const CCurveSummary* summary = summaries[lane];
+        if (!summary || runs.widenedBy[lane] || !summary->IsBuiltFor(records) ||
+            !summary->PairValues())
+            continue;
+        pairs[n] = summary->PairValues();
+        lanes[n++] = lane;
+        runs.widenedBy[lane] = summary;
+    }
+    switch (n) {
+    case 1: WidenRunsBy<1>(runs, {pairs[0]}, {lanes[0]}); break;
+    case 2: WidenRunsBy<2>(runs, {pairs[0], pairs[1]}, {lanes[0], lanes[1]}); break;
+    case 3: WidenRunsBy<3>(runs, {pairs[0], pairs[1], pairs[2]}, {lanes[0], lanes[1], lanes[2]}); break;
+    case 4: WidenRunsBy<4>(runs, pairs, lanes); break;
+    default: break;
+    }
+}
+
 double HeadingY(const CPlotFrame& f, double heading) {
     return 2 * f.vz * heading * f.sy;
 }
@@ -398,10 +498,9 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
     // The extremes of a column's records at its two ends were gathered with
     // the runs (for the records' first four fields); those between come
     // from the summary, whose look-ups the runs found too.
-    const auto lane = static_cast<std::size_t>(reinterpret_cast<const char*>(&(data->*field)) -
-                                               reinterpret_cast<const char*>(data)) /
-                      sizeof(float);
+    const std::size_t lane = LaneOf(field);
     const bool ends = lane < 4 && runs->nEnds == count && runs->readsFrom.size() == count + 1;
+    const bool widened = ends && runs->widenedBy[lane] == summary;
     const CSummaryLayout::Read* reads = runs->reads.get();
     const std::uint32_t* readsFrom = runs->readsFrom.data();
     // The extremes of every column first, then the polylines: the look-ups
@@ -416,7 +515,8 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
         if (ends && i == starts[k] && !CCurveSummary::InOneBlock(first, stop)) {
             e.fMin = runs->ends[k].endMin[lane];
             e.fMax = runs->ends[k].endMax[lane];
-            summary->WidenBy(reads + readsFrom[k], reads + readsFrom[k + 1], e);
+            if (!widened)
+                summary->WidenBy(reads + readsFrom[k], reads + readsFrom[k + 1], e);
             if (heading && e.fMax - e.fMin > 180)
                 e = summary->Query(first, stop); // it may cross north: its sides and steps
         } else {
@@ -441,7 +541,13 @@ void DrawAnalysisCurves(CCanvas& canvas, const CPlotFrame& frame, const CAnalysi
         return;
     DrawTimeGrid(canvas, frame);
     // The curves share the time axis: its columns are found once.
-    const CColumnRuns runs = ColumnRunsOf(frame, *data.records, canvas.Size().width());
+    CColumnRuns runs = ColumnRunsOf(frame, *data.records, canvas.Size().width());
+    // The curves' summaries read at each look-up together.
+    std::array<const CCurveSummary*, 4> summaries{};
+    summaries[LaneOf(&AnalysisSample::fHeading)] = heading ? data.heading : nullptr;
+    summaries[LaneOf(&AnalysisSample::fSpare1)] = roll ? data.roll : nullptr;
+    summaries[LaneOf(&AnalysisSample::fPitch)] = pitch ? data.pitch : nullptr;
+    WidenRuns(runs, *data.records, summaries);
     if (heading)
         DrawHeadingCurve(canvas, frame, data, &runs);
     if (pitch)

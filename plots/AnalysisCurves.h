@@ -48,6 +48,10 @@ struct CColumnRuns {
     // reads[readsFrom[k]] up to reads[readsFrom[k + 1]].
     std::unique_ptr<CSummaryLayout::Read[]> reads;
     std::vector<std::uint32_t> readsFrom;
+    // The fields whose ends' extremes were widened by those look-ups in a
+    // summary (WidenRuns), once for all the curves: there endMin and endMax
+    // are the whole run's.
+    std::array<const CCurveSummary*, 4> widenedBy{};
     bool Dense() const { return !x.empty(); }
     bool For(const std::vector<AnalysisSample>& records, int width) const {
         return pData == records.data() && nRecords == records.size() && nWidth == width;
@@ -55,6 +59,13 @@ struct CColumnRuns {
 };
 CColumnRuns ColumnRunsOf(const CPlotFrame& frame, const std::vector<AnalysisSample>& records,
                          int windowWidth);
+// Widens the runs' ends' extremes of the records' first four fields by the
+// look-ups between them in the fields' summaries of the records (none: that
+// field left as it is), all the summaries at each look-up.
+void WidenRuns(CColumnRuns& runs, const std::vector<AnalysisSample>& records,
+               const std::array<const CCurveSummary*, 4>& summaries);
+// Which of the records' first four fields a field is.
+std::size_t LaneOf(float AnalysisSample::*field);
 
 // The curves switched on, over one time grid drawn first (drawn again between
 // them it would hide the heading curve's spikes that fall on a grid line).

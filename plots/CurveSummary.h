@@ -149,6 +149,10 @@ public:
     // summary's layout (CSummaryLayout::ReadsBetweenEnds). A heading's sides
     // and steps are not looked for.
     void WidenBy(const Read* from, const Read* to, CurveExtremes& e) const;
+    // The layout's pairs as this summary holds them, minimum then maximum
+    // (pair p at 2p): for a reader that widens by several curves' summaries
+    // at each look-up.
+    const float* PairValues() const { return reinterpret_cast<const float*>(m_memory.get()); }
     static bool InOneBlock(std::uint64_t from, std::uint64_t to) {
         return (from >> kBlockShift) == ((to - 1) >> kBlockShift);
     }
