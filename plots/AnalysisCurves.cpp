@@ -421,11 +421,20 @@ void WidenRuns(CColumnRuns& runs, const std::vector<AnalysisSample>& records,
         runs.widenedBy[lane] = summary;
     }
     switch (n) {
-    case 1: WidenRunsBy<1>(runs, {pairs[0]}, {lanes[0]}); break;
-    case 2: WidenRunsBy<2>(runs, {pairs[0], pairs[1]}, {lanes[0], lanes[1]}); break;
-    case 3: WidenRunsBy<3>(runs, {pairs[0], pairs[1], pairs[2]}, {lanes[0], lanes[1], lanes[2]}); break;
-    case 4: WidenRunsBy<4>(runs, pairs, lanes); break;
-    default: break;
+    case 1:
+        WidenRunsBy<1>(runs, {pairs[0]}, {lanes[0]});
+        break;
+    case 2:
+        WidenRunsBy<2>(runs, {pairs[0], pairs[1]}, {lanes[0], lanes[1]});
+        break;
+    case 3:
+        WidenRunsBy<3>(runs, {pairs[0], pairs[1], pairs[2]}, {lanes[0], lanes[1], lanes[2]});
+        break;
+    case 4:
+        WidenRunsBy<4>(runs, pairs, lanes);
+        break;
+    default:
+        break;
     }
 }
 

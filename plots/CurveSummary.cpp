@@ -42,60 +42,6 @@ CSummaryLayout::CSummaryLayout(std::uint64_t nRecords) {
     m_nPairs = at;
 }
 
-std::size_t CSummaryLayout::LevelReads(std::uint64_t from, std::uint64_t last, Read* out) const {
-    // The highest level whose units at the two ends differ: below it, each
-    // end takes the units of its group on the range's side; at it, the units
-    // between the two ends' are whole.
-    std::uint64_t first = from >> kBlockShift, end = last >> kBlockShift;
-    const auto top = static_cast<std::size_t>(std::bit_width(first ^ end) - 1) / kGroupShift;
-    const Level* level = m_levels.data();
-    Read* at = out;
-    for (std::size_t k = 0; k < top; ++k, ++level) {
-        at[0] = level->around + 2 * first + 1; // after the first's
-        at[1] = level->around + 2 * end;       // before the last's
-        at += 2;
-        first >>= kGroupShift;
-        end >>= kGroupShift;
-    }
-    ++first;
-    if (first < end) {
-        if (top == 0) {
-            *at++ = (level->values + first) | (end - first - 1) << kCountShift;
-        } else {
-            // Two spans of 2^j units, from either end, cover them.
-            const auto j = static_cast<unsigned>(std::bit_width(end - first) - 1);
-            at[0] = level->SpanRow(j) + first;
-            at[1] = level->SpanRow(j) + end - (std::uint64_t{1} << j);
-            at += 2;
-        }
-    }
-    return static_cast<std::size_t>(at - out);
-}
-
-std::size_t CSummaryLayout::ReadsBetweenEnds(std::uint64_t from, std::uint64_t to,
-                                             Read* out) const {
-    // An end on a block's edge has its whole block in the range: the units
-    // between the blocks either side of it are looked up, which hold it,
-    // where there is such a block; else the block's own extremes.
-    std::size_t n = 0;
-    const Level& blocks = m_levels[0];
-    constexpr std::uint64_t block = 1u << kBlockShift;
-    std::uint64_t first = from, last = to - 1;
-    if (from % block == 0) {
-        if (from >= block)
-            first = from - block;
-        else
-            out[n++] = blocks.values + (from >> kBlockShift);
-    }
-    if (to % block == 0) {
-        if ((to >> kBlockShift) < blocks.count)
-            last = to - 1 + block;
-        else
-            out[n++] = blocks.values + ((to - 1) >> kBlockShift);
-    }
-    return n + LevelReads(first, last, out + n);
-}
-
 CurveExtremes ScanExtremes(const AnalysisSample* records, float AnalysisSample::*field,
                            std::uint64_t from, std::uint64_t to, bool heading) {
     CurveExtremes e;

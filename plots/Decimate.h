@@ -116,9 +116,8 @@ public:
     // across north into or within them; the rest are worked out apart.
     [[gnu::always_inline]] void Column(int x, float first, float last, const CurveExtremes& e) {
         if (m_nCount == 0 && m_bOpen && first == first && last == last &&
-            !(m_bHeading &&
-              ((e.nSteps & CurveExtremes::kNorth) || std::fabs(first - m_fLast) > 180)))
-            [[likely]] {
+            !(m_bHeading && ((e.nSteps & CurveExtremes::kNorth) ||
+                             std::fabs(first - m_fLast) > 180))) [[likely]] {
             Within(x, first, last, e);
             return;
         }
