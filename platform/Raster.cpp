@@ -50,26 +50,20 @@ void CRaster::FillColumns(const int* xs, int count, int top, int rows, QRgb colo
         }
         xs += used;
         count -= used;
-        // A band of rows at a time, each column down the band: the band's
-        // rows stay in the caches while its columns are written, and a
-        // column's pixels take a store each (a time grid has dozens of lines).
-        constexpr int kBand = 16;
-        const qsizetype stride = m_nStride;
-        for (int y = first; y < end; y += kBand) {
-            uchar* band = m_pBits + static_cast<qsizetype>(y) * stride;
-            const int height = std::min(kBand, end - y);
-            for (int i = 0; i < n; ++i) {
-                uchar* pixel = band + static_cast<qsizetype>(inside[i]) * 4;
-                int r = 0;
-                for (; r + 4 <= height; r += 4, pixel += 4 * stride) {
-                    *reinterpret_cast<QRgb*>(pixel) = colour;
-                    *reinterpret_cast<QRgb*>(pixel + stride) = colour;
-                    *reinterpret_cast<QRgb*>(pixel + 2 * stride) = colour;
-                    *reinterpret_cast<QRgb*>(pixel + 3 * stride) = colour;
-                }
-                for (; r < height; ++r, pixel += stride)
-                    *reinterpret_cast<QRgb*>(pixel) = colour;
+        // Four pixels of a row at a time (a time grid has dozens of lines).
+        const int four = n & ~3;
+        uchar* row = m_pBits + static_cast<qsizetype>(first) * m_nStride;
+        for (int y = first; y < end; ++y, row += m_nStride) {
+            auto* pixels = reinterpret_cast<QRgb*>(row);
+            int i = 0;
+            for (; i < four; i += 4) {
+                pixels[inside[i]] = colour;
+                pixels[inside[i + 1]] = colour;
+                pixels[inside[i + 2]] = colour;
+                pixels[inside[i + 3]] = colour;
             }
+            for (; i < n; ++i)
+                pixels[inside[i]] = colour;
         }
     }
 }
