@@ -225,7 +225,11 @@ void BM_AnalysisPictureParts(benchmark::State& state) {
         image.fill(Qt::white);
         if (part == 0)
             continue;
-        const CColumnRuns runs = ColumnRunsOf(frame, loaded.records, width);
+        CColumnRuns runs = ColumnRunsOf(frame, loaded.records, width);
+        std::array<const CCurveSummary*, 4> summaries{};
+        summaries[LaneOf(&AnalysisSample::fHeading)] = &loaded.heading;
+        summaries[LaneOf(&AnalysisSample::fPitch)] = &loaded.pitch;
+        WidenRuns(runs, loaded.records, summaries);
         if (part == 1)
             continue;
         const CurveTrace heading =

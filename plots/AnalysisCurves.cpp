@@ -334,7 +334,7 @@ namespace {
 
 // WidenRuns for N summaries, at lanes[0..N). A pair is read as one 8-byte
 // value: the minimum in the first of two floats side by side, the maximum
-// in the second (the summaries hold no NaN; an end's NaN is left behind).
+// in the second; a NaN would widen nothing, as in AddToExtremes.
 template <std::size_t N>
 void WidenRunsBy(CColumnRuns& runs, const std::array<const float*, N>& pairs,
                  const std::array<std::size_t, N>& lanes) {
@@ -489,9 +489,19 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
     // Dense: walk the picture's columns; each holds a run of consecutive
     // records. The points of a column are in that column, and its extremes
     // come from the summary: only the run's first and last records are read.
+    // The runs as the picture found them when it widened them by this
+    // curve's summary; else found here.
+    const std::size_t lane = LaneOf(field);
+    auto widened = [&](const CColumnRuns& r) {
+        return lane >= 4 || r.widenedBy[lane] == summary || r.readsFrom.size() != r.x.size() + 1;
+    };
     CColumnRuns own;
-    if (!runs || !runs->For(records, width)) {
+    if (!runs || !runs->For(records, width) || !widened(*runs)) {
         own = ColumnRunsOf(f, records, width);
+        std::array<const CCurveSummary*, 4> only{};
+        if (lane < 4)
+            only[lane] = summary;
+        WidenRuns(own, records, only);
         runs = &own;
     }
     const std::size_t count = runs->x.size();
@@ -504,14 +514,10 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
                         runs->start.begin()) -
                     1;
     const std::int64_t* starts = runs->start.data();
-    // The extremes of a column's records at its two ends were gathered with
-    // the runs (for the records' first four fields); those between come
+    // A column's extremes were gathered with the runs (for the records'
+    // first four fields): at its two ends from the records, between them
     // from the summary, whose look-ups the runs found too.
-    const std::size_t lane = LaneOf(field);
     const bool ends = lane < 4 && runs->nEnds == count && runs->readsFrom.size() == count + 1;
-    const bool widened = ends && runs->widenedBy[lane] == summary;
-    const CSummaryLayout::Read* reads = runs->reads.get();
-    const std::uint32_t* readsFrom = runs->readsFrom.data();
     // The extremes of every column first, then the polylines: the look-ups
     // of many columns are then under way at once, not held up by the
     // drawing's turns.
@@ -524,8 +530,6 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
         if (ends && i == starts[k] && !CCurveSummary::InOneBlock(first, stop)) {
             e.fMin = runs->ends[k].endMin[lane];
             e.fMax = runs->ends[k].endMax[lane];
-            if (!widened)
-                summary->WidenBy(reads + readsFrom[k], reads + readsFrom[k + 1], e);
             if (heading && e.fMax - e.fMin > 180)
                 e = summary->Query(first, stop); // it may cross north: its sides and steps
         } else {
