@@ -4,6 +4,7 @@
 #include "platform/CommandTable.h"
 #include "plots/AnalysisCurves.h"
 #include "plots/AnalysisLoader.h"
+#include "plots/LargePages.h"
 #include "shell/CommandIds.h"
 #include "view/Navigation.h"
 #include "view/QuillmarView.h"
@@ -62,6 +63,10 @@ const Loaded& RecordsOf(long n) {
     auto& loaded = cache[n];
     if (!loaded) {
         loaded = std::make_unique<Loaded>();
+        // On large pages, as the loaders lay records out.
+        loaded->records.reserve(static_cast<std::size_t>(n));
+        AdviseLargePages(loaded->records.data(),
+                         static_cast<std::size_t>(n) * sizeof(AnalysisSample));
         loaded->records.resize(static_cast<std::size_t>(n));
         for (long i = 0; i < n; ++i) {
             auto& r = loaded->records[static_cast<std::size_t>(i)];

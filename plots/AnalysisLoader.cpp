@@ -2,6 +2,7 @@
 
 #include "link/NumberText.h"
 #include "platform/RegularFile.h"
+#include "plots/LargePages.h"
 #include "plots/Prefault.h"
 
 #include <cerrno>
@@ -11,7 +12,6 @@
 #include <fcntl.h>
 #include <limits>
 #include <new>
-#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -127,14 +127,7 @@ LoadResult LoadAnalysisFile(const std::string& path, std::vector<AnalysisSample>
         return result;
     try {
         records.reserve(static_cast<std::size_t>(result.nLength / kShortestRecord + 1));
-        // Large pages where the system offers them: the records of a long
-        // file fault in a few hundred times instead of tens of thousands.
-        constexpr std::uintptr_t kLarge = std::uintptr_t{1} << 21;
-        const auto at = reinterpret_cast<std::uintptr_t>(records.data());
-        const auto begin = (at + kLarge - 1) & ~(kLarge - 1);
-        const auto end = (at + records.capacity() * sizeof(AnalysisSample)) & ~(kLarge - 1);
-        if (end > begin)
-            madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+        AdviseLargePages(records.data(), records.capacity() * sizeof(AnalysisSample));
     } catch (const std::bad_alloc&) {
         // No address space for the bound: grow as lines come.
     }

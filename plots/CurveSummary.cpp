@@ -1,5 +1,7 @@
 #include "plots/CurveSummary.h"
 
+#include "plots/LargePages.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -75,7 +77,7 @@ void CCurveSummary::Build(const std::vector<AnalysisSample>& records, float Anal
         total += level.count;
     const std::size_t pairBytes = m_layout.Pairs() * sizeof(Pair);
     const std::size_t bytes = pairBytes + (heading ? total * sizeof(Pair) + total : 0);
-    auto* memory = static_cast<std::byte*>(std::malloc(bytes));
+    auto* memory = static_cast<std::byte*>(AllocateLarge(bytes));
     if (!memory)
         throw std::bad_alloc();
     m_memory.reset(memory);

@@ -1,5 +1,6 @@
 #include "plots/RecordLoader.h"
 
+#include "plots/LargePages.h"
 #include "plots/Prefault.h"
 
 #include "link/RecordReader.h"
@@ -23,6 +24,7 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 template <class T> void ReserveFor(std::vector<T>& v, std::uint64_t count) {
     try {
         v.reserve(static_cast<std::size_t>(count));
+        AdviseLargePages(v.data(), v.capacity() * sizeof(T));
     } catch (const std::bad_alloc&) {
         // No address space for the bound: grow as messages come.
     }
