@@ -50,19 +50,22 @@ void CRaster::FillColumns(const int* xs, int count, int top, int rows, QRgb colo
         }
         xs += used;
         count -= used;
-        // Four pixels of a row at a time (a time grid has dozens of lines).
-        const int four = n & ~3;
-        uchar* row = m_pBits + static_cast<qsizetype>(first) * m_nStride;
-        for (int y = first; y < end; ++y, row += m_nStride) {
-            auto* pixels = reinterpret_cast<QRgb*>(row);
-            int i = 0;
-            for (; i < four; i += 4) {
-                pixels[inside[i]] = colour;
-                pixels[inside[i + 1]] = colour;
-                pixels[inside[i + 2]] = colour;
-                pixels[inside[i + 3]] = colour;
+        // Four rows at a time, each column read once for them (a time grid
+        // has dozens of lines); the rows' cache lines are few enough to stay.
+        const qsizetype stride = m_nStride / static_cast<qsizetype>(sizeof(QRgb));
+        auto* pixels = reinterpret_cast<QRgb*>(m_pBits + static_cast<qsizetype>(first) * m_nStride);
+        int y = first;
+        for (; y + 4 <= end; y += 4, pixels += 4 * stride) {
+            for (int i = 0; i < n; ++i) {
+                QRgb* at = pixels + inside[i];
+                at[0] = colour;
+                at[stride] = colour;
+                at[2 * stride] = colour;
+                at[3 * stride] = colour;
             }
-            for (; i < n; ++i)
+        }
+        for (; y < end; ++y, pixels += stride) {
+            for (int i = 0; i < n; ++i)
                 pixels[inside[i]] = colour;
         }
     }
