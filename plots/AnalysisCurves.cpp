@@ -518,31 +518,24 @@ CurveTrace CurvePoints(const CPlotFrame& f, const std::vector<AnalysisSample>& r
     // first four fields): at its two ends from the records, between them
     // from the summary, whose look-ups the runs found too.
     const bool ends = lane < 4 && runs->nEnds == count && runs->readsFrom.size() == count + 1;
-    // The extremes of every column first, then the polylines: the look-ups
-    // of many columns are then under way at once, not held up by the
-    // drawing's turns.
-    const std::size_t firstRun = k;
-    std::vector<CurveExtremes> extremes(count - firstRun);
-    for (std::int64_t i = from; k < count; ++k) {
-        const std::int64_t end = starts[k + 1];
+    // Each column's extremes: where they were gathered with the runs, as
+    // they stand, else (a column within one block, or a heading that may
+    // cross north: its sides and steps) from the summary.
+    for (; k < count; ++k) {
+        const std::int64_t i = std::max(from, starts[k]), end = starts[k + 1];
         const auto first = static_cast<std::uint64_t>(i), stop = static_cast<std::uint64_t>(end);
-        CurveExtremes& e = extremes[k - firstRun];
-        if (ends && i == starts[k] && !CCurveSummary::InOneBlock(first, stop)) {
+        const bool gathered = ends && i == starts[k];
+        CurveExtremes e;
+        if (gathered && !CCurveSummary::InOneBlock(first, stop)) {
             e.fMin = runs->ends[k].endMin[lane];
             e.fMax = runs->ends[k].endMax[lane];
             if (heading && e.fMax - e.fMin > 180)
-                e = summary->Query(first, stop); // it may cross north: its sides and steps
+                e = summary->Query(first, stop);
         } else {
             e = summary->Query(first, stop);
         }
-        i = end;
-    }
-    for (k = firstRun; k < count; ++k) {
-        const std::int64_t i = k == firstRun ? from : starts[k], end = starts[k + 1];
-        const bool gathered = ends && i == starts[k];
         tracer.Column(runs->x[k], gathered ? runs->ends[k].firstOf[lane] : data[i].*field,
-                      gathered ? runs->ends[k].lastOf[lane] : data[end - 1].*field,
-                      extremes[k - firstRun]);
+                      gathered ? runs->ends[k].lastOf[lane] : data[end - 1].*field, e);
     }
     return out;
 }
